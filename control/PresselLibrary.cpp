@@ -1,0 +1,3 @@
+#include "PresselLibrary.h"
+
+const char* PresselVersion() { return "1.0.0"; }

@@ -1,0 +1,32 @@
+#pragma once
+// The date entry of every window: a date edit with a calendar pop-up showing "yyyy-MM-dd", and, where
+// a window allows it, an explicit empty state (shown blank, read as an empty text).
+#include <QDateEdit>
+
+class DateBox : public QDateEdit {
+  Q_OBJECT
+ public:
+  explicit DateBox(QWidget* parent = nullptr);
+  // Whether the box may be empty; an empty box reads "" from dateText().
+  void setAllowEmpty(bool allow);
+  bool allowEmpty() const { return allowEmpty_; }
+  bool isEmpty() const { return empty_; }
+  void setEmpty();
+  // "yyyy-MM-dd", or "" when empty.
+  QString dateText() const;
+  // Sets from a date text; an empty or invalid text empties the box when allowed, else keeps the date.
+  void setDateText(const QString& text);
+  void setDateValue(const QDate& d);
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  QString textFromDateTime(const QDateTime& dt) const override;
+
+ private:
+  bool allowEmpty_ = false;
+  bool empty_ = false;
+};
+
+class QLineEdit;
+// Makes a text box accept only what an amount or rate may hold: digits and one ".".
+void MakeAmountBox(QLineEdit* box);

@@ -1,0 +1,116 @@
+#include "TestSupport.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+
+#include "app/ConnectionSettings.h"
+#include "app/DataAccess.h"
+#include "app/LoginState.h"
+#include "app/PBclass.h"
+#include "app/SettingsList.h"
+#include "platform/Clock.h"
+
+void ScriptedResponder::install() {
+  SetMessageHandler([this](const MessageRequest& r) {
+    messages.push_back(r);
+    if (!answers.empty()) {
+      int a = answers.front();
+      answers.pop_front();
+      return a;
+    }
+    switch (r.style & 0x7) {
+      case Mb::YesNo:
+      case Mb::YesNoCancel: return int(Mb::No);
+      case Mb::OkCancel:
+      case Mb::RetryCancel: return int(Mb::Cancel);
+      default: return int(Mb::Ok);
+    }
+  });
+}
+
+QStringList ScriptedResponder::texts() const {
+  QStringList out;
+  for (const auto& m : messages) out << m.text;
+  return out;
+}
+
+bool ScriptedResponder::saw(const QString& text) const {
+  for (const auto& m : messages)
+    if (m.text == text) return true;
+  return false;
+}
+
+void EndCatcher::install() {
+  SetEndProgramHandler([this] { ++calls; });
+}
+
+void ModalScript::install() {
+  SetModalHandler([this](QDialog* d) {
+    shown.push_back(d->objectName().isEmpty() ? d->windowTitle() : d->objectName());
+    if (handlers.empty()) return int(QDialog::Rejected);
+    auto h = std::move(handlers.front());
+    handlers.pop_front();
+    return h(d);
+  });
+}
+
+QString ShippedDatabasePath() { return QStringLiteral(VRN_SHIPPED_DB); }
+
+void CopyShippedDatabase(const QString& path) {
+  QFile::remove(path);
+  ASSERT_TRUE(QFile::copy(ShippedDatabasePath(), path)) << "copy of the shipped database to " << path.toStdString();
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void ProgramTest::SetUp() {
+  ASSERT_TRUE(dir_.isValid());
+  ResetConnections();
+  SetConnectionOverride(0, nullptr);
+  SetConnectionOverride(1, nullptr);
+  gAppDir.clear();
+  SetAppDir(dir_.path());
+  CopyShippedDatabase(LocalDatabasePath());
+  gDatabaseType = 0;
+  gMachineId = 1;
+  gDbPassword = PBclass().mySys(1).toString();
+  ClearLoginState();
+  gSettingCount = 0;
+  for (auto& s : gSystemSettings) s.clear();
+  gCurrentSql.clear();
+  gCurrentParams.clear();
+  gMainRecordset = Recordset();
+  gAuxRecordset = Recordset();
+  Clock::setFixed(QDateTime());
+  responder_.install();
+  ended_.install();
+  modal_.install();
+  SetChooserHandler([](ChooserKind, const QString&) { return QString(); });
+  SetOpenFileHandler([](const QString&) { return true; });
+}
+
+void ProgramTest::TearDown() {
+  gMainRecordset = Recordset();
+  gAuxRecordset = Recordset();
+  ResetConnections();
+  SetConnectionOverride(0, nullptr);
+  SetConnectionOverride(1, nullptr);
+  Clock::setFixed(QDateTime());
+}
+
+QString ProgramTest::appDir() const { return gAppDir; }
+
+void ProgramTest::setNow(const QDateTime& at) { Clock::setFixed(at); }
+
+void ProgramTest::loginAsSuperAdmin() {
+  gLoginAccount = QStringLiteral("超级管理员");
+  gCurrentUserId = 1;
+  gUserName = QStringLiteral("管理员");
+  gCurrentUserRole = 3;
+  gUserDept = QStringLiteral("综合部");
+  gDeptRights = QStringLiteral("综合部");
+  gUserDeptId = 1;
+  gUnitName = QStringLiteral("示范借贷有限公司");
+  gBookStartDate = QStringLiteral("2024-01-01");
+  ConvertSettingsList(DefaultSettingsList(QStringLiteral("管理员")), QStringLiteral("读"));
+}

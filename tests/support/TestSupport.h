@@ -1,0 +1,63 @@
+#pragma once
+// What every test of the program shares: scripted answers for message boxes and modal windows, a
+// fresh copy of the shipped database in a temporary program folder, and a frozen clock.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "platform/Dialogs.h"
+
+// Records every message box and answers from a queue. With an empty queue it answers OK to
+// OK-only boxes and No to questions, so a forgotten answer never says Yes to anything.
+struct ScriptedResponder {
+  std::vector<MessageRequest> messages;
+  std::deque<int> answers;
+
+  void install();
+  void answer(int a) { answers.push_back(a); }
+  // The texts shown so far.
+  QStringList texts() const;
+  bool saw(const QString& text) const;
+  void clear() { messages.clear(); }
+};
+
+// Records how often the program asked to end.
+struct EndCatcher {
+  int calls = 0;
+  void install();
+};
+
+// Answers modal windows: each window goes to the queued handler; with none queued the window is
+// rejected at once (as if closed) and recorded.
+struct ModalScript {
+  std::vector<QString> shown;  // object names (or titles) of the windows shown
+  std::deque<std::function<int(QDialog*)>> handlers;
+  void install();
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // The program folder of this test (with a trailing "/").
+  QString appDir() const;
+  // Fixes today's date and time.
+  void setNow(const QDateTime& at);
+  // Logs in the reserved super administrator's state without the login window.
+  void loginAsSuperAdmin();
+
+  QTemporaryDir dir_;
+  ScriptedResponder responder_;
+  EndCatcher ended_;
+  ModalScript modal_;
+};
+
+// Path of the shipped database the build made.
+QString ShippedDatabasePath();
+// A fresh copy of the shipped database at `path`.
+void CopyShippedDatabase(const QString& path);
