@@ -14,6 +14,6 @@ frmMain* Main() {
   }
   auto* w = new frmMain();
   w->setAttribute(Qt::WA_DeleteOnClose);
-  w->show();
+  w->Form_Load();
   return w;
 }

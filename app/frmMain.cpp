@@ -1,9 +1,216 @@
 #include "app/frmMain.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProcess>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/BusinessReminder.h"
+#include "app/ConnectionSettings.h"
+#include "app/ErrorReport.h"
+#include "app/Installation.h"
+#include "app/LoginState.h"
+#include "app/SettingsList.h"
+#include "app/frmAbout.h"
+#include "app/frmLogin.h"
+#include "app/frmPass.h"
+#include "control/pbCommand.h"
+#include "platform/Buttons.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
+
+namespace {
+// The toolbar's buttons run these commands, by index.
+const char* const kToolbarCommands[] = {"mnu_jddj", "mnu_ckrc", "mnu_hkjl", "mnu_cjrzdj", "mnu_zfrc", "mnu_zfmx",
+                                        "mnu_dkrb", "mnu_cjrb", "mnu_zjrb", "tb_pass", "tb_lock"};
+const char* const kToolbarCaptions[] = {"借贷登记", "催款日程", "回款明细", "拆借登记", "支付日程", "支付明细",
+                                        "贷款日报", "拆借日报", "资金日报", "修改密码", "锁定帐号"};
+const QStyle::StandardPixmap kToolbarIcons[] = {
+    QStyle::SP_FileDialogNewFolder, QStyle::SP_FileDialogDetailedView, QStyle::SP_FileDialogListView,
+    QStyle::SP_DirOpenIcon,         QStyle::SP_FileDialogContentsView, QStyle::SP_FileDialogInfoView,
+    QStyle::SP_FileIcon,            QStyle::SP_FileLinkIcon,           QStyle::SP_DriveHDIcon,
+    QStyle::SP_DialogResetButton,   QStyle::SP_BrowserStop};
+}  // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(kAppTitle);
-  resize(1024, 700);
+  resize(1100, 720);
+  buildMenus();
+  buildToolbar();
+
+  auto* bar = new QStatusBar(this);
+  bar->setObjectName(QStringLiteral("SBar"));
+  setStatusBar(bar);
+  for (int i = 0; i < 3; ++i) {
+    panels_[i] = new QLabel(bar);
+    panels_[i]->setObjectName(QStringLiteral("SBar_panel%1").arg(i + 1));
+    panels_[i]->setContentsMargins(6, 0, 6, 0);
+    // The first two panels always show their whole text; the support text takes what is left.
+    if (i == 2) panels_[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar->addWidget(panels_[i], i == 2 ? 1 : 0);
+  }
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+
+  // A plain, calm workspace behind the toolbar.
+  auto* centre = new QLabel(this);
+  centre->setObjectName(QStringLiteral("workspace"));
+  centre->setAlignment(Qt::AlignCenter);
+  centre->setStyleSheet(QStringLiteral("QLabel#workspace { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #EAF4F7, stop:1 #C9DDE6);"
+                                       " color: #42627A; font-size: 28px; }"));
+  centre->setText(QStringLiteral("Varnel民间借贷管理"));
+  setCentralWidget(centre);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildMenus() {
+  struct Item { const char* name; const char* caption; const char* right; };
+  struct Menu { const char* name; const char* caption; std::vector<Item> items; };
+  const std::vector<Menu> menus = {
+      {"mnu_jbzl", "基本资料(&Q)",
+       {{"mnu_xtsz", "系统设置(&X)", "系统设置"}, {"mnu_cysz", "常用数值(&S)", "常用数值"}, {"mnu_zhqx", "帐号权限(&A)", "帐号权限"},
+        {"mnu_grkh", "个人客户(&F)", "个人客户"}, {"mnu_qykh", "企业客户(&Z)", "企业客户"}, {"mnu_tzr", "投资人(&C)", "投资人"},
+        {"mnu_yhzh", "银行账号(&V)", ""}, {"mnu_khd", "客户端管理(&B)", "客户端管理"}, {"mnu_dxgl", "短信中心(&B)", ""}}},
+      {"mnu_ywgl", "借贷业务(&E)",
+       {{"mnu_jddj", "借贷登记/回款(&A)", "增加借贷登记"}, {"mnu_ckrc", "催款日程(&S)", "催款日程"}, {"mnu_hkjl", "回款明细(&D)", "回款明细"}}},
+      {"mnu_rzyw", "拆借业务(&R)",
+       {{"mnu_cjrzdj", "拆借登记/支付(&A)", "增加拆借记录"}, {"mnu_zfrc", "支付日程(&S)", "支付日程"}, {"mnu_zfmx", "支付明细(&D)", "支付明细"}}},
+      {"mnu_tjcx", "统计查询(&T)",
+       {{"mnu_dkrb", "贷款日报(&A)", "贷款日报"}, {"mnu_cjrb", "拆借日报(&S)", "拆借日报"}, {"mnu_zjrb", "资金日报(&D)", "资金日报"},
+        {"mnu_lsz", "流水账(&F)", "流水账"}}},
+      {"mnu_sjwh", "数据维护(&W)", {{"mnu_sjbf", "数据备份(&A)", "数据备份"}, {"mnu_sjhf", "数据恢复(&S)", "数据恢复"}, {"mnu_sjys", "数据压缩(&D)", ""}}},
+      {"mnu_bz", "帮助(&Y)", {{"mnu_gy", "关于(&D)", ""}, {"mnu_yssp", "演示视频(&G)", ""}, {"mnu_jcgx", "检查新版本(&A)", ""}, {"mnu_end", "退出(&S)", ""}}},
+  };
+  for (const Menu& m : menus) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.caption));
+    menu->setObjectName(QString::fromUtf8(m.name));
+    for (const Item& it : m.items) {
+      const QString name = QString::fromUtf8(it.name);
+      QAction* a = menu->addAction(QString::fromUtf8(it.caption));
+      a->setObjectName(name);
+      actions_[name] = a;
+      commands_.append({name, QString::fromUtf8(it.right)});
+      connect(a, &QAction::triggered, this, [this, name] { RunCommand(name); });
+    }
+  }
+  // The toolbar's own two commands.
+  commands_.append({QStringLiteral("tb_pass"), QString()});
+  commands_.append({QStringLiteral("tb_lock"), QString()});
+}
+
+void frmMain::buildToolbar() {
+  auto* tb = new QToolBar(QStringLiteral("工具栏"), this);
+  tb->setObjectName(QStringLiteral("toolbar"));
+  tb->setMovable(false);
+  tb->setStyleSheet(QStringLiteral("QToolBar { spacing: 4px; padding: 4px; }"));
+  addToolBar(Qt::TopToolBarArea, tb);
+  pbMnu = new ButtonArray(this);
+  for (int i = 0; i < 11; ++i) {
+    pbCommand* b = pbMnu->add(i, QString::fromUtf8(kToolbarCaptions[i]), tb);
+    b->setObjectName(QStringLiteral("pbMnu_%1").arg(i));
+    SetButtonPicture(b, style()->standardIcon(kToolbarIcons[i]).pixmap(24, 24).toImage());
+    b->setMinimumSize(78, 56);
+    tb->addWidget(b);
+    if (i == 2 || i == 5 || i == 8) tb->addSeparator();
+  }
+  connect(pbMnu, &ButtonArray::clicked, this, [this](int index) { pbMnu_Click(index); });
+}
+
+QLabel* frmMain::panel(int number) const { return (number >= 1 && number <= 3) ? panels_[number - 1] : nullptr; }
+
+QString frmMain::VersionText() {
+  return QStringLiteral("%1.%2.%3").arg(VRN_VERSION_MAJOR).arg(VRN_VERSION_MINOR).arg(VRN_VERSION_PATCH);
+}
+
+void frmMain::Form_Load() {
+  // The main window's load: nothing here may stop the program from reaching the login.
+  try {
+    show();
+    ShowLogin();
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+  }
+}
+
+void frmMain::ShowLogin() {
+  frmLogin login(this);
+  RunModal(&login);
+}
+
+void frmMain::初始参数() {
+  setWindowTitle(kAppTitle + QStringLiteral(" V") + VersionText());
+  const QString mode = gDatabaseType != 0 ? QStringLiteral("网络版") : QStringLiteral("单机版");
+  const QDate book = ParseDateText(gBookStartDate);
+  panels_[0]->setText(QStringLiteral("软件使用单位：") + gUnitName + QStringLiteral(" 系统建账日期：") +
+                      (book.isValid() ? ChineseDateText(book) : gBookStartDate) + QStringLiteral("  数据连接模式：") + mode);
+  panels_[0]->setMinimumWidth(panels_[0]->sizeHint().width());
+  panels_[2]->setText(Installation::kSupportText);
+  actions_[QStringLiteral("mnu_khd")]->setVisible(gDatabaseType == 1 && gCurrentUserRole == 3);
+  actions_[QStringLiteral("mnu_dxgl")]->setVisible(SettingOn(9));
+}
+
+void frmMain::EnableTimer1() { Timer1->start(); }
+
+void frmMain::Timer1_Timer() {
+  // Off first: the reminder's message box must not let the timer fire again meanwhile.
+  Timer1->stop();
+  Guarded(QString(), this, [this] {
+    panels_[1]->setText(QStringLiteral("登录时间：") + DateTimeText(Clock::now()) + QStringLiteral("  当前用户：") + gLoginAccount);
+    panels_[1]->setMinimumWidth(panels_[1]->sizeHint().width());
+    ShowBusinessReminder();
+  });
+}
+
+void frmMain::pbMnu_Click(int index) {
+  if (index < 0 || index > 10) return;
+  RunCommand(QString::fromUtf8(kToolbarCommands[index]));
+}
+
+void frmMain::RunCommand(const QString& name) {
+  for (const Command& c : commands_)
+    if (c.name == name) {
+      Guarded(QString(), this, [&] { openWindow(c); });
+      return;
+    }
+}
+
+void frmMain::openWindow(const Command& c) {
+  if (!c.right.isEmpty() && !CheckUserRight(c.right)) return;
+  const QString& n = c.name;
+  if (n == QLatin1String("mnu_end")) {
+    EndProgram();
+  } else if (n == QLatin1String("mnu_gy")) {
+    frmAbout w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("tb_pass")) {
+    auto* w = new frmPass(this);
+    int r = RunModal(w);
+    delete w;
+    // After a successful change the user logs in again with the new password.
+    if (r == QDialog::Accepted) ShowLogin();
+  } else if (n == QLatin1String("tb_lock")) {
+    ShowLogin();
+  } else if (n == QLatin1String("mnu_jcgx")) {
+    const QString updater = gAppDir + Installation::kUpdaterName;
+    if (!QFileInfo(updater).isExecutable() || !QProcess::startDetached(updater, {}, gAppDir))
+      MsgBox(QStringLiteral("没有找到升级程序，无法检查新版本。\r\n请与软件供应商联系获取新版本。"), Mb::Information);
+  } else if (n == QLatin1String("mnu_yssp")) {
+    if (!OpenWithDesktop(Installation::kDemoVideoAddress))
+      MsgBox(QStringLiteral("无法打开演示视频地址：") + Installation::kDemoVideoAddress, Mb::Information);
+  } else {
+    // Each window is shown modally, owned by this window, from here once it is part of the program.
+    MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+  }
 }

@@ -90,6 +90,8 @@ void SetChooserHandler(ChooserHandler handler) { g_chooser = std::move(handler);
 
 bool OpenWithDesktop(const QString& path) {
   if (g_open) return g_open(path);
+  // Web addresses open in the browser, anything else as a local file or folder.
+  if (path.contains(QStringLiteral("://"))) return QDesktopServices::openUrl(QUrl(path));
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 void SetOpenFileHandler(OpenFileHandler handler) { g_open = std::move(handler); }

@@ -48,7 +48,8 @@ enum class ChooserKind { OpenFile, SaveFile, Folder };
 using ChooserHandler = std::function<QString(ChooserKind, const QString& caption)>;
 void SetChooserHandler(ChooserHandler handler);
 
-// Opens a file or folder with the desktop's default program (exported workbooks, contracts, attachments).
+// Opens a file or folder with the desktop's default program (exported workbooks, contracts, attachments),
+// or a web address (one with "://") in the browser.
 bool OpenWithDesktop(const QString& path);
 using OpenFileHandler = std::function<bool(const QString&)>;
 void SetOpenFileHandler(OpenFileHandler handler);

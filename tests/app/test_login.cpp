@@ -1,0 +1,367 @@
+// Login, main window, reminder, password change and about box, driven through their controls.
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include "TestSupport.h"
+#include "app/BusinessReminder.h"
+#include "app/ConnectionSettings.h"
+#include "app/DataAccess.h"
+#include "app/LoginState.h"
+#include "app/PBclass.h"
+#include "app/SettingsList.h"
+#include "app/frmAbout.h"
+#include "app/frmLogin.h"
+#include "app/frmMain.h"
+#include "app/frmPass.h"
+#include "control/pbCommand.h"
+#include "platform/Buttons.h"
+#include "platform/Clock.h"
+
+namespace {
+void addStaff(const QString& account, const QString& password, int role, const QString& rights, const QString& locked = QStringLiteral("否"),
+              const QString& deptRights = QStringLiteral("综合部"), const QString& dept = QStringLiteral("综合部"), int deptId = 1) {
+  Db().Execute(QStringLiteral("insert into PJ_Admin (登录账号,登录密码,姓名,科室,对应科室ID,账号属性,锁定,模块权限,科室权限) values (?,?,?,?,?,?,?,?,?)"),
+               {account, PBclass().Base64Encode(password), account + QStringLiteral("名"), dept, deptId, role, locked, rights, deptRights});
+}
+
+// Answers the next login window by typing an account and a password and pressing the OK button.
+std::function<int(QDialog*)> typeLogin(const QString& account, const QString& password) {
+  return [account, password](QDialog* d) {
+    auto* login = qobject_cast<frmLogin*>(d);
+    EXPECT_NE(login, nullptr);
+    if (!login) return int(QDialog::Rejected);
+    login->Combo1->setEditText(account);
+    login->txtKl->setText(password);
+    QTest::mouseClick(login->eButOK, Qt::LeftButton);
+    return login->result();
+  };
+}
+}  // namespace
+
+class LoginTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    setNow(QDateTime(QDate(2024, 3, 5), QTime(9, 30, 0)));
+  }
+  // A main window that reached its load with the login answered by `answer`.
+  std::unique_ptr<frmMain> start(std::function<int(QDialog*)> answer) {
+    modal_.handlers.push_back(std::move(answer));
+    auto w = std::make_unique<frmMain>();
+    w->Form_Load();
+    return w;
+  }
+};
+
+TEST_F(LoginTest, SuccessFillsTheStateAndWritesTheBookStartOnce) {
+  auto w = start(typeLogin(QStringLiteral("超级管理员"), QStringLiteral("6173")));
+  EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join("|").toStdString();
+  EXPECT_EQ(gLoginAccount, QStringLiteral("超级管理员"));
+  EXPECT_EQ(gCurrentUserId, 1);
+  EXPECT_EQ(gUserName, QStringLiteral("管理员"));
+  EXPECT_EQ(gCurrentUserRole, 3);
+  EXPECT_EQ(gUserDept, QStringLiteral("综合部"));
+  EXPECT_EQ(gUserDeptId, 1);
+  EXPECT_EQ(gUnitName, QStringLiteral("示范借贷有限公司"));
+  EXPECT_EQ(gSettingCount, 94);
+  EXPECT_EQ(gBookStartDate, QStringLiteral("2024-03-05"));
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 建账日期 from PJ_Jq where 机器ID=1")).toString(), QStringLiteral("2024-03-05"));
+  EXPECT_TRUE(w->timer1()->isActive());
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Varnel民间借贷管理 V") + frmMain::VersionText());
+  EXPECT_EQ(w->panel(1)->text(), QStringLiteral("软件使用单位：示范借贷有限公司 系统建账日期：2024年03月05日  数据连接模式：单机版"));
+
+  // A later login keeps the first date.
+  setNow(QDateTime(QDate(2024, 4, 1), QTime(8, 0)));
+  modal_.handlers.push_back(typeLogin(QStringLiteral("超级管理员"), QStringLiteral("6173")));
+  w->pbMnu_Click(10);
+  EXPECT_EQ(gBookStartDate, QStringLiteral("2024-03-05"));
+}
+
+TEST_F(LoginTest, RefusalsKeepTheWindowOpenAndWriteNothing) {
+  addStaff(QStringLiteral("锁定者"), QStringLiteral("pw"), 0, QString(), QStringLiteral("是"));
+  struct Case { QString account, password, message; };
+  const Case cases[] = {
+      {QStringLiteral("无此人"), QStringLiteral("6173"), QStringLiteral("账号信息错误！")},
+      {QStringLiteral("超级管理员"), QStringLiteral("617"), QStringLiteral("密码错误，请重新输入！")},
+      {QStringLiteral("锁定者"), QStringLiteral("wrong"), QStringLiteral("密码错误，请重新输入！")},
+      {QStringLiteral("锁定者"), QStringLiteral("pw"), QStringLiteral("您的账号被锁定，请联系管理员！")},
+      {QStringLiteral("x' or '1'='1"), QStringLiteral("6173"), QStringLiteral("账号信息错误！")},
+      {QStringLiteral("' union select 1,'超级管理员','NjE3Mw==','x','x','','综合部',1,'超级管理员',3,'否','','','','' --"),
+       QStringLiteral("6173"), QStringLiteral("账号信息错误！")},
+  };
+  auto w = std::make_unique<frmMain>();
+  for (const Case& c : cases) {
+    responder_.clear();
+    frmLogin login(w.get());
+    login.Combo1->setEditText(c.account);
+    login.txtKl->setText(c.password);
+    QTest::mouseClick(login.eButOK, Qt::LeftButton);
+    ASSERT_EQ(responder_.messages.size(), 1u) << c.account.toStdString();
+    EXPECT_EQ(responder_.messages[0].text, c.message) << c.account.toStdString();
+    EXPECT_EQ(responder_.messages[0].style, Mb::Critical);
+    EXPECT_NE(login.result(), QDialog::Accepted);
+    EXPECT_TRUE(login.txtKl->text().isEmpty()) << "the password box is emptied";
+    EXPECT_EQ(gCurrentUserRole, 0) << "nobody is logged in";
+  }
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 建账日期 from PJ_Jq where 机器ID=1")).toString(), QStringLiteral("No"));
+  EXPECT_FALSE(w->timer1()->isActive());
+}
+
+TEST_F(LoginTest, AnEmptyPasswordAsksForOneWithoutQuerying) {
+  auto w = std::make_unique<frmMain>();
+  frmLogin login(w.get());
+  ResetConnections();
+  QFile::remove(LocalDatabasePath());  // any query would now ask the connection question
+  login.txtKl->clear();
+  QTest::keyClick(login.txtKl, Qt::Key_Return);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("请输入您的登录密码。"));
+  QTest::mouseClick(login.eButOK, Qt::LeftButton);
+  EXPECT_EQ(responder_.messages.size(), 2u);
+  EXPECT_EQ(responder_.messages[1].text, QStringLiteral("请输入您的登录密码。"));
+}
+
+TEST_F(LoginTest, EnterInThePasswordBoxLogsIn) {
+  auto w = std::make_unique<frmMain>();
+  frmLogin login(w.get());
+  login.txtKl->setText(QStringLiteral("6173"));
+  QTest::keyClick(login.txtKl, Qt::Key_Return);
+  EXPECT_EQ(login.result(), QDialog::Accepted);
+  EXPECT_EQ(gCurrentUserRole, 3);
+}
+
+TEST_F(LoginTest, TheLoginCannotBeClosedAndExitEndsTheProgram) {
+  auto w = std::make_unique<frmMain>();
+  frmLogin login(w.get());
+  login.show();
+  QTest::keyClick(&login, Qt::Key_Escape);
+  EXPECT_TRUE(login.isVisible());
+  EXPECT_FALSE(login.close());
+  EXPECT_TRUE(login.isVisible());
+  QTest::mouseClick(login.eButExit, Qt::LeftButton);
+  EXPECT_EQ(ended_.calls, 1);
+}
+
+TEST_F(LoginTest, DepartmentRightsZeroBecomeTheOwnDepartmentName) {
+  addStaff(QStringLiteral("张三"), QStringLiteral("1"), 0, QStringLiteral("个人客户"), QStringLiteral("否"), QStringLiteral("0"),
+           QStringLiteral("信贷部"), 12);
+  auto w = start(typeLogin(QStringLiteral("张三"), QStringLiteral("1")));
+  EXPECT_EQ(gDeptRights, QStringLiteral("信贷部"));
+  EXPECT_EQ(gUserDeptId, 12);
+  EXPECT_EQ(gCurrentUserRights, QStringLiteral("个人客户"));
+}
+
+TEST_F(LoginTest, AWorkstationWithoutItsRowCannotLogIn) {
+  gMachineId = 9;
+  auto w = start(typeLogin(QStringLiteral("超级管理员"), QStringLiteral("6173")));
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("机器ID：9")));
+  EXPECT_EQ(gCurrentUserRole, 0);
+  EXPECT_FALSE(w->timer1()->isActive());
+}
+
+TEST_F(LoginTest, MenusByRoleStorageModeAndSettings) {
+  auto w = std::make_unique<frmMain>();
+  loginAsSuperAdmin();
+  struct Case { int mode, role; bool khd; };
+  for (Case c : {Case{1, 3, true}, Case{0, 3, false}, Case{1, 1, false}, Case{1, 2, false}}) {
+    gDatabaseType = static_cast<qint16>(c.mode);
+    gCurrentUserRole = c.role;
+    w->初始参数();
+    EXPECT_EQ(w->action("mnu_khd")->isVisible(), c.khd) << c.mode << "/" << c.role;
+  }
+  EXPECT_TRUE(w->panel(1)->text().endsWith(QStringLiteral("网络版")));
+  gDatabaseType = 0;
+  gSystemSettings[9] = QStringLiteral("0");
+  w->初始参数();
+  EXPECT_FALSE(w->action("mnu_dxgl")->isVisible());
+  gSystemSettings[9] = QStringLiteral("1");
+  w->初始参数();
+  EXPECT_TRUE(w->action("mnu_dxgl")->isVisible());
+  EXPECT_FALSE(w->panel(3)->text().isEmpty());
+}
+
+TEST_F(LoginTest, EveryGuardedCommandChecksItsRightAndARefusalOpensNothing) {
+  auto w = std::make_unique<frmMain>();
+  gCurrentUserRole = 0;
+  gCurrentUserRights = QStringLiteral("个人客户");
+  const QStringList guarded = {"mnu_xtsz", "mnu_cysz", "mnu_zhqx", "mnu_qykh", "mnu_tzr", "mnu_khd", "mnu_jddj", "mnu_ckrc",
+                               "mnu_hkjl", "mnu_cjrzdj", "mnu_zfrc", "mnu_zfmx", "mnu_dkrb", "mnu_cjrb", "mnu_zjrb", "mnu_lsz",
+                               "mnu_sjbf", "mnu_sjhf"};
+  for (const QString& c : guarded) {
+    responder_.clear();
+    modal_.shown.clear();
+    w->RunCommand(c);
+    ASSERT_EQ(responder_.messages.size(), 1u) << c.toStdString();
+    EXPECT_EQ(responder_.messages[0].text, QStringLiteral("权限不足！")) << c.toStdString();
+    EXPECT_TRUE(modal_.shown.empty()) << c.toStdString();
+  }
+  // The toolbar runs the same commands: button 0 is the loan list's right.
+  responder_.clear();
+  w->pbMnu_Click(0);
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("权限不足！")});
+  responder_.clear();
+  w->pbMnu_Click(11);
+  EXPECT_TRUE(responder_.messages.empty()) << "an index outside 0 to 10 does nothing";
+
+  // With the right, the command goes past the check.
+  responder_.clear();
+  w->RunCommand(QStringLiteral("mnu_grkh"));
+  EXPECT_FALSE(responder_.saw(QStringLiteral("权限不足！")));
+}
+
+TEST_F(LoginTest, TheTimerFiresOnceWithTheReminderAndAgainAfterARelogin) {
+  auto w = start(typeLogin(QStringLiteral("超级管理员"), QStringLiteral("6173")));
+  gSystemSettings[12] = QStringLiteral("1");
+  responder_.clear();
+  w->Timer1_Timer();
+  EXPECT_FALSE(w->timer1()->isActive());
+  EXPECT_EQ(w->panel(2)->text(), QStringLiteral("登录时间：2024-03-05 09:30:00  当前用户：超级管理员"));
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("业务提醒"));
+  EXPECT_EQ(responder_.messages[0].style, Mb::Information);
+
+  // Logging in again (the settings come back from the database: the reminder is off there).
+  modal_.handlers.push_back(typeLogin(QStringLiteral("超级管理员"), QStringLiteral("6173")));
+  w->pbMnu_Click(10);
+  EXPECT_TRUE(w->timer1()->isActive());
+  responder_.clear();
+  w->Timer1_Timer();
+  EXPECT_TRUE(responder_.messages.empty()) << "reminder switch off: nothing shown";
+}
+
+class ReminderTest : public ProgramTest {
+ protected:
+  void plan(const char* table, const char* status, const QDate& due) {
+    if (QString::fromUtf8(table) == QLatin1String("PJ_Hdjh"))
+      Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号, 归还状态, 约定归还日期) values ('D1', ?, ?)"), {QString::fromUtf8(status), DateText(due)});
+    else
+      Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 结算状态, 约定支付日期) values ('C1', ?, ?)"), {QString::fromUtf8(status), DateText(due)});
+  }
+};
+
+TEST_F(ReminderTest, CountsOverdueAndSoonDueInstalmentsAtTheBoundaries) {
+  const QDate today(2024, 3, 5);
+  setNow(QDateTime(today, QTime(9, 0)));
+  plan("PJ_Hdjh", "未还", today);                 // due today: soon
+  plan("PJ_Hdjh", "归还部分", today.addDays(7));  // in 7 days: soon
+  plan("PJ_Hdjh", "未还", today.addDays(8));      // in 8 days: not counted
+  plan("PJ_Hdjh", "未还", today.addDays(-1));     // yesterday: overdue
+  plan("PJ_Hdjh", "已还", today.addDays(-5));     // settled: not counted
+  plan("PJ_Cjzfjh", "支付部分", today.addDays(-30));
+  plan("PJ_Cjzfjh", "未付", today.addDays(3));
+  plan("PJ_Cjzfjh", "已付", today.addDays(3));
+  Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号, 归还状态, 约定归还日期) values ('D2', '未还', '')"));  // no date: left out
+
+  ReminderCounts c = CountBusinessReminders(today, 7);
+  EXPECT_EQ(c.overdueLoans, 1);
+  EXPECT_EQ(c.soonLoans, 2);
+  EXPECT_EQ(c.overdueFinancing, 1);
+  EXPECT_EQ(c.soonFinancing, 1);
+
+  loginAsSuperAdmin();
+  gSystemSettings[12] = QStringLiteral("1");
+  ShowBusinessReminder();
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(responder_.messages[0].text,
+            QStringLiteral("逾期贷款：1笔    7日内到期贷款：2笔\r\n逾期拆借：1笔    7日内到期拆借：1笔\r\n\r\n"
+                           "您可以点击 “催款日程” 或者 “支付日程” 来查看详细情况。"));
+}
+
+TEST_F(ReminderTest, SwitchOffShowsNothingAndOnShowsEvenZeroCounts) {
+  loginAsSuperAdmin();
+  gSystemSettings[12] = QStringLiteral("0");
+  ShowBusinessReminder();
+  EXPECT_TRUE(responder_.messages.empty());
+  gSystemSettings[12] = QStringLiteral("1");
+  ShowBusinessReminder();
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("逾期贷款：0笔")));
+  gSystemSettings[0] = QStringLiteral("七");
+  EXPECT_THROW(ShowBusinessReminder(), AppError) << "a days setting that is no number is an error for the timer to report";
+}
+
+class PasswordTest : public ProgramTest {};
+
+TEST_F(PasswordTest, WrongOldPasswordMismatchAndSuccess) {
+  loginAsSuperAdmin();
+  frmPass w(nullptr);
+  auto stored = [] { return Db().scalar(QStringLiteral("select 登录密码 from PJ_Admin where 编号=1")).toString(); };
+
+  w.eCmdzx_Click(0);
+  EXPECT_EQ(responder_.messages.back().text, QStringLiteral("旧密码不能为空！"));
+
+  w.txtCz[0]->setText(QStringLiteral("0000"));
+  w.txtCz[1]->setText(QStringLiteral("新的"));
+  w.txtCz[2]->setText(QStringLiteral("新的"));
+  w.eCmdzx_Click(0);
+  EXPECT_EQ(responder_.messages.back().text, QStringLiteral("原密码填写错误！"));
+  EXPECT_TRUE(w.txtCz[0]->text().isEmpty());
+  EXPECT_EQ(w.txtCz[1]->text(), QStringLiteral("新的")) << "only the first box is cleared";
+  EXPECT_EQ(stored(), QStringLiteral("NjE3Mw=="));
+
+  w.txtCz[0]->setText(QStringLiteral("6173"));
+  w.txtCz[2]->setText(QStringLiteral("新得"));
+  w.eCmdzx_Click(0);
+  EXPECT_EQ(responder_.messages.back().text, QStringLiteral("两次密码输入错误，请重新输入！"));
+  EXPECT_TRUE(w.txtCz[1]->text().isEmpty());
+  EXPECT_TRUE(w.txtCz[2]->text().isEmpty());
+  EXPECT_EQ(stored(), QStringLiteral("NjE3Mw=="));
+
+  w.txtCz[1]->setText(QStringLiteral("新的"));
+  w.txtCz[2]->setText(QStringLiteral("新的"));
+  w.eCmdzx_Click(0);
+  EXPECT_EQ(responder_.messages.back().text, QStringLiteral("密码修改成功，请重新登录！"));
+  EXPECT_EQ(responder_.messages.back().style, Mb::Information);
+  EXPECT_EQ(w.result(), QDialog::Accepted);
+  EXPECT_EQ(stored(), PBclass().Base64Encode(QStringLiteral("新的")));
+  EXPECT_EQ(stored(), QStringLiteral("0MK1xA==")) << "GBK bytes of 新的";
+}
+
+TEST_F(PasswordTest, AfterAChangeTheLoginWantsTheNewPassword) {
+  auto main = std::make_unique<frmMain>();
+  loginAsSuperAdmin();
+  modal_.handlers.push_back([](QDialog* d) {
+    auto* p = qobject_cast<frmPass*>(d);
+    p->txtCz[0]->setText(QStringLiteral("6173"));
+    p->txtCz[1]->setText(QStringLiteral("abc"));
+    p->txtCz[2]->setText(QStringLiteral("abc"));
+    p->eCmdzx_Click(0);
+    return p->result();
+  });
+  modal_.handlers.push_back([](QDialog* d) {
+    auto* login = qobject_cast<frmLogin*>(d);
+    EXPECT_NE(login, nullptr) << "the login follows a successful change";
+    login->txtKl->setText(QStringLiteral("6173"));
+    QTest::mouseClick(login->eButOK, Qt::LeftButton);
+    EXPECT_NE(login->result(), QDialog::Accepted);
+    login->txtKl->setText(QStringLiteral("abc"));
+    QTest::mouseClick(login->eButOK, Qt::LeftButton);
+    return login->result();
+  });
+  main->pbMnu_Click(9);
+  EXPECT_TRUE(responder_.saw(QStringLiteral("密码错误，请重新输入！")));
+  EXPECT_EQ(modal_.shown.size(), 2u);
+}
+
+TEST_F(PasswordTest, AboutBoxShowsTheVersionAndTheUpdaterIsExplained) {
+  frmAbout about(nullptr);
+  EXPECT_EQ(about.lblGy[0]->text(), QStringLiteral("Varnel民间借贷管理 V") + frmMain::VersionText());
+  QStringList opened;
+  SetOpenFileHandler([&](const QString& p) { opened << p; return true; });
+  about.Label4_Click();
+  EXPECT_EQ(opened.size(), 1);
+  EXPECT_TRUE(opened[0].startsWith(QStringLiteral("http")));
+
+  frmMain w;
+  w.RunCommand(QStringLiteral("mnu_jcgx"));
+  ASSERT_EQ(responder_.messages.size(), 1u) << "no updater ships: the user is told";
+  EXPECT_EQ(responder_.messages[0].style, Mb::Information);
+  w.RunCommand(QStringLiteral("mnu_gy"));
+  EXPECT_EQ(modal_.shown.back(), QStringLiteral("frmAbout"));
+}

@@ -1,0 +1,72 @@
+// vrn_screens OUTDIR: opens the program's windows on a copy of the shipped database and saves a
+// picture of each into OUTDIR, so that layouts can be looked at without a desktop.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <clocale>
+#include <cstdio>
+
+#include "app/ConnectionSettings.h"
+#include "app/LoginState.h"
+#include "app/PBclass.h"
+#include "app/SettingsList.h"
+#include "app/frmAbout.h"
+#include "app/frmLogin.h"
+#include "app/frmMain.h"
+#include "app/frmPass.h"
+#include "platform/Dialogs.h"
+
+namespace {
+QString g_out;
+
+void save(QWidget* w, const QString& name) {
+  w->show();
+  QApplication::processEvents();
+  QString path = g_out + QLatin1Char('/') + name + QStringLiteral(".png");
+  w->grab().save(path);
+  std::printf("%s\n", path.toUtf8().constData());
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: vrn_screens OUTDIR\n");
+    return 2;
+  }
+  g_out = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(g_out);
+  QTemporaryDir dir;
+  SetAppDir(dir.path());
+  QFile::copy(QStringLiteral(VRN_SHIPPED_DB), LocalDatabasePath());
+  LoadDatabaseSettings();
+  SetMessageHandler([](const MessageRequest& r) {
+    std::printf("message: %s\n", r.text.toUtf8().constData());
+    return int(Mb::Ok);
+  });
+
+  frmMain main;
+  // The login window as it opens, then logged in as the reserved administrator.
+  SetModalHandler([&](QDialog* d) {
+    save(d, d->objectName());
+    if (auto* login = qobject_cast<frmLogin*>(d)) {
+      login->txtKl->setText(QStringLiteral("6173"));
+      login->eButOK_Click();
+    }
+    return d->result();
+  });
+  main.resize(1100, 720);
+  main.Form_Load();
+  main.Timer1_Timer();
+  save(&main, QStringLiteral("frmMain"));
+  frmPass pass(&main);
+  save(&pass, QStringLiteral("frmPass"));
+  frmAbout about(&main);
+  save(&about, QStringLiteral("frmAbout"));
+  return 0;
+}
