@@ -1,0 +1,222 @@
+#include "cImage32.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "cBMPparser.h"
+#include "cGIFparser.h"
+#include "cICOparser.h"
+#include "cPNGparser.h"
+#include "modParsers.h"
+
+namespace pressel {
+
+namespace {
+
+// Data this short is no picture the loader would take.
+constexpr int64_t kMinPictureBytes = 57;
+
+inline uint32_t Div255Round(uint32_t x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
+
+void PutLe16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
+void PutLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+}  // namespace
+
+void cImage32::SetPictureLoader(PictureLoader loader) { SetPictureLoaderHook(std::move(loader)); }
+
+bool cImage32::LoadPicture_File(const std::string& fileName, int iconWidth, int iconHeight,
+                                bool keepSource) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(fileName, bytes) || int64_t(bytes.size()) < kMinPictureBytes) return false;
+    return Load(bytes, bytes, iconWidth, iconHeight, keepSource);
+}
+
+bool cImage32::LoadPicture_Stream(std::span<const uint8_t> bytes, int iconWidth, int iconHeight,
+                                  int64_t start, int64_t length, bool keepSource) {
+    if (bytes.empty()) return false;
+    const int64_t size = int64_t(bytes.size());
+    start = std::max<int64_t>(start, 0);
+    if (start >= size) return false;
+    if (length == 0) length = size - start;
+    if (length < kMinPictureBytes || length > size - start) return false;
+    return Load(bytes.subspan(size_t(start), size_t(length)), bytes, iconWidth, iconHeight, keepSource);
+}
+
+bool cImage32::Load(std::span<const uint8_t> data, std::span<const uint8_t> whole, int iconWidth,
+                    int iconHeight, bool keepSource) {
+    DestroyDIB();
+    report_ = {};
+    iconWidth = std::max(iconWidth, 0);
+    iconHeight = std::max(iconHeight, 0);
+    // Readers in a fixed order; the first that takes the data decides, image or not.
+    if (cPNGparser png; png.LoadStream(data, *this, 0, data.size())) {
+        report_ = {"PNG", png.Why()};
+    } else if (cGIFparser gif; gif.LoadStream(data, *this, 0, data.size())) {
+        report_ = {"GIF", gif.Why()};
+    } else if (cICOparser ico; ico.LoadStream(data, iconWidth, iconHeight, *this, 0, data.size())) {
+        report_ = {"ICO", ico.Why()};
+    } else if (cBMPparser bmp; bmp.LoadStream(data, *this, 0, data.size())) {
+        report_ = {"BMP", bmp.Why()};
+    } else {
+        report_ = {"", "no reader takes this data"};
+        DestroyDIB();
+    }
+    if (!HasImage()) {
+        if (!*report_.reason) report_.reason = "the reader made no image";
+        return false;
+    }
+    report_.reason = "";
+    if (keepSource) SetSourceBytes(whole);
+    return true;
+}
+
+bool cImage32::InitializeDIB(int width, int height) {
+    DestroyDIB();
+    if (width < 1 || height == 0 || height == INT32_MIN) return false;
+    height = std::abs(height);
+    if (int64_t(width) * height > kMaxPixels) return false;
+    bits_.assign(size_t(width) * size_t(height) * 4, 0);
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+void cImage32::DestroyDIB() {
+    bits_.clear();
+    bits_.shrink_to_fit();
+    source_.clear();
+    width_ = height_ = 0;
+    alpha_ = false;
+    imageType_ = kTypeNone;
+}
+
+bool cImage32::Render(const BgraSurface& target, int x, int y, int width, int height,
+                      int opacity) const {
+    if (!HasImage() || !target.bits) return false;
+    if (opacity == 0) return true;
+    const int64_t percent = std::llabs(int64_t(opacity)) % 100;
+    // Constant alpha = percent / 100 * 255, halves to even (70 -> 178, 30 -> 76).
+    const int64_t num = (percent == 0 ? 100 : percent) * 255;
+    int64_t k = num / 100;
+    const int64_t rem = num % 100;
+    if (rem > 50 || (rem == 50 && (k & 1))) ++k;
+    const uint32_t ka = uint32_t(k);
+
+    const int64_t dw = width < 1 ? width_ : width;
+    const int64_t dh = height < 1 ? height_ : height;
+    const int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(int64_t(x) + dw, target.width);
+    const int64_t y0 = std::max<int64_t>(y, 0), y1 = std::min<int64_t>(int64_t(y) + dh, target.height);
+    if (x0 >= x1 || y0 >= y1) return true;
+    const bool same = dw == width_ && dh == height_;
+
+    for (int64_t ty = y0; ty < y1; ++ty) {
+        uint8_t* d = target.bits + ty * target.stride + x0 * 4;
+        const int64_t ry = ty - y;  // row inside the destination rectangle
+        // Source rows that fall on this destination row (a box, averaged when shrinking).
+        const int64_t sy0 = ry * height_ / dh;
+        const int64_t sy1 = std::max(sy0 + 1, (ry + 1) * height_ / dh);
+        for (int64_t tx = x0; tx < x1; ++tx, d += 4) {
+            const int64_t rx = tx - x;
+            uint32_t s[4];
+            if (same) {
+                const uint8_t* p = TopRow(int(ry)) + rx * 4;
+                s[0] = p[0]; s[1] = p[1]; s[2] = p[2]; s[3] = alpha_ ? p[3] : 255;
+            } else {
+                const int64_t sx0 = rx * width_ / dw;
+                const int64_t sx1 = std::max(sx0 + 1, (rx + 1) * width_ / dw);
+                uint64_t sum[4] = {0, 0, 0, 0};
+                for (int64_t sy = sy0; sy < sy1; ++sy) {
+                    const uint8_t* p = TopRow(int(sy)) + sx0 * 4;
+                    for (int64_t sx = sx0; sx < sx1; ++sx, p += 4) {
+                        sum[0] += p[0]; sum[1] += p[1]; sum[2] += p[2]; sum[3] += alpha_ ? p[3] : 255;
+                    }
+                }
+                const uint64_t n = uint64_t((sy1 - sy0) * (sx1 - sx0));
+                for (int c = 0; c < 4; ++c) s[c] = uint32_t((sum[c] + n / 2) / n);
+            }
+            if (ka != 255) for (uint32_t& c : s) c = Div255Round(c * ka);
+            const uint32_t inv = 255 - s[3];
+            for (int c = 0; c < 4; ++c) d[c] = uint8_t(std::min<uint32_t>(255, s[c] + Div255Round(d[c] * inv)));
+        }
+    }
+    return true;
+}
+
+void cImage32::ScaleImage(int destWidth, int destHeight, int& newWidth, int& newHeight, int mode) const {
+    if (!HasImage()) return;
+    if (mode == kScaleFit || mode == kScaleFitNoEnlarge) {
+        const float rw = float(destWidth) / float(width_);
+        const float rh = float(destHeight) / float(height_);
+        float ratio = std::min(rw, rh);
+        if (mode == kScaleFitNoEnlarge && rw > 1 && rh > 1) ratio = 1;
+        newWidth = int(std::floor(double(width_) * double(ratio)));
+        newHeight = int(std::floor(double(height_) * double(ratio)));
+    } else if (mode == kScaleStretch) {
+        newWidth = destWidth;
+        newHeight = destHeight;
+    } else {
+        newWidth = width_;
+        newHeight = height_;
+    }
+}
+
+void cImage32::CopyImageTo(cImage32& target, bool copySource) const {
+    if (!HasImage() || &target == this) return;
+    if (!target.InitializeDIB(width_, height_)) return;
+    target.bits_ = bits_;
+    target.alpha_ = alpha_;
+    target.imageType_ = imageType_;
+    if (copySource && !source_.empty()) target.source_ = source_;
+}
+
+bool cImage32::GetOrginalFormat(std::vector<uint8_t>& out) const {
+    if (source_.empty()) return false;
+    out = source_;
+    return true;
+}
+
+bool cImage32::SaveToStream(std::vector<uint8_t>& out) const {
+    if (!HasImage()) return false;
+    const uint32_t imageSize = uint32_t(bits_.size());
+    out.assign(54 + bits_.size(), 0);
+    uint8_t* h = out.data();
+    h[0] = 'B';
+    h[1] = 'M';
+    PutLe32(h + 2, imageSize + 54);
+    PutLe32(h + 10, 54);
+    PutLe32(h + 14, 40);
+    PutLe32(h + 18, uint32_t(width_));
+    PutLe32(h + 22, uint32_t(height_));
+    PutLe16(h + 26, 1);
+    PutLe16(h + 28, 32);
+    PutLe32(h + 34, imageSize);
+    std::copy(bits_.begin(), bits_.end(), out.begin() + 54);
+    return true;
+}
+
+bool cImage32::SaveToFile(const std::string& fileName, bool prompt,
+                          const std::function<bool()>& confirmOverwrite) const {
+    if (fileName.empty() || !HasImage()) return false;
+    std::error_code ec;
+    if (std::filesystem::exists(fileName, ec)) {
+        if (prompt && (!confirmOverwrite || !confirmOverwrite())) return false;
+        std::filesystem::permissions(fileName, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add, ec);
+        if (!std::filesystem::remove(fileName, ec)) return false;
+    }
+    std::vector<uint8_t> bytes;
+    SaveToStream(bytes);
+    std::ofstream f(fileName, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
+    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(f.flush());
+}
+
+}  // namespace pressel
