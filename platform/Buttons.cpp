@@ -62,9 +62,10 @@ protected:
 };
 
 DefaultButtonFilter* FilterOf(QWidget* window, bool create) {
-  auto* f = window->findChild<DefaultButtonFilter*>(QString(), Qt::FindDirectChildrenOnly);
-  if (!f && create) f = new DefaultButtonFilter(window);
-  return f;
+  // The filter has no meta-object of its own, so findChild<> would match any child: look by type.
+  for (QObject* child : window->children())
+    if (auto* f = dynamic_cast<DefaultButtonFilter*>(child)) return f;
+  return create ? new DefaultButtonFilter(window) : nullptr;
 }
 
 }  // namespace
