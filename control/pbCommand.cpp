@@ -636,8 +636,10 @@ void pbCommand::WriteProperties(PropertyBag& bag) const {
 
 // --- layout -----------------------------------------------------------------------------------
 
-void pbCommand::captionLayout() {
-  const QFontMetrics fm(font());
+void pbCommand::captionLayout() { captionLayout(font()); }
+
+void pbCommand::captionLayout(const QFont& f) {
+  const QFontMetrics fm(f);
   auto measure = [&fm](int l, int t, int r, int b, const QString& text) {
     const QRect br = fm.boundingRect(QRect(l, t, r - l, b - t), Qt::TextWordWrap | Qt::TextShowMnemonic, text);
     return QPoint(l + br.width(), t + (text.isEmpty() ? 0 : br.height()));

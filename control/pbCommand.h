@@ -286,6 +286,7 @@ private:
   void resizeLayout();
   void syncGeometry();
   void captionLayout();
+  void captionLayout(const QFont& f);
   void updateAccessKey();
   void applyCursor();
   void captureBackground();

@@ -549,9 +549,19 @@ void pbCommand::drawKDENormal(Raster& g) {
     g.Fill(0, 0, W, Ht, sc_.L);
   else
     kdeRamp(g);
-  boldForDefault_ = displayAsDefault_;
-  drawCaption(g, hover_ ? 1 : 0);
-  boldForDefault_ = false;
+  if (displayAsDefault_) {
+    // The default button's caption is bold, laid out in the bold font for this drawing only.
+    const LayoutState normal = layout_;
+    QFont bold = font();
+    bold.setBold(true);
+    captionLayout(bold);
+    boldForDefault_ = true;
+    drawCaption(g, hover_ ? 1 : 0);
+    boldForDefault_ = false;
+    layout_ = normal;
+  } else {
+    drawCaption(g, hover_ ? 1 : 0);
+  }
   g.Frame(0, 0, W, Ht, Sh(sc_.S, -50, soft));
   g.Frame(1, 1, W - 2, Ht - 2, Sh(sc_.F, -9, soft));
   g.Fill(2, 2, W - 4, 2, sc_.H);
