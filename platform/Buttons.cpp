@@ -1,8 +1,19 @@
 #include "platform/Buttons.h"
 
+#include "platform/Dialogs.h"
+#include "ppImagen.h"
+
 #include <QEvent>
 #include <QKeyEvent>
 #include <QWidget>
+
+// The button's picture page asks for files through the program's chooser, like every window.
+static const bool kPictureChooser = [] {
+  ppImagen::SetFileChooser([](QWidget* parent, const QString& caption, const QString& filter) {
+    return ChooseOpenFile(parent, caption, filter);
+  });
+  return true;
+}();
 
 void ApplyButtonLook(pbCommand* b) {
   if (!b) return;

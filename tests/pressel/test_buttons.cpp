@@ -15,6 +15,7 @@
 #include "cImage32.h"
 #include "pbCommand.h"
 #include "platform/Buttons.h"
+#include "platform/Dialogs.h"
 #include "ppImagen.h"
 
 namespace {
@@ -130,9 +131,11 @@ TEST(PicturePage, TheChosenPictureGoesToTheFirstSelectedButtonAtOnce) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("p.png"));
   ASSERT_TRUE(Solid(10, 7, qRgb(0, 128, 255)).save(file));
-  QString answer = file, filterSeen;
-  ppImagen::SetFileChooser([&](QWidget*, const QString&, const QString& filter) {
-    filterSeen = filter;
+  // The program's chooser answers for the page, as for every window.
+  QString answer = file;
+  ChooserKind kind = ChooserKind::Folder;
+  SetChooserHandler([&](ChooserKind k, const QString&) {
+    kind = k;
     return answer;
   });
   pbCommand first, second;
@@ -140,7 +143,7 @@ TEST(PicturePage, TheChosenPictureGoesToTheFirstSelectedButtonAtOnce) {
   ppImagen page;
   page.setSelectedControls({&first, &second});
   page.cmdImportar->click();
-  EXPECT_EQ(filterSeen, ppImagen::QtFilter());
+  EXPECT_EQ(kind, ChooserKind::OpenFile);
   EXPECT_EQ(page.image().Width(), 10);
   EXPECT_EQ(first.pictureSize(), QSize(10, 7));
   EXPECT_TRUE(second.Imagen().isEmpty());
@@ -150,7 +153,7 @@ TEST(PicturePage, TheChosenPictureGoesToTheFirstSelectedButtonAtOnce) {
   answer.clear();  // cancelled: nothing changes
   page.Import();
   EXPECT_EQ(changes.count(), 1);
-  ppImagen::SetFileChooser({});
+  SetChooserHandler({});
 }
 
 TEST(PictureLoader, JpegThroughQtAndNoOtherFormat) {

@@ -85,6 +85,19 @@ TEST(ButtonLooks, WindowsXP) {
   EXPECT_EQ(At(*b, 5, 5), pbPaint::Shift(X, -24, true, false));
 }
 
+TEST(ButtonLooks, TheXpBaseColourFollowsTheStyle) {
+  // The base colour is shifted the XP way (blue by n * b / 192) only for the XP style, so it is
+  // recomputed when the style changes, not only when a colour does.
+  auto b = Button(2);
+  b->setColorScheme(pbCommand::Custom);
+  b->setBackColor(pbPaint::Rgb(100, 100, 96));
+  EXPECT_EQ(b->scheme().X, pbPaint::Rgb(148, 148, 144));
+  b->setButtonType(pbCommand::WindowsXP);
+  EXPECT_EQ(b->scheme().X, pbPaint::Rgb(148, 148, 120));
+  b->setEnabled(false);
+  EXPECT_EQ(At(*b, 5, 5), pbPaint::Shift(pbPaint::Rgb(148, 148, 120), -24, true, false));
+}
+
 TEST(ButtonLooks, OfficeXP) {
   auto b = Button(9);
   b->setGradColor2(0x0000FF);
