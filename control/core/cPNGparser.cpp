@@ -2,13 +2,16 @@
 
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 #include "modParsers.h"
 
@@ -63,32 +66,96 @@ inline uint8_t Paeth(int a, int b, int c) {
     return uint8_t((pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c));
 }
 
+#if defined(__SSE2__)
+// Sub, Average and Paeth for pixels of 3 or 4 bytes, a pixel at a time in 16-bit lanes, with
+// the pixel to the left kept in a register: each pixel needs the one restored before it, so
+// the gain is in doing its bytes together without branches or reloads.
+// Three-byte pixels are assembled in a register: going through memory stalls the load.
+template <size_t Step>
+inline __m128i LoadPixel(const uint8_t* p) {
+    uint32_t v;
+    if constexpr (Step == 4) std::memcpy(&v, p, 4);
+    else v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(v)), _mm_setzero_si128());
+}
+template <size_t Step>
+inline void StorePixel(uint8_t* p, __m128i v16) {
+    const uint32_t v = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v16, v16)));
+    if constexpr (Step == 4) {
+        std::memcpy(p, &v, 4);
+    } else {
+        p[0] = uint8_t(v);
+        p[1] = uint8_t(v >> 8);
+        p[2] = uint8_t(v >> 16);
+    }
+}
+
+template <size_t Step, int Filter>
+void UnfilterPixels(uint8_t* row, const uint8_t* prev, size_t n) {
+    const __m128i zero = _mm_setzero_si128(), low = _mm_set1_epi16(0xFF);
+    __m128i a = zero, c = zero;  // left and upper-left of the first pixel are 0
+    for (size_t i = 0; i + Step <= n; i += Step) {
+        __m128i pred;
+        if constexpr (Filter == 1) {
+            pred = a;
+        } else if constexpr (Filter == 3) {
+            pred = _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<Step>(prev + i)), 1);
+        } else {
+            const __m128i b = LoadPixel<Step>(prev + i);
+            const __m128i bc = _mm_sub_epi16(b, c), ac = _mm_sub_epi16(a, c);
+            const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));  // |b - c|
+            const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));  // |a - c|
+            const __m128i abc = _mm_add_epi16(bc, ac);
+            const __m128i pc = _mm_max_epi16(abc, _mm_sub_epi16(zero, abc));  // |a + b - 2c|
+            const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+            const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
+            const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(smallest, pb));
+            pred = _mm_or_si128(_mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b)),
+                                _mm_andnot_si128(_mm_or_si128(useA, useB), c));
+            c = b;
+        }
+        a = _mm_and_si128(_mm_add_epi16(LoadPixel<Step>(row + i), pred), low);
+        StorePixel<Step>(row + i, a);
+    }
+}
+#endif
+
 template <size_t Step>
 void UnfilterRow(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, size_t step) {
     if constexpr (Step != 0) step = Step;
+    if (!prev && (type == 2 || type == 3 || type == 4)) {
+        // Nothing above: Up changes nothing, Average halves the left byte, Paeth is Sub.
+        if (type == 2) return;
+        if (type == 3) {
+            for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + row[i - step] / 2);
+            return;
+        }
+        type = 1;
+    }
+#if defined(__SSE2__)
+    if constexpr (Step == 3 || Step == 4) {
+        switch (type) {
+            case 1: UnfilterPixels<Step, 1>(row, prev, n); return;
+            case 3: UnfilterPixels<Step, 3>(row, prev, n); return;
+            case 4: UnfilterPixels<Step, 4>(row, prev, n); return;
+            default: break;
+        }
+    }
+#endif
     switch (type) {
         case 1:
             for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + row[i - step]);
             break;
         case 2:
-            if (prev) for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
             break;
         case 3:
-            if (prev) {
-                for (size_t i = 0; i < step && i < n; ++i) row[i] = uint8_t(row[i] + prev[i] / 2);
-                for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + (row[i - step] + prev[i]) / 2);
-            } else {
-                for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + row[i - step] / 2);
-            }
+            for (size_t i = 0; i < step && i < n; ++i) row[i] = uint8_t(row[i] + prev[i] / 2);
+            for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + (row[i - step] + prev[i]) / 2);
             break;
         case 4:
-            if (prev) {
-                for (size_t i = 0; i < step && i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
-                for (size_t i = step; i < n; ++i)
-                    row[i] = uint8_t(row[i] + Paeth(row[i - step], prev[i], prev[i - step]));
-            } else {
-                for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + row[i - step]);
-            }
+            for (size_t i = 0; i < step && i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
+            for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + Paeth(row[i - step], prev[i], prev[i - step]));
             break;
         default:
             break;
@@ -121,11 +188,37 @@ struct RowContext {
 
 inline void Store(uint8_t* dst, uint32_t px) { std::memcpy(dst, &px, 4); }
 
+#if defined(__SSE2__)
+// Four RGBA pixels to premultiplied BGRA: c * a / 255 truncated, as (x + 1 + (x >> 8)) >> 8,
+// which equals x / 255 for every product of two bytes; alpha 255 keeps the colour, 0 clears it.
+inline void PremultiplyFour(const uint8_t* s, uint8_t* dst) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
+    const __m128i alphaLanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    auto two = [&](__m128i px) {  // two pixels in 16-bit lanes
+        const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(px, 0xFF), 0xFF);
+        const __m128i x = _mm_mullo_epi16(px, alpha);
+        __m128i q = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one), _mm_srli_epi16(x, 8)), 8);
+        q = _mm_or_si128(_mm_andnot_si128(alphaLanes, q), _mm_and_si128(alphaLanes, px));
+        return _mm_shufflehi_epi16(_mm_shufflelo_epi16(q, _MM_SHUFFLE(3, 0, 1, 2)), _MM_SHUFFLE(3, 0, 1, 2));
+    };
+    const __m128i out = _mm_packus_epi16(two(_mm_unpacklo_epi8(v, zero)), two(_mm_unpackhi_epi8(v, zero)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), out);
+}
+#endif
+
 // One row of `n` pixels into dst, `step` bytes from one pixel to the next.
 template <int CT, int D>
 bool ConvertRow(const RowContext& c, const uint8_t* s, uint64_t n, uint8_t* dst, size_t step) {
     constexpr int B = D / 8;  // bytes per sample at depth 8 and 16; the high byte comes first
-    for (uint64_t i = 0; i < n; ++i, dst += step) {
+    uint64_t i = 0;
+#if defined(__SSE2__)
+    if constexpr (CT == 6 && D == 8) {
+        if (step == 4)
+            for (; i + 4 <= n; i += 4, s += 16, dst += 16) PremultiplyFour(s, dst);
+    }
+#endif
+    for (; i < n; ++i, dst += step) {
         if constexpr (CT == 6) {
             Store(dst, Premultiplied(s[0], s[B], s[2 * B], s[3 * B]));
             s += 4 * B;
@@ -174,24 +267,140 @@ RowConverter PickConverter(int ct, int depth) {
     }
 }
 
-struct FreeDeleter {
-    void operator()(uint8_t* p) const { std::free(p); }
+// Restores and converts the rows of the decompressed data in stream order: the seven Adam7
+// passes (those without pixels take no data), or the whole image.
+class RowDecoder {
+public:
+    RowDecoder(int width, int height, int bpp, bool interlaced, RowConverter convert, const RowContext& ctx,
+               cImage32& target)
+        : width_(width), height_(height), bpp_(bpp), interlaced_(interlaced), convert_(convert), ctx_(ctx),
+          target_(target), step_(size_t(std::max(1, bpp / 8))) {}
+
+    void Reset() {
+        pass_ = interlaced_ ? 0 : 7;
+        StartPass();
+    }
+    bool Done() const { return pass_ > 7; }
+    size_t RowLength() const { return size_t(rowBytes_) + 1; }
+    const char* Why() const { return why_; }
+
+    // `row` is the filter byte and the samples; they are restored in place and must stay
+    // there until the next row is taken (or KeepPrev moves them).
+    bool Take(uint8_t* row) {
+        if (row[0] > 4 && interlaced_) return Fail("bad filter type in interlaced data");
+        Unfilter(row[0], row + 1, prev_, size_t(rowBytes_), step_);  // an unknown filter leaves the row
+        const int y = kFirstRow[pass_] + int(row_) * kRowStep[pass_];
+        uint8_t* dst = target_.TopRow(y) + size_t(kFirstCol[pass_]) * 4;
+        if (!convert_(ctx_, row + 1, columns_, dst, size_t(kColStep[pass_]) * 4))
+            return Fail("palette index beyond the palette");
+        prev_ = row + 1;
+        if (++row_ == rows_) {
+            pass_ = pass_ == 6 ? 8 : pass_ + 1;
+            StartPass();
+        }
+        return true;
+    }
+    // The previous row is about to be overwritten: keep a copy of it.
+    void KeepPrev(std::vector<uint8_t>& store) {
+        if (!prev_) return;
+        store.assign(prev_, prev_ + rowBytes_);
+        prev_ = store.data();
+    }
+
+private:
+    void StartPass() {
+        for (; pass_ <= 7; pass_ = pass_ == 6 ? 8 : pass_ + 1) {
+            columns_ = pass_ == 7 ? uint64_t(width_) : PassColumns(pass_, width_);
+            rows_ = pass_ == 7 ? uint64_t(height_) : PassRows(pass_, height_);
+            if (columns_ && rows_) break;
+        }
+        rowBytes_ = RowBytes(bpp_, columns_);
+        row_ = 0;
+        prev_ = nullptr;  // the first row of each pass has nothing above it
+    }
+    bool Fail(const char* why) {
+        why_ = why;
+        return false;
+    }
+
+    const int width_, height_, bpp_;
+    const bool interlaced_;
+    const RowConverter convert_;
+    const RowContext& ctx_;
+    cImage32& target_;
+    const size_t step_;
+    int pass_ = 7;
+    uint64_t columns_ = 0, rows_ = 0, rowBytes_ = 0, row_ = 0;
+    const uint8_t* prev_ = nullptr;
+    const char* why_ = "";
 };
 
-// zlib raw inflate after the two header bytes, without the Adler-32 check; output that
-// fills the buffer ends it as success.
-bool InflateRaw(const std::vector<uint8_t>& in, uint8_t* out, uint64_t outSize) {
-    if (in.size() < 2) return false;
+enum class Inflated { kDone, kRefused, kRowFailed };
+
+// Inflates the joined IDAT data and hands each complete row to `rows`, keeping only a
+// window of the output in memory. Not `raw`: the zlib stream with its header and Adler-32
+// check, as uncompress reads it. `raw`: the deflate data after the two header bytes, unchecked.
+// Output up to `expected` bytes counts; a stream that ends early leaves the rest zero.
+Inflated InflateRows(const std::vector<std::span<const uint8_t>>& idat, bool raw, uint64_t expected,
+                     RowDecoder& rows, std::vector<uint8_t>& window, std::vector<uint8_t>& prevStore) {
     z_stream s{};
-    if (inflateInit2(&s, -15) != Z_OK) return false;
-    s.next_in = const_cast<Bytef*>(in.data() + 2);
-    s.avail_in = uInt(in.size() - 2);
-    s.next_out = out;
-    s.avail_out = uInt(outSize);
-    int rc = inflate(&s, Z_FINISH);
-    bool ok = rc == Z_STREAM_END || s.avail_out == 0;
-    inflateEnd(&s);
-    return ok;
+    if (inflateInit2(&s, raw ? -15 : 15) != Z_OK) return Inflated::kRefused;
+    struct End {
+        z_stream* s;
+        ~End() { inflateEnd(s); }
+    } end{&s};
+    size_t next = 0;
+    uint64_t skip = raw ? 2 : 0;
+    rows.Reset();
+    size_t fill = 0, start = 0;
+    uint64_t produced = 0;
+    auto takeRows = [&] {
+        while (!rows.Done() && fill - start >= rows.RowLength()) {
+            const size_t len = rows.RowLength();
+            if (!rows.Take(window.data() + start)) return false;
+            start += len;
+        }
+        return true;
+    };
+    auto compact = [&] {
+        rows.KeepPrev(prevStore);
+        std::memmove(window.data(), window.data() + start, fill - start);
+        fill -= start;
+        start = 0;
+    };
+    while (!rows.Done() && produced < expected) {
+        while (s.avail_in == 0 && next < idat.size()) {
+            const std::span<const uint8_t> d = idat[next++];
+            const size_t k = size_t(std::min<uint64_t>(skip, d.size()));
+            skip -= k;
+            s.next_in = const_cast<Bytef*>(d.data() + k);
+            s.avail_in = uInt(d.size() - k);
+        }
+        if (start + rows.RowLength() > window.size()) compact();
+        uint8_t* out = window.data() + fill;
+        s.next_out = out;
+        s.avail_out = uInt(std::min<uint64_t>(window.size() - fill, expected - produced));
+        const int rc = inflate(&s, Z_NO_FLUSH);
+        const size_t got = size_t(s.next_out - out);
+        fill += got;
+        produced += got;
+        if (!takeRows()) return Inflated::kRowFailed;
+        if (rc == Z_STREAM_END) break;
+        if (rc != Z_OK) return Inflated::kRefused;  // damaged data, or the data ran out
+    }
+    if (!rows.Done()) {
+        // The stream ended early: the missing bytes read as zero.
+        if (start + rows.RowLength() > window.size()) compact();
+        std::fill(window.begin() + long(fill), window.begin() + long(start + rows.RowLength()), 0);
+        fill = start + rows.RowLength();
+        if (!takeRows()) return Inflated::kRowFailed;
+        std::vector<uint8_t> zero;
+        while (!rows.Done()) {
+            zero.assign(rows.RowLength(), 0);
+            if (!rows.Take(zero.data())) return Inflated::kRowFailed;
+        }
+    }
+    return Inflated::kDone;
 }
 
 void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
@@ -230,8 +439,7 @@ bool cPNGparser::LoadFile(const std::string& fileName, cImage32& target) {
 
 bool cPNGparser::ReadPngChunks(const ByteView& v, cImage32& target) {
     transparentKey_ = -1;
-    compressed_.clear();
-    compressed_.reserve(v.size() / 2 + 1);
+    idat_.clear();
     bool ended = false;
     for (uint64_t pos = 8; !ended;) {
         if (!v.Has(pos, 8)) return Fail("chunk runs past the end of the data");
@@ -261,11 +469,11 @@ bool cPNGparser::ReadPngChunks(const ByteView& v, cImage32& target) {
             ParseTRNS(chunk);
         } else if (is("IDAT")) {
             if (!crcOk) return Fail("bad CRC in IDAT");
-            compressed_.insert(compressed_.end(), chunk.data(), chunk.data() + len);
+            idat_.push_back(chunk.span());  // read in place when inflating
         }
         // Every other chunk (gAMA, cHRM, iCCP, text, ...) is skipped: no colour correction.
     }
-    if (compressed_.empty()) return Fail("no image data");
+    if (idat_.empty()) return Fail("no image data");
     if (!haveHeader_) return Fail("no IHDR");
     return InflateAndConvert(target);
 }
@@ -321,15 +529,6 @@ void cPNGparser::ParseTRNS(const ByteView& c) {
 }
 
 bool cPNGparser::InflateAndConvert(cImage32& target) {
-    // calloc: the part of the buffer a short stream leaves unwritten must read as zero.
-    std::unique_ptr<uint8_t, FreeDeleter> buf(static_cast<uint8_t*>(std::calloc(size_t(expectedSize_), 1)));
-    if (!buf) return Fail("out of memory");
-    uLongf destLen = uLongf(expectedSize_);
-    bool ok = uncompress(buf.get(), &destLen, compressed_.data(), uLong(compressed_.size())) == Z_OK;
-    if (!ok) ok = InflateRaw(compressed_, buf.get(), expectedSize_);
-    std::vector<uint8_t>().swap(compressed_);
-    if (!ok) return Fail("image data does not inflate");
-
     const int ct = colourType_, depth = bitDepth_;
     RowContext ctx;
     if (ct == 0) {
@@ -358,29 +557,17 @@ bool cPNGparser::InflateAndConvert(cImage32& target) {
     }
 
     if (!target.InitializeDIB(width_, height_)) return Fail("image too large");
-    const RowConverter convert = PickConverter(ct, depth);
     const int bpp = depth * SamplesPerPixel(ct);
-    const size_t step = size_t(std::max(1, bpp / 8));
-    uint8_t* data = buf.get();
-    const int firstPass = interlace_ ? 0 : 7, lastPass = interlace_ ? 6 : 7;
-    for (int p = firstPass; p <= lastPass; ++p) {
-        const uint64_t cols = p == 7 ? uint64_t(width_) : PassColumns(p, width_);
-        const uint64_t rows = p == 7 ? uint64_t(height_) : PassRows(p, height_);
-        if (!cols || !rows) continue;  // passes without pixels take no data
-        const uint64_t rb = RowBytes(bpp, cols);
-        const uint8_t* prev = nullptr;
-        for (uint64_t g = 0; g < rows; ++g, data += rb + 1) {
-            uint8_t* row = data + 1;
-            // Non-interlaced rows with an unknown filter are kept as they are.
-            if (data[0] > 4 && interlace_) return Fail("bad filter type in interlaced data");
-            Unfilter(data[0], row, prev, size_t(rb), step);
-            prev = row;
-            const int y = kFirstRow[p] + int(g) * kRowStep[p];
-            uint8_t* dst = target.TopRow(y) + size_t(kFirstCol[p]) * 4;
-            if (!convert(ctx, row, cols, dst, size_t(kColStep[p]) * 4))
-                return Fail("palette index beyond the palette");
-        }
-    }
+    RowDecoder rows(width_, height_, bpp, interlace_ != 0, PickConverter(ct, depth), ctx, target);
+    // A window of some rows, never the whole decompressed image of a large picture.
+    const uint64_t windowSize = std::min<uint64_t>(expectedSize_, RowBytes(bpp, uint64_t(width_)) + 1 + (uint64_t(1) << 18));
+    std::vector<uint8_t> window(static_cast<size_t>(windowSize)), prev;
+    Inflated result = InflateRows(idat_, false, expectedSize_, rows, window, prev);
+    // What zlib refuses (a bad header or Adler-32, ...) gets a second chance without the checks;
+    // it yields the same bytes as far as the first attempt got.
+    if (result == Inflated::kRefused) result = InflateRows(idat_, true, expectedSize_, rows, window, prev);
+    if (result == Inflated::kRefused) return Fail("image data does not inflate");
+    if (result == Inflated::kRowFailed) return Fail(rows.Why());
     target.SetAlpha(ct == 2 || ct == 4 || ct == 6 || haveTrns_);
     target.SetImageType(kTypePng);
     why_ = "";

@@ -46,7 +46,7 @@ private:
     bool haveTrns_ = false;
     int32_t transparentKey_ = -1;    // grey value, 0x00RRGGBB, or 0 for a palette tRNS
     uint32_t keyHigh_ = 0;           // the same from the high bytes, for 16-bit samples
-    std::vector<uint8_t> compressed_;
+    std::vector<std::span<const uint8_t>> idat_;  // the IDAT chunks' data, in order
     uint64_t expectedSize_ = 0;
     const char* why_ = "";
 };

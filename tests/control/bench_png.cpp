@@ -1,10 +1,11 @@
 // PNG decoding speed: our reader against libpng on the same files, each decoding into a new
 // 32-bit RGBA buffer. Besides a few suite files, it generates large photo-like pictures.
-//   pressel_png_bench [--benchmark_filter=...]
+//   pressel_png_bench [--benchmark_filter=...]   (PRESSEL_BENCH_DUMP=DIR also writes the pictures there)
 #include <benchmark/benchmark.h>
 #include <png.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -72,6 +73,9 @@ const Bytes& Picture(const std::string& name) {
         std::ifstream f(std::string(VRN_FIXTURES) + "/images/pngsuite/" + name, std::ios::binary);
         b.assign(std::istreambuf_iterator<char>(f), {});
     }
+    if (const char* dir = std::getenv("PRESSEL_BENCH_DUMP"))  // to look at, or to time elsewhere
+        std::ofstream(std::string(dir) + "/" + name + (name.ends_with(".png") ? "" : ".png"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
     return cache[name] = b;
 }
 

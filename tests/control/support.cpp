@@ -149,6 +149,8 @@ Bytes LibpngEncode(const RawPng& raw) {
         png_set_tRNS(p, info, nullptr, 0, &key);
     }
     if (raw.filter >= 0) png_set_filter(p, PNG_FILTER_TYPE_BASE, raw.filter);
+    png_set_compression_level(p, 1);  // test pictures: speed over size
+    if (raw.idatSize) png_set_compression_buffer_size(p, raw.idatSize);
     png_write_info(p, info);
     std::vector<png_bytep> pointers;
     for (const Bytes& r : raw.rows) pointers.push_back(const_cast<png_bytep>(r.data()));

@@ -33,6 +33,7 @@ struct RawPng {
     int width = 0, height = 0, depth = 8, colourType = 6;
     bool interlaced = false;
     int filter = -1;  // PNG_FILTER_* mask for every row, or libpng's own choice
+    size_t idatSize = 0;  // largest IDAT chunk; 0: libpng's 8192
     std::vector<Bytes> rows;
     Bytes palette;   // RGB triples
     Bytes trnsAlpha; // colour type 3

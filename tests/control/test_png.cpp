@@ -142,6 +142,41 @@ TEST(PngRandom, EachFilterMatchesLibpng) {
     }
 }
 
+// Pictures whose data is far larger than the window of rows the reader keeps while inflating.
+TEST(PngRandom, LargePicturesMatchLibpng) {
+    std::mt19937 rng(5);
+    for (int depth : {8, 16}) {
+        for (bool interlaced : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "depth " << depth << (interlaced ? " interlaced" : ""));
+            RawPng raw;
+            raw.width = 411;
+            raw.height = depth == 8 ? 403 : 203;  // output of two windows and more
+            raw.depth = depth;
+            raw.colourType = 6;
+            raw.interlaced = interlaced;
+            raw.filter = depth == 16 ? PNG_FILTER_AVG : interlaced ? PNG_FILTER_UP : PNG_FILTER_PAETH;  // rows that need the row above
+            raw.idatSize = depth == 16 ? 0 : size_t(1) << 22;  // many chunks, or one that fills the window at once
+            for (int y = 0; y < raw.height; ++y) {
+                Bytes row;
+                for (int x = 0; x < raw.width * 4 * depth / 8; ++x) row.push_back(uint8_t((x ^ y) / 7 + rng() % 5));
+                raw.rows.push_back(row);
+            }
+            const Bytes png = LibpngEncode(raw);
+            ExpectMatchesLibpng(png, png);
+        }
+    }
+    // Data for only the first 300 of 400 rows: the rest stays zero.
+    Bytes rows;
+    for (int y = 0; y < 300; ++y) {
+        rows.push_back(uint8_t(y % 5));
+        for (int x = 0; x < 700 * 3; ++x) rows.push_back(uint8_t(rng()));
+    }
+    cImage32 img;
+    ASSERT_TRUE(DecodeOurs(PngBuilder().Ihdr(700, 400, 8, 2).Idat(rows).End().bytes, img));
+    EXPECT_EQ(img.TopRow(299)[3], 255);
+    EXPECT_EQ(Bytes(img.TopRow(300), img.TopRow(300) + 8), (Bytes{0, 0, 0, 255, 0, 0, 0, 255}));
+}
+
 // Outcomes of the damaged files beside the suite.
 TEST(PngInvalid, EachGivesTheOutcomeOfTheChunkWalk) {
     for (const char* name : {"invalid-crc32.png", "invalid-noend.png", "invalid-palette.png", "invalid-trunc.png"}) {
