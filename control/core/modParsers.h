@@ -36,7 +36,7 @@ private:
     std::span<const uint8_t> d_;
 };
 
-// The part [offset, offset + length) of data; false when it does not lie inside.
+// The bytes [offset, offset + length) of data; false when they do not lie inside.
 bool SubView(std::span<const uint8_t> data, uint64_t offset, uint64_t length, ByteView& out);
 
 // Bytes of one DIB row of `width` pixels at `bitsPerPixel`, padded to 4 bytes.

@@ -83,7 +83,7 @@ TEST(IcoFiles, PngEntryGoesThroughThePngReader) {
     EXPECT_TRUE(SamePixels(img, ref));
 }
 
-TEST(IcoChoice, ScoresAsSpecified) {
+TEST(IcoChoice, SizeAndDepthScores) {
     using E = cICOparser::Entry;
     auto e = [](int w, int bc) { return E{w, w, bc, false, 0, 0}; };
     struct Case { std::vector<E> entries; int w; int chosen; };

@@ -98,8 +98,8 @@ TEST(Image32, StreamArgumentRules) {
     EXPECT_FALSE(img.HasImage());
     EXPECT_FALSE(img.LoadPicture_Stream({}));
 
-    Bytes padded(10, 0xEE);
-    padded.insert(padded.end(), png.begin(), png.end());
+    Bytes padded = png;
+    padded.insert(padded.begin(), 10, 0xEE);
     EXPECT_TRUE(img.LoadPicture_Stream(padded, 0, 0, 10));
     EXPECT_TRUE(img.LoadPicture_Stream(padded, 0, 0, 10, int64_t(png.size())));
     EXPECT_FALSE(img.LoadPicture_Stream(padded, 0, 0, 10, int64_t(png.size()) + 1)) << "length past the end";
