@@ -61,8 +61,9 @@ class DbBackend {
 // The SQLCipher file, keyed with the given password.
 std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QString& key, bool create = false);
 // An ODBC data source given by a connection string. `wideText` binds text as national characters
-// (for SQL Server's nvarchar columns).
-std::unique_ptr<DbBackend> MakeOdbcBackend(const QString& connectionString, bool wideText);
+// (for SQL Server's nvarchar columns). A statement may run `queryTimeoutSeconds` (0: no limit; a
+// server backup or restore takes as long as it takes).
+std::unique_ptr<DbBackend> MakeOdbcBackend(const QString& connectionString, bool wideText, int queryTimeoutSeconds = 30);
 
 class Connection {
  public:

@@ -12,7 +12,8 @@ namespace {
 
 class OdbcBackend : public DbBackend {
  public:
-  OdbcBackend(QString connStr, bool wideText) : connStr_(std::move(connStr)), wideText_(wideText) {}
+  OdbcBackend(QString connStr, bool wideText, int timeout)
+      : connStr_(std::move(connStr)), wideText_(wideText), timeout_(timeout) {}
   ~OdbcBackend() override { close(); }
 
   void open() override {
@@ -83,6 +84,13 @@ class OdbcBackend : public DbBackend {
     Bound b = run(st.h, sql, params);
     SQLLEN count = 0;
     SQLRowCount(st.h, &count);
+    // Read every further result: SQL Server sends the progress of a backup or restore as results,
+    // and freeing the statement before the last one cancels the work; a later error shows up here.
+    for (;;) {
+      SQLRETURN rc = SQLMoreResults(st.h);
+      if (rc == SQL_NO_DATA) break;
+      check(rc, SQL_HANDLE_STMT, st.h);
+    }
     return count;
   }
 
@@ -100,7 +108,7 @@ class OdbcBackend : public DbBackend {
     explicit Stmt(OdbcBackend* b) {
       if (!b->dbc_) throw AppError(Err::ObjectNotSet, QStringLiteral("数据库连接未打开。"));
       b->check(SQLAllocHandle(SQL_HANDLE_STMT, b->dbc_, &h), SQL_HANDLE_DBC, b->dbc_);
-      SQLSetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(30), 0);
+      SQLSetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(b->timeout_)), 0);
     }
     ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
   };
@@ -246,12 +254,13 @@ class OdbcBackend : public DbBackend {
 
   QString connStr_;
   bool wideText_;
+  int timeout_;
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
 };
 
 }  // namespace
 
-std::unique_ptr<DbBackend> MakeOdbcBackend(const QString& connectionString, bool wideText) {
-  return std::make_unique<OdbcBackend>(connectionString, wideText);
+std::unique_ptr<DbBackend> MakeOdbcBackend(const QString& connectionString, bool wideText, int queryTimeoutSeconds) {
+  return std::make_unique<OdbcBackend>(connectionString, wideText, queryTimeoutSeconds);
 }

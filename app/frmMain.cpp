@@ -21,6 +21,9 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
+#include "parties/frmSjys.h"
+#include "parties/frmXtsz.h"
+#include "parties/frmbackup.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -202,6 +205,15 @@ void frmMain::openWindow(const Command& c) {
     if (r == QDialog::Accepted) ShowLogin();
   } else if (n == QLatin1String("tb_lock")) {
     ShowLogin();
+  } else if (n == QLatin1String("mnu_sjbf") || n == QLatin1String("mnu_sjhf")) {
+    frmbackup w(this, n == QLatin1String("mnu_sjbf") ? 0 : 1);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_sjys")) {
+    frmSjys w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_xtsz")) {
+    frmXtsz w(this);
+    RunModal(&w);
   } else if (n == QLatin1String("mnu_jcgx")) {
     const QString updater = gAppDir + Installation::kUpdaterName;
     if (!QFileInfo(updater).isExecutable() || !QProcess::startDetached(updater, {}, gAppDir))

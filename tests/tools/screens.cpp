@@ -18,6 +18,9 @@
 #include "app/frmLogin.h"
 #include "app/frmMain.h"
 #include "app/frmPass.h"
+#include "parties/frmSjys.h"
+#include "parties/frmXtsz.h"
+#include "parties/frmbackup.h"
 #include "platform/Dialogs.h"
 
 namespace {
@@ -68,5 +71,17 @@ int main(int argc, char** argv) {
   save(&pass, QStringLiteral("frmPass"));
   frmAbout about(&main);
   save(&about, QStringLiteral("frmAbout"));
+  frmbackup backup(&main, 0);
+  save(&backup, QStringLiteral("frmbackup"));
+  frmbackup restore(&main, 1);
+  save(&restore, QStringLiteral("frmbackup-restore"));
+  gDatabaseType = 1;  // the note that the folder is the server's
+  frmbackup serverBackup(&main, 0);
+  gDatabaseType = 0;
+  save(&serverBackup, QStringLiteral("frmbackup-server"));
+  frmSjys compact(&main);
+  save(&compact, QStringLiteral("frmSjys"));
+  frmXtsz settings(&main);
+  save(&settings, QStringLiteral("frmXtsz"));
   return 0;
 }

@@ -1,0 +1,76 @@
+#pragma once
+// Backup, restore and compaction of the whole database, without windows: frmbackup and frmSjys call
+// these and show the progress they report.
+//
+// The local file is copied through SQLCipher itself (sqlcipher_export into a new file keyed with the
+// same key), never by copying the open file. A file to restore is copied beside the database, checked
+// (it must open with the key, pass SQLite's quick check and hold the system's tables), given this
+// workstation's PJ_Sys row, and only then moved over the database in one rename, after the current
+// data has been saved into the backup folder. On SQL Server the statements run on `master` through a
+// connection of their own.
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Set to false when a backup or restore starts, to true when it has finished.
+extern bool gBackupOk;
+
+// Progress of the running step, 0 to 100.
+using ProgressFn = std::function<void(int percent)>;
+
+// Operation 0 backup of the local file into the folder `path`, 1 restore of the local file from the
+// backup file `path`, 2 backup of the server database into the server folder `path`, 3 restore of the
+// server database from the server file `path`. Other values do nothing. The result is in gBackupOk;
+// failures are shown to the user (a refused file, an unwritable folder) or thrown as AppError for the
+// caller's handler.
+void BackupOrRestoreDatabase(qint16 operation, const QString& path, const ProgressFn& progress = {});
+
+// Compacts the local database file `source` through the work file, keeping `password` as its key.
+// Shows the outcome; false when the user kept an existing work file or the compaction failed, in
+// which case `source` is unchanged.
+bool CompactDatabaseFile(const QString& source, const QString& workFile, const QString& password,
+                         const ProgressFn& progress = {});
+
+// gAppDir + "Databackup/".
+QString DefaultBackupFolder();
+// The compaction work file: gAppDir + "text.bak".
+QString CompactionWorkFile();
+// "yyyyMMddHHmmss": sorts by time and never gives two moments the same name.
+QString BackupTimeStamp(const QDateTime& at);
+// folder/stem.bak, or folder/stem-2.bak, -3, ... when that name is taken.
+QString UniqueBackupFileName(const QString& folder, const QString& stem);
+
+// Whether a file is a database of this system: opens with `key`, passes the quick check and holds
+// the system's tables. `reason` says why not.
+bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reason = nullptr);
+// The tables a database of this system must hold.
+const QStringList& RequiredSystemTables();
+
+// Writes a consistent, keyed copy of the open local database to folder/stem.bak (made unique) and
+// returns its path. An unwritable folder throws with a message that names it.
+QString ExportLocalDatabase(const QString& folder, const QString& stem);
+
+// --- SQL Server ------------------------------------------------------------------------------
+
+// [name] with "]" doubled.
+QString ServerName(const QString& name);
+// N'text' with "'" doubled.
+QString ServerText(const QString& text);
+// A server folder and a file name joined with the folder's own separator ("\" or "/").
+QString ServerPath(const QString& folder, const QString& fileName);
+QString ServerBackupSql(const QString& database, const QString& file);
+// The restore: the backup is verified first, the database is taken to single use, saved into
+// `safetyFile`, restored and opened to all again.
+QStringList ServerRestoreSql(const QString& database, const QString& file, const QString& safetyFile);
+// What must run when the restore fails part-way: the database opened to all again.
+QStringList ServerRestoreUndoSql(const QString& database);
+// The connection string of the server's master database, otherwise as the program connects.
+QString MasterConnectionString();
+
+// Runs statements one after another on the master database; when one fails, runs `undo` (its own
+// failures ignored) and throws the first failure.
+using MasterRunner = std::function<void(const QStringList& statements, const QStringList& undo)>;
+// Tests: record the statements instead of reaching a server; an empty runner restores the real one.
+void SetMasterRunner(MasterRunner runner);
