@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include "app/ConnectionSettings.h"
 #include "app/DataAccess.h"
@@ -113,4 +114,15 @@ void ProgramTest::loginAsSuperAdmin() {
   gUnitName = QStringLiteral("示范借贷有限公司");
   gBookStartDate = QStringLiteral("2024-01-01");
   ConvertSettingsList(DefaultSettingsList(QStringLiteral("管理员")), QStringLiteral("读"));
+}
+
+QString ToolOutput(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(program, args);
+  if (!p.waitForFinished(30000)) {
+    p.kill();
+    p.waitForFinished(1000);
+    return {};
+  }
+  return QString::fromUtf8(p.readAllStandardOutput());
 }

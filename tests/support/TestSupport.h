@@ -61,3 +61,6 @@ class ProgramTest : public ::testing::Test {
 QString ShippedDatabasePath();
 // A fresh copy of the shipped database at `path`.
 void CopyShippedDatabase(const QString& path);
+// Runs a command-line tool (unzip, pdftotext, ...) and returns what it printed; "" when it does not
+// finish within 30 seconds.
+QString ToolOutput(const QString& program, const QStringList& args);

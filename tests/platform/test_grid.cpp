@@ -1,0 +1,228 @@
+// The list grid, its workbook export and the print document, without the database.
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "TestSupport.h"
+#include "platform/ExcelExport.h"
+#include "platform/Grid.h"
+#include "platform/PrintPreview.h"
+
+namespace {
+// A grid with two header rows: columns 0-1 alone, 2-3 under the group "应还".
+void fillGroupedGrid(Grid& g, int dataRows) {
+  g.setFixedRows(2);
+  std::vector<QVariantList> rows;
+  for (int i = 0; i < dataRows; ++i) rows.push_back({QStringLiteral("客户%1").arg(i), QStringLiteral("D%1").arg(i), 100.5 * (i + 1), i});
+  g.loadData({QStringLiteral("客户名称"), QStringLiteral("单号"), QStringLiteral("应还本金"), QStringLiteral("应还利息")}, rows);
+  g.setTextMatrix(0, 2, QStringLiteral("应还"));
+  g.setTextMatrix(0, 3, QStringLiteral("应还"));
+  g.setMergeRow(0, true);
+  g.setMergeRow(1, true);
+  g.setMergeCol(0, true);
+  g.setMergeCol(1, true);
+}
+
+// The named member of an unzipped workbook.
+QString unzipMember(const QString& xlsx, const QString& member) {
+  return ToolOutput(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, member});
+}
+}  // namespace
+
+TEST(GridTest, ColoursAreReadBlueGreenRed) {
+  EXPECT_EQ(VbColor(255), QColor(255, 0, 0));
+  EXPECT_EQ(VbColor(0x87A242), QColor(0x42, 0xA2, 0x87));
+  EXPECT_EQ(VbColor(0xF7F4EA), QColor(0xEA, 0xF4, 0xF7));
+  EXPECT_EQ(VbColor(0x80000010), QColor(160, 160, 160)) << "system colour: button shadow";
+}
+
+TEST(GridTest, LeadingNumbersAndColumnFormats) {
+  EXPECT_EQ(LeadingNumber(QStringLiteral("10.5")), 10.5);
+  EXPECT_EQ(LeadingNumber(QStringLiteral(" 12.5元")), 12.5);
+  EXPECT_EQ(LeadingNumber(QStringLiteral("-3.")), -3);
+  EXPECT_EQ(LeadingNumber(QStringLiteral("abc")), 0);
+  EXPECT_EQ(LeadingNumber(QStringLiteral("1,234.5")), 1);
+  EXPECT_EQ(LeadingNumber(QString()), 0);
+
+  EXPECT_EQ(FormatNumber(1234567.5, QStringLiteral("Currency")), QStringLiteral("1,234,567.50"));
+  EXPECT_EQ(FormatNumber(-1234.005, QStringLiteral("Currency")), QStringLiteral("-1,234.01"));
+  EXPECT_EQ(FormatNumber(999, QStringLiteral("Currency")), QStringLiteral("999.00"));
+  EXPECT_EQ(FormatNumber(2, QStringLiteral("0.00")), QStringLiteral("2.00"));
+  EXPECT_EQ(FormatNumber(0.12345, QStringLiteral("0.0000")), QStringLiteral("0.1235"));
+  EXPECT_EQ(FormatNumber(1234.5, QStringLiteral("#,##0.0")), QStringLiteral("1,234.5"));
+}
+
+TEST(GridTest, FormatsChangeWhatIsShownButNotTheValue) {
+  Grid g;
+  g.loadData({QStringLiteral("金额"), QStringLiteral("备注")}, {{1234.5, QStringLiteral("12")}, {QStringLiteral("abc"), QStringLiteral("x")}});
+  g.setColFormat(0, QStringLiteral("Currency"));
+  g.setColFormat(1, QStringLiteral("0.00"));
+  EXPECT_EQ(g.displayText(1, 0), QStringLiteral("1,234.50"));
+  EXPECT_EQ(g.textMatrix(1, 0), QStringLiteral("1234.5"));
+  EXPECT_EQ(g.value(1, 0).toDouble(), 1234.5);
+  EXPECT_EQ(g.displayText(1, 1), QStringLiteral("12.00")) << "a number stored as text is formatted too";
+  EXPECT_EQ(g.displayText(2, 0), QStringLiteral("abc"));
+  EXPECT_EQ(g.number(1, 0), 1234.5);
+  EXPECT_EQ(g.number(2, 0), 0) << "text without a leading number";
+  EXPECT_EQ(g.number(1, 1), 12) << "a number stored as text";
+  EXPECT_TRUE(g.cellAlignment(1, 0) & Qt::AlignRight);
+  EXPECT_TRUE(g.cellAlignment(2, 1) & Qt::AlignLeft);
+  // Colours leave values alone: a formatted amount stays a number, shown on the right.
+  g.setCellBackColor(1, 0, 2, 1, Qt::white);
+  g.setRowForeColor(1, Qt::red);
+  EXPECT_EQ(g.value(1, 0).typeId(), QMetaType::Double);
+  EXPECT_EQ(g.displayText(1, 0), QStringLiteral("1,234.50"));
+  EXPECT_TRUE(g.cellAlignment(1, 0) & Qt::AlignRight);
+  g.setColFormat(0, QString());
+  EXPECT_EQ(g.displayText(1, 0), QStringLiteral("1234.5"));
+}
+
+TEST(GridTest, AnEditStartsFromTheValueAndStoresTheTypedText) {
+  Grid g;
+  g.loadData({QStringLiteral("金额")}, {{1234.5}});
+  g.setColFormat(0, QStringLiteral("Currency"));
+  g.setEditable(true);
+  std::vector<std::pair<int, int>> edited;
+  QObject::connect(&g, &Grid::cellEdited, [&](int r, int c) { edited.emplace_back(r, c); });
+  QTableWidget* t = g.table();
+  QTableWidgetItem* item = t->item(0, 0);
+  t->openPersistentEditor(item);
+  auto* editor = t->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), QStringLiteral("1234.5")) << "not the formatted text";
+  editor->setText(QStringLiteral("88"));
+  t->itemDelegate()->setModelData(editor, t->model(), t->model()->index(0, 0));
+  EXPECT_EQ(g.textMatrix(1, 0), QStringLiteral("88"));
+  EXPECT_EQ(g.displayText(1, 0), QStringLiteral("88.00"));
+  EXPECT_EQ(edited, (std::vector<std::pair<int, int>>{{1, 0}}));
+}
+
+TEST(GridTest, RowsCountHeaderRowsAndKeepTheirMarksWhenRowsMove) {
+  Grid g;
+  g.setFixedRows(2);
+  g.setCols(2);
+  EXPECT_EQ(g.rows(), 2);
+  EXPECT_EQ(g.row(), -1);
+  int a = g.addRow({QStringLiteral("甲"), QStringLiteral("1")});
+  int b = g.addRow({QStringLiteral("乙"), QStringLiteral("2")});
+  int t = g.addRow({QStringLiteral("合计"), QStringLiteral("3")});
+  EXPECT_EQ(a, 2);
+  EXPECT_EQ(b, 3);
+  g.setTotalsRow(t, true);
+  g.removeRow(a);
+  EXPECT_EQ(g.textMatrix(3, 0), QStringLiteral("合计"));
+  EXPECT_TRUE(g.isTotalsRow(3)) << "the mark moves with its row";
+  EXPECT_FALSE(g.isTotalsRow(2));
+  EXPECT_FALSE(g.isTotalsRow(0)) << "a header row is never a totals row";
+  EXPECT_THROW(g.setTotalsRow(1, true), std::out_of_range);
+  EXPECT_THROW(g.textMatrix(9, 0), std::out_of_range);
+
+  g.setCurrentCell(3, 1);
+  EXPECT_EQ(g.row(), 3);
+  EXPECT_EQ(g.col(), 1);
+
+  // Fewer header rows turn the last header row back into a data row, with its texts.
+  g.setTextMatrix(1, 0, QStringLiteral("姓名"));
+  g.setFixedRows(1);
+  EXPECT_EQ(g.rows(), 4);
+  EXPECT_EQ(g.textMatrix(1, 0), QStringLiteral("姓名"));
+  EXPECT_EQ(g.textMatrix(2, 0), QStringLiteral("乙"));
+}
+
+TEST(GridTest, HeaderCaptionsMergeAcrossGroupsAndDownSingleColumns) {
+  Grid g;
+  fillGroupedGrid(g, 3);
+  EXPECT_EQ(g.mergedRange(0, 2), (Grid::CellRange{0, 2, 0, 3})) << "the group caption spans its columns";
+  EXPECT_EQ(g.mergedRange(0, 3), (Grid::CellRange{0, 2, 0, 3}));
+  EXPECT_EQ(g.mergedRange(1, 2), (Grid::CellRange{1, 2, 1, 2})) << "own captions stay apart under the group";
+  EXPECT_EQ(g.mergedRange(0, 0), (Grid::CellRange{0, 0, 1, 0})) << "a column outside groups shows one caption over both rows";
+  EXPECT_EQ(g.mergedRange(1, 1), (Grid::CellRange{0, 1, 1, 1}));
+  EXPECT_EQ(g.mergedRange(2, 0), (Grid::CellRange{2, 0, 2, 0}));
+
+  // Equal neighbours of a data row merge only when the row asks for it.
+  int t = g.addRow({QStringLiteral("合计"), QStringLiteral("合计"), QStringLiteral("1")});
+  EXPECT_EQ(g.mergedRange(t, 1), (Grid::CellRange{t, 1, t, 1}));
+  g.setMergeRow(t, true);
+  EXPECT_EQ(g.mergedRange(t, 1), (Grid::CellRange{t, 0, t, 1}));
+  g.setTextMatrix(t, 1, QStringLiteral("9"));
+  EXPECT_EQ(g.mergedRange(t, 0), (Grid::CellRange{t, 0, t, 0})) << "different texts no longer merge";
+}
+
+TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
+  QTemporaryDir dir;
+  Grid g;
+  fillGroupedGrid(g, 2);
+  g.setColFormat(2, QStringLiteral("0.00"));
+  int t = g.addRow({QStringLiteral("记录：2"), QString(), QStringLiteral("301.5")});
+  g.setTotalsRow(t, true);
+  g.setCols(5);
+  g.setTextMatrix(0, 4, QStringLiteral("编号"));
+  g.setTextMatrix(1, 4, QStringLiteral("编号"));
+  g.setTextMatrix(2, 4, QStringLiteral("隐藏的值"));
+  g.setColHidden(4, true);
+
+  const QString path = dir.filePath(QStringLiteral("表.xlsx"));
+  ASSERT_EQ(SaveGridAsWorkbook(g, path), QString());
+  const QString strings = unzipMember(path, QStringLiteral("xl/sharedStrings.xml"));
+  const QString sheet = unzipMember(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+  for (const char* s : {"客户名称", "单号", "应还", "应还本金", "应还利息", "客户0", "D1", "100.50", "201.00", "记录：2", "301.50"})
+    EXPECT_TRUE(strings.contains(QString::fromUtf8(s))) << s;
+  EXPECT_FALSE(strings.contains(QStringLiteral("隐藏的值"))) << "hidden columns are not exported";
+  EXPECT_FALSE(strings.contains(QStringLiteral("100.5<"))) << "cells hold the shown text";
+  EXPECT_TRUE(sheet.contains(QStringLiteral("<mergeCell ref=\"C1:D1\"/>"))) << sheet.toStdString();
+  EXPECT_TRUE(sheet.contains(QStringLiteral("<mergeCell ref=\"A1:A2\"/>")));
+  static const QRegularExpression numberCell(QStringLiteral("<c r=\"[A-Z]+[0-9]+\"(?: s=\"[0-9]+\")?><v>"));
+  EXPECT_TRUE(sheet.contains(QStringLiteral("t=\"s\"")));
+  EXPECT_FALSE(sheet.contains(numberCell)) << "no cell is written as a number";
+  EXPECT_FALSE(sheet.contains(QStringLiteral("E1"))) << "the hidden column leaves no gap";
+
+  EXPECT_NE(SaveGridAsWorkbook(g, dir.filePath(QStringLiteral("没有的文件夹/表.xlsx"))), QString());
+}
+
+TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
+  Grid g;
+  fillGroupedGrid(g, 100);
+  for (int c = 0; c < g.cols(); ++c) g.setColWidth(c, 1500);
+  PrintDocument doc;
+  doc.setMargins(2000, 1400, 2000, 1000);
+  doc.startDoc();
+  doc.renderGrid(g);
+  doc.endDoc();
+  // 16838 - 1400 - 1000 twips, less two header rows of 300, hold 46 rows of 300.
+  ASSERT_EQ(doc.pageCount(), 3);
+  EXPECT_EQ(doc.rowsOnPage(1).size(), 46u);
+  EXPECT_EQ(doc.rowsOnPage(2).front(), 2 + 46);
+  EXPECT_EQ(doc.rowsOnPage(3).back(), 101);
+  EXPECT_EQ(doc.rowsOnPage(1).size() + doc.rowsOnPage(2).size() + doc.rowsOnPage(3).size(), 100u);
+  EXPECT_EQ(doc.gridScale(), 1.0);
+  EXPECT_EQ(doc.gridLeft(), 2000);
+
+  doc.setLandscape(true);
+  doc.startDoc();
+  doc.renderGrid(g);
+  doc.endDoc();
+  EXPECT_EQ(doc.pageWidth(), PrintDocument::kA4Height);
+  EXPECT_EQ(doc.rowsOnPage(1).size(), 29u) << "(11906 - 2400 - 600) / 300";
+}
+
+TEST(GridTest, PrintDocumentShrinksAGridWiderThanThePaper) {
+  Grid g;
+  g.setCols(30);
+  for (int c = 0; c < g.cols(); ++c) {
+    g.setTextMatrix(0, c, QStringLiteral("列%1").arg(c));
+    g.setColWidth(c, 1500);
+  }
+  PrintDocument doc;
+  const int side = (doc.pageWidth() - 45030) / 2;
+  doc.setMargins(side, 1400, side, 1000);
+  doc.startDoc();
+  doc.renderGrid(g);
+  doc.endDoc();
+  EXPECT_LT(doc.gridScale(), 1.0);
+  EXPECT_GE(doc.gridLeft(), PrintDocument::kMinSideMargin);
+  EXPECT_LE(doc.gridLeft() + doc.gridWidth(), doc.pageWidth() - PrintDocument::kMinSideMargin + 30);
+  EXPECT_EQ(doc.pageCount(), 1) << "an empty grid still prints its header page";
+}
