@@ -21,6 +21,7 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
+#include "parties/frmKhdgl.h"
 #include "parties/frmSjys.h"
 #include "parties/frmXtsz.h"
 #include "parties/frmbackup.h"
@@ -213,6 +214,9 @@ void frmMain::openWindow(const Command& c) {
     RunModal(&w);
   } else if (n == QLatin1String("mnu_xtsz")) {
     frmXtsz w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_khd")) {
+    frmKhdgl w(this);
     RunModal(&w);
   } else if (n == QLatin1String("mnu_jcgx")) {
     const QString updater = gAppDir + Installation::kUpdaterName;

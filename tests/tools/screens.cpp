@@ -18,6 +18,9 @@
 #include "app/frmLogin.h"
 #include "app/frmMain.h"
 #include "app/frmPass.h"
+#include "app/DataAccess.h"
+#include "parties/frmDrExcel.h"
+#include "parties/frmKhdgl.h"
 #include "parties/frmSjys.h"
 #include "parties/frmXtsz.h"
 #include "parties/frmbackup.h"
@@ -83,5 +86,17 @@ int main(int argc, char** argv) {
   save(&compact, QStringLiteral("frmSjys"));
   frmXtsz settings(&main);
   save(&settings, QStringLiteral("frmXtsz"));
+  // The import window with a workbook of customers open and two fields bound.
+  frmDrExcel import(&main);
+  import.TargetKind = 4;
+  import.Form_Load();
+  import.OpenWorkbook(QStringLiteral(VRN_FIXTURES "/import/customers.xls"));
+  import.eButton2_Click();
+  import.eButton2_Click();
+  save(&import, QStringLiteral("frmDrExcel"));
+  Db().Execute(QStringLiteral("insert into PJ_Jq (机器ID,单位名称,客户端名称,主控权限,建账日期,参数) values (2,'示范借贷有限公司','前台收银','否','No','7')"));
+  Db().Execute(QStringLiteral("insert into PJ_Jq (机器ID,单位名称,客户端名称,主控权限,建账日期,参数) values (3,'示范借贷有限公司城东分部','财务室','否','No','7')"));
+  frmKhdgl workstations(&main);
+  save(&workstations, QStringLiteral("frmKhdgl"));
   return 0;
 }
