@@ -22,6 +22,9 @@
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
 #include "parties/frmKhdgl.h"
+#include "parties/frmKhgr.h"
+#include "parties/frmKhgs.h"
+#include "parties/frmTzr.h"
 #include "parties/frmSjys.h"
 #include "parties/frmXtsz.h"
 #include "parties/frmbackup.h"
@@ -211,6 +214,15 @@ void frmMain::openWindow(const Command& c) {
     RunModal(&w);
   } else if (n == QLatin1String("mnu_sjys")) {
     frmSjys w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_grkh")) {
+    frmKhgr w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_qykh")) {
+    frmKhgs w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_tzr")) {
+    frmTzr w(this);
     RunModal(&w);
   } else if (n == QLatin1String("mnu_xtsz")) {
     frmXtsz w(this);

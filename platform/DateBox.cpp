@@ -17,6 +17,12 @@ DateBox::DateBox(QWidget* parent) : QDateEdit(parent) {
       update();
     }
   });
+  // A day picked in the calendar fills an empty box, also the day the box kept hidden.
+  connect(calendarWidget(), &QCalendarWidget::clicked, this, [this] {
+    if (!empty_) return;
+    empty_ = false;
+    lineEdit()->setText(textFromDateTime(dateTime()));
+  });
 }
 
 void DateBox::setAllowEmpty(bool allow) {
@@ -30,6 +36,8 @@ void DateBox::setAllowEmpty(bool allow) {
 void DateBox::setEmpty() {
   if (!allowEmpty_) return;
   empty_ = true;
+  // Quietly: the edit would read the blank text as a date and leave the empty state.
+  const QSignalBlocker quiet(lineEdit());
   lineEdit()->clear();
 }
 
@@ -67,6 +75,12 @@ void DateBox::keyPressEvent(QKeyEvent* e) {
 QString DateBox::textFromDateTime(const QDateTime& dt) const {
   if (empty_) return QString();
   return QDateEdit::textFromDateTime(dt);
+}
+
+QValidator::State DateBox::validate(QString& input, int& pos) const {
+  // The blank text of an empty box is its value, not a typing mistake to undo.
+  if (empty_ && input.isEmpty()) return QValidator::Acceptable;
+  return QDateEdit::validate(input, pos);
 }
 
 void MakeAmountBox(QLineEdit* box) {

@@ -21,6 +21,7 @@ class DateBox : public QDateEdit {
  protected:
   void keyPressEvent(QKeyEvent* e) override;
   QString textFromDateTime(const QDateTime& dt) const override;
+  QValidator::State validate(QString& input, int& pos) const override;
 
  private:
   bool allowEmpty_ = false;

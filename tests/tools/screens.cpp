@@ -21,6 +21,9 @@
 #include "app/DataAccess.h"
 #include "parties/frmDrExcel.h"
 #include "parties/frmKhdgl.h"
+#include "parties/frmKhgr.h"
+#include "parties/frmKhgs.h"
+#include "parties/frmTzr.h"
 #include "parties/frmSjys.h"
 #include "parties/frmXtsz.h"
 #include "parties/frmbackup.h"
@@ -98,5 +101,22 @@ int main(int argc, char** argv) {
   Db().Execute(QStringLiteral("insert into PJ_Jq (机器ID,单位名称,客户端名称,主控权限,建账日期,参数) values (3,'示范借贷有限公司城东分部','财务室','否','No','7')"));
   frmKhdgl workstations(&main);
   save(&workstations, QStringLiteral("frmKhdgl"));
+  // Customers and investors: a person loaded for editing, the company picker, an investor.
+  Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名,助记符,性别,生日,手机,身份证号,家庭住址,职业,开户行,开户名,银行帐号,不良贷款记录) values "
+                              "('张三','ZS','男','1985-06-01','13812345678','320102198506011234','南京市玄武区中山路100号','个体户','工商银行','张三','6222020000000001','无'),"
+                              "('李四','LS','女','1990-03-15','13912345678','320102199003151234','南京市鼓楼区北京西路8号','职员','建设银行','李四','6227000000000002','有')"));
+  Db().Execute(QStringLiteral("insert into PJ_Kehu_Gs (公司名称,助记符,法人姓名,法人职务,营业执照注册号,住所地,银行帐号,不良贷款记录,手机) values "
+                              "('金陵建设有限公司','JLJSYXGS','王强','董事长','91320100MA1XYZ0001','南京市建邺区江东中路1号','6227000011112222','无','13900001111')"));
+  Db().Execute(QStringLiteral("insert into PJ_Gd (姓名,助记符,性别,家庭住址,手机,身份证号,开户行,开户名,银行账号,备注) values "
+                              "('赵敏','ZM','女','上海市浦东新区世纪大道2号','13700000000','310101198001010011','招商银行','赵敏','6225880000000000','老客户')"));
+  frmKhgr persons(&main);
+  save(&persons, QStringLiteral("frmKhgr"));
+  persons.SelectOption(PartyListBase::optModify);
+  save(&persons, QStringLiteral("frmKhgr-modify"));
+  frmKhgs companies(&main);
+  companies.PickMode = frmKhgs::PickBorrower;
+  save(&companies, QStringLiteral("frmKhgs-pick"));
+  frmTzr investors(&main);
+  save(&investors, QStringLiteral("frmTzr"));
   return 0;
 }
