@@ -28,6 +28,9 @@
 #include "parties/frmSjys.h"
 #include "parties/frmXtsz.h"
 #include "parties/frmbackup.h"
+#include "parties/frmYg.h"
+#include "parties/frmYhzh.h"
+#include "parties/frmZxglb.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -229,6 +232,15 @@ void frmMain::openWindow(const Command& c) {
     RunModal(&w);
   } else if (n == QLatin1String("mnu_khd")) {
     frmKhdgl w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_zhqx")) {
+    frmYg w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_cysz")) {
+    frmZxglb w(this);
+    RunModal(&w);
+  } else if (n == QLatin1String("mnu_yhzh")) {
+    frmYhzh w(this);
     RunModal(&w);
   } else if (n == QLatin1String("mnu_jcgx")) {
     const QString updater = gAppDir + Installation::kUpdaterName;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -27,6 +28,10 @@
 #include "parties/frmSjys.h"
 #include "parties/frmXtsz.h"
 #include "parties/frmbackup.h"
+#include "parties/frmAEDyg.h"
+#include "parties/frmYg.h"
+#include "parties/frmYhzh.h"
+#include "parties/frmZxglb.h"
 #include "platform/Dialogs.h"
 
 namespace {
@@ -101,6 +106,25 @@ int main(int argc, char** argv) {
   Db().Execute(QStringLiteral("insert into PJ_Jq (机器ID,单位名称,客户端名称,主控权限,建账日期,参数) values (3,'示范借贷有限公司城东分部','财务室','否','No','7')"));
   frmKhdgl workstations(&main);
   save(&workstations, QStringLiteral("frmKhdgl"));
+  // Staff accounts with their editor, the lookup lists and the bank accounts.
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称,类别,代码,排序) values ('业务一部',9,40,2),('财务部',9,41,3)"));
+  Db().Execute(QStringLiteral("insert into PJ_Admin (登录账号,登录密码,姓名,助记符,手机,科室,对应科室ID,账号级别,账号属性,锁定,模块权限,科室权限) values "
+                              "('zhangsan','NjE3Mw==','张三','ZS','13800138000','业务一部',28,'公司管理员',1,'否','个人客户,企业客户,常用数值','业务一部'),"
+                              "('lisi','NjE3Mw==','李四','LS','13900139000','财务部',29,'普通账户',0,'是','个人客户','财务部')"));
+  frmYg staff(&main);
+  save(&staff, QStringLiteral("frmYg"));
+  frmAEDyg staffEditor(&main);
+  staffEditor.EditMode = 1;
+  staffEditor.AccountId = Db().scalar(QStringLiteral("select 编号 from PJ_Admin where 登录账号='zhangsan'")).toInt();
+  save(&staffEditor, QStringLiteral("frmAEDyg"));
+  staffEditor.SSTab1->setCurrentIndex(2);
+  save(&staffEditor, QStringLiteral("frmAEDyg-rights"));
+  frmZxglb lookups(&main);
+  save(&lookups, QStringLiteral("frmZxglb"));
+  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values ('中国工商银行城东支行','示范借贷有限公司','6222020200112233445',0),"
+                              "('中国农业银行营业部','示范借贷有限公司','6228480011223344',0)"));
+  frmYhzh banks(&main);
+  save(&banks, QStringLiteral("frmYhzh"));
   // Customers and investors: a person loaded for editing, the company picker, an investor.
   Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名,助记符,性别,生日,手机,身份证号,家庭住址,职业,开户行,开户名,银行帐号,不良贷款记录) values "
                               "('张三','ZS','男','1985-06-01','13812345678','320102198506011234','南京市玄武区中山路100号','个体户','工商银行','张三','6222020000000001','无'),"
