@@ -141,7 +141,8 @@ void CloseRecordset(Recordset& rs) {
 void CloseDatabase() {
   try {
     auto it = g_connections.find(modeKey(gDatabaseType));
-    if (it != g_connections.end() && it->second && it->second->isOpen()) it->second->close();
+    // A save still in progress keeps its connection: closing would undo it half-way.
+    if (it != g_connections.end() && it->second && it->second->isOpen() && !it->second->inTransaction()) it->second->close();
     if (gMainConnection && !gMainConnection->inTransaction()) gMainConnection.reset();
   } catch (const AppError& e) {
     ReportRuntimeError(QStringLiteral("关闭数据对象"), nullptr, e);

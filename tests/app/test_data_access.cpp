@@ -324,3 +324,14 @@ TEST_F(DataAccessTest, RecordsetsStayReadableAfterTheDatabaseCloses) {
   CloseRecordset(gAuxRecordset);
   CloseRecordset(gMainRecordset);
 }
+
+TEST_F(DataAccessTest, ClosingTheDatabaseDuringASaveKeepsTheSave) {
+  {
+    Transaction t;
+    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("保存中")});
+    CloseDatabase();  // a picker closing while its opener saves
+    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("同一单")});
+    t.Commit();
+  }
+  EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt(), 2);
+}
