@@ -127,6 +127,32 @@ void Connection::rollback() {
 // ---------------------------------------------------------------------------------------------
 // Values
 
+BoundKind ClassifyBound(const QVariant& v) {
+  if (!v.isValid() || v.isNull()) return BoundKind::Null;
+  switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+      return BoundKind::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return BoundKind::Real;
+    case QMetaType::QByteArray:
+      return BoundKind::Blob;
+    default:
+      return BoundKind::Text;
+  }
+}
+
+QString BoundText(const QVariant& v) {
+  if (v.typeId() == QMetaType::QDate) return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+  if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  return v.toString();
+}
+
 QString VariantText(const QVariant& v) {
   if (!v.isValid() || v.isNull()) return {};
   switch (v.typeId()) {

@@ -150,6 +150,12 @@ class Recordset {
   int columnIndex(const QString& name) const;
 };
 
+// How a bound value travels to a backend; dates and times travel as the program's date texts.
+enum class BoundKind { Null, Integer, Real, Blob, Text };
+BoundKind ClassifyBound(const QVariant& v);
+// The text of a Text value ("yyyy-MM-dd" for dates, "yyyy-MM-dd HH:mm:ss" for times).
+QString BoundText(const QVariant& v);
+
 // Turns any value into the text a grid or a box shows: "" for NULL, whole doubles without decimals.
 QString VariantText(const QVariant& v);
 // A number from any value: numbers as they are, text parsed leniently (stored text numbers), else 0.

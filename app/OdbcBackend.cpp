@@ -134,37 +134,35 @@ class OdbcBackend : public DbBackend {
       auto idx = static_cast<SQLUSMALLINT>(i + 1);
       size_t k = static_cast<size_t>(i);
       SQLRETURN rc;
-      if (!v.isValid() || v.isNull()) {
-        b.lens[k] = SQL_NULL_DATA;
-        rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &b.lens[k]);
-      } else {
-        switch (v.typeId()) {
-          case QMetaType::Bool:
-          case QMetaType::Int:
-          case QMetaType::UInt:
-          case QMetaType::LongLong:
-          case QMetaType::Short:
-          case QMetaType::UShort:
-            b.ints[k] = v.toLongLong();
-            b.lens[k] = 0;
-            rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &b.ints[k], 0, &b.lens[k]);
-            break;
-          case QMetaType::Double:
-          case QMetaType::Float:
-            b.doubles[k] = v.toDouble();
-            b.lens[k] = 0;
-            rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &b.doubles[k], 0, &b.lens[k]);
-            break;
-          default: {
-            QString s = v.typeId() == QMetaType::QDate ? v.toDate().toString(QStringLiteral("yyyy-MM-dd"))
-                        : v.typeId() == QMetaType::QDateTime ? v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                                             : v.toString();
-            b.texts[k] = s.toUtf8();
-            b.lens[k] = b.texts[k].size();
-            SQLULEN colSize = std::max<SQLULEN>(1, static_cast<SQLULEN>(s.size()));
-            rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_CHAR, wideText_ ? SQL_WVARCHAR : SQL_VARCHAR, colSize, 0,
-                                  b.texts[k].data(), b.lens[k], &b.lens[k]);
-          }
+      switch (ClassifyBound(v)) {
+        case BoundKind::Null:
+          b.lens[k] = SQL_NULL_DATA;
+          rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &b.lens[k]);
+          break;
+        case BoundKind::Integer:
+          b.ints[k] = v.toLongLong();
+          b.lens[k] = 0;
+          rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &b.ints[k], 0, &b.lens[k]);
+          break;
+        case BoundKind::Real:
+          b.doubles[k] = v.toDouble();
+          b.lens[k] = 0;
+          rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &b.doubles[k], 0, &b.lens[k]);
+          break;
+        case BoundKind::Blob:
+          b.texts[k] = v.toByteArray();
+          b.lens[k] = b.texts[k].size();
+          rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY, std::max<SQLULEN>(1, static_cast<SQLULEN>(b.texts[k].size())), 0,
+                                b.texts[k].data(), b.lens[k], &b.lens[k]);
+          break;
+        case BoundKind::Text: {
+          const QString s = BoundText(v);
+          b.texts[k] = s.toUtf8();
+          b.lens[k] = b.texts[k].size();
+          SQLULEN colSize = std::max<SQLULEN>(1, static_cast<SQLULEN>(s.size()));
+          rc = SQLBindParameter(h, idx, SQL_PARAM_INPUT, SQL_C_CHAR, wideText_ ? SQL_WVARCHAR : SQL_VARCHAR, colSize, 0,
+                                b.texts[k].data(), b.lens[k], &b.lens[k]);
+          break;
         }
       }
       check(rc, SQL_HANDLE_STMT, h);

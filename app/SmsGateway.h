@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-// --- The Part's procedures --------------------------------------------------------------------
+// --- The gateway procedures --------------------------------------------------------------------
 
 // The send request: "user=" account (settings item 6) "&psw=" password (item 7) "&mob=" recipients
 // "&msg=" text + "【" + signature (item 8) + "】", every value through UrlEncodeGbk.

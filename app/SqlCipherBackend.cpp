@@ -110,41 +110,19 @@ class SqlCipherBackend : public DbBackend {
       for (int i = 0; i < params.size(); ++i) {
         const QVariant& v = params[i];
         int idx = i + 1;
-        if (!v.isValid() || v.isNull()) {
-          rc = sqlite3_bind_null(s, idx);
-        } else {
-          switch (v.typeId()) {
-            case QMetaType::Bool:
-            case QMetaType::Int:
-            case QMetaType::UInt:
-            case QMetaType::LongLong:
-            case QMetaType::Short:
-            case QMetaType::UShort:
-              rc = sqlite3_bind_int64(s, idx, v.toLongLong());
-              break;
-            case QMetaType::Double:
-            case QMetaType::Float:
-              rc = sqlite3_bind_double(s, idx, v.toDouble());
-              break;
-            case QMetaType::QByteArray: {
-              QByteArray b = v.toByteArray();
-              rc = sqlite3_bind_blob(s, idx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
-              break;
-            }
-            case QMetaType::QDate: {
-              QByteArray t = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-              rc = sqlite3_bind_text(s, idx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-              break;
-            }
-            case QMetaType::QDateTime: {
-              QByteArray t = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
-              rc = sqlite3_bind_text(s, idx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-              break;
-            }
-            default: {
-              QByteArray t = v.toString().toUtf8();
-              rc = sqlite3_bind_text(s, idx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-            }
+        switch (ClassifyBound(v)) {
+          case BoundKind::Null: rc = sqlite3_bind_null(s, idx); break;
+          case BoundKind::Integer: rc = sqlite3_bind_int64(s, idx, v.toLongLong()); break;
+          case BoundKind::Real: rc = sqlite3_bind_double(s, idx, v.toDouble()); break;
+          case BoundKind::Blob: {
+            QByteArray b = v.toByteArray();
+            rc = sqlite3_bind_blob(s, idx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+            break;
+          }
+          case BoundKind::Text: {
+            QByteArray t = BoundText(v).toUtf8();
+            rc = sqlite3_bind_text(s, idx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            break;
           }
         }
         if (rc != SQLITE_OK) {

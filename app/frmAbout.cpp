@@ -46,9 +46,7 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
   auto* ok = MakeButton(QStringLiteral("确定(&O)"), this);
   MarkDefaultButton(ok);
   connect(ok, &pbCommand::Click, this, &QDialog::accept);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
+  auto* buttons = RightAlignedButtons({ok});
   auto* root = new QVBoxLayout(this);
   root->addLayout(top);
   root->addLayout(buttons);

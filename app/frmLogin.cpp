@@ -64,10 +64,7 @@ frmLogin::frmLogin(frmMain* owner) : QDialog(owner), main_(owner) {
   eButExit = MakeButton(QStringLiteral("放弃(&Esc)"), this);
   eButExit->setObjectName(QStringLiteral("eButExit"));
   MarkDefaultButton(eButOK);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(eButOK);
-  buttons->addWidget(eButExit);
+  auto* buttons = RightAlignedButtons({eButOK, eButExit});
 
   auto* root = new QVBoxLayout(this);
   root->addWidget(frame);

@@ -31,10 +31,7 @@ frmPass::frmPass(QWidget* owner) : QDialog(owner) {
   }
   grid->setVerticalSpacing(10);
   eCmdzx = new ButtonArray(this);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(eCmdzx->add(0, QStringLiteral("确定(&A)"), this));
-  buttons->addWidget(eCmdzx->add(1, QStringLiteral("退出(&S)"), this));
+  auto* buttons = RightAlignedButtons({eCmdzx->add(0, QStringLiteral("确定(&A)"), this), eCmdzx->add(1, QStringLiteral("退出(&S)"), this)});
   MarkDefaultButton(eCmdzx->at(0));
   auto* root = new QVBoxLayout(this);
   root->addLayout(grid);

@@ -135,10 +135,7 @@ frmAEDyg::frmAEDyg(QWidget* owner, frmYg* list) : QDialog(owner), list_(list) {
   ok->setObjectName(QStringLiteral("eCmdzx_0"));
   pbCommand* exit = eCmdzx->add(1, QStringLiteral("退出(&S)"), this);
   exit->setObjectName(QStringLiteral("eCmdzx_1"));
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(exit);
+  auto* buttons = RightAlignedButtons({ok, exit});
 
   auto* root = new QVBoxLayout(this);
   root->addWidget(SSTab1, 1);

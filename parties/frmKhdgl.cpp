@@ -61,10 +61,7 @@ frmKhdgl::frmKhdgl(QWidget* owner) : QDialog(owner) {
   boxes->setVerticalSpacing(8);
 
   eCmdzx = new ButtonArray(this);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(eCmdzx->add(0, QStringLiteral("确定(&A)"), this));
-  buttons->addWidget(eCmdzx->add(1, QStringLiteral("退出(&S)"), this));
+  auto* buttons = RightAlignedButtons({eCmdzx->add(0, QStringLiteral("确定(&A)"), this), eCmdzx->add(1, QStringLiteral("退出(&S)"), this)});
   connect(eCmdzx, &ButtonArray::clicked, this, [this](int i) { eCmdzx_Click(i); });
 
   auto* right = new QVBoxLayout;

@@ -30,9 +30,7 @@ frmSjys::frmSjys(QWidget* owner) : QDialog(owner) {
   cmdYs->setObjectName(QStringLiteral("cmdYs"));
   SetButtonPicture(cmdYs, style()->standardIcon(QStyle::SP_DriveHDIcon).pixmap(16, 16).toImage());
   MarkDefaultButton(cmdYs);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(cmdYs);
+  auto* buttons = RightAlignedButtons({cmdYs});
 
   auto* root = new QVBoxLayout(this);
   root->addWidget(lblNote);

@@ -121,10 +121,7 @@ frmXtsz::frmXtsz(QWidget* owner) : QDialog(owner) {
   eButExit = MakeButton(QStringLiteral("取消(&Esc)"), this);
   eButExit->setObjectName(QStringLiteral("eButExit"));
   MarkDefaultButton(eButOK);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(eButOK);
-  buttons->addWidget(eButExit);
+  auto* buttons = RightAlignedButtons({eButOK, eButExit});
 
   auto* root = new QVBoxLayout(this);
   root->addWidget(business);

@@ -1,5 +1,7 @@
 #include "platform/Buttons.h"
 
+#include <QHBoxLayout>
+
 #include "platform/Dialogs.h"
 #include "ppImagen.h"
 
@@ -100,4 +102,11 @@ void SetButtonPicture(pbCommand* button, const QImage& image) {
   if (!button) return;
   button->setImagen(pbCommand::StreamFromImage(image));
   button->updateGeometry();
+}
+
+QHBoxLayout* RightAlignedButtons(std::initializer_list<QWidget*> buttons) {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  for (QWidget* b : buttons) row->addWidget(b);
+  return row;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The program's buttons: one look for every window, button arrays that report the index of the
 // button clicked, a window's default button (clicked by Enter), and pictures from Qt images.
+#include <initializer_list>
+
 #include <QImage>
 #include <QMap>
 #include <QObject>
@@ -41,6 +43,9 @@ private:
 // in the window that does not use Enter itself clicks it. A window has one default button; marking
 // another moves the mark. nullptr is ignored.
 void MarkDefaultButton(pbCommand* button);
+// The row of command buttons at the foot of a window: pushed to the right, in the order given.
+class QHBoxLayout;
+QHBoxLayout* RightAlignedButtons(std::initializer_list<QWidget*> buttons);
 // The window's default button, or nullptr.
 pbCommand* DefaultButtonOf(QWidget* window);
 

@@ -166,7 +166,7 @@ TEST_F(SmsTest, AHangingGatewayTimesOutWithoutFreezingPastTheTimeOut) {
   EXPECT_EQ(historyRows(), 0);
   EXPECT_EQ(server_.requests().size(), 1u) << "the request did reach the gateway";
 
-  // The Part's post reports it as a run-time error and gives "".
+  // The post reports it as a run-time error and gives "".
   clock.restart();
   EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QString());
   EXPECT_LT(clock.elapsed(), 3000);
