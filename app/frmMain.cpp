@@ -196,14 +196,36 @@ void frmMain::RunCommand(const QString& name) {
     }
 }
 
+namespace {
+// Shows a window modally, owned by the main window.
+template <class W>
+void showWindow(frmMain* owner) {
+  W w(owner);
+  RunModal(&w);
+}
+
+// The windows the commands open, by command.
+const QMap<QString, void (*)(frmMain*)> kWindows = {
+    {QStringLiteral("mnu_gy"), &showWindow<frmAbout>},
+    {QStringLiteral("mnu_sjbf"), [](frmMain* o) { frmbackup w(o, 0); RunModal(&w); }},
+    {QStringLiteral("mnu_sjhf"), [](frmMain* o) { frmbackup w(o, 1); RunModal(&w); }},
+    {QStringLiteral("mnu_sjys"), &showWindow<frmSjys>},
+    {QStringLiteral("mnu_grkh"), &showWindow<frmKhgr>},
+    {QStringLiteral("mnu_qykh"), &showWindow<frmKhgs>},
+    {QStringLiteral("mnu_tzr"), &showWindow<frmTzr>},
+    {QStringLiteral("mnu_xtsz"), &showWindow<frmXtsz>},
+    {QStringLiteral("mnu_khd"), &showWindow<frmKhdgl>},
+    {QStringLiteral("mnu_zhqx"), &showWindow<frmYg>},
+    {QStringLiteral("mnu_cysz"), &showWindow<frmZxglb>},
+    {QStringLiteral("mnu_yhzh"), &showWindow<frmYhzh>},
+};
+}  // namespace
+
 void frmMain::openWindow(const Command& c) {
   if (!c.right.isEmpty() && !CheckUserRight(c.right)) return;
   const QString& n = c.name;
   if (n == QLatin1String("mnu_end")) {
     EndProgram();
-  } else if (n == QLatin1String("mnu_gy")) {
-    frmAbout w(this);
-    RunModal(&w);
   } else if (n == QLatin1String("tb_pass")) {
     auto* w = new frmPass(this);
     int r = RunModal(w);
@@ -212,36 +234,6 @@ void frmMain::openWindow(const Command& c) {
     if (r == QDialog::Accepted) ShowLogin();
   } else if (n == QLatin1String("tb_lock")) {
     ShowLogin();
-  } else if (n == QLatin1String("mnu_sjbf") || n == QLatin1String("mnu_sjhf")) {
-    frmbackup w(this, n == QLatin1String("mnu_sjbf") ? 0 : 1);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_sjys")) {
-    frmSjys w(this);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_grkh")) {
-    frmKhgr w(this);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_qykh")) {
-    frmKhgs w(this);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_tzr")) {
-    frmTzr w(this);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_xtsz")) {
-    frmXtsz w(this);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_khd")) {
-    frmKhdgl w(this);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_zhqx")) {
-    frmYg w(this);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_cysz")) {
-    frmZxglb w(this);
-    RunModal(&w);
-  } else if (n == QLatin1String("mnu_yhzh")) {
-    frmYhzh w(this);
-    RunModal(&w);
   } else if (n == QLatin1String("mnu_jcgx")) {
     const QString updater = gAppDir + Installation::kUpdaterName;
     if (!QFileInfo(updater).isExecutable() || !QProcess::startDetached(updater, {}, gAppDir))
@@ -249,8 +241,10 @@ void frmMain::openWindow(const Command& c) {
   } else if (n == QLatin1String("mnu_yssp")) {
     if (!OpenWithDesktop(Installation::kDemoVideoAddress))
       MsgBox(QStringLiteral("无法打开演示视频地址：") + Installation::kDemoVideoAddress, Mb::Information);
+  } else if (auto open = kWindows.find(n); open != kWindows.end()) {
+    open.value()(this);
   } else {
-    // Each window is shown modally, owned by this window, from here once it is part of the program.
+    // A command whose window is not part of this version yet.
     MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
   }
 }
