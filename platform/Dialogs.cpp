@@ -22,7 +22,10 @@ EndProgramHandler g_end;
 int showRealMessage(const MessageRequest& r) {
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(r.title);
-  box.setText(r.text);
+  // The program's texts break lines with CR LF, as their users' documents do; the box wants LF.
+  QString text = r.text;
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  box.setText(text);
   switch (r.style & 0x70) {
     case Mb::Critical: box.setIcon(QMessageBox::Critical); break;
     case Mb::Question: box.setIcon(QMessageBox::Question); break;

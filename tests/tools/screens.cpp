@@ -11,6 +11,7 @@
 #include <clocale>
 #include <cstdio>
 
+#include "app/BusinessReminder.h"
 #include "app/ConnectionSettings.h"
 #include "app/LoginState.h"
 #include "app/PBclass.h"
@@ -142,5 +143,15 @@ int main(int argc, char** argv) {
   save(&companies, QStringLiteral("frmKhgs-pick"));
   frmTzr investors(&main);
   save(&investors, QStringLiteral("frmTzr"));
+  // The business reminder as the real message box shows it.
+  SetMessageHandler({});
+  gSystemSettings[12] = QStringLiteral("1");
+  QTimer::singleShot(300, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      save(box, QStringLiteral("reminder"));
+      box->close();
+    }
+  });
+  ShowBusinessReminder();
   return 0;
 }
