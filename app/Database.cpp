@@ -1,5 +1,7 @@
 #include "app/Database.h"
 
+#include "platform/Money.h"
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -169,20 +171,10 @@ QString VariantText(const QVariant& v) {
 
 double VariantNumber(const QVariant& v) {
   if (!v.isValid() || v.isNull()) return 0;
-  switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-      return v.toDouble();
-    default: {
-      bool ok = false;
-      double d = v.toString().trimmed().toDouble(&ok);
-      return ok ? d : 0;
-    }
-  }
+  if (IsNumberVariant(v)) return v.toDouble();
+  bool ok = false;
+  double d = v.toString().trimmed().toDouble(&ok);
+  return ok ? d : 0;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -22,20 +22,6 @@ constexpr int kOwnBackRole = Qt::UserRole + 1;   // a back colour set on the cel
 constexpr int kTotalsRole = Qt::UserRole;
 constexpr int kMergeRole = Qt::UserRole + 1;
 
-bool isNumberType(const QVariant& v) {
-  switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-      return true;
-    default:
-      return false;
-  }
-}
-
 QString plainNumber(double d) {
   if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) return QString::number(static_cast<qint64>(d));
   return QString::number(d, 'g', 15);
@@ -341,7 +327,7 @@ void Grid::refreshItem(QTableWidgetItem* it, int col) {
   const QVariant v = it->data(kValueRole);
   const QString format = formats_.value(col);
   QString shown = valueText(v);
-  bool number = isNumberType(v);
+  bool number = IsNumberVariant(v);
   double d = 0;
   if (number) {
     if (!format.isEmpty()) shown = FormatNumber(v.toDouble(), format);
@@ -399,7 +385,7 @@ void Grid::setValue(int row, int col, const QVariant& v) {
 
 double Grid::number(int row, int col) const {
   const QVariant v = value(row, col);
-  return isNumberType(v) ? v.toDouble() : LeadingNumber(v.toString());
+  return IsNumberVariant(v) ? v.toDouble() : LeadingNumber(v.toString());
 }
 
 QString Grid::displayText(int row, int col) const {

@@ -1,5 +1,7 @@
 #include "platform/Money.h"
 
+#include <QVariant>
+
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -69,3 +71,17 @@ double valueOf(const QString& text) {
 }
 
 }  // namespace Money
+
+bool IsNumberVariant(const QVariant& v) {
+  switch (v.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+      return true;
+    default:
+      return false;
+  }
+}

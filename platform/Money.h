@@ -16,3 +16,7 @@ bool parse(const QString& text, double* out);
 // The value of a box for calculation: the strict number, or 0 when the text is not one.
 double valueOf(const QString& text);
 }
+
+class QVariant;
+// Whether a value holds a number (as opposed to text that may read as one).
+bool IsNumberVariant(const QVariant& v);

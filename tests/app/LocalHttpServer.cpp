@@ -1,5 +1,7 @@
 #include "LocalHttpServer.h"
 
+#include "app/Installation.h"
+
 #include <QList>
 
 #include <arpa/inet.h>
@@ -171,4 +173,14 @@ void LocalHttpServer::serve(int fd) {
     if (n <= 0) return;
     sent += n;
   }
+}
+
+GatewayOnLoopback::GatewayOnLoopback(const LocalHttpServer& server, int timeoutMs) : savedServer_(gSmsGatewayServer) {
+  gSmsGatewayServer = server.baseUrl();
+  gSmsTimeoutMs = timeoutMs;
+}
+
+GatewayOnLoopback::~GatewayOnLoopback() {
+  gSmsGatewayServer = savedServer_;
+  gSmsTimeoutMs = kSmsTimeoutMs;
 }

@@ -10,6 +10,18 @@
 #include <thread>
 #include <vector>
 
+class LocalHttpServer;
+
+// Points the program's SMS gateway at a local server (with a short time-out) while it lives.
+class GatewayOnLoopback {
+ public:
+  explicit GatewayOnLoopback(const LocalHttpServer& server, int timeoutMs = 5000);
+  ~GatewayOnLoopback();
+
+ private:
+  QString savedServer_;
+};
+
 class LocalHttpServer {
  public:
   struct Request {

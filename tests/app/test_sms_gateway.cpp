@@ -21,19 +21,11 @@ class SmsTest : public ProgramTest {
     gSystemSettings[6] = QStringLiteral("test");
     gSystemSettings[7] = QStringLiteral("470215938");
     gSystemSettings[8] = QStringLiteral("某某");
-    savedServer_ = gSmsGatewayServer;
-    gSmsGatewayServer = server_.baseUrl();
-    gSmsTimeoutMs = 5000;
-  }
-  void TearDown() override {
-    gSmsGatewayServer = savedServer_;
-    gSmsTimeoutMs = kSmsTimeoutMs;
-    ProgramTest::TearDown();
   }
   int historyRows() { return Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin")).toInt(); }
 
   LocalHttpServer server_;
-  QString savedServer_;
+  GatewayOnLoopback gateway_{server_};
 };
 
 }  // namespace

@@ -31,14 +31,6 @@ class SettingsTest : public ProgramTest {
     // The settings as the login reads them from this workstation's row.
     ConvertSettingsList(storedList(), QStringLiteral("读"));
     gUnitName = Db().scalar(QStringLiteral("select 单位名称 from PJ_Jq where 机器ID=1")).toString();
-    savedServer_ = gSmsGatewayServer;
-    gSmsGatewayServer = server_.baseUrl();
-    gSmsTimeoutMs = 5000;
-  }
-  void TearDown() override {
-    gSmsGatewayServer = savedServer_;
-    gSmsTimeoutMs = kSmsTimeoutMs;
-    ProgramTest::TearDown();
   }
   static QString storedList() { return Db().scalar(QStringLiteral("select 参数 from PJ_Jq where 机器ID=1")).toString(); }
   static void store(const QString& list) {
@@ -48,7 +40,7 @@ class SettingsTest : public ProgramTest {
   static void save(frmXtsz& w) { QTest::mouseClick(w.eButOK, Qt::LeftButton); }
 
   LocalHttpServer server_;
-  QString savedServer_;
+  GatewayOnLoopback gateway_{server_};
 };
 
 }  // namespace
