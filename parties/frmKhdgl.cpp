@@ -16,6 +16,7 @@
 #include "app/ErrorReport.h"
 #include "app/GridHelpers.h"
 #include "app/SettingsList.h"
+#include "parties/OptionFrame.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 #include "platform/Grid.h"
@@ -37,14 +38,8 @@ frmKhdgl::frmKhdgl(QWidget* owner) : QDialog(owner) {
   Fg->setMinimumSize(340, 260);
 
   Frame1 = new QGroupBox(QStringLiteral("操作选项"), this);
-  auto* options = new QHBoxLayout(Frame1);
-  const char* const captions[] = {"浏览", "新增", "修改", "删除"};
-  for (int i = 0; i < 4; ++i) {
-    optGn[i] = new QRadioButton(QString::fromUtf8(captions[i]), Frame1);
-    optGn[i]->setObjectName(QStringLiteral("optGn_%1").arg(i));
-    options->addWidget(optGn[i]);
-    connect(optGn[i], &QRadioButton::clicked, this, [this, i] { optGn_Click(i); });
-  }
+  BuildOptionFrame(Frame1, {QStringLiteral("浏览"), QStringLiteral("新增"), QStringLiteral("修改"), QStringLiteral("删除")}, optGn,
+                   this, [this](int i) { optGn_Click(i); });
 
   const char* const labels[] = {"单位名称", "客户端名称"};
   auto* boxes = new QGridLayout;
@@ -80,7 +75,6 @@ frmKhdgl::frmKhdgl(QWidget* owner) : QDialog(owner) {
   connect(Fg, &Grid::cellClicked, this, [this] { Fg_Click(); });
   connect(Fg, &Grid::cellDoubleClicked, this, [this] { Fg_DblClick(); });
 
-  optGn[Browse]->setChecked(true);
   Guarded(QString(), this, [this] { 刷新列表(); });
   SetEditState(0);
 }
