@@ -1,7 +1,7 @@
 #include "app/BusinessReminder.h"
 
-#include "app/DataAccess.h"
-#include "app/SettingsList.h"
+#include "app/data/DataAccess.h"
+#include "app/services/SettingsList.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 

@@ -1,6 +1,6 @@
 #include "app/Main.h"
 
-#include "app/ConnectionSettings.h"
+#include "app/data/ConnectionSettings.h"
 #include "app/frmMain.h"
 #include "platform/Dialogs.h"
 

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/AppPictures.h"
-#include "app/Installation.h"
+#include "app/services/Installation.h"
 #include "app/frmMain.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"

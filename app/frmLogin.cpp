@@ -11,12 +11,12 @@
 #include <QVBoxLayout>
 
 #include "app/AppPictures.h"
-#include "app/ConnectionSettings.h"
-#include "app/DataAccess.h"
-#include "app/ErrorReport.h"
-#include "app/LoginState.h"
-#include "app/PBclass.h"
-#include "app/SettingsList.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/LoginState.h"
+#include "app/services/PBclass.h"
+#include "app/services/SettingsList.h"
 #include "app/frmMain.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"

@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "app/DataAccess.h"
-#include "app/ErrorReport.h"
-#include "app/LoginState.h"
-#include "app/PBclass.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/LoginState.h"
+#include "app/services/PBclass.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 

@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QFont>
 
-#include "app/ConnectionSettings.h"
+#include "app/data/ConnectionSettings.h"
 #include "app/Main.h"
 #include "platform/Dialogs.h"
 

@@ -10,8 +10,8 @@
 #include <clocale>
 #include <cstdio>
 
-#include "app/DatabaseBuilder.h"
-#include "app/PBclass.h"
+#include "app/data/DatabaseBuilder.h"
+#include "app/services/PBclass.h"
 
 namespace {
 int usage() {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/AppError.h"
+#include "app/data/AppError.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Grid.h"

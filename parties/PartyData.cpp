@@ -1,6 +1,6 @@
 #include "parties/PartyData.h"
 
-#include "app/ErrorReport.h"
+#include "app/services/ErrorReport.h"
 
 QString PartyTable(PartyKind kind) {
   switch (kind) {

@@ -3,7 +3,7 @@
 // queries, and whether a party is in business and must not be deleted.
 #include <QString>
 
-#include "app/DataAccess.h"
+#include "app/data/DataAccess.h"
 
 enum class PartyKind {
   Person,    // PJ_Kehu: individual customers

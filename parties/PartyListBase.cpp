@@ -12,15 +12,15 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "app/DataAccess.h"
-#include "app/ErrorReport.h"
-#include "app/GridHelpers.h"
-#include "app/LoginState.h"
-#include "app/Pinyin.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
+#include "app/services/LoginState.h"
+#include "app/services/Pinyin.h"
 #include "control/pbCommand.h"
 #include "output/frmPrint.h"
 #include "parties/OptionFrame.h"
-#include "parties/frmDrExcel.h"
+#include "parties/admin/frmDrExcel.h"
 #include "platform/Buttons.h"
 #include "platform/DateBox.h"
 #include "platform/Dialogs.h"

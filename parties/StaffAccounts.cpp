@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/ErrorReport.h"
-#include "app/GridHelpers.h"
-#include "app/LoginState.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
+#include "app/services/LoginState.h"
 
 QStringList LevelEntries() {
   return {QStringLiteral("普通账户"), QStringLiteral("公司管理员"), QStringLiteral("区域管理员"), QStringLiteral("超级管理员")};

@@ -10,12 +10,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/DataAccess.h"
-#include "app/ErrorReport.h"
-#include "app/GridHelpers.h"
-#include "app/LoginState.h"
-#include "app/PBclass.h"
-#include "app/Pinyin.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
+#include "app/services/LoginState.h"
+#include "app/services/PBclass.h"
+#include "app/services/Pinyin.h"
 #include "control/pbCommand.h"
 #include "parties/StaffAccounts.h"
 #include "parties/frmYg.h"

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/ErrorReport.h"
+#include "app/services/ErrorReport.h"
 
 frmTzr::frmTzr(QWidget* owner)
     : PartyListBase(PartyKind::Investor,

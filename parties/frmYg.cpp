@@ -9,10 +9,10 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-#include "app/DataAccess.h"
-#include "app/ErrorReport.h"
-#include "app/GridHelpers.h"
-#include "app/LoginState.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
+#include "app/services/LoginState.h"
 #include "control/pbCommand.h"
 #include "output/frmPrint.h"
 #include "parties/StaffAccounts.h"

@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/DataAccess.h"
-#include "app/ErrorReport.h"
-#include "app/GridHelpers.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
 #include "control/pbCommand.h"
 #include "parties/OptionFrame.h"
 #include "platform/Buttons.h"

@@ -11,13 +11,13 @@
 
 #include <algorithm>
 
-#include "app/DataAccess.h"
-#include "app/DocumentNumbers.h"
-#include "app/ErrorReport.h"
-#include "app/GridHelpers.h"
-#include "app/LoginState.h"
+#include "app/data/DataAccess.h"
+#include "app/services/DocumentNumbers.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
+#include "app/services/LoginState.h"
 #include "control/pbCommand.h"
-#include "parties/frmDrExcel.h"
+#include "parties/admin/frmDrExcel.h"
 #include "parties/OptionFrame.h"
 #include "platform/Buttons.h"
 #include "platform/Dialogs.h"

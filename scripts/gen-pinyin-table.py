@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Generates app/PinyinTable.inc: the level-2 table of the pinyin initials.
+"""Generates app/services/PinyinTable.inc: the level-2 table of the pinyin initials.
 
 The table has one entry per GB2312 level-2 character, rows D8 to F7 and columns A1 to FE of code page
 936 (3,008 characters) in code order: the upper-case first letter of the character's Mandarin reading.
@@ -9,7 +9,7 @@ package unicode-data ships it; the codes are turned into characters by iconv, as
 Run once by hand; the output is committed, so the build needs neither the package nor this script:
 
     apt-get install unicode-data
-    scripts/gen-pinyin-table.py > app/PinyinTable.inc
+    scripts/gen-pinyin-table.py > app/services/PinyinTable.inc
 """
 import bz2
 import subprocess

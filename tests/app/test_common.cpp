@@ -6,10 +6,10 @@
 #include <QTimer>
 
 #include "TestSupport.h"
-#include "app/ErrorReport.h"
-#include "app/LoginState.h"
-#include "app/PBclass.h"
-#include "app/SettingsList.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/LoginState.h"
+#include "app/services/PBclass.h"
+#include "app/services/SettingsList.h"
 #include "platform/Gbk.h"
 #include "platform/Money.h"
 

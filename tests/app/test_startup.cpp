@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "TestSupport.h"
-#include "app/ConnectionSettings.h"
+#include "app/data/ConnectionSettings.h"
 #include "app/Main.h"
 #include "app/frmMain.h"
 #include "platform/Clock.h"

@@ -9,8 +9,8 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "app/DataAccess.h"
-#include "app/ErrorReport.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
 #include "control/pbCommand.h"
 #include "parties/PartyListBase.h"
 #include "platform/Buttons.h"

@@ -6,8 +6,8 @@
 #include <QRadioButton>
 
 #include "TestSupport.h"
-#include "app/DataAccess.h"
-#include "app/LoginState.h"
+#include "app/data/DataAccess.h"
+#include "app/services/LoginState.h"
 #include "parties/frmYhzh.h"
 #include "parties/frmZxglb.h"
 #include "platform/Buttons.h"

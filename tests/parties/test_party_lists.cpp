@@ -7,10 +7,10 @@
 #include <QProcess>
 
 #include "PartyFixture.h"
-#include "app/LoginState.h"
+#include "app/services/LoginState.h"
 #include "output/frmPrint.h"
 #include "parties/PartyData.h"
-#include "parties/frmDrExcel.h"
+#include "parties/admin/frmDrExcel.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"
 #include "parties/frmTzr.h"

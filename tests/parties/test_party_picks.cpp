@@ -2,7 +2,7 @@
 // (loan registration, repayment records, financing registration, payment records), which runs its
 // own hand-back; and the main window's menu opens each list.
 #include "PartyFixture.h"
-#include "app/LoginState.h"
+#include "app/services/LoginState.h"
 #include "app/frmMain.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"

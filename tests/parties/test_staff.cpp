@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "app/DataAccess.h"
-#include "app/LoginState.h"
+#include "app/data/DataAccess.h"
+#include "app/services/LoginState.h"
 #include "app/frmLogin.h"
 #include "app/frmMain.h"
 #include "control/pbCommand.h"

@@ -5,11 +5,11 @@
 #include <QFile>
 #include <QProcess>
 
-#include "app/ConnectionSettings.h"
-#include "app/DataAccess.h"
-#include "app/LoginState.h"
-#include "app/PBclass.h"
-#include "app/SettingsList.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/services/LoginState.h"
+#include "app/services/PBclass.h"
+#include "app/services/SettingsList.h"
 #include "platform/Clock.h"
 
 void ScriptedResponder::install() {

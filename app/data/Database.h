@@ -1,0 +1,162 @@
+#pragma once
+// Data access for both storage modes: the local SQLCipher file and SQL Server through ODBC.
+// A backend runs statements with bound values; a dialect writes the SQL fragments that differ by
+// engine; a connection pairs the two and stays open for the run.
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+#include <vector>
+
+#include "app/data/AppError.h"
+
+enum class DialectKind { Sqlite, SqlServer };
+
+// SQL fragments that differ between SQLite and SQL Server.
+struct SqlDialect {
+  DialectKind kind = DialectKind::Sqlite;
+
+  bool isServer() const { return kind == DialectKind::SqlServer; }
+  // A quoted string literal ('' doubled; N'...' on SQL Server so Chinese survives).
+  QString quote(const QString& text) const;
+  // A date literal from "yyyy-MM-dd" text.
+  QString dateLiteral(const QString& isoDate) const { return QLatin1Char('\'') + isoDate + QLatin1Char('\''); }
+  // " ifnull(round(sum(x),2),0) as alias " / " isnull(round(sum(x),2),0) as alias ".
+  QString sumColumn(const QString& field, const QString& alias) const;
+  // "select top n <rest>" / "select <rest> limit n"; rest is everything after "select".
+  QString selectTop(int n, const QString& rest) const;
+  // The key of the row the connection inserted last.
+  QString lastIdSql() const;
+  // The database's local time expression, for columns it stamps.
+  QString nowExpr() const;
+  // A LIKE pattern that matches `text` literally anywhere; pair it with likeEscape().
+  QString likeContains(const QString& text) const;
+  QString likeStartsWith(const QString& text) const;
+  QString escapeLike(const QString& text) const;
+  // The ESCAPE clause that goes after "like ?".
+  QString likeEscape() const { return QStringLiteral(" escape '\\' "); }
+};
+
+struct QueryResult {
+  QStringList columns;
+  std::vector<QVariantList> rows;
+};
+
+class DbBackend {
+ public:
+  virtual ~DbBackend() = default;
+  virtual void open() = 0;
+  virtual bool isOpen() const = 0;
+  virtual void close() = 0;
+  virtual QueryResult query(const QString& sql, const QVariantList& params) = 0;
+  // Runs a statement; returns the number of rows it changed.
+  virtual qint64 exec(const QString& sql, const QVariantList& params) = 0;
+  virtual void begin() = 0;
+  virtual void commit() = 0;
+  virtual void rollback() = 0;
+};
+
+// The SQLCipher file, keyed with the given password.
+std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QString& key, bool create = false);
+// An ODBC data source given by a connection string. `wideText` binds text as national characters
+// (for SQL Server's nvarchar columns). A statement may run `queryTimeoutSeconds` (0: no limit; a
+// server backup or restore takes as long as it takes).
+std::unique_ptr<DbBackend> MakeOdbcBackend(const QString& connectionString, bool wideText, int queryTimeoutSeconds = 30);
+
+class Connection {
+ public:
+  Connection(std::unique_ptr<DbBackend> backend, SqlDialect dialect);
+  ~Connection();
+
+  const SqlDialect& dialect() const { return dialect_; }
+  bool isOpen() const { return backend_->isOpen(); }
+  void ensureOpen();
+  void close();
+
+  QueryResult query(const QString& sql, const QVariantList& params = {});
+  // Runs an insert, update, delete or DDL statement.
+  qint64 Execute(const QString& sql, const QVariantList& params = {});
+  // One value of the first row, or an invalid QVariant when there is none.
+  QVariant scalar(const QString& sql, const QVariantList& params = {});
+  qint64 lastInsertId();
+
+  // Transactions nest by counting; only the outermost begins and ends one.
+  void begin();
+  void commit();
+  void rollback();
+  bool inTransaction() const { return depth_ > 0; }
+
+ private:
+  std::unique_ptr<DbBackend> backend_;
+  SqlDialect dialect_;
+  int depth_ = 0;
+  bool failed_ = false;  // an inner level rolled back: the outer commit must not commit
+};
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+// A client-side result set: every row is fetched when it opens. A recordset opened from a
+// single-table select that includes 编号 (or select *) can add, change and delete rows.
+// A default-constructed recordset is "nothing": every access fails with an AppError.
+class Recordset {
+ public:
+  Recordset() = default;
+  static Recordset open(const ConnectionPtr& conn, const QString& sql, const QVariantList& params = {});
+
+  bool isNothing() const { return !d_; }
+  bool isOpen() const;
+  void Close();
+
+  bool Eof() const;
+  bool Bof() const;
+  qint64 RecordCount() const;
+  qint64 AbsolutePosition() const;  // 1-based; 0 when at BOF/EOF
+  void MoveNext();
+  void MovePrevious();
+  void MoveFirst();
+  void MoveLast();
+
+  int FieldCount() const;
+  QString FieldName(int index) const;
+  bool hasField(const QString& name) const;
+  QVariant value(const QString& name) const;
+  QVariant value(int index) const;
+  // The value as text: "" for NULL; whole numbers without ".0".
+  QString text(const QString& name) const;
+  QString text(int index) const;
+  double number(const QString& name) const;  // 0 for NULL or non-numeric text
+  qint64 integer(const QString& name) const;
+  void setValue(const QString& name, const QVariant& v);
+
+  bool editable() const;
+  QString tableName() const;
+  void AddNew();
+  // Writes the new or changed row; a new row then holds its 编号 and the values the database stamped.
+  void Update();
+  // Deletes the current row; the recordset then stands on the next row.
+  void Delete();
+  // Drops unsaved changes of the current row.
+  void CancelUpdate();
+
+  const QStringList& columns() const;
+
+ private:
+  struct Data;
+  std::shared_ptr<Data> d_;
+  Data& data() const;
+  Data& openData() const;
+  int columnIndex(const QString& name) const;
+};
+
+// How a bound value travels to a backend; dates and times travel as the program's date texts.
+enum class BoundKind { Null, Integer, Real, Blob, Text };
+BoundKind ClassifyBound(const QVariant& v);
+// The text of a Text value ("yyyy-MM-dd" for dates, "yyyy-MM-dd HH:mm:ss" for times).
+QString BoundText(const QVariant& v);
+
+// Turns any value into the text a grid or a box shows: "" for NULL, whole doubles without decimals.
+QString VariantText(const QVariant& v);
+// A number from any value: numbers as they are, text parsed leniently (stored text numbers), else 0.
+double VariantNumber(const QVariant& v);

@@ -1,0 +1,162 @@
+// The local database file: SQLCipher's C API, keyed with PRAGMA key right after opening.
+#include <sqlcipher/sqlite3.h>
+
+#include <QFileInfo>
+
+#include "app/data/Database.h"
+
+namespace {
+
+class SqlCipherBackend : public DbBackend {
+ public:
+  SqlCipherBackend(QString path, QString key, bool create) : path_(std::move(path)), key_(std::move(key)), create_(create) {}
+  ~SqlCipherBackend() override { close(); }
+
+  void open() override {
+    if (db_) return;
+    if (!create_ && !QFileInfo::exists(path_))
+      throw AppError(Err::Database, QStringLiteral("找不到数据库文件“%1”。").arg(path_));
+    int flags = SQLITE_OPEN_READWRITE | (create_ ? SQLITE_OPEN_CREATE : 0);
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+      QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("无法打开数据库文件。");
+      sqlite3_close(db);
+      throw AppError(rc, msg + QStringLiteral(" (%1)").arg(path_));
+    }
+    db_ = db;
+    try {
+      QString k = key_;
+      k.replace(QLatin1Char('\''), QStringLiteral("''"));
+      execRaw(QStringLiteral("PRAGMA key = '%1'").arg(k));
+      // The key is only checked at the first read: a wrong key or a plain file fails here.
+      execRaw(QStringLiteral("select count(*) from sqlite_master"));
+      sqlite3_busy_timeout(db_, 5000);
+      execRaw(QStringLiteral("PRAGMA foreign_keys = OFF"));
+    } catch (...) {
+      sqlite3_close(db_);
+      db_ = nullptr;
+      throw;
+    }
+  }
+
+  bool isOpen() const override { return db_ != nullptr; }
+
+  void close() override {
+    if (!db_) return;
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+
+  QueryResult query(const QString& sql, const QVariantList& params) override {
+    Stmt st(this, sql, params);
+    QueryResult r;
+    int n = sqlite3_column_count(st.s);
+    for (int i = 0; i < n; ++i) r.columns << QString::fromUtf8(sqlite3_column_name(st.s, i));
+    for (;;) {
+      int rc = sqlite3_step(st.s);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) fail(rc);
+      QVariantList row;
+      row.reserve(n);
+      for (int i = 0; i < n; ++i) {
+        switch (sqlite3_column_type(st.s, i)) {
+          case SQLITE_INTEGER: row << QVariant(static_cast<qint64>(sqlite3_column_int64(st.s, i))); break;
+          case SQLITE_FLOAT: row << QVariant(sqlite3_column_double(st.s, i)); break;
+          case SQLITE_NULL: row << QVariant(); break;
+          case SQLITE_BLOB: {
+            const void* b = sqlite3_column_blob(st.s, i);
+            row << QVariant(QByteArray(static_cast<const char*>(b), sqlite3_column_bytes(st.s, i)));
+            break;
+          }
+          default:
+            row << QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.s, i)),
+                                              sqlite3_column_bytes(st.s, i)));
+        }
+      }
+      r.rows.push_back(std::move(row));
+    }
+    return r;
+  }
+
+  qint64 exec(const QString& sql, const QVariantList& params) override {
+    Stmt st(this, sql, params);
+    int rc;
+    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) fail(rc);
+    return sqlite3_changes(db_);
+  }
+
+  void begin() override { execRaw(QStringLiteral("BEGIN IMMEDIATE")); }
+  void commit() override { execRaw(QStringLiteral("COMMIT")); }
+  void rollback() override {
+    if (db_ && !sqlite3_get_autocommit(db_)) execRaw(QStringLiteral("ROLLBACK"));
+  }
+
+ private:
+  struct Stmt {
+    sqlite3_stmt* s = nullptr;
+    Stmt(SqlCipherBackend* b, const QString& sql, const QVariantList& params) {
+      if (!b->db_) throw AppError(Err::ObjectNotSet, QStringLiteral("数据库连接未打开。"));
+      QByteArray text = sql.toUtf8();
+      const char* tail = nullptr;
+      int rc = sqlite3_prepare_v2(b->db_, text.constData(), static_cast<int>(text.size()), &s, &tail);
+      if (rc != SQLITE_OK) b->fail(rc);
+      if (sqlite3_bind_parameter_count(s) != params.size()) {
+        sqlite3_finalize(s);
+        throw AppError(Err::InvalidCall, QStringLiteral("参数个数不符：语句需要 %1 个，给了 %2 个。").arg(sqlite3_bind_parameter_count(s)).arg(params.size()));
+      }
+      for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        int idx = i + 1;
+        switch (ClassifyBound(v)) {
+          case BoundKind::Null: rc = sqlite3_bind_null(s, idx); break;
+          case BoundKind::Integer: rc = sqlite3_bind_int64(s, idx, v.toLongLong()); break;
+          case BoundKind::Real: rc = sqlite3_bind_double(s, idx, v.toDouble()); break;
+          case BoundKind::Blob: {
+            QByteArray b = v.toByteArray();
+            rc = sqlite3_bind_blob(s, idx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+            break;
+          }
+          case BoundKind::Text: {
+            QByteArray t = BoundText(v).toUtf8();
+            rc = sqlite3_bind_text(s, idx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            break;
+          }
+        }
+        if (rc != SQLITE_OK) {
+          sqlite3_finalize(s);
+          b->fail(rc);
+        }
+      }
+    }
+    ~Stmt() { sqlite3_finalize(s); }
+  };
+
+  void execRaw(const QString& sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+      QString msg = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errstr(rc));
+      sqlite3_free(err);
+      throw AppError(rc, msg);
+    }
+  }
+
+  [[noreturn]] void fail(int rc) {
+    QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
+    throw AppError(db_ ? sqlite3_extended_errcode(db_) : rc, msg);
+  }
+
+  QString path_;
+  QString key_;
+  bool create_;
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QString& key, bool create) {
+  return std::make_unique<SqlCipherBackend>(path, key, create);
+}

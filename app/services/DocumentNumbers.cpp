@@ -1,0 +1,89 @@
+#include "app/services/DocumentNumbers.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/LoginState.h"
+#include "platform/Clock.h"
+
+namespace {
+QString zeroPadded(qint64 value, int width) {
+  return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
+}
+
+bool allDigits(const QString& s) {
+  if (s.isEmpty()) return false;
+  for (QChar c : s)
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+  return true;
+}
+}  // namespace
+
+QString DocumentNumberStem(const QString& prefix) {
+  return prefix + zeroPadded(gMachineId, 3) + zeroPadded(gCurrentUserId, 4) + Clock::today().toString(QStringLiteral("yyyyMMdd"));
+}
+
+QString NewDocumentNumber(const QString& table, const QString& prefix, const QString& field) {
+  try {
+    const QString column = field.isEmpty() ? QStringLiteral("单号") : field;
+    const QString stem = DocumentNumberStem(prefix);
+    const SqlDialect& d = CurrentDialect();
+    gCurrentSql = QStringLiteral("select ") + column + QStringLiteral(" from ") + table + QStringLiteral(" where ") + column +
+                  QStringLiteral(" like ?") + d.likeEscape() + QStringLiteral("order by 编号");
+    gCurrentParams = {d.likeContains(stem)};
+    OpenRecordset(gAuxRecordset);
+    // The highest sequence used under this stem: the digits after the stem of every number that
+    // starts with it (a deleted number leaves a gap that is never filled from below).
+    qint64 highest = 0;
+    for (; !gAuxRecordset.Eof(); gAuxRecordset.MoveNext()) {
+      const QString number = gAuxRecordset.text(0);
+      if (!number.startsWith(stem)) continue;
+      const QString seq = number.mid(stem.size());
+      if (!allDigits(seq) || seq.size() > 9) continue;
+      highest = std::max(highest, seq.toLongLong());
+    }
+    CloseRecordset(gAuxRecordset);
+    return stem + zeroPadded(highest + 1, 3);
+  } catch (const AppError& e) {
+    gAuxRecordset = Recordset();
+    ReportRuntimeError(QString(), nullptr, e);
+    return {};
+  }
+}
+
+qint16 NextCodeNumber(const QString& table, const QString& field) {
+  try {
+    const QString column = field.isEmpty() ? QStringLiteral("代码") : field;
+    gCurrentSql = QStringLiteral("select ") + column + QStringLiteral(" from ") + table + QStringLiteral(" order by 编号");
+    gCurrentParams.clear();
+    OpenMainQuery();
+    if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
+    qint64 next = 1;
+    if (gMainRecordset.RecordCount() > 0) {
+      // The newest row must hold a number; the result is one more than the
+      // highest code, so a code is not given twice when the newest item was deleted.
+      gMainRecordset.MoveLast();
+      const QVariant newest = gMainRecordset.value(0);
+      bool ok = false;
+      VariantText(newest).trimmed().toDouble(&ok);
+      if (!ok) throw AppError(Err::TypeMismatch, QStringLiteral("类型不匹配：代码“%1”不是数值。").arg(VariantText(newest)));
+      double highest = 0;
+      for (gMainRecordset.MoveFirst(); !gMainRecordset.Eof(); gMainRecordset.MoveNext()) {
+        bool isNumber = false;
+        const double v = VariantText(gMainRecordset.value(0)).trimmed().toDouble(&isNumber);
+        if (isNumber) highest = std::max(highest, v);
+      }
+      next = static_cast<qint64>(std::floor(highest)) + 1;
+    }
+    CloseRecordset(gMainRecordset);
+    if (next > 32767) throw AppError(6, QStringLiteral("溢出：代码已超过 32767。"));
+    return static_cast<qint16>(next);
+  } catch (const AppError& e) {
+    gMainRecordset = Recordset();
+    ReportRuntimeError(QString(), nullptr, e);
+    return 0;
+  }
+}

@@ -1,0 +1,123 @@
+#include "app/services/Ledger.h"
+
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/services/LoginState.h"
+#include "platform/Money.h"
+
+namespace {
+
+// The journal's total, read so that no other writer can add a row until this transaction ends:
+// SQLite holds the file's write lock from BEGIN IMMEDIATE on; SQL Server needs the table lock.
+QString journalTotalSql() {
+  QString sql = QStringLiteral("select ") + SumColumnSql(QStringLiteral("金额"), QStringLiteral("总余额")) +
+                QStringLiteral(" from PJ_Liushui ");
+  if (CurrentDialect().isServer()) sql += QStringLiteral("with (tablockx, holdlock) ");
+  return sql;
+}
+
+QString bankText(int index) { return VariantText(gBankInfo[static_cast<size_t>(index)]); }
+
+}  // namespace
+
+void WriteLedgerEntry(const QString& docNo, double& amount, const QString& summary, const QString& direction,
+                      const QString& handler, qint32 relatedId) {
+  Transaction tx;  // nests inside the caller's: only the caller's Commit ends it
+
+  // 1. The total of the journal so far.
+  gCurrentSql = journalTotalSql();
+  gCurrentParams.clear();
+  OpenRecordset(gAuxRecordset);
+  const double total = gAuxRecordset.number(QStringLiteral("总余额"));
+  CloseRecordset(gAuxRecordset);
+
+  // 2. An expense is stored negative, in the caller's variable too.
+  if (direction == QStringLiteral("支出")) amount = -amount;
+
+  // 3-6. The new row; the key and 时间 come from the database. No row is read to add one.
+  gCurrentSql = QStringLiteral("select * from PJ_Liushui where 编号=0");
+  OpenRecordset(gAuxRecordset);
+  gAuxRecordset.AddNew();
+  gAuxRecordset.setValue(QStringLiteral("单号"), docNo);
+  gAuxRecordset.setValue(QStringLiteral("金额"), amount);
+  gAuxRecordset.setValue(QStringLiteral("摘要"), summary);
+  gAuxRecordset.setValue(QStringLiteral("方向"), direction);
+  gAuxRecordset.setValue(QStringLiteral("经办人"), handler);
+  gAuxRecordset.setValue(QStringLiteral("操作员"), gLoginAccount);
+  gAuxRecordset.setValue(QStringLiteral("我方开户行"), bankText(0));
+  gAuxRecordset.setValue(QStringLiteral("我方开户名"), bankText(1));
+  gAuxRecordset.setValue(QStringLiteral("我方账号"), bankText(2));
+  gAuxRecordset.setValue(QStringLiteral("对方开户行"), bankText(3));
+  gAuxRecordset.setValue(QStringLiteral("对方开户名"), bankText(4));
+  gAuxRecordset.setValue(QStringLiteral("对方账号"), bankText(5));
+  gAuxRecordset.setValue(QStringLiteral("对应ID"), relatedId);
+  gAuxRecordset.setValue(QStringLiteral("机器ID"), static_cast<int>(gMachineId));
+  gAuxRecordset.setValue(QStringLiteral("科室ID"), gUserDeptId);
+  const double signedAmount = VariantNumber(gAuxRecordset.value(QStringLiteral("金额")));
+  gAuxRecordset.setValue(QStringLiteral("余额"), Money::round(signedAmount + total, 2));
+  gAuxRecordset.Update();
+  CloseRecordset(gAuxRecordset);
+
+  tx.Commit();
+}
+
+void ClearBankInfo() {
+  for (int i = 0; i <= 5; ++i) gBankInfo[static_cast<size_t>(i)] = QString();
+}
+
+void LoadBorrowerBankInfo(const QString& docNo) {
+  ClearBankInfo();
+  OpenMainQuery(QStringLiteral("select * from  PJ_Dkjl  where 单号=? "), {docNo});
+  if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
+  const QString kind = gMainRecordset.text(QStringLiteral("客户性质"));
+  const qint64 customerId = gMainRecordset.integer(QStringLiteral("客户ID"));
+  CloseRecordset(gMainRecordset);
+  if (kind == QStringLiteral("个人"))
+    OpenMainQuery(QStringLiteral("select * from PJ_Kehu where 编号=?"), {customerId});
+  else
+    OpenMainQuery(QStringLiteral("select * from PJ_Kehu_Gs where 编号=?"), {customerId});
+  if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
+  gBankInfo[3] = gMainRecordset.text(QStringLiteral("开户行"));
+  gBankInfo[4] = gMainRecordset.text(QStringLiteral("开户名"));
+  gBankInfo[5] = gMainRecordset.text(QStringLiteral("银行帐号"));
+  CloseRecordset(gMainRecordset);
+}
+
+void LoadInvestorBankInfo(const QString& docNo) {
+  ClearBankInfo();
+  OpenMainQuery(QStringLiteral("select * from  PJ_Cjjl  where 单号=? "), {docNo});
+  if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
+  const qint64 investorId = gMainRecordset.integer(QStringLiteral("客户ID"));
+  CloseRecordset(gMainRecordset);
+  OpenMainQuery(QStringLiteral("select * from  PJ_Gd  where 编号=?"), {investorId});
+  if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
+  gBankInfo[3] = gMainRecordset.text(QStringLiteral("开户行"));
+  gBankInfo[4] = gMainRecordset.text(QStringLiteral("开户名"));
+  gBankInfo[5] = gMainRecordset.text(QStringLiteral("银行账号"));
+  CloseRecordset(gMainRecordset);
+}
+
+qint64 DeleteLedgerEntries(const QString& docNo) {
+  Transaction tx;
+  Connection& db = Db();
+  // Lock the journal first (as WriteLedgerEntry does), then find where the balances change.
+  db.query(journalTotalSql());
+  const QVariant first = db.scalar(QStringLiteral("select min(编号) from PJ_Liushui where 单号=?"), {docNo});
+  if (!first.isValid() || first.isNull()) {
+    tx.Commit();
+    return 0;
+  }
+  const qint64 from = first.toLongLong();
+  const qint64 deleted = db.Execute(QStringLiteral("delete from PJ_Liushui where 单号=?"), {docNo});
+  double balance = VariantNumber(db.scalar(
+      QStringLiteral("select ") + SumColumnSql(QStringLiteral("金额"), QStringLiteral("总余额")) +
+          QStringLiteral(" from PJ_Liushui where 编号<?"),
+      {from}));
+  QueryResult later = db.query(QStringLiteral("select 编号, 金额 from PJ_Liushui where 编号>? order by 编号"), {from});
+  for (const QVariantList& row : later.rows) {
+    balance = Money::round(balance + VariantNumber(row.value(1)), 2);
+    db.Execute(QStringLiteral("update PJ_Liushui set 余额=? where 编号=?"), {balance, row.value(0)});
+  }
+  tx.Commit();
+  return deleted;
+}

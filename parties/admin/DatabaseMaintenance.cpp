@@ -1,0 +1,442 @@
+#include "parties/admin/DatabaseMaintenance.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QSet>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+
+bool gBackupOk = false;
+
+namespace {
+
+// The number users of the old program know for a path that cannot be reached or written.
+constexpr int kPathAccessError = 75;
+
+const QString kRestoreTitle = QStringLiteral("数据库恢复情况");
+
+void report(const ProgressFn& progress, int percent) {
+  if (progress) progress(percent);
+}
+
+QString cleanFolder(const QString& path) { return QDir::cleanPath(QDir::fromNativeSeparators(path.trimmed())); }
+
+// Creates the folder when missing and proves that a file can be written in it; returns what is wrong
+// in words the user understands, or "".
+QString backupFolderProblem(const QString& folder) {
+  if (!QDir().mkpath(folder))
+    return QStringLiteral("无法创建备份目录“%1”，请检查路径是否正确、是否有写入权限！").arg(QDir::toNativeSeparators(folder));
+  QTemporaryFile probe(folder + QStringLiteral("/.vrnjd-XXXXXX"));
+  if (!probe.open())
+    return QStringLiteral("备份目录“%1”不能写入（%2），请选择其他目录！").arg(QDir::toNativeSeparators(folder), probe.errorString());
+  return {};
+}
+
+// A consistent copy of the database behind `conn`, keyed with `key`, into the new file `target`.
+void exportInto(Connection& conn, const QString& target, const QString& key) {
+  if (conn.inTransaction()) throw AppError(Err::InvalidCall, QStringLiteral("数据正在保存，请稍后再试。"));
+  {
+    // The connection may open files but not create them: an empty file is an empty database to it.
+    QFile empty(target);
+    if (!empty.open(QIODevice::WriteOnly | QIODevice::Truncate))
+      throw AppError(kPathAccessError, QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(target), empty.errorString()));
+  }
+  conn.Execute(QStringLiteral("ATTACH DATABASE ? AS vrn_copy KEY ?"), {target, key});
+  try {
+    conn.query(QStringLiteral("SELECT sqlcipher_export('vrn_copy')"));
+    conn.Execute(QStringLiteral("DETACH DATABASE vrn_copy"));
+  } catch (...) {
+    try {
+      conn.Execute(QStringLiteral("DETACH DATABASE vrn_copy"));
+    } catch (...) {
+    }
+    QFile::remove(target);
+    throw;
+  }
+}
+
+void syncFile(const QString& path) {
+  int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Moves `from` over the database file `to` in one step; the connections must be closed. A journal
+// left beside the old file would otherwise be played back into the new one.
+void replaceDatabaseFile(const QString& from, const QString& to) {
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) QFile::remove(to + QLatin1String(suffix));
+  syncFile(from);
+  if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+    throw AppError(kPathAccessError, QStringLiteral("无法替换数据库文件“%1”：%2").arg(QDir::toNativeSeparators(to), QString::fromLocal8Bit(std::strerror(errno))));
+  syncFile(QFileInfo(to).absolutePath());
+}
+
+QString quoteIdent(const QString& name) {
+  QString n = name;
+  n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+// This workstation's connection settings stay what they are: the row of the open database goes into
+// the file about to replace it.
+void keepWorkstationRow(const QString& file, const QString& key) {
+  const QueryResult current = Db(0).query(QStringLiteral("select * from PJ_Sys where 编号=1"));
+  if (current.rows.empty()) return;
+  Connection target(MakeSqlCipherBackend(file, key), SqlDialect{DialectKind::Sqlite});
+  target.ensureOpen();
+  const QStringList targetColumns = target.query(QStringLiteral("select * from PJ_Sys where 0")).columns;
+  QStringList names, marks;
+  QVariantList values;
+  for (int i = 0; i < current.columns.size(); ++i) {
+    if (!targetColumns.contains(current.columns[i])) continue;
+    names << quoteIdent(current.columns[i]);
+    marks << QStringLiteral("?");
+    values << current.rows.front()[i];
+  }
+  target.begin();
+  try {
+    target.Execute(QStringLiteral("delete from PJ_Sys where 编号=1"));
+    target.Execute(QStringLiteral("insert into PJ_Sys (%1) values (%2)").arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))), values);
+    target.commit();
+  } catch (...) {
+    target.rollback();
+    throw;
+  }
+  target.close();
+}
+
+// Row counts of every table, to prove that a copy lost nothing.
+QMap<QString, qint64> rowCounts(Connection& conn) {
+  QMap<QString, qint64> out;
+  const QueryResult tables = conn.query(QStringLiteral("select name from sqlite_master where type='table'"));
+  for (const auto& row : tables.rows) {
+    const QString name = row[0].toString();
+    out[name] = conn.scalar(QStringLiteral("select count(*) from ") + quoteIdent(name)).toLongLong();
+  }
+  return out;
+}
+
+QString timeStampNow() { return BackupTimeStamp(Clock::now()); }
+
+bool askRestore(const QString& file) {
+  return MsgBox(QStringLiteral("恢复数据库将用备份文件“%1”中的数据替换当前的全部数据，当前数据会先备份到备份目录中。\r\n"
+                               "恢复完成后程序将退出，请重新启动。确定要恢复吗？")
+                    .arg(file),
+                Mb::YesNo + Mb::Question, kRestoreTitle) == Mb::Yes;
+}
+
+// --- the four operations ---------------------------------------------------------------------
+
+void backupLocal(const QString& path, const ProgressFn& progress) {
+  const QString folder = cleanFolder(path);
+  if (path.trimmed().isEmpty()) {
+    MsgBox(QStringLiteral("备份目录不能为空!"), Mb::Critical);
+    return;
+  }
+  report(progress, 10);
+  if (QString problem = backupFolderProblem(folder); !problem.isEmpty()) {
+    MsgBox(problem, Mb::Critical);
+    return;
+  }
+  report(progress, 30);
+  const QString file = ExportLocalDatabase(folder, timeStampNow());
+  report(progress, 100);
+  MsgBox(QStringLiteral("恭喜，数据已成功备份为‘") + QDir::toNativeSeparators(file) + QStringLiteral("’!"), Mb::Information);
+  gBackupOk = true;
+  WriteOperationLog(QStringLiteral("数据备份成功"));
+}
+
+void restoreLocal(const QString& path, const ProgressFn& progress) {
+  if (path.trimmed().isEmpty()) {
+    MsgBox(QStringLiteral("备份目录不能为空!"), Mb::Critical);
+    return;
+  }
+  const QString source = QDir::fromNativeSeparators(path.trimmed());
+  const QString shown = QDir::toNativeSeparators(source);
+  if (!QFileInfo(source).isFile()) {
+    MsgBox(QStringLiteral("找不到备份文件“%1”！").arg(shown), Mb::Critical);
+    return;
+  }
+  report(progress, 5);
+  // Everything is checked and prepared on a copy beside the database, which then replaces it whole.
+  const QString staging = gAppDir + QStringLiteral("data/restore.tmp");
+  struct RemoveStaging {
+    QString path;
+    ~RemoveStaging() { QFile::remove(path); }
+  } cleanup{staging};
+  QFile::remove(staging);
+  {
+    QFile in(source);
+    if (!in.copy(staging))
+      throw AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(shown, in.errorString()));
+  }
+  QFile::setPermissions(staging, QFile::ReadOwner | QFile::WriteOwner);
+  report(progress, 25);
+  QString reason;
+  if (!IsSystemDatabaseFile(staging, gDbPassword, &reason)) {
+    MsgBox(QStringLiteral("“%1”不是本系统的数据库备份文件，不能恢复！\r\n%2").arg(shown, reason), Mb::Critical, kRestoreTitle);
+    return;
+  }
+  report(progress, 40);
+  if (!askRestore(shown)) return;
+  ExportLocalDatabase(DefaultBackupFolder(), timeStampNow() + QStringLiteral("_恢复前"));
+  report(progress, 65);
+  keepWorkstationRow(staging, gDbPassword);
+  report(progress, 80);
+  ResetConnections();
+  replaceDatabaseFile(staging, LocalDatabasePath());
+  report(progress, 100);
+  MsgBox(QStringLiteral("数据恢复已经完成，请重启本软件！"), Mb::Information, kRestoreTitle);
+  gBackupOk = true;
+  WriteOperationLog(QStringLiteral("数据恢复成功"));
+}
+
+void runOnMaster(const QStringList& statements, const QStringList& undo) {
+  Connection conn(MakeOdbcBackend(MasterConnectionString(), true, 0), SqlDialect{DialectKind::SqlServer});
+  conn.ensureOpen();
+  try {
+    for (const QString& s : statements) conn.Execute(s);
+  } catch (...) {
+    for (const QString& u : undo) {
+      try {
+        conn.Execute(u);
+      } catch (...) {
+      }
+    }
+    conn.close();
+    throw;
+  }
+  conn.close();
+}
+
+MasterRunner g_masterRunner;
+
+void onMaster(const QStringList& statements, const QStringList& undo) {
+  if (g_masterRunner)
+    g_masterRunner(statements, undo);
+  else
+    runOnMaster(statements, undo);
+}
+
+void backupServer(const QString& path, const ProgressFn& progress) {
+  if (path.trimmed().isEmpty()) {
+    MsgBox(QStringLiteral("备份目录不能为空!"), Mb::Critical);
+    return;
+  }
+  const QString file = ServerPath(path.trimmed(), timeStampNow() + QStringLiteral(".bak"));
+  report(progress, 20);
+  onMaster({ServerBackupSql(gSqlName, file)}, {});
+  report(progress, 100);
+  MsgBox(QStringLiteral("恭喜，数据已成功备份为‘") + file + QStringLiteral("’!"), Mb::Information);
+  gBackupOk = true;
+  WriteOperationLog(QStringLiteral("数据备份成功"));
+}
+
+void restoreServer(const QString& path, const ProgressFn& progress) {
+  const QString file = path.trimmed();
+  if (file.isEmpty()) {
+    MsgBox(QStringLiteral("备份目录不能为空!"), Mb::Critical);
+    return;
+  }
+  if (!askRestore(file)) return;
+  const int cut = std::max(file.lastIndexOf(QLatin1Char('\\')), file.lastIndexOf(QLatin1Char('/')));
+  const QString folder = cut >= 0 ? file.left(cut + 1) : QString();
+  const QString safety = ServerPath(folder, timeStampNow() + QStringLiteral("_恢复前.bak"));
+  report(progress, 20);
+  // The program's own connection uses the database; it must not stand in the way of the restore.
+  ResetConnections();
+  onMaster(ServerRestoreSql(gSqlName, file, safety), ServerRestoreUndoSql(gSqlName));
+  report(progress, 100);
+  MsgBox(QStringLiteral("数据恢复已经完成，请重启本软件！"), Mb::Information, kRestoreTitle);
+  gBackupOk = true;
+  WriteOperationLog(QStringLiteral("数据恢复成功"));
+}
+
+}  // namespace
+
+QString DefaultBackupFolder() { return gAppDir + QStringLiteral("Databackup/"); }
+
+QString CompactionWorkFile() { return gAppDir + QStringLiteral("text.bak"); }
+
+QString BackupTimeStamp(const QDateTime& at) { return at.toString(QStringLiteral("yyyyMMddHHmmss")); }
+
+QString UniqueBackupFileName(const QString& folder, const QString& stem) {
+  const QString base = cleanFolder(folder) + QLatin1Char('/') + stem;
+  QString name = base + QStringLiteral(".bak");
+  for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral(".part")); ++n)
+    name = base + QStringLiteral("-%1.bak").arg(n);
+  return name;
+}
+
+const QStringList& RequiredSystemTables() {
+  static const QStringList tables = {
+      QStringLiteral("PJ_Sys"),    QStringLiteral("PJ_Jq"),      QStringLiteral("PJ_Admin"), QStringLiteral("PJ_Zxlb"),
+      QStringLiteral("PJ_Zaxiang"), QStringLiteral("PJ_Kehu"),   QStringLiteral("PJ_Kehu_Gs"), QStringLiteral("PJ_Gd"),
+      QStringLiteral("PJ_Yhzh"),   QStringLiteral("PJ_Dkjl"),    QStringLiteral("PJ_Hdjh"),  QStringLiteral("PJ_Hkjl"),
+      QStringLiteral("PJ_Cjjl"),   QStringLiteral("PJ_Cjzfjh"),  QStringLiteral("PJ_Cjzfjl"), QStringLiteral("PJ_Liushui"),
+  };
+  return tables;
+}
+
+bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reason) {
+  auto fail = [&](const QString& why) {
+    if (reason) *reason = why;
+    return false;
+  };
+  const QFileInfo info(path);
+  if (!info.isFile()) return fail(QStringLiteral("文件不存在。"));
+  if (info.size() == 0) return fail(QStringLiteral("文件是空的。"));
+  try {
+    Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
+    try {
+      conn.ensureOpen();
+    } catch (const AppError& e) {
+      return fail(QStringLiteral("文件不能用本系统的密码打开（%1）。").arg(e.description));
+    }
+    const QueryResult check = conn.query(QStringLiteral("PRAGMA quick_check"));
+    if (check.rows.empty() || check.rows.front().value(0).toString() != QLatin1String("ok"))
+      return fail(QStringLiteral("数据库文件已损坏（%1）。").arg(check.rows.empty() ? QString() : check.rows.front().value(0).toString()));
+    QSet<QString> present;
+    for (const auto& row : conn.query(QStringLiteral("select name from sqlite_master where type='table'")).rows) present << row.value(0).toString();
+    QStringList missing;
+    for (const QString& t : RequiredSystemTables())
+      if (!present.contains(t)) missing << t;
+    if (!missing.isEmpty()) return fail(QStringLiteral("文件中缺少本系统的数据表：%1。").arg(missing.join(QStringLiteral("、"))));
+  } catch (const AppError& e) {
+    return fail(QStringLiteral("数据库文件已损坏（%1）。").arg(e.description));
+  }
+  return true;
+}
+
+QString ExportLocalDatabase(const QString& folder, const QString& stem) {
+  const QString dir = cleanFolder(folder);
+  if (QString problem = backupFolderProblem(dir); !problem.isEmpty()) throw AppError(kPathAccessError, problem);
+  const QString target = UniqueBackupFileName(dir, stem);
+  const QString part = target + QStringLiteral(".part");
+  exportInto(Db(0), part, gDbPassword);
+  QString reason;
+  if (!IsSystemDatabaseFile(part, gDbPassword, &reason)) {
+    QFile::remove(part);
+    throw AppError(Err::Database, QStringLiteral("备份文件检查未通过：%1").arg(reason));
+  }
+  syncFile(part);
+  if (!QFile::rename(part, target)) {
+    QFile::remove(part);
+    throw AppError(kPathAccessError, QStringLiteral("无法写入备份文件“%1”。").arg(QDir::toNativeSeparators(target)));
+  }
+  return target;
+}
+
+void BackupOrRestoreDatabase(qint16 operation, const QString& path, const ProgressFn& progress) {
+  gBackupOk = false;
+  switch (operation) {
+    case 0: backupLocal(path, progress); break;
+    case 1: restoreLocal(path, progress); break;
+    case 2: backupServer(path, progress); break;
+    case 3: restoreServer(path, progress); break;
+    default: break;
+  }
+}
+
+bool CompactDatabaseFile(const QString& source, const QString& workFile, const QString& password, const ProgressFn& progress) {
+  bool madeWorkFile = false;
+  try {
+    if (QFileInfo::exists(workFile)) {
+      if (MsgBox(QStringLiteral("此压缩文件已存在是否将其覆盖？"), Mb::YesNo + Mb::Question, QStringLiteral("压缩工程数据文件")) != Mb::Yes)
+        return false;
+      if (!QFile::remove(workFile)) throw AppError(kPathAccessError, QStringLiteral("无法删除文件“%1”。").arg(QDir::toNativeSeparators(workFile)));
+    }
+    report(progress, 5);
+    // The program's connection is closed first; the compaction reads the file through its own.
+    ResetConnections();
+    {
+      Connection from(MakeSqlCipherBackend(source, password), SqlDialect{DialectKind::Sqlite});
+      from.ensureOpen();
+      report(progress, 15);
+      madeWorkFile = true;
+      exportInto(from, workFile, password);
+      report(progress, 60);
+      QString reason;
+      if (!IsSystemDatabaseFile(workFile, password, &reason)) throw AppError(Err::Database, QStringLiteral("压缩后的文件检查未通过：%1").arg(reason));
+      Connection to(MakeSqlCipherBackend(workFile, password), SqlDialect{DialectKind::Sqlite});
+      to.ensureOpen();
+      if (rowCounts(from) != rowCounts(to)) throw AppError(Err::Database, QStringLiteral("压缩后的数据与原数据的记录数不一致，已放弃压缩。"));
+      to.close();
+      from.close();
+    }
+    report(progress, 80);
+    replaceDatabaseFile(workFile, source);
+    report(progress, 100);
+  } catch (const AppError& e) {
+    if (madeWorkFile) QFile::remove(workFile);
+    MsgBox(e.description);
+    return false;
+  }
+  MsgBox(QStringLiteral("数据压缩") + QStringLiteral("成功！"), Mb::Information, QStringLiteral("数据压缩"));
+  return true;
+}
+
+// --- SQL Server --------------------------------------------------------------------------------
+
+QString ServerName(const QString& name) {
+  QString n = name;
+  n.replace(QLatin1Char(']'), QStringLiteral("]]"));
+  return QLatin1Char('[') + n + QLatin1Char(']');
+}
+
+QString ServerText(const QString& text) {
+  QString t = text;
+  t.replace(QLatin1Char('\''), QStringLiteral("''"));
+  return QStringLiteral("N'") + t + QLatin1Char('\'');
+}
+
+QString ServerPath(const QString& folder, const QString& fileName) {
+  if (folder.isEmpty()) return fileName;
+  if (folder.endsWith(QLatin1Char('\\')) || folder.endsWith(QLatin1Char('/'))) return folder + fileName;
+  return folder + (folder.contains(QLatin1Char('\\')) ? QLatin1Char('\\') : QLatin1Char('/')) + fileName;
+}
+
+QString ServerBackupSql(const QString& database, const QString& file) {
+  return QStringLiteral("BACKUP DATABASE %1 TO DISK = %2").arg(ServerName(database), ServerText(file));
+}
+
+QStringList ServerRestoreSql(const QString& database, const QString& file, const QString& safetyFile) {
+  const QString db = ServerName(database);
+  return {
+      QStringLiteral("RESTORE VERIFYONLY FROM DISK = %1").arg(ServerText(file)),
+      QStringLiteral("ALTER DATABASE %1 SET SINGLE_USER WITH ROLLBACK IMMEDIATE").arg(db),
+      ServerBackupSql(database, safetyFile),
+      QStringLiteral("RESTORE DATABASE %1 FROM DISK = %2 WITH REPLACE").arg(db, ServerText(file)),
+      QStringLiteral("ALTER DATABASE %1 SET MULTI_USER").arg(db),
+  };
+}
+
+QStringList ServerRestoreUndoSql(const QString& database) {
+  return {QStringLiteral("ALTER DATABASE %1 SET MULTI_USER").arg(ServerName(database))};
+}
+
+QString MasterConnectionString() {
+  // The same string the program connects with, naming the master database instead of its own.
+  struct Restore {
+    QString name;
+    ~Restore() { gSqlName = name; }
+  } restore{gSqlName};
+  gSqlName = QStringLiteral("master");
+  return BuildConnectionString(1);
+}
+
+void SetMasterRunner(MasterRunner runner) { g_masterRunner = std::move(runner); }

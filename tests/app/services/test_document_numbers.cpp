@@ -1,0 +1,98 @@
+// Document numbers and lookup codes.
+#include "TestSupport.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/services/DocumentNumbers.h"
+#include "app/services/LoginState.h"
+
+namespace {
+class DocumentNumberTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    loginAsSuperAdmin();
+    gMachineId = 3;
+    gCurrentUserId = 12;
+    setNow(QDateTime(QDate(2026, 12, 8), QTime(9, 30)));
+  }
+  void addLoan(const QString& no) { Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号) values (?)"), {no}); }
+  void deleteLoan(const QString& no) { Db().Execute(QStringLiteral("delete from PJ_Dkjl where 单号=?"), {no}); }
+};
+}  // namespace
+
+TEST_F(DocumentNumberTest, FirstAndSecondLoanOfTheDay) {
+  const QString first = NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D"));
+  EXPECT_EQ(first, QStringLiteral("D003001220261208001"));
+  EXPECT_EQ(first.size(), 19);
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D")), first) << "nothing is reserved";
+  addLoan(first);
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D")), QStringLiteral("D003001220261208002"));
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D"), QStringLiteral("单号")), QStringLiteral("D003001220261208002"));
+  EXPECT_TRUE(responder_.messages.empty());
+}
+
+TEST_F(DocumentNumberTest, OtherUsersWorkstationsDaysAndPrefixesDoNotCount) {
+  addLoan(QStringLiteral("D003001320261208001"));  // user 13
+  addLoan(QStringLiteral("D004001220261208001"));  // workstation 4
+  addLoan(QStringLiteral("D003001220261207005"));  // the day before
+  addLoan(QStringLiteral("C003001220261208007"));  // a financing prefix in the loan table
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D")), QStringLiteral("D003001220261208001"));
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号) values ('C003001220261208001')"));
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Cjjl"), QStringLiteral("C")), QStringLiteral("C003001220261208002"));
+}
+
+TEST_F(DocumentNumberTest, ADeletedNumberInTheMiddleNeverComesBack) {
+  addLoan(QStringLiteral("D003001220261208001"));
+  addLoan(QStringLiteral("D003001220261208002"));
+  addLoan(QStringLiteral("D003001220261208003"));
+  deleteLoan(QStringLiteral("D003001220261208001"));
+  // Count + 1 would give 003, a number still in use.
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D")), QStringLiteral("D003001220261208004"));
+  deleteLoan(QStringLiteral("D003001220261208002"));
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D")), QStringLiteral("D003001220261208004"));
+  addLoan(QStringLiteral("D003001220261208004"));
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D")), QStringLiteral("D003001220261208005"));
+}
+
+TEST_F(DocumentNumberTest, LongNumbersPastTheFieldWidths) {
+  addLoan(QStringLiteral("D003001220261208999"));
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D")), QStringLiteral("D0030012202612081000"));
+  addLoan(QStringLiteral("D0030012202612081000"));
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D")), QStringLiteral("D0030012202612081001"));
+  gCurrentUserId = 12345;
+  const QString n = NewDocumentNumber(QStringLiteral("PJ_Dkjl"), QStringLiteral("D"));
+  EXPECT_EQ(n, QStringLiteral("D00312345202612080" "01"));
+  EXPECT_EQ(n.size(), 20);
+}
+
+TEST_F(DocumentNumberTest, AFailureIsReportedAndGivesAnEmptyNumber) {
+  EXPECT_EQ(NewDocumentNumber(QStringLiteral("PJ_Nichts"), QStringLiteral("D")), QString());
+  ASSERT_FALSE(responder_.messages.empty());
+  EXPECT_TRUE(responder_.messages.back().text.contains(QStringLiteral("程序出现异常！")));
+  EXPECT_EQ(responder_.messages.back().style & 0x70, Mb::Critical);
+}
+
+TEST_F(DocumentNumberTest, NextCodeNumberFollowsTheHighestCode) {
+  // The shipped lookup items carry codes 1 to 27.
+  EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 28);
+  EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang"), QStringLiteral("代码")), 28);
+  Db().Execute(QStringLiteral("delete from PJ_Zaxiang"));
+  EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 1) << "an empty list starts at 1";
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('甲', 9, 7)"));
+  EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 8);
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('乙', 9, 8), ('丙', 9, 9)"));
+  Db().Execute(QStringLiteral("delete from PJ_Zaxiang where 代码=8"));
+  EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 10);
+  EXPECT_TRUE(responder_.messages.empty());
+}
+
+TEST_F(DocumentNumberTest, ACodeThatIsNotANumberIsReportedAndGivesZero) {
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('空', 9, null)"));
+  EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 0);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("程序出现异常！")));
+  Db().Execute(QStringLiteral("delete from PJ_Zaxiang where 代码 is null"));
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('大', 9, 32767)"));
+  EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 0) << "past a 16-bit code";
+  EXPECT_EQ(responder_.messages.size(), 2u);
+}

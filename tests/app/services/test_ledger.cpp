@@ -1,0 +1,277 @@
+// The cash journal writer and the bank-information record.
+#include <QDialog>
+
+#include "TestSupport.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/Ledger.h"
+#include "app/services/LoginState.h"
+#include "app/services/PBclass.h"
+
+namespace {
+
+struct JournalRow {
+  QString docNo;
+  double amount;
+  QString direction;
+  double balance;
+};
+
+std::vector<JournalRow> journal() {
+  std::vector<JournalRow> rows;
+  QueryResult r = Db().query(QStringLiteral("select 单号, 金额, 方向, 余额 from PJ_Liushui order by 编号"));
+  for (const QVariantList& row : r.rows)
+    rows.push_back({VariantText(row[0]), VariantNumber(row[1]), VariantText(row[2]), VariantNumber(row[3])});
+  return rows;
+}
+
+// Each row's balance is the sum of 金额 up to and including it.
+void expectBalancesConsistent() {
+  double sum = 0;
+  for (const JournalRow& row : journal()) {
+    sum += row.amount;
+    EXPECT_NEAR(row.balance, sum, 0.001) << row.docNo.toStdString();
+  }
+}
+
+class LedgerTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    loginAsSuperAdmin();
+    gMachineId = 2;
+    gUserDeptId = 7;
+    for (auto& v : gBankInfo) v = QVariant();
+  }
+
+  // Writes one entry and returns the amount variable after the call.
+  double write(const QString& docNo, double amount, const QString& summary, const QString& direction, qint32 id = 0) {
+    double a = amount;
+    WriteLedgerEntry(docNo, a, summary, direction, QStringLiteral("张经办"), id);
+    return a;
+  }
+};
+
+}  // namespace
+
+TEST_F(LedgerTest, FirstIncomeThenExpenseGiveTheSpecsBalances) {
+  ASSERT_TRUE(journal().empty()) << "the shipped journal is empty";
+  EXPECT_EQ(write(QStringLiteral("D001"), 1000, QStringLiteral("贷款利息收入"), QStringLiteral("收入")), 1000);
+  EXPECT_EQ(write(QStringLiteral("D001"), 300, QStringLiteral("贷款本金支出"), QStringLiteral("支出")), -300)
+      << "the caller's variable holds the negative amount";
+  auto rows = journal();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].amount, 1000);
+  EXPECT_EQ(rows[0].balance, 1000);
+  EXPECT_EQ(rows[1].amount, -300);
+  EXPECT_EQ(rows[1].balance, 700);
+  EXPECT_EQ(rows[1].direction, QStringLiteral("支出"));
+}
+
+TEST_F(LedgerTest, BalancesRunOverIncomesAndExpensesInBothDirectionsWithExactCents) {
+  struct Step {
+    double amount;
+    const char* direction;
+  };
+  const Step steps[] = {{5000000, "支出"},   {1234567.89, "收入"}, {0.01, "收入"},      {12345678.91, "收入"},
+                        {250.55, "支出"},    {99999.99, "收入"},   {3000000.5, "支出"}, {0.3, "收入"},
+                        {7654321.09, "支出"}};
+  double expected = 0;
+  for (const Step& s : steps) {
+    const QString dir = QString::fromUtf8(s.direction);
+    const double after = write(QStringLiteral("C0020001"), s.amount, QStringLiteral("摘要"), dir);
+    EXPECT_EQ(after, dir == QStringLiteral("支出") ? -s.amount : s.amount);
+    expected += after;
+    EXPECT_NEAR(journal().back().balance, expected, 1e-6);
+  }
+  expectBalancesConsistent();
+  // Cents survive amounts of millions: the stored balance is the exact decimal sum.
+  EXPECT_NEAR(journal().back().balance, -1974325.04, 1e-9);
+  EXPECT_EQ(QString::number(journal().back().balance, 'f', 2), QStringLiteral("-1974325.04"));
+}
+
+TEST_F(LedgerTest, RowCarriesStampsAndBothSidesBankData) {
+  gLoginAccount = QStringLiteral("zhangsan");
+  gUserName = QStringLiteral("张三");
+  const char* bank[] = {"工商银行城东支行", "示范借贷有限公司", "6222000011112222", "建设银行", "李四", "6217000033334444"};
+  for (int i = 0; i < 6; ++i) gBankInfo[static_cast<size_t>(i)] = QString::fromUtf8(bank[i]);
+  write(QStringLiteral("D0020001202612080001"), 88.8, QStringLiteral("逾期手续费收入"), QStringLiteral("收入"), 42);
+
+  OpenMainQuery(QStringLiteral("select * from PJ_Liushui"));
+  ASSERT_EQ(gMainRecordset.RecordCount(), 1);
+  EXPECT_EQ(gMainRecordset.text("单号"), QStringLiteral("D0020001202612080001"));
+  EXPECT_EQ(gMainRecordset.text("摘要"), QStringLiteral("逾期手续费收入"));
+  EXPECT_EQ(gMainRecordset.text("方向"), QStringLiteral("收入"));
+  EXPECT_EQ(gMainRecordset.text("经办人"), QStringLiteral("张经办"));
+  EXPECT_EQ(gMainRecordset.text("操作员"), QStringLiteral("zhangsan")) << "the login account, not the name";
+  EXPECT_EQ(gMainRecordset.text("我方开户行"), QStringLiteral("工商银行城东支行"));
+  EXPECT_EQ(gMainRecordset.text("我方开户名"), QStringLiteral("示范借贷有限公司"));
+  EXPECT_EQ(gMainRecordset.text("我方账号"), QStringLiteral("6222000011112222"));
+  EXPECT_EQ(gMainRecordset.text("对方开户行"), QStringLiteral("建设银行"));
+  EXPECT_EQ(gMainRecordset.text("对方开户名"), QStringLiteral("李四"));
+  EXPECT_EQ(gMainRecordset.text("对方账号"), QStringLiteral("6217000033334444"));
+  EXPECT_EQ(gMainRecordset.integer("对应ID"), 42);
+  EXPECT_EQ(gMainRecordset.integer("机器ID"), 2);
+  EXPECT_EQ(gMainRecordset.integer("科室ID"), 7);
+  EXPECT_DOUBLE_EQ(gMainRecordset.number("余额"), 88.8);
+  EXPECT_FALSE(gMainRecordset.text("时间").isEmpty()) << "the database stamps the time";
+  CloseRecordset(gMainRecordset);
+}
+
+TEST_F(LedgerTest, InsideASaveTheEntryWaitsForTheSavesCommit) {
+  write(QStringLiteral("D1"), 1000, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+  // A second workstation's view of the same file.
+  Connection other(MakeSqlCipherBackend(LocalDatabasePath(), PBclass().mySys(1).toString()), SqlDialect{});
+  other.Execute(QStringLiteral("PRAGMA busy_timeout = 0"));
+  {
+    Transaction save;
+    write(QStringLiteral("D2"), 400, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
+    write(QStringLiteral("D2"), 50, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+    EXPECT_EQ(journal().size(), 3u) << "the save sees its own rows";
+    EXPECT_EQ(other.scalar(QStringLiteral("select count(*) from PJ_Liushui")).toInt(), 1)
+        << "the writer must not commit the save's transaction on its own";
+    EXPECT_THROW(other.begin(), AppError) << "no other writer can add journal rows while the save holds the journal";
+    save.Commit();
+  }
+  EXPECT_EQ(other.scalar(QStringLiteral("select count(*) from PJ_Liushui")).toInt(), 3);
+  EXPECT_DOUBLE_EQ(journal().back().balance, 650);
+  expectBalancesConsistent();
+}
+
+TEST_F(LedgerTest, AfterARollbackTheBalanceContinuesFromTheLastCommittedRow) {
+  write(QStringLiteral("D1"), 1000, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+  write(QStringLiteral("D1"), 200, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
+  {
+    Transaction save;  // abandoned: never committed
+    write(QStringLiteral("D2"), 5000, QStringLiteral("拆借本金收入"), QStringLiteral("收入"));
+    write(QStringLiteral("D2"), 70, QStringLiteral("拆借利息支出"), QStringLiteral("支出"));
+  }
+  ASSERT_EQ(journal().size(), 2u);
+
+  // A save that fails after writing its journal rows: the handler's guard rolls everything back.
+  QDialog w;
+  w.setWindowTitle(QStringLiteral("贷款登记"));
+  EXPECT_FALSE(Guarded(QStringLiteral("保存单据"), &w, [&] {
+    Transaction save;
+    write(QStringLiteral("D3"), 999, QStringLiteral("回款本金收入"), QStringLiteral("收入"));
+    throw AppError(Err::Database, QStringLiteral("磁盘已满"));
+  }));
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("磁盘已满")));
+  ASSERT_EQ(journal().size(), 2u) << "nothing of the failed save remains";
+
+  write(QStringLiteral("D4"), 300, QStringLiteral("存款本金收入"), QStringLiteral("收入"));
+  auto rows = journal();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows.back().balance, 1100) << "1000 - 200 + 300: the rolled-back rows count for nothing";
+  expectBalancesConsistent();
+}
+
+TEST_F(LedgerTest, AFailedWriteInsideASaveUndoesTheWholeSave) {
+  Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号) values ('D9')"));
+  EXPECT_FALSE(Guarded(QString(), nullptr, [&] {
+    Transaction save;
+    Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号='D9'"));
+    write(QStringLiteral("D9"), 10, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+    Db().Execute(QStringLiteral("drop table PJ_Liushui"));  // the journal vanishes: the next write fails
+    write(QStringLiteral("D9"), 20, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+    save.Commit();
+  }));
+  EXPECT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Hdjh where 单号='D9'")).toInt(), 1);
+  EXPECT_TRUE(journal().empty());
+  EXPECT_FALSE(Db().inTransaction());
+}
+
+TEST_F(LedgerTest, ClearBankInfoEmptiesItemsZeroToFiveOnly) {
+  for (int i = 0; i <= 50; ++i) gBankInfo[static_cast<size_t>(i)] = QStringLiteral("v%1").arg(i);
+  gBankInfo[50] = 3;
+  ClearBankInfo();
+  for (int i = 0; i <= 5; ++i) {
+    EXPECT_EQ(gBankInfo[static_cast<size_t>(i)].typeId(), QMetaType::QString);
+    EXPECT_EQ(gBankInfo[static_cast<size_t>(i)].toString(), QString());
+  }
+  EXPECT_EQ(gBankInfo[6].toString(), QStringLiteral("v6"));
+  EXPECT_EQ(gBankInfo[49].toString(), QStringLiteral("v49"));
+  EXPECT_EQ(gBankInfo[50].toInt(), 3) << "the caller code stays";
+}
+
+TEST_F(LedgerTest, BorrowerBankDataComeFromTheCustomerTableOfTheLoansKind) {
+  Connection& db = Db();
+  db.Execute(QStringLiteral("insert into PJ_Kehu (编号, 姓名, 开户行, 开户名, 银行帐号) values (5, '王五', '农业银行', '王五', '622848')"));
+  db.Execute(QStringLiteral("insert into PJ_Kehu_Gs (编号, 公司名称, 开户行, 开户名, 银行帐号) values (5, '某公司', '中国银行', '某公司', '104100')"));
+  db.Execute(QStringLiteral("insert into PJ_Dkjl (单号, 客户性质, 客户ID) values ('DP', '个人', 5), ('DE', '企业', 5), ('DX', '', 5)"));
+
+  gBankInfo[0] = QStringLiteral("our bank");
+  gBankInfo[50] = 3;
+  LoadBorrowerBankInfo(QStringLiteral("DP"));
+  EXPECT_EQ(gBankInfo[0].toString(), QString()) << "our side is empty until the account picker fills it";
+  EXPECT_EQ(gBankInfo[1].toString(), QString());
+  EXPECT_EQ(gBankInfo[2].toString(), QString());
+  EXPECT_EQ(gBankInfo[3].toString(), QStringLiteral("农业银行"));
+  EXPECT_EQ(gBankInfo[4].toString(), QStringLiteral("王五"));
+  EXPECT_EQ(gBankInfo[5].toString(), QStringLiteral("622848"));
+  EXPECT_EQ(gBankInfo[50].toInt(), 3);
+
+  LoadBorrowerBankInfo(QStringLiteral("DE"));
+  EXPECT_EQ(gBankInfo[3].toString(), QStringLiteral("中国银行"));
+  EXPECT_EQ(gBankInfo[5].toString(), QStringLiteral("104100"));
+  LoadBorrowerBankInfo(QStringLiteral("DX"));
+  EXPECT_EQ(gBankInfo[3].toString(), QStringLiteral("中国银行")) << "anything but 个人 reads the company table";
+
+  EXPECT_THROW(LoadBorrowerBankInfo(QStringLiteral("NONE")), AppError) << "a missing loan is the caller's error";
+  EXPECT_EQ(gBankInfo[3].toString(), QString()) << "cleared before the failure";
+}
+
+TEST_F(LedgerTest, InvestorBankDataComeFromTheInvestorTable) {
+  Connection& db = Db();
+  db.Execute(QStringLiteral("insert into PJ_Gd (编号, 姓名, 开户行, 开户名, 银行账号) values (9, '赵六', '招商银行', '赵六', '6225880')"));
+  db.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户ID) values ('C1', 9), ('C2', 99)"));
+  LoadInvestorBankInfo(QStringLiteral("C1"));
+  EXPECT_EQ(gBankInfo[3].toString(), QStringLiteral("招商银行"));
+  EXPECT_EQ(gBankInfo[4].toString(), QStringLiteral("赵六"));
+  EXPECT_EQ(gBankInfo[5].toString(), QStringLiteral("6225880"));
+  EXPECT_THROW(LoadInvestorBankInfo(QStringLiteral("C2")), AppError) << "the investor row is missing";
+  EXPECT_THROW(LoadInvestorBankInfo(QStringLiteral("C3")), AppError) << "the financing row is missing";
+}
+
+TEST_F(LedgerTest, DeletingADocumentsRowsRecomputesTheLaterBalances) {
+  write(QStringLiteral("D1"), 1000, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+  write(QStringLiteral("D2"), 300, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
+  write(QStringLiteral("D3"), 50, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+  write(QStringLiteral("D2"), 20, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+  write(QStringLiteral("D4"), 5, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
+  {
+    Transaction save;
+    EXPECT_EQ(DeleteLedgerEntries(QStringLiteral("D2")), 2);
+    save.Commit();
+  }
+  auto rows = journal();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].balance, 1000);
+  EXPECT_EQ(rows[1].balance, 1050);
+  EXPECT_EQ(rows[2].balance, 1055);
+  EXPECT_EQ(DeleteLedgerEntries(QStringLiteral("none")), 0);
+  write(QStringLiteral("D5"), 55, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
+  EXPECT_EQ(journal().back().balance, 1000);
+  expectBalancesConsistent();
+}
+
+TEST_F(LedgerTest, OnSqlServerTheTotalIsReadUnderATableLock) {
+  // No SQL Server runs here: a server-dialect connection on the local file shows the SQL text the
+  // writer sends (the file itself cannot run it).
+  auto server = std::make_shared<Connection>(MakeSqlCipherBackend(LocalDatabasePath(), PBclass().mySys(1).toString()),
+                                             SqlDialect{DialectKind::SqlServer});
+  SetConnectionOverride(1, server);
+  gDatabaseType = 1;
+  double amount = 10;
+  EXPECT_THROW(WriteLedgerEntry(QStringLiteral("D1"), amount, QStringLiteral("贷款利息收入"), QStringLiteral("收入"),
+                                QStringLiteral("张经办"), 0),
+               AppError);
+  EXPECT_EQ(gCurrentSql, QStringLiteral("select  isnull(round(sum(金额),2),0) as 总余额  from PJ_Liushui with (tablockx, holdlock) "));
+  EXPECT_FALSE(server->inTransaction()) << "the failed write leaves no transaction open";
+  EXPECT_EQ(amount, 10) << "nothing changed before the failure";
+  gDatabaseType = 0;
+  EXPECT_TRUE(journal().empty());
+}

@@ -1,0 +1,258 @@
+// The SMS gateway client against a local HTTP server.
+#include <QElapsedTimer>
+
+#include "LocalHttpServer.h"
+#include "TestSupport.h"
+#include "app/data/DataAccess.h"
+#include "app/services/Installation.h"
+#include "app/services/LoginState.h"
+#include "app/services/SettingsList.h"
+#include "app/services/SmsGateway.h"
+#include "platform/Gbk.h"
+#include "platform/HttpPost.h"
+
+namespace {
+
+class SmsTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    loginAsSuperAdmin();
+    gSystemSettings[6] = QStringLiteral("test");
+    gSystemSettings[7] = QStringLiteral("470215938");
+    gSystemSettings[8] = QStringLiteral("某某");
+  }
+  int historyRows() { return Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin")).toInt(); }
+
+  LocalHttpServer server_;
+  GatewayOnLoopback gateway_{server_};
+};
+
+}  // namespace
+
+TEST(SmsInstallation, TheDefaultsAreOneConstantPlaceWithFifteenSeconds) {
+  EXPECT_EQ(kSmsTimeoutMs, 15000);
+  EXPECT_EQ(gSmsTimeoutMs, 15000);
+  EXPECT_TRUE(SmsGatewayAddress().endsWith(QStringLiteral("/msg.asp")));
+  const QString saved = gSmsGatewayServer;
+  gSmsGatewayServer = QStringLiteral(" http://127.0.0.1:8/gw ");
+  EXPECT_EQ(SmsGatewayAddress(), QStringLiteral("http://127.0.0.1:8/gw/msg.asp"));
+  gSmsGatewayServer = saved;
+}
+
+TEST_F(SmsTest, UrlEncodingWorksOnGbkBytesAndEncodesEveryReservedByte) {
+  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("中")), QStringLiteral("%D6%D0"));
+  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("【】")), QStringLiteral("%A1%BE%A1%BF"));
+  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("a b")), QStringLiteral("a%20b"));
+  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("&=+%#?/,")), QStringLiteral("%26%3D%2B%25%23%3F%2F%2C"));
+  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("AZaz09-_.~")), QStringLiteral("AZaz09-_.~"));
+  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("第1行\r\n")), QStringLiteral("%B5%DA1%D0%D0%0D%0A"));
+  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("😀")), QStringLiteral("%3F")) << "not in GBK: sent as ?";
+  EXPECT_EQ(UrlEncodeGbk(QString()), QString());
+}
+
+TEST_F(SmsTest, RequestBodiesHoldEveryValueEncoded) {
+  EXPECT_EQ(BuildSmsRequestBody(QStringLiteral("你好"), QStringLiteral("13900000000")),
+            QStringLiteral("user=test&psw=470215938&mob=13900000000&msg=%C4%E3%BA%C3%A1%BE%C4%B3%C4%B3%A1%BF"));
+  gSystemSettings[6] = QStringLiteral("张 a&b");
+  gSystemSettings[7] = QStringLiteral("p&w=1+%");
+  EXPECT_EQ(BuildSmsRequestBody(QStringLiteral("还款 & 利息+1%"), QStringLiteral("13900000000,13800000000")),
+            QStringLiteral("user=%D5%C5%20a%26b&psw=p%26w%3D1%2B%25&mob=13900000000%2C13800000000"
+                           "&msg=%BB%B9%BF%EE%20%26%20%C0%FB%CF%A2%2B1%25%A1%BE%C4%B3%C4%B3%A1%BF"));
+  EXPECT_EQ(BuildAccountCheckBody(QStringLiteral("test"), QStringLiteral("470215938")), QStringLiteral("ye=ye&user=test&psw=470215938"));
+  EXPECT_EQ(BuildAccountCheckBody(QStringLiteral("a&psw=x"), QStringLiteral("1 2")), QStringLiteral("ye=ye&user=a%26psw%3Dx&psw=1%202"));
+}
+
+TEST_F(SmsTest, MobileNumbers) {
+  for (const char* ok : {"13900000000", "13412345678", "17012345678", "18912345678", "14712345678", "15512345678"})
+    EXPECT_TRUE(IsMobileNumber(QString::fromLatin1(ok))) << ok;
+  for (const char* bad : {"19900000000", "1390000000", "1390000000a", "139000000000", "", "139.0000000", "1390000000.",
+                          " 13900000000", "+8613900000000", "13900000000 ", "16612345678", "12012345678", "3413900000000"})
+    EXPECT_FALSE(IsMobileNumber(QString::fromLatin1(bad))) << bad;
+  EXPECT_FALSE(IsMobileNumber(QStringLiteral("１３９００００００００"))) << "full-width digits are not digits here";
+  EXPECT_EQ(kMobilePrefixes.split(QLatin1Char(' ')).size(), 36);
+}
+
+TEST_F(SmsTest, AnAcceptedMessageIsPostedAsGbkFormAndLogged) {
+  server_.answer(200, Gbk::encode(QStringLiteral("发送成功，共1条")));
+  const SmsReply r = SendSmsMessage(QStringLiteral("尊敬的张三 & 李四"), QStringLiteral("13900000000,13800000000"));
+  EXPECT_TRUE(r.accepted());
+  EXPECT_EQ(r.text, QStringLiteral("发送成功，共1条"));
+  EXPECT_EQ(r.httpStatus, 200);
+  EXPECT_TRUE(responder_.messages.empty()) << "the sender shows the answer with its own title";
+
+  const auto requests = server_.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  const auto& req = requests[0];
+  EXPECT_EQ(req.method, QByteArray("POST"));
+  EXPECT_EQ(req.path, QByteArray("/msg.asp"));
+  EXPECT_EQ(req.header("content-type"), QByteArray("application/x-www-form-urlencoded"));
+  const QByteArray expected =
+      "user=test&psw=470215938&mob=13900000000%2C13800000000"
+      "&msg=%D7%F0%BE%B4%B5%C4%D5%C5%C8%FD%20%26%20%C0%EE%CB%C4%A1%BE%C4%B3%C4%B3%A1%BF";
+  EXPECT_EQ(req.body, expected);
+  EXPECT_EQ(req.header("content-length"), QByteArray::number(expected.size()));
+
+  OpenMainQuery(QStringLiteral("select * from PJ_Duanxin"));
+  ASSERT_EQ(gMainRecordset.RecordCount(), 1);
+  EXPECT_EQ(gMainRecordset.text("手机"), QStringLiteral("13900000000,13800000000"));
+  EXPECT_EQ(gMainRecordset.text("内容"), QStringLiteral("尊敬的张三 & 李四")) << "without the signature";
+  EXPECT_EQ(gMainRecordset.text("发信人"), QStringLiteral("管理员"));
+  EXPECT_EQ(gMainRecordset.text("部门"), QString());
+  EXPECT_FALSE(gMainRecordset.text("时间").isEmpty());
+  CloseRecordset(gMainRecordset);
+}
+
+TEST_F(SmsTest, TheGatewaysRefusalIsAFailureShownAndNotLogged) {
+  server_.answer(200, "-1");
+  const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+  EXPECT_EQ(r.outcome, SmsReply::Outcome::Refused);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("短信发送失败：短信网关拒绝了请求（应答 -1）。")));
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("没有记入短信记录")));
+  EXPECT_EQ(responder_.messages[0].style, Mb::Critical);
+  EXPECT_EQ(historyRows(), 0);
+}
+
+TEST_F(SmsTest, AnHttpErrorIsAFailureAndHttpPostFormSaysSmsError) {
+  server_.answer(500, "<html>Internal error</html>");
+  EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QStringLiteral("sms error"));
+  EXPECT_TRUE(responder_.messages.empty()) << "an answered request reports nothing";
+
+  const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+  EXPECT_EQ(r.outcome, SmsReply::Outcome::HttpError);
+  EXPECT_EQ(r.httpStatus, 500);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("HTTP 状态 500")));
+  EXPECT_EQ(historyRows(), 0);
+
+  server_.answer(404, "");
+  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::HttpError);
+  EXPECT_EQ(historyRows(), 0);
+}
+
+TEST_F(SmsTest, EmptyAndWrongAccountAnswersAreFailures) {
+  server_.answer(200, "");
+  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::EmptyAnswer);
+  EXPECT_TRUE(responder_.messages.back().text.contains(QStringLiteral("没有返回任何内容")));
+  server_.answer(200, Gbk::encode(QStringLiteral("用户名或密码错误")));
+  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::WrongAccount);
+  EXPECT_TRUE(responder_.messages.back().text.contains(QStringLiteral("短信账号或密码错误")));
+  EXPECT_EQ(responder_.messages.size(), 2u);
+  EXPECT_EQ(historyRows(), 0);
+}
+
+TEST_F(SmsTest, AHangingGatewayTimesOutWithoutFreezingPastTheTimeOut) {
+  server_.hang();
+  gSmsTimeoutMs = 600;
+  QElapsedTimer clock;
+  clock.start();
+  const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+  const qint64 waited = clock.elapsed();
+  EXPECT_EQ(r.outcome, SmsReply::Outcome::TimedOut);
+  EXPECT_GE(waited, 550);
+  EXPECT_LT(waited, 3000);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("秒内没有应答")));
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("没有记入短信记录")));
+  EXPECT_EQ(historyRows(), 0);
+  EXPECT_EQ(server_.requests().size(), 1u) << "the request did reach the gateway";
+
+  // The post reports it as a run-time error and gives "".
+  clock.restart();
+  EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QString());
+  EXPECT_LT(clock.elapsed(), 3000);
+  ASSERT_EQ(responder_.messages.size(), 2u);
+  EXPECT_TRUE(responder_.messages[1].text.startsWith(QStringLiteral("程序出现异常！\r\n代码：-2147012894\r\n描述：短信网关")));
+}
+
+TEST_F(SmsTest, ARefusedConnectionIsAFailureShownAndNotLogged) {
+  gSmsGatewayServer = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::refusingPort());
+  QElapsedTimer clock;
+  clock.start();
+  const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+  EXPECT_LT(clock.elapsed(), 3000);
+  EXPECT_EQ(r.outcome, SmsReply::Outcome::Unreachable);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("短信发送失败：无法连接短信网关（地址：http://127.0.0.1:")));
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("没有发出")));
+  EXPECT_EQ(historyRows(), 0);
+
+  EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QString());
+  ASSERT_EQ(responder_.messages.size(), 2u);
+  EXPECT_TRUE(responder_.messages[1].text.contains(QStringLiteral("代码：-2147012867")));
+  EXPECT_TRUE(responder_.messages[1].text.contains(QStringLiteral("无法连接短信网关")));
+}
+
+TEST_F(SmsTest, AConnectionClosedWithoutAnAnswerOrABadAddressIsAFailure) {
+  server_.closeWithoutAnswer();
+  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::Unreachable);
+  gSmsGatewayServer = QStringLiteral("not an address");
+  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::Unreachable);
+  EXPECT_EQ(responder_.messages.size(), 2u);
+  EXPECT_EQ(historyRows(), 0);
+}
+
+TEST_F(SmsTest, TheAccountCheckPostsItsBodyAndReturnsTheAnswer) {
+  server_.answer(200, Gbk::encode(QStringLiteral("余额：120条")));
+  SmsReply r = QuerySmsAccount(QStringLiteral("test"), QStringLiteral("470215938"));
+  EXPECT_TRUE(r.accepted());
+  EXPECT_EQ(r.text, QStringLiteral("余额：120条"));
+  ASSERT_EQ(server_.requests().size(), 1u);
+  EXPECT_EQ(server_.requests()[0].body, QByteArray("ye=ye&user=test&psw=470215938"));
+
+  server_.answer(200, Gbk::encode(QStringLiteral("密码错误")));
+  r = QuerySmsAccount(QStringLiteral("test"), QStringLiteral("x"));
+  EXPECT_EQ(r.outcome, SmsReply::Outcome::WrongAccount);
+  EXPECT_EQ(r.text, QStringLiteral("密码错误"));
+  EXPECT_TRUE(responder_.messages.empty()) << "the caller acts on a wrong account";
+
+  server_.hang();
+  gSmsTimeoutMs = 300;
+  r = QuerySmsAccount(QStringLiteral("test"), QStringLiteral("470215938"));
+  EXPECT_EQ(r.outcome, SmsReply::Outcome::TimedOut);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("短信账号查询失败：")));
+  EXPECT_EQ(historyRows(), 0) << "an account check is never logged";
+}
+
+TEST_F(SmsTest, HttpPostFormDecodesTheAnswerInTheGivenCharacterSet) {
+  server_.answer(200, Gbk::encode(QStringLiteral("成功")));
+  EXPECT_EQ(HttpPostForm(QStringLiteral("  ") + SmsGatewayAddress() + QStringLiteral(" "), QStringLiteral("  a=1  "), QString()),
+            QStringLiteral("成功"));
+  EXPECT_EQ(server_.requests().back().body, QByteArray("a=1")) << "blanks around the body are removed";
+  server_.answer(200, QStringLiteral("成功").toUtf8());
+  EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("a=1"), QStringLiteral("UTF-8")), QStringLiteral("成功"));
+  EXPECT_TRUE(responder_.messages.empty());
+}
+
+TEST_F(SmsTest, BytesToTextReadsGb2312AndOtherSetsAndReportsWhatItCannot) {
+  EXPECT_EQ(BytesToText(Gbk::encode(QStringLiteral("短信发送成功")), QStringLiteral("GB2312")), QStringLiteral("短信发送成功"));
+  EXPECT_EQ(BytesToText(Gbk::encode(QStringLiteral("短信")), QString()), QStringLiteral("短信"));
+  EXPECT_EQ(BytesToText(QStringLiteral("短信").toUtf8(), QStringLiteral("utf-8")), QStringLiteral("短信"));
+  EXPECT_EQ(BytesToText(QByteArray("ok"), QStringLiteral("ISO-8859-1")), QStringLiteral("ok"));
+  EXPECT_TRUE(responder_.messages.empty());
+  EXPECT_EQ(BytesToText(QByteArray("ok"), QStringLiteral("no-such-charset")), QString());
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("no-such-charset")));
+  EXPECT_EQ(BytesToText(QByteArray("\xFF\xFE\xFD"), QStringLiteral("UTF-8")), QString());
+  EXPECT_EQ(responder_.messages.size(), 2u);
+}
+
+TEST_F(SmsTest, SaveSmsRecordWritesOneRow) {
+  SaveSmsRecord(QStringLiteral("内容'带引号"), QStringLiteral("13900000000"));
+  SaveSmsRecord(QStringLiteral("第二条"), QStringLiteral("13800000000,13700000000"));
+  EXPECT_EQ(historyRows(), 2);
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 内容 from PJ_Duanxin order by 编号 limit 1")).toString(), QStringLiteral("内容'带引号"));
+}
+
+TEST_F(SmsTest, TheHttpStandInReportsStatusBytesAndErrors) {
+  server_.answer(503, "busy");
+  HttpPostResult r = HttpPostSync(server_.baseUrl() + QStringLiteral("x"), "a=b", "application/x-www-form-urlencoded", 2000);
+  EXPECT_EQ(r.outcome, HttpPostResult::Outcome::Answered);
+  EXPECT_EQ(r.status, 503);
+  EXPECT_EQ(r.body, QByteArray("busy"));
+  r = HttpPostSync(QStringLiteral("ftp://127.0.0.1/"), "a", "text/plain", 2000);
+  EXPECT_EQ(r.outcome, HttpPostResult::Outcome::Failed);
+  EXPECT_FALSE(r.error.isEmpty());
+}

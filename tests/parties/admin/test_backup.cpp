@@ -1,0 +1,516 @@
+// Backup, restore and compaction of the local file, the SQL Server statements, and the two windows.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/frmMain.h"
+#include "control/pbCommand.h"
+#include "parties/admin/DatabaseMaintenance.h"
+#include "parties/admin/frmSjys.h"
+#include "parties/admin/frmbackup.h"
+#include "platform/Buttons.h"
+
+namespace {
+
+// Every row of every table of a keyed file, in key order, as text: two files hold the same data
+// exactly when their dumps are equal.
+QMap<QString, QStringList> dumpFile(const QString& path, const QString& key, bool withSys = true) {
+  Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
+  conn.ensureOpen();
+  QMap<QString, QStringList> out;
+  for (const auto& t : conn.query(QStringLiteral("select name from sqlite_master where type='table' order by name")).rows) {
+    const QString table = t[0].toString();
+    if (!withSys && table == QLatin1String("PJ_Sys")) continue;
+    QStringList rows;
+    for (const auto& r : conn.query(QStringLiteral("select * from \"%1\" order by rowid").arg(table)).rows) {
+      QStringList cells;
+      for (const QVariant& v : r) cells << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+      rows << cells.join(QLatin1Char('|'));
+    }
+    out[table] = rows;
+  }
+  return out;
+}
+
+QByteArray fileHash(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+bool isPlainSqlite(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) && f.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
+QStringList filesIn(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void addCustomer(const QString& name) {
+  Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名,手机,家庭住址) values (?,?,?)"), {name, QStringLiteral("13900000000"), QStringLiteral("某市某路1号")});
+}
+
+qint64 customers(const QString& name) {
+  return Db().scalar(QStringLiteral("select count(*) from PJ_Kehu where 姓名=?"), {name}).toLongLong();
+}
+
+class BackupTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    loginAsSuperAdmin();
+    gBackupOk = false;
+  }
+  QString backupNow(const QDateTime& at) {
+    setNow(at);
+    BackupOrRestoreDatabase(0, DefaultBackupFolder());
+    EXPECT_TRUE(gBackupOk);
+    return DefaultBackupFolder() + BackupTimeStamp(at) + QStringLiteral(".bak");
+  }
+  // Closes the program's connection so the file can be hashed as it rests.
+  QByteArray liveHash() {
+    ResetConnections();
+    return fileHash(LocalDatabasePath());
+  }
+};
+
+}  // namespace
+
+TEST_F(BackupTest, BackupNamesAreZeroPaddedUniqueAndNeverOverwritten) {
+  setNow(QDateTime(QDate(2026, 11, 1), QTime(10, 5, 3)));
+  BackupOrRestoreDatabase(0, DefaultBackupFolder());
+  ASSERT_TRUE(gBackupOk);
+  const QString first = DefaultBackupFolder() + QStringLiteral("20261101100503.bak");
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("恭喜，数据已成功备份为‘") + QDir::toNativeSeparators(first) + QStringLiteral("’!"));
+  EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
+
+  // A second backup in the same second gets its own name; the first stays as it was.
+  const QByteArray firstHash = fileHash(first);
+  addCustomer(QStringLiteral("第二次"));
+  BackupOrRestoreDatabase(0, DefaultBackupFolder());
+  ASSERT_TRUE(gBackupOk);
+  EXPECT_EQ(fileHash(first), firstHash);
+
+  // 11 January at the same time no longer gives the name of 1 November.
+  setNow(QDateTime(QDate(2026, 1, 11), QTime(10, 5, 3)));
+  BackupOrRestoreDatabase(0, DefaultBackupFolder());
+  EXPECT_EQ(filesIn(DefaultBackupFolder()),
+            (QStringList{QStringLiteral("20260111100503.bak"), QStringLiteral("20261101100503-2.bak"), QStringLiteral("20261101100503.bak")}))
+      << "no probe or part files are left behind either";
+  EXPECT_EQ(dumpFile(DefaultBackupFolder() + QStringLiteral("20261101100503-2.bak"), gDbPassword)[QStringLiteral("PJ_Kehu")].size(),
+            dumpFile(first, gDbPassword)[QStringLiteral("PJ_Kehu")].size() + 1);
+}
+
+TEST_F(BackupTest, ABackupIsAnEncryptedCopyOfEveryRow) {
+  addCustomer(QStringLiteral("张三"));
+  const QString file = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  EXPECT_FALSE(isPlainSqlite(file));
+  EXPECT_TRUE(IsSystemDatabaseFile(file, gDbPassword));
+  QString reason;
+  EXPECT_FALSE(IsSystemDatabaseFile(file, QStringLiteral("别的密码"), &reason));
+  EXPECT_TRUE(reason.contains(QStringLiteral("不能用本系统的密码打开"))) << reason.toStdString();
+  ResetConnections();
+  EXPECT_EQ(dumpFile(file, gDbPassword), dumpFile(LocalDatabasePath(), gDbPassword));
+}
+
+TEST_F(BackupTest, RestoreBringsBackExactlyTheBackedUpRowsAndKeepsThisWorkstation) {
+  addCustomer(QStringLiteral("备份前"));
+  const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  ResetConnections();
+  const auto backedUp = dumpFile(backup, gDbPassword, false);
+
+  // Work goes on after the backup, and this workstation's connection settings change.
+  addCustomer(QStringLiteral("备份后"));
+  Db().Execute(QStringLiteral("delete from PJ_Kehu where 姓名=?"), {QStringLiteral("备份前")});
+  Db().Execute(QStringLiteral("update PJ_Jq set 单位名称=? where 机器ID=1"), {QStringLiteral("改过的公司")});
+  Db().Execute(QStringLiteral("update PJ_Sys set SqlIP=?, SqlName=?, 机器ID=? where 编号=1"), {QStringLiteral("10.0.0.9"), QStringLiteral("贷款库"), 3});
+  const QStringList sysRow = dumpFile(LocalDatabasePath(), gDbPassword)[QStringLiteral("PJ_Sys")];
+  ResetConnections();
+  const auto beforeRestore = dumpFile(LocalDatabasePath(), gDbPassword, false);
+
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  setNow(QDateTime(QDate(2026, 12, 9), QTime(8, 0, 0)));
+  BackupOrRestoreDatabase(1, backup);
+  ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+  ASSERT_EQ(responder_.messages.size(), 2u);
+  EXPECT_EQ(responder_.messages[0].style, int(Mb::YesNo + Mb::Question));
+  EXPECT_EQ(responder_.messages[1].text, QStringLiteral("数据恢复已经完成，请重启本软件！"));
+  EXPECT_EQ(responder_.messages[1].title, QStringLiteral("数据库恢复情况"));
+
+  ResetConnections();
+  EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword, false), backedUp);
+  EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword)[QStringLiteral("PJ_Sys")], sysRow);
+  EXPECT_FALSE(isPlainSqlite(LocalDatabasePath()));
+  EXPECT_EQ(customers(QStringLiteral("备份前")), 1) << "the program reads the restored file";
+  EXPECT_EQ(customers(QStringLiteral("备份后")), 0);
+
+  // The data replaced by the restore was saved first.
+  const QString safety = DefaultBackupFolder() + QStringLiteral("20261209080000_恢复前.bak");
+  ASSERT_TRUE(QFile::exists(safety));
+  ResetConnections();
+  EXPECT_EQ(dumpFile(safety, gDbPassword, false), beforeRestore);
+  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), QStringList{QStringLiteral("data.pbb")});
+}
+
+TEST_F(BackupTest, ARestoreFileThatIsNotOurDatabaseIsRefusedAndChangesNothing) {
+  const QString dir = gAppDir + QStringLiteral("外来文件/");
+  QDir().mkpath(dir);
+  const QString good = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  auto writeFile = [](const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  };
+  // The whole system's data, keyed otherwise (another key, and no key at all).
+  auto exportWithKey = [&writeFile](const QString& path, const QString& key) {
+    writeFile(path, QByteArray());  // the program's connection opens files but creates none
+    Db(0).Execute(QStringLiteral("ATTACH DATABASE ? AS x KEY ?"), {path, key});
+    Db(0).query(QStringLiteral("SELECT sqlcipher_export('x')"));
+    Db(0).Execute(QStringLiteral("DETACH DATABASE x"));
+  };
+  writeFile(dir + QStringLiteral("文本.bak"), "这不是数据库，只是一段文字。");
+  writeFile(dir + QStringLiteral("空.bak"), QByteArray());
+  exportWithKey(dir + QStringLiteral("别的密码.bak"), QStringLiteral("另一个密码"));
+  exportWithKey(dir + QStringLiteral("未加密.bak"), QString());
+  ASSERT_TRUE(isPlainSqlite(dir + QStringLiteral("未加密.bak")));
+  {
+    QFile in(good);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    writeFile(dir + QStringLiteral("截断.bak"), in.read(in.size() / 2));
+  }
+  {
+    Connection other(MakeSqlCipherBackend(dir + QStringLiteral("别的系统.bak"), gDbPassword, true), SqlDialect{DialectKind::Sqlite});
+    other.ensureOpen();
+    other.Execute(QStringLiteral("create table PJ_Sys (编号 integer primary key, SqlIP text)"));
+    other.Execute(QStringLiteral("create table 货物 (编号 integer primary key, 名称 text)"));
+    other.close();
+  }
+
+  const QByteArray before = liveHash();
+  const QStringList backupsBefore = filesIn(DefaultBackupFolder());
+  for (const QString& name : {QStringLiteral("文本.bak"), QStringLiteral("空.bak"), QStringLiteral("别的密码.bak"), QStringLiteral("未加密.bak"),
+                              QStringLiteral("截断.bak"), QStringLiteral("别的系统.bak")}) {
+    SCOPED_TRACE(name.toStdString());
+    responder_.clear();
+    responder_.answer(Mb::Yes);  // would confirm, if it were ever asked
+    BackupOrRestoreDatabase(1, dir + name);
+    EXPECT_FALSE(gBackupOk);
+    ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
+    EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("“") + QDir::toNativeSeparators(dir + name) + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！")))
+        << responder_.messages[0].text.toStdString();
+    EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
+    responder_.answers.clear();
+    EXPECT_EQ(liveHash(), before);
+    EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore) << "nothing was saved for a restore that never happened";
+    EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), QStringList{QStringLiteral("data.pbb")});
+  }
+  EXPECT_EQ(ended_.calls, 0);
+}
+
+TEST_F(BackupTest, ARestoreNotConfirmedOrWithoutAFileChangesNothing) {
+  const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  addCustomer(QStringLiteral("之后"));
+  const QByteArray before = liveHash();
+
+  responder_.clear();  // the question is answered No
+  BackupOrRestoreDatabase(1, backup);
+  EXPECT_FALSE(gBackupOk);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("确定要恢复吗？")));
+  EXPECT_EQ(liveHash(), before);
+  EXPECT_EQ(filesIn(DefaultBackupFolder()).size(), 1);
+
+  for (const QString& empty : {QString(), QStringLiteral("   ")}) {
+    responder_.clear();
+    BackupOrRestoreDatabase(1, empty);
+    EXPECT_FALSE(gBackupOk);
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
+    EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
+  }
+  responder_.clear();
+  BackupOrRestoreDatabase(1, gAppDir + QStringLiteral("没有这个文件.bak"));
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("找不到备份文件“") + QDir::toNativeSeparators(gAppDir + QStringLiteral("没有这个文件.bak")) + QStringLiteral("”！")});
+  EXPECT_EQ(liveHash(), before);
+}
+
+TEST_F(BackupTest, ABackupFolderThatCannotBeWrittenGivesAClearMessage) {
+  QFile blocker(gAppDir + QStringLiteral("一个文件"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  struct Case {
+    QString folder;
+    QString expected;
+  };
+  const Case cases[] = {
+      {gAppDir + QStringLiteral("一个文件/备份"),
+       QStringLiteral("无法创建备份目录“") + QDir::toNativeSeparators(gAppDir + QStringLiteral("一个文件/备份")) + QStringLiteral("”，请检查路径是否正确、是否有写入权限！")},
+      // A folder nobody may create files in, not even an administrator.
+      {QStringLiteral("/proc"), QStringLiteral("备份目录“/proc”不能写入（")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder.toStdString());
+    responder_.clear();
+    BackupOrRestoreDatabase(0, c.folder);
+    EXPECT_FALSE(gBackupOk);
+    ASSERT_EQ(responder_.messages.size(), 1u);
+    EXPECT_TRUE(responder_.messages[0].text.startsWith(c.expected)) << responder_.messages[0].text.toStdString();
+    EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
+  }
+  responder_.clear();
+  BackupOrRestoreDatabase(0, QStringLiteral("  "));
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
+  EXPECT_TRUE(filesIn(DefaultBackupFolder()).isEmpty());
+}
+
+TEST_F(BackupTest, CompactionKeepsEveryRowTheSequencesAndTheKey) {
+  // Many rows written and most of them deleted leave free pages behind.
+  Db().begin();
+  for (int i = 0; i < 3000; ++i)
+    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名,家庭住址) values (?,?)"), {QStringLiteral("客户%1").arg(i), QString(200, QChar(0x8DEF))});
+  Db().commit();
+  Db().Execute(QStringLiteral("delete from PJ_Kehu where 编号 % 50 <> 1"));
+  const qint64 lastKey = Db().scalar(QStringLiteral("select seq from sqlite_sequence where name='PJ_Kehu'")).toLongLong();
+  ASSERT_GT(lastKey, Db().scalar(QStringLiteral("select max(编号) from PJ_Kehu")).toLongLong());
+  ResetConnections();
+  const auto before = dumpFile(LocalDatabasePath(), gDbPassword);
+  const qint64 sizeBefore = QFileInfo(LocalDatabasePath()).size();
+
+  EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("数据压缩成功！"));
+  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("数据压缩"));
+  EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
+
+  EXPECT_LT(QFileInfo(LocalDatabasePath()).size(), sizeBefore / 4);
+  EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
+  EXPECT_FALSE(isPlainSqlite(LocalDatabasePath()));
+  EXPECT_FALSE(IsSystemDatabaseFile(LocalDatabasePath(), QStringLiteral("别的密码")));
+  EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword), before);
+  // The program goes on with the compacted file, and new keys continue after the highest ever given
+  // (the last rows were deleted, so the highest left is lower).
+  addCustomer(QStringLiteral("压缩后"));
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 编号 from PJ_Kehu where 姓名=?"), {QStringLiteral("压缩后")}).toLongLong(), lastKey + 1);
+}
+
+TEST_F(BackupTest, CompactionAsksBeforeReplacingAWorkFileAndFailsWithoutHarm) {
+  {
+    QFile work(CompactionWorkFile());
+    ASSERT_TRUE(work.open(QIODevice::WriteOnly));
+    work.write("留着");
+  }
+  const QByteArray before = liveHash();
+  EXPECT_FALSE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("此压缩文件已存在是否将其覆盖？"));
+  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("压缩工程数据文件"));
+  EXPECT_EQ(responder_.messages[0].style, int(Mb::YesNo + Mb::Question));
+  EXPECT_EQ(liveHash(), before);
+  EXPECT_EQ(fileHash(CompactionWorkFile()), QCryptographicHash::hash("留着", QCryptographicHash::Sha256));
+
+  // A failure (here the wrong key) is shown as it is and leaves the database as it was.
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  EXPECT_FALSE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), QStringLiteral("别的密码")));
+  ASSERT_EQ(responder_.messages.size(), 2u);
+  EXPECT_EQ(responder_.messages[1].style, int(Mb::OkOnly));
+  EXPECT_EQ(responder_.messages[1].title, kAppTitle);
+  EXPECT_FALSE(responder_.messages[1].text.isEmpty());
+  EXPECT_EQ(liveHash(), before);
+  EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
+
+  responder_.clear();
+  EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("数据压缩成功！")}) << "no work file left to ask about";
+}
+
+// --- SQL Server: statements as text, no server -------------------------------------------------
+
+namespace {
+class ServerMaintenanceTest : public BackupTest {
+ protected:
+  void SetUp() override {
+    BackupTest::SetUp();
+    gDatabaseType = 1;
+    savedName_ = gSqlName;
+    gSqlName = QStringLiteral("借贷]库");
+    SetMasterRunner([this](const QStringList& statements, const QStringList& undo) {
+      ran_ << statements;
+      undo_ = undo;
+      if (!failWith_.isEmpty()) throw AppError(3101, failWith_);
+    });
+  }
+  void TearDown() override {
+    SetMasterRunner({});
+    gSqlName = savedName_;
+    gDatabaseType = 0;
+    BackupTest::TearDown();
+  }
+  QString savedName_;
+  QStringList ran_;
+  QStringList undo_;
+  QString failWith_;
+};
+}  // namespace
+
+TEST(ServerMaintenanceSql, PathsJoinWithTheFoldersSeparatorAndMasterIsNamed) {
+  EXPECT_EQ(ServerPath(QStringLiteral("D:\\备份"), QStringLiteral("x.bak")), QStringLiteral("D:\\备份\\x.bak"));
+  EXPECT_EQ(ServerPath(QStringLiteral("/var/opt/mssql/backup/"), QStringLiteral("x.bak")), QStringLiteral("/var/opt/mssql/backup/x.bak"));
+  EXPECT_EQ(ServerPath(QStringLiteral("backup"), QStringLiteral("x.bak")), QStringLiteral("backup/x.bak"));
+  EXPECT_EQ(ServerPath(QString(), QStringLiteral("x.bak")), QStringLiteral("x.bak"));
+  const QString saved = gSqlName;
+  gSqlName = QStringLiteral("贷款库");
+  const QString master = MasterConnectionString();
+  EXPECT_TRUE(master.contains(QStringLiteral(";DATABASE=master;"))) << master.toStdString();
+  EXPECT_FALSE(master.contains(QStringLiteral("贷款库")));
+  EXPECT_EQ(gSqlName, QStringLiteral("贷款库"));
+  gSqlName = saved;
+}
+
+TEST_F(ServerMaintenanceTest, BackupRunsOneStatementOnMaster) {
+  setNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  BackupOrRestoreDatabase(2, QStringLiteral("D:\\备份\\O'Neil"));
+  ASSERT_TRUE(gBackupOk);
+  EXPECT_EQ(ran_, QStringList{QStringLiteral("BACKUP DATABASE [借贷]]库] TO DISK = N'D:\\备份\\O''Neil\\20261208090503.bak'")});
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("恭喜，数据已成功备份为‘D:\\备份\\O'Neil\\20261208090503.bak’!")});
+
+  ran_.clear();
+  responder_.clear();
+  BackupOrRestoreDatabase(2, QString());
+  EXPECT_FALSE(gBackupOk);
+  EXPECT_TRUE(ran_.isEmpty());
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
+}
+
+TEST_F(ServerMaintenanceTest, RestoreVerifiesSavesAndRestoresInSingleUse) {
+  setNow(QDateTime(QDate(2026, 12, 9), QTime(8, 0, 0)));
+  responder_.answer(Mb::Yes);
+  BackupOrRestoreDatabase(3, QStringLiteral("/var/opt/mssql/backup/20261208090503.bak"));
+  ASSERT_TRUE(gBackupOk);
+  const QString file = QStringLiteral("N'/var/opt/mssql/backup/20261208090503.bak'");
+  EXPECT_EQ(ran_, (QStringList{
+                      QStringLiteral("RESTORE VERIFYONLY FROM DISK = ") + file,
+                      QStringLiteral("ALTER DATABASE [借贷]]库] SET SINGLE_USER WITH ROLLBACK IMMEDIATE"),
+                      QStringLiteral("BACKUP DATABASE [借贷]]库] TO DISK = N'/var/opt/mssql/backup/20261209080000_恢复前.bak'"),
+                      QStringLiteral("RESTORE DATABASE [借贷]]库] FROM DISK = ") + file + QStringLiteral(" WITH REPLACE"),
+                      QStringLiteral("ALTER DATABASE [借贷]]库] SET MULTI_USER"),
+                  }));
+  EXPECT_EQ(undo_, QStringList{QStringLiteral("ALTER DATABASE [借贷]]库] SET MULTI_USER")});
+  ASSERT_EQ(responder_.messages.size(), 2u);
+  EXPECT_EQ(responder_.messages[1].text, QStringLiteral("数据恢复已经完成，请重启本软件！"));
+  EXPECT_EQ(responder_.messages[1].title, QStringLiteral("数据库恢复情况"));
+
+  // Not confirmed, or no file: nothing reaches the server.
+  for (const QString& path : {QStringLiteral("D:\\bk\\a.bak"), QString()}) {
+    ran_.clear();
+    responder_.clear();
+    BackupOrRestoreDatabase(3, path);
+    EXPECT_FALSE(gBackupOk);
+    EXPECT_TRUE(ran_.isEmpty());
+  }
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
+}
+
+TEST_F(ServerMaintenanceTest, ARestoreTheServerRefusesIsReportedAndTheProgramGoesOn) {
+  failWith_ = QStringLiteral("The media set has 1 media families but only 0 are provided.");
+  responder_.answer(Mb::Yes);
+  frmbackup w(nullptr, 1);
+  EXPECT_TRUE(w.lblServer->isVisibleTo(&w));
+  w.txtPath->setText(QStringLiteral("D:\\bk\\半个文件.bak"));
+  QTest::mouseClick(w.cmbDk->at(0), Qt::LeftButton);
+  EXPECT_FALSE(gBackupOk);
+  EXPECT_EQ(ended_.calls, 0);
+  ASSERT_EQ(responder_.messages.size(), 2u);
+  EXPECT_TRUE(responder_.messages[1].text.startsWith(QStringLiteral("程序出现异常！"))) << responder_.messages[1].text.toStdString();
+  EXPECT_TRUE(responder_.messages[1].text.contains(failWith_));
+  EXPECT_TRUE(w.cmbDk->at(0)->isEnabled()) << "the window can be used again";
+}
+
+TEST_F(ServerMaintenanceTest, CompactionIsLeftToTheServerTools) {
+  const QByteArray before = liveHash();
+  frmSjys w(nullptr);
+  QTest::mouseClick(w.cmdYs, Qt::LeftButton);
+  EXPECT_EQ(w.result(), int(QDialog::Accepted));
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("请联系管理员，使用MSSql自带的企业管理器进行维护。"));
+  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("提示"));
+  EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
+  EXPECT_TRUE(ran_.isEmpty());
+  EXPECT_EQ(liveHash(), before);
+}
+
+// --- the windows ---------------------------------------------------------------------------------
+
+TEST_F(BackupTest, TheBackupWindowBacksUpIntoTheChosenFolderAndCloses) {
+  setNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  frmbackup w(nullptr, 0);
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("备份数据库"));
+  EXPECT_EQ(w.cmbDk->at(0)->Caption(), QStringLiteral("数据备份"));
+  EXPECT_EQ(w.cmbDk->at(1)->Caption(), QStringLiteral("退出"));
+  EXPECT_EQ(w.txtPath->text(), QDir::toNativeSeparators(gAppDir + QStringLiteral("Databackup/")));
+  EXPECT_FALSE(w.lblServer->isVisibleTo(&w));
+
+  // A chosen folder (not there yet) is where the file goes.
+  const QString chosen = gAppDir + QStringLiteral("我的备份");
+  SetChooserHandler([chosen](ChooserKind kind, const QString&) { return kind == ChooserKind::Folder ? chosen : QString(); });
+  QTest::mouseClick(w.cmdPath, Qt::LeftButton);
+  EXPECT_EQ(w.txtPath->text(), chosen);
+  QTest::mouseClick(w.cmbDk->at(0), Qt::LeftButton);
+  EXPECT_TRUE(gBackupOk);
+  EXPECT_EQ(w.result(), int(QDialog::Accepted));
+  EXPECT_EQ(w.Prg->value(), 100);
+  EXPECT_EQ(filesIn(chosen), QStringList{QStringLiteral("20261208090503.bak")});
+}
+
+TEST_F(BackupTest, TheRestoreWindowEndsTheProgramOnlyAfterARestore) {
+  const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  responder_.clear();
+  frmbackup w(nullptr, 1);
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("恢复数据库"));
+  EXPECT_EQ(w.cmbDk->at(0)->Caption(), QStringLiteral("恢复数据库"));
+  EXPECT_TRUE(w.txtPath->text().isEmpty());
+
+  // A cancelled file dialog leaves the path empty.
+  QTest::mouseClick(w.cmdPath, Qt::LeftButton);
+  QTest::mouseClick(w.cmbDk->at(0), Qt::LeftButton);
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
+  EXPECT_EQ(ended_.calls, 0);
+
+  SetChooserHandler([backup](ChooserKind kind, const QString&) { return kind == ChooserKind::OpenFile ? backup : QString(); });
+  QTest::mouseClick(w.cmdPath, Qt::LeftButton);
+  EXPECT_EQ(w.txtPath->text(), QDir::toNativeSeparators(backup));
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  QTest::mouseClick(w.cmbDk->at(0), Qt::LeftButton);
+  EXPECT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+  EXPECT_EQ(ended_.calls, 1);
+}
+
+TEST_F(BackupTest, TheMainWindowOpensTheMaintenanceWindows) {
+  frmMain main;
+  struct Seen {
+    QString name, title;
+  };
+  std::vector<Seen> seen;
+  for (int i = 0; i < 4; ++i)
+    modal_.handlers.push_back([&seen](QDialog* d) {
+      seen.push_back({d->objectName(), d->windowTitle()});
+      return int(QDialog::Rejected);
+    });
+  for (const char* command : {"mnu_sjbf", "mnu_sjhf", "mnu_sjys", "mnu_xtsz"}) main.RunCommand(QString::fromUtf8(command));
+  ASSERT_EQ(seen.size(), 4u) << responder_.texts().join("|").toStdString();
+  EXPECT_EQ(seen[0].title, QStringLiteral("备份数据库"));
+  EXPECT_EQ(seen[1].title, QStringLiteral("恢复数据库"));
+  EXPECT_EQ(seen[2].name, QStringLiteral("frmSjys"));
+  EXPECT_EQ(seen[3].title, QStringLiteral("参数设置"));
+  EXPECT_TRUE(responder_.messages.empty());
+}

@@ -1,0 +1,464 @@
+// The Excel import: reading real .xls workbooks, converting cells, importing each kind of target in
+// one transaction, refusing bad workbooks and rows with nothing written, and the import window.
+#include <QFile>
+#include <QProgressBar>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "app/data/DataAccess.h"
+#include "app/services/LoginState.h"
+#include "parties/admin/ExcelImport.h"
+#include "parties/admin/frmDrExcel.h"
+#include "platform/Grid.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+namespace {
+
+QString fixture(const char* name) { return QStringLiteral(VRN_FIXTURES "/import/") + QString::fromUtf8(name); }
+
+ExcelCell number(double v) {
+  ExcelCell c;
+  c.kind = ExcelCell::Number;
+  c.number = v;
+  return c;
+}
+ExcelCell text(const QString& t, ExcelCell::Kind kind = ExcelCell::Text) {
+  ExcelCell c;
+  c.kind = kind;
+  c.text = t;
+  return c;
+}
+
+// Binds every field of the target whose title is a column of the sheet.
+std::vector<FieldBinding> bindByTitle(const ExcelSheet& sheet, const ImportTarget& target) {
+  std::vector<FieldBinding> out;
+  for (const QString& f : target.fields)
+    for (int c = 0; c < sheet.columns; ++c)
+      if (sheet.title(c) == f) out.push_back({f, c + 1});
+  return out;
+}
+
+qint64 count(const QString& table) { return Db().scalar(QStringLiteral("select count(*) from ") + table).toLongLong(); }
+
+// One row of a table by its name column, as column -> text ("" for NULL, "<null>" marks NULL).
+QMap<QString, QString> rowByName(const QString& table, const QString& nameField, const QString& name) {
+  const QueryResult r = Db().query(QStringLiteral("select * from %1 where %2=?").arg(table, nameField), {name});
+  QMap<QString, QString> out;
+  if (r.rows.size() != 1) return out;
+  for (int i = 0; i < r.columns.size(); ++i) {
+    const QVariant v = r.rows.front().value(i);
+    out[r.columns[i]] = v.isNull() ? QStringLiteral("<null>") : VariantText(v);
+  }
+  return out;
+}
+
+class ImportTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    loginAsSuperAdmin();
+  }
+
+  // Imports a fixture with every field bound by title; returns the rows added.
+  int importAll(const char* file, qint16 kind, qint16 param = 0, qint16 category = 0, const ImportProgress& progress = {}) {
+    const ExcelSheet sheet = ReadExcelSheet(fixture(file));
+    ImportRequest req;
+    req.target = TargetForKind(kind, param);
+    req.category = category;
+    req.bindings = bindByTitle(sheet, req.target);
+    return ImportSheet(sheet, req, progress);
+  }
+
+  // The refusal text of an import, or "" when it went through.
+  QString refusal(const ExcelSheet& sheet, qint16 kind, std::vector<FieldBinding> bindings, qint16 param = 0) {
+    ImportRequest req;
+    req.target = TargetForKind(kind, param);
+    req.bindings = std::move(bindings);
+    try {
+      ImportSheet(sheet, req);
+    } catch (const ImportRefused& r) {
+      return r.message;
+    }
+    return {};
+  }
+};
+
+}  // namespace
+
+TEST(ImportCells, NumbersBecomeTextWithoutLosingDigits) {
+  EXPECT_EQ(ImportCellText(number(13800138000.0), "x"), "13800138000");
+  EXPECT_EQ(ImportCellText(number(110101900307123.0), "x"), "110101900307123");
+  EXPECT_EQ(ImportCellText(number(150000.0), "x"), "150000");
+  EXPECT_EQ(ImportCellText(number(-42.0), "x"), "-42");
+  EXPECT_EQ(ImportCellText(number(80000.5), "x"), "80000.5");
+  EXPECT_EQ(ImportCellText(number(0.1 + 0.2), "x"), "0.3");
+  // 16 digits and more: Excel has already dropped the end of the number.
+  try {
+    ImportCellText(number(110101199003071234.0), QStringLiteral("第2行“身份证号”"));
+    FAIL() << "an 18-digit number was accepted";
+  } catch (const ImportRefused& r) {
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("第2行“身份证号”"))) << r.message.toStdString();
+    EXPECT_TRUE(r.message.contains(QStringLiteral("15位"))) << r.message.toStdString();
+  }
+  EXPECT_THROW(ImportCellText(number(1e15), "x"), ImportRefused);
+  EXPECT_THROW(ImportCellText(number(std::nan("")), "x"), ImportRefused);
+}
+
+TEST(ImportCells, TextIsTrimmedAndDatesKeepTheirDay) {
+  EXPECT_EQ(ImportCellText(text(QStringLiteral("  南京市玄武区  ")), "x"), QStringLiteral("南京市玄武区"));
+  EXPECT_EQ(ImportCellText(text(QStringLiteral("\u3000张三\u3000")), "x"), QStringLiteral("张三"));
+  EXPECT_EQ(ImportCellText(text(QStringLiteral("'")), "x"), QString());
+  EXPECT_EQ(ImportCellText(ExcelCell(), "x"), QString());
+  EXPECT_EQ(ImportCellText(text("1990-03-07", ExcelCell::Date), "x"), "1990-03-07");
+  EXPECT_EQ(ImportCellText(text("1990-03-07 00:00:00", ExcelCell::DateTime), "x"), "1990-03-07");
+  EXPECT_EQ(ImportCellText(text("1990-03-07 08:30:00", ExcelCell::DateTime), "x"), "1990-03-07 08:30:00");
+}
+
+TEST(ImportCells, BirthdaysAcceptCommonDateWritingsAndRefuseTheRest) {
+  EXPECT_EQ(ImportDateText(text("1985-12-25", ExcelCell::Date), "x"), "1985-12-25");
+  EXPECT_EQ(ImportDateText(text("1985-12-25 10:00:00", ExcelCell::DateTime), "x"), "1985-12-25");
+  EXPECT_EQ(ImportDateText(text("1978/6/1"), "x"), "1978-06-01");
+  EXPECT_EQ(ImportDateText(text(" 1978.06.01 "), "x"), "1978-06-01");
+  EXPECT_EQ(ImportDateText(text(QStringLiteral("1978年6月1日")), "x"), "1978-06-01");
+  EXPECT_EQ(ImportDateText(text("19780601"), "x"), "1978-06-01");
+  EXPECT_EQ(ImportDateText(number(19780601), "x"), "1978-06-01");
+  EXPECT_EQ(ImportDateText(text("'"), "x"), QString());
+  EXPECT_EQ(ImportDateText(ExcelCell(), "x"), QString());
+  for (const QString& bad : {QStringLiteral("不详"), QStringLiteral("2023-02-30"), QStringLiteral("1978/13/1"), QStringLiteral("78-6-1")})
+    EXPECT_THROW(ImportDateText(text(bad), "x"), ImportRefused) << bad.toStdString();
+  EXPECT_THROW(ImportDateText(number(32000), "x"), ImportRefused);
+  EXPECT_THROW(ImportDateText(text("08:00:00", ExcelCell::Time), "x"), ImportRefused);
+}
+
+TEST(ImportTargets, KindsOfferTheirFieldsAndOnlyRealExtraValues) {
+  EXPECT_EQ(TargetForKind(4, 0).table, "PJ_Kehu");
+  EXPECT_EQ(TargetForKind(4, 0).fields.size(), 13);
+  EXPECT_EQ(TargetForKind(5, 0).table, "PJ_Kehu_Gs");
+  EXPECT_EQ(TargetForKind(5, 0).nameField, QStringLiteral("公司名称"));
+  EXPECT_EQ(TargetForKind(6, 0).fields.join(','), QStringLiteral("姓名,性别,家庭住址,手机,身份证号,银行账号,备注"));
+  EXPECT_EQ(TargetForKind(3, 1).fields, (QStringList{QStringLiteral("名称"), QStringLiteral("参数1")}));
+  EXPECT_EQ(TargetForKind(3, 2).fields, (QStringList{QStringLiteral("名称"), QStringLiteral("参数2")}));
+  // No column "参数0" or "参数3" exists.
+  EXPECT_EQ(TargetForKind(3, 0).fields, QStringList{QStringLiteral("名称")});
+  EXPECT_EQ(TargetForKind(3, 3).fields, QStringList{QStringLiteral("名称")});
+  EXPECT_THROW(TargetForKind(0, 0), ImportRefused);
+  EXPECT_THROW(TargetForKind(7, 0), ImportRefused);
+}
+
+TEST_F(ImportTest, ReadsRealWorkbooksBySheetName) {
+  const ExcelSheet s = ReadExcelSheet(fixture("customers.xls"));
+  EXPECT_EQ(s.name, "Sheet1");
+  EXPECT_EQ(s.columns, 10);
+  ASSERT_EQ(s.rows.size(), 5u);
+  EXPECT_EQ(s.title(0), QStringLiteral("姓名"));
+  EXPECT_EQ(s.cell(1, 0).text, QStringLiteral("张三"));
+  EXPECT_EQ(s.cell(1, 2).kind, ExcelCell::Number);
+  EXPECT_EQ(s.cell(1, 2).number, 13800138000.0);
+  EXPECT_EQ(s.cell(1, 8).kind, ExcelCell::Date);
+  EXPECT_EQ(s.cell(1, 8).text, "1990-03-07");
+  EXPECT_EQ(s.cell(2, 3).kind, ExcelCell::Empty);
+  EXPECT_EQ(s.cell(99, 99).kind, ExcelCell::Empty);
+
+  // "Sheet1" is found where it stands, not taken as the first sheet.
+  const ExcelSheet c = ReadExcelSheet(fixture("companies.xls"));
+  EXPECT_EQ(c.title(0), QStringLiteral("公司名称"));
+  EXPECT_EQ(c.rows.size(), 4u);
+}
+
+TEST_F(ImportTest, WorkbooksThatCannotBeReadAreRefusedWithAClearMessage) {
+  try {
+    ReadExcelSheet(fixture("no-sheet1.xls"));
+    FAIL() << "a workbook without Sheet1 was read";
+  } catch (const ImportRefused& r) {
+    EXPECT_TRUE(r.message.contains(QStringLiteral("没有名为“Sheet1”的工作表"))) << r.message.toStdString();
+    EXPECT_TRUE(r.message.contains(QStringLiteral("客户名单"))) << "names the sheets it has";
+  }
+  const QString fake = appDir() + "not-a-workbook.xls";
+  QFile f(fake);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("姓名,手机\n张三,13800138000\n");
+  f.close();
+  try {
+    ReadExcelSheet(fake);
+    FAIL() << "a text file was read as a workbook";
+  } catch (const ImportRefused& r) {
+    EXPECT_TRUE(r.message.contains(QStringLiteral("无法读取“not-a-workbook.xls”"))) << r.message.toStdString();
+  }
+  try {
+    ReadExcelSheet(appDir() + "missing.xls");
+    FAIL();
+  } catch (const ImportRefused& r) {
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("找不到文件"))) << r.message.toStdString();
+  }
+}
+
+TEST_F(ImportTest, IndividualCustomersGetMnemonicsAndNothingCarriesOver) {
+  const qint64 before = count("PJ_Kehu");
+  std::vector<std::pair<int, int>> steps;
+  EXPECT_EQ(importAll("customers.xls", 4, 0, 0, [&](int d, int t) { steps.push_back({d, t}); }), 4);
+  EXPECT_EQ(count("PJ_Kehu"), before + 4);
+  ASSERT_FALSE(steps.empty());
+  EXPECT_EQ(steps.back(), std::make_pair(4, 4));
+  for (size_t i = 1; i < steps.size(); ++i) EXPECT_EQ(steps[i].first, steps[i - 1].first + 1);
+
+  auto a = rowByName("PJ_Kehu", "姓名", QStringLiteral("张三"));
+  EXPECT_EQ(a["助记符"], "ZS");
+  EXPECT_EQ(a["手机"], "13800138000");
+  EXPECT_EQ(a["座机"], "010-62345678");
+  EXPECT_EQ(a["身份证号"], "110101199003071234");
+  EXPECT_EQ(a["银行帐号"], "6222020200112233445");
+  EXPECT_EQ(a["生日"], "1990-03-07");
+  EXPECT_EQ(a["年收入"], "150000");
+  EXPECT_EQ(a["建档人"], QStringLiteral("管理员"));
+
+  // Empty cells stay empty: nothing from 张三's row above.
+  auto b = rowByName("PJ_Kehu", "姓名", QStringLiteral("李四"));
+  EXPECT_EQ(b["座机"], "");
+  EXPECT_EQ(b["职业"], "");
+  EXPECT_EQ(b["银行帐号"], "");
+  EXPECT_EQ(b["家庭住址"], QStringLiteral("南京市玄武区"));
+  EXPECT_EQ(b["年收入"], "80000.5");
+  EXPECT_EQ(b["助记符"], "LS");
+
+  auto c = rowByName("PJ_Kehu", "姓名", QStringLiteral("王小明"));
+  EXPECT_EQ(c["身份证号"], "110101900307123");
+  EXPECT_EQ(c["生日"], "1978-06-01");
+  EXPECT_EQ(c["年收入"], QStringLiteral("十万"));
+  EXPECT_EQ(c["助记符"], "WXM");
+
+  auto d = rowByName("PJ_Kehu", "姓名", QStringLiteral("欧阳娜娜"));
+  EXPECT_EQ(d["手机"], "");
+  EXPECT_EQ(d["家庭住址"], "") << "a lone apostrophe is an empty cell";
+  EXPECT_EQ(d["生日"], "<null>");
+  EXPECT_EQ(d["助记符"], "OYNN");
+}
+
+TEST_F(ImportTest, CorporateCustomersAndInvestors) {
+  EXPECT_EQ(importAll("companies.xls", 5), 3);
+  auto a = rowByName("PJ_Kehu_Gs", "公司名称", QStringLiteral("北京华信贸易有限公司"));
+  EXPECT_EQ(a["营业执照注册号"], "110108012345678");
+  EXPECT_EQ(a["手机"], "13511112222");
+  EXPECT_EQ(a["银行帐号"], "0200001234567890123");
+  EXPECT_EQ(a["助记符"], "BJHXMYYXGS");
+  auto b = rowByName("PJ_Kehu_Gs", "公司名称", QStringLiteral("上海浦江实业有限公司"));
+  EXPECT_EQ(b["营业执照注册号"], "91310000MA1FL12345");
+  EXPECT_EQ(b["手机"], "");
+  auto c = rowByName("PJ_Kehu_Gs", "公司名称", QStringLiteral("深圳鹏城科技有限公司"));
+  EXPECT_EQ(c["法人姓名"], "");
+  EXPECT_EQ(c["不良贷款记录"], "");
+  EXPECT_EQ(c["手机"], "18912345678");
+
+  EXPECT_EQ(importAll("investors.xls", 6), 3);
+  auto s = rowByName("PJ_Gd", "姓名", QStringLiteral("孙丽"));
+  EXPECT_EQ(s["手机"], "18628001234");
+  EXPECT_EQ(s["银行账号"], "6228480012345678901");
+  EXPECT_EQ(s["助记符"], "SL");
+  auto z = rowByName("PJ_Gd", "姓名", QStringLiteral("周伟"));
+  EXPECT_EQ(z["家庭住址"], "");
+  EXPECT_EQ(z["备注"], "");
+  auto w = rowByName("PJ_Gd", "姓名", QStringLiteral("吴芳"));
+  EXPECT_EQ(w["身份证号"], "50010319800808002X");
+  EXPECT_EQ(w["备注"], QStringLiteral("介绍人：孙丽"));
+}
+
+TEST_F(ImportTest, LookupItemsGetTheCategoryTheNextCodesAndPositions) {
+  const qint64 highestCode = Db().scalar("select max(代码) from PJ_Zaxiang").toLongLong();
+  const qint64 lastPosition = Db().scalar("select max(排序) from PJ_Zaxiang where 类别=9").toLongLong();
+  // The sheet titles its extra value "参数"; it is bound to the list's 参数1.
+  const ExcelSheet sheet = ReadExcelSheet(fixture("lookup.xls"));
+  ImportRequest req;
+  req.target = TargetForKind(3, 1);
+  req.category = 9;
+  req.bindings = {{QStringLiteral("名称"), 1}, {QStringLiteral("参数1"), 2}};
+  EXPECT_EQ(ImportSheet(sheet, req), 3);
+  const QueryResult r = Db().query("select 名称,参数1,代码,排序 from PJ_Zaxiang where 类别=9 order by 排序");
+  QStringList names;
+  for (const auto& row : r.rows) names << VariantText(row.value(0));
+  EXPECT_EQ(names.mid(names.size() - 3), (QStringList{QStringLiteral("技术部"), QStringLiteral("财务部"), QStringLiteral("市场部")}));
+  auto a = rowByName("PJ_Zaxiang", "名称", QStringLiteral("技术部"));
+  EXPECT_EQ(a["类别"], "9");
+  EXPECT_EQ(a["参数1"], "10");
+  EXPECT_EQ(a["代码"], QString::number(highestCode + 1));
+  EXPECT_EQ(a["排序"], QString::number(lastPosition + 1));
+  auto b = rowByName("PJ_Zaxiang", "名称", QStringLiteral("财务部"));
+  EXPECT_EQ(b["参数1"], "");
+  EXPECT_EQ(b["代码"], QString::number(highestCode + 2));
+  auto c = rowByName("PJ_Zaxiang", "名称", QStringLiteral("市场部"));
+  EXPECT_EQ(c["参数1"], "0.5");
+  EXPECT_EQ(c["排序"], QString::number(lastPosition + 3));
+
+  // The same names again: the list already holds them, and nothing is added.
+  const qint64 items = count("PJ_Zaxiang");
+  try {
+    importAll("lookup.xls", 3, 1, 9);
+    FAIL() << "duplicate lookup items were imported";
+  } catch (const ImportRefused& e) {
+    EXPECT_TRUE(e.message.contains(QStringLiteral("技术部"))) << e.message.toStdString();
+  }
+  EXPECT_EQ(count("PJ_Zaxiang"), items);
+  // Another list may hold the same names.
+  EXPECT_EQ(importAll("lookup.xls", 3, 1, 77), 3);
+}
+
+TEST_F(ImportTest, AFailureInTheMiddleLeavesNothing) {
+  // The database refuses the third row after two have been written.
+  Db().Execute(QStringLiteral("create trigger refuse_third before insert on PJ_Kehu when new.姓名='王小明' "
+                              "begin select raise(abort, 'refused by test'); end"));
+  const qint64 before = count("PJ_Kehu");
+  int reached = 0;
+  EXPECT_THROW(importAll("customers.xls", 4, 0, 0, [&](int d, int) { reached = d; }), AppError);
+  EXPECT_EQ(reached, 2) << "the failure came after rows were written";
+  EXPECT_EQ(count("PJ_Kehu"), before);
+  EXPECT_FALSE(Db().inTransaction());
+  // The connection works on afterwards.
+  Db().Execute(QStringLiteral("drop trigger refuse_third"));
+  EXPECT_EQ(importAll("customers.xls", 4), 4);
+}
+
+TEST_F(ImportTest, GarbageRowsAreRefusedByRowAndBlankRowsSkipped) {
+  const ExcelSheet sheet = ReadExcelSheet(fixture("garbage.xls"));
+  const qint64 before = count("PJ_Kehu");
+  const ImportTarget t = TargetForKind(4, 0);
+  // Every column bound: the birthday "不详" of sheet row 4 stops everything.
+  QString m = refusal(sheet, 4, bindByTitle(sheet, t));
+  EXPECT_TRUE(m.contains(QStringLiteral("第4行“生日”"))) << m.toStdString();
+  EXPECT_TRUE(m.contains(QStringLiteral("没有导入任何数据"))) << m.toStdString();
+  // Without the birthday: row 5 has data but no name.
+  m = refusal(sheet, 4, {{QStringLiteral("姓名"), 1}, {QStringLiteral("手机"), 3}});
+  EXPECT_TRUE(m.contains(QStringLiteral("第5行的“姓名”是空的"))) << m.toStdString();
+  EXPECT_EQ(count("PJ_Kehu"), before);
+  // Only names bound: the blank row and the nameless row carry nothing to import.
+  EXPECT_EQ(refusal(sheet, 4, {{QStringLiteral("姓名"), 1}}), QString());
+  EXPECT_EQ(count("PJ_Kehu"), before + 3);
+}
+
+TEST_F(ImportTest, BindingsThatDoNotFitAreRefusedBeforeAnythingIsWritten) {
+  const qint64 before = count("PJ_Kehu");
+  const ExcelSheet narrow = ReadExcelSheet(fixture("missing-columns.xls"));
+  QString m = refusal(narrow, 4, {{QStringLiteral("姓名"), 1}, {QStringLiteral("身份证号"), 5}});
+  EXPECT_TRUE(m.contains(QStringLiteral("第5列不在工作表中"))) << m.toStdString();
+  EXPECT_TRUE(m.contains(QStringLiteral("共有2列"))) << m.toStdString();
+  EXPECT_TRUE(refusal(narrow, 4, {}).contains(QStringLiteral("请先绑定")));
+  EXPECT_TRUE(refusal(narrow, 4, {{QStringLiteral("手机"), 2}}).contains(QStringLiteral("请绑定“姓名”字段")));
+  // A field name that is not the target's never reaches the SQL.
+  EXPECT_TRUE(refusal(narrow, 4, {{QStringLiteral("姓名) values (1); drop table PJ_Kehu; --"), 1}}).contains(QStringLiteral("不能导入")));
+  EXPECT_TRUE(refusal(narrow, 4, {{QStringLiteral("姓名"), 1}, {QStringLiteral("姓名"), 2}}).contains(QStringLiteral("两次")));
+
+  const ExcelSheet ids = ReadExcelSheet(fixture("id-as-number.xls"));
+  m = refusal(ids, 4, {{QStringLiteral("姓名"), 1}, {QStringLiteral("身份证号"), 2}});
+  EXPECT_TRUE(m.contains(QStringLiteral("第2行“身份证号”"))) << m.toStdString();
+  EXPECT_EQ(count("PJ_Kehu"), before);
+
+  // The narrow sheet itself imports once its bindings fit.
+  EXPECT_EQ(refusal(narrow, 4, {{QStringLiteral("姓名"), 1}, {QStringLiteral("手机"), 2}}), QString());
+  EXPECT_EQ(rowByName("PJ_Kehu", "姓名", QStringLiteral("郑二"))["手机"], "13700000002");
+}
+
+// ---- the window
+
+TEST_F(ImportTest, WindowOffersTheTargetsFieldsAndKeepsBindingsUnique) {
+  frmDrExcel w;
+  w.TargetKind = 5;
+  w.Form_Load();
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("数据导入"));
+  EXPECT_EQ(w.Combo1->count(), 8);
+  EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("公司名称"));
+
+  w.Text1->setText("1");
+  w.eButton2_Click();
+  ASSERT_EQ(w.Bindings().size(), 1u);
+  EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("法人姓名")) << "moves on to the next field";
+  w.Combo1->setCurrentIndex(0);
+  w.Text1->setText("3");
+  w.eButton2_Click();
+  EXPECT_TRUE(responder_.saw(QStringLiteral("不能重复！")));
+  EXPECT_EQ(w.Bindings().size(), 1u);
+
+  w.Combo1->setCurrentIndex(1);
+  for (const char* bad : {"abc", "0", "2.5", ""}) {
+    responder_.clear();
+    w.Text1->setText(bad);
+    w.eButton2_Click();
+    EXPECT_EQ(responder_.messages.size(), 1u) << bad;
+    EXPECT_EQ(w.Bindings().size(), 1u) << bad;
+  }
+  w.Text1->setText("2");
+  w.eButton2_Click();
+  ASSERT_EQ(w.Bindings().size(), 2u);
+  EXPECT_EQ(w.Fg2->dataRowCount(), 2);
+
+  // A double-click on a binding removes it.
+  w.Fg2->setRow(w.Fg2->fixedRows());
+  w.Fg2_DblClick();
+  ASSERT_EQ(w.Bindings().size(), 1u);
+  EXPECT_EQ(w.Bindings().front().field, QStringLiteral("法人姓名"));
+
+  // A lookup list without an extra value offers only its name.
+  frmDrExcel lookup;
+  lookup.TargetKind = 3;
+  lookup.ParamNumber = 0;
+  lookup.Form_Load();
+  EXPECT_EQ(lookup.Combo1->count(), 1);
+}
+
+TEST_F(ImportTest, WindowImportsAChosenWorkbookAndCloses) {
+  SetChooserHandler([](ChooserKind, const QString&) { return fixture("customers.xls"); });
+  frmDrExcel w;
+  w.TargetKind = 4;
+  w.Form_Load();
+  w.eButton1_Click();
+  EXPECT_EQ(w.WorkbookPath(), fixture("customers.xls"));
+  EXPECT_EQ(w.Fg->dataRowCount(), 4);
+  EXPECT_EQ(w.Fg->textMatrix(0, 2), QStringLiteral("第3列"));
+  EXPECT_EQ(w.Fg->textMatrix(1, 2), QStringLiteral("手机"));
+  EXPECT_EQ(w.Fg->textMatrix(2, 2), "13800138000");
+  // Choosing a field that the sheet has as a title proposes its column.
+  EXPECT_EQ(w.Text1->text(), "1");
+  w.eButton2_Click();
+  w.Combo1->setCurrentText(QStringLiteral("生日"));
+  EXPECT_EQ(w.Text1->text(), "9");
+  w.eButton2_Click();
+  ASSERT_EQ(w.Bindings().size(), 2u);
+
+  const qint64 before = count("PJ_Kehu");
+  w.eButton3_Click();
+  EXPECT_TRUE(responder_.saw(QStringLiteral("导入完成！")));
+  EXPECT_EQ(w.result(), QDialog::Accepted);
+  EXPECT_FALSE(w.Prg->isVisible());
+  EXPECT_EQ(count("PJ_Kehu"), before + 4);
+  EXPECT_EQ(rowByName("PJ_Kehu", "姓名", QStringLiteral("李四"))["生日"], "1985-12-25");
+}
+
+TEST_F(ImportTest, WindowRefusalsLeaveItOpenAndTheDataUntouched) {
+  const qint64 before = count("PJ_Kehu");
+  frmDrExcel w;
+  w.TargetKind = 4;
+  w.Form_Load();
+  w.eButton3_Click();
+  EXPECT_TRUE(responder_.saw(QStringLiteral("请先打开要导入的Excel文件。")));
+
+  SetChooserHandler([](ChooserKind, const QString&) { return fixture("no-sheet1.xls"); });
+  responder_.clear();
+  w.eButton1_Click();
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains("Sheet1"));
+  EXPECT_EQ(responder_.messages[0].style & 0x70, Mb::Critical);
+  EXPECT_TRUE(w.WorkbookPath().isEmpty());
+
+  SetChooserHandler([](ChooserKind, const QString&) { return fixture("garbage.xls"); });
+  w.eButton1_Click();
+  ASSERT_EQ(w.WorkbookPath(), fixture("garbage.xls"));
+  w.Text1->setText("1");
+  w.eButton2_Click();
+  w.Combo1->setCurrentText(QStringLiteral("生日"));
+  w.eButton2_Click();
+  responder_.clear();
+  w.eButton3_Click();
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("第4行“生日”")));
+  EXPECT_FALSE(responder_.saw(QStringLiteral("导入完成！")));
+  EXPECT_NE(w.result(), QDialog::Accepted);
+  EXPECT_EQ(count("PJ_Kehu"), before);
+}
