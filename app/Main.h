@@ -2,3 +2,9 @@
 class frmMain;
 // Program start: reads the connection settings and shows the main window. Returns the main window.
 frmMain* Main();
+
+// Fills the connection settings (ConnectionSettings.h) from PJ_Sys row 1, then sets the program's date and time formats.
+void LoadDatabaseSettings();
+// The date and time texts of the program are "yyyy-MM-dd" and "HH:mm:ss" (Clock.h); the user's own
+// system settings are left alone.
+void SetSystemDateFormat();

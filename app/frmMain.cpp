@@ -213,7 +213,12 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_grkh"), &showWindow<frmKhgr>},
     {QStringLiteral("mnu_qykh"), &showWindow<frmKhgs>},
     {QStringLiteral("mnu_tzr"), &showWindow<frmTzr>},
-    {QStringLiteral("mnu_xtsz"), &showWindow<frmXtsz>},
+    {QStringLiteral("mnu_xtsz"),
+     [](frmMain* o) {
+       frmXtsz w(o);
+       w.onSaved = [o] { o->初始参数(); };
+       RunModal(&w);
+     }},
     {QStringLiteral("mnu_khd"), &showWindow<frmKhdgl>},
     {QStringLiteral("mnu_zhqx"), &showWindow<frmYg>},
     {QStringLiteral("mnu_cysz"), &showWindow<frmZxglb>},

@@ -18,9 +18,3 @@ extern QString gAppDir;
 void SetAppDir(const QString& dir);
 // The local database file.
 QString LocalDatabasePath();
-
-// Fills the settings above from PJ_Sys row 1, then sets the program's date and time formats.
-void LoadDatabaseSettings();
-// The date and time texts of the program are "yyyy-MM-dd" and "HH:mm:ss" (Clock.h); the user's own
-// system settings are left alone.
-void SetSystemDateFormat();

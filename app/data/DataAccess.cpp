@@ -1,12 +1,10 @@
 #include "app/data/DataAccess.h"
 
-#include <QDateEdit>
 #include <QDir>
 #include <map>
 
 #include "app/data/ConnectionSettings.h"
-#include "app/services/ErrorReport.h"
-#include "app/services/LoginState.h"
+#include "app/data/RuntimeError.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -176,37 +174,6 @@ QString sqlDate(const QString& field, const QString& fromDate, const QString& to
 
 QString SumColumnSql(const QString& field, const QString& alias) { return CurrentDialect().sumColumn(field, alias); }
 
-void cxSjkj(QDateEdit* fromDate, QDateEdit* toDate, int preset) {
-  try {
-    QDate today = Clock::today();
-    QDate book = ParseDateText(gBookStartDate);
-    QDate from = fromDate->date();
-    switch (preset) {
-      case 0: from = today; break;
-      case 1: {
-        QDate monday = today.addDays(1 - today.dayOfWeek());
-        from = (book.isValid() && book > monday) ? book : monday;
-        break;
-      }
-      case 2:
-        from = QDate(today.year(), today.month(), 1);
-        if (book.isValid() && book.year() == today.year() && book.month() == today.month()) from = book;
-        break;
-      case 3:
-        from = QDate(today.year(), 1, 1);
-        if (book.isValid() && book.year() == today.year()) from = book;
-        break;
-      case 4:
-        if (book.isValid()) from = book;
-        break;
-      default: break;
-    }
-    fromDate->setDate(from);
-    toDate->setDate(today);
-  } catch (const AppError& e) {
-    ReportRuntimeError(QStringLiteral("cxSjkj"), nullptr, e);
-  }
-}
 
 QString sqlCont(const QString& sql, int mode, const QVariantList& params) {
   Q_UNUSED(mode);  // every caller asks for the same list form

@@ -7,7 +7,6 @@
 
 #include "app/data/Database.h"
 
-class QDateEdit;
 
 extern QString gCurrentSql;
 extern QVariantList gCurrentParams;
@@ -55,8 +54,6 @@ SqlWithParams BuildSelectByKeySql(const QString& table, const QVariant& key, con
 QString sqlDate(const QString& field, const QString& fromDate, const QString& toDate);
 // A null-safe sum rounded to two decimals, as a select-list item.
 QString SumColumnSql(const QString& field, const QString& alias);
-// Period presets of the date filters: 0 today, 1 this week, 2 this month, 3 this year, 4 since the book start.
-void cxSjkj(QDateEdit* fromDate, QDateEdit* toDate, int preset);
 // The first column of a query as a quoted list ("'a','b'"), or "'0'" for no rows. gMainRecordset stays open.
 QString sqlCont(const QString& sql, int mode, const QVariantList& params = {});
 // Creates a table, ignoring every error (the table may exist).

@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "app/services/SettingsList.h"
+#include "app/data/DefaultSettings.h"
 
 namespace {
 const QString kLocalOnlyTable = QStringLiteral("PJ_Sys");

@@ -7,18 +7,6 @@
 #include "app/services/LoginState.h"
 #include "platform/Money.h"
 
-QString RuntimeErrorText(const QString& context, QWidget* form, const AppError& error) {
-  QString text = context + QStringLiteral("程序出现异常！\r\n代码：") + QString::number(error.number) +
-                 QStringLiteral("\r\n描述：") + error.description;
-  if (form) text += QStringLiteral("\r\n窗口：") + form->windowTitle();
-  return text;
-}
-
-void ReportRuntimeError(const QString& context, QWidget* form, const AppError& error) {
-  if (error.number == 0) return;
-  MsgBox(RuntimeErrorText(context, form, error), Mb::Critical);
-}
-
 bool ListHasItem(const QString& commaList, const QString& item) {
   const QString want = item.trimmed();
   if (want.isEmpty()) return false;

@@ -1,26 +1,14 @@
 #pragma once
-// The shared procedures every window leans on: the error report, the rights check, input checks and
-// the handler guard that keeps errors from crossing the event loop.
+// The shared procedures every window leans on: the rights check and input checks, with the error
+// report and the handler guard (from the data layer) that keep errors from crossing the event loop.
 #include <QString>
 
-#include <exception>
-#include <utility>
-
-#include "app/data/AppError.h"
+#include "app/data/RuntimeError.h"
 #include "platform/Dialogs.h"
 
 class QWidget;
 class QLineEdit;
 class QPlainTextEdit;
-
-// Defined with the data access: undoes any transaction a failed handler left open.
-void RollbackOpenTransactions();
-
-// Shows "程序出现异常！" with the error's number and description (and "窗口：" with the window's
-// caption when a window is given), preceded by `context`. Number 0 shows nothing.
-void ReportRuntimeError(const QString& context, QWidget* form, const AppError& error);
-// The text ReportRuntimeError shows.
-QString RuntimeErrorText(const QString& context, QWidget* form, const AppError& error);
 
 // True when the logged-in user holds the right (role 3 holds all); else says "权限不足！".
 bool CheckUserRight(const QString& right);
@@ -40,22 +28,3 @@ void SelectCurrentLine(QPlainTextEdit* box);
 std::pair<int, int> CurrentLineRange(const QString& text, int caret);
 // The program keeps no operation log; callers say what they did and nothing is stored.
 void WriteOperationLog(const QString& description);
-
-// Runs an event handler: an AppError (or any other exception) rolls back an open transaction and is
-// reported with the handler's context and window. Returns false when the handler failed.
-template <class F>
-bool Guarded(const QString& context, QWidget* form, F&& handler) {
-  try {
-    std::forward<F>(handler)();
-    return true;
-  } catch (const ProgramEnded&) {
-    return false;
-  } catch (const AppError& e) {
-    RollbackOpenTransactions();
-    ReportRuntimeError(context, form, e);
-  } catch (const std::exception& e) {
-    RollbackOpenTransactions();
-    ReportRuntimeError(context, form, AppError(Err::InvalidCall, QString::fromLocal8Bit(e.what())));
-  }
-  return false;
-}

@@ -1,19 +1,7 @@
 // Program-wide values, each with its starting value.
 #include "app/services/BankInfo.h"
-#include "app/data/ConnectionSettings.h"
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
-
-QString gSqlIp;
-QString gDbInstance;
-QString gDbPort;
-QString gSqlName;
-QString gSqlUser;
-QString gSqlPass;
-qint16 gDatabaseType = 0;
-qint16 gMachineId = 0;
-QString gDbPassword;
-QString gAppDir;
 
 QString gLoginAccount;
 qint32 gCurrentUserId = 0;

@@ -1,6 +1,7 @@
 #include "app/services/GridHelpers.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
@@ -331,4 +332,36 @@ QString ExportGridToExcel(Grid* grid, const QString& title, QWidget* owner) {
     result = path;
   });
   return result;
+}
+
+void cxSjkj(QDateEdit* fromDate, QDateEdit* toDate, int preset) {
+  try {
+    QDate today = Clock::today();
+    QDate book = ParseDateText(gBookStartDate);
+    QDate from = fromDate->date();
+    switch (preset) {
+      case 0: from = today; break;
+      case 1: {
+        QDate monday = today.addDays(1 - today.dayOfWeek());
+        from = (book.isValid() && book > monday) ? book : monday;
+        break;
+      }
+      case 2:
+        from = QDate(today.year(), today.month(), 1);
+        if (book.isValid() && book.year() == today.year() && book.month() == today.month()) from = book;
+        break;
+      case 3:
+        from = QDate(today.year(), 1, 1);
+        if (book.isValid() && book.year() == today.year()) from = book;
+        break;
+      case 4:
+        if (book.isValid()) from = book;
+        break;
+      default: break;
+    }
+    fromDate->setDate(from);
+    toDate->setDate(today);
+  } catch (const AppError& e) {
+    ReportRuntimeError(QStringLiteral("cxSjkj"), nullptr, e);
+  }
 }

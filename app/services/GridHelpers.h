@@ -7,6 +7,7 @@
 
 class Grid;
 class QComboBox;
+class QDateEdit;
 class QListWidget;
 class QWidget;
 
@@ -62,3 +63,6 @@ QString BuildScopeInFilter(const QString& values, const QString& field, const QS
 // asks whether to open it (the answer goes to gAnswer) and opens it on Yes. Returns the file's path,
 // or "" when it could not be written (the failure is reported).
 QString ExportGridToExcel(Grid* grid, const QString& title, QWidget* owner);
+
+// Period presets of the date filters: 0 today, 1 this week, 2 this month, 3 this year, 4 since the book start.
+void cxSjkj(QDateEdit* fromDate, QDateEdit* toDate, int preset);

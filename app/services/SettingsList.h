@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "app/data/DefaultSettings.h"
+
 inline constexpr int kSettingsCapacity = 121;  // indexes 0 to 120
 extern std::array<QString, kSettingsCapacity> gSystemSettings;
 extern qint16 gSettingCount;
@@ -12,7 +14,5 @@ extern qint16 gSettingCount;
 // items 0 to gSettingCount - 1. A list of more than 121 items throws (the caller reports it).
 QString ConvertSettingsList(const QString& text, const QString& mode);
 
-// The default settings list of a new workstation: 94 items (13 that the settings form edits, then "0").
-QString DefaultSettingsList(const QString& designatedCreditor);
 // Item `index` as a switch: "0" or empty is off, any other number on.
 bool SettingOn(int index);

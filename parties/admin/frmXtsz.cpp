@@ -15,7 +15,6 @@
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
 #include "app/services/SmsGateway.h"
-#include "app/frmMain.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 #include "platform/Dialogs.h"
@@ -251,6 +250,6 @@ void frmXtsz::save() {
     throw;
   }
   gUnitName = txt[0]->text();
-  if (auto* main = qobject_cast<frmMain*>(parentWidget())) main->初始参数();
+  if (onSaved) onSaved();
   accept();
 }

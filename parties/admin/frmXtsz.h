@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -27,6 +28,8 @@ class frmXtsz : public QDialog {
   QCheckBox* Check6 = nullptr;     // start-up reminder (item 12)
   pbCommand* eButOK = nullptr;
   pbCommand* eButExit = nullptr;
+  // Run after a successful save; the main window sets it to re-read its captions and menus.
+  std::function<void()> onSaved;
 
   void Form_Load();
   // Enables the SMS fields exactly when the SMS centre is switched on.

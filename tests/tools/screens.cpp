@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "app/BusinessReminder.h"
+#include "app/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/services/LoginState.h"
 #include "app/services/PBclass.h"

@@ -3,9 +3,11 @@
 #include <QFile>
 
 #include "TestSupport.h"
+#include "app/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
 #include "app/services/PBclass.h"
 #include "platform/Clock.h"

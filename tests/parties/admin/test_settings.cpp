@@ -82,6 +82,7 @@ TEST_F(SettingsTest, SaveStoresTheEditedItemsAndKeepsTheRest) {
   frmMain main;
   main.初始参数();
   frmXtsz w(&main);
+  w.onSaved = [&] { main.初始参数(); };  // as the main window wires it
   w.txt[0]->setText(QStringLiteral("新的公司"));
   if (w.Check3->isChecked()) w.Check3->click();
   w.txt[2]->setText(QStringLiteral("王五"));
@@ -188,6 +189,7 @@ TEST_F(SettingsTest, AWrongSmsAccountSavesNothingAndKeepsWhatWasTyped) {
   const QString stored = storedList();
   server_.answer(200, Gbk::encode(QStringLiteral("用户名或密码错误")));
   frmXtsz w(&main);
+  w.onSaved = [&] { main.初始参数(); };  // as the main window wires it
   w.Check5->setChecked(true);
   w.txt[3]->setText(QStringLiteral("我的账号"));
   w.txt[4]->setText(QStringLiteral("p&w 1"));

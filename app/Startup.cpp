@@ -1,24 +1,8 @@
-#include <QDir>
-#include <QFileInfo>
-
+#include "app/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/PBclass.h"
-
-void SetAppDir(const QString& dir) {
-  QString d = QDir::fromNativeSeparators(dir.trimmed());
-  if (d.isEmpty()) return;
-  if (!d.endsWith(QLatin1Char('/'))) d += QLatin1Char('/');
-  if (d != gAppDir) {
-    gAppDir = d;
-    // The folders the program writes into, made when missing.
-    QDir root(gAppDir);
-    for (const char* sub : {"data", "template", "报表", "合同", "Databackup"}) root.mkpath(QString::fromUtf8(sub));
-  }
-}
-
-QString LocalDatabasePath() { return gAppDir + QStringLiteral("data/data.pbb"); }
 
 void SetSystemDateFormat() {
   // Every date and time text of the program already goes through DateText/TimeText; nothing of the
