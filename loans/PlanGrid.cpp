@@ -14,7 +14,8 @@ void LoadPlanGrid(Grid* grid, const QString& sql, const QVariantList& params, co
   if (grid->cols() < 8) return;
   grid->setColWidth(0, 1);
   grid->setColHidden(0, true);
-  grid->setColWidth(1, 500);
+  // Wide enough for the totals row's "合计(记录数：n)", which the hidden key column cannot carry.
+  grid->setColWidth(1, 1650);
   for (int c : currencyColumns) {
     if (c >= grid->cols()) continue;
     grid->setColWidth(c, 1400);
