@@ -21,6 +21,9 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
+#include "loans/frmCkrc.h"
+#include "loans/frmDkhkjl.h"
+#include "loans/frmDkjl.h"
 #include "parties/admin/frmKhdgl.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"
@@ -223,6 +226,9 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_zhqx"), &showWindow<frmYg>},
     {QStringLiteral("mnu_cysz"), &showWindow<frmZxglb>},
     {QStringLiteral("mnu_yhzh"), &showWindow<frmYhzh>},
+    {QStringLiteral("mnu_jddj"), &showWindow<frmDkjl>},
+    {QStringLiteral("mnu_ckrc"), &showWindow<frmCkrc>},
+    {QStringLiteral("mnu_hkjl"), &showWindow<frmDkhkjl>},
 };
 }  // namespace
 
