@@ -21,6 +21,8 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
+#include "financing/frmRzZfmx.h"
+#include "financing/frmRzjl.h"
 #include "parties/admin/frmKhdgl.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"
@@ -223,6 +225,8 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_zhqx"), &showWindow<frmYg>},
     {QStringLiteral("mnu_cysz"), &showWindow<frmZxglb>},
     {QStringLiteral("mnu_yhzh"), &showWindow<frmYhzh>},
+    {QStringLiteral("mnu_cjrzdj"), &showWindow<frmRzjl>},
+    {QStringLiteral("mnu_zfmx"), &showWindow<frmRzZfmx>},
 };
 }  // namespace
 
