@@ -24,6 +24,8 @@
 #include "loans/frmCkrc.h"
 #include "loans/frmDkhkjl.h"
 #include "loans/frmDkjl.h"
+#include "financing/frmRzZfmx.h"
+#include "financing/frmRzjl.h"
 #include "parties/admin/frmKhdgl.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"
@@ -229,6 +231,8 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_jddj"), &showWindow<frmDkjl>},
     {QStringLiteral("mnu_ckrc"), &showWindow<frmCkrc>},
     {QStringLiteral("mnu_hkjl"), &showWindow<frmDkhkjl>},
+    {QStringLiteral("mnu_cjrzdj"), &showWindow<frmRzjl>},
+    {QStringLiteral("mnu_zfmx"), &showWindow<frmRzZfmx>},
 };
 }  // namespace
 
