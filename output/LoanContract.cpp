@@ -105,6 +105,11 @@ QString GenerateLoanContract(const QString& docNo) {
     MsgBox(e.description, Mb::Exclamation, QStringLiteral("提示"));
     return QString();
   }
+  // The document number names the file: it must not reach outside the contract folder.
+  if (docNo.isEmpty() || docNo.contains(QLatin1Char('/')) || docNo.contains(QLatin1Char('\\')) || docNo.startsWith(QLatin1Char('.'))) {
+    MsgBox(QStringLiteral("单号不能用作文件名：") + docNo, Mb::Exclamation, QStringLiteral("提示"));
+    return QString();
+  }
   QString dir = gAppDir;
   if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
   QDir().mkpath(dir + QStringLiteral("合同"));

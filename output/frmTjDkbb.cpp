@@ -27,7 +27,7 @@ DailyReportWindow::DailyReportWindow(PlanBook book, QWidget* parent) : QDialog(p
   const bool l = loans(book);
   setObjectName(l ? QStringLiteral("frmTjDkbb") : QStringLiteral("frmTjCjrb"));
   setWindowTitle(l ? QStringLiteral("贷款日报") : QStringLiteral("拆借日报"));
-  resize(1180, 640);
+  resize(1280, 640);
   nameLabel_ = new QLabel(l ? QStringLiteral("客户名称") : QStringLiteral("出借人"), this);
   Text1 = new QLineEdit(this);
   Text1->setObjectName(QStringLiteral("Text1"));

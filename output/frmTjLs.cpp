@@ -58,8 +58,8 @@ frmTjLs::frmTjLs(QWidget* parent) : QDialog(parent) {
   print->setObjectName(QStringLiteral("pbcHk_0"));
   exportButton->setObjectName(QStringLiteral("pbcHk_1"));
   auto* top = new QHBoxLayout;
-  top->addWidget(print);
-  top->addWidget(exportButton);
+  top->addWidget(print, 0, Qt::AlignVCenter);
+  top->addWidget(exportButton, 0, Qt::AlignVCenter);
   top->addStretch(1);
   top->addWidget(Frame1);
   Fg = new Grid(this);

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "OutputFixture.h"
+#include "app/frmMain.h"
 #include "app/services/GridHelpers.h"
 #include "control/pbCommand.h"
 #include "output/OutputLinks.h"
@@ -184,5 +185,23 @@ TEST_F(ReportsTest, JournalConditionsAreBoundAndTheTotalIsSigned) {
   w.txtJd->setText(QStringLiteral("admin"));
   w.eButton1->Click();
   EXPECT_EQ(g->displayText(g->rows() - 1, 3), QStringLiteral("-290.00"));
+  EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join('|').toStdString();
+}
+
+TEST_F(ReportsTest, MainWindowCommandsOpenTheReportAndSmsWindows) {
+  frmMain w;
+  gCurrentUserRole = 0;
+  gCurrentUserRights = QStringLiteral("贷款日报,拆借日报,资金日报,流水账");
+  const std::pair<const char*, const char*> commands[] = {{"mnu_dkrb", "frmTjDkbb"}, {"mnu_cjrb", "frmTjCjrb"}, {"mnu_zjrb", "frmTjZjrb"},
+                                                          {"mnu_lsz", "frmTjLs"},    {"mnu_dxgl", "frmMsm"}};
+  for (const auto& [command, window] : commands) {
+    modal_.shown.clear();
+    w.RunCommand(QString::fromUtf8(command));
+    EXPECT_EQ(modal_.shown, std::vector<QString>{QString::fromUtf8(window)}) << command;
+  }
+  // The toolbar's report buttons run the same commands.
+  modal_.shown.clear();
+  w.pbMnu_Click(8);
+  EXPECT_EQ(modal_.shown, std::vector<QString>{QStringLiteral("frmTjZjrb")});
   EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join('|').toStdString();
 }

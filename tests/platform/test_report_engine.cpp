@@ -3,7 +3,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QAction>
 #include <QListWidget>
+#include <QPrintPreviewWidget>
 #include <QPlainTextEdit>
 #include <QTextBrowser>
 
@@ -175,4 +177,28 @@ TEST_F(ReportEngineTest, DesignerEditsPreviewsAndSavesTheTemplate) {
   });
   EXPECT_TRUE(e_.MPrintReport(2, path, QString()));
   EXPECT_EQ(ReportEngine::readTemplate(path), QStringLiteral("<p>{{抬头}}</p>"));
+}
+
+TEST_F(ReportEngineTest, PreviewExportsThePdf) {
+  const QString path = writeTemplate(QStringLiteral("<meta name=\"orientation\" content=\"landscape\"><p>{{抬头}} {{贷款信息.本金|Currency}}</p>"));
+  const QString pdf = dir_.filePath(QStringLiteral("preview"));
+  SetChooserHandler([&](ChooserKind kind, const QString&) { return kind == ChooserKind::SaveFile ? pdf : QString(); });
+  int pages = -1;
+  modal_.handlers.push_back([&](QDialog* d) {
+    auto* preview = d->findChild<QPrintPreviewWidget*>();
+    if (preview) {
+      preview->updatePreview();
+      pages = preview->pageCount();
+    }
+    auto* pdfAction = d->findChild<QAction*>(QStringLiteral("actPdf"));
+    EXPECT_NE(pdfAction, nullptr);
+    if (pdfAction) pdfAction->trigger();
+    return 0;
+  });
+  EXPECT_TRUE(e_.MPrintReport(0, path, QString()));
+  EXPECT_EQ(pages, 1);
+  const QString text = ToolOutput(QStringLiteral("pdftotext"), {pdf + QStringLiteral(".pdf"), QStringLiteral("-")});
+  EXPECT_TRUE(text.contains(QStringLiteral("示范公司<&> 1,234,567.90"))) << text.toStdString();
+  const QString info = ToolOutput(QStringLiteral("pdfinfo"), {pdf + QStringLiteral(".pdf")});
+  EXPECT_TRUE(info.contains(QStringLiteral("842 x 595"))) << info.toStdString();  // A4 landscape
 }
