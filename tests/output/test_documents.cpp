@@ -2,6 +2,7 @@
 // to PDF and read back, the printing window's failures; loan contracts from the shipped templates.
 #include <QDir>
 #include <QFile>
+#include <QComboBox>
 #include <QRadioButton>
 #include <QXmlStreamReader>
 
@@ -144,6 +145,19 @@ TEST_F(DocumentsTest, PrintingWindowRunsTheChosenModeAndReportsFailures) {
     EXPECT_NE(w.result(), QDialog::Accepted);
     ASSERT_EQ(responder_.messages.size(), 1u);
     EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("报表打印"))) << responder_.messages[0].text.toStdString();
+  }
+  {
+    // A printer that cannot print: said, and the window stays for another try.
+    frmPrintFr3 w;
+    w.PrintKind = 5;
+    w.PrintKey = QStringLiteral("C1");
+    w.OptDy[1]->setChecked(true);
+    w.Combo1->addItem(QStringLiteral("无此打印机"));
+    w.Combo1->setCurrentText(QStringLiteral("无此打印机"));
+    responder_.clear();
+    w.eCmdzx_Click(0);
+    EXPECT_NE(w.result(), QDialog::Accepted);
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("打印机未准备好或发生错误！")});
   }
   {
     // No kind set: nothing printed, the window closes.
