@@ -26,6 +26,10 @@
 #include "loans/frmDkjl.h"
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzjl.h"
+#include "output/frmMsm.h"
+#include "output/frmTjDkbb.h"
+#include "output/frmTjLs.h"
+#include "output/frmTjZjrb.h"
 #include "parties/admin/frmKhdgl.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"
@@ -233,6 +237,11 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_hkjl"), &showWindow<frmDkhkjl>},
     {QStringLiteral("mnu_cjrzdj"), &showWindow<frmRzjl>},
     {QStringLiteral("mnu_zfmx"), &showWindow<frmRzZfmx>},
+    {QStringLiteral("mnu_dkrb"), &showWindow<frmTjDkbb>},
+    {QStringLiteral("mnu_cjrb"), &showWindow<frmTjCjrb>},
+    {QStringLiteral("mnu_zjrb"), &showWindow<frmTjZjrb>},
+    {QStringLiteral("mnu_lsz"), &showWindow<frmTjLs>},
+    {QStringLiteral("mnu_dxgl"), &showWindow<frmMsm>},
 };
 }  // namespace
 
