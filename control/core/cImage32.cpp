@@ -27,48 +27,45 @@ namespace pressel {
 
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
-constexpr size_t kPage = 4096;
-size_t PageRound(size_t n) { return (n + kPage - 1) & ~(kPage - 1); }
 }  // namespace
 
-// The mapped length: whole huge pages when that wastes little (or always for scratch memory,
-// which lives only while a picture decodes), else whole pages.
-size_t MappedLength(size_t bytes, bool scratch) {
-    const size_t huge = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    return scratch || huge - bytes <= bytes / 8 ? huge : PageRound(bytes);
-}
-
-void* AllocatePixelMemory(size_t bytes, bool scratch) {
-#if defined(PRESSEL_MAP_PIXELS)
-    if (bytes >= kHugePage / 2) {
-        // Aligned to a huge page: map one more, then give back the ends.
-        const size_t length = MappedLength(bytes, scratch), mapped = length + kHugePage;
-        void* m = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (m == MAP_FAILED) throw std::bad_alloc();
-        const uintptr_t start = reinterpret_cast<uintptr_t>(m);
-        const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
-        if (aligned > start) munmap(m, aligned - start);
-        if (const size_t tail = start + mapped - (aligned + length); tail) munmap(reinterpret_cast<void*>(aligned + length), tail);
-        madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-        return reinterpret_cast<void*>(aligned);
-    }
-#endif
-    (void)scratch;
+void* AllocatePixelMemory(size_t bytes) {
+    // calloc skips the clearing where the memory comes fresh from the system.
     void* p = std::calloc(bytes ? bytes : 1, 1);
     if (!p) throw std::bad_alloc();
     return p;
 }
 
-void FreePixelMemory(void* p, size_t bytes, bool scratch) {
-    if (!p) return;
+void FreePixelMemory(void* p) { std::free(p); }
+
+ScratchBuffer::ScratchBuffer(size_t bytes) {
 #if defined(PRESSEL_MAP_PIXELS)
     if (bytes >= kHugePage / 2) {
-        munmap(p, MappedLength(bytes, scratch));
+        // Aligned to a huge page: map one more, then give back the ends.
+        const size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1), mapped = length + kHugePage;
+        void* m = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m == MAP_FAILED) return;
+        const uintptr_t start = reinterpret_cast<uintptr_t>(m);
+        const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
+        if (aligned > start) munmap(m, aligned - start);
+        if (const size_t tail = start + mapped - (aligned + length); tail) munmap(reinterpret_cast<void*>(aligned + length), tail);
+        madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+        p_ = static_cast<uint8_t*>(reinterpret_cast<void*>(aligned));
+        mapped_ = length;
         return;
     }
 #endif
-    (void)scratch;
-    std::free(p);
+    p_ = static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1));
+}
+
+ScratchBuffer::~ScratchBuffer() {
+#if defined(PRESSEL_MAP_PIXELS)
+    if (mapped_) {
+        munmap(p_, mapped_);
+        return;
+    }
+#endif
+    std::free(p_);
 }
 
 namespace {

@@ -48,30 +48,24 @@ struct BgraSurface {
     ptrdiff_t stride = 0;
 };
 
-// Pixel memory: zeroed, and for large buffers taken from the system directly in huge pages
-// where it offers them, so that a picture of megabytes costs a few page faults, not thousands.
-// `scratch` memory lives only while a picture decodes; freeing names the same size and kind.
-void* AllocatePixelMemory(size_t bytes, bool scratch = false);
-void FreePixelMemory(void* p, size_t bytes, bool scratch = false);
+// Pixel memory, zeroed: where it comes fresh from the system it is not cleared again.
+void* AllocatePixelMemory(size_t bytes);
+void FreePixelMemory(void* p);
 
-// Zeroed scratch memory of a decoder; empty when there is no room for it.
+// Scratch memory of a decoder, not cleared, alive only while a picture decodes: large ones are
+// taken from the system directly in huge pages where it offers them, so that megabytes cost a
+// few page faults, not thousands. Null data when there is no room for it.
 class ScratchBuffer {
 public:
-    explicit ScratchBuffer(size_t bytes) {
-        try {
-            p_ = static_cast<uint8_t*>(AllocatePixelMemory(bytes, true));
-            n_ = bytes;
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    ~ScratchBuffer() { FreePixelMemory(p_, n_, true); }
+    explicit ScratchBuffer(size_t bytes);
+    ~ScratchBuffer();
     ScratchBuffer(const ScratchBuffer&) = delete;
     ScratchBuffer& operator=(const ScratchBuffer&) = delete;
     uint8_t* data() const { return p_; }
 
 private:
     uint8_t* p_ = nullptr;
-    size_t n_ = 0;
+    size_t mapped_ = 0;
 };
 
 template <class T>
@@ -81,7 +75,7 @@ struct PixelAllocator {
     template <class U>
     PixelAllocator(const PixelAllocator<U>&) {}
     T* allocate(size_t n) { return static_cast<T*>(AllocatePixelMemory(n * sizeof(T))); }
-    void deallocate(T* p, size_t n) { FreePixelMemory(p, n * sizeof(T)); }
+    void deallocate(T* p, size_t) { FreePixelMemory(p); }
     // New elements stay as the memory came: zero.
     template <class U>
     void construct(U* p) {

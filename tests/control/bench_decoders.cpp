@@ -5,7 +5,6 @@
 //   pressel_decode_bench [SIZE|KIND ...]   e.g. "1024x768", "gif", "png-photo"; no argument: all
 //   PRESSEL_BENCH_DUMP=DIR also writes the pictures there.
 #include <gif_lib.h>
-#include <malloc.h>
 #include <png.h>
 #include <spng.h>
 #include <stb/stb_image.h>
@@ -16,7 +15,6 @@
 #include <QImageReader>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -35,35 +33,17 @@
 #include "cPNGparser.h"
 #include "png_memory.h"
 
-// ---- peak heap use, for the memory line under the table ----
+// ---- peak memory, for the line under the table ----
 namespace {
-std::atomic<int64_t> gHeapNow{0}, gHeapPeak{0};
-void CountAlloc(void* p) {
-    if (!p) return;
-    const int64_t now = gHeapNow += int64_t(malloc_usable_size(p));
-    for (int64_t peak = gHeapPeak; now > peak && !gHeapPeak.compare_exchange_weak(peak, now);) {}
+// A field of /proc/self/status in kB, or -1.
+long StatusKb(const char* field) {
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+    return -1;
 }
 }  // namespace
-void* operator new(size_t n) {
-    void* p = std::malloc(n ? n : 1);
-    if (!p) throw std::bad_alloc();
-    CountAlloc(p);
-    return p;
-}
-void* operator new[](size_t n) { return operator new(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    void* p = std::malloc(n ? n : 1);
-    CountAlloc(p);
-    return p;
-}
-void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept {
-    if (p) gHeapNow -= int64_t(malloc_usable_size(p));
-    std::free(p);
-}
-void operator delete[](void* p) noexcept { operator delete(p); }
-void operator delete(void* p, size_t) noexcept { operator delete(p); }
-void operator delete[](void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -555,18 +535,19 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
-    // Peak heap of our reader on the largest RGBA picture, against the image itself.
+    // Peak resident memory our reader adds on the largest RGBA picture, against the image.
     bool memory = filters.empty();
     for (const std::string& f : filters) memory |= f == "memory";
     if (memory) {
         Picture& photo = pictures.count("p4096x3072") ? pictures["p4096x3072"] : (pictures["p4096x3072"] = Photo(4096, 3072));
         const Bytes data = EncodePng(photo, Kind::kPhotoRgba);
-        const int64_t before = gHeapNow;
-        gHeapPeak = before;
+        std::ofstream("/proc/self/clear_refs") << "5";  // restarts the peak from here
+        const long before = StatusKb("VmRSS:");
         OursTimed(data, "png");
-        const double image = 4096.0 * 3072 * 4;
-        std::printf("\nPeak heap of our PNG reader on the 4096x3072 RGBA photo, beyond its input: %.1f MB, %.2f x the image\n",
-                    double(gHeapPeak - before) / 1e6, double(gHeapPeak - before) / image);
+        const long peak = StatusKb("VmHWM:");
+        const double image = 4096.0 * 3072 * 4 / 1024;
+        std::printf("\nPeak memory of our PNG reader on the 4096x3072 RGBA photo, beyond its input: %.1f MB, %.2f x the image\n",
+                    double(peak - before) / 1024, double(peak - before) / image);
     }
     return 0;
 }
