@@ -6,10 +6,15 @@
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "loans/CollectionSchedule.h"
+#include "loans/LoanLinks.h"
 #include "loans/frmDkhk.h"
 #include "platform/Dialogs.h"
 
-std::function<void(QWidget*, const QString&)> frmMenu::OpenPaymentView;
+std::function<void(QWidget*, int, const QString&)> gShowLoanPrint;
+std::function<void(QWidget*, const QString&, const QVariantList&)> gPrintLoanList;
+std::function<void(QWidget*, const QString&)> gShowLoanSms;
+std::function<void(const QString&)> gMakeLoanContract;
+std::function<void(QWidget*, const QString&)> gShowPaymentView;
 
 frmMenu::frmMenu(QWidget* owner) : QObject(owner), owner_(owner) {
   setObjectName(QStringLiteral("frmMenu"));
@@ -58,10 +63,7 @@ void frmMenu::mnu_lss_Click(int index) {
   const QString docNo = itemDocNos[static_cast<size_t>(index)];
   Guarded(QString(), owner_, [this, &docNo] {
     if (Mode == QStringLiteral("支付")) {
-      if (OpenPaymentView)
-        OpenPaymentView(owner_, docNo);
-      else
-        MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+      RunLoanLink(gShowPaymentView, owner_, docNo);
       return;
     }
     // The same way in as the loan list's own command: its right and an approved loan.

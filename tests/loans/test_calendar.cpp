@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QMenu>
 
-#include "LoanFixture.h"
+#include "LoanRecordsFixture.h"
 #include "app/BusinessReminder.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ChineseAmount.h"
@@ -15,10 +15,10 @@
 
 namespace {
 
-class CalendarTest : public LoanFixture {
+class CalendarTest : public LoanRecordsFixture {
  protected:
   void SetUp() override {
-    LoanFixture::SetUp();
+    LoanRecordsFixture::SetUp();
     setNow(QDateTime(QDate(2024, 3, 12), QTime(9, 0)));
     addLoan({.docNo = QStringLiteral("D1"), .borrower = QStringLiteral("张三")});
     addLoan({.docNo = QStringLiteral("D2"), .borrower = QStringLiteral("李四"), .approval = QStringLiteral("未审核")});

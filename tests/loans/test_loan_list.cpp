@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QLineEdit>
 
-#include "LoanFixture.h"
+#include "LoanRecordsFixture.h"
 #include "app/data/DataAccess.h"
 #include "app/services/LoginState.h"
 #include "loans/LoanListQuery.h"
@@ -15,7 +15,7 @@
 
 namespace {
 
-class LoanListTest : public LoanFixture {
+class LoanListTest : public LoanRecordsFixture {
  protected:
   // Loans registered this month (the clock stands on 2024-03-01).
   void addLoans() {

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
-#include "LoanFixture.h"
+#include "LoanRecordsFixture.h"
 #include "app/data/DataAccess.h"
 #include "app/services/BankInfo.h"
 #include "app/services/SettingsList.h"
@@ -21,11 +21,11 @@ namespace {
 
 const QString kSaved = QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】");
 
-class RepaymentTest : public LoanFixture {
+class RepaymentTest : public LoanRecordsFixture {
  protected:
   // A daily loan of 10000 in two rows: 4000 + 150 due 2024-02-01, 6000 + 150 due 2024-03-01.
   void SetUp() override {
-    LoanFixture::SetUp();
+    LoanRecordsFixture::SetUp();
     addLoan({.docNo = QStringLiteral("D1")});
     addJournal(QStringLiteral("D1"), 10000, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
     row1_ = addPlanRow(QStringLiteral("D1"), 1, 10000, 4000, 150, QDate(2024, 1, 1), QDate(2024, 2, 1));
