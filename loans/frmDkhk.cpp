@@ -15,6 +15,7 @@
 #include "app/services/GridHelpers.h"
 #include "loans/LoanLinks.h"
 #include "loans/LoanRecords.h"
+#include "loans/PlanGrid.h"
 #include "loans/frmDkck.h"
 #include "loans/frmDkgh.h"
 #include "loans/frmDktqhd.h"
@@ -233,20 +234,11 @@ void frmDkhk::fillGrid(Grid* grid, const QString& sql, const QVariantList& param
 
 void frmDkhk::刷新约定() {
   Guarded(QString(), this, [this] {
-    gCurrentSql = QStringLiteral(
-        "select 编号,(还贷期次) as 期次,约定归还日期,(计息天数) as 间隔天数,贷款本金,应还本金,应还利息,(已还本金+已还利息) as 已还金额,"
-        "归还状态,延期利息,逾期手续费,归还日期,备注 from PJ_Hdjh where 单号=? order by 还贷期次,编号");
-    gCurrentParams = {DocNo};
-    LoadGridFromQuery(Fg, true, QStringLiteral("5@应还,6@应还,7@应还"));
-    CloseRecordset(gMainRecordset);
-    Fg->setColWidth(0, 1);
-    Fg->setColHidden(0, true);
-    Fg->setColWidth(1, 500);
-    for (int c : {4, 5, 6, 7, 9}) {
-      Fg->setColWidth(c, 1400);
-      Fg->setColFormat(c, QStringLiteral("Currency"));
-    }
-    AddGridTotalRow(Fg, QStringLiteral("3,5,6,7"), QString(), 2);
+    LoadPlanGrid(Fg,
+                 QStringLiteral("select 编号,(还贷期次) as 期次,约定归还日期,(计息天数) as  间隔天数,贷款本金,应还本金,应还利息,"
+                                "(已还本金+已还利息)as 已还金额,归还状态,延期利息,逾期手续费,归还日期,备注 from PJ_Hdjh where 单号=? "
+                                "order by 还贷期次,编号"),
+                 {DocNo}, QStringLiteral("应还"), {4, 5, 6, 7, 9});
   });
 }
 
