@@ -113,12 +113,14 @@ frmDkhk::frmDkhk(QWidget* owner) : QDialog(owner) {
   for (int i = 0; i < 5; ++i) txtJkkh[i] = readOnlyBox(borrower, QStringLiteral("txtJkkh_%1").arg(i));
   addPair(bg, 0, 0, QStringLiteral("客户类别"), cmbJkkh[0]);
   addPair(bg, 0, 1, QStringLiteral("名称"), txtJkkh[0]);
-  addPair(bg, 0, 2, QStringLiteral("证件号码"), txtJkkh[1]);
-  addPair(bg, 1, 0, QStringLiteral("手机"), txtJkkh[2]);
-  addPair(bg, 1, 1, QStringLiteral("联系地址"), txtJkkh[3], 2);
-  addPair(bg, 2, 0, QStringLiteral("银行账号"), txtJkkh[4]);
-  addPair(bg, 2, 1, QStringLiteral("备注"), cmbJkkh[1]);
-  bg->setRowStretch(3, 1);
+  addPair(bg, 1, 0, QStringLiteral("证件号码"), txtJkkh[1]);
+  addPair(bg, 1, 1, QStringLiteral("手机"), txtJkkh[2]);
+  addPair(bg, 2, 0, QStringLiteral("联系地址"), txtJkkh[3], 2);
+  addPair(bg, 3, 0, QStringLiteral("银行账号"), txtJkkh[4]);
+  addPair(bg, 3, 1, QStringLiteral("备注"), cmbJkkh[1]);
+  bg->setColumnStretch(1, 1);
+  bg->setColumnStretch(3, 1);
+  bg->setRowStretch(4, 1);
   SSTab1->addTab(borrower, QStringLiteral("贷款人"));
   Fg2 = makeGrid(SSTab1, QStringLiteral("Fg2"));
   SSTab1->addTab(Fg2, QStringLiteral("个人担保"));
@@ -153,6 +155,7 @@ frmDkhk::frmDkhk(QWidget* owner) : QDialog(owner) {
   auto* upper = new QHBoxLayout;
   upper->addWidget(terms, 3);
   upper->addWidget(SSTab1, 2);
+  SSTab1->setMinimumWidth(460);
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(10, 8, 10, 8);
   root->addWidget(lblJkdj);
@@ -205,6 +208,7 @@ void frmDkhk::Form_Load() {
     刷新回款();
     刷新附件();
     企业担保();
+    Fg->setFocus();
   });
 }
 

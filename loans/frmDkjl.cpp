@@ -194,7 +194,8 @@ void frmDkjl::刷新() {
   AddGridTotalRowEx(Fg, QStringLiteral("3,7,9,10,12,13,17"), QStringLiteral("共计"), 0, 350, 18, QStringLiteral("逾期"), 1);
   const int n = std::min<int>(Fg->cols(), static_cast<int>(std::size(kColumns)));
   for (int c = 0; c < n; ++c) {
-    Fg->setColWidth(c, kColumns[c].width);
+    // Never narrower than what the column holds.
+    Fg->setColWidth(c, std::max(kColumns[c].width, Fg->colWidth(c)));
     Fg->setColFormat(c, QString::fromUtf8(kColumns[c].format));
   }
   Fg->setColHidden(colDocNo, true);
