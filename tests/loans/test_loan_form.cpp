@@ -430,7 +430,26 @@ TEST_F(LoanFormFixture, BadInputIsSaidMarkedAndWritesNothing) {
   w->txtDkdj[0]->setText(QStringLiteral("60000"));
   responder_.clear();
   save(*w);
-  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！")});
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("借款条件已改变，请重新生成还款计划！")});
+  // Terms that the plan was built with, changed afterwards, need a new plan too.
+  const std::vector<std::function<void(frmDkdjB&)>> changes = {
+      [](frmDkdjB& w) { w.txtDkdj[1]->setText(QStringLiteral("0.2")); },
+      [](frmDkdjB& w) { w.Check1->click(); },
+      [](frmDkdjB& w) { w.dtpDjrq[1]->setDateValue(w.dtpDjrq[1]->date().addDays(1)); },
+  };
+  for (const auto& change : changes) {
+    auto v = newLoan(person(QStringLiteral("客户")));
+    click(v->pbCDkdj->at(Button::OnceAll));
+    change(*v);
+    responder_.clear();
+    save(*v);
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("借款条件已改变，请重新生成还款计划！")});
+  }
+  // The store itself refuses a plan of another amount.
+  LoanStore::LoanRecord other;
+  other.docNo = w->单号;
+  other.amount = 60000;
+  EXPECT_EQ(LoanStore::SaveRefusal(other, false), QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！"));
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
 }
