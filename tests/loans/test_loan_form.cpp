@@ -200,6 +200,7 @@ TEST_F(LoanFormFixture, EveryPlanTypeSavesRowsThatReconcile) {
 
     save(*w);
     EXPECT_TRUE(responder_.saw(QStringLiteral("保存成功！")));
+    EXPECT_FALSE(responder_.saw(QStringLiteral("有未保存还款计划，是否删除并退出？")));
     EXPECT_TRUE(w->Saved);
     EXPECT_EQ(w->EditDocNo, doc);
     EXPECT_EQ(field(QStringLiteral("还款计划"), QStringLiteral("PJ_Dkjl"), doc).toString(), LoanCalc::PlanName(c.button));
