@@ -8,6 +8,7 @@
 #include "app/BusinessReminder.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ChineseAmount.h"
+#include "loans/LoanLinks.h"
 #include "loans/frmCkrc.h"
 #include "loans/frmMenu.h"
 #include "platform/Grid.h"
@@ -110,11 +111,28 @@ TEST_F(CalendarTest, PopupOpensTheLoanViewWithTheListsChecks) {
   w.Calendar->clickCell(twenty.x(), twenty.y() + 1);
   ASSERT_EQ(w.Menu->mnu_lss.size(), 1u);
   EXPECT_EQ(w.Menu->mnu_ls->actions().size(), 1);
-  // The payment calendar's mode goes to the financing side, which this test has not installed.
+  // The payment calendar's popup: financing plan rows, into the financing record's payment view
+  // with that list's checks.
+  loginAsSuperAdmin();
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态) values ('C1','赵敏','已审核'),('C2','钱多','未审核'),('C3','孙少','废弃')"));
+  QStringList ids;
+  for (const char* doc : {"C1", "C2", "C3"}) {
+    Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,支付期次,客户名称,应付本金,应付利息,已付本金,已付利息,结算状态,约定支付日期) "
+                                "values (?,1,(select 客户名称 from PJ_Cjjl where 单号=?),10000,150,0,0,'未付','2024-03-10')"),
+                 {QString::fromUtf8(doc), QString::fromUtf8(doc)});
+    ids << QString::number(Db().lastInsertId());
+  }
   w.Menu->Mode = QStringLiteral("支付");
+  w.Menu->支付日程_点击Fg(ids.join(QLatin1Char(',')));
+  ASSERT_EQ(w.Menu->mnu_lss.size(), 3u);
+  EXPECT_EQ(w.Menu->mnu_lss[0]->text(), QStringLiteral("应付赵敏：") + AmountToChineseUppercase(10150) + QStringLiteral("  单号：C1"));
+  QStringList opened;
+  gShowPaymentView = [&](QWidget*, const QString& docNo) { opened << docNo; };
   responder_.clear();
-  w.Menu->mnu_lss_Click(0);
-  EXPECT_EQ(responder_.texts(), QStringList{"此功能尚未安装。"});
+  for (int i = 0; i < 3; ++i) w.Menu->mnu_lss_Click(i);
+  gShowPaymentView = nullptr;
+  EXPECT_EQ(opened, QStringList{"C1"});
+  EXPECT_EQ(responder_.texts(), (QStringList{"该单据未审核！", "该单据已废弃！"}));
 }
 
 TEST_F(CalendarTest, ManyInstalmentsOnOneDayAllShow) {

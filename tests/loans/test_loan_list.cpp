@@ -10,7 +10,9 @@
 #include "loans/LoanLinks.h"
 #include "loans/LoanListQuery.h"
 #include "loans/LoanRecords.h"
+#include "control/pbCommand.h"
 #include "loans/frmDkjl.h"
+#include "platform/Buttons.h"
 #include "platform/DateBox.h"
 #include "platform/Grid.h"
 
@@ -88,6 +90,10 @@ TEST_F(LoanListTest, SearchTextsAndBandsSelectTheRightLoans) {
   setFilter(*w, 2, 0, QStringLiteral("O'Brien"), 0, QStringLiteral("忽略"));
   w->刷新();
   EXPECT_FALSE(w->LastListSql().contains(QStringLiteral("O'Brien")));
+  // So do the band's limits.
+  setFilter(*w, 0, 0, QString(), 3, QStringLiteral("忽略"));
+  w->刷新();
+  EXPECT_FALSE(w->LastListSql().contains(QStringLiteral("100000")));
 }
 
 TEST_F(LoanListTest, PeriodsStatusesAndOverdueLoans) {
@@ -296,6 +302,7 @@ TEST_F(LoanListTest, CommandsOpenTheirWindows) {
     printedSql = sql;
     printedParams = params;
   };
+  EXPECT_FALSE(w->pbCJd->at(frmDkjl::cmdSms)->isEnabled()) << "the SMS switch is off";
   for (int c : {frmDkjl::cmdVoucher, frmDkjl::cmdContract, frmDkjl::cmdSms}) w->pbCJd_Click(c);
   EXPECT_EQ(calls, (QStringList{"print 2 D03", "contract D03", "sms D03"}));
   // The list print runs the query of the last refresh, not the filters changed since.
