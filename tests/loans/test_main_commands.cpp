@@ -2,6 +2,12 @@
 #include "LoanRecordsFixture.h"
 #include "app/frmMain.h"
 #include "app/services/LoginState.h"
+#include "app/data/DataAccess.h"
+#include "loans/LoanRecords.h"
+#include "loans/frmDkhk.h"
+#include "loans/frmDkjl.h"
+#include "loans/frmMenu.h"
+#include "platform/Grid.h"
 
 namespace {
 
@@ -33,6 +39,41 @@ TEST_F(MainCommandsTest, LoanWindowsOpenAfterTheirRights) {
     main.pbMnu_Click(c.toolbar);
     EXPECT_EQ(modal_.shown, (std::vector<QString>{QString::fromUtf8(c.window), QString::fromUtf8(c.window)})) << c.command;
   }
+}
+
+TEST_F(MainCommandsTest, TheShellHandsTheLoanWindowsTheirPrintingSmsAndPaymentWindows) {
+  frmMain main;
+  addLoan({.docNo = QStringLiteral("D1"), .registered = QDate(2024, 3, 1)});
+  const qint32 row = addPlanRow(QStringLiteral("D1"), 1, 10000, 10000, 300, QDate(2024, 1, 1), QDate(2024, 3, 1));
+  frmDkjl list(&main);
+  list.Form_Load();
+  ASSERT_TRUE(selectRow(list.Fg, 0, QStringLiteral("D1")));
+  list.pbCJd_Click(frmDkjl::cmdVoucher);
+  list.pbCJd_Click(frmDkjl::cmdSms);
+  EXPECT_EQ(modal_.shown, (std::vector<QString>{QStringLiteral("frmPrintFr3"), QStringLiteral("frmMsmFr")}));
+  // The view's receipt of a repayment record.
+  RepaymentEntry e;
+  e.planId = row;
+  e.principal = 100;
+  e.status = QStringLiteral("归还部分");
+  e.date = QDate(2024, 3, 1);
+  ASSERT_EQ(SaveRepayment(e), RepaymentSaved::Saved);
+  frmDkhk view(&main);
+  view.DocNo = QStringLiteral("D1");
+  view.Form_Load();
+  view.Fg3->setRow(view.Fg3->fixedRows());
+  modal_.shown.clear();
+  view.pbCJkzl_Click(frmDkhk::cmdReceipt);
+  EXPECT_EQ(modal_.shown, std::vector<QString>{QStringLiteral("frmPrintFr3")});
+  // The payment calendar's popup into a financing record.
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态) values ('C1','赵敏','已审核')"));
+  frmMenu menu(&main);
+  menu.Mode = QStringLiteral("支付");
+  Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,客户名称,应付本金,应付利息,结算状态,约定支付日期) values ('C1','赵敏',100,1,'未付','2024-03-10')"));
+  menu.支付日程_点击Fg(QString::number(Db().lastInsertId()));
+  modal_.shown.clear();
+  menu.mnu_lss_Click(0);
+  EXPECT_EQ(modal_.shown, std::vector<QString>{QStringLiteral("frmRzLxzf")});
 }
 
 }  // namespace
