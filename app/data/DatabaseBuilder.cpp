@@ -86,11 +86,6 @@ struct Catalogue {
   QHash<QString, QSet<QString>> indexes;
 };
 
-int columnIndex(const QueryResult& r, const char* name) {
-  for (int i = 0; i < r.columns.size(); ++i)
-    if (r.columns[i].compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return i;
-  return -1;
-}
 
 Catalogue readCatalogue(Connection& conn, const Schema& schema) {
   Catalogue c;
@@ -118,15 +113,15 @@ Catalogue readCatalogue(Connection& conn, const Schema& schema) {
     }
     const QString quoted = QLatin1Char('"') + QString(t.name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
     const QueryResult info = conn.query(QStringLiteral("PRAGMA table_info(%1)").arg(quoted));
-    for (const auto& row : info.rows) cols << key(row.value(columnIndex(info, "name")).toString());
+    for (const auto& row : info.rows) cols << key(row.value(info.columnIndex(QStringLiteral("name"))).toString());
     const QueryResult list = conn.query(QStringLiteral("PRAGMA index_list(%1)").arg(quoted));
     for (const auto& row : list.rows) {
-      const QString name = row.value(columnIndex(list, "name")).toString();
-      const bool unique = row.value(columnIndex(list, "unique")).toInt() != 0;
+      const QString name = row.value(list.columnIndex(QStringLiteral("name"))).toString();
+      const bool unique = row.value(list.columnIndex(QStringLiteral("unique"))).toInt() != 0;
       const QueryResult parts = conn.query(QStringLiteral("PRAGMA index_info(\"%1\")").arg(QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\""))));
       for (const auto& col : parts.rows) {
-        if (col.value(columnIndex(parts, "seqno")).toInt() != 0) continue;
-        const QString first = key(col.value(columnIndex(parts, "name")).toString());
+        if (col.value(parts.columnIndex(QStringLiteral("seqno"))).toInt() != 0) continue;
+        const QString first = key(col.value(parts.columnIndex(QStringLiteral("name"))).toString());
         idx << QStringLiteral("i:") + first;
         if (unique) idx << QStringLiteral("u:") + first;
       }
