@@ -149,6 +149,11 @@ bool cBMPparser::DecodeBmp(const ByteView& v, cImage32& target) {
     if (pixelStart == 0) pixelStart = paletteStart + uint64_t(paletteCount) * uint64_t(entrySize);
     if (pixelStart > v.size()) return fail("BMP pixels start past the end of the data");
 
+    // Uncompressed rows have a known size: a file too short for them costs no image.
+    const uint64_t stride = uint64_t(AlignedScanWidth(f.bitCount, f.width));
+    if (f.compression != kBiRle8 && f.compression != kBiRle4 && stride != 0 &&
+        uint64_t(f.height) > (v.size() - pixelStart) / stride)
+        return fail("BMP pixels truncated or of a form we do not read");
     if (!target.InitializeDIB(f.width, f.height)) return fail("BMP too large");
     const DibPalette palette{v.data() + std::min<uint64_t>(paletteStart, v.size()), paletteCount, entrySize};
     if (!DecodeDib(f, palette, ByteView(v.span().subspan(size_t(pixelStart))), target))

@@ -1,7 +1,9 @@
 #include "cGIFparser.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "modParsers.h"
@@ -18,49 +20,49 @@ uint64_t SkipSubBlocks(const ByteView& v, uint64_t p) {
     return v.Has(p, 1) ? p + 1 : kOffEnd;
 }
 
+// Room past the end of the frame for a whole string and a block copy.
+constexpr size_t kLzwSlack = 4096 + 16;
+
+// Copies `len` bytes forward in 16-byte blocks: every byte read lies before `dst`, and what
+// lands past `len` is overwritten by later strings or lies in the slack.
+inline void CopyString(uint8_t* dst, const uint8_t* src, size_t len) {
+    for (size_t i = 0; i < len; i += 16) std::memmove(dst + i, src + i, 16);
+}
+
 // GIF LZW: codes of growing width (up to 12 bits) read least significant bit first. Fills
-// `out` with colour indexes in stream order and tells how many it produced; data that ends
-// early leaves the rest unproduced. False on a code the table cannot have.
-bool DecodeLzw(const std::vector<uint8_t>& in, int minCodeSize, std::vector<uint8_t>& out, size_t& produced) {
+// `out` (frame size plus kLzwSlack) with colour indexes in stream order and tells how many of
+// the `total` it produced; data that ends early leaves the rest unproduced. False on a code
+// the table cannot have. A code's string is copied from where it was last written, as every
+// string is an earlier one plus the first byte of the next.
+bool DecodeLzw(const std::vector<uint8_t>& in, int minCodeSize, uint8_t* out, size_t total, size_t& produced) {
     constexpr int kMaxCodes = 4096;
-    static thread_local uint16_t prefix[kMaxCodes], length[kMaxCodes];
-    static thread_local uint8_t suffix[kMaxCodes], first[kMaxCodes];
+    static thread_local uint32_t offset[kMaxCodes];
+    static thread_local uint16_t length[kMaxCodes];
     const int clear = 1 << minCodeSize, eoi = clear + 1;
-    for (int i = 0; i < clear; ++i) {
-        suffix[i] = first[i] = uint8_t(i);
-        length[i] = 1;
-    }
     int codeSize = minCodeSize + 1, next = clear + 2, prev = -1;
-    uint32_t bitBuf = 0;
+    size_t prevPos = 0, prevLen = 0;
+    uint64_t bitBuf = 0;
     int bitCount = 0;
     size_t pos = 0;
     produced = 0;
-    const size_t total = out.size();
-
-    // Writes the string of `code` at the current position, cut at the end of the frame.
-    auto emit = [&](int code) {
-        size_t len = length[code];
-        size_t end = produced + len;
-        for (int c = code; len > 0; c = prefix[c]) {
-            --len;
-            if (produced + len < total) out[produced + len] = suffix[c];
-            if (len == 0) break;
-        }
-        produced = std::min(end, total);
-    };
-    auto add = [&](int pre, uint8_t ch) {
-        prefix[next] = uint16_t(pre);
-        suffix[next] = ch;
-        first[next] = first[pre];
-        length[next] = uint16_t(length[pre] + 1);
-        if (++next == (1 << codeSize) && codeSize < 12) ++codeSize;
-    };
+    const size_t inSize = in.size();
 
     while (produced < total) {
-        while (bitCount < codeSize) {
-            if (pos >= in.size()) return true;  // data ended early: keep what we have
-            bitBuf |= uint32_t(in[pos++]) << bitCount;
-            bitCount += 8;
+        if (bitCount < codeSize) {
+            if (pos + 8 <= inSize) {
+                uint64_t word;
+                std::memcpy(&word, in.data() + pos, 8);
+                const int take = (63 - bitCount) / 8;
+                bitBuf |= (word & ((uint64_t(1) << (take * 8)) - 1)) << bitCount;
+                pos += size_t(take);
+                bitCount += take * 8;
+            } else {
+                while (bitCount < codeSize) {
+                    if (pos >= inSize) return true;  // data ended early: keep what we have
+                    bitBuf |= uint64_t(in[pos++]) << bitCount;
+                    bitCount += 8;
+                }
+            }
         }
         const int code = int(bitBuf & ((1u << codeSize) - 1));
         bitBuf >>= codeSize;
@@ -70,37 +72,67 @@ bool DecodeLzw(const std::vector<uint8_t>& in, int minCodeSize, std::vector<uint
             codeSize = minCodeSize + 1;
             next = clear + 2;
             prev = -1;
-        } else if (code == eoi) {
-            break;
-        } else if (prev < 0) {
+            continue;
+        }
+        if (code == eoi) break;
+        const size_t at = produced;
+        size_t len;
+        if (prev < 0) {
             if (code >= clear) return false;
-            emit(code);
-            prev = code;
+            out[at] = uint8_t(code);
+            len = 1;
         } else if (code < next) {
-            emit(code);
-            if (next < kMaxCodes) add(prev, first[code]);
-            prev = code;
+            if (code < clear) {
+                out[at] = uint8_t(code);
+                len = 1;
+            } else {
+                len = length[code];
+                CopyString(out + at, out + offset[code], len);
+            }
+            if (next < kMaxCodes) {
+                // The previous string and this one's first byte lie together in the output.
+                offset[next] = uint32_t(prevPos);
+                length[next] = uint16_t(prevLen + 1);
+                if (++next == (1 << codeSize) && codeSize < 12) ++codeSize;
+            }
         } else if (code == next && next < kMaxCodes) {
-            add(prev, first[prev]);  // the code being defined: previous string + its own first byte
-            emit(code);
-            prev = code;
+            // The code being defined: the previous string and its own first byte.
+            len = prevLen + 1;
+            CopyString(out + at, out + prevPos, prevLen);
+            out[at + prevLen] = out[at];
+            offset[next] = uint32_t(at);
+            length[next] = uint16_t(len);
+            if (++next == (1 << codeSize) && codeSize < 12) ++codeSize;
         } else {
             return false;
         }
+        prev = code;
+        prevPos = at;
+        prevLen = len;
+        produced = std::min(at + len, total);
     }
     return true;
 }
 
-// Picture row of the r-th row in the stream of an interlaced frame.
-int InterlacedRow(int r, int height) {
-    static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass) {
-        int rows = height > kStart[pass] ? (height - kStart[pass] + kStep[pass] - 1) / kStep[pass] : 0;
-        if (r < rows) return kStart[pass] + r * kStep[pass];
-        r -= rows;
+// Picture rows of an interlaced frame in stream order: every 8th from 0, every 8th from 4,
+// every 4th from 2, every 2nd from 1.
+class InterlacedRows {
+public:
+    explicit InterlacedRows(int height) : height_(height) { Skip(); }
+    int Row() const { return row_; }
+    void Next() {
+        row_ += kStep[pass_];
+        Skip();
     }
-    return 0;
-}
+
+private:
+    void Skip() {
+        while (row_ >= height_ && pass_ < 3) row_ = kStart[++pass_];
+    }
+    static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+    const int height_;
+    int pass_ = 0, row_ = 0;
+};
 
 }  // namespace
 
@@ -185,25 +217,32 @@ bool cGIFparser::LoadStream(std::span<const uint8_t> data, cImage32& target, uin
     lzw.reserve(size_t(end - codeSizePos));
     for (uint64_t p = codeSizePos + 1; v.U8(size_t(p)) != 0; p += uint64_t(v.U8(size_t(p))) + 1)
         lzw.insert(lzw.end(), v.data() + p + 1, v.data() + p + 1 + v.U8(size_t(p)));
-    std::vector<uint8_t> indexes(size_t(width) * size_t(height));
+    const size_t total = size_t(width) * size_t(height);
+    std::unique_ptr<uint8_t[]> indexes(new uint8_t[total + kLzwSlack]);
     size_t produced = 0;
-    if (!DecodeLzw(lzw, minCodeSize, indexes, produced)) return refuse("bad LZW code");
+    if (!DecodeLzw(lzw, minCodeSize, indexes.get(), total, produced)) return refuse("bad LZW code");
     if (!target.InitializeDIB(width, height)) return refuse("frame too large");
 
+    // Each index to its pixel: an index beyond the table gives black, the transparent one
+    // stays zero, and without transparency the alpha bytes stay 0.
     const uint8_t* table = v.data() + tablePos;
+    const uint32_t opaque = transparent ? 0xFF000000u : 0;
+    uint32_t pixel[256];
+    for (uint32_t i = 0; i < 256; ++i) {
+        pixel[i] = opaque;
+        if (i < entries) pixel[i] |= uint32_t(table[i * 3 + 2]) | uint32_t(table[i * 3 + 1]) << 8 | uint32_t(table[i * 3]) << 16;
+    }
+    if (transparentIndex >= 0) pixel[transparentIndex] = 0;
+
     const bool interlaced = (flags & 0x40) != 0;
-    const uint8_t opaque = transparent ? 255 : 0;  // without transparency the alpha bytes stay 0
-    for (size_t i = 0; i < produced; ++i) {
-        const int idx = indexes[i];
-        if (idx == transparentIndex) continue;
-        const int r = int(i / size_t(width)), x = int(i % size_t(width));
-        uint8_t* px = target.TopRow(interlaced ? InterlacedRow(r, height) : r) + size_t(x) * 4;
-        if (uint64_t(idx) < entries) {  // an index beyond the table gives black
-            px[0] = table[idx * 3 + 2];
-            px[1] = table[idx * 3 + 1];
-            px[2] = table[idx * 3];
-        }
-        px[3] = opaque;
+    InterlacedRows order(height);
+    for (size_t i = 0, r = 0; i < produced; i += size_t(width), ++r) {
+        const int y = interlaced ? order.Row() : int(r);
+        uint8_t* dst = target.TopRow(y);
+        const uint8_t* src = indexes.get() + i;
+        const size_t n = std::min(size_t(width), produced - i);
+        for (size_t x = 0; x < n; ++x) std::memcpy(dst + x * 4, &pixel[src[x]], 4);
+        if (interlaced) order.Next();
     }
     target.SetAlpha(transparent);
     target.SetImageType(kTypeGif);

@@ -1,5 +1,6 @@
 #include "cPNGparser.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #if defined(__SSE2__)
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <new>
 
 #include "modParsers.h"
 
@@ -59,41 +62,92 @@ uint64_t PassRows(int pass, int height) {
     return uint64_t(height / kRowStep[pass] + (kFirstRow[pass] < height % kRowStep[pass] ? 1 : 0));
 }
 
-// ---- row filters, in place; `prev` is the row above (already restored), or null ----
+// ---- row filters, in place ----
+// The body functions restore bytes [0, n) of `row` with the `Step` bytes before `row` (already
+// restored) and before `prev` (the row above) as the left neighbours; the caller handles the
+// first pixel of a row, which has none.
 
-inline uint8_t Paeth(int a, int b, int c) {
-    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-    return uint8_t((pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c));
+inline int PaethPredict(int a, int b, int c) {
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+}
+
+inline uint8_t Paeth(int a, int b, int c) { return uint8_t(PaethPredict(a, b, c)); }
+
+void UnfilterUp(uint8_t* row, const uint8_t* prev, size_t n) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_add_epi8(r, p));
+    }
+#endif
+    for (; i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
 }
 
 #if defined(__SSE2__)
-// Sub, Average and Paeth for pixels of 3 or 4 bytes, a pixel at a time in 16-bit lanes, with
-// the pixel to the left kept in a register: each pixel needs the one restored before it, so
-// the gain is in doing its bytes together without branches or reloads.
-// Three-byte pixels are assembled in a register: going through memory stalls the load.
+// Pixels of 1, 2, 4 or 8 bytes: Sub is a running sum, done sixteen bytes at a time by adding
+// shifted copies, then the last pixel of the block is carried into the next one.
+template <size_t Step>
+__m128i BroadcastLast(__m128i x) {
+    if constexpr (Step == 8) return _mm_unpackhi_epi64(x, x);
+    if constexpr (Step == 4) return _mm_shuffle_epi32(x, 0xFF);
+    const __m128i hi = Step == 2 ? x : _mm_unpackhi_epi8(x, x);
+    const __m128i w = _mm_shufflehi_epi16(hi, 0xFF);
+    return _mm_unpackhi_epi64(w, w);
+}
+
+template <size_t Step>
+void UnfilterSubRun(uint8_t* row, size_t n) {
+    __m128i carry = _mm_setzero_si128();
+    {
+        uint64_t left = 0;
+        std::memcpy(&left, row - Step, Step);
+        // Spread the left pixel over sixteen bytes.
+        const __m128i l = _mm_cvtsi64_si128(int64_t(left));
+        carry = BroadcastLast<Step>(_mm_slli_si128(l, 16 - Step));
+    }
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        x = _mm_add_epi8(x, _mm_slli_si128(x, Step));
+        if constexpr (Step <= 4) x = _mm_add_epi8(x, _mm_slli_si128(x, 2 * Step));
+        if constexpr (Step <= 2) x = _mm_add_epi8(x, _mm_slli_si128(x, 4 * Step));
+        if constexpr (Step == 1) x = _mm_add_epi8(x, _mm_slli_si128(x, 8));
+        x = _mm_add_epi8(x, carry);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), x);
+        carry = BroadcastLast<Step>(x);
+    }
+    for (; i < n; ++i) row[i] = uint8_t(row[i] + row[i - Step]);
+}
+
+// Sub, Average and Paeth a pixel at a time in 16-bit lanes, with the pixel to the left kept
+// in a register: each pixel needs the one restored before it, so the gain is in doing its
+// bytes together without branches or reloads.
 template <size_t Step>
 inline __m128i LoadPixel(const uint8_t* p) {
-    uint32_t v;
-    if constexpr (Step == 4) std::memcpy(&v, p, 4);
-    else v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(v)), _mm_setzero_si128());
+    uint64_t v = 0;
+    if constexpr (Step == 3) v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16;  // a load through memory stalls
+    else std::memcpy(&v, p, Step);
+    return _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(v)), _mm_setzero_si128());
 }
 template <size_t Step>
 inline void StorePixel(uint8_t* p, __m128i v16) {
-    const uint32_t v = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v16, v16)));
-    if constexpr (Step == 4) {
-        std::memcpy(p, &v, 4);
-    } else {
+    const uint64_t v = uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(v16, v16)));
+    if constexpr (Step == 3) {
         p[0] = uint8_t(v);
         p[1] = uint8_t(v >> 8);
         p[2] = uint8_t(v >> 16);
+    } else {
+        std::memcpy(p, &v, Step);
     }
 }
 
 template <size_t Step, int Filter>
 void UnfilterPixels(uint8_t* row, const uint8_t* prev, size_t n) {
     const __m128i zero = _mm_setzero_si128(), low = _mm_set1_epi16(0xFF);
-    __m128i a = zero, c = zero;  // left and upper-left of the first pixel are 0
+    __m128i a = LoadPixel<Step>(row - Step), c = Filter == 4 ? LoadPixel<Step>(prev - Step) : zero;
     for (size_t i = 0; i + Step <= n; i += Step) {
         __m128i pred;
         if constexpr (Filter == 1) {
@@ -121,53 +175,68 @@ void UnfilterPixels(uint8_t* row, const uint8_t* prev, size_t n) {
 #endif
 
 template <size_t Step>
-void UnfilterRow(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, size_t step) {
-    if constexpr (Step != 0) step = Step;
-    if (!prev && (type == 2 || type == 3 || type == 4)) {
+void UnfilterBody(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n) {
+#if defined(__SSE2__)
+    if constexpr (Step == 3 || Step == 6) {
+        if (type == 1) return UnfilterPixels<Step, 1>(row, prev, n);
+    } else {
+        if (type == 1) return UnfilterSubRun<Step>(row, n);
+    }
+    if constexpr (Step >= 2) {
+        if (type == 3) return UnfilterPixels<Step, 3>(row, prev, n);
+        if (type == 4) return UnfilterPixels<Step, 4>(row, prev, n);
+    }
+#endif
+    switch (type) {
+        case 1:
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + row[i - Step]);
+            break;
+        case 2:
+            UnfilterUp(row, prev, n);
+            break;
+        case 3:
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + ((row[i - Step] + prev[i]) >> 1));
+            break;
+        case 4:
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + PaethPredict(row[i - Step], prev[i], prev[i - Step]));
+            break;
+        default:
+            break;  // an unknown filter leaves the bytes
+    }
+}
+
+void Body(size_t step, uint8_t type, uint8_t* row, const uint8_t* prev, size_t n) {
+    switch (step) {
+        case 1: UnfilterBody<1>(type, row, prev, n); break;
+        case 2: UnfilterBody<2>(type, row, prev, n); break;
+        case 3: UnfilterBody<3>(type, row, prev, n); break;
+        case 4: UnfilterBody<4>(type, row, prev, n); break;
+        case 6: UnfilterBody<6>(type, row, prev, n); break;
+        default: UnfilterBody<8>(type, row, prev, n); break;
+    }
+}
+
+// A whole row of `n` bytes, pixels of `step` bytes; `prev` is the row above, or null for the
+// first row of a pass (which reads as zeros).
+void Unfilter(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, size_t step) {
+    const size_t first = std::min(step, n);
+    if (!prev) {
         // Nothing above: Up changes nothing, Average halves the left byte, Paeth is Sub.
         if (type == 2) return;
         if (type == 3) {
             for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + row[i - step] / 2);
             return;
         }
-        type = 1;
+        if (type == 4) type = 1;
+        if (type == 1 && n > first) Body(step, 1, row + first, nullptr, n - first);
+        return;
     }
-#if defined(__SSE2__)
-    if constexpr (Step == 3 || Step == 4) {
-        switch (type) {
-            case 1: UnfilterPixels<Step, 1>(row, prev, n); return;
-            case 3: UnfilterPixels<Step, 3>(row, prev, n); return;
-            case 4: UnfilterPixels<Step, 4>(row, prev, n); return;
-            default: break;
-        }
-    }
-#endif
-    switch (type) {
-        case 1:
-            for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + row[i - step]);
-            break;
-        case 2:
-            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
-            break;
-        case 3:
-            for (size_t i = 0; i < step && i < n; ++i) row[i] = uint8_t(row[i] + prev[i] / 2);
-            for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + (row[i - step] + prev[i]) / 2);
-            break;
-        case 4:
-            for (size_t i = 0; i < step && i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
-            for (size_t i = step; i < n; ++i) row[i] = uint8_t(row[i] + Paeth(row[i - step], prev[i], prev[i - step]));
-            break;
-        default:
-            break;
-    }
-}
-
-void Unfilter(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, size_t step) {
-    switch (step) {
-        case 1: UnfilterRow<1>(type, row, prev, n, step); break;
-        case 3: UnfilterRow<3>(type, row, prev, n, step); break;
-        case 4: UnfilterRow<4>(type, row, prev, n, step); break;
-        default: UnfilterRow<0>(type, row, prev, n, step); break;
+    if (type == 2) return UnfilterUp(row, prev, n);
+    if (type == 1 || type == 3 || type == 4) {
+        // The first pixel has nothing to its left: Average takes half the byte above, Paeth all of it.
+        if (type != 1)
+            for (size_t i = 0; i < first; ++i) row[i] = uint8_t(row[i] + (type == 3 ? prev[i] / 2 : prev[i]));
+        if (n > first) Body(step, type, row + first, prev + first, n - first);
     }
 }
 
@@ -228,8 +297,8 @@ bool ConvertRow(const RowContext& c, const uint8_t* s, uint64_t n, uint8_t* dst,
         } else if constexpr (CT == 2) {
             uint32_t r = s[0], g = s[B], b = s[2 * B];
             s += 3 * B;
-            if (c.key && r == c.keyR && g == c.keyG && b == c.keyB) continue;
-            Store(dst, b | g << 8 | r << 16 | 0xFF000000u);
+            // Every pixel is written: the image may have served as scratch space.
+            Store(dst, c.key && r == c.keyR && g == c.keyG && b == c.keyB ? 0 : b | g << 8 | r << 16 | 0xFF000000u);
         } else if constexpr (D >= 8) {  // colour types 0 and 3, one byte (or high byte) a sample
             uint32_t v = s[0];
             s += B;
@@ -285,29 +354,84 @@ public:
     const char* Why() const { return why_; }
 
     // `row` is the filter byte and the samples; they are restored in place and must stay
-    // there until the next row is taken (or KeepPrev moves them).
+    // there, unchanged, until the next row is taken.
     bool Take(uint8_t* row) {
         if (row[0] > 4 && interlaced_) return Fail("bad filter type in interlaced data");
         Unfilter(row[0], row + 1, prev_, size_t(rowBytes_), step_);  // an unknown filter leaves the row
-        const int y = kFirstRow[pass_] + int(row_) * kRowStep[pass_];
-        uint8_t* dst = target_.TopRow(y) + size_t(kFirstCol[pass_]) * 4;
-        if (!convert_(ctx_, row + 1, columns_, dst, size_t(kColStep[pass_]) * 4))
+        if (!convert_(ctx_, row + 1, columns_, Destination(0), size_t(kColStep[pass_]) * 4))
             return Fail("palette index beyond the palette");
         prev_ = row + 1;
+        NextRow();
+        return true;
+    }
+
+    // Streaming in pieces: only one row of samples is held, `line_`, the row above until the
+    // new one overwrites it piece by piece. Takes whole pixels from [data, data + n) and says how
+    // many bytes it used; the `step_` bytes before `data` must be the restored end of the last
+    // piece (they are its left neighbours).
+    size_t Feed(uint8_t* data, size_t n) {
+        size_t used = 0;
+        while (used < n && !Done()) {
+            if (pos_ == kFilterByte) {
+                filter_ = data[used++];
+                if (filter_ > 4 && interlaced_) {
+                    Fail("bad filter type in interlaced data");
+                    return kFeedFailed;
+                }
+                pos_ = 0;
+                continue;
+            }
+            const size_t left = size_t(rowBytes_) - pos_;
+            size_t len = std::min(left, n - used);
+            if (len < left) len -= len % step_;  // pieces end on a pixel unless they end the row
+            if (len == 0) break;
+            if (!Piece(data + used, len)) return kFeedFailed;
+            used += len;
+        }
+        return used;
+    }
+    static constexpr size_t kFeedFailed = SIZE_MAX;
+
+private:
+    static constexpr size_t kFilterByte = SIZE_MAX;
+
+    uint8_t* Destination(uint64_t column) {
+        const int y = kFirstRow[pass_] + int(row_) * kRowStep[pass_];
+        return target_.TopRow(y) + (size_t(kFirstCol[pass_]) + size_t(column) * size_t(kColStep[pass_])) * 4;
+    }
+
+    bool Piece(uint8_t* cur, size_t len) {
+        uint8_t* line = line_.data();
+        const size_t s = step_, pos = pos_;
+        if (pos == 0) {
+            const size_t first = std::min(s, len);
+            if (filter_ == 2 || filter_ == 3 || filter_ == 4)
+                for (size_t i = 0; i < first; ++i) cur[i] = uint8_t(cur[i] + (filter_ == 3 ? line[i] / 2 : line[i]));
+            if (len > first) Body(s, filter_, cur + first, line + first, len - first);
+        } else {
+            Body(s, filter_, cur, line + pos, len);
+            // The last piece's final pixel was kept from `line` until now: it was the upper left.
+            std::memcpy(line + pos - s, cur - s, s);
+        }
+        const bool rowEnds = pos + len == rowBytes_;
+        std::memcpy(line + pos, cur, rowEnds || len < s ? len : len - s);
+        const uint64_t column = pos * 8 / uint64_t(bpp_);
+        const uint64_t count = std::min<uint64_t>(columns_ - column, (uint64_t(len) * 8 + uint64_t(bpp_) - 1) / uint64_t(bpp_));
+        if (!convert_(ctx_, cur, count, Destination(column), size_t(kColStep[pass_]) * 4))
+            return Fail("palette index beyond the palette");
+        pos_ += len;
+        if (rowEnds) NextRow();
+        return true;
+    }
+
+    void NextRow() {
+        pos_ = kFilterByte;
         if (++row_ == rows_) {
             pass_ = pass_ == 6 ? 8 : pass_ + 1;
             StartPass();
         }
-        return true;
-    }
-    // The previous row is about to be overwritten: keep a copy of it.
-    void KeepPrev(std::vector<uint8_t>& store) {
-        if (!prev_) return;
-        store.assign(prev_, prev_ + rowBytes_);
-        prev_ = store.data();
     }
 
-private:
     void StartPass() {
         for (; pass_ <= 7; pass_ = pass_ == 6 ? 8 : pass_ + 1) {
             columns_ = pass_ == 7 ? uint64_t(width_) : PassColumns(pass_, width_);
@@ -316,7 +440,9 @@ private:
         }
         rowBytes_ = RowBytes(bpp_, columns_);
         row_ = 0;
+        pos_ = kFilterByte;
         prev_ = nullptr;  // the first row of each pass has nothing above it
+        if (!line_.empty()) std::fill(line_.begin(), line_.end(), 0);
     }
     bool Fail(const char* why) {
         why_ = why;
@@ -333,40 +459,42 @@ private:
     uint64_t columns_ = 0, rows_ = 0, rowBytes_ = 0, row_ = 0;
     const uint8_t* prev_ = nullptr;
     const char* why_ = "";
+
+public:
+    // Makes room for streaming: one row of the widest pass.
+    void PrepareStreaming() { line_.assign(size_t(RowBytes(bpp_, uint64_t(width_))), 0); }
+
+private:
+    std::vector<uint8_t> line_;
+    size_t pos_ = kFilterByte;  // within the current row's samples
+    uint8_t filter_ = 0;
 };
 
 enum class Inflated { kDone, kRefused, kRowFailed };
 
-// Inflates the joined IDAT data and hands each complete row to `rows`, keeping only a
-// window of the output in memory. Not `raw`: the zlib stream with its header and Adler-32
-// check, as uncompress reads it. `raw`: the deflate data after the two header bytes, unchecked.
-// Output up to `expected` bytes counts; a stream that ends early leaves the rest zero.
-Inflated InflateRows(const std::vector<std::span<const uint8_t>>& idat, bool raw, uint64_t expected,
-                     RowDecoder& rows, std::vector<uint8_t>& window, std::vector<uint8_t>& prevStore) {
+// The deflate data after the zlib stream's two header bytes, inflated by zlib piece by piece
+// into a small window; the Adler-32 check is not read, as a bad one only ever led to the same
+// bytes without it. Output up to `expected` bytes counts; a stream that ends early leaves the
+// rest zero.
+Inflated InflateStreaming(const std::vector<std::span<const uint8_t>>& idat, uint64_t expected, RowDecoder& rows) {
     z_stream s{};
-    if (inflateInit2(&s, raw ? -15 : 15) != Z_OK) return Inflated::kRefused;
+    if (inflateInit2(&s, -15) != Z_OK) return Inflated::kRefused;
     struct End {
         z_stream* s;
         ~End() { inflateEnd(s); }
     } end{&s};
-    size_t next = 0;
-    uint64_t skip = raw ? 2 : 0;
+    rows.PrepareStreaming();
     rows.Reset();
-    size_t fill = 0, start = 0;
-    uint64_t produced = 0;
-    auto takeRows = [&] {
-        while (!rows.Done() && fill - start >= rows.RowLength()) {
-            const size_t len = rows.RowLength();
-            if (!rows.Take(window.data() + start)) return false;
-            start += len;
-        }
+    // The bytes before `start` keep the last restored pixel: the left neighbours of the next piece.
+    constexpr size_t kKeep = 8, kWindow = size_t(1) << 18;
+    std::vector<uint8_t> window(kKeep + kWindow, 0);
+    size_t next = 0, start = kKeep, fill = kKeep;
+    uint64_t skip = 2, produced = 0;
+    auto feed = [&] {
+        const size_t used = rows.Feed(window.data() + start, fill - start);
+        if (used == RowDecoder::kFeedFailed) return false;
+        start += used;
         return true;
-    };
-    auto compact = [&] {
-        rows.KeepPrev(prevStore);
-        std::memmove(window.data(), window.data() + start, fill - start);
-        fill -= start;
-        start = 0;
     };
     while (!rows.Done() && produced < expected) {
         while (s.avail_in == 0 && next < idat.size()) {
@@ -376,7 +504,12 @@ Inflated InflateRows(const std::vector<std::span<const uint8_t>>& idat, bool raw
             s.next_in = const_cast<Bytef*>(d.data() + k);
             s.avail_in = uInt(d.size() - k);
         }
-        if (start + rows.RowLength() > window.size()) compact();
+        if (fill == window.size()) {
+            // Only a part of a pixel is left unused.
+            std::memmove(window.data(), window.data() + start - kKeep, fill - start + kKeep);
+            fill -= start - kKeep;
+            start = kKeep;
+        }
         uint8_t* out = window.data() + fill;
         s.next_out = out;
         s.avail_out = uInt(std::min<uint64_t>(window.size() - fill, expected - produced));
@@ -384,23 +517,56 @@ Inflated InflateRows(const std::vector<std::span<const uint8_t>>& idat, bool raw
         const size_t got = size_t(s.next_out - out);
         fill += got;
         produced += got;
-        if (!takeRows()) return Inflated::kRowFailed;
+        if (!feed()) return Inflated::kRowFailed;
         if (rc == Z_STREAM_END) break;
         if (rc != Z_OK) return Inflated::kRefused;  // damaged data, or the data ran out
     }
-    if (!rows.Done()) {
-        // The stream ended early: the missing bytes read as zero.
-        if (start + rows.RowLength() > window.size()) compact();
-        std::fill(window.begin() + long(fill), window.begin() + long(start + rows.RowLength()), 0);
-        fill = start + rows.RowLength();
-        if (!takeRows()) return Inflated::kRowFailed;
-        std::vector<uint8_t> zero;
-        while (!rows.Done()) {
-            zero.assign(rows.RowLength(), 0);
-            if (!rows.Take(zero.data())) return Inflated::kRowFailed;
-        }
+    // The stream ended early: the missing bytes read as zero.
+    while (!rows.Done()) {
+        std::memmove(window.data(), window.data() + start - kKeep, fill - start + kKeep);
+        fill -= start - kKeep;
+        start = kKeep;
+        std::fill(window.begin() + long(fill), window.end(), 0);
+        fill = window.size();
+        if (!feed()) return Inflated::kRowFailed;
     }
     return Inflated::kDone;
+}
+
+// The same outcome from libdeflate, which inflates the whole stream at once into `raw`: false
+// when it cannot (damaged or over-long data, whose outcome the streaming inflater decides).
+// `scratch` may hold the joined data of several IDAT chunks.
+bool InflateWhole(const std::vector<std::span<const uint8_t>>& idat, uint8_t* raw, uint64_t expected,
+                  uint8_t* scratch, size_t scratchSize) {
+    uint64_t total = 0;
+    for (const auto& d : idat) total += d.size();
+    if (total < 2) return false;
+    std::vector<uint8_t> joined;
+    const uint8_t* in = idat.front().data();
+    if (idat.size() > 1) {
+        uint8_t* dst = scratch;
+        if (total > scratchSize) {
+            joined.resize(size_t(total));
+            dst = joined.data();
+        }
+        in = dst;
+        for (const auto& d : idat) {
+            if (d.empty()) continue;
+            std::memcpy(dst, d.data(), d.size());
+            dst += d.size();
+        }
+    }
+    struct Free {
+        void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+    };
+    static thread_local std::unique_ptr<libdeflate_decompressor, Free> decompressor(libdeflate_alloc_decompressor());
+    if (!decompressor) return false;
+    size_t got = 0;
+    if (libdeflate_deflate_decompress(decompressor.get(), in + 2, size_t(total - 2), raw, size_t(expected), &got) !=
+        LIBDEFLATE_SUCCESS)
+        return false;
+    std::memset(raw + got, 0, size_t(expected - got));
+    return true;
 }
 
 void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
@@ -449,7 +615,7 @@ bool cPNGparser::ReadPngChunks(const ByteView& v, cImage32& target) {
         ByteView chunk(v.span().subspan(size_t(pos) + 8, len));
         // A stored CRC of 0 is never checked.
         const uint32_t stored = v.Be32(size_t(pos) + 8 + len);
-        const bool crcOk = stored == 0 || uint32_t(crc32(0, type, len + 4)) == stored;
+        const bool crcOk = stored == 0 || libdeflate_crc32(0, type, size_t(len) + 4) == stored;
         pos += 12 + uint64_t(len);
 
         auto is = [type](const char* t) { return std::memcmp(type, t, 4) == 0; };
@@ -559,13 +725,25 @@ bool cPNGparser::InflateAndConvert(cImage32& target) {
     if (!target.InitializeDIB(width_, height_)) return Fail("image too large");
     const int bpp = depth * SamplesPerPixel(ct);
     RowDecoder rows(width_, height_, bpp, interlace_ != 0, PickConverter(ct, depth), ctx, target);
-    // A window of some rows, never the whole decompressed image of a large picture.
-    const uint64_t windowSize = std::min<uint64_t>(expectedSize_, RowBytes(bpp, uint64_t(width_)) + 1 + (uint64_t(1) << 18));
-    std::vector<uint8_t> window(static_cast<size_t>(windowSize)), prev;
-    Inflated result = InflateRows(idat_, false, expectedSize_, rows, window, prev);
-    // What zlib refuses (a bad header or Adler-32, ...) gets a second chance without the checks;
-    // it yields the same bytes as far as the first attempt got.
-    if (result == Inflated::kRefused) result = InflateRows(idat_, true, expectedSize_, rows, window, prev);
+    Inflated result = Inflated::kRefused;
+    if (expectedSize_ <= wholeLimit_) {
+        // The image's own buffer holds the joined IDAT data until the rows overwrite it.
+        ScratchBuffer raw{size_t(expectedSize_)};  // without room for it the window will do
+        if (raw.data() && InflateWhole(idat_, raw.data(), expectedSize_, target.BitsPointer(),
+                                         size_t(target.Width()) * size_t(target.Height()) * 4)) {
+            rows.Reset();
+            result = Inflated::kDone;
+            for (uint8_t* row = raw.data(); !rows.Done();) {
+                const size_t length = rows.RowLength();  // taking the last row of a pass changes it
+                if (!rows.Take(row)) {
+                    result = Inflated::kRowFailed;
+                    break;
+                }
+                row += length;
+            }
+        }
+    }
+    if (result == Inflated::kRefused) result = InflateStreaming(idat_, expectedSize_, rows);
     if (result == Inflated::kRefused) return Fail("image data does not inflate");
     if (result == Inflated::kRowFailed) return Fail(rows.Why());
     target.SetAlpha(ct == 2 || ct == 4 || ct == 6 || haveTrns_);

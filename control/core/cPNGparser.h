@@ -26,6 +26,11 @@ public:
 
     const char* Why() const { return why_; }
 
+    // Decompressed data up to this size is inflated whole, larger data a window at a time.
+    // Both give the same outcome; the tests and the fuzzer compare them.
+    static constexpr uint64_t kWholeLimit = uint64_t(256) << 20;
+    void SetWholeLimit(uint64_t bytes) { wholeLimit_ = bytes; }
+
 private:
     bool ReadPngChunks(const ByteView& data, cImage32& target);
     bool ParseIHDR(const ByteView& chunk);
@@ -48,6 +53,7 @@ private:
     uint32_t keyHigh_ = 0;           // the same from the high bytes, for 16-bit samples
     std::vector<std::span<const uint8_t>> idat_;  // the IDAT chunks' data, in order
     uint64_t expectedSize_ = 0;
+    uint64_t wholeLimit_ = kWholeLimit;
     const char* why_ = "";
 };
 

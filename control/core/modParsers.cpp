@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <bit>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -25,25 +26,33 @@ uint32_t SwapLong(uint32_t value) {
 
 namespace {
 
-// One colour channel of a bit-field pixel, widened to 8 bits.
+// One colour channel of a bit-field pixel, widened to 8 bits: fields of 8 bits or more by a
+// shift, narrower ones through a table of their values.
 struct Channel {
-    uint32_t mask = 0;
+    uint32_t mask = 0;  // 0: the channel reads as 0 (no mask, or a mask with holes)
     int shift = 0;
-    int bits = 0;  // 0: the channel reads as 0 (no mask, or a mask with holes)
+    int down = 0;       // wide fields: bits dropped below the top 8
+    bool wide = false;
+    std::array<uint8_t, 256> scale{};
 
-    explicit Channel(uint32_t m) : mask(m) {
+    explicit Channel(uint32_t m) {
         if (m == 0) return;
-        shift = std::countr_zero(m);
-        uint32_t field = m >> shift;
+        const int at = std::countr_zero(m);
+        const uint32_t field = m >> at;
         if ((field & (field + 1)) != 0) return;  // not one run of ones
-        bits = std::popcount(field);
+        const int bits = std::popcount(field);
+        mask = m;
+        shift = at;
+        wide = bits >= 8;
+        down = wide ? bits - 8 : 0;
+        if (!wide) {
+            const uint32_t max = (1u << bits) - 1;
+            for (uint32_t v = 0; v <= max; ++v) scale[v] = uint8_t((v * 255 + max / 2) / max);
+        }
     }
-    uint8_t Get(uint32_t px) const {
-        if (bits == 0) return 0;
-        uint32_t v = (px & mask) >> shift;
-        if (bits >= 8) return uint8_t(v >> (bits - 8));
-        uint32_t max = (1u << bits) - 1;
-        return uint8_t((v * 255 + max / 2) / max);
+    uint32_t Get(uint32_t px) const {
+        const uint32_t v = (px & mask) >> shift;
+        return wide ? (v >> down) & 0xFF : scale[v];
     }
 };
 
@@ -62,6 +71,36 @@ inline void Put(uint8_t* px, uint32_t bgr) {
     px[0] = uint8_t(bgr);
     px[1] = uint8_t(bgr >> 8);
     px[2] = uint8_t(bgr >> 16);
+}
+
+inline void Store(uint8_t* px, uint32_t bgra) { std::memcpy(px, &bgra, 4); }
+
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Indexed rows of 1, 2, 4 or 8 bits a pixel, most significant first.
+template <int Bits>
+void IndexedRow(const std::array<uint32_t, 256>& lut, const uint8_t* src, uint8_t* dst, int width) {
+    constexpr int kPerByte = 8 / Bits;
+    constexpr uint32_t kMask = (1u << Bits) - 1;
+    const int whole = width / kPerByte;
+    for (int i = 0; i < whole; ++i) {
+        const uint32_t b = src[i];
+        for (int k = 0; k < kPerByte; ++k, dst += 4) Store(dst, lut[(b >> (8 - Bits * (k + 1))) & kMask]);
+    }
+    for (int k = 0; k < width - whole * kPerByte; ++k, dst += 4)
+        Store(dst, lut[(uint32_t(src[whole]) >> (8 - Bits * (k + 1))) & kMask]);
+}
+
+void TrueColourRow24(const uint8_t* src, uint8_t* dst, int width) {
+    int x = 0;
+    // Four bytes at a time while the fourth still lies in the row.
+    for (; x + 1 < width; ++x) Store(dst + size_t(x) * 4, Load32(src + size_t(x) * 3) & 0xFFFFFFu);
+    const uint8_t* s = src + size_t(x) * 3;
+    Store(dst + size_t(x) * 4, uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16);
 }
 
 // Run-length data (8 or 4 bits), always stored bottom row first. Skipped pixels stay zero.
@@ -134,33 +173,38 @@ bool DecodeDib(const DibFormat& f, const DibPalette& palette, ByteView bits, cIm
     }
     const Channel r(m[0]), g(m[1]), b(m[2]), a(bc == 32 ? m[3] : 0);
 
+    // Masks of whole bytes in their usual places are copied; others go channel by channel.
+    const bool plain32 = bc == 32 && m[0] == 0xFF0000 && m[1] == 0xFF00 && m[2] == 0xFF &&
+                         (a.mask == 0 || a.mask == 0xFF000000u);
+    const uint32_t keep = a.mask ? 0xFFFFFFFFu : 0xFFFFFFu;
     for (int row = 0; row < f.height; ++row) {
         const uint8_t* src = bits.data() + size_t(row) * size_t(stride);
-        int memRow = f.topDown ? f.height - 1 - row : row;
+        const int memRow = f.topDown ? f.height - 1 - row : row;
         uint8_t* dst = img.BitsPointer() + size_t(memRow) * size_t(f.width) * 4;
-        for (int x = 0; x < f.width; ++x, dst += 4) {
-            switch (bc) {
-                case 1: case 2: case 4: case 8: {
-                    int per = 8 / bc;
-                    int shift = 8 - bc * (x % per + 1);
-                    Put(dst, lut[(src[x / per] >> shift) & ((1 << bc) - 1)]);
-                    break;
+        const int w = f.width;
+        switch (bc) {
+            case 1: IndexedRow<1>(lut, src, dst, w); break;
+            case 2: IndexedRow<2>(lut, src, dst, w); break;
+            case 4: IndexedRow<4>(lut, src, dst, w); break;
+            case 8:
+                for (int x = 0; x < w; ++x) Store(dst + size_t(x) * 4, lut[src[x]]);
+                break;
+            case 16:
+                for (int x = 0; x < w; ++x) {
+                    const uint32_t v = uint32_t(src[x * 2]) | uint32_t(src[x * 2 + 1]) << 8;
+                    Store(dst + size_t(x) * 4, b.Get(v) | g.Get(v) << 8 | r.Get(v) << 16);
                 }
-                case 16: {
-                    uint32_t v = uint32_t(src[x * 2]) | uint32_t(src[x * 2 + 1]) << 8;
-                    dst[0] = b.Get(v); dst[1] = g.Get(v); dst[2] = r.Get(v);
-                    break;
+                break;
+            case 24: TrueColourRow24(src, dst, w); break;
+            default:
+                if (plain32) {
+                    for (int x = 0; x < w; ++x) Store(dst + size_t(x) * 4, Load32(src + size_t(x) * 4) & keep);
+                } else {
+                    for (int x = 0; x < w; ++x) {
+                        const uint32_t v = Load32(src + size_t(x) * 4);
+                        Store(dst + size_t(x) * 4, b.Get(v) | g.Get(v) << 8 | r.Get(v) << 16 | a.Get(v) << 24);
+                    }
                 }
-                case 24:
-                    dst[0] = src[x * 3]; dst[1] = src[x * 3 + 1]; dst[2] = src[x * 3 + 2];
-                    break;
-                default: {
-                    const uint8_t* s = src + x * 4;
-                    uint32_t v = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 |
-                                 uint32_t(s[3]) << 24;
-                    dst[0] = b.Get(v); dst[1] = g.Get(v); dst[2] = r.Get(v); dst[3] = a.Get(v);
-                }
-            }
         }
     }
     return true;

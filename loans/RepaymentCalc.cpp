@@ -1,0 +1,53 @@
+#include "loans/RepaymentCalc.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Money.h"
+
+namespace RepaymentCalc {
+
+bool Covers(double total, double amountDue) { return total >= amountDue - 0.005; }
+
+QString StatusFor(double total, double amountDue) {
+  return Covers(total, amountDue) ? QStringLiteral("已还") : QStringLiteral("归还部分");
+}
+
+double DailyFraction(const LoanRateTerms& terms) {
+  if (terms.rateType == QStringLiteral("日")) return terms.rate / 100.0;
+  return Money::round(terms.rate / 100.0 / 30.0, 6);
+}
+
+int OverdueDays(const InstalmentState& row, const QDate& payDate) {
+  QDate from = row.due;
+  if (row.lastPaid.isValid() && (!from.isValid() || row.lastPaid > from)) from = row.lastPaid;
+  if (!from.isValid() || !payDate.isValid()) return 0;
+  return static_cast<int>(std::max<qint64>(0, from.daysTo(payDate)));
+}
+
+RepaymentProposal ProposeRepayment(const LoanRateTerms& terms, const InstalmentState& row, const QDate& payDate) {
+  RepaymentProposal p;
+  p.principal = std::max(0.0, Money::round(row.duePrincipal - row.paidPrincipal));
+  p.interest = std::max(0.0, Money::round(row.dueInterest - row.paidInterest));
+  p.days = OverdueDays(row, payDate);
+  p.fee = Money::round(row.loanPrincipal * p.days * terms.overdueDailyRate);
+  p.amountDue = Money::round(p.principal + p.interest + p.fee);
+  p.status = StatusFor(p.amountDue, p.amountDue);
+  return p;
+}
+
+RepaymentProposal ProposeEarlyRepayment(const LoanRateTerms& terms, const InstalmentState& row, const QDate& payDate) {
+  RepaymentProposal p;
+  p.principal = std::max(0.0, Money::round(row.duePrincipal - row.paidPrincipal));
+  p.days = (row.start.isValid() && payDate.isValid()) ? static_cast<int>(std::max<qint64>(0, row.start.daysTo(payDate))) : 0;
+  const bool interestSettled = row.dueInterest <= 0.005 || Covers(row.paidInterest, row.dueInterest);
+  if (!interestSettled) {
+    const double accrued = Money::round(row.loanPrincipal * p.days * DailyFraction(terms));
+    p.interest = std::max(0.0, Money::round(accrued - row.paidInterest));
+  }
+  p.amountDue = Money::round(p.principal + p.interest);
+  p.status = QStringLiteral("已还");
+  return p;
+}
+
+}  // namespace RepaymentCalc

@@ -1,0 +1,108 @@
+// The month grid shared by the two calendars: where the days stand, the turn of the year, the marks
+// of weekends, today and days with a text, and which clicks report a day.
+#include <QSignalSpy>
+
+#include "TestSupport.h"
+#include "platform/Grid.h"
+#include "platform/MonthCalendar.h"
+
+namespace {
+
+TEST(MonthLayoutTest, DaysStandInTheirWeekdayColumns) {
+  struct Case {
+    int year, month, days, offset;
+    int lastRow, lastCol;
+  };
+  const Case cases[] = {
+      {2024, 9, 30, 0, 4, 2},   // the 1st a Sunday: day 1 at (0,0)
+      {2023, 7, 31, 6, 5, 2},   // the 1st a Saturday, 31 days: the month ends in row 5
+      {2024, 2, 29, 4, 4, 8},   // leap February
+      {2023, 2, 28, 3, 4, 4},
+      {1900, 2, 28, 4, 4, 6},   // 1900 is no leap year
+      {2000, 2, 29, 2, 4, 4},   // 2000 is one
+      {2026, 12, 31, 2, 4, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.year << "-" << c.month);
+    EXPECT_EQ(MonthLayout::daysInMonth(c.year, c.month), c.days);
+    EXPECT_EQ(MonthLayout::offset(c.year, c.month), c.offset);
+    EXPECT_EQ(MonthLayout::cellOf(c.year, c.month, 1), QPoint(0, 2 * c.offset));
+    EXPECT_EQ(MonthLayout::cellOf(c.year, c.month, c.days), QPoint(c.lastRow, c.lastCol));
+    // Every cell maps back to its day, from the number and from the text column.
+    for (int d = 1; d <= c.days; ++d) {
+      const QPoint p = MonthLayout::cellOf(c.year, c.month, d);
+      EXPECT_EQ(MonthLayout::dayAt(c.year, c.month, p.x(), p.y()), d);
+      EXPECT_EQ(MonthLayout::dayAt(c.year, c.month, p.x(), p.y() + 1), d);
+    }
+  }
+  EXPECT_EQ(MonthLayout::dayAt(2023, 7, 0, 0), 0) << "before the 1st";
+  EXPECT_EQ(MonthLayout::dayAt(2023, 7, 5, 4), 0) << "after the last day";
+}
+
+TEST(MonthLayoutTest, MonthsTurnOverTheYear) {
+  struct Case {
+    int year, month, prevYear, prevMonth, nextYear, nextMonth;
+  };
+  const Case cases[] = {{2024, 1, 2023, 12, 2024, 2}, {2024, 12, 2024, 11, 2025, 1}, {2024, 6, 2024, 5, 2024, 7}};
+  for (const Case& c : cases) {
+    int y = c.year, m = c.month;
+    MonthLayout::previous(&y, &m);
+    EXPECT_EQ(std::make_pair(y, m), std::make_pair(c.prevYear, c.prevMonth));
+    y = c.year;
+    m = c.month;
+    MonthLayout::next(&y, &m);
+    EXPECT_EQ(std::make_pair(y, m), std::make_pair(c.nextYear, c.nextMonth));
+  }
+}
+
+TEST(MonthCalendarTest, DrawsNumbersMarksAndTexts) {
+  MonthCalendar cal;
+  QStringList texts(32);
+  texts[5] = QStringLiteral("张三→1500.00\r\n李四→200.00\r\n");
+  cal.showMonth(2023, 7, QDate(2023, 7, 12), texts);
+  Grid* g = cal.grid();
+  ASSERT_EQ(g->rows(), 6);
+  ASSERT_EQ(g->cols(), 14);
+  EXPECT_EQ(g->textMatrix(0, 12), QStringLiteral("1"));
+  EXPECT_EQ(g->textMatrix(5, 2), QStringLiteral("31"));
+  EXPECT_EQ(g->cellForeColor(0, 12), VbColor(0x2164EE)) << "Saturday in red";
+  EXPECT_EQ(g->cellForeColor(1, 2), VbColor(0x666666)) << "a Monday in grey";
+  // Today (Wednesday the 12th) is marked and current.
+  const QPoint today = MonthLayout::cellOf(2023, 7, 12);
+  EXPECT_EQ(g->cellBackColor(today.x(), today.y()), VbColor(15178606));
+  EXPECT_EQ(g->cellForeColor(today.x(), today.y()), QColor(Qt::white));
+  EXPECT_EQ(std::make_pair(g->row(), g->col()), std::make_pair(today.x(), today.y()));
+  // Day 5 shows its text in the cell beside its number.
+  const QPoint five = MonthLayout::cellOf(2023, 7, 5);
+  EXPECT_EQ(g->textMatrix(five.x(), five.y() + 1), texts[5]);
+  EXPECT_EQ(cal.dayText(5), texts[5]);
+  EXPECT_EQ(g->cellBackColor(five.x(), five.y() + 1), VbColor(0xCCFFFF));
+  EXPECT_TRUE(cal.dayText(6).isEmpty());
+
+  // Another month: nothing of July is left, day 1 is current.
+  cal.showMonth(2023, 8, QDate(2023, 7, 12), QStringList(32));
+  EXPECT_TRUE(g->textMatrix(five.x(), five.y() + 1).isEmpty());
+  EXPECT_EQ(g->cellBackColor(today.x(), today.y()), VbColor(0xF0F0F0)) << "no today mark in another month";
+  const QPoint first = MonthLayout::cellOf(2023, 8, 1);
+  EXPECT_EQ(std::make_pair(g->row(), g->col()), std::make_pair(first.x(), first.y()));
+  EXPECT_TRUE(g->textMatrix(0, 0).isEmpty()) << "cells before the 1st stay empty";
+}
+
+TEST(MonthCalendarTest, OnlyATextCellWithATextReportsItsDay) {
+  MonthCalendar cal;
+  QStringList texts(32);
+  texts[31] = QStringLiteral("王五→10.00\r\n");
+  cal.showMonth(2023, 7, QDate(2023, 7, 1), texts);
+  QSignalSpy spy(&cal, &MonthCalendar::dayTextClicked);
+  const QPoint last = MonthLayout::cellOf(2023, 7, 31);
+  cal.clickCell(last.x(), last.y());          // the number cell
+  cal.clickCell(0, 13);                       // day 1's empty text
+  cal.clickCell(5, 5);                        // outside the month
+  EXPECT_EQ(spy.count(), 0);
+  cal.clickCell(last.x(), last.y() + 1, QPoint(10, 20));
+  ASSERT_EQ(spy.count(), 1);
+  EXPECT_EQ(spy.at(0).at(0).toInt(), 31);
+  EXPECT_EQ(spy.at(0).at(1).toPoint(), QPoint(10, 20));
+}
+
+}  // namespace
