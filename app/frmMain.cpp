@@ -22,6 +22,7 @@
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
 #include "financing/frmRzZfmx.h"
+#include "financing/frmRzZfrc.h"
 #include "financing/frmRzjl.h"
 #include "parties/admin/frmKhdgl.h"
 #include "parties/frmKhgr.h"
@@ -227,6 +228,7 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_yhzh"), &showWindow<frmYhzh>},
     {QStringLiteral("mnu_cjrzdj"), &showWindow<frmRzjl>},
     {QStringLiteral("mnu_zfmx"), &showWindow<frmRzZfmx>},
+    {QStringLiteral("mnu_zfrc"), &showWindow<frmRzZfrc>},
 };
 }  // namespace
 

@@ -40,6 +40,7 @@
 #include "financing/frmRzLxzf.h"
 #include "financing/frmRzTqzf.h"
 #include "financing/frmRzZfmx.h"
+#include "financing/frmRzZfrc.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmRzjl.h"
 #include "financing/frmRzzfqr.h"
@@ -204,6 +205,8 @@ int main(int argc, char** argv) {
   view.刷新约定();
   view.刷新支付();
   save(&view, QStringLiteral("frmRzLxzf-after"));
+  frmRzZfrc calendar(&main);
+  save(&calendar, QStringLiteral("frmRzZfrc"));
   // The business reminder as the real message box shows it.
   SetMessageHandler({});
   gSystemSettings[12] = QStringLiteral("1");
