@@ -43,12 +43,12 @@ QString NewFinancingNumber() {
 
 bool HasFinancingPayments(const QString& docNo) {
   const QVariant planned = Db().scalar(
-      QStringLiteral("select count(*) from PJ_Cjzfjh where 单号=? and (结算状态='支付部分' or (支付日期 is not null and 支付日期<>''))"),
-      {docNo});
+      QStringLiteral("select count(*) from PJ_Cjzfjh where 单号=? and (结算状态=? or 支付日期 is not null)"),
+      {docNo, QStringLiteral("支付部分")});
   if (VariantNumber(planned) > 0) return true;
   const QVariant records = Db().scalar(
-      QStringLiteral("select count(*) from PJ_Cjzfjl where 单号=? and (付款状态<>'已付' or 本金<>0 or coalesce(备注,'')<>?)"),
-      {docNo, kPrepaidRemark});
+      QStringLiteral("select count(*) from PJ_Cjzfjl where 单号=? and (付款状态<>? or 本金<>0 or coalesce(备注,'')<>?)"),
+      {docNo, kPaid, kPrepaidRemark});
   return VariantNumber(records) > 0;
 }
 

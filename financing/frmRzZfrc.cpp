@@ -117,7 +117,8 @@ void frmRzZfrc::预处理(int year, int month, int days) {
   const QueryResult r = Db().query(
       QStringLiteral("select a.编号,a.约定支付日期 from PJ_Cjzfjh a inner join PJ_Cjjl b on b.单号=a.单号 where ") +
       sqlDate(QStringLiteral("a.约定支付日期"), from, to) +
-      QStringLiteral(" and (a.结算状态='未付' or a.结算状态='支付部分') and coalesce(b.业务状态,'')<>'废弃' order by a.约定支付日期,a.编号"));
+      QStringLiteral(" and (a.结算状态=? or a.结算状态=?) and coalesce(b.业务状态,'')<>? order by a.约定支付日期,a.编号"),
+      {QStringLiteral("未付"), QStringLiteral("支付部分"), QStringLiteral("废弃")});
   for (const QVariantList& row : r.rows) {
     const QDate due = ParseDateText(VariantText(row[1]));
     if (due.isValid() && due.day() < int(DayLists.size())) DayLists[due.day()] << static_cast<qint64>(VariantNumber(row[0]));

@@ -73,6 +73,21 @@ TEST_F(Lists, FiltersAreValuesNotSql) {
   EXPECT_TRUE(responder_.messages.empty());
 }
 
+TEST_F(Lists, QueryModeListsOneInvestorOnce) {
+  const QString a = record(btn一次性支付本息, terms(1000));
+  FinancingTerms t = terms(2000);
+  t.客户名称 = S("赵敏");
+  record(btn一次性支付本息, t);
+  Db().Execute(S("update PJ_Cjjl set 拆借类别='自有', 结算状态='已完结', 登记日期='2023-05-01' where 单号=?"), {a});
+  frmRzjl w;
+  w.QueryMode = 1;
+  w.QueryText = S("王投资");
+  w.Form_Load();
+  EXPECT_EQ(listed(w), QStringList{a});
+  EXPECT_EQ(w.QueryMode, 0);
+  EXPECT_EQ(w.comJd[2]->currentText(), S("客户名称"));
+}
+
 TEST_F(Lists, VoidedRecordsScopeAndTotals) {
   const QString a = record(btn一次性支付本息, terms(1000));
   const QString b = record(btn一次性支付本息, terms(2000), nullptr, S("业务二部"));
