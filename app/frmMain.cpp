@@ -21,9 +21,22 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
+#include "loans/frmCkrc.h"
+#include "loans/frmDkhkjl.h"
+#include "loans/frmDkjl.h"
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzZfrc.h"
+#include "financing/FinancingLinks.h"
 #include "financing/frmRzjl.h"
+#include "loans/frmMenu.h"
+#include "output/MyFastReport.h"
+#include "output/OutputLinks.h"
+#include "output/frmMsmFr.h"
+#include "output/frmPrintFr3.h"
+#include "output/frmMsm.h"
+#include "output/frmTjDkbb.h"
+#include "output/frmTjLs.h"
+#include "output/frmTjZjrb.h"
 #include "parties/admin/frmKhdgl.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"
@@ -51,7 +64,29 @@ const QStyle::StandardPixmap kToolbarIcons[] = {
     QStyle::SP_DialogResetButton,   QStyle::SP_BrowserStop};
 }  // namespace
 
+namespace {
+// The financing windows reach the printing, SMS and list windows, and the calendar and the daily
+// report reach the financing windows, through the shell.
+void linkFinancingWindows() {
+  gShowFinancingPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
+  gPrintFinancingList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
+    PrintListReport(QStringLiteral("JJ6.fr3"), QStringLiteral("融资记录"), sql, params, owner);
+  };
+  gShowFinancingSms = [](QWidget* owner, int kind, const QString& docNo, qint32 recordId) {
+    ShowSmsNotice(owner, kind, docNo, recordId);
+  };
+  gShowFinancingListFor = [](QWidget* owner, const QString& name) {
+    frmRzjl list(owner);
+    list.QueryMode = 1;
+    list.QueryText = name;
+    RunModal(&list);
+  };
+  frmMenu::OpenPaymentView = &OpenFinancingPaymentView;
+}
+}  // namespace
+
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+  linkFinancingWindows();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(kAppTitle);
   resize(1100, 720);
@@ -226,9 +261,17 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_zhqx"), &showWindow<frmYg>},
     {QStringLiteral("mnu_cysz"), &showWindow<frmZxglb>},
     {QStringLiteral("mnu_yhzh"), &showWindow<frmYhzh>},
+    {QStringLiteral("mnu_jddj"), &showWindow<frmDkjl>},
+    {QStringLiteral("mnu_ckrc"), &showWindow<frmCkrc>},
+    {QStringLiteral("mnu_hkjl"), &showWindow<frmDkhkjl>},
     {QStringLiteral("mnu_cjrzdj"), &showWindow<frmRzjl>},
     {QStringLiteral("mnu_zfmx"), &showWindow<frmRzZfmx>},
     {QStringLiteral("mnu_zfrc"), &showWindow<frmRzZfrc>},
+    {QStringLiteral("mnu_dkrb"), &showWindow<frmTjDkbb>},
+    {QStringLiteral("mnu_cjrb"), &showWindow<frmTjCjrb>},
+    {QStringLiteral("mnu_zjrb"), &showWindow<frmTjZjrb>},
+    {QStringLiteral("mnu_lsz"), &showWindow<frmTjLs>},
+    {QStringLiteral("mnu_dxgl"), &showWindow<frmMsm>},
 };
 }  // namespace
 

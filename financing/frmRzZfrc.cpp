@@ -3,12 +3,12 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenu>
 #include <QVBoxLayout>
 
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "financing/frmRzLxzf.h"
+#include "loans/frmMenu.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -59,12 +59,7 @@ frmRzZfrc::frmRzZfrc(QWidget* owner) : QDialog(owner) {
   resize(1000, 640);
   DayLists.resize(32);
 
-  ChooseFromPopup = [this](const QStringList& items, const QPoint& at) {
-    QMenu menu(this);
-    for (int i = 0; i < items.size(); ++i) menu.addAction(items[i])->setData(i);
-    QAction* chosen = menu.exec(at);
-    return chosen ? chosen->data().toInt() : -1;
-  };
+  Menu = new frmMenu(this);
   connect(pbCommand1, &ButtonArray::clicked, this, [this](int i) { pbCommand1_Click(i); });
   connect(Fg, &MonthCalendar::dayTextClicked, this, [this](int day, const QPoint& at) { Fg_Click(day, at); });
 }
@@ -134,33 +129,17 @@ QString frmRzZfrc::未还贷款(const QList<qint64>& ids) {
   return lines;
 }
 
-std::vector<PaymentPopupItem> frmRzZfrc::支付日程_点击Fg(const QList<qint64>& ids) {
-  std::vector<PaymentPopupItem> items;
-  const QueryResult r = Db().query(QStringLiteral("select 客户名称,(应付本金+应付利息) as 应付,约定支付日期,单号 from PJ_Cjzfjh where 编号 in (") +
-                                   keyList(ids) + QStringLiteral(") order by 编号"));
-  for (const QVariantList& row : r.rows) {
-    const QString docNo = VariantText(row[3]);
-    items.push_back({VariantText(row[0]) + QStringLiteral("  应付：") + Money::format(VariantNumber(row[1])) +
-                         QStringLiteral("  单号：") + docNo,
-                     docNo});
-  }
-  return items;
-}
-
 void frmRzZfrc::Fg_Click(int day, const QPoint& at) {
   Guarded(QString(), this, [&] {
     if (day < 1 || day >= int(DayLists.size()) || DayLists[day].isEmpty()) return;
-    const std::vector<PaymentPopupItem> items = 支付日程_点击Fg(DayLists[day]);
-    QStringList captions;
-    for (const auto& i : items) captions << i.caption;
-    const int chosen = ChooseFromPopup(captions, at);
-    if (chosen < 0 || chosen >= int(items.size())) return;
-    OpenDocument(items[size_t(chosen)].docNo);
+    Menu->Mode = QStringLiteral("支付");
+    Menu->支付日程_点击Fg(keyList(DayLists[day]));
+    Menu->popup(at);
   });
 }
 
-void frmRzZfrc::OpenDocument(const QString& docNo) {
-  Guarded(QString(), this, [&] {
+void OpenFinancingPaymentView(QWidget* owner, const QString& docNo) {
+  Guarded(QString(), owner, [&] {
     if (!CheckUserRight(QStringLiteral("支付利息确认"))) return;
     const QString state = VariantText(Db().scalar(QStringLiteral("select 业务状态 from PJ_Cjjl where 单号=?"), {docNo}));
     if (state == QStringLiteral("废弃")) {
@@ -171,10 +150,8 @@ void frmRzZfrc::OpenDocument(const QString& docNo) {
       MsgBox(QStringLiteral("该单据未审核！"), Mb::Critical);
       return;
     }
-    frmRzLxzf view(this);
+    frmRzLxzf view(owner);
     view.DocNo = docNo;
-    // Payments made from the view show in the calendar at once.
-    view.onPaid = [this] { 日历过程(Combo1->currentIndex() + kFirstYear, Combo2->currentIndex() + 1); };
     RunModal(&view);
   });
 }

@@ -1,9 +1,12 @@
 // The financing list (filters as bound values, scope, totals row, commands and delete), the
 // payment calendar (live documents only) and the payment records, and how the main window opens them.
+#include <QAction>
 #include <QTest>
 
 #include "FinancingFixture.h"
 #include "app/frmMain.h"
+#include "output/OutputLinks.h"
+#include "output/frmPrintFr3.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
 #include "control/pbCommand.h"
@@ -11,6 +14,7 @@
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzZfrc.h"
 #include "financing/frmRzjl.h"
+#include "loans/frmMenu.h"
 #include "platform/Buttons.h"
 #include "platform/MonthCalendar.h"
 
@@ -210,11 +214,7 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   EXPECT_EQ(cal.Fg->month(), 3);
 
   // The popup lists the day's rows; choosing one opens that record's view.
-  QStringList offered;
-  cal.ChooseFromPopup = [&offered](const QStringList& items, const QPoint&) {
-    offered = items;
-    return 1;
-  };
+  frmMenu::OpenPaymentView = &OpenFinancingPaymentView;
   QString opened;
   modal_.handlers.push_back([&opened](QDialog* d) {
     opened = qobject_cast<frmRzLxzf*>(d)->DocNo;
@@ -222,13 +222,20 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   });
   const QPoint cell = MonthLayout::cellOf(2024, 3, 10);
   cal.Fg->clickCell(cell.x(), cell.y() + 1);
-  ASSERT_EQ(offered.size(), 2);
-  EXPECT_EQ(offered[1], S("赵敏  应付：120.00  单号：") + second);
+  EXPECT_EQ(cal.Menu->Mode, S("支付"));
+  ASSERT_EQ(cal.Menu->mnu_lss.size(), 2u);
+  EXPECT_TRUE(cal.Menu->mnu_lss[1]->text().endsWith(S("单号：") + second));
+  cal.Menu->mnu_lss_Click(1);
   EXPECT_EQ(opened, second);
-  // A day-number cell does nothing.
-  offered.clear();
+  // A record not yet approved is refused, as the list refuses it.
+  Db().Execute(S("update PJ_Cjjl set 业务状态='未审核' where 单号=?"), {second});
+  cal.Menu->mnu_lss_Click(1);
+  EXPECT_TRUE(responder_.saw(S("该单据未审核！")));
+  // A day-number cell adds nothing to the popup.
+  const int items = cal.Menu->ItemCount;
   cal.Fg->clickCell(cell.x(), cell.y());
-  EXPECT_TRUE(offered.isEmpty());
+  EXPECT_EQ(cal.Menu->ItemCount, items);
+  frmMenu::OpenPaymentView = nullptr;
 }
 
 TEST_F(Lists, PaymentRecordsFilterByStatusAndNames) {
@@ -273,6 +280,33 @@ TEST_F(Lists, PaymentRecordsFilterByStatusAndNames) {
   EXPECT_TRUE(docs().isEmpty()) << "names match whole";
   EXPECT_FALSE(w.pbcHk->at(5)->isVisibleTo(&w));
   EXPECT_TRUE(responder_.messages.empty());
+}
+
+TEST_F(Lists, TheShellLinksPrintingAndTheDailyReportToTheFinancingWindows) {
+  const QString doc = record(btn一次性支付本息, terms());
+  frmMain main;
+  frmRzjl w;
+  openAll(w);
+  w.刷新();
+  w.Fg->setRow(rowWith(w.Fg, 0, doc));
+  QString kind;
+  modal_.handlers.push_back([&kind](QDialog* d) {
+    kind = QString::number(qobject_cast<frmPrintFr3*>(d)->PrintKind) + qobject_cast<frmPrintFr3*>(d)->PrintKey;
+    return 0;
+  });
+  w.pbCJd_Click(4);
+  EXPECT_EQ(kind, S("5") + doc);
+  // The financing daily report's way to one investor's records.
+  ASSERT_TRUE(gShowFinancingListFor);
+  QStringList shown;
+  modal_.handlers.push_back([&shown](QDialog* d) {
+    auto* list = qobject_cast<frmRzjl*>(d);
+    list->Form_Load();
+    shown = listed(*list);
+    return 0;
+  });
+  gShowFinancingListFor(nullptr, S("王投资"));
+  EXPECT_EQ(shown, QStringList{doc});
 }
 
 TEST_F(Lists, MainWindowOpensTheFinancingWindowsBehindTheirRights) {
