@@ -114,9 +114,6 @@ frmRzjl::frmRzjl(QWidget* owner) : QDialog(owner) {
 
   connect(eButton1, &pbCommand::Click, this, [this] { 刷新(); });
   connect(pbCJd, &ButtonArray::clicked, this, [this](int i) { pbCJd_Click(i); });
-  connect(Fg, &Grid::cellDoubleClicked, this, [this](int row, int) {
-    if (row >= Fg->fixedRows()) pbCJd_Click(9);
-  });
 }
 
 void frmRzjl::showEvent(QShowEvent* e) {
