@@ -27,13 +27,16 @@
 #include "loans/frmDkhkjl.h"
 #include "loans/frmDkjl.h"
 #include "financing/frmRzZfmx.h"
+#include "financing/frmRzZfrc.h"
+#include "financing/FinancingLinks.h"
 #include "financing/frmRzjl.h"
 #include "output/LoanContract.h"
 #include "output/MyFastReport.h"
 #include "output/OutputLinks.h"
-#include "output/frmMsm.h"
+#include "loans/frmMenu.h"
 #include "output/frmMsmFr.h"
 #include "output/frmPrintFr3.h"
+#include "output/frmMsm.h"
 #include "output/frmTjDkbb.h"
 #include "output/frmTjLs.h"
 #include "output/frmTjZjrb.h"
@@ -73,11 +76,8 @@ void linkWindows() {
   };
   gShowLoanSms = [](QWidget* owner, const QString& docNo) { ShowSmsNotice(owner, 1, docNo, 0); };
   gMakeLoanContract = [](const QString& docNo) { GenerateLoanContract(docNo); };
-  gShowPaymentView = [](QWidget* owner, const QString& docNo) {
-    frmRzLxzf w(owner);
-    w.DocNo = docNo;
-    RunModal(&w);
-  };
+  // The collection calendar's popup opens a financing record with the list's own checks.
+  gShowPaymentView = &OpenFinancingPaymentView;
   gShowLoanListFor = [](QWidget* owner, const QString& name) {
     frmDkjl w(owner);
     w.QueryMode = 1;
@@ -85,9 +85,28 @@ void linkWindows() {
     RunModal(&w);
   };
 }
+
+// The financing windows reach the printing, SMS and list windows, and the calendar and the daily
+// report reach the financing windows, through the shell.
+void linkFinancingWindows() {
+  gShowFinancingPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
+  gPrintFinancingList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
+    PrintListReport(QStringLiteral("JJ6.fr3"), QStringLiteral("融资记录"), sql, params, owner);
+  };
+  gShowFinancingSms = [](QWidget* owner, int kind, const QString& docNo, qint32 recordId) {
+    ShowSmsNotice(owner, kind, docNo, recordId);
+  };
+  gShowFinancingListFor = [](QWidget* owner, const QString& name) {
+    frmRzjl list(owner);
+    list.QueryMode = 1;
+    list.QueryText = name;
+    RunModal(&list);
+  };
+}
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+  linkFinancingWindows();
   setObjectName(QStringLiteral("frmMain"));
   linkWindows();
   setWindowTitle(kAppTitle);
@@ -268,6 +287,7 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_hkjl"), &showWindow<frmDkhkjl>},
     {QStringLiteral("mnu_cjrzdj"), &showWindow<frmRzjl>},
     {QStringLiteral("mnu_zfmx"), &showWindow<frmRzZfmx>},
+    {QStringLiteral("mnu_zfrc"), &showWindow<frmRzZfrc>},
     {QStringLiteral("mnu_dkrb"), &showWindow<frmTjDkbb>},
     {QStringLiteral("mnu_cjrb"), &showWindow<frmTjCjrb>},
     {QStringLiteral("mnu_zjrb"), &showWindow<frmTjZjrb>},

@@ -18,6 +18,7 @@
 #include "financing/FinancingLinks.h"
 #include "financing/frmRzTqzf.h"
 #include "financing/frmRzzfqr.h"
+#include "loans/LoanStore.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
 #include "platform/DateBox.h"
@@ -182,8 +183,8 @@ void frmRzLxzf::pbCJkzl_Click(int index) {
     // A missing file or path shows nothing from here.
     try {
       if (!IsGridDataRow(Fg1)) return;
-      const QVariant path = Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 编号=?"), {Fg1->textMatrix(Fg1->row(), 0).toLongLong()});
-      if (path.isValid()) OpenWithDesktop(VariantText(path));
+      const QString path = LoanStore::AttachmentPath(Fg1->textMatrix(Fg1->row(), 0).toLongLong());
+      if (!path.isEmpty()) OpenWithDesktop(path);
     } catch (const AppError&) {
     }
     return;

@@ -18,6 +18,7 @@
 #include "financing/FinancingData.h"
 #include "financing/FinancingGrids.h"
 #include "financing/frmrzZfjh.h"
+#include "loans/LoanStore.h"
 #include "parties/frmTzr.h"
 #include "parties/frmYg.h"
 #include "platform/Buttons.h"
@@ -466,7 +467,7 @@ void frmRzdjB::reject() {
 void frmRzdjB::添加附件(const QString& path) {
   Guarded(QStringLiteral("要添加的文件名称太长！"), this, [this, &path] {
     if (path.isEmpty()) return;
-    const QString failure = AddFinancingAttachment(DocNo, path);
+    const QString failure = LoanStore::AddAttachment(DocNo, path);
     if (!failure.isEmpty()) MsgBox(failure, Mb::Critical);
     刷新附件();
   });
@@ -481,12 +482,10 @@ void frmRzdjB::pbCJkzl_Click(int index) {
   try {
     if (!IsGridDataRow(Fg1)) return;
     const qint64 id = Fg1->textMatrix(Fg1->row(), 0).toLongLong();
-    const QString path = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 编号=?"), {id}));
     if (index == 1) {
-      OpenWithDesktop(path);
+      OpenWithDesktop(LoanStore::AttachmentPath(id));
     } else if (index == 2) {
-      Db().Execute(QStringLiteral("delete from PJ_DkFj where 编号=?"), {id});
-      QFile::remove(path);
+      LoanStore::DeleteAttachment(id);
       刷新附件();
     }
   } catch (const AppError&) {

@@ -40,6 +40,7 @@
 #include "financing/frmRzLxzf.h"
 #include "financing/frmRzTqzf.h"
 #include "financing/frmRzZfmx.h"
+#include "financing/frmRzZfrc.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmRzjl.h"
 #include "financing/frmRzzfqr.h"
@@ -280,6 +281,8 @@ int main(int argc, char** argv) {
     frmCkrc calendar(&main);
     save(&calendar, QStringLiteral("frmCkrc"));
   }
+  frmRzZfrc calendar(&main);
+  save(&calendar, QStringLiteral("frmRzZfrc"));
   // The business reminder as the real message box shows it.
   SetMessageHandler({});
   gSystemSettings[12] = QStringLiteral("1");
