@@ -13,6 +13,7 @@
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
+#include "loans/LoanLinks.h"
 #include "loans/LoanListQuery.h"
 #include "output/frmPrint.h"
 #include "parties/frmKhgr.h"
@@ -158,7 +159,7 @@ void frmDkhkjl::pbcHk_Click(int index) {
       case cmdClose: reject(); break;
       case cmdReceipt:
         if (!IsGridDataRow(Fg)) return;
-        MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+        RunLoanLink(gShowLoanPrint, this, 4, Fg->textMatrix(Fg->row(), 0));
         break;
       default: break;
     }
