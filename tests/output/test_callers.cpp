@@ -25,9 +25,7 @@ class CallersTest : public OutputFixture {
  protected:
   void SetUp() override {
     OutputFixture::SetUp();
-    QDir().mkpath(appDir() + QStringLiteral("template"));
-    for (const QString& f : QDir(QStringLiteral(VRN_TEMPLATES)).entryList(QDir::Files))
-      QFile::copy(QStringLiteral(VRN_TEMPLATES "/") + f, appDir() + QStringLiteral("template/") + f);
+    copyShippedTemplates();
     gBookStartDate = QStringLiteral("2023-01-01");
     gSystemSettings[9] = QStringLiteral("1");
     gSystemSettings[11] = QStringLiteral("[客户名称]:[借款金额]");
