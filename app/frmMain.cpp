@@ -21,18 +21,12 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
-#include "financing/FinancingLinks.h"
-#include "loans/LoanLinks.h"
 #include "loans/frmCkrc.h"
 #include "loans/frmDkhkjl.h"
 #include "loans/frmDkjl.h"
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzjl.h"
-#include "output/MyFastReport.h"
-#include "output/OutputLinks.h"
 #include "output/frmMsm.h"
-#include "output/frmMsmFr.h"
-#include "output/frmPrintFr3.h"
 #include "output/frmTjDkbb.h"
 #include "output/frmTjLs.h"
 #include "output/frmTjZjrb.h"
@@ -63,34 +57,8 @@ const QStyle::StandardPixmap kToolbarIcons[] = {
     QStyle::SP_DialogResetButton,   QStyle::SP_BrowserStop};
 }  // namespace
 
-namespace {
-// The windows one subsystem opens from another go through the shell.
-void ConnectSubsystemLinks() {
-  gShowLoanPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
-  gShowFinancingPrint = gShowLoanPrint;
-  gShowLoanSms = [](QWidget* owner, const QString& docNo) { ShowSmsNotice(owner, 1, docNo, 0); };
-  gShowFinancingSms = [](QWidget* owner, int kind, const QString& docNo, qint32 recordId) { ShowSmsNotice(owner, kind, docNo, recordId); };
-  gPrintFinancingList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
-    PrintListReport(QStringLiteral("JJ6.fr3"), QStringLiteral("融资记录"), sql, params, owner);
-  };
-  gShowLoanListFor = [](QWidget* owner, const QString& name) {
-    frmDkjl w(owner);
-    w.QueryMode = 1;
-    w.QueryText = name;
-    RunModal(&w);
-  };
-  gShowFinancingListFor = [](QWidget* owner, const QString& name) {
-    frmRzjl w(owner);
-    w.QueryMode = 1;
-    w.QueryText = name;
-    RunModal(&w);
-  };
-}
-}  // namespace
-
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmMain"));
-  ConnectSubsystemLinks();
   setWindowTitle(kAppTitle);
   resize(1100, 720);
   buildMenus();

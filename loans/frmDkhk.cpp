@@ -13,7 +13,6 @@
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
-#include "loans/LoanLinks.h"
 #include "loans/LoanRecords.h"
 #include "loans/frmDkck.h"
 #include "loans/frmDkgh.h"
@@ -326,7 +325,7 @@ void frmDkhk::pbCJkzl_Click(int index) {
       case cmdClose: reject(); break;
       case cmdReceipt:
         if (!IsGridDataRow(Fg3)) return;
-        RunLoanLink(gShowLoanPrint, this, 3, Fg3->textMatrix(Fg3->row(), 0));
+        MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
         break;
       default: break;
     }

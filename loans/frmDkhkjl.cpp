@@ -13,7 +13,6 @@
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
-#include "loans/LoanLinks.h"
 #include "loans/LoanListQuery.h"
 #include "output/frmPrint.h"
 #include "parties/frmKhgr.h"
@@ -159,7 +158,7 @@ void frmDkhkjl::pbcHk_Click(int index) {
       case cmdClose: reject(); break;
       case cmdReceipt:
         if (!IsGridDataRow(Fg)) return;
-        RunLoanLink(gShowLoanPrint, this, 4, Fg->textMatrix(Fg->row(), 0));
+        MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
         break;
       default: break;
     }

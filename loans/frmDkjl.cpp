@@ -15,12 +15,9 @@
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
-#include "loans/LoanLinks.h"
 #include "loans/LoanListQuery.h"
 #include "loans/LoanRecords.h"
 #include "loans/frmDkhk.h"
-#include "output/LoanContract.h"
-#include "output/MyFastReport.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
 #include "platform/DateBox.h"
@@ -222,16 +219,16 @@ void frmDkjl::pbCJd_Click(int index) {
       case cmdDelete: deleteLoan(docNo, borrower); break;
       case cmdApprove: approveLoan(docNo, borrower); break;
       case cmdView: viewLoan(docNo); break;
-      case cmdSms: RunLoanLink(gShowLoanSms, this, docNo); break;
+      case cmdSms: notInstalled(); break;
       case cmdContract:
         if (approval == QStringLiteral("未审核")) {
           MsgBox(QStringLiteral("单据未审核！"), Mb::Critical);
           return;
         }
-        GenerateLoanContract(docNo);
+        notInstalled();
         break;
-      case cmdVoucher: RunLoanLink(gShowLoanPrint, this, 2, docNo); break;
-      case cmdPrint: PrintListReport(QStringLiteral("JJ4.fr3"), QStringLiteral("贷款记录"), LastListSql_, lastListParams_, this); break;
+      case cmdVoucher: notInstalled(); break;
+      case cmdPrint: notInstalled(); break;
       case cmdExport:
         ExportGridToExcel(Fg, QStringLiteral("Dkjl"), this);
         WriteOperationLog(QStringLiteral("导出贷款记录"));
