@@ -21,6 +21,7 @@
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
+#include "platform/StatusPanel.h"
 
 namespace {
 void addStaff(const QString& account, const QString& password, int role, const QString& rights, const QString& locked = QStringLiteral("否"),
@@ -135,16 +136,32 @@ TEST_F(LoginTest, EnterInThePasswordBoxLogsIn) {
   EXPECT_EQ(gCurrentUserRole, 3);
 }
 
-TEST_F(LoginTest, TheLoginCannotBeClosedAndExitEndsTheProgram) {
-  auto w = std::make_unique<frmMain>();
-  frmLogin login(w.get());
-  login.show();
-  QTest::keyClick(&login, Qt::Key_Escape);
-  EXPECT_TRUE(login.isVisible());
-  EXPECT_FALSE(login.close());
-  EXPECT_TRUE(login.isVisible());
-  QTest::mouseClick(login.eButExit, Qt::LeftButton);
-  EXPECT_EQ(ended_.calls, 1);
+TEST_F(LoginTest, EscAndTheExitButtonEndTheProgramTheCloseBoxDoesNot) {
+  struct Way {
+    const char* name;
+    std::function<void(frmLogin&)> act;
+    int endsProgram;
+  };
+  const Way ways[] = {
+      {"Esc", [](frmLogin& l) { QTest::keyClick(&l, Qt::Key_Escape); }, 1},
+      {"Esc in the password box", [](frmLogin& l) { QTest::keyClick(l.txtKl, Qt::Key_Escape); }, 1},
+      {"放弃(&Esc)", [](frmLogin& l) { QTest::mouseClick(l.eButExit, Qt::LeftButton); }, 1},
+      {"close box", [](frmLogin& l) { EXPECT_FALSE(l.close()); }, 0},
+      {"Shift+Esc", [](frmLogin& l) { QTest::keyClick(&l, Qt::Key_Escape, Qt::ShiftModifier); }, 0},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    ended_.calls = 0;
+    auto w = std::make_unique<frmMain>();
+    w->show();
+    frmLogin login(w.get());
+    login.show();
+    way.act(login);
+    EXPECT_EQ(ended_.calls, way.endsProgram);
+    // Left only by ending the program (the main window goes first): otherwise both stay up.
+    EXPECT_EQ(w->isVisible(), way.endsProgram == 0);
+    if (way.endsProgram == 0) EXPECT_TRUE(login.isVisible());
+  }
 }
 
 TEST_F(LoginTest, DepartmentRightsZeroBecomeTheOwnDepartmentName) {

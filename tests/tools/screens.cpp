@@ -34,6 +34,7 @@
 #include "parties/frmYg.h"
 #include "parties/frmYhzh.h"
 #include "parties/frmZxglb.h"
+#include "platform/ChineseDesktop.h"
 #include "platform/Dialogs.h"
 
 namespace {
@@ -51,6 +52,7 @@ void save(QWidget* w, const QString& name) {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   QApplication app(argc, argv);
+  UseChineseDesktop();
   if (argc < 2) {
     std::fprintf(stderr, "usage: vrn_screens OUTDIR\n");
     return 2;
