@@ -7,13 +7,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
-#include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTreeView>
 #include <QUrl>
 
 #include <cstdlib>
@@ -104,13 +101,10 @@ QString chooseWithDialog(QWidget* parent, ChooserKind kind, const QString& capti
       dialog.setOption(QFileDialog::ShowDirsOnly);
       break;
   }
-  // Names and sizes are read whole: the detail list, its name and size columns as wide as their texts.
+  // Names and sizes are read whole: the detail list (Qt widens its name column to the longest name)
+  // rather than the icon list, which cuts names and shows no sizes.
   dialog.setViewMode(QFileDialog::Detail);
   dialog.resize(860, 520);
-  if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
-    list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-  }
   if (RunModal(&dialog) != QDialog::Accepted) return {};
   return dialog.selectedFiles().value(0);
 }
