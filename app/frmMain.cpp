@@ -52,7 +52,7 @@ const QStyle::StandardPixmap kToolbarIcons[] = {
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(kAppTitle);
-  resize(1100, 720);
+  resize(1200, 760);
   buildMenus();
   buildToolbar();
 
@@ -174,7 +174,7 @@ void frmMain::初始参数() {
 void frmMain::fitStatusPanels() {
   QStatusBar* bar = statusBar();
   // What the bar keeps for itself: its size grip, the gaps between panels and its margins.
-  const int reserved = 48;
+  const int reserved = 44;
   const std::vector<int> widths = ShareWidths({panels_[0]->sizeHint().width(), panels_[1]->sizeHint().width(),
                                                panels_[2]->sizeHint().width()},
                                               bar->width() - reserved);

@@ -7,10 +7,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTreeView>
 #include <QUrl>
 
 #include <cstdlib>
@@ -84,6 +88,23 @@ int RunModal(QDialog* dialog) {
 void SetModalHandler(ModalHandler handler) { g_modal = std::move(handler); }
 
 namespace {
+// The file list's type and date columns as a Chinese desk reads them: Qt leaves "Folder" untranslated
+// and writes dates in the machine's LANG ("9 Dec 2026"); here folders are "文件夹" and dates
+// "yyyy-MM-dd HH:mm", the program's own form.
+class ChineseFileColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role == Qt::DisplayRole && (index.column() == 2 || index.column() == 3)) {
+      const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+      const QModelIndex source = mapToSource(index);
+      if (files && index.column() == 2 && files->isDir(source)) return QStringLiteral("文件夹");
+      if (files && index.column() == 3) return files->lastModified(source).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    }
+    return QIdentityProxyModel::data(index, role);
+  }
+};
+
 QString chooseWithDialog(QWidget* parent, ChooserKind kind, const QString& caption, const QString& filter, const QString& start) {
   static const char* const kCaptions[] = {"打开文件", "保存文件", "选择文件夹"};
   QFileDialog dialog(parent, caption.isEmpty() ? QString::fromUtf8(kCaptions[static_cast<int>(kind)]) : caption, start, filter);
@@ -102,8 +123,11 @@ QString chooseWithDialog(QWidget* parent, ChooserKind kind, const QString& capti
       break;
   }
   // Names and sizes are read whole: the detail list (Qt widens its name column to the longest name)
-  // rather than the icon list, which cuts names and shows no sizes.
+  // rather than the icon list, which cuts names and shows no sizes; the other columns fit their texts.
   dialog.setViewMode(QFileDialog::Detail);
+  dialog.setProxyModel(new ChineseFileColumns(&dialog));
+  if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+    for (int column = 1; column <= 3; ++column) list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   dialog.resize(860, 520);
   if (RunModal(&dialog) != QDialog::Accepted) return {};
   return dialog.selectedFiles().value(0);

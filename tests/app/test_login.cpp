@@ -1,5 +1,7 @@
 // Login, main window, reminder, password change and about box, driven through their controls.
 #include <QAction>
+#include <QApplication>
+#include <QStatusBar>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -9,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "app/BusinessReminder.h"
+#include "app/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/LoginState.h"
@@ -381,4 +384,133 @@ TEST_F(PasswordTest, AboutBoxShowsTheVersionAndTheUpdaterIsExplained) {
   EXPECT_EQ(responder_.messages[0].style, Mb::Information);
   w.RunCommand(QStringLiteral("mnu_gy"));
   EXPECT_EQ(modal_.shown.back(), QStringLiteral("frmAbout"));
+}
+
+TEST_F(LoginTest, StatusBarPanelsStayInsideTheWindowAtAnyNameLength) {
+  auto w = start(typeLogin(QStringLiteral("超级管理员"), QStringLiteral("6173")));
+  w->show();
+  w->Timer1_Timer();
+  QApplication::processEvents();
+  const int width = w->width();
+  QStatusBar* bar = w->statusBar();
+  const auto panelsInside = [&] {
+    QApplication::processEvents();
+    for (int i = 1; i <= 3; ++i) {
+      const QRect r = w->panel(i)->geometry();
+      EXPECT_GE(r.left(), 0) << "panel " << i;
+      EXPECT_LE(r.right(), bar->width()) << "panel " << i;
+    }
+  };
+
+  struct Case {
+    int nameLength;
+    bool cut;  // panel 1 ends in "…"
+  };
+  for (const Case c : {Case{300, true}, Case{8, false}, Case{300, true}, Case{40, true}, Case{10, false}}) {
+    SCOPED_TRACE(c.nameLength);
+    gUnitName = QString(c.nameLength, QChar(0x501F));  // 借借借…
+    w->初始参数();
+    panelsInside();
+    EXPECT_EQ(w->width(), width) << "the name never changes the window's width";
+    EXPECT_LE(w->minimumSizeHint().width(), width);
+    const QString whole = QStringLiteral("软件使用单位：") + gUnitName + QStringLiteral(" 系统建账日期：2024年03月05日  数据连接模式：单机版");
+    EXPECT_EQ(w->panel(1)->text(), whole);
+    EXPECT_EQ(w->panel(1)->toolTip(), whole) << "the whole text as its tooltip";
+    EXPECT_EQ(w->panel(1)->shownText().endsWith(QStringLiteral("…")), c.cut) << w->panel(1)->shownText().toStdString();
+    EXPECT_TRUE(w->panel(1)->shownText().startsWith(QStringLiteral("软件使用单位：")));
+    // The short panels keep their whole texts beside a long name.
+    EXPECT_EQ(w->panel(2)->shownText(), w->panel(2)->text());
+    EXPECT_EQ(w->panel(3)->shownText(), w->panel(3)->text());
+  }
+
+  // A long name does not hold the window wide either: it can be made narrower, and wider again.
+  gUnitName = QString(300, QChar(0x501F));
+  w->初始参数();
+  w->resize(700, 500);
+  QApplication::processEvents();
+  EXPECT_EQ(w->width(), 700);
+  panelsInside();
+  w->resize(1300, 720);
+  QApplication::processEvents();
+  EXPECT_EQ(w->width(), 1300);
+  panelsInside();
+  EXPECT_GT(w->panel(1)->width(), 600) << "a wider window gives the long name more room";
+}
+
+TEST(ShareWidthsTest, PanelsThatFitKeepTheirWidthOthersShareTheRest) {
+  struct Case {
+    std::vector<int> wanted;
+    int available;
+    std::vector<int> expected;
+  };
+  const Case cases[] = {
+      {{100, 200, 300}, 1000, {100, 200, 300}},     // all fit
+      {{3000, 300, 250}, 1000, {450, 300, 250}},    // the long one takes what the others leave
+      {{3000, 3000, 100}, 1000, {450, 450, 100}},   // two long ones share equally
+      {{1000, 1000, 1000}, 1001, {334, 334, 333}},  // the odd pixel goes to the first
+      {{400, 350, 300}, 900, {300, 300, 300}},      // the third fits only once the first two are capped
+      {{100, 100}, 0, {0, 0}},
+      {{100, 100}, -50, {0, 0}},
+      {{}, 100, {}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<int> got = ShareWidths(c.wanted, c.available);
+    EXPECT_EQ(got, c.expected) << "available " << c.available;
+  }
+}
+
+TEST_F(LoginTest, AStartWithoutTheDatabaseEndsAtAnUnconnectedLogin) {
+  // The database file cannot be opened; the user answers No to "现在退出程序吗？".
+  const QString database = LocalDatabasePath();
+  ASSERT_TRUE(QFile::rename(database, database + QStringLiteral(".away")));
+  ResetConnections();
+  frmLogin* seen = nullptr;
+  bool wasConnected = true;
+  QString state;
+  modal_.handlers.push_back([&](QDialog* d) {
+    seen = qobject_cast<frmLogin*>(d);
+    if (!seen) return int(QDialog::Rejected);
+    wasConnected = seen->connected();
+    state = seen->lblState->isVisibleTo(seen) ? seen->lblState->text() : QString();
+    EXPECT_FALSE(seen->eButOK->isEnabled() && seen->txtKl->isEnabled()) << "nothing to log in to";
+    EXPECT_TRUE(seen->eButExit->isEnabled());
+    // 登录 tries again: still no database, the question once more, the same state.
+    QTest::mouseClick(seen->eButOK, Qt::LeftButton);
+    EXPECT_FALSE(seen->connected());
+    // The file is back: 登录 connects and fills the accounts, without logging anyone in.
+    EXPECT_TRUE(QFile::rename(database + QStringLiteral(".away"), database));
+    QTest::mouseClick(seen->eButOK, Qt::LeftButton);
+    EXPECT_TRUE(seen->connected());
+    EXPECT_FALSE(seen->lblState->isVisibleTo(seen));
+    EXPECT_EQ(seen->Combo1->currentText(), QStringLiteral("超级管理员"));
+    EXPECT_NE(seen->result(), QDialog::Accepted);
+    return seen->result();
+  });
+  gMachineId = 0;
+  frmMain* w = Main();
+  ASSERT_NE(seen, nullptr);
+  EXPECT_FALSE(wasConnected);
+  EXPECT_EQ(state, QStringLiteral("未连接数据库"));
+  // Two questions (start-up, the retry), both the connection's own; nothing for a programmer.
+  ASSERT_EQ(responder_.messages.size(), 2u) << responder_.texts().join(" | ").toStdString();
+  for (const auto& m : responder_.messages) EXPECT_TRUE(m.text.startsWith(QStringLiteral("连接数据库出现错误！"))) << m.text.toStdString();
+  EXPECT_FALSE(responder_.texts().join(QString()).contains(QStringLiteral("代码：")));
+  EXPECT_EQ(gMachineId, 1) << "the retry read this workstation's settings too";
+  EXPECT_EQ(ended_.calls, 0);
+  delete w;
+}
+
+TEST_F(LoginTest, TheFirstLoginIsCentredOnTheMainWindow) {
+  QRect login, main;
+  modal_.handlers.push_back([&](QDialog* d) {
+    d->show();
+    QApplication::processEvents();
+    login = d->frameGeometry();
+    return int(QDialog::Rejected);
+  });
+  auto w = std::make_unique<frmMain>();
+  w->move(200, 100);
+  w->Form_Load();
+  main = w->geometry();
+  EXPECT_LE((login.center() - main.center()).manhattanLength(), 2) << "login " << login.x() << "," << login.y();
 }

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -70,6 +70,20 @@ bool hasChinese(const QStringList& texts) {
   return false;
 }
 
+// An empty file at `path`; returns the path.
+QString emptyFile(const QString& path) {
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+  return path;
+}
+
+QStringList menuTexts(const QMenu& menu) {
+  QStringList out;
+  for (QAction* a : menu.actions())
+    if (!a->isSeparator()) out << a->text();
+  return out;
+}
+
 class ChineseDesktopTest : public ProgramTest {
  protected:
   void SetUp() override {
@@ -94,8 +108,7 @@ TEST(ChineseDesktop, TranslationsAndLocaleAreChineseWhateverLang) {
 
 TEST_F(ChineseDesktopTest, FileAndFolderChoosersSpeakChineseAndAnswerWithThePath) {
   QTemporaryDir dir;
-  const QString file = dir.path() + QStringLiteral("/备份.bak");
-  QFile(file).open(QIODevice::WriteOnly);
+  const QString file = emptyFile(dir.path() + QStringLiteral("/备份.bak"));
   struct Case {
     const char* name;
     std::function<QString()> choose;
@@ -148,7 +161,7 @@ TEST_F(ChineseDesktopTest, FileAndFolderChoosersSpeakChineseAndAnswerWithThePath
   EXPECT_EQ(ChooseOpenFile(nullptr, QString(), QString(), dir.path()), QString());
 }
 
-TEST_F(ChineseDesktopTest, FileListsShowWholeNamesAndSizes) {
+TEST_F(ChineseDesktopTest, FileListsShowWholeNamesSizesTypesAndDates) {
   QTemporaryDir dir;
   // Wider than the dialog itself.
   const QString name = QStringLiteral("二〇二六年十二月客户借款与还款明细表（城东分部财务室整理，供董事会季度审阅使用，含逾期客户催收记录与担保企业代偿情况说明）.xlsx");
@@ -157,6 +170,7 @@ TEST_F(ChineseDesktopTest, FileListsShowWholeNamesAndSizes) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(123456, 'x'));
   }
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Databackup")));
   {
     // Qt's dialogs remember the last user's view; the chooser shows the detail list whatever that was.
     QFileDialog previous;
@@ -166,21 +180,31 @@ TEST_F(ChineseDesktopTest, FileListsShowWholeNamesAndSizes) {
   modal_.handlers.push_back([&](QDialog* d) {
     auto* fd = qobject_cast<QFileDialog*>(d);
     auto* list = fd ? fd->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
-    auto* model = fd ? fd->findChild<QFileSystemModel*>() : nullptr;
-    EXPECT_TRUE(list && model);
-    if (!list || !model) return int(QDialog::Rejected);
+    EXPECT_NE(list, nullptr);
+    if (!list) return int(QDialog::Rejected);
     fd->show();
     EXPECT_TRUE(list->isVisible()) << "the detail list is the one shown";
-    const QModelIndex folder = model->index(dir.path());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folder) == 1; }, 5000));
+    QAbstractItemModel* model = list->model();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(list->rootIndex()) == 2; }, 5000));
     QApplication::processEvents();
-    const QModelIndex row = model->index(0, 0, folder);
-    EXPECT_EQ(row.data().toString(), name);
-    const QString size = model->index(0, 1, folder).data().toString();
-    EXPECT_TRUE(size.contains(QRegularExpression(QStringLiteral("^120[.,]\\d+ ?Ki?B$")))) << size.toStdString();
     const QFontMetrics fm(list->font());
-    EXPECT_GE(list->header()->sectionSize(0), fm.horizontalAdvance(name) + list->iconSize().width()) << "the whole name shows";
-    EXPECT_GE(list->header()->sectionSize(1), fm.horizontalAdvance(size)) << "the whole size shows";
+    for (int row = 0; row < 2; ++row) {
+      const auto cell = [&](int column) { return model->index(row, column, list->rootIndex()).data().toString(); };
+      const bool folder = cell(0) == QStringLiteral("Databackup");
+      SCOPED_TRACE(cell(0).toStdString());
+      if (!folder) {
+        EXPECT_EQ(cell(0), name);
+        EXPECT_TRUE(cell(1).contains(QRegularExpression(QStringLiteral("^120[.,]\\d+ ?Ki?B$")))) << cell(1).toStdString();
+      } else {
+        EXPECT_EQ(cell(2), QStringLiteral("文件夹"));
+      }
+      EXPECT_TRUE(hasChinese({cell(2)})) << cell(2).toStdString();
+      EXPECT_TRUE(QDateTime::fromString(cell(3), QStringLiteral("yyyy-MM-dd HH:mm")).isValid()) << cell(3).toStdString();
+      // Every column is as wide as its text: nothing is cut.
+      const int icon = list->iconSize().width();
+      for (int column = 0; column < 4; ++column)
+        EXPECT_GE(list->header()->sectionSize(column), fm.horizontalAdvance(cell(column)) + (column == 0 ? icon : 0)) << "column " << column;
+    }
     return int(QDialog::Rejected);
   });
   ChooseOpenFile(nullptr, QString(), QString(), dir.path());
@@ -221,15 +245,52 @@ TEST(ChineseDesktop, DateBoxCalendarAndContextMenusSpeakChinese) {
   // The context menus of a text box and of the date box's own text.
   QLineEdit text;
   std::unique_ptr<QMenu> menu(text.createStandardContextMenu());
-  QStringList items;
-  for (QAction* a : menu->actions())
-    if (!a->isSeparator()) items << a->text();
+  QStringList items = menuTexts(*menu);
   EXPECT_TRUE(items.contains(QStringLiteral("全选")) || hasChinese(items)) << items.join(QLatin1Char(' ')).toStdString();
   EXPECT_EQ(english(items).join(QStringLiteral(" | ")).toStdString(), "");
   std::unique_ptr<QMenu> dateMenu(box.findChild<QLineEdit*>()->createStandardContextMenu());
-  items.clear();
-  for (QAction* a : dateMenu->actions())
-    if (!a->isSeparator()) items << a->text();
+  items = menuTexts(*dateMenu);
   EXPECT_TRUE(hasChinese(items));
   EXPECT_EQ(english(items).join(QStringLiteral(" | ")).toStdString(), "");
+}
+
+TEST_F(ChineseDesktopTest, OpeningAFileNothingCanOpenSaysSo) {
+  QTemporaryDir dir;
+  const QString workbook = emptyFile(dir.path() + QStringLiteral("/客户列表20240305070809.xlsx"));
+  struct Case {
+    const char* name;
+    QString path;
+    bool programFound;  // what the desktop's opener answers
+    bool opened;
+    QString message;    // the start of the message, "" for none
+    bool openerAsked;
+  };
+  const QString web = QStringLiteral("https://www.varnel.example/video/");
+  const Case cases[] = {
+      {"a workbook with a program", workbook, true, true, QString(), true},
+      {"a workbook without one", workbook, false, false, QStringLiteral("本机没有可以打开这个文件的程序。"), true},
+      {"a file that is gone", dir.path() + QStringLiteral("/已删除.xlsx"), true, false, QStringLiteral("找不到文件"), false},
+      {"an address with a browser", web, true, true, QString(), true},
+      {"an address without one", web, false, false, QStringLiteral("本机没有可以打开网址的浏览器。"), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    responder_.clear();
+    QStringList asked;
+    SetOpenFileHandler([&](const QString& p) {
+      asked << p;
+      return c.programFound;
+    });
+    EXPECT_EQ(OpenWithDesktop(c.path), c.opened);
+    EXPECT_EQ(asked, c.openerAsked ? QStringList{c.path} : QStringList());
+    if (c.message.isEmpty()) {
+      EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join(" | ").toStdString();
+      continue;
+    }
+    ASSERT_EQ(responder_.messages.size(), 1u);
+    const MessageRequest& m = responder_.messages[0];
+    EXPECT_TRUE(m.text.startsWith(c.message)) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(QDir::toNativeSeparators(c.path))) << "says which file or address";
+    EXPECT_EQ(m.style, int(Mb::Exclamation));
+  }
 }
