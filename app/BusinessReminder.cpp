@@ -2,6 +2,7 @@
 
 #include "app/data/DataAccess.h"
 #include "app/services/SettingsList.h"
+#include "loans/CollectionSchedule.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -31,8 +32,9 @@ void countRows(const QString& sql, const QString& dueColumn, const QDate& today,
 
 ReminderCounts CountBusinessReminders(const QDate& today, int daysAhead) {
   ReminderCounts c;
-  countRows(QStringLiteral("select * from PJ_Hdjh where 归还状态 in ('未还','归还部分')"), QStringLiteral("约定归还日期"), today,
-            daysAhead, &c.overdueLoans, &c.soonLoans);
+  // The same instalments as the collection calendar shows.
+  countRows(OpenInstalmentsSql(QString(), QString()).sql, QStringLiteral("约定归还日期"), today, daysAhead, &c.overdueLoans,
+            &c.soonLoans);
   countRows(QStringLiteral("select * from PJ_Cjzfjh where 结算状态 in ('未付','支付部分')"), QStringLiteral("约定支付日期"), today,
             daysAhead, &c.overdueFinancing, &c.soonFinancing);
   return c;

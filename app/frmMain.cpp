@@ -21,6 +21,15 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
+#include "loans/frmCkrc.h"
+#include "loans/frmDkhkjl.h"
+#include "loans/frmDkjl.h"
+#include "financing/frmRzZfmx.h"
+#include "financing/frmRzjl.h"
+#include "output/frmMsm.h"
+#include "output/frmTjDkbb.h"
+#include "output/frmTjLs.h"
+#include "output/frmTjZjrb.h"
 #include "parties/admin/frmKhdgl.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"
@@ -238,6 +247,16 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_zhqx"), &showWindow<frmYg>},
     {QStringLiteral("mnu_cysz"), &showWindow<frmZxglb>},
     {QStringLiteral("mnu_yhzh"), &showWindow<frmYhzh>},
+    {QStringLiteral("mnu_jddj"), &showWindow<frmDkjl>},
+    {QStringLiteral("mnu_ckrc"), &showWindow<frmCkrc>},
+    {QStringLiteral("mnu_hkjl"), &showWindow<frmDkhkjl>},
+    {QStringLiteral("mnu_cjrzdj"), &showWindow<frmRzjl>},
+    {QStringLiteral("mnu_zfmx"), &showWindow<frmRzZfmx>},
+    {QStringLiteral("mnu_dkrb"), &showWindow<frmTjDkbb>},
+    {QStringLiteral("mnu_cjrb"), &showWindow<frmTjCjrb>},
+    {QStringLiteral("mnu_zjrb"), &showWindow<frmTjZjrb>},
+    {QStringLiteral("mnu_lsz"), &showWindow<frmTjLs>},
+    {QStringLiteral("mnu_dxgl"), &showWindow<frmMsm>},
 };
 }  // namespace
 

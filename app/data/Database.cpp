@@ -107,13 +107,32 @@ void Connection::begin() {
 
 void Connection::commit() {
   if (depth_ == 0) throw AppError(Err::InvalidCall, QStringLiteral("没有打开的事务。"));
-  if (--depth_ > 0) return;
-  if (failed_) {
+  if (depth_ > 1) {
+    --depth_;
+    return;
+  }
+  // The count only drops once the backend has ended the transaction one way or the other, so that
+  // the program never believes a transaction closed that the database still holds open.
+  auto endWithRollback = [this] {
+    depth_ = 0;
     failed_ = false;
-    backend_->rollback();
+    try {
+      backend_->rollback();
+    } catch (...) {
+    }
+  };
+  if (failed_) {
+    endWithRollback();
     throw AppError(Err::InvalidCall, QStringLiteral("事务的一部分已回滚，全部未保存。"));
   }
-  backend_->commit();
+  try {
+    backend_->commit();
+  } catch (...) {
+    // A commit the database refused ("database is locked") leaves the transaction open there.
+    endWithRollback();
+    throw;
+  }
+  depth_ = 0;
 }
 
 void Connection::rollback() {

@@ -65,6 +65,10 @@ std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QStri
 // server backup or restore takes as long as it takes).
 std::unique_ptr<DbBackend> MakeOdbcBackend(const QString& connectionString, bool wideText, int queryTimeoutSeconds = 30);
 
+// How a value an ODBC driver hands over as text reads in the program, by the column type the driver
+// reports: date and time types lose the fraction of their seconds, every other text stays whole.
+QString OdbcColumnText(int odbcType, const QString& text);
+
 class Connection {
  public:
   Connection(std::unique_ptr<DbBackend> backend, SqlDialect dialect);

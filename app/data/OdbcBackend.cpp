@@ -3,6 +3,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <QRegularExpression>
+
 #include <cstring>
 #include <vector>
 
@@ -212,13 +214,7 @@ class OdbcBackend : public DbBackend {
           out.append(buf, static_cast<qsizetype>(got));
           if (rc == SQL_SUCCESS) break;
         }
-        QString s = QString::fromUtf8(out);
-        if (type == SQL_TYPE_TIMESTAMP || type == SQL_TYPE_DATE || type == SQL_TYPE_TIME || type == -9 /*SS_TIME2*/) {
-          // "2024-01-05 10:00:00.0000000" -> "2024-01-05 10:00:00"; dates stay "yyyy-MM-dd".
-          int dot = static_cast<int>(s.indexOf(QLatin1Char('.')));
-          if (dot > 0) s.truncate(dot);
-        }
-        return s;
+        return OdbcColumnText(type, QString::fromUtf8(out));
       }
     }
   }
@@ -258,6 +254,19 @@ class OdbcBackend : public DbBackend {
 };
 
 }  // namespace
+
+QString OdbcColumnText(int odbcType, const QString& text) {
+  // SQL Server's own codes for time, datetime2 and datetimeoffset as its drivers report them.
+  constexpr int kServerTime = -154, kServerDateTimeOffset = -155;
+  const bool timeType = odbcType == SQL_TYPE_TIMESTAMP || odbcType == SQL_TYPE_DATE || odbcType == SQL_TYPE_TIME ||
+                        odbcType == SQL_DATETIME || odbcType == SQL_TIMESTAMP || odbcType == SQL_TIME || odbcType == kServerTime || odbcType == kServerDateTimeOffset;
+  if (!timeType) return text;
+  // "2024-01-05 10:00:00.0000000" -> "2024-01-05 10:00:00": only the fraction of the seconds goes
+  // (an offset after it stays).
+  static const QRegularExpression fraction(QStringLiteral("(\\d{2}:\\d{2}:\\d{2})\\.\\d+"));
+  QString s = text;
+  return s.replace(fraction, QStringLiteral("\\1"));
+}
 
 std::unique_ptr<DbBackend> MakeOdbcBackend(const QString& connectionString, bool wideText, int queryTimeoutSeconds) {
   return std::make_unique<OdbcBackend>(connectionString, wideText, queryTimeoutSeconds);

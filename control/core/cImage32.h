@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pressel {
@@ -45,6 +47,48 @@ struct BgraSurface {
     int height = 0;
     ptrdiff_t stride = 0;
 };
+
+// Pixel memory, zeroed: where it comes fresh from the system it is not cleared again.
+void* AllocatePixelMemory(size_t bytes);
+void FreePixelMemory(void* p);
+
+// Scratch memory of a decoder, not cleared, alive only while a picture decodes: large ones are
+// taken from the system directly in huge pages where it offers them, so that megabytes cost a
+// few page faults, not thousands. Null data when there is no room for it.
+class ScratchBuffer {
+public:
+    explicit ScratchBuffer(size_t bytes);
+    ~ScratchBuffer();
+    ScratchBuffer(const ScratchBuffer&) = delete;
+    ScratchBuffer& operator=(const ScratchBuffer&) = delete;
+    uint8_t* data() const { return p_; }
+
+private:
+    uint8_t* p_ = nullptr;
+    size_t mapped_ = 0;
+};
+
+template <class T>
+struct PixelAllocator {
+    using value_type = T;
+    PixelAllocator() = default;
+    template <class U>
+    PixelAllocator(const PixelAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(AllocatePixelMemory(n * sizeof(T))); }
+    void deallocate(T* p, size_t) { FreePixelMemory(p); }
+    // New elements stay as the memory came: zero.
+    template <class U>
+    void construct(U* p) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    bool operator==(const PixelAllocator<U>&) const { return true; }
+};
+using PixelBuffer = std::vector<uint8_t, PixelAllocator<uint8_t>>;
 
 class cImage32;
 
@@ -134,7 +178,7 @@ private:
     bool Load(std::span<const uint8_t> data, std::span<const uint8_t> whole, int iconWidth,
               int iconHeight, bool keepSource);
 
-    std::vector<uint8_t> bits_;
+    PixelBuffer bits_;
     int width_ = 0;
     int height_ = 0;
     bool alpha_ = false;

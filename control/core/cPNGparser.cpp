@@ -728,12 +728,12 @@ bool cPNGparser::InflateAndConvert(cImage32& target) {
     Inflated result = Inflated::kRefused;
     if (expectedSize_ <= wholeLimit_) {
         // The image's own buffer holds the joined IDAT data until the rows overwrite it.
-        std::unique_ptr<uint8_t[]> raw(new (std::nothrow) uint8_t[size_t(expectedSize_)]);
-        if (raw && InflateWhole(idat_, raw.get(), expectedSize_, target.BitsPointer(),
-                                size_t(target.Width()) * size_t(target.Height()) * 4)) {
+        ScratchBuffer raw{size_t(expectedSize_)};  // without room for it the window will do
+        if (raw.data() && InflateWhole(idat_, raw.data(), expectedSize_, target.BitsPointer(),
+                                         size_t(target.Width()) * size_t(target.Height()) * 4)) {
             rows.Reset();
             result = Inflated::kDone;
-            for (uint8_t* row = raw.get(); !rows.Done();) {
+            for (uint8_t* row = raw.data(); !rows.Done();) {
                 const size_t length = rows.RowLength();  // taking the last row of a pass changes it
                 if (!rows.Take(row)) {
                     result = Inflated::kRowFailed;

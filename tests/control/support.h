@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,13 @@ struct PngBuilder {
     PngBuilder& End() { return Chunk("IEND", {}); }
 };
 Bytes Zlib(const Bytes& raw);
+
+// Rewrites the CRC of every chunk of a PNG, so that damage reaches what lies behind the checks.
+void RepairCrcs(Bytes& png);
+
+// How far the resident memory peaked above its level before `work`, in bytes; -1 where the
+// system does not tell.
+int64_t PeakGrowth(const std::function<void()>& work);
 
 // Loads bytes through the whole loader (as a stream).
 bool LoadBytes(pressel::cImage32& image, const Bytes& bytes, int iconW = 0, int iconH = 0);

@@ -26,18 +26,20 @@ bool HasChunk(const Bytes& png, const char* type) {
 }
 
 // Decodes with our PNG reader alone; `taken` is its answer, the image tells the outcome.
-bool DecodeOurs(const Bytes& png, cImage32& img, bool* taken = nullptr) {
+// `wholeLimit` 0 makes it inflate through its window whatever the size.
+bool DecodeOurs(const Bytes& png, cImage32& img, bool* taken = nullptr, uint64_t wholeLimit = cPNGparser::kWholeLimit) {
     cPNGparser parser;
+    parser.SetWholeLimit(wholeLimit);
     const bool t = parser.LoadStream(png, img, 0, png.size());
     if (taken) *taken = t;
     return img.HasImage();
 }
 
-void ExpectMatchesLibpng(const Bytes& png, const Bytes& reference) {
+void ExpectMatchesLibpng(const Bytes& png, const Bytes& reference, uint64_t wholeLimit = cPNGparser::kWholeLimit) {
     Rgba ref;
     ASSERT_TRUE(LibpngDecode(reference, ref));
     cImage32 img;
-    ASSERT_TRUE(DecodeOurs(png, img));
+    ASSERT_TRUE(DecodeOurs(png, img, nullptr, wholeLimit));
     EXPECT_EQ(img.ImageType(), kTypePng);
     // Colour types 2, 4 and 6 always carry alpha; grey and palette only with tRNS.
     const int colourType = png[25];
@@ -175,6 +177,112 @@ TEST(PngRandom, LargePicturesMatchLibpng) {
     ASSERT_TRUE(DecodeOurs(PngBuilder().Ihdr(700, 400, 8, 2).Idat(rows).End().bytes, img));
     EXPECT_EQ(img.TopRow(299)[3], 255);
     EXPECT_EQ(Bytes(img.TopRow(300), img.TopRow(300) + 8), (Bytes{0, 0, 0, 255, 0, 0, 0, 255}));
+}
+
+// Rows longer than the inflater's window, which then restores them a piece at a time: every
+// pixel size with every filter, through the whole-image inflater and through the window.
+TEST(PngRandom, RowsLongerThanTheWindowMatchLibpng) {
+    std::mt19937 rng(17);
+    struct Format { int colourType, depth, channels, width; };
+    const Format formats[] = {{6, 8, 4, 70001}, {6, 16, 4, 33001}, {2, 8, 3, 90001}, {2, 16, 3, 45001},
+                              {4, 8, 2, 140001}, {4, 16, 2, 70001}, {0, 8, 1, 270001}, {0, 4, 1, 999999}};
+    for (const Format& f : formats) {
+        for (int filter : {PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH}) {
+            RawPng raw;
+            raw.width = f.width;
+            raw.height = 3;
+            raw.depth = f.depth;
+            raw.colourType = f.colourType;
+            raw.filter = filter;
+            raw.interlaced = filter == PNG_FILTER_PAETH;
+            const size_t rowBytes = (size_t(f.width) * size_t(f.channels * f.depth) + 7) / 8;
+            for (int y = 0; y < raw.height; ++y) {
+                Bytes row(rowBytes);
+                for (size_t x = 0; x < rowBytes; ++x) row[x] = uint8_t((x / 97 + size_t(y) * 13) * 5 + rng() % 3);
+                raw.rows.push_back(row);
+            }
+            const Bytes png = LibpngEncode(raw);
+            for (uint64_t limit : {uint64_t(0), cPNGparser::kWholeLimit}) {
+                SCOPED_TRACE(testing::Message() << "type " << f.colourType << " depth " << f.depth << " filter "
+                                                << filter << (limit ? " whole" : " window"));
+                ExpectMatchesLibpng(png, png, limit);
+            }
+        }
+    }
+}
+
+// A dynamic deflate block whose code-length code is incomplete: one code of one bit.
+Bytes IncompleteCodeLengthCode() {
+    Bytes out{0x78, 0x01};
+    uint32_t acc = 0;
+    int bits = 0;
+    auto put = [&](uint32_t v, int n) {  // least significant bit first
+        acc |= v << bits;
+        for (bits += n; bits >= 8; bits -= 8, acc >>= 8) out.push_back(uint8_t(acc));
+    };
+    put(1, 1), put(2, 2);           // last block, dynamic codes
+    put(0, 5), put(0, 5), put(0, 4);  // 257 literal/length and 1 distance code, 4 code-length codes
+    put(0, 3), put(0, 3), put(0, 3), put(1, 3);  // only symbol 0 (length zero) has a code
+    for (int i = 0; i < 258 + 40; ++i) put(0, 1);
+    put(0, 7);
+    return out;
+}
+
+// Damaged image data: where the whole-image inflater gives up the window decides, and the two
+// must never disagree on the outcome or the pixels.
+TEST(PngDamage, WholeAndWindowInflatersAgree) {
+    std::vector<Bytes> sources;
+    for (const char* name : {"basn6a08.png", "basn2c16.png", "basn3p02.png", "basn3p04-31i.png"})
+        sources.push_back(ReadBytes(FixturePath(std::string("pngsuite/") + name)));
+    sources.push_back(PngBuilder().Ihdr(4, 4, 8, 0).Chunk("IDAT", IncompleteCodeLengthCode()).End().bytes);
+    std::mt19937 rng(23);
+    int images = 0, failures = 0;
+    for (size_t s = 0; s < sources.size(); ++s) {
+        for (int round = 0; round < 150; ++round) {
+            Bytes png = sources[s];
+            const auto idat = std::search(png.begin() + 8, png.end(), "IDAT", "IDAT" + 4) - png.begin();
+            const size_t len = size_t(png[size_t(idat) - 4]) << 24 | size_t(png[size_t(idat) - 3]) << 16 |
+                               size_t(png[size_t(idat) - 2]) << 8 | png[size_t(idat) - 1];
+            if (round > 0 && len > 0) {
+                const size_t at = size_t(idat) + 4 + rng() % len;
+                if (round % 3 == 0) png[at] = uint8_t(rng());
+                else png[at] ^= uint8_t(1u << (rng() % 8));
+            }
+            RepairCrcs(png);
+            cImage32 whole, window;
+            const bool a = DecodeOurs(png, whole), b = DecodeOurs(png, window, nullptr, 0);
+            ASSERT_EQ(a, b) << "source " << s << " round " << round;
+            (a ? images : failures)++;
+            if (a)
+                ASSERT_TRUE(std::equal(whole.BitsPointer(), whole.BitsPointer() + size_t(whole.Width()) * size_t(whole.Height()) * 4,
+                                       window.BitsPointer()))
+                    << "source " << s << " round " << round;
+        }
+    }
+    EXPECT_GT(images, 100);  // both kinds of outcome were met
+    EXPECT_GT(failures, 100);
+}
+
+// Working memory: the whole-image inflater holds the image and its raw rows, the window one
+// row of samples besides the image, never two.
+TEST(PngMemory, WorkingRowsAreBounded) {
+    const uint32_t width = 2000000;  // 16-bit RGBA: a row of 16 MB, the image 16 MB
+    const Bytes rows(2 * (size_t(width) * 8 + 1), 0);
+    const Bytes png = PngBuilder().Ihdr(width, 2, 16, 6).Idat(rows).End().bytes;
+    const int64_t image = int64_t(width) * 2 * 4, row = int64_t(width) * 8;
+    const int64_t slack = int64_t(4) << 20;  // scratch memory comes in whole huge pages
+    for (uint64_t limit : {uint64_t(0), cPNGparser::kWholeLimit}) {
+        SCOPED_TRACE(limit ? "whole" : "window");
+        bool decoded = false;
+        const int64_t peak = PeakGrowth([&] {
+            cImage32 img;
+            decoded = DecodeOurs(png, img, nullptr, limit);
+        });
+        if (peak < 0) GTEST_SKIP() << "the system does not tell the peak memory";
+        EXPECT_TRUE(decoded);
+        EXPECT_LE(peak, image + (limit ? int64_t(rows.size()) : row) + slack);
+        EXPECT_GE(peak, image) << "the measure sees the image";
+    }
 }
 
 // Outcomes of the damaged files beside the suite.

@@ -6,6 +6,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QThread>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -44,6 +45,16 @@
 #include "platform/Dialogs.h"
 #include "app/services/Installation.h"
 #include "app/services/SmsGateway.h"
+#include "financing/FinancingData.h"
+#include "financing/frmRzLxzf.h"
+#include "financing/frmRzTqzf.h"
+#include "financing/frmRzZfmx.h"
+#include "financing/frmRzdjB.h"
+#include "financing/frmRzjl.h"
+#include "financing/frmRzzfqr.h"
+#include "financing/frmrzZfjh.h"
+#include "platform/Clock.h"
+#include "platform/Grid.h"
 
 namespace {
 QString g_out;
@@ -154,6 +165,55 @@ int main(int argc, char** argv) {
   save(&companies, QStringLiteral("frmKhgs-pick"));
   frmTzr investors(&main);
   save(&investors, QStringLiteral("frmTzr"));
+  // Financing: a registration with its plan, the list, the record view and the payment windows.
+  gSystemSettings[5] = QStringLiteral("0");
+  const qint32 investor = Db().scalar(QStringLiteral("select 编号 from PJ_Gd where 姓名='赵敏'")).toInt();
+  frmRzdjB registration(&main);
+  registration.Form_Load();
+  registration.InvestorId = investor;
+  registration.txtDkdj[2]->setText(QStringLiteral("赵敏"));
+  registration.txtDkdj[3]->setText(QStringLiteral("管理员"));
+  registration.txtDkdj[0]->setText(QStringLiteral("300000"));
+  registration.txtDkdj[5]->setText(QStringLiteral("季度付息"));
+  SetModalHandler([&](QDialog* d) {
+    if (auto* plan = qobject_cast<frmrzZfjh*>(d)) {
+      plan->Combo2->setCurrentIndex(5);
+      save(d, d->objectName());
+      plan->pbCommand1_Click();
+    }
+    return d->result();
+  });
+  registration.pbCDkdj_Click(btn等额本金后付);
+  save(&registration, QStringLiteral("frmRzdjB"));
+  registration.pbCDkgh_Click(0);
+  const QString doc = registration.DocNo;
+  frmRzjl list(&main);
+  save(&list, QStringLiteral("frmRzjl"));
+  frmRzLxzf view(&main);
+  view.DocNo = doc;
+  save(&view, QStringLiteral("frmRzLxzf"));
+  const qint32 firstRow = Db().scalar(QStringLiteral("select min(编号) from PJ_Cjzfjh where 单号=?"), {doc}).toInt();
+  frmRzzfqr confirm(&main);
+  confirm.PlanRowId = firstRow;
+  save(&confirm, QStringLiteral("frmRzzfqr"));
+  frmRzTqzf early(&main);
+  early.PlanRowId = firstRow;
+  save(&early, QStringLiteral("frmRzTqzf"));
+  early.Text1[0]->setText(QStringLiteral("20000"));
+  early.归还总额();
+  PaymentPosting post;
+  post.planRowId = firstRow;
+  post.date = Clock::today();
+  post.本金 = 20000;
+  post.利息 = 100;
+  post.付款状态 = QStringLiteral("支付部分");
+  post.early = true;
+  PostFinancingPayment(post);
+  frmRzZfmx payments(&main);
+  save(&payments, QStringLiteral("frmRzZfmx"));
+  view.刷新约定();
+  view.刷新支付();
+  save(&view, QStringLiteral("frmRzLxzf-after"));
   // A company name far wider than the window: the status bar cuts it, the window keeps its width.
   const QString unit = gUnitName;
   gUnitName = QString(30, QChar(0x501F)) + QStringLiteral("有限公司") + QString(250, QChar(0x8D37));

@@ -337,3 +337,42 @@ TEST_F(DataAccessTest, ClosingTheDatabaseDuringASaveKeepsTheSave) {
   }
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt(), 2);
 }
+
+TEST_F(DataAccessTest, ACommitRefusedByALockRollsBackAndIsReported) {
+  // A second connection reads inside a transaction and so keeps the file from being written past
+  // the busy time-out, which is made short for the test.
+  Db().query(QStringLiteral("PRAGMA busy_timeout = 100"));
+  Connection other(MakeSqlCipherBackend(LocalDatabasePath(), gDbPassword), SqlDialect{DialectKind::Sqlite});
+  other.ensureOpen();
+  auto countOf = [](Connection& c, const QString& name) {
+    return c.scalar(QStringLiteral("select count(*) from PJ_Kehu where 姓名=?"), {name}).toInt();
+  };
+  other.Execute(QStringLiteral("BEGIN"));
+  countOf(other, QString());
+
+  bool ok = Guarded(QString(), nullptr, [] {
+    Transaction t;
+    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("锁住时")});
+    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("锁住时")});
+    t.Commit();
+  });
+  EXPECT_FALSE(ok);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("程序出现异常！"))) << responder_.messages[0].text.toStdString();
+  EXPECT_FALSE(Db().inTransaction());
+  other.Execute(QStringLiteral("COMMIT"));
+
+  // The count and the database agree: nothing of the refused save is there or arrives later, and
+  // the next multi-row save and a single statement both reach the file.
+  EXPECT_EQ(countOf(Db(), QStringLiteral("锁住时")), 0);
+  {
+    Transaction t;
+    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("之后整单")});
+    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("之后整单")});
+    t.Commit();
+  }
+  Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("单条")});
+  EXPECT_EQ(countOf(other, QStringLiteral("之后整单")), 2) << "visible to another connection: committed";
+  EXPECT_EQ(countOf(other, QStringLiteral("单条")), 1);
+  EXPECT_EQ(countOf(other, QStringLiteral("锁住时")), 0);
+}

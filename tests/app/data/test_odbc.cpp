@@ -87,3 +87,43 @@ TEST_F(OdbcTest, ABadStatementCarriesTheDriversMessage) {
     EXPECT_TRUE(e.description.contains(QStringLiteral("不存在的表"))) << e.description.toStdString();
   }
 }
+
+// Texts with "." read back whole through the wide path SQL Server mode takes, with the national
+// column types the SQL Server driver reports for nvarchar (-9) and nvarchar(max) (-10); only date and
+// time types drop the fraction of their seconds.
+TEST(OdbcColumnTypes, OnlyDateAndTimeTypesLoseTheirFraction) {
+  struct Case {
+    int type;
+    const char* in;
+    const char* out;
+  };
+  const Case cases[] = {
+      {-9, "No. 5 Renmin Rd.", "No. 5 Renmin Rd."},        // nvarchar
+      {-9, "到账 10:30:00.5 前", "到账 10:30:00.5 前"},
+      {-10, "zhang.san", "zhang.san"},                     // nvarchar(max)
+      {-8, "1.5", "1.5"},                                  // nchar
+      {12, "a.b 10:00:00.5", "a.b 10:00:00.5"},            // varchar
+      {-1, "v1.2", "v1.2"},                                // text
+      {93, "2024-01-05 10:00:00.0000000", "2024-01-05 10:00:00"},
+      {91, "2024-01-05", "2024-01-05"},
+      {92, "10:00:00.123", "10:00:00"},
+      {-154, "10:00:00.1234567", "10:00:00"},               // SQL Server time
+      {-155, "2024-01-05 10:00:00.1234567 +08:00", "2024-01-05 10:00:00 +08:00"},  // datetimeoffset
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(OdbcColumnText(c.type, QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << "type " << c.type;
+}
+
+TEST_F(OdbcTest, NationalTextWithDotsReadsBackWholeThroughTheWidePath) {
+  auto wide = std::make_shared<Connection>(MakeOdbcBackend(QStringLiteral("DRIVER=SQLite3;Database=") + file_, true), SqlDialect{DialectKind::Sqlite});
+  wide->Execute(QStringLiteral("create table 通讯 (编号 integer primary key, 地址 nvarchar(100), 登录 nvarchar(50), 备注 ntext, 时间 timestamp)"));
+  const QStringList texts = {QStringLiteral("No. 5 Renmin Rd."), QStringLiteral("zhang.san"), QStringLiteral("人民路5号.东门")};
+  wide->Execute(QStringLiteral("insert into 通讯 (地址, 登录, 备注, 时间) values (?,?,?,?)"),
+                {texts[0], texts[1], texts[2], QStringLiteral("2024-01-05 10:00:00.250")});
+  const QueryResult r = wide->query(QStringLiteral("select 地址, 登录, 备注, 时间 from 通讯"));
+  ASSERT_EQ(r.rows.size(), 1u);
+  EXPECT_EQ(r.rows[0][0].toString(), texts[0]);
+  EXPECT_EQ(r.rows[0][1].toString(), texts[1]);
+  EXPECT_EQ(r.rows[0][2].toString(), texts[2]);
+  EXPECT_EQ(r.rows[0][3].toString(), QStringLiteral("2024-01-05 10:00:00"));
+}

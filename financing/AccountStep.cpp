@@ -1,0 +1,46 @@
+#include "financing/AccountStep.h"
+
+#include <QDialog>
+
+#include "app/services/BankInfo.h"
+#include "app/services/GridHelpers.h"
+#include "app/services/Ledger.h"
+#include "app/services/SettingsList.h"
+#include "financing/FinancingData.h"
+#include "platform/Dialogs.h"
+
+bool AccountsInUse() {
+  bool ok = false;
+  return gSystemSettings[5].trimmed().toDouble(&ok) == 1 && ok;
+}
+
+void RunMoneySave(QWidget* owner, int callerCode, const std::function<void()>& save) {
+  Q_UNUSED(owner);
+  gBankInfo[50] = callerCode;
+  if (!AccountsInUse()) {
+    // No account choice: our side stays empty rather than carrying the last movement's accounts.
+    for (int i = 0; i <= 2; ++i) gBankInfo[static_cast<size_t>(i)] = QString();
+    save();
+    return;
+  }
+  MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+}
+
+void ConfirmPaymentSave(QWidget* owner, const QString& docNo, int callerCode, const std::function<void()>& save) {
+  gAnswer = MsgBox(QStringLiteral("您确认保存该笔业务的操作吗？"), Mb::YesNo + Mb::Question);
+  if (gAnswer != Mb::Yes) return;
+  LoadInvestorBankInfo(docNo);
+  RunMoneySave(owner, callerCode, save);
+}
+
+void PostPaymentFrom(QDialog* window, const PaymentPosting& post, const std::function<void()>& onSaved) {
+  try {
+    PostFinancingPayment(post);
+  } catch (const FinancingInputError& e) {
+    MsgBox(e.message(), Mb::Critical);
+    return;
+  }
+  MsgBox(PaymentSavedMessage(), Mb::Information);
+  window->accept();
+  if (onSaved) onSaved();
+}

@@ -1,0 +1,170 @@
+#include "financing/frmRzTqzf.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
+#include "financing/AccountStep.h"
+#include "financing/FinancingData.h"
+#include "platform/Buttons.h"
+#include "platform/Clock.h"
+#include "platform/DateBox.h"
+#include "platform/Dialogs.h"
+#include "platform/Money.h"
+
+namespace {
+// The amount boxes by their caption; an empty box is 0.
+const char* const kBoxCaptions[] = {"支付本金", "支付利息", "扣除利息"};
+}
+
+frmRzTqzf::frmRzTqzf(QWidget* owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("frmRzTqzf"));
+  setWindowTitle(QStringLiteral("提前支付"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  for (int i : {0, 1, 2, 5, 6, 7, 8, 9, 10}) {
+    lbltqhdr[i] = new QLabel(this);
+    lbltqhdr[i]->setObjectName(QStringLiteral("lbltqhdr_%1").arg(i));
+    lbltqhdr[i]->setStyleSheet(QStringLiteral("color: #1F4E79; font-weight: bold;"));
+  }
+  for (int i = 0; i < 4; ++i) {
+    Text1[i] = new QLineEdit(this);
+    Text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
+    QLineEdit* box = Text1[i];
+    connect(box, &QLineEdit::textEdited, this, [this, box] {
+      ClearInputMark(box);
+      归还总额();
+    });
+  }
+  for (int i = 0; i < 3; ++i) MakeAmountBox(Text1[i]);
+  Combo1 = new QComboBox(this);
+  Combo1->setObjectName(QStringLiteral("Combo1"));
+  Combo1->addItems({QStringLiteral("已付"), QStringLiteral("支付部分")});
+  DTPicker1 = new DateBox(this);
+  DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+  lblze = new QLabel(QStringLiteral("归还总额："), this);
+  lblze->setObjectName(QStringLiteral("lblze"));
+  lblze->setStyleSheet(QStringLiteral("color: #C00000; font-weight: bold; font-size: 14px;"));
+  pbCDkgh = new ButtonArray(this);
+  pbCommand* ok = pbCDkgh->add(0, QStringLiteral("确认(&A)"), this);
+  ok->setObjectName(QStringLiteral("pbCDkgh_0"));
+  pbCommand* cancel = pbCDkgh->add(1, QStringLiteral("取消(&E)"), this);
+  cancel->setObjectName(QStringLiteral("pbCDkgh_1"));
+
+  auto* g = new QGridLayout;
+  auto cell = [this, g](const QString& caption, QWidget* w, int row, int col) {
+    g->addWidget(new QLabel(caption + QStringLiteral("："), this), row, col * 2, Qt::AlignRight);
+    g->addWidget(w, row, col * 2 + 1);
+  };
+  cell(QStringLiteral("单号"), lbltqhdr[0], 0, 0);
+  cell(QStringLiteral("支付期次"), lbltqhdr[1], 0, 1);
+  cell(QStringLiteral("约定支付日期"), lbltqhdr[2], 0, 2);
+  cell(QStringLiteral("应付本金"), lbltqhdr[5], 1, 0);
+  cell(QStringLiteral("应付利息"), lbltqhdr[6], 1, 1);
+  cell(QStringLiteral("拆借天数"), lbltqhdr[7], 1, 2);
+  cell(QStringLiteral("约定日利息"), lbltqhdr[9], 2, 0);
+  cell(QStringLiteral("提前支取日利息"), lbltqhdr[8], 2, 1);
+  cell(QStringLiteral("扣除利息"), lbltqhdr[10], 2, 2);
+  cell(QStringLiteral("支付本金"), Text1[0], 3, 0);
+  cell(QStringLiteral("支付利息"), Text1[1], 3, 1);
+  cell(QStringLiteral("扣除利息"), Text1[2], 3, 2);
+  cell(QStringLiteral("支付日期"), DTPicker1, 4, 0);
+  cell(QStringLiteral("结算状态"), Combo1, 4, 1);
+  g->addWidget(new QLabel(QStringLiteral("备注："), this), 5, 0, Qt::AlignRight);
+  g->addWidget(Text1[3], 5, 1, 1, 5);
+  auto* root = new QVBoxLayout(this);
+  root->addLayout(g);
+  root->addWidget(lblze);
+  root->addStretch(1);
+  root->addLayout(RightAlignedButtons({ok, cancel}));
+  resize(720, 280);
+
+  connect(pbCDkgh, &ButtonArray::clicked, this, [this](int i) { pbCDkgh_Click(i); });
+  // A new date replaces the amounts typed before.
+  connect(DTPicker1, &QDateEdit::dateChanged, this, [this] {
+    if (!loaded_) return;
+    计算利息();
+    归还总额();
+  });
+}
+
+void frmRzTqzf::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  Form_Load();
+}
+
+void frmRzTqzf::Form_Load() {
+  if (loaded_) return;
+  DTPicker1->setDateValue(Clock::today());
+  loaded_ = true;
+  计算利息();
+  归还总额();
+}
+
+void frmRzTqzf::计算利息() {
+  Guarded(QString(), this, [this] {
+    const PlanRowState row = LoadPlanRowState(PlanRowId, &DocNo);
+    Proposal = ProposeEarlyPayment(LoadFinancingRates(DocNo), row, DTPicker1->date());
+    lbltqhdr[0]->setText(DocNo);
+    lbltqhdr[1]->setText(QString::number(row.支付期次));
+    lbltqhdr[2]->setText(DateText(row.约定支付日期));
+    lbltqhdr[5]->setText(Money::format(Proposal.本金));
+    lbltqhdr[6]->setText(Money::format(Proposal.利息));
+    lbltqhdr[7]->setText(QString::number(Proposal.天数));
+    lbltqhdr[8]->setText(Money::format(Proposal.提前支取日利息));
+    lbltqhdr[9]->setText(Money::format(Proposal.日利息));
+    lbltqhdr[10]->setText(Money::format(Proposal.提前支取扣款));
+    Text1[0]->setText(Money::format(Proposal.本金));
+    Text1[1]->setText(Money::format(Proposal.利息));
+    Text1[2]->setText(Money::format(Proposal.提前支取扣款));
+  });
+}
+
+void frmRzTqzf::归还总额() {
+  const double entered = Money::round(Money::valueOf(Text1[0]->text()) + Money::valueOf(Text1[1]->text()) -
+                                      Money::valueOf(Text1[2]->text()), 2);
+  Combo1->setCurrentIndex(EarlyPaymentStatus(Proposal.应付总额, entered) == QStringLiteral("已付") ? 0 : 1);
+  lblze->setText(QStringLiteral("归还总额：") + Money::format(entered));
+}
+
+void frmRzTqzf::pbCDkgh_Click(int index) {
+  Guarded(QString(), this, [this, index] {
+    if (index != 0) {
+      reject();
+      return;
+    }
+    // Every amount is checked before anything is asked or written.
+    double sum = 0;
+    for (int i = 0; i < 3; ++i) {
+      if (Text1[i]->text().isEmpty()) continue;
+      if (!ValidateTextInput(Text1[i], QString::fromUtf8(kBoxCaptions[i]), 1)) return;
+      sum += Money::valueOf(Text1[i]->text());
+    }
+    if (sum <= 0) {
+      MsgBox(QStringLiteral("支付金额不能为零！"), Mb::Critical);
+      MarkInputInvalid(Text1[0]);
+      return;
+    }
+    ConfirmPaymentSave(this, DocNo, kAccountCallerEarlyPayment, [this] { 保存单据(); });
+  });
+}
+
+void frmRzTqzf::保存单据() {
+  Guarded(QString(), this, [this] {
+    PaymentPosting post;
+    post.planRowId = PlanRowId;
+    post.date = DTPicker1->date();
+    post.handler = HandlerName;
+    post.本金 = Money::valueOf(Text1[0]->text());
+    post.利息 = Money::valueOf(Text1[1]->text());
+    post.提前支取扣款 = Money::valueOf(Text1[2]->text());
+    post.付款状态 = Combo1->currentText();
+    post.备注 = Text1[3]->text();
+    post.early = true;
+    PostPaymentFrom(this, post, onSaved);
+  });
+}

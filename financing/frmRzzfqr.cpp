@@ -1,0 +1,110 @@
+#include "financing/frmRzzfqr.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
+#include "financing/AccountStep.h"
+#include "financing/FinancingData.h"
+#include "platform/Buttons.h"
+#include "platform/Clock.h"
+#include "platform/DateBox.h"
+#include "platform/Dialogs.h"
+#include "platform/Grid.h"
+#include "platform/Money.h"
+
+namespace {
+const char* const kCaptions[] = {"支付期次", "应付本金", "应付利息", "本次应付", "约定支付日期", "支付日期", "支付金额", "计息天数"};
+}
+
+frmRzzfqr::frmRzzfqr(QWidget* owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("frmRzzfqr"));
+  setWindowTitle(QStringLiteral("支付确认"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  for (int i = 0; i < 8; ++i) {
+    lbltqhdr[i] = new QLabel(this);
+    lbltqhdr[i]->setObjectName(QStringLiteral("lbltqhdr_%1").arg(i));
+    lbltqhdr[i]->setStyleSheet(QStringLiteral("color: #1F4E79; font-weight: bold;"));
+  }
+  Text1 = new QLineEdit(this);
+  Text1->setObjectName(QStringLiteral("Text1"));
+  Text1->setReadOnly(true);  // the amount is always the instalment's
+  DTPicker1 = new DateBox(this);
+  DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+  pbCDkgh = new ButtonArray(this);
+  pbCommand* ok = pbCDkgh->add(0, QStringLiteral("确认(&A)"), this);
+  ok->setObjectName(QStringLiteral("pbCDkgh_0"));
+  pbCommand* cancel = pbCDkgh->add(1, QStringLiteral("取消(&E)"), this);
+  cancel->setObjectName(QStringLiteral("pbCDkgh_1"));
+
+  auto* g = new QGridLayout;
+  const QList<QWidget*> values = {lbltqhdr[1], lbltqhdr[5], lbltqhdr[6], lbltqhdr[7], lbltqhdr[2], DTPicker1, Text1, lbltqhdr[3]};
+  g->addWidget(new QLabel(QStringLiteral("单号："), this), 0, 0, Qt::AlignRight);
+  g->addWidget(lbltqhdr[0], 0, 1, 1, 3);
+  g->addWidget(new QLabel(QStringLiteral("利率："), this), 0, 4, Qt::AlignRight);
+  g->addWidget(lbltqhdr[4], 0, 5);
+  for (int i = 0; i < 8; ++i) {
+    g->addWidget(new QLabel(QString::fromUtf8(kCaptions[i]) + QStringLiteral("："), this), 1 + i / 2, (i % 2) * 3, Qt::AlignRight);
+    g->addWidget(values[i], 1 + i / 2, (i % 2) * 3 + 1, 1, 2);
+  }
+  auto* root = new QVBoxLayout(this);
+  root->addLayout(g);
+  root->addStretch(1);
+  root->addLayout(RightAlignedButtons({ok, cancel}));
+  resize(560, 240);
+  connect(pbCDkgh, &ButtonArray::clicked, this, [this](int i) { pbCDkgh_Click(i); });
+}
+
+void frmRzzfqr::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  Form_Load();
+}
+
+void frmRzzfqr::Form_Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  Guarded(QString(), this, [this] {
+    const PlanRowState row = LoadPlanRowState(PlanRowId, &DocNo);
+    DTPicker1->setDateValue(Clock::today());
+    const PaymentProposal p = ProposePayment(row, Clock::today());
+    lbltqhdr[0]->setText(DocNo);
+    lbltqhdr[1]->setText(QString::number(row.支付期次));
+    lbltqhdr[2]->setText(ChineseDateText(row.约定支付日期));
+    lbltqhdr[3]->setText(QString::number(row.计息天数));
+    lbltqhdr[5]->setText(Money::format(p.本金));
+    lbltqhdr[6]->setText(Money::format(p.利息));
+    lbltqhdr[7]->setText(Money::format(p.应付总额));
+    Text1->setText(FormatNumber(p.应付总额, QStringLiteral("Currency")));
+    const double rate = VariantNumber(Db().scalar(QStringLiteral("select 利率 from PJ_Cjjl where 单号=?"), {DocNo}));
+    lbltqhdr[4]->setText(Money::format(rate, QStringLiteral("0.00")) + QStringLiteral("%"));
+  });
+}
+
+void frmRzzfqr::pbCDkgh_Click(int index) {
+  Guarded(QString(), this, [this, index] {
+    if (index != 0) {
+      reject();
+      return;
+    }
+    ConfirmPaymentSave(this, DocNo, kAccountCallerConfirmation, [this] { 保存单据(); });
+  });
+}
+
+void frmRzzfqr::保存单据() {
+  Guarded(QString(), this, [this] {
+    PaymentPosting post;
+    post.planRowId = PlanRowId;
+    post.date = DTPicker1->date();
+    post.handler = HandlerName;
+    // What is open on the row now, read again at the moment of saving.
+    const PaymentProposal p = ProposePayment(LoadPlanRowState(PlanRowId, nullptr), post.date);
+    post.本金 = p.本金;
+    post.利息 = p.利息;
+    post.付款状态 = p.付款状态;
+    PostPaymentFrom(this, post, onSaved);
+  });
+}

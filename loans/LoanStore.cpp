@@ -1,0 +1,280 @@
+#include "loans/LoanStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/services/DocumentNumbers.h"
+#include "app/services/Ledger.h"
+#include "app/services/LoginState.h"
+#include "platform/Clock.h"
+#include "platform/Money.h"
+
+namespace LoanStore {
+
+namespace {
+const QString kOpen = QStringLiteral("未还");
+const QString kPrepaidRemark = QStringLiteral("提前扣除利息");
+
+bool anyListHolds(const QString& column, qint32 id, const QString& ownDocNo) {
+  const QueryResult r = Db().query(QStringLiteral("select %1 from PJ_Dkjl where 结算状态=? and %1<>'0' and 单号<>? order by 编号").arg(column),
+                                   {kOpen, ownDocNo});
+  for (const QVariantList& row : r.rows)
+    if (ParseIdList(VariantText(row.value(0))).contains(id)) return true;
+  return false;
+}
+
+QString sequenceOf(const QString& number, const QString& stem) { return number.mid(stem.size()); }
+}  // namespace
+
+Freeze BorrowerFreeze(bool person, qint32 customerId, const QString& ownDocNo) {
+  const QString kindTest = person ? QStringLiteral("客户性质='个人'") : QStringLiteral("客户性质<>'个人'");
+  const QVariant open = Db().scalar(
+      QStringLiteral("select count(*) from PJ_Dkjl where 结算状态=? and ") + kindTest + QStringLiteral(" and 客户ID=? and 单号<>?"),
+      {kOpen, customerId, ownDocNo});
+  if (open.toLongLong() > 0) return Freeze::OpenLoan;
+  if (anyListHolds(person ? QStringLiteral("保证人") : QStringLiteral("担保企业"), customerId, ownDocNo)) return Freeze::Guarantor;
+  return Freeze::None;
+}
+
+QString FreezeMessage(Freeze f) {
+  switch (f) {
+    case Freeze::OpenLoan: return QStringLiteral("该用户有未完结借款，临时被冻结。");
+    case Freeze::Guarantor: return QStringLiteral("该用户目前在担保期间，临时被冻结。");
+    default: return {};
+  }
+}
+
+QList<qint32> ParseIdList(const QString& text) {
+  QList<qint32> ids;
+  for (const QString& part : text.split(QLatin1Char(','))) {
+    bool ok = false;
+    const qint32 id = part.trimmed().toInt(&ok);
+    if (ok && id != 0 && !ids.contains(id)) ids << id;
+  }
+  return ids;
+}
+
+QString IdListText(const QList<qint32>& ids) {
+  if (ids.isEmpty()) return QStringLiteral("0");
+  QStringList parts;
+  for (qint32 id : ids) parts << QString::number(id);
+  return parts.join(QLatin1Char(','));
+}
+
+QString NewLoanNumber() {
+  const QString stem = DocumentNumberStem(QStringLiteral("D"));
+  QString best;
+  for (const QString& table : {QStringLiteral("PJ_Dkjl"), QStringLiteral("PJ_Hdjh"), QStringLiteral("PJ_DkFj")}) {
+    const QString n = NewDocumentNumber(table, QStringLiteral("D"));
+    if (n.isEmpty()) return {};
+    if (best.isEmpty() || sequenceOf(n, stem).toLongLong() > sequenceOf(best, stem).toLongLong()) best = n;
+  }
+  return best;
+}
+
+bool HasRepayments(const QString& docNo) {
+  const qint64 records = Db().scalar(QStringLiteral("select count(*) from PJ_Hkjl where 单号=? and (备注 is null or 备注<>?)"),
+                                     {docNo, kPrepaidRemark})
+                             .toLongLong();
+  if (records > 0) return true;
+  // A row created paid has its interest paid and no repayment date; anything else paid came later.
+  const qint64 rows =
+      Db().scalar(QStringLiteral("select count(*) from PJ_Hdjh where 单号=? and (已还本金<>0 or 归还状态='归还部分' or "
+                                 "(已还利息<>0 and 归还日期 is not null and 归还日期<>''))"),
+                  {docNo})
+          .toLongLong();
+  return rows > 0;
+}
+
+void ReplacePlan(const QString& docNo, const LoanCalc::Plan& plan, const QString& handler, const QString& customer) {
+  Transaction tx;
+  Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {docNo});
+  const QString sql = QStringLiteral(
+      "insert into PJ_Hdjh (单号,还贷期次,贷款本金,应还本金,应还利息,已还本金,已还利息,归还状态,开始日期,约定归还日期,"
+      "业务日期,经办人,计息天数,客户名称) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  for (const LoanCalc::PlanRow& r : plan.rows) {
+    Db().Execute(sql, {docNo, r.period, r.principalBase, r.principalDue, r.interestDue, r.paidPrincipal, r.paidInterest, r.status,
+                       DateText(r.start), DateText(r.due), DateText(r.businessDate), handler, r.days, customer});
+  }
+  tx.Commit();
+}
+
+QList<StoredRow> PlanRows(const QString& docNo) {
+  QList<StoredRow> rows;
+  const QueryResult r = Db().query(
+      QStringLiteral("select 编号,还贷期次,应还本金,应还利息,计息天数,归还状态 from PJ_Hdjh where 单号=? order by 还贷期次,编号"), {docNo});
+  for (const QVariantList& v : r.rows) {
+    StoredRow s;
+    s.id = static_cast<qint64>(VariantNumber(v[0]));
+    s.period = static_cast<int>(VariantNumber(v[1]));
+    s.principalDue = VariantNumber(v[2]);
+    s.interestDue = VariantNumber(v[3]);
+    s.days = static_cast<int>(VariantNumber(v[4]));
+    s.status = VariantText(v[5]);
+    rows << s;
+  }
+  return rows;
+}
+
+QString SaveRefusal(const LoanRecord& rec, bool editing) {
+  const QList<StoredRow> rows = PlanRows(rec.docNo);
+  if (rows.isEmpty()) return QStringLiteral("还没有添加还款计划！");
+  if (editing && HasRepayments(rec.docNo)) return QStringLiteral("该单据已有还款记录，不能修改！");
+  double principal = 0;
+  for (const StoredRow& r : rows) principal += r.principalDue;
+  if (std::fabs(Money::round(principal, 2) - Money::round(rec.amount, 2)) >= 0.005)
+    return QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！");
+  return {};
+}
+
+void SaveLoan(const LoanRecord& rec, bool editing, bool needsReview) {
+  Transaction tx;
+  const QList<StoredRow> rows = PlanRows(rec.docNo);
+  double interest = 0;
+  int days = 0;
+  for (const StoredRow& r : rows) {
+    interest += r.interestDue;
+    days += r.days;
+  }
+
+  // The loan row.
+  if (editing)
+    OpenRecordset(gAuxRecordset, QStringLiteral("select * from PJ_Dkjl where 单号=?"), {rec.docNo});
+  else
+    OpenRecordset(gAuxRecordset, QStringLiteral("select * from PJ_Dkjl where 编号=0"));
+  if (editing && gAuxRecordset.Eof()) throw AppError(Err::NoCurrentRecord, QStringLiteral("借贷单据") + rec.docNo + QStringLiteral("已不存在。"));
+  Recordset& rs = gAuxRecordset;
+  if (!editing) rs.AddNew();
+  rs.setValue(QStringLiteral("单号"), rec.docNo);
+  rs.setValue(QStringLiteral("登记日期"), DateText(rec.registered));
+  rs.setValue(QStringLiteral("利率类别"), rec.rateType);
+  rs.setValue(QStringLiteral("利率"), rec.rate);
+  rs.setValue(QStringLiteral("逾期利率"), rec.overdueRate);
+  rs.setValue(QStringLiteral("利息"), Money::round(interest, 2));
+  rs.setValue(QStringLiteral("利率系数"), rec.working.factor);
+  rs.setValue(QStringLiteral("计息天数"), days);
+  rs.setValue(QStringLiteral("本金"), Money::round(rec.amount, 2));
+  rs.setValue(QStringLiteral("日利率"), rec.working.dailyRate);
+  rs.setValue(QStringLiteral("逾期日利率"), rec.working.overdueDailyRate);
+  rs.setValue(QStringLiteral("贷款用途"), rec.purpose.trimmed());
+  rs.setValue(QStringLiteral("所属行业"), rec.industry.trimmed());
+  rs.setValue(QStringLiteral("客户性质"), rec.customerKind);
+  rs.setValue(QStringLiteral("客户名称"), rec.customerName.trimmed());
+  rs.setValue(QStringLiteral("抵押资产"), rec.collateral.trimmed());
+  rs.setValue(QStringLiteral("首尾计息"), rec.bothEnds ? 1 : 0);
+  rs.setValue(QStringLiteral("业务经办"), rec.handler.trimmed());
+  rs.setValue(QStringLiteral("约定还款日期"), DateText(rec.end));
+  rs.setValue(QStringLiteral("起息日期"), DateText(rec.start));
+  rs.setValue(QStringLiteral("止息日期"), DateText(rec.end));
+  if (!editing) rs.setValue(QStringLiteral("结算状态"), kOpen);
+  rs.setValue(QStringLiteral("客户ID"), rec.customerId);
+  rs.setValue(QStringLiteral("备注"), rec.remark.trimmed());
+  if (!editing) rs.setValue(QStringLiteral("放弃标记"), QStringLiteral("正常"));
+  rs.setValue(QStringLiteral("保证人"), IdListText(rec.guarantors));
+  rs.setValue(QStringLiteral("担保企业"), IdListText(rec.companies));
+  rs.setValue(QStringLiteral("操作员"), gUserName);
+  rs.setValue(QStringLiteral("部门"), rec.dept);
+  rs.setValue(QStringLiteral("机器ID"), static_cast<int>(gMachineId));
+  rs.setValue(QStringLiteral("科室ID"), gUserDeptId);
+  rs.setValue(QStringLiteral("还款计划"), rec.planName);
+  // Without repayments (an edit has none) what was repaid is what was taken at registration.
+  rs.setValue(QStringLiteral("已还利息"), Money::round(rec.prepaid, 2));
+  if (!editing) rs.setValue(QStringLiteral("业务状态"), needsReview ? QStringLiteral("未审核") : QStringLiteral("已审核"));
+  rs.Update();
+  CloseRecordset(gAuxRecordset);
+
+  // An edit writes the registration's records afresh.
+  if (editing) {
+    Db().Execute(QStringLiteral("delete from PJ_Hkjl where 单号=?"), {rec.docNo});
+    DeleteLedgerEntries(rec.docNo);
+  }
+
+  const double prepaid = Money::round(rec.prepaid, 2);
+  qint64 prepaidRow = 0;
+  if (prepaid > 0) {
+    const StoredRow& first = rows.front();
+    for (const StoredRow& r : rows) {
+      if (r.status == QStringLiteral("已还")) {
+        prepaidRow = r.id;
+        break;
+      }
+    }
+    Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,本金,利息,手续费,还款状态,备注,操作员,计划ID,机器ID,科室ID) "
+                                "values (?,?,0,?,0,?,?,?,?,?,?)"),
+                 {rec.docNo, first.period, prepaid, QStringLiteral("已还"), kPrepaidRemark, gUserName, first.id,
+                  static_cast<int>(gMachineId), gUserDeptId});
+  }
+
+  double principal = Money::round(rec.amount, 2);
+  WriteLedgerEntry(rec.docNo, principal, QStringLiteral("贷款本金支出"), QStringLiteral("支出"), rec.handler.trimmed(), 0);
+  if (prepaid > 0) {
+    double income = prepaid;
+    WriteLedgerEntry(rec.docNo, income, QStringLiteral("贷款利息收入"), QStringLiteral("收入"), rec.handler.trimmed(),
+                     static_cast<qint32>(prepaidRow));
+  }
+  tx.Commit();
+}
+
+QString AttachmentFolder() {
+  const QString folder = gAppDir + QStringLiteral("template/");
+  QDir().mkpath(folder);
+  return folder;
+}
+
+QString StripPath(const QString& path) {
+  const int cut = static_cast<int>(std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/'))));
+  return cut < 0 ? path : path.mid(cut + 1);
+}
+
+QString AddAttachment(const QString& docNo, const QString& path) {
+  if (path.isEmpty()) return {};
+  const QString name = StripPath(path);
+  const QString ext = QFileInfo(name).suffix().toLower();
+  const QString folder = AttachmentFolder();
+  const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMddHHmmss"));
+  QString target;
+  for (int n = 0;; ++n) {
+    target = folder + stamp + (n ? QStringLiteral("_%1").arg(n) : QString()) + (ext.isEmpty() ? QString() : QStringLiteral(".") + ext);
+    if (!QFileInfo::exists(target)) break;
+  }
+  if (!QFile::copy(path, target)) return QStringLiteral("附件复制失败：") + path;
+  try {
+    Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称,文件类型,路径,机器ID,科室ID) values (?,?,?,?,?,?)"),
+                 {docNo, name, ext, target, static_cast<int>(gMachineId), gUserDeptId});
+  } catch (...) {
+    QFile::remove(target);
+    throw;
+  }
+  return {};
+}
+
+QString AttachmentPath(qint64 id) { return VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 编号=?"), {id})); }
+
+void DeleteAttachment(qint64 id) {
+  const QString path = AttachmentPath(id);
+  Db().Execute(QStringLiteral("delete from PJ_DkFj where 编号=?"), {id});
+  if (!path.isEmpty()) QFile::remove(path);
+}
+
+void DiscardNewDocument(const QString& docNo) {
+  QStringList files;
+  {
+    Transaction tx;
+    const QueryResult r = Db().query(QStringLiteral("select 路径 from PJ_DkFj where 单号=?"), {docNo});
+    for (const QVariantList& row : r.rows) files << VariantText(row.value(0));
+    Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {docNo});
+    Db().Execute(QStringLiteral("delete from PJ_DkFj where 单号=?"), {docNo});
+    tx.Commit();
+  }
+  for (const QString& f : files)
+    if (!f.isEmpty()) QFile::remove(f);
+}
+
+}  // namespace LoanStore

@@ -1,0 +1,37 @@
+#include "loans/PlanGrid.h"
+
+#include "app/data/DataAccess.h"
+#include "app/services/GridHelpers.h"
+#include "platform/Grid.h"
+
+void LoadPlanGrid(Grid* grid, const QString& sql, const QVariantList& params, const QString& groupCaption,
+                  std::initializer_list<int> currencyColumns) {
+  gCurrentSql = sql;
+  gCurrentParams = params;
+  const QString group = QStringLiteral("5@%1,6@%1,7@%1").arg(groupCaption);
+  LoadGridFromQuery(grid, true, group);
+  CloseRecordset(gMainRecordset);
+  if (grid->cols() < 8) return;
+  grid->setColWidth(0, 1);
+  grid->setColHidden(0, true);
+  // Wide enough for the totals row's "合计(记录数：n)", which the hidden key column cannot carry.
+  grid->setColWidth(1, 1650);
+  for (int c : currencyColumns) {
+    if (c >= grid->cols()) continue;
+    grid->setColWidth(c, 1400);
+    grid->setColFormat(c, QStringLiteral("Currency"));
+  }
+  AddGridTotalRow(grid, QStringLiteral("3,5,6,7"), QString(), 2);
+}
+
+PlanGridTotals ReadPlanGridTotals(const Grid* grid) {
+  PlanGridTotals t;
+  const int last = grid->rows() - 1;
+  if (last < grid->fixedRows() || !grid->isTotalsRow(last) || grid->cols() < 8) return t;
+  t.rows = last - grid->fixedRows();
+  t.days = grid->number(last, 3);
+  t.principal = grid->number(last, 5);
+  t.interest = grid->number(last, 6);
+  t.paid = grid->number(last, 7);
+  return t;
+}

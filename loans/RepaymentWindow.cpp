@@ -1,0 +1,161 @@
+#include "loans/RepaymentWindow.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "app/services/GridHelpers.h"
+#include "app/services/Ledger.h"
+#include "app/services/SettingsList.h"
+#include "loans/frmDkhk.h"
+#include "loans/frmDkjl.h"
+#include "platform/Buttons.h"
+#include "platform/Clock.h"
+#include "platform/DateBox.h"
+#include "platform/Dialogs.h"
+#include "platform/Money.h"
+
+RepaymentWindow::RepaymentWindow(const QString& title, bool early, QWidget* owner) : QDialog(owner), early_(early) {
+  setWindowTitle(title);
+  auto* frame = new QWidget(this);
+  form_ = new QGridLayout(frame);
+  form_->setHorizontalSpacing(10);
+  form_->setVerticalSpacing(10);
+  DTPicker1 = new DateBox(frame);
+  DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+  // A date chosen in the box (from the calendar or typed) is a new proposal.
+  connect(DTPicker1, &QDateEdit::editingFinished, this, [this] { 计算利息(); });
+  pbCDkgh = new ButtonArray(this);
+  pbCommand* ok = pbCDkgh->add(cmdConfirm, QStringLiteral("确认(&A)"), this);
+  pbCommand* cancel = pbCDkgh->add(cmdCancel, QStringLiteral("取消(&E)"), this);
+  ok->setObjectName(QStringLiteral("pbCDkgh_0"));
+  cancel->setObjectName(QStringLiteral("pbCDkgh_1"));
+  ok->setMinimumSize(96, 32);
+  cancel->setMinimumSize(96, 32);
+  connect(pbCDkgh, &ButtonArray::clicked, this, [this](int i) { pbCDkgh_Click(i); });
+  auto* root = new QVBoxLayout(this);
+  root->addWidget(frame);
+  root->addStretch(1);
+  root->addLayout(RightAlignedButtons({ok, cancel}));
+}
+
+void RepaymentWindow::addLabel(int index, const QString& caption, int row, int col) {
+  auto* c = new QLabel(caption, form_->parentWidget());
+  c->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* l = new QLabel(form_->parentWidget());
+  l->setObjectName(QStringLiteral("lbltqhdr_%1").arg(index));
+  l->setMinimumWidth(130);
+  l->setStyleSheet(QStringLiteral("QLabel { border: 1px solid #B8C7D3; background: #F7FAFC; padding: 2px 4px; }"));
+  lbltqhdr[index] = l;
+  form_->addWidget(c, row, col * 2);
+  form_->addWidget(l, row, col * 2 + 1);
+}
+
+void RepaymentWindow::showEvent(QShowEvent* e) {
+  if (!loaded_) Form_Load();
+  QDialog::showEvent(e);
+}
+
+void RepaymentWindow::Form_Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  DTPicker1->setDateValue(Clock::today());
+  计算利息();
+}
+
+void RepaymentWindow::计算利息() {
+  Guarded(QString(), this, [this] {
+    Recordset plan;
+    OpenRecordset(plan, QStringLiteral("select * from PJ_Hdjh where 编号=?"), {PlanId});
+    if (plan.Eof()) {
+      CloseRecordset(plan);
+      throw AppError(Err::NoCurrentRecord, QStringLiteral("找不到该期还款计划（编号%1）。").arg(PlanId));
+    }
+    docNo_ = plan.text(QStringLiteral("单号"));
+    row_.period = static_cast<int>(plan.integer(QStringLiteral("还贷期次")));
+    row_.loanPrincipal = plan.number(QStringLiteral("贷款本金"));
+    row_.duePrincipal = plan.number(QStringLiteral("应还本金"));
+    row_.dueInterest = plan.number(QStringLiteral("应还利息"));
+    row_.paidPrincipal = plan.number(QStringLiteral("已还本金"));
+    row_.paidInterest = plan.number(QStringLiteral("已还利息"));
+    row_.status = plan.text(QStringLiteral("归还状态"));
+    row_.start = ParseDateText(plan.text(QStringLiteral("开始日期")));
+    row_.due = ParseDateText(plan.text(QStringLiteral("约定归还日期")));
+    row_.lastPaid = ParseDateText(plan.text(QStringLiteral("归还日期")));
+    CloseRecordset(plan);
+    OpenRecordset(gAuxRecordset, QStringLiteral("select * from PJ_Dkjl where 单号=?"), {docNo_});
+    if (!gAuxRecordset.Eof()) {
+      terms_.rateType = gAuxRecordset.text(QStringLiteral("利率类别"));
+      terms_.rate = gAuxRecordset.number(QStringLiteral("利率"));
+      terms_.overdueDailyRate = gAuxRecordset.number(QStringLiteral("逾期日利率"));
+    }
+    CloseRecordset(gAuxRecordset);
+    const QDate day = DTPicker1->date();
+    proposalDate_ = day;
+    proposal_ = early_ ? RepaymentCalc::ProposeEarlyRepayment(terms_, row_, day) : RepaymentCalc::ProposeRepayment(terms_, row_, day);
+    lbltqhdr[0]->setText(docNo_);
+    lbltqhdr[1]->setText(QString::number(row_.period));
+    lbltqhdr[2]->setText(ChineseDateText(row_.due));
+    lbltqhdr[10]->setText(Money::format(proposal_.amountDue));
+    showProposal();
+  });
+}
+
+void RepaymentWindow::pbCDkgh_Click(int index) {
+  Guarded(QString(), this, [this, index] {
+    if (index == cmdCancel) {
+      reject();
+      return;
+    }
+    if (index != cmdConfirm) return;
+    RepaymentEntry entry;
+    if (!fillEntry(&entry)) return;
+    gAnswer = MsgBox(QStringLiteral("您确认保存该笔业务的操作吗？"), Mb::YesNo + Mb::Question);
+    if (gAnswer != Mb::Yes) return;
+    // The journal rows carry the borrower's bank data, and ours when the account picker is used.
+    LoadBorrowerBankInfo(docNo_);
+    if (gSystemSettings[5].trimmed().toDouble() == 1) {
+      gBankInfo[50] = early_ ? 2 : 3;
+      MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+      return;
+    }
+    保存单据();
+  });
+}
+
+bool RepaymentWindow::fillEntry(RepaymentEntry* entry) {
+  entry->planId = PlanId;
+  entry->date = DTPicker1->date();
+  entry->handler = Handler;
+  entry->early = early_;
+  // Early repayment pays exactly the system's amounts for the date now chosen.
+  if (early_ && DTPicker1->date() != proposalDate_) 计算利息();
+  return readEntry(entry);
+}
+
+void RepaymentWindow::保存单据() {
+  Guarded(QString(), this, [this] {
+    RepaymentEntry entry;
+    if (!fillEntry(&entry)) return;
+    switch (SaveRepayment(entry)) {
+      case RepaymentSaved::AlreadyPaid:
+        MsgBox(QStringLiteral("该期次借款已还清！"), Mb::Exclamation);
+        return;
+      case RepaymentSaved::Missing:
+        MsgBox(QStringLiteral("该期还款计划已不存在，未能保存！"), Mb::Critical);
+        return;
+      case RepaymentSaved::Saved: break;
+    }
+    MsgBox(QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】"), Mb::Information);
+    if (frmDkjl* list = frmDkjl::OpenList()) list->刷新();
+    if (View) {
+      View->刷新约定();
+      View->刷新回款();
+      View->SSTab2->setCurrentIndex(1);
+    }
+    accept();
+  });
+}

@@ -1,0 +1,79 @@
+#include "loans/frmMenu.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include "app/data/DataAccess.h"
+#include "app/services/ErrorReport.h"
+#include "loans/CollectionSchedule.h"
+#include "loans/frmDkhk.h"
+#include "platform/Dialogs.h"
+
+std::function<void(QWidget*, const QString&)> frmMenu::OpenPaymentView;
+
+frmMenu::frmMenu(QWidget* owner) : QObject(owner), owner_(owner) {
+  setObjectName(QStringLiteral("frmMenu"));
+  mnu_ls = new QMenu(QStringLiteral("临时"), owner);
+  mnu_ls->setObjectName(QStringLiteral("mnu_ls"));
+}
+
+frmMenu::~frmMenu() = default;
+
+void frmMenu::fill(const std::vector<PopupItem>& items) {
+  mnu_ls->clear();
+  mnu_lss.clear();
+  itemDocNos.clear();
+  for (size_t k = 0; k < items.size(); ++k) {
+    QAction* a = mnu_ls->addAction(items[k].caption);
+    a->setObjectName(QStringLiteral("mnu_lss_%1").arg(k));
+    const int index = static_cast<int>(k);
+    connect(a, &QAction::triggered, this, [this, index] { mnu_lss_Click(index); });
+    mnu_lss.push_back(a);
+    itemDocNos.push_back(items[k].docNo);
+    ++ItemCount;
+  }
+}
+
+void frmMenu::催款日程_点击Fg(const QString& idList) {
+  try {
+    fill(CollectionPopupItems(idList));
+  } catch (const AppError&) {
+    // The popup keeps its items; the next click fills it again.
+  }
+}
+
+void frmMenu::支付日程_点击Fg(const QString& idList) {
+  try {
+    fill(PaymentPopupItems(idList));
+  } catch (const AppError&) {
+  }
+}
+
+void frmMenu::popup(const QPoint& globalPos) {
+  if (!mnu_lss.empty()) mnu_ls->popup(globalPos);
+}
+
+void frmMenu::mnu_lss_Click(int index) {
+  if (index < 0 || index >= static_cast<int>(itemDocNos.size())) return;
+  const QString docNo = itemDocNos[static_cast<size_t>(index)];
+  Guarded(QString(), owner_, [this, &docNo] {
+    if (Mode == QStringLiteral("支付")) {
+      if (OpenPaymentView)
+        OpenPaymentView(owner_, docNo);
+      else
+        MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+      return;
+    }
+    // The same way in as the loan list's own command: its right and an approved loan.
+    if (!CheckUserRight(QStringLiteral("借贷回款"))) return;
+    const QVariant approval = Db().scalar(QStringLiteral("select 业务状态 from PJ_Dkjl where 单号=?"), {docNo});
+    if (!approval.isValid()) return;
+    if (approval.toString() == QStringLiteral("未审核")) {
+      MsgBox(QStringLiteral("该笔业务还未生效！请进行审核。"), Mb::Critical);
+      return;
+    }
+    frmDkhk view(owner_);
+    view.DocNo = docNo;
+    RunModal(&view);
+  });
+}

@@ -1,0 +1,388 @@
+// Financing interest, plans and payment proposals as pure functions, and the calculation tool's
+// answers built on them.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <numeric>
+
+#include "financing/FinancingCalc.h"
+#include "platform/Money.h"
+#include "tools/CalcTool.h"
+
+namespace {
+QDate D(const char* iso) { return QDate::fromString(QString::fromLatin1(iso), Qt::ISODate); }
+QString S(const char* s) { return QString::fromUtf8(s); }
+
+FinancingTerms terms(double principal, double rate, const char* kind, const char* from, const char* to, bool bothEnds = false) {
+  FinancingTerms t;
+  t.本金 = principal;
+  t.利率 = rate;
+  t.利率类别 = S(kind);
+  t.提前支取利率 = 0.075;
+  t.首尾计息 = bothEnds;
+  t.登记日期 = D("2024-01-01");
+  t.起息日期 = D(from);
+  t.止息日期 = D(to);
+  t.客户名称 = S("王投资");
+  t.业务经办 = S("李经办");
+  return t;
+}
+
+// A row as the table below writes it: 拆借本金, 应付本金, 应付利息, status, start, due, days.
+struct RowSpec {
+  double owed, principal, interest;
+  const char* status;
+  const char* start;
+  const char* due;
+  int days;
+};
+
+struct PlanCase {
+  const char* name;
+  FinancingTerms t;
+  int button;
+  int count;
+  char unit;
+  const char* first;
+  const char* kind;    // stored 支付计划
+  const char* rateKind;
+  const char* end;     // 止息日期 after the build
+  double prepaid;
+  std::vector<RowSpec> rows;
+};
+
+class PlanTable : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(PlanTable, RowsAndDocumentValues) {
+  const PlanCase& c = GetParam();
+  InstalmentOptions o;
+  o.分期数 = c.count;
+  o.unit = QLatin1Char(c.unit);
+  o.首次支付日期 = c.first ? D(c.first) : QDate();
+  const FinancingPlan p = BuildFinancingPlan(c.t, c.button, &o);
+  EXPECT_EQ(p.支付计划, S(c.kind));
+  EXPECT_EQ(p.利率类别, S(c.rateKind));
+  EXPECT_EQ(p.止息日期, D(c.end));
+  EXPECT_DOUBLE_EQ(p.已付利息, c.prepaid);
+  ASSERT_EQ(p.rows.size(), c.rows.size());
+  int days = 0;
+  double interest = 0, principal = 0;
+  for (size_t i = 0; i < c.rows.size(); ++i) {
+    const FinancingPlanRow& r = p.rows[i];
+    const RowSpec& e = c.rows[i];
+    SCOPED_TRACE(testing::Message() << "row " << i + 1);
+    EXPECT_EQ(r.支付期次, int(i) + 1);
+    EXPECT_DOUBLE_EQ(r.拆借本金, e.owed);
+    EXPECT_DOUBLE_EQ(r.应付本金, e.principal);
+    EXPECT_DOUBLE_EQ(r.应付利息, e.interest);
+    EXPECT_EQ(r.结算状态, S(e.status));
+    // A row created paid shows as paid exactly what it shows as due.
+    EXPECT_DOUBLE_EQ(r.已付利息, r.结算状态 == S("已付") ? r.应付利息 : 0);
+    EXPECT_EQ(r.开始日期, D(e.start));
+    EXPECT_EQ(r.约定支付日期, D(e.due));
+    EXPECT_EQ(r.计息天数, e.days);
+    EXPECT_EQ(r.业务日期, c.t.登记日期);
+    days += e.days;
+    interest += e.interest;
+    principal += e.principal;
+  }
+  EXPECT_EQ(p.计息天数, days);
+  EXPECT_DOUBLE_EQ(p.利息, interest);
+  EXPECT_DOUBLE_EQ(Money::round(principal, 2), Money::round(c.t.本金, 2)) << "the plan's principal adds up to the amount";
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Buttons, PlanTable, ::testing::Values(
+    PlanCase{"one_time_daily", terms(100000, 0.1, "日", "2024-01-01", "2024-01-31"), btn一次性支付本息, 0, 'D', nullptr,
+             "一次性支付本息", "日", "2024-01-31", 0,
+             {{100000, 100000, 3000, "未付", "2024-01-01", "2024-01-31", 30}}},
+    PlanCase{"one_time_daily_both_ends", terms(100000, 0.1, "日", "2024-01-01", "2024-01-31", true), btn一次性支付本息, 0, 'D', nullptr,
+             "一次性支付本息", "日", "2024-01-31", 0,
+             {{100000, 100000, 3100, "未付", "2024-01-01", "2024-01-31", 31}}},
+    PlanCase{"prepaid_monthly", terms(50000, 1.5, "月", "2024-01-15", "2024-04-15"), btn一次性先付利息, 0, 'D', nullptr,
+             "一次性先付利息", "月", "2024-04-15", 2250,
+             {{0, 0, 2250, "已付", "2024-01-01", "2024-01-01", 91}, {50000, 50000, 0, "未付", "2024-01-15", "2024-04-15", 0}}},
+    // With both ends the form has moved the end a day back; the months still run to 15 April.
+    PlanCase{"prepaid_monthly_both_ends", terms(50000, 1.5, "月", "2024-01-15", "2024-04-14", true), btn一次性先付利息, 0, 'D', nullptr,
+             "一次性先付利息", "月", "2024-04-14", 2250,
+             {{0, 0, 2250, "已付", "2024-01-01", "2024-01-01", 91}, {50000, 50000, 0, "未付", "2024-01-15", "2024-04-14", 0}}},
+    // 12.5 is shown and paid as 13: nothing stays open by rounding.
+    PlanCase{"prepaid_half_unit", terms(1250, 0.1, "日", "2024-01-01", "2024-01-11"), btn一次性先付利息, 0, 'D', nullptr,
+             "一次性先付利息", "日", "2024-01-11", 13,
+             {{0, 0, 13, "已付", "2024-01-01", "2024-01-01", 10}, {1250, 1250, 0, "未付", "2024-01-01", "2024-01-11", 0}}},
+    // Month ends fall back to the shorter month and the due date carries on from there.
+    PlanCase{"equal_principal_monthly", terms(90000, 1, "月", "2024-01-01", "2024-01-01"), btn等额本金后付, 3, 'M', "2024-01-31",
+             "等额本金 - 后付", "月", "2024-04-29", 0,
+             {{90000, 30000, 900, "未付", "2024-01-31", "2024-02-29", 29}, {60000, 30000, 600, "未付", "2024-02-29", "2024-03-29", 29},
+              {30000, 30000, 300, "未付", "2024-03-29", "2024-04-29", 31}}},
+    PlanCase{"equal_principal_last_row_takes_rest", terms(100000, 0, "日", "2024-01-01", "2024-01-01"), btn等额本金后付, 3, 'D', "2024-06-01",
+             "等额本金 - 后付", "日", "2024-06-04", 0,
+             {{100000, 33333.33, 0, "未付", "2024-06-01", "2024-06-02", 1}, {66666.67, 33333.33, 0, "未付", "2024-06-02", "2024-06-03", 1},
+              {33333.34, 33333.34, 0, "未付", "2024-06-03", "2024-06-04", 1}}},
+    // The interest-ahead plan: row 1 paid at registration over the first period, the extra day of
+    // 首尾计息 once, on that first period only.
+    PlanCase{"interest_ahead_daily_both_ends", terms(10000, 0.1, "日", "2024-01-01", "2024-01-01", true), btn等额本金先付, 2, 'D', "2024-03-01",
+             "等额本金 - 先付", "日", "2024-03-03", 20,
+             {{10000, 0, 20, "已付", "2024-03-01", "2024-03-02", 2}, {10000, 5000, 20, "未付", "2024-03-01", "2024-03-02", 2},
+              {5000, 5000, 0, "未付", "2024-03-02", "2024-03-03", 1}}},
+    PlanCase{"interest_ahead_one_period", terms(6000, 2, "月", "2024-01-01", "2024-01-01"), btn等额本金先付, 1, 'M', "2024-02-10",
+             "等额本金 - 先付", "月", "2024-03-10", 120,
+             {{6000, 0, 120, "已付", "2024-02-10", "2024-03-10", 29}, {6000, 6000, 0, "未付", "2024-02-10", "2024-03-10", 29}}},
+    PlanCase{"annuity_monthly", terms(10000, 1, "月", "2024-01-01", "2024-01-01"), btn等额本息, 3, 'M', "2024-01-15",
+             "等额本息", "月", "2024-04-15", 0,
+             {{10000, 3300.22, 100, "未付", "2024-01-15", "2024-02-15", 31}, {6699.78, 3333.22, 67, "未付", "2024-02-15", "2024-03-15", 29},
+              {3366.56, 3366.56, 34, "未付", "2024-03-15", "2024-04-15", 31}}},
+    PlanCase{"annuity_rate_zero", terms(1000, 0, "日", "2024-01-01", "2024-01-01"), btn等额本息, 3, 'D', "2024-01-10",
+             "等额本息", "日", "2024-01-13", 0,
+             {{1000, 333.33, 0, "未付", "2024-01-10", "2024-01-11", 1}, {666.67, 333.33, 0, "未付", "2024-01-11", "2024-01-12", 1},
+              {333.34, 333.34, 0, "未付", "2024-01-12", "2024-01-13", 1}}},
+    // A daily rate read over monthly periods: the plan's rate type becomes 月.
+    PlanCase{"interest_first_monthly", terms(20000, 2, "日", "2024-01-01", "2024-01-01"), btn分期付息先息, 2, 'M', "2024-05-10",
+             "分期付息-先息", "月", "2024-07-10", 400,
+             {{0, 0, 400, "已付", "2024-04-10", "2024-05-10", 30}, {0, 0, 400, "未付", "2024-05-10", "2024-06-10", 31},
+              {0, 20000, 0, "未付", "2024-06-10", "2024-07-10", 31}}},
+    // Halves of a unit round up in every row.
+    PlanCase{"interest_after_daily", terms(1000, 0.05, "日", "2024-01-01", "2024-01-01"), btn分期付息后息, 3, 'D', "2024-02-28",
+             "分期付息-后息", "日", "2024-03-02", 0,
+             {{0, 0, 1, "未付", "2024-02-28", "2024-02-29", 1}, {0, 0, 1, "未付", "2024-02-29", "2024-03-01", 1},
+              {0, 1000, 1, "未付", "2024-03-01", "2024-03-02", 1}}}),
+    [](const ::testing::TestParamInfo<PlanCase>& i) { return std::string(i.param.name); });
+// clang-format on
+
+TEST(FinancingPlan, DocumentValuesComeFromTheLastPeriod) {
+  InstalmentOptions o{3, QLatin1Char('M'), D("2024-01-31")};
+  const FinancingPlan p = BuildFinancingPlan(terms(90000, 1, "月", "2024-01-01", "2024-01-01"), btn等额本金后付, &o);
+  EXPECT_EQ(p.利率系数, 1);
+  EXPECT_DOUBLE_EQ(p.日利率, 0.000333);  // 300 / 30 / 30000 at six decimals
+  EXPECT_DOUBLE_EQ(p.提前支取日利率, 0.000025);  // 0.075 % a month spread over 30 days
+
+  const FinancingPlan once = BuildFinancingPlan(terms(50000, 1.5, "月", "2024-01-15", "2024-04-15"), btn一次性支付本息);
+  EXPECT_EQ(once.利率系数, 3);
+  EXPECT_DOUBLE_EQ(once.日利率, 0.0015);
+}
+
+TEST(FinancingPlan, LongestDailyPlans) {
+  InstalmentOptions o{999, QLatin1Char('D'), D("2024-01-01")};
+  const FinancingTerms t = terms(99900, 0.01, "日", "2024-01-01", "2024-01-01");
+  EXPECT_EQ(BuildFinancingPlan(t, btn等额本金后付, &o).rows.size(), 999u);
+  const FinancingPlan p = BuildFinancingPlan(t, btn分期付息先息, &o);
+  ASSERT_EQ(p.rows.size(), 1000u);
+  EXPECT_EQ(p.止息日期, D("2024-01-01").addDays(999));
+}
+
+TEST(FinancingPlan, BadInputIsRefusedWithTheFormsMessage) {
+  struct Case {
+    const char* message;
+    std::function<void(FinancingTerms&)> change;
+    int button;
+  };
+  const std::vector<Case> cases = {
+      {"客户名称不能为空！", [](FinancingTerms& t) { t.客户名称 = S("  "); }, btn一次性支付本息},
+      {"借款金额输入不合法！", [](FinancingTerms& t) { t.本金 = 0; }, btn一次性支付本息},
+      {"利率输入不合法！", [](FinancingTerms& t) { t.利率 = -1; }, btn等额本息},
+      {"提成比例输入不合法！", [](FinancingTerms& t) { t.提成比例 = -0.5; }, btn一次性支付本息},
+      {"业务经办不能为空！", [](FinancingTerms& t) { t.业务经办.clear(); }, btn分期付息后息},
+      {"提前支取利率输入不合法！", [](FinancingTerms& t) { t.提前支取利率 = -0.1; }, btn一次性先付利息},
+      {"止息日期必须晚于起息日期！", [](FinancingTerms& t) { t.止息日期 = t.起息日期; }, btn一次性支付本息},
+      {"止息日期必须晚于起息日期！", [](FinancingTerms& t) { t.止息日期 = t.起息日期.addDays(-1); t.首尾计息 = true; }, btn一次性支付本息},
+      {"按月计息的期限不足一个月，请调整止息日期！", [](FinancingTerms& t) { t.利率类别 = S("月"); t.止息日期 = D("2024-03-31"); }, btn一次性先付利息},
+  };
+  for (const Case& c : cases) {
+    FinancingTerms t = terms(10000, 0.1, "日", "2024-03-01", "2024-04-01");
+    c.change(t);
+    InstalmentOptions o{2, QLatin1Char('D'), D("2024-03-01")};
+    try {
+      BuildFinancingPlan(t, c.button, &o);
+      ADD_FAILURE() << "accepted: " << c.message;
+    } catch (const FinancingInputError& e) {
+      EXPECT_EQ(e.message(), S(c.message));
+    }
+  }
+  // The same day with 首尾计息 is one day of interest, and is accepted.
+  FinancingTerms sameDay = terms(10000, 0.1, "日", "2024-03-01", "2024-03-01", true);
+  EXPECT_EQ(BuildFinancingPlan(sameDay, btn一次性支付本息).rows.at(0).计息天数, 1);
+  // Instalment plans do not read the end date: a stale one does not refuse them.
+  InstalmentOptions o{0, QLatin1Char('D'), D("2024-03-01")};
+  EXPECT_THROW(BuildFinancingPlan(sameDay, btn等额本息, &o), FinancingInputError);
+  o.分期数 = 1000;
+  EXPECT_THROW(BuildFinancingPlan(sameDay, btn等额本息, &o), FinancingInputError);
+  o.分期数 = 2;
+  EXPECT_NO_THROW(BuildFinancingPlan(terms(10000, 0.1, "日", "2024-03-05", "2024-03-01"), btn等额本息, &o));
+}
+
+TEST(FinancingPlan, NamesOfTheButtons) {
+  // Each name stored is the plan the button builds; both the names and the captions find it.
+  for (int b = 0; b < kFinancingPlanButtons; ++b) {
+    EXPECT_EQ(PlanButtonOfName(PlanKindName(b)), b);
+    EXPECT_EQ(PlanButtonOfName(PlanButtonCaption(b)), b);
+  }
+  EXPECT_EQ(PlanKindName(btn等额本金先付), S("等额本金 - 先付"));
+  EXPECT_EQ(PlanKindName(btn等额本金后付), S("等额本金 - 后付"));
+  EXPECT_EQ(PlanButtonOfName(S("一次性归还本息")), -1);
+}
+
+PlanRowState row(double principal, double interest, const char* start, const char* due) {
+  PlanRowState r;
+  r.支付期次 = 1;
+  r.应付本金 = principal;
+  r.应付利息 = interest;
+  r.结算状态 = S("未付");
+  r.开始日期 = D(start);
+  r.约定支付日期 = D(due);
+  return r;
+}
+
+TEST(FinancingPayment, EarlyPaymentProposals) {
+  struct Case {
+    const char* name;
+    FinancingRates rec;
+    PlanRowState row;
+    const char* date;
+    int days;
+    double daily, early, interest, deduction, principal, total;
+  };
+  PlanRowState partPaid = row(100000, 1500, "2024-01-01", "2024-01-31");
+  partPaid.已付本金 = 40000;
+  partPaid.已付利息 = 300;
+  partPaid.提前支取扣款 = 120;
+  partPaid.结算状态 = S("支付部分");
+  const std::vector<Case> cases = {
+      {"daily", {100000, 0.05, S("日"), 0.03}, row(100000, 1500, "2024-01-01", "2024-01-31"), "2024-01-11", 10, 50, 30, 500, 200, 100000, 100300},
+      {"monthly", {30000, 1.5, S("月"), 0.9}, row(30000, 450, "2024-01-01", "2024-01-31"), "2024-01-21", 20, 15, 9, 300, 120, 30000, 30180},
+      // Cents stay cents: 33333.33 is not cut to whole units.
+      {"cents", {100000, 1, S("月"), 0.75}, row(33333.33, 1000, "2024-02-01", "2024-03-01"), "2024-02-11", 10, 33.333333, 25, 333.33, 83.33, 33333.33, 33583.33},
+      // Later part of a row already part paid: only what the earlier payment did not cover.
+      {"after_part_payment", {100000, 0.05, S("日"), 0.03}, partPaid, "2024-01-16", 15, 50, 30, 450, 180, 60000, 60270},
+      {"before_start", {100000, 0.05, S("日"), 0.03}, row(100000, 1500, "2024-01-10", "2024-01-31"), "2024-01-05", 0, 50, 30, 0, 0, 100000, 100000},
+      {"no_planned_interest", {100000, 0.05, S("日"), 0.03}, row(100000, 0, "2024-01-01", "2024-01-31"), "2024-01-11", 10, 50, 30, 0, 0, 100000, 100000},
+      {"early_rate_above_rate", {100000, 0.03, S("日"), 0.05}, row(100000, 900, "2024-01-01", "2024-01-31"), "2024-01-11", 10, 30, 50, 300, 0, 100000, 100300},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const PaymentProposal p = ProposeEarlyPayment(c.rec, c.row, D(c.date));
+    EXPECT_EQ(p.天数, c.days);
+    EXPECT_NEAR(p.日利息, c.daily, 1e-6);
+    EXPECT_NEAR(p.提前支取日利息, c.early, 1e-6);
+    EXPECT_DOUBLE_EQ(p.利息, c.interest);
+    EXPECT_DOUBLE_EQ(p.提前支取扣款, c.deduction);
+    EXPECT_DOUBLE_EQ(p.本金, c.principal);
+    EXPECT_DOUBLE_EQ(p.应付总额, c.total);
+    EXPECT_EQ(p.付款状态, S("已付"));
+  }
+}
+
+TEST(FinancingPayment, ConfirmationPaysTheOpenRemainder) {
+  PlanRowState r = row(33333.33, 1000, "2024-01-01", "2024-02-01");
+  PaymentProposal p = ProposePayment(r, D("2024-02-03"));
+  EXPECT_DOUBLE_EQ(p.本金, 33333.33);
+  EXPECT_DOUBLE_EQ(p.利息, 1000);
+  EXPECT_EQ(p.天数, 2);
+  EXPECT_EQ(p.付款状态, S("已付"));
+  r.已付本金 = 10000.5;
+  r.已付利息 = 200;
+  r.结算状态 = S("支付部分");
+  p = ProposePayment(r, D("2024-01-20"));
+  EXPECT_DOUBLE_EQ(p.本金, 23332.83);
+  EXPECT_DOUBLE_EQ(p.利息, 800);
+  EXPECT_EQ(p.天数, 0);
+  EXPECT_DOUBLE_EQ(p.应付总额, 24132.83);
+}
+
+TEST(FinancingPayment, RouteStatusAndSettlement) {
+  struct Route {
+    const char* status;
+    const char* today;
+    bool early;
+    const char* refusal;
+  };
+  const std::vector<Route> routes = {
+      {"已付", "2024-03-10", false, "该期次拆借已付清！"},
+      {"已付", "2024-03-09", true, "该期次拆借已付清！"},
+      {"未付", "2024-03-09", false, "请使用【提前支取】进行回款操作！"},
+      {"未付", "2024-03-09", true, ""},
+      {"未付", "2024-03-11", true, "请使用【取款确认】进行回款操作！"},
+      {"支付部分", "2024-03-11", false, ""},
+      {"未付", "2024-03-10", false, ""},
+      {"未付", "2024-03-10", true, ""},
+  };
+  for (const Route& c : routes) {
+    PlanRowState r = row(100, 1, "2024-02-10", "2024-03-10");
+    r.结算状态 = S(c.status);
+    EXPECT_EQ(PaymentRouteRefusal(r, D(c.today), c.early), S(c.refusal)) << c.status << " " << c.today << " " << c.early;
+  }
+  EXPECT_EQ(EarlyPaymentStatus(100300, 100300), S("已付"));
+  EXPECT_EQ(EarlyPaymentStatus(100300, 100299.996), S("已付"));
+  EXPECT_EQ(EarlyPaymentStatus(100300, 100299.99), S("支付部分"));
+  EXPECT_EQ(EarlyPaymentStatus(100300, 100400), S("已付"));
+  EXPECT_EQ(RecordSettlement({S("已付"), S("支付部分")}), S("未付"));
+  EXPECT_EQ(RecordSettlement({S("已付"), S("未付")}), S("未付"));
+  EXPECT_EQ(RecordSettlement({S("已付"), S("已付")}), S("已完结"));
+}
+
+QJsonObject run(const QJsonObject& in, int* status, QString* err) {
+  QByteArray out;
+  *status = RunCalculation(QJsonDocument(in).toJson(), &out, err);
+  return QJsonDocument::fromJson(out).object();
+}
+
+TEST(FinancingCalcTool, PlanAndPayments) {
+  QJsonObject in{{S("计算"), S("拆借计划")}, {S("本金"), 20000},           {S("利率"), S("2")},
+                 {S("利率类别"), S("日")},    {S("提前支取利率"), 1.5},     {S("提成比例"), 0},
+                 {S("首尾计息"), 0},          {S("登记日期"), S("2024-01-01")}, {S("起息日期"), S("2024-01-01")},
+                 {S("止息日期"), S("2024-01-01")}, {S("客户名称"), S("王投资")}, {S("业务经办"), S("李经办")},
+                 {S("支付计划"), S("分期付息-先息")}, {S("分期数"), 2},   {S("周期"), S("月")},
+                 {S("首次支付日期"), S("2024-05-10")}};
+  int status = -1;
+  QString err;
+  QJsonObject out = run(in, &status, &err);
+  ASSERT_EQ(status, 0) << err.toStdString();
+  EXPECT_EQ(out[S("利率类别")].toString(), S("月"));
+  EXPECT_EQ(out[S("止息日期")].toString(), S("2024-07-10"));
+  EXPECT_DOUBLE_EQ(out[S("利息")].toDouble(), 800);
+  EXPECT_DOUBLE_EQ(out[S("已付利息")].toDouble(), 400);
+  EXPECT_EQ(out[S("计息天数")].toInt(), 92);
+  const QJsonArray rows = out[S("计划行")].toArray();
+  ASSERT_EQ(rows.size(), 3);
+  EXPECT_EQ(rows[0].toObject()[S("结算状态")].toString(), S("已付"));
+  EXPECT_EQ(rows[0].toObject()[S("开始日期")].toString(), S("2024-04-10"));
+  EXPECT_DOUBLE_EQ(rows[2].toObject()[S("应付本金")].toDouble(), 20000);
+
+  QJsonObject plan{{S("支付期次"), 1},       {S("应付本金"), 100000}, {S("应付利息"), 1500},
+                   {S("已付本金"), 0},       {S("已付利息"), 0},      {S("结算状态"), S("未付")},
+                   {S("开始日期"), S("2024-01-01")}, {S("约定支付日期"), S("2024-01-31")}};
+  QJsonObject early{{S("计算"), S("提前支付")},
+                    {S("拆借"), QJsonObject{{S("本金"), 100000}, {S("利率"), 0.05}, {S("利率类别"), S("日")}, {S("提前支取利率"), 0.03}}},
+                    {S("计划行"), plan},
+                    {S("支付日期"), S("2024-01-11")}};
+  out = run(early, &status, &err);
+  ASSERT_EQ(status, 0) << err.toStdString();
+  EXPECT_DOUBLE_EQ(out[S("利息")].toDouble(), 500);
+  EXPECT_DOUBLE_EQ(out[S("提前支取扣款")].toDouble(), 200);
+  EXPECT_EQ(out[S("天数")].toInt(), 10);
+
+  // The window's refusals come back as invalid input, with nothing on standard output.
+  early[S("支付日期")] = S("2024-02-01");
+  out = run(early, &status, &err);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(err, S("请使用【取款确认】进行回款操作！"));
+  EXPECT_TRUE(out.isEmpty());
+  QJsonObject onTime{{S("计算"), S("支付")}, {S("计划行"), plan}, {S("支付日期"), S("2024-02-02")}};
+  out = run(onTime, &status, &err);
+  ASSERT_EQ(status, 0);
+  EXPECT_DOUBLE_EQ(out[S("本金")].toDouble(), 100000);
+  EXPECT_EQ(out[S("天数")].toInt(), 2);
+
+  in[S("利率")] = S("1,5");
+  run(in, &status, &err);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(err, S("利率输入不合法！"));
+  in[S("利率")] = 2;
+  in[S("支付计划")] = S("等额本息");
+  in[S("周期")] = S("年");
+  run(in, &status, &err);
+  EXPECT_EQ(status, 2);
+}
+}  // namespace

@@ -1,0 +1,248 @@
+// Payments through the record view: confirmation of a due row, early payment with its deduction,
+// part payments, the record closing only when every row is paid, the journal, and the refusals.
+#include <QTabWidget>
+
+#include "FinancingFixture.h"
+#include "financing/frmRzLxzf.h"
+#include "financing/frmRzTqzf.h"
+#include "financing/frmRzdjB.h"
+#include "financing/frmRzzfqr.h"
+
+namespace {
+
+class Payments : public FinancingFixture {
+ protected:
+  // 90000 over three monthly rows of 30000 at 1 % a month, first due 2024-04-01.
+  QString threeRows() {
+    InstalmentOptions o{3, QLatin1Char('M'), D("2024-03-01")};
+    return record(btn等额本金后付, terms(90000, 1, "月"), &o);
+  }
+  // The view of `doc` with its plan grid on the row of plan row `id`.
+  void selectPlanRow(frmRzLxzf& v, qint32 id) {
+    v.Form_Load();
+    const int r = rowWith(v.Fg, 0, QString::number(id));
+    ASSERT_GE(r, 0);
+    v.Fg->setRow(r);
+  }
+  // Confirms a payment form of type W when it opens, after `user` acted on it.
+  template <class W>
+  void answerPayment(const std::function<void(W&)>& user = {}) {
+    modal_.handlers.push_back([user](QDialog* d) {
+      auto* w = qobject_cast<W*>(d);
+      EXPECT_NE(w, nullptr);
+      if (!w) return 0;
+      w->Form_Load();
+      if (user) user(*w);
+      w->pbCDkgh_Click(0);
+      return w->result();
+    });
+  }
+  static QString status(qint32 id) { return text(S("select 结算状态 from PJ_Cjzfjh where 编号=?"), {id}); }
+  static QString recordStatus(const QString& doc) { return text(S("select 结算状态 from PJ_Cjjl where 单号=?"), {doc}); }
+};
+
+TEST_F(Payments, ConfirmationOfEachRowClosesTheRecordAtTheLast) {
+  const QString doc = threeRows();
+  const auto ids = planIds(doc);
+  setNow(QDateTime(QDate(2024, 4, 1), QTime(9, 0)));
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (i > 0) setNow(QDateTime(D(i == 1 ? "2024-05-02" : "2024-06-01"), QTime(9, 0)));
+    frmRzLxzf v;
+    v.DocNo = doc;
+    bool refreshed = false;
+    v.onPaid = [&refreshed] { refreshed = true; };
+    selectPlanRow(v, ids[i]);
+    responder_.answer(Mb::Yes);
+    const char* shown = i == 0 ? "30,900.00" : i == 1 ? "30,600.00" : "30,300.00";
+    answerPayment<frmRzzfqr>([shown](frmRzzfqr& w) { EXPECT_EQ(w.Text1->text(), S(shown)); });
+    v.pbCJkzl_Click(1);
+    ASSERT_TRUE(responder_.saw(S("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】")));
+    responder_.clear();
+    EXPECT_TRUE(refreshed);
+    EXPECT_EQ(v.SSTab1->currentIndex(), 1);
+    EXPECT_EQ(v.Fg2->dataRowCount(), int(i) + 1);
+    EXPECT_EQ(status(ids[i]), S("已付"));
+    EXPECT_EQ(recordStatus(doc), i + 1 < ids.size() ? S("未付") : S("已完结"));
+  }
+  EXPECT_DOUBLE_EQ(number(S("select 已付本金 from PJ_Cjjl where 单号=?"), {doc}), 90000);
+  EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), 1800);
+  // Principal out and interest out per row, 对应ID the plan row.
+  const auto j = journal(doc);
+  ASSERT_EQ(j.size(), 7u);
+  EXPECT_EQ(j[1], std::make_pair(S("拆借支取支出"), -30000.0));
+  EXPECT_EQ(j[2], std::make_pair(S("拆借利息支取支出"), -900.0));
+  EXPECT_EQ(count(S("PJ_Liushui where 单号=? and 对应ID=?"), {doc, ids[2]}), 2);
+  expectBalancesRun();
+  // Paid rows are refused by both buttons.
+  frmRzLxzf v;
+  v.DocNo = doc;
+  selectPlanRow(v, ids[0]);
+  v.pbCJkzl_Click(2);
+  EXPECT_TRUE(responder_.saw(S("该期次拆借已付清！")));
+  EXPECT_TRUE(modal_.handlers.empty());
+}
+
+TEST_F(Payments, ViewSendsEachRowToItsWindowByDueDate) {
+  const QString doc = threeRows();
+  const qint32 first = planIds(doc)[0];  // due 2024-04-01
+  struct Case {
+    const char* today;
+    int button;
+    const char* refusal;  // "" when the payment window opens
+  };
+  for (const Case& c : {Case{"2024-03-31", 1, "请使用【提前支取】进行回款操作！"}, Case{"2024-04-02", 2, "请使用【取款确认】进行回款操作！"},
+                        Case{"2024-04-01", 1, ""}, Case{"2024-04-01", 2, ""}, Case{"2024-03-31", 2, ""}}) {
+    SCOPED_TRACE(c.today);
+    setNow(QDateTime(D(c.today), QTime(9, 0)));
+    responder_.clear();
+    modal_.shown.clear();
+    frmRzLxzf v;
+    v.DocNo = doc;
+    selectPlanRow(v, first);
+    v.pbCJkzl_Click(c.button);
+    if (*c.refusal) {
+      EXPECT_TRUE(responder_.saw(S(c.refusal)));
+      EXPECT_TRUE(modal_.shown.empty());
+    } else {
+      ASSERT_EQ(modal_.shown.size(), 1u);
+      EXPECT_EQ(modal_.shown[0], c.button == 1 ? S("frmRzzfqr") : S("frmRzTqzf"));
+    }
+  }
+  // The totals row is no plan row.
+  frmRzLxzf v;
+  v.DocNo = doc;
+  v.Form_Load();
+  v.Fg->setRow(v.Fg->rows() - 1);
+  modal_.shown.clear();
+  v.pbCJkzl_Click(1);
+  EXPECT_TRUE(modal_.shown.empty());
+}
+
+TEST_F(Payments, EarlyPartThenConfirmationSettlesInCents) {
+  // Daily rate 0.05 %, early-withdrawal rate 0.03 %, one row over March.
+  FinancingTerms t = terms(100000, 0.05, "日");
+  t.提前支取利率 = 0.03;
+  const QString doc = record(btn一次性支付本息, t);
+  const qint32 id = planIds(doc)[0];
+  setNow(QDateTime(QDate(2024, 3, 11), QTime(9, 0)));
+  // Ten days: interest 500, deduction 200; the user pays 40000.50 of the principal.
+  responder_.answer(Mb::Yes);
+  answerPayment<frmRzTqzf>([](frmRzTqzf& w) {
+    EXPECT_EQ(w.Text1[0]->text(), S("100000.00"));
+    EXPECT_EQ(w.Text1[1]->text(), S("500.00"));
+    EXPECT_EQ(w.Text1[2]->text(), S("200.00"));
+    EXPECT_EQ(w.Combo1->currentText(), S("已付"));
+    w.Text1[0]->setText(S("40000.50"));
+    w.归还总额();
+    EXPECT_EQ(w.Combo1->currentText(), S("支付部分"));
+    EXPECT_EQ(w.lblze->text(), S("归还总额：40300.50"));
+    w.Text1[3]->setText(S("投资人急用"));
+  });
+  frmRzLxzf v;
+  v.DocNo = doc;
+  selectPlanRow(v, id);
+  v.pbCJkzl_Click(2);
+  ASSERT_TRUE(responder_.saw(PaymentSavedMessage()));
+  EXPECT_EQ(status(id), S("支付部分"));
+  EXPECT_EQ(recordStatus(doc), S("未付")) << "a part-paid row keeps the record open";
+  EXPECT_DOUBLE_EQ(number(S("select 已付本金 from PJ_Cjzfjh where 编号=?"), {id}), 40000.5);
+  EXPECT_DOUBLE_EQ(number(S("select 提前支取扣款 from PJ_Cjjl where 单号=?"), {doc}), 200);
+  EXPECT_EQ(text(S("select 备注 from PJ_Cjzfjl where 计划ID=?"), {id}), S("投资人急用"));
+  auto j = journal(doc);
+  ASSERT_EQ(j.size(), 4u);
+  EXPECT_EQ(j[1], std::make_pair(S("拆借支取支出"), -40000.5));
+  EXPECT_EQ(j[2], std::make_pair(S("拆借利息支取支出"), -500.0));
+  EXPECT_EQ(j[3], std::make_pair(S("拆借提前支取扣款收入"), 200.0));
+
+  // On the due date the remainder is confirmed: 59999.50 and the interest not yet paid.
+  setNow(QDateTime(QDate(2024, 3, 31), QTime(9, 0)));
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  answerPayment<frmRzzfqr>([](frmRzzfqr& w) { EXPECT_EQ(w.lbltqhdr[5]->text(), S("59999.50")); });
+  frmRzLxzf v2;
+  v2.DocNo = doc;
+  selectPlanRow(v2, id);
+  v2.pbCJkzl_Click(1);
+  ASSERT_TRUE(responder_.saw(PaymentSavedMessage()));
+  EXPECT_EQ(status(id), S("已付"));
+  EXPECT_EQ(recordStatus(doc), S("已完结"));
+  const double planned = number(S("select 应付利息 from PJ_Cjzfjh where 编号=?"), {id});
+  EXPECT_DOUBLE_EQ(number(S("select 已付本金 from PJ_Cjjl where 单号=?"), {doc}), 100000);
+  EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), planned);
+  j = journal(doc);
+  ASSERT_EQ(j.size(), 6u);
+  EXPECT_EQ(j[4], std::make_pair(S("拆借支取支出"), -59999.5));
+  EXPECT_EQ(j[5], std::make_pair(S("拆借利息支取支出"), -(planned - 500)));
+  expectBalancesRun();
+}
+
+TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeWriting) {
+  const QString doc = record(btn一次性支付本息, terms());
+  const qint32 id = planIds(doc)[0];
+  struct Case {
+    const char* p;
+    const char* i;
+    const char* d;
+    const char* message;
+  };
+  for (const Case& c : {Case{"1.2.3", "0", "0", "支付本金输入不合法！"}, Case{"", "", "", "支付金额不能为零！"},
+                        Case{"10", "5", "x", "扣除利息输入不合法！"}}) {
+    responder_.clear();
+    frmRzTqzf w;
+    w.PlanRowId = id;
+    w.Form_Load();
+    w.Text1[0]->setText(S(c.p));
+    w.Text1[1]->setText(S(c.i));
+    w.Text1[2]->setText(S(c.d));
+    w.pbCDkgh_Click(0);
+    EXPECT_EQ(responder_.messages.at(0).text, S(c.message));
+    EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
+    EXPECT_EQ(status(id), S("未付"));
+  }
+  // Answering No writes nothing either.
+  frmRzTqzf w;
+  w.PlanRowId = id;
+  w.Form_Load();
+  responder_.answer(Mb::No);
+  w.pbCDkgh_Click(0);
+  EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
+}
+
+TEST_F(Payments, PaymentsLockTheDocument) {
+  const QString doc = threeRows();
+  const qint32 id = planIds(doc)[0];
+  PaymentPosting post;
+  post.planRowId = id;
+  post.date = D("2024-04-01");
+  post.本金 = 30000;
+  post.利息 = 900;
+  post.付款状态 = S("已付");
+  PostFinancingPayment(post);
+  // A row already settled is not paid twice.
+  EXPECT_THROW(PostFinancingPayment(post), FinancingInputError);
+  EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=?"), {doc}), 1);
+  EXPECT_TRUE(HasFinancingPayments(doc));
+  // Neither a new plan nor an edit.
+  frmRzdjB w;
+  w.EditDocNo = doc;
+  w.Form_Load();
+  w.pbCDkdj_Click(btn一次性支付本息);
+  EXPECT_TRUE(responder_.saw(S("该单据已有支付记录，不能重新生成计划！")));
+  EXPECT_EQ(planIds(doc).size(), 3u);
+  w.pbCDkgh_Click(0);
+  EXPECT_TRUE(responder_.saw(S("该单据已有支付记录，不能修改！")));
+  EXPECT_EQ(journal(doc).size(), 3u);
+}
+
+TEST_F(Payments, PrepaidRowDoesNotCountAsAPayment) {
+  InstalmentOptions o{2, QLatin1Char('M'), D("2024-04-01")};
+  const QString doc = record(btn分期付息先息, terms(20000, 2, "月"), &o);
+  EXPECT_FALSE(HasFinancingPayments(doc));
+  EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), 400);
+  // The interest paid out at registration points at the prepaid row.
+  const qint32 prepaidRow = planIds(doc)[0];
+  EXPECT_EQ(count(S("PJ_Liushui where 单号=? and 摘要='拆借利息支出' and 对应ID=? and 金额=-400"), {doc, prepaidRow}), 1);
+  EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=? and 计划ID=?"), {doc, prepaidRow}), 1);
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// The registration form as a user drives it: plans from the buttons and the plan dialog, the save
+// with its prepaid record and journal rows, edits, bad input and the close question.
+#include "FinancingFixture.h"
+#include "financing/frmRzdjB.h"
+#include "financing/frmrzZfjh.h"
+
+namespace {
+
+class Registration : public FinancingFixture {
+ protected:
+  // A new form with the investor and the handler picked and the given amount and dates.
+  void fill(frmRzdjB& w, const char* amount = "100000", const char* end = "2024-03-31") {
+    w.Form_Load();
+    w.InvestorId = investor_;
+    w.txtDkdj[2]->setText(S("王投资"));
+    w.txtDkdj[3]->setText(S("李经办"));
+    w.HandlerDept = S("综合部");
+    w.txtDkdj[0]->setText(S(amount));
+    w.dtpDjrq[2]->setDateValue(D(end));
+  }
+  // The plan dialog answered with count, unit index and first date.
+  void answerDialog(int count, int unitIndex, const char* first) {
+    modal_.handlers.push_back([=](QDialog* d) {
+      auto* dlg = qobject_cast<frmrzZfjh*>(d);
+      EXPECT_NE(dlg, nullptr);
+      if (!dlg) return 0;
+      dlg->Combo2->setCurrentIndex(count - 1);
+      dlg->Combo1->setCurrentIndex(unitIndex);
+      dlg->DTPicker1->setDate(D(first));
+      dlg->pbCommand1_Click();
+      return dlg->result();
+    });
+  }
+};
+
+TEST_F(Registration, NewDocumentWithPrepaidInterestEndToEnd) {
+  frmRzdjB w;
+  fill(w);
+  EXPECT_TRUE(w.DocNo.startsWith(S("C00100012024030")));
+  EXPECT_EQ(w.txtDkdj[1]->text(), S("0.1000"));
+  EXPECT_EQ(w.txtDkdj[6]->text(), S("0.0750"));
+  w.pbCDkdj_Click(btn一次性先付利息);
+  // 100000 x 30 days x 0.1 % = 3000, paid out at registration.
+  ASSERT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 2);
+  EXPECT_EQ(w.Fg->dataRowCount(), 3) << "two plan rows and the totals row";
+  EXPECT_TRUE(w.Fg->isTotalsRow(w.Fg->rows() - 1));
+  w.pbCDkgh_Click(0);
+  EXPECT_TRUE(responder_.saw(S("保存成功！")));
+  EXPECT_EQ(w.result(), QDialog::Accepted);
+  const QString doc = w.DocNo;
+  EXPECT_EQ(text(S("select 支付计划 from PJ_Cjjl where 单号=?"), {doc}), S("一次性先付利息"));
+  EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), 3000);
+  EXPECT_DOUBLE_EQ(number(S("select 利息 from PJ_Cjjl where 单号=?"), {doc}), 3000);
+  EXPECT_EQ(text(S("select 业务状态 from PJ_Cjjl where 单号=?"), {doc}), S("已审核"));
+  EXPECT_EQ(text(S("select 结算状态 from PJ_Cjjl where 单号=?"), {doc}), S("未付"));
+  EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=? and 备注='提前支取利息' and 利息=3000 and 本金=0"), {doc}), 1);
+  const auto j = journal(doc);
+  ASSERT_EQ(j.size(), 2u);
+  EXPECT_EQ(j[0], std::make_pair(S("拆借本金收入"), 100000.0));
+  EXPECT_EQ(j[1], std::make_pair(S("拆借利息支出"), -3000.0));
+  // Without the account picker the counterparty is the investor, our side empty.
+  EXPECT_EQ(text(S("select 对方账号 from PJ_Liushui where 单号=? and 摘要='拆借利息支出'"), {doc}), S("6222000011112222"));
+  EXPECT_EQ(text(S("select coalesce(我方账号,'') from PJ_Liushui where 单号=? and 摘要='拆借利息支出'"), {doc}), QString());
+  expectBalancesRun();
+}
+
+TEST_F(Registration, ApprovalSettingDecidesTheNewStatus) {
+  for (const char* slot : {"0", "1"}) {
+    gSystemSettings[4] = S(slot);
+    const QString doc = record(btn一次性支付本息, terms());
+    EXPECT_EQ(text(S("select 业务状态 from PJ_Cjjl where 单号=?"), {doc}), S(slot) == S("0") ? S("已审核") : S("未审核"));
+  }
+}
+
+TEST_F(Registration, EditSavedManyTimesKeepsOneSetOfRows) {
+  FinancingTerms t = terms();
+  const QString doc = record(btn一次性先付利息, t);
+  const QString other = record(btn一次性支付本息, terms(5000));  // a later journal row of another record
+  for (int i = 0; i < 3; ++i) {
+    frmRzdjB w;
+    w.EditDocNo = doc;
+    w.Form_Load();
+    EXPECT_EQ(w.InvestorId, investor_);
+    EXPECT_EQ(w.txtDkdj[1]->text(), S("0.1000"));
+    w.txtDkdj[5]->setText(S("第%1次修改").arg(i + 1));
+    w.pbCDkgh_Click(0);
+    ASSERT_TRUE(responder_.saw(S("保存成功！")));
+    responder_.clear();
+  }
+  EXPECT_EQ(count(S("PJ_Cjjl where 单号=?"), {doc}), 1);
+  EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=?"), {doc}), 1);
+  EXPECT_EQ(journal(doc).size(), 2u);
+  EXPECT_EQ(text(S("select 备注 from PJ_Cjjl where 单号=?"), {doc}), S("第3次修改"));
+  EXPECT_EQ(text(S("select 支付计划 from PJ_Cjjl where 单号=?"), {doc}), S("一次性先付利息"));
+  EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), 3000);
+  EXPECT_EQ(journal(other).size(), 1u);
+  expectBalancesRun();
+}
+
+TEST_F(Registration, InstalmentPlanThroughTheDialog) {
+  frmRzdjB w;
+  fill(w, "90000");
+  // Monthly periods on a daily rate: the question comes first; No builds nothing.
+  answerDialog(3, 1, "2024-03-31");
+  responder_.answer(Mb::No);
+  w.pbCDkdj_Click(btn等额本金后付);
+  EXPECT_TRUE(responder_.saw(S("利率类别将改为月，利率不变，是否继续？")));
+  EXPECT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 0);
+  answerDialog(3, 1, "2024-03-31");
+  responder_.answer(Mb::Yes);
+  w.pbCDkdj_Click(btn等额本金后付);
+  ASSERT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 3);
+  EXPECT_EQ(w.comJkzl[1]->currentText(), S("月"));
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-06-30"));
+  EXPECT_EQ(w.PlanKind, S("等额本金 - 后付"));
+  // 0.1 % a month on 90000, 60000, 30000.
+  EXPECT_DOUBLE_EQ(number(S("select sum(应付利息) from PJ_Cjzfjh where 单号=?"), {w.DocNo}), 180);
+  // Closing the dialog keeps the plan that stands.
+  w.pbCDkdj_Click(btn等额本息);
+  EXPECT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 3);
+  w.pbCDkgh_Click(0);
+  EXPECT_TRUE(responder_.saw(S("保存成功！")));
+  EXPECT_DOUBLE_EQ(number(S("select 本金 from PJ_Cjjl where 单号=?"), {w.DocNo}), 90000);
+  EXPECT_EQ(text(S("select 利率类别 from PJ_Cjjl where 单号=?"), {w.DocNo}), S("月"));
+}
+
+TEST_F(Registration, BadInputSaysWhyAndWritesNothing) {
+  struct Case {
+    const char* message;
+    std::function<void(frmRzdjB&)> change;
+    bool save;  // the save button, else the first plan button
+  };
+  const std::vector<Case> cases = {
+      {"客户名称不能为空！", [](frmRzdjB& w) { w.txtDkdj[2]->clear(); }, false},
+      {"借款金额输入不合法！", [](frmRzdjB& w) { w.txtDkdj[0]->setText(S("1,000")); }, false},
+      {"借款金额输入不合法！", [](frmRzdjB& w) { w.txtDkdj[0]->setText(S("0")); }, false},
+      {"利率输入不合法！", [](frmRzdjB& w) { w.txtDkdj[1]->clear(); }, false},
+      {"提成比例输入不合法！", [](frmRzdjB& w) { w.txtDkdj[4]->setText(S("abc")); }, false},
+      {"业务经办不能为空！", [](frmRzdjB& w) { w.txtDkdj[3]->clear(); }, true},
+      {"提前支取利率输入不合法！", [](frmRzdjB& w) { w.txtDkdj[6]->setText(S("1.2.3")); }, false},
+      {"请先选择投资人！", [](frmRzdjB& w) { w.InvestorId = 0; }, false},
+      {"止息日期必须晚于起息日期！", [](frmRzdjB& w) { w.dtpDjrq[2]->setDateValue(D("2024-02-28")); }, false},
+      {"还没有添加拆借计划！", [](frmRzdjB&) {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    responder_.clear();
+    frmRzdjB w;
+    fill(w);
+    c.change(w);
+    if (c.save)
+      w.pbCDkgh_Click(0);
+    else
+      w.pbCDkdj_Click(btn一次性支付本息);
+    ASSERT_FALSE(responder_.messages.empty());
+    EXPECT_EQ(responder_.messages.front().text, S(c.message));
+    EXPECT_EQ(count(S("PJ_Cjzfjh")), 0);
+    EXPECT_EQ(count(S("PJ_Cjjl")), 0);
+    EXPECT_EQ(count(S("PJ_Liushui")), 0);
+  }
+  // A changed amount after the plan needs a new plan.
+  responder_.clear();
+  frmRzdjB w;
+  fill(w);
+  w.pbCDkdj_Click(btn一次性支付本息);
+  w.txtDkdj[0]->setText(S("120000"));
+  w.pbCDkgh_Click(0);
+  EXPECT_TRUE(responder_.saw(S("拆借金额、利率或日期已改变，请重新生成支付计划！")));
+  EXPECT_EQ(count(S("PJ_Cjjl")), 0);
+}
+
+TEST_F(Registration, PresetsAndBothEnds) {
+  frmRzdjB w;
+  w.Form_Load();
+  struct Preset {
+    int index;
+    const char* rate;
+    const char* early;
+  };
+  for (const Preset& p : {Preset{8, "0.9000", "0.6750"}, Preset{9, "1.0000", "0.7500"}, Preset{10, "2.0000", "2.0000"},
+                          Preset{18, "10.0000", "10.0000"}}) {
+    w.comJkzl[0]->setCurrentIndex(p.index);
+    w.comJkzl_Click(0);
+    EXPECT_EQ(w.txtDkdj[1]->text(), S(p.rate));
+    EXPECT_EQ(w.txtDkdj[6]->text(), S(p.early));
+  }
+  w.comJkzl[3]->setCurrentIndex(12);
+  w.comJkzl_Click(3);
+  EXPECT_EQ(w.txtDkdj[0]->text(), S("5000000"));
+  w.comJkzl[1]->setCurrentIndex(1);
+  w.comJkzl_Click(1);
+  EXPECT_EQ(w.comJkzl[2]->count(), 12);
+  w.comJkzl[2]->setCurrentIndex(2);
+  w.comJkzl_Click(2);
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-06-01"));
+  w.Check1->click();
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-05-31"));
+  w.Check1->click();
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-06-01"));
+}
+
+TEST_F(Registration, ClosingAnUnsavedDocumentLeavesNothing) {
+  const QString file = appDir() + S("合同.txt");
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x");
+  }
+  frmRzdjB w;
+  fill(w);
+  w.pbCDkdj_Click(btn一次性支付本息);
+  w.添加附件(file);
+  ASSERT_EQ(count(S("PJ_DkFj where 单号=?"), {w.DocNo}), 1);
+  const QString stored = text(S("select 路径 from PJ_DkFj where 单号=?"), {w.DocNo});
+  EXPECT_TRUE(QFileInfo::exists(stored));
+  EXPECT_EQ(text(S("select 附件名称 from PJ_DkFj where 单号=?"), {w.DocNo}), S("合同.txt"));
+  // No: the window stays with its rows.
+  responder_.answer(Mb::No);
+  w.reject();
+  EXPECT_TRUE(responder_.saw(S("有未保存还款计划，是否删除并退出？")));
+  EXPECT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 1);
+  // Yes: plan, attachment row and stored file go.
+  responder_.answer(Mb::Yes);
+  w.reject();
+  EXPECT_EQ(count(S("PJ_Cjzfjh")), 0);
+  EXPECT_EQ(count(S("PJ_DkFj")), 0);
+  EXPECT_FALSE(QFileInfo::exists(stored));
+  EXPECT_TRUE(QFileInfo::exists(file));
+  // The next document's number is not one an abandoned plan could still hold.
+  ReplaceFinancingPlan(S("C00100012024030100") + S("7"), BuildFinancingPlan(terms(), btn一次性支付本息), S("x"), S("y"));
+  EXPECT_EQ(NewFinancingNumber(), S("C001000120240301008"));
+}
+
+TEST_F(Registration, AFailureInTheMiddleOfTheSaveLeavesNothing) {
+  frmRzdjB w;
+  fill(w);
+  w.pbCDkdj_Click(btn一次性先付利息);
+  Db().Execute(S("alter table PJ_Liushui rename to PJ_Liushui_away"));
+  w.pbCDkgh_Click(0);
+  Db().Execute(S("alter table PJ_Liushui_away rename to PJ_Liushui"));
+  EXPECT_FALSE(responder_.saw(S("保存成功！")));
+  EXPECT_TRUE(responder_.texts().join(QString()).contains(S("程序出现异常！")));
+  EXPECT_EQ(count(S("PJ_Cjjl")), 0);
+  EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
+  EXPECT_EQ(count(S("PJ_Cjzfjh")), 2) << "the plan stays for the next try";
+  w.pbCDkgh_Click(0);
+  EXPECT_TRUE(responder_.saw(S("保存成功！")));
+}
+
+}  // namespace

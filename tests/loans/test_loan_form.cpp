@@ -1,0 +1,576 @@
+// The registration window: defaults and presets, borrowers and guarantors, plans of every button,
+// the save with its records and journal rows, edits, bad input and abandoned documents.
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTabWidget>
+
+#include <memory>
+
+#include "LoanFixture.h"
+#include "app/services/Ledger.h"
+#include "loans/LoanStore.h"
+#include "loans/frmXjyh.h"
+
+using LoanCalc::Button;
+
+namespace {
+const QDate kToday(2026, 12, 8);
+QDate D(const char* iso) { return QDate::fromString(QString::fromLatin1(iso), Qt::ISODate); }
+}  // namespace
+
+TEST_F(LoanFormFixture, NewFormShowsItsNumberAndDefaults) {
+  frmDkdjB w;
+  w.Form_Load();
+  EXPECT_EQ(w.lblJkdj->text(), QStringLiteral("借贷单号：D001000120261208001"));
+  EXPECT_EQ(w.txtDkdj[0]->text(), QStringLiteral("50000"));
+  EXPECT_EQ(w.txtDkdj[1]->text(), QStringLiteral("0.1000"));
+  EXPECT_EQ(w.txtDkdj[2]->text(), QStringLiteral("0.1500"));
+  EXPECT_EQ(w.comJkzl[1]->currentText(), QStringLiteral("日"));
+  EXPECT_EQ(w.comJkzl[2]->count(), 100);
+  EXPECT_EQ(w.comJkzl[2]->itemText(99), QStringLiteral("100天"));
+  EXPECT_EQ(w.cmbJkkh[0]->currentText(), QStringLiteral("个人"));
+  for (DateBox* d : w.dtpDjrq) EXPECT_EQ(d->date(), kToday);
+  EXPECT_EQ(w.SSTab1->tabText(3), QStringLiteral("相关附件"));
+
+  // A number left by an abandoned plan is not given again.
+  Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号,还贷期次) values ('D001000120261208004',1)"));
+  frmDkdjB next;
+  next.Form_Load();
+  EXPECT_EQ(next.单号, QStringLiteral("D001000120261208005"));
+}
+
+TEST_F(LoanFormFixture, PresetsFillTheBoxesThatCount) {
+  frmDkdjB w;
+  w.Form_Load();
+  struct RateCase {
+    const char* preset;
+    const char* rate;
+    const char* overdue;
+  };
+  for (const RateCase& c : {RateCase{"九厘", "0.9000", "1.3500"}, RateCase{"一分", "1.0000", "1.5000"},
+                            RateCase{"二分", "2.0000", "3.0000"}, RateCase{"一角", "10.0000", "15.0000"}}) {
+    w.comJkzl[0]->setCurrentIndex(w.comJkzl[0]->findText(QString::fromUtf8(c.preset)));
+    w.comJkzl_Click(0);
+    EXPECT_EQ(w.txtDkdj[1]->text(), QString::fromLatin1(c.rate)) << c.preset;
+    EXPECT_EQ(w.txtDkdj[2]->text(), QString::fromLatin1(c.overdue)) << c.preset;
+  }
+  w.comJkzl[3]->setCurrentIndex(6);
+  w.comJkzl_Click(3);
+  EXPECT_EQ(w.txtDkdj[0]->text(), QStringLiteral("150000"));
+
+  w.comJkzl[1]->setCurrentIndex(1);
+  w.comJkzl_Click(1);
+  EXPECT_EQ(w.comJkzl[2]->count(), 12);
+  w.dtpDjrq[1]->setDateValue(D("2024-01-31"));
+  w.comJkzl[2]->setCurrentIndex(2);
+  w.comJkzl_Click(2);
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-04-30"));
+  w.Check1->click();
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-04-29"));
+  w.Check1->click();
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-04-30"));
+
+  // Amount and rate boxes take digits and one "." only.
+  w.txtDkdj[0]->clear();
+  QTest::keyClicks(w.txtDkdj[0], QStringLiteral("5a0,0.0.1"));
+  EXPECT_EQ(w.txtDkdj[0]->text(), QStringLiteral("500.01"));
+}
+
+TEST_F(LoanFormFixture, BorrowersBoundByAnOpenLoanAreRefused) {
+  const qint32 borrower = person(QStringLiteral("欠款人"));
+  const qint32 guarantor = person(QStringLiteral("担保人"));
+  const qint32 free = person(QStringLiteral("自由人"));
+  const qint32 firm = company(QStringLiteral("担保公司"));
+  company(QStringLiteral("无关公司"));
+  const qint32 debtorFirm = company(QStringLiteral("欠款公司"));
+  ASSERT_EQ(debtorFirm, free);
+  storedLoan(QStringLiteral("D9"), QStringLiteral("个人"), borrower, QStringLiteral("55,%1").arg(guarantor), QString::number(firm));
+  storedLoan(QStringLiteral("D8"), QStringLiteral("企业"), debtorFirm, QStringLiteral("0"), QStringLiteral("0"));
+  struct Case {
+    const char* what;
+    const char* kind;
+    qint32 id;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"borrower of an open loan", "个人", borrower, "该用户有未完结借款，临时被冻结。"},
+      {"guarantor of an open loan", "个人", guarantor, "该用户目前在担保期间，临时被冻结。"},
+      {"company borrower of an open loan", "企业", debtorFirm, "该用户有未完结借款，临时被冻结。"},
+      {"guarantee company of an open loan", "企业", firm, "该用户目前在担保期间，临时被冻结。"},
+      {"a person with the number of an open company loan", "个人", free, ""},
+      {"a free person", "个人", free, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    responder_.clear();
+    auto w = newLoan(c.id, QString::fromUtf8(c.kind));
+    const bool refused = *c.message != 0;
+    EXPECT_EQ(responder_.texts(), refused ? QStringList{QString::fromUtf8(c.message)} : QStringList{});
+    EXPECT_EQ(w->CustomerId, refused ? 0 : c.id);
+    EXPECT_EQ(w->txtJkkh[0]->text().isEmpty(), refused);
+  }
+
+  // A settled loan frees its borrower and guarantors.
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态='已完结' where 单号='D9'"));
+  auto w = newLoan(guarantor);
+  EXPECT_EQ(w->txtJkkh[0]->text(), QStringLiteral("担保人"));
+  EXPECT_EQ(w->txtJkkh[4]->text(), QStringLiteral("6214-0001"));
+  EXPECT_EQ(w->cmbJkkh[1]->currentText(), QStringLiteral("个体户"));
+
+  // The loan being edited never refuses its own borrower.
+  EXPECT_EQ(LoanStore::BorrowerFreeze(true, borrower, QStringLiteral("D9")), LoanStore::Freeze::None);
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态='未还' where 单号='D9'"));
+  EXPECT_EQ(LoanStore::BorrowerFreeze(true, guarantor, QStringLiteral("D9")), LoanStore::Freeze::None);
+  EXPECT_EQ(LoanStore::BorrowerFreeze(true, guarantor, QStringLiteral("D1")), LoanStore::Freeze::Guarantor);
+
+  // Another kind of borrower drops the one picked.
+  w->cmbJkkh[0]->setCurrentIndex(1);
+  w->cmbJkkh_Click(0);
+  EXPECT_EQ(w->CustomerId, 0);
+  EXPECT_TRUE(w->txtJkkh[0]->text().isEmpty());
+}
+
+TEST_F(LoanFormFixture, GuarantorListsHoldEachPartyOnce) {
+  const qint32 a = person(QStringLiteral("甲")), b = person(QStringLiteral("乙")), c = company(QStringLiteral("丙公司"));
+  EXPECT_EQ(LoanStore::ParseIdList(QStringLiteral(",12,,1,12,0")), (QList<qint32>{12, 1}));
+  EXPECT_EQ(LoanStore::IdListText({}), QStringLiteral("0"));
+  EXPECT_EQ(LoanStore::IdListText({12, 1}), QStringLiteral("12,1"));
+
+  auto w = newLoan(person(QStringLiteral("借款人")));
+  for (qint32 id : {a, b, a}) {
+    answerPick(id);
+    click(w->pbCJkzl->at(0));
+  }
+  EXPECT_EQ(w->GuarantorIds, (QList<qint32>{b, a}));
+  EXPECT_EQ(w->Fg2->dataRowCount(), 2);
+  answerPick(c);
+  click(w->pbCJkzl->at(6));
+  EXPECT_EQ(w->CompanyIds, (QList<qint32>{c}));
+  EXPECT_EQ(w->Fg3->textMatrix(1, 1), QStringLiteral("丙公司"));
+
+  // Removing takes the current row's party as a whole element; the grid's header is never removed.
+  w->Fg2->setRow(0);
+  click(w->pbCJkzl->at(2));
+  EXPECT_EQ(w->GuarantorIds.size(), 2);
+  for (int r = 1; r < w->Fg2->rows(); ++r)
+    if (w->Fg2->textMatrix(r, 0) == QString::number(a)) w->Fg2->setRow(r);
+  click(w->pbCJkzl->at(2));
+  EXPECT_EQ(w->GuarantorIds, (QList<qint32>{b}));
+  w->Fg3->setRow(1);
+  click(w->pbCJkzl->at(7));
+  EXPECT_TRUE(w->CompanyIds.isEmpty());
+  EXPECT_EQ(w->Fg3->dataRowCount(), 0);
+
+  click(w->pbCDkdj->at(Button::OnceAll));
+  save(*w);
+  EXPECT_EQ(field(QStringLiteral("保证人"), QStringLiteral("PJ_Dkjl"), w->单号).toString(), QString::number(b));
+  EXPECT_EQ(field(QStringLiteral("担保企业"), QStringLiteral("PJ_Dkjl"), w->单号).toString(), QStringLiteral("0"));
+}
+
+TEST_F(LoanFormFixture, EveryPlanTypeSavesRowsThatReconcile) {
+  struct Case {
+    int button;
+    bool monthly;
+    int count;
+    int rows;
+    bool prepaid;
+  };
+  const Case cases[] = {
+      {Button::OnceAll, true, 0, 1, false},          {Button::OncePrepaid, true, 0, 2, true},
+      {Button::EqualPrincipalAhead, true, 3, 4, true}, {Button::EqualPrincipalArrears, false, 7, 7, false},
+      {Button::EqualInstalment, true, 12, 12, false},  {Button::InterestAhead, true, 2, 3, true},
+      {Button::InterestArrears, false, 30, 30, false},
+  };
+  double journal = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(LoanCalc::PlanName(c.button).toStdString());
+    auto w = newLoan(person(QStringLiteral("客户%1").arg(c.button)));
+    setTerms(*w, QStringLiteral("120000"), c.monthly ? QStringLiteral("1.5") : QStringLiteral("0.05"), c.monthly, D("2026-12-08"),
+             D("2027-03-08"));
+    if (LoanCalc::IsInstalment(c.button)) answerPlan(c.count, c.monthly, D("2027-01-08"));
+    click(w->pbCDkdj->at(c.button));
+    ASSERT_EQ(w->Fg->dataRowCount(), c.rows + 1) << "plan rows and the totals row";
+    EXPECT_TRUE(w->Fg->isTotalsRow(w->Fg->rows() - 1));
+    const double gridInterest = w->Fg->number(w->Fg->rows() - 1, 6);
+    const double gridDays = w->Fg->number(w->Fg->rows() - 1, 3);
+    const QString doc = w->单号;
+
+    save(*w);
+    EXPECT_TRUE(responder_.saw(QStringLiteral("保存成功！")));
+    EXPECT_TRUE(w->Saved);
+    EXPECT_EQ(w->EditDocNo, doc);
+    EXPECT_EQ(field(QStringLiteral("还款计划"), QStringLiteral("PJ_Dkjl"), doc).toString(), LoanCalc::PlanName(c.button));
+    EXPECT_EQ(count(QStringLiteral("PJ_Hdjh"), QStringLiteral("单号=?"), {doc}), c.rows);
+    EXPECT_NEAR(sum(QStringLiteral("应还本金"), QStringLiteral("PJ_Hdjh"), doc), 120000, 1e-6);
+    EXPECT_NEAR(field(QStringLiteral("利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), gridInterest, 1e-6);
+    EXPECT_NEAR(field(QStringLiteral("计息天数"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), gridDays, 1e-6);
+    EXPECT_EQ(field(QStringLiteral("利率类别"), QStringLiteral("PJ_Dkjl"), doc).toString(), c.monthly ? QStringLiteral("月") : QStringLiteral("日"));
+    EXPECT_EQ(field(QStringLiteral("止息日期"), QStringLiteral("PJ_Dkjl"), doc),
+              field(QStringLiteral("max(约定归还日期)"), QStringLiteral("PJ_Hdjh"), doc));
+    const double prepaid = c.prepaid ? field(QStringLiteral("应还利息"), QStringLiteral("PJ_Hdjh"), doc).toDouble() : 0;
+    EXPECT_NEAR(field(QStringLiteral("已还利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), prepaid, 1e-6);
+    EXPECT_EQ(count(QStringLiteral("PJ_Hkjl"), QStringLiteral("单号=?"), {doc}), c.prepaid ? 1 : 0);
+    EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号=?"), {doc}), c.prepaid ? 2 : 1);
+    EXPECT_NEAR(sum(QStringLiteral("金额"), QStringLiteral("PJ_Liushui"), doc), prepaid - 120000, 1e-6);
+    journal += prepaid - 120000;
+    const double lastBalance = Db().scalar(QStringLiteral("select 余额 from PJ_Liushui order by 编号 desc")).toDouble();
+    EXPECT_NEAR(lastBalance, journal, 1e-6);
+    EXPECT_EQ(field(QStringLiteral("业务状态"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("已审核"));
+  }
+}
+
+TEST_F(LoanFormFixture, PrepaidLoanWritesItsRecordAndJournalInOrder) {
+  gSystemSettings[3] = QStringLiteral("1");
+  const qint32 id = person(QStringLiteral("张三"), QStringLiteral("6214-9999"));
+  auto w = newLoan(id);
+  setTerms(*w, QStringLiteral("100000"), QStringLiteral("2"), true, D("2026-12-08"), D("2027-03-08"));
+  w->txtDkdj[3]->setText(QStringLiteral("进货 'A' 100%_款"));
+  w->txtDkdj[7]->setText(QStringLiteral("备注'%_"));
+  click(w->pbCDkdj->at(Button::OncePrepaid));
+  save(*w);
+  const QString doc = w->单号;
+  EXPECT_EQ(field(QStringLiteral("业务状态"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("未审核"));
+  EXPECT_EQ(field(QStringLiteral("结算状态"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("未还"));
+  EXPECT_EQ(field(QStringLiteral("放弃标记"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("正常"));
+  EXPECT_EQ(field(QStringLiteral("贷款用途"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("进货 'A' 100%_款"));
+  EXPECT_EQ(field(QStringLiteral("备注"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("备注'%_"));
+  EXPECT_EQ(field(QStringLiteral("部门"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("业务一部"));
+  EXPECT_EQ(field(QStringLiteral("操作员"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("管理员"));
+  EXPECT_NEAR(field(QStringLiteral("已还利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), 6000, 1e-9);
+  EXPECT_EQ(field(QStringLiteral("利率系数"), QStringLiteral("PJ_Dkjl"), doc).toInt(), 3);
+  EXPECT_NEAR(field(QStringLiteral("日利率"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), 0.002, 1e-9);
+
+  const QueryResult hk = Db().query(QStringLiteral("select 期次,本金,利息,手续费,还款状态,备注,计划ID from PJ_Hkjl where 单号=?"), {doc});
+  ASSERT_EQ(hk.rows.size(), 1u);
+  const qint64 planRow = Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh where 单号=? and 还贷期次=1"), {doc}).toLongLong();
+  EXPECT_EQ(hk.rows[0][0].toInt(), 1);
+  EXPECT_EQ(hk.rows[0][1].toDouble(), 0);
+  EXPECT_NEAR(hk.rows[0][2].toDouble(), 6000, 1e-9);
+  EXPECT_EQ(hk.rows[0][4].toString(), QStringLiteral("已还"));
+  EXPECT_EQ(hk.rows[0][5].toString(), QStringLiteral("提前扣除利息"));
+  EXPECT_EQ(hk.rows[0][6].toLongLong(), planRow);
+
+  const QueryResult j = Db().query(QStringLiteral("select 金额,摘要,方向,余额,对应ID,经办人,操作员,我方开户行,对方开户行,对方开户名,对方账号 "
+                                                  "from PJ_Liushui where 单号=? order by 编号"),
+                                   {doc});
+  ASSERT_EQ(j.rows.size(), 2u);
+  EXPECT_NEAR(j.rows[0][0].toDouble(), -100000, 1e-9);
+  EXPECT_EQ(j.rows[0][1].toString(), QStringLiteral("贷款本金支出"));
+  EXPECT_EQ(j.rows[0][2].toString(), QStringLiteral("支出"));
+  EXPECT_NEAR(j.rows[0][3].toDouble(), -100000, 1e-9);
+  EXPECT_NEAR(j.rows[1][0].toDouble(), 6000, 1e-9);
+  EXPECT_EQ(j.rows[1][1].toString(), QStringLiteral("贷款利息收入"));
+  EXPECT_NEAR(j.rows[1][3].toDouble(), -94000, 1e-9);
+  EXPECT_EQ(j.rows[1][4].toLongLong(), planRow);
+  EXPECT_EQ(j.rows[1][5].toString(), QStringLiteral("王经办"));
+  EXPECT_EQ(j.rows[1][6].toString(), QStringLiteral("超级管理员"));
+  // Without the account picker our side is empty and the counterparty is the borrower.
+  EXPECT_EQ(j.rows[0][7].toString(), QString());
+  EXPECT_EQ(j.rows[0][8].toString(), QStringLiteral("招商银行"));
+  EXPECT_EQ(j.rows[0][10].toString(), QStringLiteral("6214-9999"));
+}
+
+TEST_F(LoanFormFixture, AccountPickerComesBeforeTheSaveAndClosingItSavesNothing) {
+  gSystemSettings[5] = QStringLiteral("1");
+  ownAccount(QStringLiteral("工商银行"), QStringLiteral("示范公司"), QStringLiteral("6222-001"));
+  for (auto& v : gBankInfo) v = QStringLiteral("上一笔");
+  auto w = newLoan(person(QStringLiteral("李四"), QStringLiteral("6214-5555")));
+  click(w->pbCDkdj->at(Button::OnceAll));
+  save(*w);  // the picker is closed
+  EXPECT_EQ(modal_.shown.back(), QStringLiteral("frmXjyh"));
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
+  EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
+  EXPECT_FALSE(w->Saved);
+
+  modal_.handlers.push_back([](QDialog* d) {
+    auto* p = qobject_cast<frmXjyh*>(d);
+    EXPECT_EQ(p->cmbJz[5]->currentText(), QStringLiteral("6214-5555"));
+    QTest::mouseClick(p->eButOK, Qt::LeftButton);
+    return p->result();
+  });
+  save(*w);
+  EXPECT_TRUE(w->Saved);
+  EXPECT_EQ(gBankInfo[50].toInt(), 1);
+  const QueryResult j = Db().query(QStringLiteral("select 我方开户行,我方账号,对方账号 from PJ_Liushui where 单号=?"), {w->单号});
+  ASSERT_EQ(j.rows.size(), 1u);
+  EXPECT_EQ(j.rows[0][0].toString(), QStringLiteral("工商银行"));
+  EXPECT_EQ(j.rows[0][1].toString(), QStringLiteral("6222-001"));
+  EXPECT_EQ(j.rows[0][2].toString(), QStringLiteral("6214-5555"));
+}
+
+TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
+  const qint32 id = person(QStringLiteral("王五"));
+  QString doc;
+  {
+    auto w = newLoan(id);
+    setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), true, D("2026-12-08"), D("2027-06-08"));
+    answerPlan(3, true, D("2027-01-08"));
+    click(w->pbCDkdj->at(Button::EqualPrincipalAhead));
+    save(*w);
+    doc = w->单号;
+  }
+  // A later loan's journal rows follow; their balances must stay right after the edits.
+  {
+    auto other = newLoan(person(QStringLiteral("赵六")));
+    click(other->pbCDkdj->at(Button::OnceAll));
+    save(*other);
+  }
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    frmDkdjB w;
+    w.EditDocNo = doc;
+    w.Form_Load();
+    EXPECT_TRUE(responder_.messages.empty() || responder_.messages.back().text == QStringLiteral("保存成功！"));
+    EXPECT_EQ(w.txtJkkh[0]->text(), QStringLiteral("王五"));
+    EXPECT_EQ(w.txtDkdj[1]->text(), QStringLiteral("1.0000"));
+    EXPECT_EQ(w.comJkzl[1]->currentText(), QStringLiteral("月"));
+    EXPECT_EQ(w.dtpDjrq[2]->date(), D("2027-05-08"));
+    w.txtDkdj[7]->setText(QStringLiteral("第%1次修改").arg(round + 1));
+    save(w);
+    EXPECT_TRUE(w.Saved);
+  }
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl"), QStringLiteral("单号=?"), {doc}), 1);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl"), QStringLiteral("单号=?"), {doc}), 1);
+  EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号=?"), {doc}), 2);
+  EXPECT_EQ(field(QStringLiteral("备注"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("第3次修改"));
+  EXPECT_EQ(field(QStringLiteral("还款计划"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("等额本金 - 先付"));
+  EXPECT_NEAR(field(QStringLiteral("已还利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), 500, 1e-9);
+  // Every balance is the running sum of the journal up to its row.
+  const QueryResult j = Db().query(QStringLiteral("select 金额,余额 from PJ_Liushui order by 编号"));
+  double running = 0;
+  for (const QVariantList& r : j.rows) {
+    running += r[0].toDouble();
+    EXPECT_NEAR(r[1].toDouble(), running, 1e-6);
+  }
+  EXPECT_NEAR(running, -50000 + 500 - 50000, 1e-6);
+}
+
+TEST_F(LoanFormFixture, ALoanWithRepaymentsCannotBeEditedOrReplanned) {
+  auto w = newLoan(person(QStringLiteral("钱七")));
+  answerPlan(2, false, D("2026-12-09"));
+  click(w->pbCDkdj->at(Button::InterestArrears));
+  save(*w);
+  const QString doc = w->单号;
+  // A repayment of the first instalment.
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还利息=应还利息,归还状态='已还',归还日期='2026-12-10' where 单号=? and 还贷期次=1"), {doc});
+  Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,本金,利息,还款状态) values (?,1,0,50,'已还')"), {doc});
+  const qint64 rows = count(QStringLiteral("PJ_Hdjh"));
+  const qint64 journal = count(QStringLiteral("PJ_Liushui"));
+
+  frmDkdjB e;
+  e.EditDocNo = doc;
+  e.Form_Load();
+  responder_.clear();
+  click(e.pbCDkdj->at(Button::OnceAll));
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("该单据已有还款记录，不能重新生成计划！")});
+  responder_.clear();
+  save(e);
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("该单据已有还款记录，不能修改！")});
+  EXPECT_FALSE(e.Saved);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), rows);
+  EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), journal);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl"), QStringLiteral("单号=?"), {doc}), 1);
+}
+
+TEST_F(LoanFormFixture, BadInputIsSaidMarkedAndWritesNothing) {
+  struct Case {
+    const char* what;
+    std::function<void(frmDkdjB&)> change;
+    int button;
+    const char* message;
+    std::function<QWidget*(frmDkdjB&)> box;
+  };
+  const std::vector<Case> cases = {
+      {"empty amount", [](frmDkdjB& w) { w.txtDkdj[0]->clear(); }, Button::OnceAll, "借款金额输入不合法！",
+       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[0]; }},
+      {"amount 0", [](frmDkdjB& w) { w.txtDkdj[0]->setText(QStringLiteral("0")); }, Button::OnceAll, "借款金额必须大于0！",
+       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[0]; }},
+      {"rate not a number", [](frmDkdjB& w) { w.txtDkdj[1]->setText(QStringLiteral("1.2.3")); }, Button::OncePrepaid, "利率输入不合法！",
+       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[1]; }},
+      {"empty overdue rate", [](frmDkdjB& w) { w.txtDkdj[2]->clear(); }, Button::EqualInstalment, "逾期利率输入不合法！",
+       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[2]; }},
+      {"no handler", [](frmDkdjB& w) { w.txtDkdj[6]->clear(); }, Button::InterestAhead, "业务经办不能为空！",
+       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[6]; }},
+      {"no borrower", [](frmDkdjB& w) { w.cmbJkkh[0]->setCurrentIndex(1); w.cmbJkkh_Click(0); }, Button::OnceAll, "请先选择借款客户！",
+       [](frmDkdjB& w) -> QWidget* { return w.txtJkkh[0]; }},
+      {"end before start", [](frmDkdjB& w) { w.dtpDjrq[2]->setDateValue(w.dtpDjrq[1]->date().addDays(-1)); }, Button::OnceAll,
+       "止息日期必须晚于起息日期！", [](frmDkdjB& w) -> QWidget* { return w.dtpDjrq[2]; }},
+      {"a monthly plan of 0 months",
+       [](frmDkdjB& w) {
+         w.comJkzl[1]->setCurrentIndex(1);
+         w.dtpDjrq[2]->setDateValue(w.dtpDjrq[1]->date().addDays(20));
+       },
+       Button::OncePrepaid, "按月计息的期限不足一个月，请调整止息日期！", [](frmDkdjB& w) -> QWidget* { return w.dtpDjrq[2]; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto w = newLoan(person(QStringLiteral("客户")));
+    c.change(*w);
+    responder_.clear();
+    click(w->pbCDkdj->at(c.button));
+    EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.message)});
+    EXPECT_TRUE(marked(c.box(*w)));
+    EXPECT_TRUE(modal_.shown.empty() || modal_.shown.back() != QStringLiteral("frmDkJh"));
+    EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
+    modal_.shown.clear();
+  }
+  // A save without a plan, or with a plan of another amount, writes nothing.
+  auto w = newLoan(person(QStringLiteral("客户")));
+  responder_.clear();
+  save(*w);
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("还没有添加还款计划！")});
+  click(w->pbCDkdj->at(Button::OnceAll));
+  w->txtDkdj[0]->setText(QStringLiteral("60000"));
+  responder_.clear();
+  save(*w);
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！")});
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
+  EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
+}
+
+TEST_F(LoanFormFixture, AFailingJournalInsertLeavesNothingOfTheSave) {
+  Db().Execute(QStringLiteral("create trigger fail_interest before insert on PJ_Liushui when new.摘要='贷款利息收入' "
+                              "begin select raise(abort, 'injected failure'); end"));
+  auto w = newLoan(person(QStringLiteral("孙八")));
+  setTerms(*w, QStringLiteral("30000"), QStringLiteral("0.1"), false, kToday, kToday.addDays(10));
+  click(w->pbCDkdj->at(Button::OncePrepaid));
+  responder_.clear();
+  save(*w);
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("程序出现异常！")));
+  EXPECT_FALSE(w->Saved);
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 0);
+  EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 2);  // the plan stays for another try
+}
+
+TEST_F(LoanFormFixture, ThePlanDialogStartsAtTheRateTypeAndAsksBeforeChangingIt) {
+  frmDkJh dlg;
+  dlg.UnitIndex = 0;
+  dlg.Form_Load();
+  EXPECT_EQ(dlg.windowTitle(), QStringLiteral("编辑计划"));
+  EXPECT_EQ(dlg.Combo1->currentText(), QStringLiteral("日"));
+  EXPECT_EQ(dlg.Combo2->currentText(), QStringLiteral("1"));
+  EXPECT_EQ(dlg.Combo2->count(), 999);
+  EXPECT_EQ(dlg.DTPicker1->date(), kToday);
+
+  auto w = newLoan(person(QStringLiteral("周九")));  // a daily rate
+  answerPlan(2, true, D("2027-01-08"));           // answered No
+  click(w->pbCDkdj->at(Button::InterestArrears));
+  EXPECT_TRUE(responder_.saw(QStringLiteral("利率类别将改为月，利率不变，是否继续？")));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
+
+  // Closing the dialog keeps the plan that was there.
+  click(w->pbCDkdj->at(Button::OnceAll));
+  click(w->pbCDkdj->at(Button::EqualInstalment));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);
+
+  responder_.answer(Mb::Yes);
+  answerPlan(2, true, D("2027-01-08"));
+  click(w->pbCDkdj->at(Button::InterestArrears));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 2);
+  EXPECT_EQ(w->comJkzl[1]->currentText(), QStringLiteral("月"));
+  EXPECT_EQ(w->comJkzl[2]->itemText(0), QStringLiteral("1个月"));
+  EXPECT_EQ(w->dtpDjrq[2]->date(), D("2027-03-08"));
+
+  // 展期 changes nothing.
+  click(w->pbCDkdj->at(Button::Extension));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 2);
+  EXPECT_EQ(w->还款计划, QStringLiteral("分期付息-后息"));
+}
+
+TEST_F(LoanFormFixture, AttachmentsAreCopiedUnderNamesOfTheirOwn) {
+  const QString src = dir_.path() + QStringLiteral("/合同.PDF");
+  {
+    QFile f(src);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("pdf");
+  }
+  setNow(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)));
+  frmDkdjB w;
+  w.Form_Load();
+  EXPECT_EQ(LoanStore::StripPath(QStringLiteral("C:\\docs\\合同.PDF")), QStringLiteral("合同.PDF"));
+  EXPECT_EQ(LoanStore::StripPath(QStringLiteral("合同.PDF")), QStringLiteral("合同.PDF"));
+  SetChooserHandler([&](ChooserKind, const QString&) { return src; });
+  click(w.pbCJkzl->at(1));
+  click(w.pbCJkzl->at(1));
+  const QueryResult r = Db().query(QStringLiteral("select 附件名称,文件类型,路径 from PJ_DkFj where 单号=? order by 编号"), {w.单号});
+  ASSERT_EQ(r.rows.size(), 2u);
+  EXPECT_EQ(r.rows[0][0].toString(), QStringLiteral("合同.PDF"));
+  EXPECT_EQ(r.rows[0][1].toString(), QStringLiteral("pdf"));
+  EXPECT_EQ(r.rows[0][2].toString(), appDir() + QStringLiteral("template/20240506070809.pdf"));
+  EXPECT_NE(r.rows[1][2].toString(), r.rows[0][2].toString());
+  EXPECT_TRUE(QFile::exists(r.rows[1][2].toString()));
+  EXPECT_EQ(w.Fg1->dataRowCount(), 2);
+
+  // A file that cannot be copied adds no row.
+  SetChooserHandler([&](ChooserKind, const QString&) { return dir_.path() + QStringLiteral("/没有.doc"); });
+  click(w.pbCJkzl->at(1));
+  EXPECT_TRUE(responder_.saw(QStringLiteral("附件复制失败：") + dir_.path() + QStringLiteral("/没有.doc")));
+  EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 2);
+
+  QString opened;
+  SetOpenFileHandler([&](const QString& p) {
+    opened = p;
+    return true;
+  });
+  w.Fg1->setRow(1);
+  click(w.pbCJkzl->at(3));
+  EXPECT_EQ(opened, r.rows[0][2].toString());
+  click(w.pbCJkzl->at(4));
+  EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 1);
+  EXPECT_FALSE(QFile::exists(r.rows[0][2].toString()));
+}
+
+TEST_F(LoanFormFixture, AnAbandonedNewLoanLeavesNothing) {
+  const QString src = dir_.path() + QStringLiteral("/a.txt");
+  {
+    QFile f(src);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  auto w = newLoan(person(QStringLiteral("吴十")));
+  click(w->pbCDkdj->at(Button::OnceAll));
+  w->添加附件(src);
+  const QString copy = Db().scalar(QStringLiteral("select 路径 from PJ_DkFj")).toString();
+  responder_.answer(Mb::No);
+  w->reject();
+  EXPECT_TRUE(responder_.saw(QStringLiteral("有未保存还款计划，是否删除并退出？")));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);  // still open, nothing lost
+  responder_.answer(Mb::Yes);
+  click(w->pbCDkgh->at(1));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
+  EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 0);
+  EXPECT_FALSE(QFile::exists(copy));
+  EXPECT_TRUE(QFile::exists(src));
+}
+
+TEST_F(LoanFormFixture, TheLoanListOpensItForNewAndExistingLoans) {
+  const qint32 id = person(QStringLiteral("郑十一"));
+  QStringList refreshed;
+  modal_.handlers.push_back([&, id](QDialog* d) {
+    auto* w = qobject_cast<frmDkdjB*>(d);
+    EXPECT_TRUE(w->EditDocNo.isEmpty());
+    answerPick(id);
+    click(w->pbCJkzl->at(5));
+    w->txtDkdj[6]->setText(QStringLiteral("王经办"));
+    w->dtpDjrq[2]->setDateValue(kToday.addDays(10));
+    click(w->pbCDkdj->at(Button::OnceAll));
+    save(*w);
+    return w->result();
+  });
+  EXPECT_TRUE(frmDkdjB::OpenNew(nullptr, [&](const QString& doc) { refreshed << doc; }));
+  ASSERT_EQ(refreshed.size(), 1);
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl"), QStringLiteral("单号=?"), {refreshed[0]}), 1);
+
+  modal_.handlers.push_back([&](QDialog* d) {
+    auto* w = qobject_cast<frmDkdjB*>(d);
+    EXPECT_EQ(w->单号, refreshed[0]);
+    EXPECT_EQ(w->txtJkkh[0]->text(), QStringLiteral("郑十一"));
+    return int(QDialog::Rejected);
+  });
+  EXPECT_FALSE(frmDkdjB::OpenExisting(nullptr, refreshed[0], [&](const QString& doc) { refreshed << doc; }));
+  EXPECT_EQ(refreshed.size(), 1);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);  // closing an existing loan removes nothing
+}

@@ -1,0 +1,341 @@
+// Repayment and early repayment as the user takes them in their windows: the proposals, the plan
+// row, the loan, the record and the journal moved on together, bad input refused with nothing
+// written, and the loan settled exactly when every row is paid.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "LoanRecordsFixture.h"
+#include "app/data/DataAccess.h"
+#include "app/services/BankInfo.h"
+#include "app/services/SettingsList.h"
+#include "loans/LoanRecords.h"
+#include "loans/frmDkgh.h"
+#include "loans/frmDkhk.h"
+#include "loans/frmDktqhd.h"
+#include "platform/DateBox.h"
+#include "platform/Grid.h"
+
+namespace {
+
+const QString kSaved = QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】");
+
+class RepaymentTest : public LoanRecordsFixture {
+ protected:
+  // A daily loan of 10000 in two rows: 4000 + 150 due 2024-02-01, 6000 + 150 due 2024-03-01.
+  void SetUp() override {
+    LoanRecordsFixture::SetUp();
+    addLoan({.docNo = QStringLiteral("D1")});
+    addJournal(QStringLiteral("D1"), 10000, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
+    row1_ = addPlanRow(QStringLiteral("D1"), 1, 10000, 4000, 150, QDate(2024, 1, 1), QDate(2024, 2, 1));
+    row2_ = addPlanRow(QStringLiteral("D1"), 2, 6000, 6000, 150, QDate(2024, 2, 1), QDate(2024, 3, 1));
+  }
+
+  // Opens the repayment window on a row with today's date on the clock.
+  std::unique_ptr<frmDkgh> repayWindow(qint32 planId) {
+    auto w = std::make_unique<frmDkgh>();
+    w->PlanId = planId;
+    w->Handler = QStringLiteral("李经办");
+    w->Form_Load();
+    return w;
+  }
+  // Confirms with Yes.
+  void confirm(RepaymentWindow& w) {
+    responder_.answer(Mb::Yes);
+    w.pbCDkgh_Click(RepaymentWindow::cmdConfirm);
+  }
+  QString rowText(qint32 planId) {
+    const QueryResult r = Db().query(QStringLiteral("select 已还本金,已还利息,逾期手续费,归还状态,归还日期,备注 from PJ_Hdjh where 编号=?"), {planId});
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
+        .arg(r.rows[0][0].toDouble())
+        .arg(r.rows[0][1].toDouble())
+        .arg(r.rows[0][2].toDouble())
+        .arg(r.rows[0][3].toString(), r.rows[0][4].toString(), r.rows[0][5].toString());
+  }
+  QString loanText() {
+    const QueryResult r = Db().query(QStringLiteral("select 已还本金,已还利息,逾期利息,结算状态 from PJ_Dkjl where 单号='D1'"));
+    return QStringLiteral("%1 %2 %3 %4").arg(r.rows[0][0].toDouble()).arg(r.rows[0][1].toDouble()).arg(r.rows[0][2].toDouble()).arg(r.rows[0][3].toString());
+  }
+  QStringList records() {
+    QStringList out;
+    const QueryResult r = Db().query(QStringLiteral("select 期次,本金,利息,手续费,还款状态,计划ID,操作员,备注 from PJ_Hkjl order by 编号"));
+    for (const QVariantList& row : r.rows)
+      out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+                 .arg(row[0].toInt())
+                 .arg(row[1].toDouble())
+                 .arg(row[2].toDouble())
+                 .arg(row[3].toDouble())
+                 .arg(row[4].toString())
+                 .arg(row[5].toInt())
+                 .arg(row[6].toString(), row[7].toString());
+    return out;
+  }
+
+  qint32 row1_ = 0, row2_ = 0;
+};
+
+TEST_F(RepaymentTest, OnTimeThenOverdueSettlesTheLoanWithItsJournal) {
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  auto w = repayWindow(row1_);
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("贷款归还"));
+  EXPECT_EQ(w->lbltqhdr[0]->text(), QStringLiteral("D1"));
+  EXPECT_EQ(w->lbltqhdr[2]->text(), QStringLiteral("2024年02月01日"));
+  EXPECT_EQ(w->lbltqhdr[7]->text(), QStringLiteral("0")) << "due today: not overdue";
+  EXPECT_EQ(w->lbltqhdr[10]->text(), QStringLiteral("4150.00"));
+  EXPECT_EQ(w->Text1[0]->text(), QStringLiteral("4000.00"));
+  EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
+  EXPECT_EQ(w->lblze->text(), QStringLiteral("归还总额：4150.00"));
+  w->Text1[3]->setText(QStringLiteral("按时归还"));
+  confirm(*w);
+  EXPECT_EQ(responder_.messages.front().text, QStringLiteral("您确认保存该笔业务的操作吗？"));
+  EXPECT_EQ(responder_.messages.back().text, kSaved);
+  EXPECT_EQ(w->result(), QDialog::Accepted);
+  EXPECT_EQ(rowText(row1_), QStringLiteral("4000 150 0 已还 2024-02-01 按时归还"));
+  EXPECT_EQ(loanText(), QStringLiteral("4000 150 0 未还")) << "row 2 is still open";
+
+  // Ten days late on row 2: overdue interest on its 6000 at 0.15% a day.
+  setNow(QDateTime(QDate(2024, 3, 11), QTime(9, 0)));
+  w = repayWindow(row2_);
+  EXPECT_EQ(w->lbltqhdr[7]->text(), QStringLiteral("10"));
+  EXPECT_EQ(w->lbltqhdr[8]->text(), QStringLiteral("0.1500%"));
+  EXPECT_EQ(w->lbltqhdr[9]->text(), QStringLiteral("90.00"));
+  EXPECT_EQ(w->Text1[2]->text(), QStringLiteral("90.00"));
+  EXPECT_EQ(w->lbltqhdr[10]->text(), QStringLiteral("6240.00"));
+  responder_.clear();
+  confirm(*w);
+  EXPECT_EQ(responder_.messages.back().text, kSaved);
+  EXPECT_EQ(rowText(row2_), QStringLiteral("6000 150 90 已还 2024-03-11 "));
+  EXPECT_EQ(loanText(), QStringLiteral("10000 300 90 已完结"));
+  EXPECT_EQ(records(), (QStringList{QStringLiteral("1 4000 150 0 已还 %1 管理员 按时归还").arg(row1_),
+                                    QStringLiteral("2 6000 150 90 已还 %1 管理员 ").arg(row2_)}));
+  EXPECT_EQ(journal(), (QStringList{"D1 贷款本金支出 支出 -10000.00 -10000.00", "D1 存款本金收入 收入 4000.00 -6000.00",
+                                    "D1 贷款利息收入 收入 150.00 -5850.00", "D1 存款本金收入 收入 6000.00 150.00",
+                                    "D1 贷款利息收入 收入 150.00 300.00", "D1 逾期手续费收入 收入 90.00 390.00"}));
+  EXPECT_EQ(value(QStringLiteral("select count(*) from PJ_Liushui where 经办人='李经办' and 对应ID=?"), {row2_}).toInt(), 3);
+}
+
+TEST_F(RepaymentTest, PartThenFullCountsOverdueFromTheLastPaymentAndKeepsCents) {
+  setNow(QDateTime(QDate(2024, 2, 11), QTime(9, 0)));
+  auto w = repayWindow(row1_);
+  EXPECT_EQ(w->Text1[2]->text(), QStringLiteral("150.00")) << "10 days x 10000 x 0.15%";
+  w->Text1[0]->setText(QStringLiteral("1000.55"));
+  w->Text1[1]->setText(QStringLiteral("150"));
+  EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("归还部分"));
+  EXPECT_EQ(w->lblze->text(), QStringLiteral("归还总额：1300.55"));
+  confirm(*w);
+  EXPECT_EQ(rowText(row1_), QStringLiteral("1000.55 150 150 归还部分 2024-02-11 "));
+  EXPECT_EQ(loanText(), QStringLiteral("1000.55 150 150 未还"));
+
+  // Five days on, the rest: overdue counts from the last payment, not from the due date again.
+  setNow(QDateTime(QDate(2024, 2, 16), QTime(9, 0)));
+  w = repayWindow(row1_);
+  EXPECT_EQ(w->lbltqhdr[7]->text(), QStringLiteral("5"));
+  EXPECT_EQ(w->Text1[0]->text(), QStringLiteral("2999.45"));
+  EXPECT_EQ(w->Text1[1]->text(), QStringLiteral("0.00"));
+  EXPECT_EQ(w->Text1[2]->text(), QStringLiteral("75.00"));
+  // One cent short is partial; the full proposal covers it.
+  w->Text1[0]->setText(QStringLiteral("2999.44"));
+  EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("归还部分"));
+  w->Text1[0]->setText(QStringLiteral("2999.45"));
+  EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
+  confirm(*w);
+  EXPECT_EQ(rowText(row1_), QStringLiteral("4000 150 225 已还 2024-02-16 "));
+  EXPECT_EQ(value(QStringLiteral("select sum(金额) from PJ_Liushui where 摘要='存款本金收入'")).toDouble(), 4000.0);
+  EXPECT_EQ(journal().last(), QStringLiteral("D1 逾期手续费收入 收入 75.00 -5625.00"));
+}
+
+TEST_F(RepaymentTest, BadInputAndAPaidRowWriteNothing) {
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  auto w = repayWindow(row1_);
+  struct Case {
+    QString principal;
+    QString message;
+  };
+  const Case cases[] = {
+      {QStringLiteral("abc"), QStringLiteral("归还本金输入不合法！")},
+      {QString(), QStringLiteral("归还本金不能为空！")},
+      {QStringLiteral("-5"), QStringLiteral("归还本金输入不合法！")},
+      {QStringLiteral("1,000"), QStringLiteral("归还本金输入不合法！")},
+  };
+  for (const Case& c : cases) {
+    responder_.clear();
+    w->Text1[0]->setText(c.principal);
+    w->pbCDkgh_Click(RepaymentWindow::cmdConfirm);
+    EXPECT_EQ(responder_.texts(), QStringList{c.message}) << c.principal.toStdString();
+  }
+  responder_.clear();
+  for (int i = 0; i < 3; ++i) w->Text1[i]->setText(QStringLiteral("0"));
+  w->pbCDkgh_Click(RepaymentWindow::cmdConfirm);
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("归还总额必须大于0！")});
+  // Answering No to the question writes nothing either.
+  w->Text1[0]->setText(QStringLiteral("4000"));
+  responder_.answer(Mb::No);
+  w->pbCDkgh_Click(RepaymentWindow::cmdConfirm);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 0);
+  EXPECT_EQ(journal().size(), 1);
+
+  // A second window still open on a row that the first one paid in full.
+  auto stale = repayWindow(row1_);
+  w = repayWindow(row1_);
+  confirm(*w);
+  responder_.clear();
+  confirm(*stale);
+  EXPECT_EQ(responder_.texts().last(), QStringLiteral("该期次借款已还清！"));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 1);
+  EXPECT_EQ(rowText(row1_), QStringLiteral("4000 150 0 已还 2024-02-01 "));
+}
+
+TEST_F(RepaymentTest, TwoPartPaymentsFromWindowsOpenAtOnceAddUp) {
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  auto a = repayWindow(row1_);
+  auto b = repayWindow(row1_);
+  for (auto* w : {a.get(), b.get()}) {
+    w->Text1[0]->setText(QStringLiteral("1500.10"));
+    w->Text1[1]->setText(QStringLiteral("0"));
+    confirm(*w);
+  }
+  EXPECT_EQ(rowText(row1_), QStringLiteral("3000.2 0 0 归还部分 2024-02-01 "));
+  EXPECT_EQ(loanText(), QStringLiteral("3000.2 0 0 未还"));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 2);
+}
+
+TEST_F(RepaymentTest, EarlyRepaymentOfDailyAndMonthlyRows) {
+  // Daily loan, row 2 repaid on 2024-02-21: 20 days x 6000 x 0.1%.
+  setNow(QDateTime(QDate(2024, 2, 21), QTime(9, 0)));
+  frmDktqhd w;
+  w.PlanId = row2_;
+  w.Handler = QStringLiteral("李经办");
+  w.Form_Load();
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("提前还贷"));
+  EXPECT_EQ(w.lbltqhdr[3]->text(), QStringLiteral("20"));
+  EXPECT_EQ(w.lbltqhdr[4]->text(), QStringLiteral("0.1000%"));
+  EXPECT_EQ(w.lbltqhdr[6]->text(), QStringLiteral("120.00"));
+  EXPECT_EQ(w.Text1->text(), QStringLiteral("6120.00"));
+  EXPECT_TRUE(w.Text1->isReadOnly());
+  // A date before the row's start: no interest, no interest journal row.
+  w.DTPicker1->setDateValue(QDate(2024, 1, 20));
+  w.计算利息();
+  EXPECT_EQ(w.lbltqhdr[3]->text(), QStringLiteral("0"));
+  EXPECT_EQ(w.Text1->text(), QStringLiteral("6000.00"));
+  // The date in the box is what is paid, even when it changed without a new proposal.
+  w.DTPicker1->setDateValue(QDate(2024, 2, 11));
+  confirm(w);
+  EXPECT_EQ(rowText(row2_), QStringLiteral("6000 60 0 已还 2024-02-11 提前还贷"));
+  EXPECT_EQ(records(), QStringList{QStringLiteral("2 6000 60 0 已还 %1 管理员 提前还贷").arg(row2_)});
+  EXPECT_EQ(journal().mid(1), (QStringList{"D1 回款本金收入 收入 6000.00 -4000.00", "D1 贷款利息收入 收入 60.00 -3940.00"}));
+  EXPECT_EQ(loanText(), QStringLiteral("6000 60 0 未还")) << "row 1 is still open";
+
+  // A monthly loan at 1.5% a month: the daily fraction 0.0005, not the months-multiplied 日利率.
+  addLoan({.docNo = QStringLiteral("D2"), .rateType = QStringLiteral("月"), .rate = 1.5});
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 日利率=0.0015 where 单号='D2'"));
+  const qint32 m = addPlanRow(QStringLiteral("D2"), 1, 10000, 10000, 450, QDate(2024, 1, 1), QDate(2024, 4, 1));
+  frmDktqhd e;
+  e.PlanId = m;
+  e.Form_Load();
+  EXPECT_EQ(e.lbltqhdr[3]->text(), QStringLiteral("51"));
+  EXPECT_EQ(e.lbltqhdr[4]->text(), QStringLiteral("0.0500%"));
+  EXPECT_EQ(e.lbltqhdr[6]->text(), QStringLiteral("255.00"));
+  confirm(e);
+  EXPECT_EQ(value(QStringLiteral("select 结算状态 from PJ_Dkjl where 单号='D2'")).toString(), QStringLiteral("已完结"));
+  EXPECT_EQ(value(QStringLiteral("select 已还利息 from PJ_Dkjl where 单号='D2'")).toDouble(), 255.0);
+}
+
+TEST_F(RepaymentTest, EarlyRepaymentOfPrepaidAndPartlyPaidRows) {
+  setNow(QDateTime(QDate(2024, 2, 21), QTime(9, 0)));
+  addLoan({.docNo = QStringLiteral("D3")});
+  // Interest taken in advance: the principal row accrues nothing more.
+  const qint32 prepaid = addPlanRow(QStringLiteral("D3"), 2, 10000, 10000, 0, QDate(2024, 1, 1), QDate(2024, 4, 1));
+  const qint32 partly = addPlanRow(QStringLiteral("D3"), 3, 10000, 10000, 300, QDate(2024, 2, 1), QDate(2024, 4, 1),
+                                   QStringLiteral("归还部分"), 4000, 10);
+  frmDktqhd a;
+  a.PlanId = prepaid;
+  a.Form_Load();
+  EXPECT_EQ(a.lbltqhdr[6]->text(), QStringLiteral("0.00"));
+  confirm(a);
+  frmDktqhd b;
+  b.PlanId = partly;
+  b.Form_Load();
+  EXPECT_EQ(b.lbltqhdr[5]->text(), QStringLiteral("6000.00")) << "what is still open of the principal";
+  EXPECT_EQ(b.lbltqhdr[6]->text(), QStringLiteral("190.00")) << "20 days x 10000 x 0.1% less 10 paid";
+  confirm(b);
+  EXPECT_EQ(rowText(partly), QStringLiteral("10000 200 0 已还 2024-02-21 提前还贷"));
+  EXPECT_EQ(value(QStringLiteral("select 结算状态 from PJ_Dkjl where 单号='D3'")).toString(), QStringLiteral("已完结"));
+  EXPECT_EQ(value(QStringLiteral("select 已还本金 from PJ_Dkjl where 单号='D3'")).toDouble(), 16000.0);
+  EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号='D3' and 摘要='贷款利息收入'")), 1);
+}
+
+TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment) {
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  frmDkhk view;
+  view.DocNo = QStringLiteral("D1");
+  view.Form_Load();
+  EXPECT_EQ(view.lblJkdj->text(), QStringLiteral("借贷单号：D1"));
+  EXPECT_EQ(view.txtJkkh[0]->text(), QStringLiteral("张三"));
+  EXPECT_EQ(view.txtJkkh[2]->text(), QStringLiteral("13912345678"));
+  EXPECT_EQ(view.txtDkdj[6]->text(), QStringLiteral("李经办"));
+  EXPECT_EQ(view.Fg2->dataRowCount(), 0) << "no guarantors";
+  ASSERT_EQ(column(view.Fg, frmDkhk::colPlanId), (QStringList{QString::number(row1_), QString::number(row2_)}));
+
+  struct Case {
+    qint32 row;
+    int command;
+    QString refusal;  // empty: the window opens
+  };
+  const Case cases[] = {
+      {row1_, frmDkhk::cmdRepay, QString()},
+      {row1_, frmDkhk::cmdEarly, QStringLiteral("请使用【回款确认】进行回款操作！")},
+      {row2_, frmDkhk::cmdRepay, QStringLiteral("请使用【提前还贷】进行回款操作！")},
+      {row2_, frmDkhk::cmdEarly, QString()},
+  };
+  for (const Case& c : cases) {
+    responder_.clear();
+    modal_.shown.clear();
+    ASSERT_TRUE(selectRow(view.Fg, frmDkhk::colPlanId, QString::number(c.row)));
+    view.pbCJkzl_Click(c.command);
+    if (c.refusal.isEmpty()) {
+      EXPECT_EQ(modal_.shown, std::vector<QString>{c.command == frmDkhk::cmdRepay ? QStringLiteral("frmDkgh") : QStringLiteral("frmDktqhd")});
+      EXPECT_EQ(view.PlanId, c.row);
+    } else {
+      EXPECT_EQ(responder_.texts(), QStringList{c.refusal});
+      EXPECT_TRUE(modal_.shown.empty());
+    }
+  }
+  // The totals row and the buttons without a command do nothing.
+  view.Fg->setRow(view.Fg->rows() - 1);
+  responder_.clear();
+  modal_.shown.clear();
+  for (int i : {int(frmDkhk::cmdRepay), int(frmDkhk::cmdEarly), int(frmDkhk::cmdDun), 0, 2, 5, 8, 13}) view.pbCJkzl_Click(i);
+  EXPECT_TRUE(responder_.messages.empty());
+  EXPECT_TRUE(modal_.shown.empty());
+
+  // A repayment made from the view refreshes it and turns to the records.
+  selectRow(view.Fg, frmDkhk::colPlanId, QString::number(row1_));
+  modal_.handlers.push_back([this](QDialog* d) {
+    auto* w = static_cast<frmDkgh*>(d);
+    w->Form_Load();
+    confirm(*w);
+    return w->result();
+  });
+  view.pbCJkzl_Click(frmDkhk::cmdRepay);
+  EXPECT_EQ(view.SSTab2->currentIndex(), 1);
+  EXPECT_EQ(view.Fg3->dataRowCount(), 1);
+  ASSERT_TRUE(selectRow(view.Fg, frmDkhk::colPlanId, QString::number(row1_)));
+  EXPECT_EQ(view.Fg->textMatrix(view.Fg->row(), frmDkhk::colStatus), QStringLiteral("已还"));
+  responder_.clear();
+  for (int i : {frmDkhk::cmdRepay, frmDkhk::cmdEarly}) view.pbCJkzl_Click(i);
+  view.pbCJkzl_Click(frmDkhk::cmdDun);
+  EXPECT_EQ(responder_.texts(), (QStringList{"该期次借款已还清！", "该期次借款已还清！", "改期借款已归还！"}));
+}
+
+TEST_F(RepaymentTest, TheAccountPickerSettingLoadsTheBorrowersBankData) {
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  gBankInfo[0] = QStringLiteral("上一笔的银行");
+  auto w = repayWindow(row1_);
+  confirm(*w);
+  EXPECT_EQ(gBankInfo[0].toString(), QString()) << "no stale bank of another movement";
+  EXPECT_EQ(gBankInfo[3].toString(), QStringLiteral("工商银行"));
+  EXPECT_EQ(value(QStringLiteral("select 对方账号 from PJ_Liushui where 摘要='存款本金收入'")).toString(), QStringLiteral("6222000011112222"));
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+// Document printing: each kind's template, datasets and variables, the shipped templates rendered
+// to PDF and read back, the printing window's failures; loan contracts from the shipped templates.
+#include <QDir>
+#include <QFile>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QXmlStreamReader>
+
+#include "OutputFixture.h"
+#include "output/DocumentPrinting.h"
+#include "output/LoanContract.h"
+#include "output/MyFastReport.h"
+#include "output/frmPrintFr3.h"
+#include "platform/ContractWriter.h"
+
+namespace {
+class DocumentsTest : public OutputFixture {
+ protected:
+  void SetUp() override {
+    OutputFixture::SetUp();
+    QDir().mkpath(appDir() + QStringLiteral("template"));
+    for (const QString& f : QDir(QStringLiteral(VRN_TEMPLATES)).entryList(QDir::Files))
+      QFile::copy(QStringLiteral(VRN_TEMPLATES "/") + f, appDir() + QStringLiteral("template/") + f);
+    gUnitName = QStringLiteral("示范民间借贷公司");
+    gSystemSettings[1] = QStringLiteral("指定债权人甲");
+    gSystemSettings[2] = QStringLiteral("0");
+    fillBook();
+    // A repayment on D1's second row and a payment on C1's first row.
+    repayment_ = insertRow(QStringLiteral("PJ_Hkjl"), cols("单号,期次,日期,本金,利息,手续费,还款状态,计划ID,操作员"),
+                           {QStringLiteral("D1"), 2, QStringLiteral("2024-03-05 09:00:00"), 400.0, 0.25, 0.0, QStringLiteral("归还部分"),
+                            planRowOf(QStringLiteral("PJ_Hdjh"), QStringLiteral("D1"), 2), QStringLiteral("admin")});
+    payment_ = insertRow(QStringLiteral("PJ_Cjzfjl"), cols("单号,期次,日期,本金,利息,提前支取扣款,付款状态,计划ID,操作员"),
+                         {QStringLiteral("C1"), 1, QStringLiteral("2024-02-01 09:00:00"), 2000.0, 300.0, 0.0, QStringLiteral("已付"),
+                          planRowOf(QStringLiteral("PJ_Cjzfjh"), QStringLiteral("C1"), 1), QStringLiteral("admin")});
+  }
+  static qint64 planRowOf(const QString& table, const QString& no, int n) {
+    const QString col = table == QLatin1String("PJ_Hdjh") ? QStringLiteral("还贷期次") : QStringLiteral("支付期次");
+    return Db().scalar(QStringLiteral("select 编号 from %1 where 单号=? and %2=?").arg(table, col), {no, n}).toLongLong();
+  }
+  // Prepares a document and returns the template with "dataset:rows" of every slot and the variables.
+  QString describe(int kind, const QString& key) {
+    BeginReport();
+    const QString templ = PrepareDocument(kind, key);
+    QStringList parts{templ};
+    for (const auto& [slot, d] : gReport.datasets()) parts << QStringLiteral("%1%2:%3").arg(slot).arg(d.name).arg(d.rows.size());
+    for (const auto& [n, v] : gReport.variables()) parts << n + QLatin1Char('=') + v;
+    return parts.join(QLatin1Char('|'));
+  }
+  QString pdfOf(const QString& templ) {
+    const QString pdf = dir_.filePath(templ + QStringLiteral(".pdf"));
+    EXPECT_TRUE(gReport.printToPdf(ReportTemplatePath(templ), pdf)) << templ.toStdString();
+    return ToolOutput(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).simplified();
+  }
+  qint64 repayment_ = 0, payment_ = 0;
+};
+}  // namespace
+
+TEST_F(DocumentsTest, EveryKindBindsItsDatasetsAndVariables) {
+  const QString r = QString::number(repayment_), p = QString::number(payment_);
+  struct Case {
+    int kind;
+    QString key;
+    QString expected;
+  } cases[] = {
+      {2, QStringLiteral("D1"), QStringLiteral("JJ.FR3|1贷款信息:1|2客户信息:1|3还贷计划:3|大写=叁仟圆整|年龄=|债权人=指定债权人甲|抬头=示范民间借贷公司")},
+      {2, QStringLiteral("D2"), QStringLiteral("JJ2.FR3|1贷款信息:1|2客户信息:1|3还贷计划:1|大写=伍佰圆整|年龄=|债权人=指定债权人甲|抬头=示范民间借贷公司")},
+      {3, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
+      {4, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
+      {5, QStringLiteral("C1"), QStringLiteral("JJ5.FR3|1融资信息:1|2客户信息:1|大写=壹万圆整|抬头=示范民间借贷公司")},
+      {7, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
+      {8, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
+  };
+  for (const Case& c : cases) EXPECT_EQ(describe(c.kind, c.key), c.expected) << c.kind;
+  // The company loan's customer data come from the company table.
+  describe(2, QStringLiteral("D2"));
+  EXPECT_EQ(gReport.render(QStringLiteral("{{客户信息.公司名称}}")), QStringLiteral("某公司"));
+  // Settings item 2 = 1 makes the loan's handler the creditor.
+  gSystemSettings[2] = QStringLiteral("1");
+  EXPECT_TRUE(describe(2, QStringLiteral("D1")).contains(QStringLiteral("债权人=管理员")));
+  // Keys that find nothing or are not record numbers are refused with their reason.
+  for (auto [kind, key] : {std::pair{2, QStringLiteral("D404")}, {3, QStringLiteral("abc")}, {7, QStringLiteral("99999")}, {5, QStringLiteral("'")}}) {
+    BeginReport();
+    EXPECT_THROW(PrepareDocument(kind, key), AppError) << kind << key.toStdString();
+  }
+}
+
+TEST_F(DocumentsTest, ShippedTemplatesPrintTheDocuments) {
+  struct Case {
+    int kind;
+    QString key;
+    QStringList shows;
+  } cases[] = {
+      {2, QStringLiteral("D1"), {"示范民间借贷公司", "借据", "张三", "110101198005060011", "叁仟圆整", "3,000.00", "指定债权人甲", "2024-04-01", "借款人（签字并按手印）"}},
+      {2, QStringLiteral("D2"), {"借据", "某公司", "王法人", "91110000123", "伍佰圆整", "借款单位（盖章）"}},
+      {3, QString::number(repayment_), {"还款收条", "张三", "400.00", "0.25", "肆佰圆贰角伍分", "归还部分", "交款人（签字）"}},
+      {5, QStringLiteral("C1"), {"拆借资金凭证", "赵六", "壹万圆整", "10,000.00", "自有", "出借人（签字）"}},
+      {7, QString::number(payment_), {"拆借支付凭证", "赵六", "2,000.00", "300.00", "贰仟叁佰圆整", "收款人（签字）"}},
+  };
+  for (const Case& c : cases) {
+    BeginReport();
+    const QString text = pdfOf(PrepareDocument(c.kind, c.key));
+    for (const QString& s : c.shows) EXPECT_TRUE(text.contains(s.simplified())) << c.kind << ": " << s.toStdString() << " in\n" << text.toStdString();
+  }
+  // The two list templates with the lists' columns, with rows and with none.
+  for (bool deleteAfterBinding : {false, true}) {
+    BeginReport();
+    BindReportQuery(1, QStringLiteral("贷款记录"),
+                    QStringLiteral("select 单号,客户名称 as 借款人,起息日期,本金 as 借款金额,利率类别,利率 as 利率百分比,利息,"
+                                   "本金-已还本金 as 待还本金,利息-已还利息 as 待还利息,约定还款日期,结算状态,业务状态,业务经办 from PJ_Dkjl where 单号<>?"),
+                    {deleteAfterBinding ? QStringLiteral("x' or 1=1") : QStringLiteral("D9")});
+    if (deleteAfterBinding) Db().Execute(QStringLiteral("delete from PJ_Dkjl"));
+    gReport.MAddV(QStringLiteral("抬头"), gUnitName);
+    const QString loans = pdfOf(QStringLiteral("JJ4.fr3"));
+    EXPECT_TRUE(loans.contains(QStringLiteral("示范民间借贷公司贷款记录")));
+    EXPECT_TRUE(loans.contains(QStringLiteral("5,800.00"))) << loans.toStdString();  // 3000 + 500 + 300 + 2000
+  }
+  BeginReport();
+  BindReportQuery(1, QStringLiteral("融资记录"), QStringLiteral("select * from PJ_Cjjl where 单号='none'"));
+  gReport.MAddV(QStringLiteral("抬头"), gUnitName);
+  EXPECT_TRUE(pdfOf(QStringLiteral("JJ6.fr3")).contains(QStringLiteral("没有拆借记录")));
+}
+
+TEST_F(DocumentsTest, PrintingWindowRunsTheChosenModeAndReportsFailures) {
+  std::vector<std::pair<int, QString>> shown;
+  ReportEngine::setShowHandler([&](const ReportEngine&, int mode, const QString& path) {
+    shown.push_back({mode, QFileInfo(path).fileName()});
+    return true;
+  });
+  {
+    frmPrintFr3 w;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("打印"));
+    EXPECT_TRUE(w.OptDy[0]->isChecked());
+    w.PrintKind = 2;
+    w.PrintKey = QStringLiteral("D2");
+    w.OptDy[2]->setChecked(true);
+    w.eCmdzx_Click(0);
+    EXPECT_EQ(w.result(), QDialog::Accepted);
+  }
+  {
+    // A record that does not exist: the message names the print run, and the window stays.
+    frmPrintFr3 w;
+    w.PrintKind = 3;
+    w.PrintKey = QStringLiteral("12345");
+    w.eCmdzx_Click(0);
+    EXPECT_NE(w.result(), QDialog::Accepted);
+    ASSERT_EQ(responder_.messages.size(), 1u);
+    EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("报表打印"))) << responder_.messages[0].text.toStdString();
+  }
+  {
+    // A printer that cannot print: said, and the window stays for another try.
+    frmPrintFr3 w;
+    w.PrintKind = 5;
+    w.PrintKey = QStringLiteral("C1");
+    w.OptDy[1]->setChecked(true);
+    w.Combo1->addItem(QStringLiteral("无此打印机"));
+    w.Combo1->setCurrentText(QStringLiteral("无此打印机"));
+    responder_.clear();
+    w.eCmdzx_Click(0);
+    EXPECT_NE(w.result(), QDialog::Accepted);
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("打印机未准备好或发生错误！")});
+  }
+  {
+    // No kind set: nothing printed, the window closes.
+    frmPrintFr3 w;
+    w.eCmdzx_Click(0);
+    EXPECT_EQ(w.result(), QDialog::Accepted);
+  }
+  ReportEngine::setShowHandler({});
+  EXPECT_EQ(shown, (std::vector<std::pair<int, QString>>{{2, QStringLiteral("JJ2.FR3")}}));
+
+  // A template that is gone or broken is said plainly.
+  responder_.clear();
+  QFile::remove(ReportTemplatePath(QStringLiteral("JJ5.FR3")));
+  {
+    frmPrintFr3 w;
+    w.PrintKind = 5;
+    w.PrintKey = QStringLiteral("C1");
+    w.eCmdzx_Click(0);
+    EXPECT_NE(w.result(), QDialog::Accepted);
+  }
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("找不到报表模板："))) << responder_.messages[0].text.toStdString();
+}
+
+namespace {
+QString documentText(const QString& docx) {
+  for (const auto& [name, data] : ReadDocxParts(docx)) {
+    if (name != QLatin1String("word/document.xml")) continue;
+    QXmlStreamReader r(data);
+    QString out;
+    while (!r.atEnd()) {
+      r.readNext();
+      if (r.isStartElement() && r.name() == QLatin1String("t")) out += r.readElementText();
+      if (r.isStartElement() && r.name() == QLatin1String("br")) out += QLatin1Char('/');
+    }
+    EXPECT_FALSE(r.hasError());
+    return out;
+  }
+  return {};
+}
+}  // namespace
+
+TEST_F(DocumentsTest, ContractsFillTheShippedTemplates) {
+  const qint64 g1 = person(QStringLiteral("保证人甲"), QStringLiteral("13600000001"));
+  const qint64 g2 = person(QStringLiteral("保证人乙<&>"), QStringLiteral("13600000002"));
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 保证人=? where 单号='D1'"), {QStringLiteral("%1,%2").arg(g1).arg(g2)});
+  Db().Execute(QStringLiteral("update PJ_Admin set 性别='男' where 姓名='管理员'"));
+  QDir(appDir() + QStringLiteral("合同")).removeRecursively();
+  QStringList opened;
+  SetOpenFileHandler([&](const QString& p) {
+    opened << p;
+    return true;
+  });
+  const QString person = GenerateLoanContract(QStringLiteral("D1"));
+  EXPECT_EQ(person, appDir() + QStringLiteral("合同/D1.docx"));
+  EXPECT_EQ(opened, QStringList{person});
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("合同已生成并保存至") + person);
+  const QString text = documentText(person);
+  for (const QString& s : {QStringLiteral("姓名：张三，男，1980年05月06日出生，身份证号：110101198005060011，手机：13800138000，住址：北京市东城区1号"),
+                           QStringLiteral("姓名：管理员，男，住址："), QStringLiteral("保证人甲"), QStringLiteral("保证人乙<&>"),
+                           QStringLiteral("叁仟圆整"), QStringLiteral("¥3,000.00"), QStringLiteral("2024年01月01日起至2024年04月01日止"),
+                           QStringLiteral("计息天数共90天"), QStringLiteral("月利率1.5000%"), QStringLiteral("等额本金 - 后付")})
+    EXPECT_TRUE(text.contains(s)) << s.toStdString() << "\n" << text.toStdString();
+  EXPECT_FALSE(text.contains(QLatin1Char('{'))) << text.toStdString();
+  for (const auto& [name, data] : ReadDocxParts(person)) {
+    QXmlStreamReader r(data);
+    while (!r.atEnd()) r.readNext();
+    EXPECT_FALSE(r.hasError()) << name.toStdString();
+  }
+
+  const QString company = GenerateLoanContract(QStringLiteral("D2"));
+  const QString ctext = documentText(company);
+  for (const QString& s : {QStringLiteral("某公司，企业营业执照注册号：91110000123，住所地：上海市浦东新区"), QStringLiteral("法定代表人：王法人，职务：董事长"),
+                           QStringLiteral("甲方（某公司）"), QStringLiteral("伍佰圆整")})
+    EXPECT_TRUE(ctext.contains(s)) << s.toStdString() << "\n" << ctext.toStdString();
+
+  // Failures name their cause and write nothing.
+  responder_.clear();
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 业务经办='无此人' where 单号='D4'"));
+  EXPECT_EQ(GenerateLoanContract(QStringLiteral("D4")), QString());
+  EXPECT_EQ(GenerateLoanContract(QStringLiteral("D404")), QString());
+  QFile::remove(appDir() + QStringLiteral("template/gr.docx"));
+  EXPECT_EQ(GenerateLoanContract(QStringLiteral("D3")), QString());
+  EXPECT_EQ(responder_.texts(), (QStringList{QStringLiteral("找不到业务经办的员工资料：无此人"), QStringLiteral("找不到贷款：D404"),
+                                             QStringLiteral("找不到合同模板：") + appDir() + QStringLiteral("template/gr.docx")}));
+  EXPECT_FALSE(QFile::exists(appDir() + QStringLiteral("合同/D4.docx")));
+  EXPECT_FALSE(QFile::exists(appDir() + QStringLiteral("合同/D3.docx")));
+  EXPECT_EQ(DescribeParties(QStringLiteral("0")), QString());
+  EXPECT_THROW(DescribeParties(QStringLiteral("1) or (1=1")), AppError);
+}

@@ -1,0 +1,175 @@
+// The SMS window and the single notice against a local gateway: numbers, bodies, replies, logging.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+
+#include "LocalHttpServer.h"
+#include "OutputFixture.h"
+#include "app/services/SmsGateway.h"
+#include "control/pbCommand.h"
+#include "output/frmMsm.h"
+#include "output/frmMsmFr.h"
+#include "app/services/Installation.h"
+#include "platform/DateBox.h"
+#include "platform/Grid.h"
+
+#include <QComboBox>
+#include <QTest>
+
+namespace {
+class SmsTest : public OutputFixture {
+ protected:
+  void SetUp() override {
+    OutputFixture::SetUp();
+    gSystemSettings[6] = QStringLiteral("acct");
+    gSystemSettings[7] = QStringLiteral("pw");
+    gSystemSettings[8] = QStringLiteral("示范公司");
+    gSystemSettings[11] = QStringLiteral("尊敬的[客户名称].[短信签名]已于[汇款日期]给您汇去一笔汇款[借款金额]请注意查收.");
+  }
+  static qint64 smsCount() { return Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin")).toLongLong(); }
+  LocalHttpServer server_;
+  GatewayOnLoopback gateway_{server_};
+};
+}  // namespace
+
+TEST_F(SmsTest, NoticesArePreparedForLoansAndPayments) {
+  const qint64 p = person(QStringLiteral("张三"), QStringLiteral("13800138000"));
+  const qint64 c = company(QStringLiteral("某公司"), QStringLiteral("13900139000"));
+  const qint64 i = investor(QStringLiteral("赵六"), QStringLiteral("13700137000"));
+  loan(QStringLiteral("D1"), QStringLiteral("个人"), p, QStringLiteral("张三"), 10000, QStringLiteral("已审核"), QStringLiteral("未还"));
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 已还利息=500 where 单号='D1'"));
+  // The company shares its key with the person: the notice must reach the company all the same.
+  loan(QStringLiteral("D2"), QStringLiteral("企业"), c, QStringLiteral("某公司"), 2000.5, QStringLiteral("已审核"), QStringLiteral("未还"));
+  ASSERT_EQ(c, p);
+  financing(QStringLiteral("C1"), i, QStringLiteral("赵六"), QStringLiteral("外拆"), 10000, 0, QStringLiteral("已审核"), QStringLiteral("未付"));
+  const auto record = [&](double principal, double interest, double deduction) {
+    return insertRow(QStringLiteral("PJ_Cjzfjl"), cols("单号,期次,日期,本金,利息,提前支取扣款,付款状态"),
+                     {QStringLiteral("C1"), 1, QStringLiteral("2024-02-03 10:00:00"), principal, interest, deduction, QStringLiteral("已付")});
+  };
+  const qint64 r1 = record(0, 300, 0), r2 = record(10000, 200, 50);
+  struct Case {
+    int kind;
+    QString doc;
+    qint64 id;
+    QString name, mobile, text;
+  } cases[] = {
+      {1, QStringLiteral("D1"), 0, QStringLiteral("张三"), QStringLiteral("13800138000"),
+       QStringLiteral("尊敬的张三.示范公司已于2024年01月01日给您汇去一笔汇款9500.00请注意查收.")},
+      {1, QStringLiteral("D2"), 0, QStringLiteral("某公司"), QStringLiteral("13900139000"),
+       QStringLiteral("尊敬的某公司.示范公司已于2024年01月01日给您汇去一笔汇款2000.50请注意查收.")},
+      {2, QString(), r1, QStringLiteral("赵六"), QStringLiteral("13700137000"),
+       QStringLiteral("尊敬的赵六.示范公司已于2024年02月03日给您汇去一笔汇款300.00请注意查收.")},
+      {2, QString(), r2, QStringLiteral("赵六"), QStringLiteral("13700137000"),
+       QStringLiteral("尊敬的赵六.示范公司已于2024年02月03日给您汇去一笔汇款10150.00请注意查收.")},
+  };
+  for (const Case& k : cases) {
+    frmMsmFr w;
+    w.NoticeKind = qint16(k.kind);
+    w.NoticeDocNo = k.doc;
+    w.NoticeRecordId = k.id;
+    w.Form_Load();
+    EXPECT_EQ(w.lbl[1]->text(), k.name);
+    EXPECT_EQ(w.Text1->text(), k.mobile);
+    EXPECT_EQ(w.txtText1->toPlainText(), k.text);
+  }
+  EXPECT_FALSE(PrepareSmsNotice(1, QStringLiteral("D404"), 0).found);
+  EXPECT_FALSE(PrepareSmsNotice(3, QStringLiteral("D1"), 0).found);
+  EXPECT_EQ(FillRemittanceText(QStringLiteral("[客户名称][客户名称] 无占位"), QStringLiteral("甲"), QString(), 1),
+            QStringLiteral("甲甲 无占位"));
+  EXPECT_TRUE(responder_.messages.empty());
+}
+
+TEST_F(SmsTest, NoticeSendsOnlyGoodInputAndLogsOnlyWhatWasAccepted) {
+  frmMsmFr w;
+  // Letters cannot be typed into the number.
+  QTest::keyClicks(w.Text1, QStringLiteral("13a8b0"));
+  EXPECT_EQ(w.Text1->text(), QStringLiteral("1380"));
+  w.txtText1->setPlainText(QStringLiteral("汇款通知 & 100%"));
+  w.PbCZ->Click();
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("手机号码填写有误，请检查!")});
+  w.Text1->setText(QStringLiteral("13800138000"));
+  w.txtText1->clear();
+  w.PbCZ->Click();
+  EXPECT_EQ(responder_.texts().last(), QStringLiteral("短信内容不能为空！"));
+  EXPECT_TRUE(server_.requests().empty());
+
+  w.txtText1->setPlainText(QStringLiteral("汇款通知 & 100%"));
+  server_.answer(200, "-1");
+  w.PbCZ->Click();
+  EXPECT_EQ(smsCount(), 0);
+  EXPECT_NE(w.result(), QDialog::Accepted);
+  server_.answer(200, "1");
+  w.PbCZ->Click();
+  EXPECT_EQ(w.result(), QDialog::Accepted);
+  EXPECT_EQ(responder_.texts().last(), QStringLiteral("1"));
+  ASSERT_EQ(server_.requests().size(), 2u);
+  EXPECT_EQ(server_.requests()[1].path, QByteArray("/msg.asp"));
+  EXPECT_TRUE(server_.requests()[1].body.contains("&mob=13800138000&msg=%BB%E3%BF%EE%CD%A8%D6%AA%20%26%20100%25")) << server_.requests()[1].body.toStdString();
+  EXPECT_EQ(smsCount(), 1);
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 内容 from PJ_Duanxin")).toString(), QStringLiteral("汇款通知 & 100%"));
+}
+
+TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
+  person(QStringLiteral("甲"), QStringLiteral("13800000001"));
+  person(QStringLiteral("乙"), QString());
+  person(QStringLiteral("丙"), QStringLiteral("13800000003"));
+  frmMsm w;
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("短信管理"));
+  EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("本周"));
+  EXPECT_EQ(w.DTPstr->date(), QDate(2024, 3, 4));  // Monday of the week of 2024-03-05
+  EXPECT_EQ(w.Fg2->rows(), w.Fg2->fixedRows());    // no history: header only
+  w.optXz[1]->click();
+  ASSERT_EQ(w.Fg->dataRowCount(), 3);
+  w.eButton5->Click();
+  EXPECT_EQ(w.txtShouji->text(), QStringLiteral("13800000001,13800000003"));
+  w.eButton3->Click();
+  EXPECT_EQ(w.txtShouji->text(), QString());
+  w.Fg->setRow(w.Fg->fixedRows() + 2);
+  w.eButton4->Click();
+  w.Fg->setRow(w.Fg->fixedRows());
+  w.eButton4->Click();
+  EXPECT_EQ(w.txtShouji->text(), QStringLiteral("13800000003,13800000001"));
+
+  // A list with one bad number sends nothing.
+  w.txtNeirong->setPlainText(QStringLiteral("通知"));
+  w.txtShouji->setText(QStringLiteral("13800000003,12345"));
+  w.eButton1->Click();
+  EXPECT_TRUE(responder_.texts().last().startsWith(QStringLiteral("手机号码填写有误")));
+  EXPECT_TRUE(server_.requests().empty());
+  // An unreachable gateway is said and nothing is logged.
+  {
+    LocalHttpServer dead;
+    gSmsGatewayServer = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::refusingPort());
+    w.txtShouji->setText(QStringLiteral("13800000003"));
+    w.eButton1->Click();
+    EXPECT_TRUE(responder_.texts().last().startsWith(QStringLiteral("短信发送失败"))) << responder_.texts().last().toStdString();
+    EXPECT_EQ(smsCount(), 0);
+    gSmsGatewayServer = server_.baseUrl();
+  }
+  server_.answer(200, "100");
+  w.txtShouji->setText(QStringLiteral("13800000003,13800000001"));
+  w.eButton1->Click();
+  EXPECT_EQ(responder_.texts().last(), QStringLiteral("100"));
+  EXPECT_EQ(smsCount(), 1);
+  // The database stamps the real time; the history is searched at the test's date.
+  Db().Execute(QStringLiteral("update PJ_Duanxin set 时间='2024-03-05 10:00:00'"));
+  w.eButton6->Click();
+  ASSERT_EQ(w.Fg2->dataRowCount(), 2);  // the message and the count row
+  EXPECT_EQ(w.Fg2->textMatrix(w.Fg2->fixedRows(), 2), QStringLiteral("13800000003,13800000001"));
+  EXPECT_TRUE(w.Fg2->isTotalsRow(w.Fg2->rows() - 1));
+  // Searching by sender with a text that matches nothing, then by a part of the number.
+  w.Combo2->setCurrentIndex(1);
+  w.Text1->setText(QStringLiteral("%"));
+  w.eButton6->Click();
+  EXPECT_EQ(w.Fg2->dataRowCount(), 0);
+  w.Combo2->setCurrentIndex(0);
+  w.Text1->setText(QStringLiteral("0003,1"));
+  w.eButton6->Click();
+  EXPECT_EQ(w.Fg2->dataRowCount(), 2);
+
+  server_.answer(200, "balance=88");
+  w.eButton2->Click();
+  EXPECT_EQ(responder_.texts().last(), QStringLiteral("balance=88"));
+  EXPECT_EQ(server_.requests().back().body, QByteArray("ye=ye&user=acct&psw=pw"));
+}

@@ -1,0 +1,204 @@
+// The report engine: fields, variables, repeats with none and many rows, formats, capitals and
+// escaping, read back from the PDF it prints; the designer's field list; bad templates.
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QAction>
+#include <QListWidget>
+#include <QPrintPreviewWidget>
+#include <QPlainTextEdit>
+#include <QTextBrowser>
+
+#include "control/pbCommand.h"
+
+#include "TestSupport.h"
+#include "platform/ReportEngine.h"
+
+namespace {
+ReportDataset plan(int rows) {
+  ReportDataset d;
+  d.columns = {QStringLiteral("期次"), QStringLiteral("应还本金"), QStringLiteral("约定归还日期")};
+  for (int i = 1; i <= rows; ++i) d.rows.push_back({i, 1000.5 * i, QStringLiteral("2024-0%1-15").arg(i)});
+  return d;
+}
+
+class ReportEngineTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    setNow(QDateTime(QDate(2024, 3, 5), QTime(9, 0)));
+    ReportEngine::setCapitalsFormatter([](double v) { return QStringLiteral("大写%1").arg(v, 0, 'f', 2); });
+    e_.MCreate(0);
+    ReportDataset loan;
+    loan.columns = {QStringLiteral("单号"), QStringLiteral("本金"), QStringLiteral("登记日期"), QStringLiteral("备注")};
+    loan.rows.push_back({QStringLiteral("D001"), 1234567.895, QStringLiteral("2024-03-01"), QStringLiteral("a<b & {c}")});
+    e_.MSetData(1, loan, QStringLiteral("贷款信息"));
+    e_.MAddV(QStringLiteral("抬头"), QStringLiteral("示范公司<&>"));
+  }
+  QString writeTemplate(const QString& text) {
+    const QString path = dir_.filePath(QStringLiteral("t.FR3"));
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.toUtf8());
+    return path;
+  }
+  ReportEngine e_;
+};
+}  // namespace
+
+TEST_F(ReportEngineTest, FieldsFormatsAndVariablesRender) {
+  struct Case {
+    const char* templ;
+    const char* expected;
+  } cases[] = {
+      {"{{贷款信息.单号}}", "D001"},
+      {"{{ 贷款信息.本金 | 0.00 }}", "1234567.90"},
+      {"{{贷款信息.本金|Currency}}", "1,234,567.90"},
+      {"{{贷款信息.本金|0}}", "1234568"},
+      {"{{贷款信息.本金|大写}}", "大写1234567.90"},
+      {"{{贷款信息.登记日期|yyyy年MM月dd日}}", "2024年03月01日"},
+      {"{{today|yyyy-MM-dd}}", "2024-03-05"},
+      {"{{抬头}}", "示范公司&lt;&amp;&gt;"},
+      {"{{贷款信息.备注}}", "a&lt;b &amp; {c}"},
+      {"<b>{{count:贷款信息}}</b>", "<b>1</b>"},
+      {"{{贷款信息.登记日期|0.00}}", "2024-03-01"},  // a text that is no number stays as it is
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(e_.render(QString::fromUtf8(c.templ)), QString::fromUtf8(c.expected)) << c.templ;
+}
+
+TEST_F(ReportEngineTest, RepeatsShowEveryRowOrTheEmptyPart) {
+  const QString templ = QStringLiteral("[{{#还贷计划}}{{rownum}}:{{还贷计划.期次}}={{还贷计划.应还本金|0.00}};{{/还贷计划}}"
+                                       "{{^还贷计划}}无{{/还贷计划}}|{{sum:还贷计划.应还本金|0.00}}]");
+  for (int rows : {0, 1, 3}) {
+    e_.MSetData(2, plan(rows), QStringLiteral("还贷计划"));
+    QString expected = QStringLiteral("[");
+    for (int i = 1; i <= rows; ++i) expected += QStringLiteral("%1:%1=%2;").arg(i).arg(1000.5 * i, 0, 'f', 2);
+    if (rows == 0) expected += QStringLiteral("无");
+    double sum = 0;
+    for (int i = 1; i <= rows; ++i) sum += 1000.5 * i;
+    expected += QStringLiteral("|%1]").arg(sum, 0, 'f', 2);
+    EXPECT_EQ(e_.render(templ), expected) << rows << " rows";
+  }
+  // Outside a repeat a field reads the first row; a bound dataset is a copy, taken when bound.
+  ReportDataset d = plan(2);
+  e_.MSetData(2, d, QStringLiteral("还贷计划"));
+  d.rows.clear();
+  EXPECT_EQ(e_.render(QStringLiteral("{{还贷计划.约定归还日期}}")), QStringLiteral("2024-01-15"));
+}
+
+TEST_F(ReportEngineTest, BadTemplatesSayWhatIsWrong) {
+  struct Case {
+    const char* templ;
+    const char* says;
+  } cases[] = {
+      {"abc {{贷款信息.单号", "没有对应"},
+      {"{{#贷款信息}}x", "没有结束标记"},
+      {"{{#贷款信息}}x{{/还贷计划}}", "不对应"},
+      {"{{/贷款信息}}", "多余的结束标记"},
+      {"{{没有的变量}}", "没有名为 没有的变量 的变量"},
+      {"{{无此数据集.x}}", "没有名为 无此数据集 的数据集"},
+      {"{{贷款信息.无此字段}}", "没有字段 无此字段"},
+      {"{{贷款信息.本金|###}}", "未知的格式"},
+      {"{{rownum}}", "重复区"},
+      {"line1\n{{}}", "第2行"},
+  };
+  for (const Case& c : cases) {
+    try {
+      e_.render(QString::fromUtf8(c.templ));
+      ADD_FAILURE() << "no error for " << c.templ;
+    } catch (const ReportTemplateError& err) {
+      EXPECT_TRUE(err.message.contains(QString::fromUtf8(c.says))) << c.templ << " -> " << err.message.toStdString();
+    }
+  }
+  try {
+    ReportEngine::readTemplate(dir_.filePath(QStringLiteral("none.FR3")));
+    ADD_FAILURE() << "a missing template was read";
+  } catch (const ReportTemplateError& err) {
+    EXPECT_TRUE(err.message.startsWith(QStringLiteral("找不到报表模板：")));
+  }
+  EXPECT_THROW(e_.MSetData(5, plan(1), QStringLiteral("x")), ReportTemplateError);
+}
+
+TEST_F(ReportEngineTest, PdfHoldsTheFilledDocument) {
+  e_.MSetData(2, plan(3), QStringLiteral("还贷计划"));
+  const QString path = writeTemplate(QStringLiteral(
+      "<html><body><h1>{{抬头}}借据</h1><p>金额：{{贷款信息.本金|Currency}} {{贷款信息.本金|大写}}</p>"
+      "<table border=1>{{#还贷计划}}<tr><td>第{{还贷计划.期次}}期</td><td>{{还贷计划.应还本金|Currency}}</td></tr>{{/还贷计划}}</table>"
+      "<p>备注：{{贷款信息.备注}}</p></body></html>"));
+  const QString pdf = dir_.filePath(QStringLiteral("out.pdf"));
+  ASSERT_TRUE(e_.printToPdf(path, pdf));
+  const QString text = ToolOutput(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+  for (const QString& s : {QStringLiteral("示范公司<&>借据"), QStringLiteral("1,234,567.90"), QStringLiteral("大写1234567.90"),
+                           QStringLiteral("第1期"), QStringLiteral("第3期"), QStringLiteral("3,001.50"), QStringLiteral("a<b & {c}")})
+    EXPECT_TRUE(text.contains(s)) << s.toStdString() << " not in:\n" << text.toStdString();
+}
+
+TEST_F(ReportEngineTest, PreviewAndDesignerGetTheBoundData) {
+  const QString path = writeTemplate(QStringLiteral("{{贷款信息.单号}}"));
+  std::vector<int> modes;
+  ReportEngine::setShowHandler([&](const ReportEngine& e, int mode, const QString& p) {
+    modes.push_back(mode);
+    EXPECT_EQ(p, path);
+    EXPECT_EQ(e.render(QStringLiteral("{{抬头}}")), QStringLiteral("示范公司&lt;&amp;&gt;"));
+    return true;
+  });
+  EXPECT_TRUE(e_.MPrintReport(0, path, QString()));
+  EXPECT_TRUE(e_.MPrintReport(2, path, QString()));
+  ReportEngine::setShowHandler({});
+  EXPECT_EQ(modes, (std::vector<int>{0, 2}));
+  EXPECT_TRUE(e_.fieldList().contains(QStringLiteral("{{贷款信息.本金}}")));
+  EXPECT_TRUE(e_.fieldList().contains(QStringLiteral("{{抬头}}")));
+  // A printer that does not exist is a failure the caller reports, not a crash.
+  EXPECT_FALSE(e_.MPrintReport(1, path, QStringLiteral("没有这台打印机")));
+  // A template with an error is refused before anything is shown or printed.
+  const QString bad = writeTemplate(QStringLiteral("{{#贷款信息}}"));
+  EXPECT_THROW(e_.MPrintReport(1, bad, QString()), ReportTemplateError);
+  e_.MClose();
+  EXPECT_TRUE(e_.datasets().empty());
+}
+
+TEST_F(ReportEngineTest, DesignerEditsPreviewsAndSavesTheTemplate) {
+  const QString path = writeTemplate(QStringLiteral("<p>{{贷款信息.单号}}</p>"));
+  modal_.handlers.push_back([&](QDialog* d) {
+    auto* editor = d->findChild<QPlainTextEdit*>(QStringLiteral("txtTemplate"));
+    auto* preview = d->findChild<QTextBrowser*>(QStringLiteral("txtPreview"));
+    auto* fields = d->findChild<QListWidget*>(QStringLiteral("lstFields"));
+    EXPECT_TRUE(editor && preview && fields);
+    if (!editor || !preview || !fields) return 0;
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("<p>{{贷款信息.单号}}</p>"));
+    EXPECT_TRUE(preview->toPlainText().contains(QStringLiteral("D001")));
+    editor->setPlainText(QStringLiteral("{{#贷款信息}}"));
+    EXPECT_TRUE(preview->toPlainText().contains(QStringLiteral("没有结束标记")));
+    editor->setPlainText(QStringLiteral("<p>{{抬头}}</p>"));
+    EXPECT_TRUE(preview->toPlainText().contains(QStringLiteral("示范公司<&>")));
+    d->findChild<pbCommand*>(QStringLiteral("cmdSave"))->Click();
+    return 0;
+  });
+  EXPECT_TRUE(e_.MPrintReport(2, path, QString()));
+  EXPECT_EQ(ReportEngine::readTemplate(path), QStringLiteral("<p>{{抬头}}</p>"));
+}
+
+TEST_F(ReportEngineTest, PreviewExportsThePdf) {
+  const QString path = writeTemplate(QStringLiteral("<meta name=\"orientation\" content=\"landscape\"><p>{{抬头}} {{贷款信息.本金|Currency}}</p>"));
+  const QString pdf = dir_.filePath(QStringLiteral("preview"));
+  SetChooserHandler([&](ChooserKind kind, const QString&) { return kind == ChooserKind::SaveFile ? pdf : QString(); });
+  int pages = -1;
+  modal_.handlers.push_back([&](QDialog* d) {
+    auto* preview = d->findChild<QPrintPreviewWidget*>();
+    if (preview) {
+      preview->updatePreview();
+      pages = preview->pageCount();
+    }
+    auto* pdfAction = d->findChild<QAction*>(QStringLiteral("actPdf"));
+    EXPECT_NE(pdfAction, nullptr);
+    if (pdfAction) pdfAction->trigger();
+    return 0;
+  });
+  EXPECT_TRUE(e_.MPrintReport(0, path, QString()));
+  EXPECT_EQ(pages, 1);
+  const QString text = ToolOutput(QStringLiteral("pdftotext"), {pdf + QStringLiteral(".pdf"), QStringLiteral("-")});
+  EXPECT_TRUE(text.contains(QStringLiteral("示范公司<&> 1,234,567.90"))) << text.toStdString();
+  const QString info = ToolOutput(QStringLiteral("pdfinfo"), {pdf + QStringLiteral(".pdf")});
+  EXPECT_TRUE(info.contains(QStringLiteral("842 x 595"))) << info.toStdString();  // A4 landscape
+}

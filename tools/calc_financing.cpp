@@ -1,0 +1,151 @@
+// The financing calculations of the tool: "拆借计划" (a plan as the registration form builds it),
+// "支付" (payment confirmation) and "提前支付" (early payment), keyed by the columns the windows write.
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include "financing/FinancingCalc.h"
+#include "platform/Clock.h"
+#include "platform/Money.h"
+#include "tools/CalcTool.h"
+
+namespace {
+QString key(const char* k) { return QString::fromUtf8(k); }
+
+// A number given as a JSON number or as the text of a box; `missing` when absent or empty.
+double number(const QJsonObject& o, const char* k, const char* message, double missing) {
+  const QJsonValue v = o.value(key(k));
+  if (v.isUndefined() || v.isNull() || (v.isString() && v.toString().trimmed().isEmpty())) {
+    if (missing < 0) throw CalcInputError(QString::fromUtf8(message));
+    return missing;
+  }
+  if (v.isDouble()) return v.toDouble();
+  double d = 0;
+  if (v.isString() && Money::parse(v.toString().trimmed(), &d)) return d;
+  throw CalcInputError(QString::fromUtf8(message));
+}
+
+QDate date(const QJsonObject& o, const char* k, bool required = true) {
+  const QString text = o.value(key(k)).toString();
+  const QDate d = ParseDateText(text);
+  if (required && !d.isValid()) throw CalcInputError(key(k) + QStringLiteral("不合法：\"") + text + QStringLiteral("\""));
+  return d;
+}
+
+QString text(const QJsonObject& o, const char* k) { return o.value(key(k)).toVariant().toString(); }
+
+QJsonValue dateValue(const QDate& d) { return d.isValid() ? QJsonValue(DateText(d)) : QJsonValue(); }
+
+QJsonObject financingPlan(const QJsonObject& in) {
+  FinancingTerms t;
+  t.客户名称 = text(in, "客户名称");
+  t.业务经办 = text(in, "业务经办");
+  t.本金 = number(in, "本金", "借款金额输入不合法！", -1);
+  t.利率 = number(in, "利率", "利率输入不合法！", -1);
+  t.提成比例 = number(in, "提成比例", "提成比例输入不合法！", 0);
+  t.提前支取利率 = number(in, "提前支取利率", "提前支取利率输入不合法！", 0);
+  if (in.contains(key("利率类别"))) t.利率类别 = text(in, "利率类别");
+  t.首尾计息 = in.value(key("首尾计息")).toVariant().toInt() == 1;
+  t.登记日期 = date(in, "登记日期");
+  t.起息日期 = date(in, "起息日期");
+  t.止息日期 = date(in, "止息日期", false);
+  const int button = PlanButtonOfName(text(in, "支付计划"));
+  if (button < 0) throw CalcInputError(QStringLiteral("没有这种支付计划：") + text(in, "支付计划"));
+  InstalmentOptions o;
+  if (IsInstalmentButton(button)) {
+    o.分期数 = static_cast<int>(number(in, "分期数", "分期数必须在1到999之间！", -1));
+    const QString unit = text(in, "周期");
+    if (unit != QStringLiteral("日") && unit != QStringLiteral("月")) throw CalcInputError(QStringLiteral("支付周期必须是“日”或“月”！"));
+    o.unit = unit == QStringLiteral("日") ? QLatin1Char('D') : QLatin1Char('M');
+    o.首次支付日期 = date(in, "首次支付日期");
+  }
+  FinancingPlan p;
+  try {
+    p = BuildFinancingPlan(t, button, &o);
+  } catch (const FinancingInputError& e) {
+    throw CalcInputError(e.message());
+  }
+  QJsonObject out;
+  out[key("支付计划")] = p.支付计划;
+  out[key("利率类别")] = p.利率类别;
+  out[key("止息日期")] = dateValue(p.止息日期);
+  out[key("计息天数")] = p.计息天数;
+  out[key("利息")] = p.利息;
+  out[key("日利率")] = p.日利率;
+  out[key("利率系数")] = p.利率系数;
+  out[key("提前支取日利率")] = p.提前支取日利率;
+  out[key("已付利息")] = p.已付利息;
+  QJsonArray rows;
+  for (const FinancingPlanRow& r : p.rows) {
+    QJsonObject row;
+    row[key("支付期次")] = r.支付期次;
+    row[key("拆借本金")] = r.拆借本金;
+    row[key("应付本金")] = r.应付本金;
+    row[key("应付利息")] = r.应付利息;
+    row[key("已付本金")] = 0;
+    row[key("已付利息")] = r.已付利息;
+    row[key("结算状态")] = r.结算状态;
+    row[key("开始日期")] = dateValue(r.开始日期);
+    row[key("约定支付日期")] = dateValue(r.约定支付日期);
+    row[key("计息天数")] = r.计息天数;
+    row[key("业务日期")] = dateValue(r.业务日期);
+    rows.append(row);
+  }
+  out[key("计划行")] = rows;
+  return out;
+}
+
+PlanRowState planRow(const QJsonObject& in) {
+  const QJsonObject o = in.value(key("计划行")).toObject();
+  if (o.isEmpty()) throw CalcInputError(QStringLiteral("缺少计划行！"));
+  PlanRowState r;
+  r.支付期次 = o.value(key("支付期次")).toInt();
+  r.应付本金 = number(o, "应付本金", "应付本金不合法！", 0);
+  r.应付利息 = number(o, "应付利息", "应付利息不合法！", 0);
+  r.已付本金 = number(o, "已付本金", "已付本金不合法！", 0);
+  r.已付利息 = number(o, "已付利息", "已付利息不合法！", 0);
+  r.提前支取扣款 = number(o, "提前支取扣款", "提前支取扣款不合法！", 0);
+  r.结算状态 = text(o, "结算状态");
+  r.开始日期 = date(o, "开始日期");
+  r.约定支付日期 = date(o, "约定支付日期");
+  r.计息天数 = o.value(key("计息天数")).toInt();
+  return r;
+}
+
+QJsonObject proposal(const PaymentProposal& p, bool early) {
+  QJsonObject out;
+  out[key("本金")] = p.本金;
+  out[key("利息")] = p.利息;
+  out[key("提前支取扣款")] = p.提前支取扣款;
+  out[key("付款状态")] = p.付款状态;
+  out[key("天数")] = p.天数;
+  out[key("应付总额")] = p.应付总额;
+  if (early) {
+    out[key("日利息")] = Money::round(p.日利息, 2);
+    out[key("提前支取日利息")] = Money::round(p.提前支取日利息, 2);
+  }
+  return out;
+}
+
+QJsonObject payment(const QJsonObject& in, bool early) {
+  const PlanRowState row = planRow(in);
+  const QDate when = date(in, "支付日期");
+  const QString refusal = PaymentRouteRefusal(row, when, early);
+  if (!refusal.isEmpty()) throw CalcInputError(refusal);
+  if (!early) return proposal(ProposePayment(row, when), false);
+  const QJsonObject r = in.value(key("拆借")).toObject();
+  if (r.isEmpty()) throw CalcInputError(QStringLiteral("缺少拆借记录！"));
+  FinancingRates rec;
+  rec.本金 = number(r, "本金", "借款金额输入不合法！", -1);
+  rec.利率 = number(r, "利率", "利率输入不合法！", -1);
+  rec.提前支取利率 = number(r, "提前支取利率", "提前支取利率输入不合法！", 0);
+  if (r.contains(key("利率类别"))) rec.利率类别 = text(r, "利率类别");
+  return proposal(ProposeEarlyPayment(rec, row, when), true);
+}
+
+QJsonObject payOnTime(const QJsonObject& in) { return payment(in, false); }
+QJsonObject payEarly(const QJsonObject& in) { return payment(in, true); }
+
+const CalcRegistration regPlan("拆借计划", &financingPlan);
+const CalcRegistration regPay("支付", &payOnTime);
+const CalcRegistration regEarly("提前支付", &payEarly);
+}  // namespace
