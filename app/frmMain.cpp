@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScreen>
+#include <QWindow>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
@@ -155,7 +158,21 @@ QString frmMain::VersionText() {
 void frmMain::Form_Load() {
   // The main window's load: nothing here may stop the program from reaching the login.
   try {
+    // Placed by the program, not left to the window manager, so that the login (centred on this
+    // window as it shows) finds the window where it will stay.
+    if (!testAttribute(Qt::WA_Moved)) {
+      const QRect screenArea = screen()->availableGeometry();
+      resize(size().boundedTo(screenArea.size() - (frameGeometry().size() - size())));
+      QRect frame = frameGeometry();
+      frame.moveCenter(screenArea.center());
+      // Wider or taller than a small screen: its title bar and left edge stay on the screen.
+      move(std::max(frame.left(), screenArea.left()), std::max(frame.top(), screenArea.top()));
+    }
     show();
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 1000)
+      QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
     ShowLogin();
   } catch (const ProgramEnded&) {
     throw;

@@ -1,6 +1,7 @@
 // Login, main window, reminder, password change and about box, driven through their controls.
 #include <QAction>
 #include <QApplication>
+#include <QScreen>
 #include <QStatusBar>
 #include <QComboBox>
 #include <QFile>
@@ -392,7 +393,7 @@ TEST_F(PasswordTest, AboutBoxShowsTheVersionAndTheUpdaterIsExplained) {
 
 TEST_F(LoginTest, StatusBarPanelsStayInsideTheWindowAtAnyNameLength) {
   auto w = start(typeLogin(QStringLiteral("超级管理员"), QStringLiteral("6173")));
-  w->show();
+  w->resize(1200, 760);  // the window's own size; the test screen is smaller
   w->Timer1_Timer();
   QApplication::processEvents();
   const int width = w->width();
@@ -533,17 +534,40 @@ TEST_F(LoginTest, AStartWithoutTheDatabaseEndsAtAnUnconnectedLogin) {
   }
 }
 
+namespace {
+// In the middle of the screen along each side where the window fits, else from the screen's edge
+// (the test screen is smaller than the main window).
+::testing::AssertionResult placedInScreen(const QRect& frame, const QRect& screen) {
+  const auto side = [](int start, int length, int areaStart, int areaLength) {
+    // The frame is known only once the window shows: placed before, the window sits up to half of it lower.
+    if (length <= areaLength) return std::abs((start + length / 2) - (areaStart + areaLength / 2)) <= 3;
+    return start == areaStart;
+  };
+  if (side(frame.left(), frame.width(), screen.left(), screen.width()) && side(frame.top(), frame.height(), screen.top(), screen.height()))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "window " << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height()
+                                       << " on screen " << screen.width() << "x" << screen.height();
+}
+}  // namespace
+
 TEST_F(LoginTest, TheFirstLoginIsCentredOnTheMainWindow) {
-  QRect login, main;
-  modal_.handlers.push_back([&](QDialog* d) {
-    d->show();
-    QApplication::processEvents();
-    login = d->frameGeometry();
-    return int(QDialog::Rejected);
-  });
-  auto w = std::make_unique<frmMain>();
-  w->move(200, 100);
-  w->Form_Load();
-  main = w->geometry();
-  EXPECT_LE((login.center() - main.center()).manhattanLength(), 2) << "login " << login.x() << "," << login.y();
+  for (const bool placedByCaller : {false, true}) {
+    SCOPED_TRACE(placedByCaller);
+    QRect login;
+    modal_.handlers.push_back([&](QDialog* d) {
+      d->show();
+      QApplication::processEvents();
+      login = d->frameGeometry();
+      return int(QDialog::Rejected);
+    });
+    auto w = std::make_unique<frmMain>();
+    if (placedByCaller) w->move(200, 100);
+    w->Form_Load();
+    const QRect main = w->geometry();
+    if (placedByCaller)
+      EXPECT_EQ(w->pos(), QPoint(200, 100));
+    else
+      EXPECT_TRUE(placedInScreen(w->frameGeometry(), w->screen()->availableGeometry()));
+    EXPECT_LE((login.center() - main.center()).manhattanLength(), 2) << "login at " << login.x() << "," << login.y();
+  }
 }
