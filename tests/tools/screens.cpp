@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
     return d->result();
   });
   main.resize(1200, 760);
+  main.move(0, 0);  // placed here: the test screen is smaller than the window
   main.Form_Load();
   main.Timer1_Timer();
   save(&main, QStringLiteral("frmMain"));
