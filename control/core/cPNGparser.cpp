@@ -125,10 +125,14 @@ void UnfilterSubRun(uint8_t* row, size_t n) {
 // Sub, Average and Paeth a pixel at a time in 16-bit lanes, with the pixel to the left kept
 // in a register: each pixel needs the one restored before it, so the gain is in doing its
 // bytes together without branches or reloads.
-template <size_t Step>
+// `Wide` reads a whole 4 or 8 bytes, past the pixel: only where the row goes on, and only bytes
+// not yet restored (a load over a recent narrower store would stall). The extra lanes are ignored.
+template <size_t Step, bool Wide = false>
 inline __m128i LoadPixel(const uint8_t* p) {
     uint64_t v = 0;
-    if constexpr (Step == 3) v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16;  // a load through memory stalls
+    if constexpr (Wide && Step == 3) std::memcpy(&v, p, 4);
+    else if constexpr (Wide && Step == 6) std::memcpy(&v, p, 8);
+    else if constexpr (Step == 3) v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16;
     else std::memcpy(&v, p, Step);
     return _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(v)), _mm_setzero_si128());
 }
@@ -144,33 +148,40 @@ inline void StorePixel(uint8_t* p, __m128i v16) {
     }
 }
 
+template <size_t Step, int Filter, bool Wide>
+inline __m128i UnfilterPixel(uint8_t* row, const uint8_t* prev, __m128i a, __m128i& c) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i pred;
+    if constexpr (Filter == 1) {
+        pred = a;
+    } else if constexpr (Filter == 3) {
+        pred = _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<Step, Wide>(prev)), 1);
+    } else {
+        const __m128i b = LoadPixel<Step, Wide>(prev);
+        const __m128i bc = _mm_sub_epi16(b, c), ac = _mm_sub_epi16(a, c);
+        const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));  // |b - c|
+        const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));  // |a - c|
+        const __m128i abc = _mm_add_epi16(bc, ac);
+        const __m128i pc = _mm_max_epi16(abc, _mm_sub_epi16(zero, abc));  // |a + b - 2c|
+        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+        const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
+        const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(smallest, pb));
+        pred = _mm_or_si128(_mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b)),
+                            _mm_andnot_si128(_mm_or_si128(useA, useB), c));
+        c = b;
+    }
+    a = _mm_and_si128(_mm_add_epi16(LoadPixel<Step, Wide>(row), pred), _mm_set1_epi16(0xFF));
+    StorePixel<Step>(row, a);
+    return a;
+}
+
 template <size_t Step, int Filter>
 void UnfilterPixels(uint8_t* row, const uint8_t* prev, size_t n) {
-    const __m128i zero = _mm_setzero_si128(), low = _mm_set1_epi16(0xFF);
-    __m128i a = LoadPixel<Step>(row - Step), c = Filter == 4 ? LoadPixel<Step>(prev - Step) : zero;
-    for (size_t i = 0; i + Step <= n; i += Step) {
-        __m128i pred;
-        if constexpr (Filter == 1) {
-            pred = a;
-        } else if constexpr (Filter == 3) {
-            pred = _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<Step>(prev + i)), 1);
-        } else {
-            const __m128i b = LoadPixel<Step>(prev + i);
-            const __m128i bc = _mm_sub_epi16(b, c), ac = _mm_sub_epi16(a, c);
-            const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));  // |b - c|
-            const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));  // |a - c|
-            const __m128i abc = _mm_add_epi16(bc, ac);
-            const __m128i pc = _mm_max_epi16(abc, _mm_sub_epi16(zero, abc));  // |a + b - 2c|
-            const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-            const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
-            const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(smallest, pb));
-            pred = _mm_or_si128(_mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b)),
-                                _mm_andnot_si128(_mm_or_si128(useA, useB), c));
-            c = b;
-        }
-        a = _mm_and_si128(_mm_add_epi16(LoadPixel<Step>(row + i), pred), low);
-        StorePixel<Step>(row + i, a);
-    }
+    __m128i a = LoadPixel<Step>(row - Step), c = Filter == 4 ? LoadPixel<Step>(prev - Step) : _mm_setzero_si128();
+    constexpr size_t kReach = Step == 3 ? 4 : Step == 6 ? 8 : Step;
+    size_t i = 0;
+    for (; i + kReach <= n; i += Step) a = UnfilterPixel<Step, Filter, true>(row + i, prev + i, a, c);
+    for (; i + Step <= n; i += Step) a = UnfilterPixel<Step, Filter, false>(row + i, prev + i, a, c);
 }
 #endif
 
@@ -253,6 +264,7 @@ struct RowContext {
     int lutCount = 256;               // palette entries; an index at or past it fails
     bool key = false;                 // colour type 2: a transparency key is set
     uint32_t keyR = 0, keyG = 0, keyB = 0;
+    uint32_t keyRgb = 0;  // the same as 0x00RRGGBB
 };
 
 inline void Store(uint8_t* dst, uint32_t px) { std::memcpy(dst, &px, 4); }
@@ -294,6 +306,17 @@ bool ConvertRow(const RowContext& c, const uint8_t* s, uint64_t n, uint8_t* dst,
         } else if constexpr (CT == 4) {
             Store(dst, Premultiplied(s[0], s[0], s[0], s[B]));
             s += 2 * B;
+        } else if constexpr (CT == 2 && D == 8) {
+            // Four bytes R G B x read at once and swapped to x R G B, while the row goes on.
+            uint32_t rgb;
+            if (i + 1 < n) {
+                std::memcpy(&rgb, s, 4);
+                rgb = __builtin_bswap32(rgb) >> 8;
+            } else {
+                rgb = uint32_t(s[0]) << 16 | uint32_t(s[1]) << 8 | s[2];
+            }
+            s += 3;
+            Store(dst, c.key && rgb == c.keyRgb ? 0 : rgb | 0xFF000000u);
         } else if constexpr (CT == 2) {
             uint32_t r = s[0], g = s[B], b = s[2 * B];
             s += 3 * B;
@@ -720,6 +743,7 @@ bool cPNGparser::InflateAndConvert(cImage32& target) {
         ctx.keyR = k >> 16;
         ctx.keyG = (k >> 8) & 0xFF;
         ctx.keyB = k & 0xFF;
+        ctx.keyRgb = k;
     }
 
     if (!target.InitializeDIB(width_, height_)) return Fail("image too large");
