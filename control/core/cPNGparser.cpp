@@ -119,7 +119,8 @@ void UnfilterSubRun(uint8_t* row, size_t n) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), x);
         carry = BroadcastLast<Step>(x);
     }
-    for (; i < n; ++i) row[i] = uint8_t(row[i] + row[i - Step]);
+    const uint8_t* left = row - Step;
+    for (; i < n; ++i) row[i] = uint8_t(row[i] + left[i]);
 }
 
 // Sub, Average and Paeth a pixel at a time in 16-bit lanes, with the pixel to the left kept
@@ -179,9 +180,10 @@ template <size_t Step, int Filter>
 void UnfilterPixels(uint8_t* row, const uint8_t* prev, size_t n) {
     __m128i a = LoadPixel<Step>(row - Step), c = Filter == 4 ? LoadPixel<Step>(prev - Step) : _mm_setzero_si128();
     constexpr size_t kReach = Step == 3 ? 4 : Step == 6 ? 8 : Step;
+    const uint8_t* up = Filter == 1 ? row : prev;  // Sub reads nothing above, and may have nothing
     size_t i = 0;
-    for (; i + kReach <= n; i += Step) a = UnfilterPixel<Step, Filter, true>(row + i, prev + i, a, c);
-    for (; i + Step <= n; i += Step) a = UnfilterPixel<Step, Filter, false>(row + i, prev + i, a, c);
+    for (; i + kReach <= n; i += Step) a = UnfilterPixel<Step, Filter, true>(row + i, up + i, a, c);
+    for (; i + Step <= n; i += Step) a = UnfilterPixel<Step, Filter, false>(row + i, up + i, a, c);
 }
 #endif
 
@@ -198,19 +200,22 @@ void UnfilterBody(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n) {
         if (type == 4) return UnfilterPixels<Step, 4>(row, prev, n);
     }
 #endif
+    const uint8_t* left = row - Step;
     switch (type) {
         case 1:
-            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + row[i - Step]);
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + left[i]);
             break;
         case 2:
             UnfilterUp(row, prev, n);
             break;
         case 3:
-            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + ((row[i - Step] + prev[i]) >> 1));
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + ((left[i] + prev[i]) >> 1));
             break;
-        case 4:
-            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + PaethPredict(row[i - Step], prev[i], prev[i - Step]));
+        case 4: {
+            const uint8_t* upLeft = prev - Step;
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + PaethPredict(left[i], prev[i], upLeft[i]));
             break;
+        }
         default:
             break;  // an unknown filter leaves the bytes
     }
