@@ -562,7 +562,8 @@ Inflated InflateStreaming(const std::vector<std::span<const uint8_t>>& idat, uin
 }
 
 // The same outcome from libdeflate, which inflates the whole stream at once into `raw`: false
-// when it cannot (damaged or over-long data, whose outcome the streaming inflater decides).
+// when it cannot (damaged or over-long data, or a bad zlib header or check, whose outcome the
+// streaming inflater decides).
 // `scratch` may hold the joined data of several IDAT chunks.
 bool InflateWhole(const std::vector<std::span<const uint8_t>>& idat, uint8_t* raw, uint64_t expected,
                   uint8_t* scratch, size_t scratchSize) {
@@ -590,7 +591,9 @@ bool InflateWhole(const std::vector<std::span<const uint8_t>>& idat, uint8_t* ra
     static thread_local std::unique_ptr<libdeflate_decompressor, Free> decompressor(libdeflate_alloc_decompressor());
     if (!decompressor) return false;
     size_t got = 0;
-    if (libdeflate_deflate_decompress(decompressor.get(), in + 2, size_t(total - 2), raw, size_t(expected), &got) !=
+    // With its Adler-32 check: libdeflate takes some codes that zlib refuses (distance codes 30
+    // and 31, ...), and only a stream whose check holds is surely one zlib reads the same.
+    if (libdeflate_zlib_decompress(decompressor.get(), in, size_t(total), raw, size_t(expected), &got) !=
         LIBDEFLATE_SUCCESS)
         return false;
     std::memset(raw + got, 0, size_t(expected - got));
