@@ -316,6 +316,19 @@ TEST(PngMemory, WorkingRowsAreBounded) {
     }
 }
 
+// A 69-byte PNG of 33554432 x 2 16-bit pixels: its image takes 268 MB, and the window inflater
+// works in one row of samples (268 MB) besides it, where it once held two and the window.
+TEST(PngMemory, HugeRowsFitBesideTheImage) {
+    const uint32_t width = 33554432;
+    const Bytes png = PngBuilder().Ihdr(width, 2, 16, 6).Idat(Bytes(1, 0)).End().bytes;
+    const uint64_t image = uint64_t(width) * 2 * 4, row = uint64_t(width) * 8;
+    EXPECT_EQ(RunWithinMemory(image + row + (uint64_t(64) << 20), [&] {
+                  cImage32 img;
+                  return DecodeOurs(png, img) && img.TopRow(1)[3] == 0;
+              }),
+              0);
+}
+
 // Outcomes of the damaged files beside the suite.
 TEST(PngInvalid, EachGivesTheOutcomeOfTheChunkWalk) {
     for (const char* name : {"invalid-crc32.png", "invalid-noend.png", "invalid-palette.png", "invalid-trunc.png"}) {
