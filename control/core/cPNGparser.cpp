@@ -448,6 +448,8 @@ public:
         return used;
     }
     static constexpr size_t kFeedFailed = SIZE_MAX;
+    // Makes room for Feed: one row of the widest pass.
+    void PrepareStreaming() { line_.assign(size_t(RowBytes(bpp_, uint64_t(width_))), 0); }
 
 private:
     static constexpr size_t kFilterByte = SIZE_MAX;
@@ -516,12 +518,6 @@ private:
     uint64_t columns_ = 0, rows_ = 0, rowBytes_ = 0, row_ = 0;
     const uint8_t* prev_ = nullptr;
     const char* why_ = "";
-
-public:
-    // Makes room for streaming: one row of the widest pass.
-    void PrepareStreaming() { line_.assign(size_t(RowBytes(bpp_, uint64_t(width_))), 0); }
-
-private:
     std::vector<uint8_t> line_;
     size_t pos_ = kFilterByte;  // within the current row's samples
     uint8_t filter_ = 0;
