@@ -169,6 +169,15 @@ TEST_F(Lists, DeleteTakesEverythingInOneGoAndBalancesFollow) {
   w.pbCJd_Click(2);
   EXPECT_TRUE(responder_.saw(S("您确认要删除 【王投资】 的融资记录吗？")));
   EXPECT_EQ(count(S("PJ_Cjjl where 单号=?"), {a}), 1);
+  // A failure half way leaves the record whole.
+  Db().Execute(S("alter table PJ_Liushui rename to PJ_Liushui_away"));
+  responder_.answer(Mb::Yes);
+  w.pbCJd_Click(2);
+  Db().Execute(S("alter table PJ_Liushui_away rename to PJ_Liushui"));
+  EXPECT_TRUE(responder_.texts().join(QString()).contains(S("程序出现异常！")));
+  for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj", "PJ_Cjzfjl", "PJ_Liushui"})
+    EXPECT_GT(count(S(table) + S(" where 单号=?"), {a}), 0) << table;
+  w.Fg->setRow(rowWith(w.Fg, 0, a));
   responder_.answer(Mb::Yes);
   w.pbCJd_Click(2);
   for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj", "PJ_Cjzfjl", "PJ_Liushui"})
