@@ -267,7 +267,9 @@ void frmRzdjB::comJkzl_Click(int index) {
         break;
       }
       case 1:
+        // The term list starts again at its first term, and the end date follows it.
         setRateKind(k);
+        comJkzl_Click(2);
         break;
       case 2: {
         const QDate start = dtpDjrq[1]->date();
