@@ -21,6 +21,8 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
+#include "financing/frmRzLxzf.h"
+#include "loans/LoanLinks.h"
 #include "loans/frmCkrc.h"
 #include "loans/frmDkhkjl.h"
 #include "loans/frmDkjl.h"
@@ -28,12 +30,12 @@
 #include "financing/frmRzZfrc.h"
 #include "financing/FinancingLinks.h"
 #include "financing/frmRzjl.h"
-#include "loans/frmMenu.h"
+#include "output/LoanContract.h"
 #include "output/MyFastReport.h"
 #include "output/OutputLinks.h"
+#include "output/frmMsm.h"
 #include "output/frmMsmFr.h"
 #include "output/frmPrintFr3.h"
-#include "output/frmMsm.h"
 #include "output/frmTjDkbb.h"
 #include "output/frmTjLs.h"
 #include "output/frmTjZjrb.h"
@@ -65,8 +67,8 @@ const QStyle::StandardPixmap kToolbarIcons[] = {
 }  // namespace
 
 namespace {
-// The financing windows reach the printing, SMS and list windows, and the calendar and the daily
-// report reach the financing windows, through the shell.
+// The financing windows reach the printing, SMS and list windows, and the daily report reaches the
+// financing list, through the shell.
 void linkFinancingWindows() {
   gShowFinancingPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
   gPrintFinancingList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
@@ -81,13 +83,34 @@ void linkFinancingWindows() {
     list.QueryText = name;
     RunModal(&list);
   };
-  frmMenu::OpenPaymentView = &OpenFinancingPaymentView;
+}
+
+// The windows that one subsystem's windows open in another, handed over here once.
+void linkWindows() {
+  gShowLoanPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
+  gPrintLoanList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
+    PrintListReport(QStringLiteral("JJ4.fr3"), QStringLiteral("贷款记录"), sql, params, owner);
+  };
+  gShowLoanSms = [](QWidget* owner, const QString& docNo) { ShowSmsNotice(owner, 1, docNo, 0); };
+  gMakeLoanContract = [](const QString& docNo) { GenerateLoanContract(docNo); };
+  gShowPaymentView = [](QWidget* owner, const QString& docNo) {
+    frmRzLxzf w(owner);
+    w.DocNo = docNo;
+    RunModal(&w);
+  };
+  gShowLoanListFor = [](QWidget* owner, const QString& name) {
+    frmDkjl w(owner);
+    w.QueryMode = 1;
+    w.QueryText = name;
+    RunModal(&w);
+  };
 }
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
-  linkFinancingWindows();
   setObjectName(QStringLiteral("frmMain"));
+  linkWindows();
+  linkFinancingWindows();
   setWindowTitle(kAppTitle);
   resize(1100, 720);
   buildMenus();

@@ -7,7 +7,6 @@
 
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
-#include "financing/frmRzLxzf.h"
 #include "loans/frmMenu.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
@@ -135,23 +134,5 @@ void frmRzZfrc::Fg_Click(int day, const QPoint& at) {
     Menu->Mode = QStringLiteral("支付");
     Menu->支付日程_点击Fg(keyList(DayLists[day]));
     Menu->popup(at);
-  });
-}
-
-void OpenFinancingPaymentView(QWidget* owner, const QString& docNo) {
-  Guarded(QString(), owner, [&] {
-    if (!CheckUserRight(QStringLiteral("支付利息确认"))) return;
-    const QString state = VariantText(Db().scalar(QStringLiteral("select 业务状态 from PJ_Cjjl where 单号=?"), {docNo}));
-    if (state == QStringLiteral("废弃")) {
-      MsgBox(QStringLiteral("该单据已废弃！"), Mb::Critical);
-      return;
-    }
-    if (state == QStringLiteral("未审核")) {
-      MsgBox(QStringLiteral("该单据未审核！"), Mb::Critical);
-      return;
-    }
-    frmRzLxzf view(owner);
-    view.DocNo = docNo;
-    RunModal(&view);
   });
 }

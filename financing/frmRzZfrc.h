@@ -42,6 +42,3 @@ class frmRzZfrc : public QDialog {
   bool loaded_ = false;
 };
 
-// The popup's way into a financing record: the record view, behind the same right and approval
-// checks as the financing list's own command.
-void OpenFinancingPaymentView(QWidget* owner, const QString& docNo);

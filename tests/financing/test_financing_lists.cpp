@@ -223,7 +223,7 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   EXPECT_EQ(cal.Fg->month(), 3);
 
   // The popup lists the day's rows; choosing one opens that record's view.
-  frmMenu::OpenPaymentView = &OpenFinancingPaymentView;
+  frmMain shell;  // it links the popup to the record view
   QString opened;
   modal_.handlers.push_back([&opened](QDialog* d) {
     opened = qobject_cast<frmRzLxzf*>(d)->DocNo;
@@ -244,7 +244,6 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   const int items = cal.Menu->ItemCount;
   cal.Fg->clickCell(cell.x(), cell.y());
   EXPECT_EQ(cal.Menu->ItemCount, items);
-  frmMenu::OpenPaymentView = nullptr;
 }
 
 TEST_F(Lists, PaymentRecordsFilterByStatusAndNames) {
