@@ -37,6 +37,8 @@ void LoadPaymentGrid(Grid* grid, const QString& docNo) {
   gCurrentParams = {docNo};
   LoadGridFromQuery(grid, false, QString());
   CloseRecordset(gMainRecordset);
-  grid->setColFormat(4, QStringLiteral("Currency"));
-  grid->setColFormat(5, QStringLiteral("Currency"));
+  for (int c : {4, 5}) {
+    grid->setColFormat(c, QStringLiteral("Currency"));
+    grid->setColWidth(c, 1400);
+  }
 }

@@ -213,6 +213,7 @@ int main(int argc, char** argv) {
   save(&payments, QStringLiteral("frmRzZfmx"));
   view.刷新约定();
   view.刷新支付();
+  view.SSTab1->setCurrentIndex(1);
   save(&view, QStringLiteral("frmRzLxzf-after"));
   frmRzZfrc payCalendar(&main);
   save(&payCalendar, QStringLiteral("frmRzZfrc"));
