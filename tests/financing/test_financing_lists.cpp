@@ -288,6 +288,19 @@ TEST_F(Lists, PaymentRecordsFilterByStatusAndNames) {
   EXPECT_TRUE(docs().isEmpty()) << "names match whole";
   EXPECT_FALSE(w.pbcHk->at(5)->isVisibleTo(&w));
   EXPECT_TRUE(responder_.messages.empty());
+  // The list prints through the print preview with the company's title.
+  modal_.shown.clear();
+  QString title;
+  modal_.handlers.push_back([&title](QDialog* d) {
+    title = d->objectName();
+    return 0;
+  });
+  w.pbcHk_Click(1);
+  EXPECT_EQ(title, S("frmPrint"));
+  // The voucher and the SMS ignore the totals row.
+  w.Fg->setRow(w.Fg->rows() - 1);
+  w.pbcHk_Click(4);
+  EXPECT_TRUE(responder_.messages.empty());
 }
 
 TEST_F(Lists, TheShellLinksPrintingAndTheDailyReportToTheFinancingWindows) {
