@@ -33,9 +33,10 @@
 #include "output/LoanContract.h"
 #include "output/MyFastReport.h"
 #include "output/OutputLinks.h"
-#include "output/frmMsm.h"
+#include "loans/frmMenu.h"
 #include "output/frmMsmFr.h"
 #include "output/frmPrintFr3.h"
+#include "output/frmMsm.h"
 #include "output/frmTjDkbb.h"
 #include "output/frmTjLs.h"
 #include "output/frmTjZjrb.h"
@@ -67,8 +68,26 @@ const QStyle::StandardPixmap kToolbarIcons[] = {
 }  // namespace
 
 namespace {
-// The financing windows reach the printing, SMS and list windows, and the daily report reaches the
-// financing list, through the shell.
+// The windows that one subsystem's windows open in another, handed over here once.
+void linkWindows() {
+  gShowLoanPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
+  gPrintLoanList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
+    PrintListReport(QStringLiteral("JJ4.fr3"), QStringLiteral("贷款记录"), sql, params, owner);
+  };
+  gShowLoanSms = [](QWidget* owner, const QString& docNo) { ShowSmsNotice(owner, 1, docNo, 0); };
+  gMakeLoanContract = [](const QString& docNo) { GenerateLoanContract(docNo); };
+  // The collection calendar's popup opens a financing record with the list's own checks.
+  gShowPaymentView = &OpenFinancingPaymentView;
+  gShowLoanListFor = [](QWidget* owner, const QString& name) {
+    frmDkjl w(owner);
+    w.QueryMode = 1;
+    w.QueryText = name;
+    RunModal(&w);
+  };
+}
+
+// The financing windows reach the printing, SMS and list windows, and the calendar and the daily
+// report reach the financing windows, through the shell.
 void linkFinancingWindows() {
   gShowFinancingPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
   gPrintFinancingList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
@@ -84,33 +103,12 @@ void linkFinancingWindows() {
     RunModal(&list);
   };
 }
-
-// The windows that one subsystem's windows open in another, handed over here once.
-void linkWindows() {
-  gShowLoanPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
-  gPrintLoanList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
-    PrintListReport(QStringLiteral("JJ4.fr3"), QStringLiteral("贷款记录"), sql, params, owner);
-  };
-  gShowLoanSms = [](QWidget* owner, const QString& docNo) { ShowSmsNotice(owner, 1, docNo, 0); };
-  gMakeLoanContract = [](const QString& docNo) { GenerateLoanContract(docNo); };
-  gShowPaymentView = [](QWidget* owner, const QString& docNo) {
-    frmRzLxzf w(owner);
-    w.DocNo = docNo;
-    RunModal(&w);
-  };
-  gShowLoanListFor = [](QWidget* owner, const QString& name) {
-    frmDkjl w(owner);
-    w.QueryMode = 1;
-    w.QueryText = name;
-    RunModal(&w);
-  };
-}
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+  linkFinancingWindows();
   setObjectName(QStringLiteral("frmMain"));
   linkWindows();
-  linkFinancingWindows();
   setWindowTitle(kAppTitle);
   resize(1100, 720);
   buildMenus();

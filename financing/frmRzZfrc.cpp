@@ -7,6 +7,7 @@
 
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
+#include "financing/frmRzLxzf.h"
 #include "loans/frmMenu.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
@@ -135,4 +136,10 @@ void frmRzZfrc::Fg_Click(int day, const QPoint& at) {
     Menu->支付日程_点击Fg(keyList(DayLists[day]));
     Menu->popup(at);
   });
+}
+
+void OpenFinancingPaymentView(QWidget* owner, const QString& docNo) {
+  frmRzLxzf view(owner);
+  view.DocNo = docNo;
+  RunModal(&view);
 }

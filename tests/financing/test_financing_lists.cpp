@@ -14,6 +14,7 @@
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzZfrc.h"
 #include "financing/frmRzjl.h"
+#include "loans/LoanLinks.h"
 #include "loans/frmMenu.h"
 #include "platform/Buttons.h"
 #include "platform/MonthCalendar.h"
@@ -223,7 +224,7 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   EXPECT_EQ(cal.Fg->month(), 3);
 
   // The popup lists the day's rows; choosing one opens that record's view.
-  frmMain shell;  // it links the popup to the record view
+  gShowPaymentView = &OpenFinancingPaymentView;
   QString opened;
   modal_.handlers.push_back([&opened](QDialog* d) {
     opened = qobject_cast<frmRzLxzf*>(d)->DocNo;
@@ -244,6 +245,7 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   const int items = cal.Menu->ItemCount;
   cal.Fg->clickCell(cell.x(), cell.y());
   EXPECT_EQ(cal.Menu->ItemCount, items);
+  gShowPaymentView = nullptr;
 }
 
 TEST_F(Lists, PaymentRecordsFilterByStatusAndNames) {

@@ -215,8 +215,6 @@ int main(int argc, char** argv) {
   view.刷新支付();
   view.SSTab1->setCurrentIndex(1);
   save(&view, QStringLiteral("frmRzLxzf-after"));
-  frmRzZfrc payCalendar(&main);
-  save(&payCalendar, QStringLiteral("frmRzZfrc"));
   // Loans: two of 张三 and one of 金陵建设有限公司, with instalments around today.
   {
     const QDate t = Clock::today();
@@ -284,6 +282,8 @@ int main(int argc, char** argv) {
     frmCkrc calendar(&main);
     save(&calendar, QStringLiteral("frmCkrc"));
   }
+  frmRzZfrc payCalendar(&main);
+  save(&payCalendar, QStringLiteral("frmRzZfrc"));
   // The business reminder as the real message box shows it.
   SetMessageHandler({});
   gSystemSettings[12] = QStringLiteral("1");
