@@ -13,7 +13,8 @@ void LoadFinancingPlanGrid(Grid* grid, const QString& docNo) {
   CloseRecordset(gMainRecordset);
   grid->setColWidth(0, 1);
   grid->setColHidden(0, true);
-  grid->setColWidth(1, 500);
+  // Wide enough for the totals row's label, which column 0 (hidden) cannot show.
+  grid->setColWidth(1, 1500);
   for (int c = 4; c <= 7; ++c) {
     grid->setColWidth(c, 1400);
     grid->setColFormat(c, QStringLiteral("Currency"));
@@ -36,6 +37,8 @@ void LoadPaymentGrid(Grid* grid, const QString& docNo) {
   gCurrentParams = {docNo};
   LoadGridFromQuery(grid, false, QString());
   CloseRecordset(gMainRecordset);
-  grid->setColFormat(4, QStringLiteral("Currency"));
-  grid->setColFormat(5, QStringLiteral("Currency"));
+  for (int c : {4, 5}) {
+    grid->setColFormat(c, QStringLiteral("Currency"));
+    grid->setColWidth(c, 1400);
+  }
 }
