@@ -21,12 +21,19 @@
 #include "app/frmLogin.h"
 #include "app/frmPass.h"
 #include "control/pbCommand.h"
+#include "financing/frmRzLxzf.h"
+#include "loans/LoanLinks.h"
 #include "loans/frmCkrc.h"
 #include "loans/frmDkhkjl.h"
 #include "loans/frmDkjl.h"
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzjl.h"
+#include "output/LoanContract.h"
+#include "output/MyFastReport.h"
+#include "output/OutputLinks.h"
 #include "output/frmMsm.h"
+#include "output/frmMsmFr.h"
+#include "output/frmPrintFr3.h"
 #include "output/frmTjDkbb.h"
 #include "output/frmTjLs.h"
 #include "output/frmTjZjrb.h"
@@ -57,8 +64,32 @@ const QStyle::StandardPixmap kToolbarIcons[] = {
     QStyle::SP_DialogResetButton,   QStyle::SP_BrowserStop};
 }  // namespace
 
+namespace {
+// The windows that one subsystem's windows open in another, handed over here once.
+void linkWindows() {
+  gShowLoanPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
+  gPrintLoanList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
+    PrintListReport(QStringLiteral("JJ4.fr3"), QStringLiteral("贷款记录"), sql, params, owner);
+  };
+  gShowLoanSms = [](QWidget* owner, const QString& docNo) { ShowSmsNotice(owner, 1, docNo, 0); };
+  gMakeLoanContract = [](const QString& docNo) { GenerateLoanContract(docNo); };
+  gShowPaymentView = [](QWidget* owner, const QString& docNo) {
+    frmRzLxzf w(owner);
+    w.DocNo = docNo;
+    RunModal(&w);
+  };
+  gShowLoanListFor = [](QWidget* owner, const QString& name) {
+    frmDkjl w(owner);
+    w.QueryMode = 1;
+    w.QueryText = name;
+    RunModal(&w);
+  };
+}
+}  // namespace
+
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmMain"));
+  linkWindows();
   setWindowTitle(kAppTitle);
   resize(1100, 720);
   buildMenus();

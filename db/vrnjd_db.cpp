@@ -1,8 +1,13 @@
-// Builds the shipped database file, or the same tables and seed rows in a SQL Server database.
+// Builds the shipped database file, or the same tables and seed rows in a SQL Server database, and
+// brings an existing database up to the schema.
 //   vrnjd_db --schema db/schema.txt --seed db/seed.json --sqlite build/bin/data/data.pbb
-//   vrnjd_db --schema db/schema.txt --seed db/seed.json --odbc "DRIVER={FreeTDS};SERVER=...;DATABASE=...;UID=...;PWD=...;TDS_Version=7.4;ClientCharset=UTF-8"
+//     makes the file when there is none; an existing file is never replaced: what it lacks of the
+//     schema is added to it, after a copy of it has been saved into Databackup/ beside its folder.
+//   vrnjd_db --schema db/schema.txt --seed db/seed.json --odbc "DRIVER={FreeTDS};SERVER=...;DATABASE=...;UID=...;PWD=...;TDS_Version=7.4;ClientCharset=UTF-8" [--upgrade]
+//     creates the tables in an empty database, or with --upgrade adds what an existing one lacks.
 //   vrnjd_db --schema db/schema.txt --ddl sqlserver
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,13 +21,59 @@
 namespace {
 int usage() {
   std::fprintf(stderr,
-               "usage: vrnjd_db --schema FILE [--seed FILE] (--sqlite OUT [--key KEY] | --odbc CONNSTR [--dialect sqlserver|sqlite] | --ddl sqlite|sqlserver)\n");
+               "usage: vrnjd_db --schema FILE [--seed FILE] (--sqlite FILE [--key KEY] | --odbc CONNSTR [--dialect sqlserver|sqlite] [--upgrade] | --ddl sqlite|sqlserver)\n");
   return 2;
 }
 QByteArray readFile(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) throw AppError(Err::InvalidCall, QStringLiteral("cannot read %1").arg(path));
   return f.readAll();
+}
+
+void tell(const QString& where, const QStringList& added) {
+  for (const QString& a : added) std::printf("vrnjd_db: %s: added %s\n", where.toUtf8().constData(), a.toUtf8().constData());
+}
+
+// Databackup/ beside the folder of the database file (the program folder's backup folder).
+QString backupCopyOf(const QString& file) {
+  QDir folder = QFileInfo(file).absoluteDir();
+  folder.cdUp();
+  const QString dir = folder.absoluteFilePath(QStringLiteral("Databackup"));
+  if (!QDir().mkpath(dir)) throw AppError(Err::InvalidCall, QStringLiteral("cannot create %1").arg(dir));
+  const QString stem = dir + QLatin1Char('/') + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral("_升级前");
+  QString name = stem + QStringLiteral(".bak");
+  for (int n = 2; QFileInfo::exists(name); ++n) name = stem + QStringLiteral("-%1.bak").arg(n);
+  if (!QFile::copy(file, name)) throw AppError(Err::InvalidCall, QStringLiteral("cannot copy %1 to %2").arg(file, name));
+  return name;
+}
+
+// A new file is built whole beside the target and then moved into place, so a failed build leaves
+// no half file; the move never replaces a file that appeared in the meantime.
+void createFile(const QString& path, const QString& key, const Schema& schema, const QByteArray& seed) {
+  QFileInfo target(path);
+  QDir().mkpath(target.absolutePath());
+  const QString tmp = target.absoluteFilePath() + QStringLiteral(".tmp");
+  QFile::remove(tmp);
+  {
+    Connection conn(MakeSqlCipherBackend(tmp, key, true), SqlDialect{DialectKind::Sqlite});
+    BuildDatabase(conn, schema, seed, BuildOptions{true});
+    conn.close();
+  }
+  if (!QFile::rename(tmp, target.absoluteFilePath())) {
+    QFile::remove(tmp);
+    throw AppError(Err::InvalidCall, QStringLiteral("cannot write %1").arg(path));
+  }
+}
+
+// An existing file gets what it lacks, after a copy of it is saved; the copy is taken under the
+// upgrade's write lock, so nobody changes the file between the copy and the upgrade.
+void upgradeFile(const QString& path, const QString& key, const Schema& schema, const QByteArray& seed) {
+  Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
+  QString copy;
+  const QStringList added = UpgradeDatabase(conn, schema, seed, BuildOptions{true}, [&] { copy = backupCopyOf(path); });
+  conn.close();
+  if (!copy.isEmpty()) std::printf("vrnjd_db: %s: saved a copy as %s\n", path.toUtf8().constData(), copy.toUtf8().constData());
+  tell(path, added);
 }
 }  // namespace
 
@@ -32,6 +83,7 @@ int main(int argc, char** argv) {
   QStringList args = app.arguments();
   QString schemaPath, seedPath, sqlitePath, odbc, ddl, dialectName = QStringLiteral("sqlserver");
   QString key = PBclass().mySys(1).toString();
+  bool upgrade = false;
   for (int i = 1; i < args.size(); ++i) {
     auto next = [&]() -> QString { return i + 1 < args.size() ? args[++i] : QString(); };
     if (args[i] == QLatin1String("--schema")) schemaPath = next();
@@ -41,6 +93,7 @@ int main(int argc, char** argv) {
     else if (args[i] == QLatin1String("--odbc")) odbc = next();
     else if (args[i] == QLatin1String("--dialect")) dialectName = next();
     else if (args[i] == QLatin1String("--ddl")) ddl = next();
+    else if (args[i] == QLatin1String("--upgrade")) upgrade = true;
     else return usage();
   }
   if (schemaPath.isEmpty()) return usage();
@@ -54,24 +107,15 @@ int main(int argc, char** argv) {
     }
     QByteArray seed = seedPath.isEmpty() ? QByteArray("[]") : readFile(seedPath);
     if (!sqlitePath.isEmpty()) {
-      // Built whole beside the target, then moved into place: a failed build leaves no half file.
-      QFileInfo target(sqlitePath);
-      QDir().mkpath(target.absolutePath());
-      QString tmp = target.absoluteFilePath() + QStringLiteral(".tmp");
-      QFile::remove(tmp);
-      {
-        Connection conn(MakeSqlCipherBackend(tmp, key, true), SqlDialect{DialectKind::Sqlite});
-        BuildDatabase(conn, schema, seed, BuildOptions{true});
-        conn.close();
-      }
-      QFile::remove(target.absoluteFilePath());
-      if (!QFile::rename(tmp, target.absoluteFilePath())) throw AppError(Err::InvalidCall, QStringLiteral("cannot write %1").arg(sqlitePath));
+      if (QFileInfo::exists(sqlitePath)) upgradeFile(sqlitePath, key, schema, seed);
+      else createFile(sqlitePath, key, schema, seed);
       return 0;
     }
     if (!odbc.isEmpty()) {
       SqlDialect d{dialectName == QLatin1String("sqlite") ? DialectKind::Sqlite : DialectKind::SqlServer};
-      Connection conn(MakeOdbcBackend(odbc, d.isServer()), d);
-      BuildDatabase(conn, schema, seed, BuildOptions{false});
+      Connection conn(MakeOdbcBackend(odbc, d.isServer(), 0), d);
+      if (upgrade) tell(QStringLiteral("database"), UpgradeDatabase(conn, schema, seed, BuildOptions{false}));
+      else BuildDatabase(conn, schema, seed, BuildOptions{false});
       return 0;
     }
     return usage();

@@ -78,11 +78,18 @@ SqlWithParams BuildLoanListSql(const LoanListFilter& f) {
         break;
     }
   }
-  // Amount bands, half-open.
-  static const char* const kBands[] = {"", " and 本金<50000 ", " and 本金>=50000 and 本金<100000 ",
-                                       " and 本金>=100000 and 本金<200000 ", " and 本金>=200000 and 本金<500000 ",
-                                       " and 本金>=500000 and 本金<1000000 ", " and 本金>=1000000 "};
-  if (f.band > 0 && f.band < 7) where += QString::fromUtf8(kBands[f.band]);
+  // Amount bands, half-open: 50000 belongs to 5万-10万.
+  static const double kBandEdges[] = {0, 50000, 100000, 200000, 500000, 1000000};
+  if (f.band == 1) {
+    where += QStringLiteral(" and 本金<? ");
+    params << kBandEdges[1];
+  } else if (f.band >= 2 && f.band <= 5) {
+    where += QStringLiteral(" and 本金>=? and 本金<? ");
+    params << kBandEdges[f.band - 1] << kBandEdges[f.band];
+  } else if (f.band == 6) {
+    where += QStringLiteral(" and 本金>=? ");
+    params << kBandEdges[5];
+  }
   where += BuildScopeInFilter(f.deptScope, QStringLiteral("部门"), QStringLiteral("and"));
   return {QStringLiteral(" select ") + LoanListColumns() + QStringLiteral(" from PJ_Dkjl where ") + where +
               QStringLiteral(" order by 编号 desc"),

@@ -1,15 +1,12 @@
 #include "loans/LoanRecords.h"
 
+#include "loans/LoanStore.h"
+
 #include "app/data/DataAccess.h"
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"
 #include "app/data/ConnectionSettings.h"
 #include "platform/Clock.h"
-
-bool LoanHasRepayments(const QString& docNo) {
-  return Db().scalar(QStringLiteral("select count(*) from PJ_Hkjl where 单号=? and (备注 is null or 备注<>'提前扣除利息')"), {docNo})
-             .toLongLong() > 0;
-}
 
 void ApproveLoan(const QString& docNo) {
   Db().Execute(QStringLiteral("update PJ_Dkjl set 业务状态='已审核' where 单号=?"), {docNo});
@@ -70,13 +67,9 @@ RepaymentSaved SaveRepayment(const RepaymentEntry& e) {
 KeyListCondition KeyListIn(const QString& field, const QString& list) {
   QStringList marks;
   QVariantList keys;
-  for (const QString& part : list.split(QLatin1Char(','))) {
-    bool ok = false;
-    const qint64 k = part.trimmed().toLongLong(&ok);
-    if (ok && k > 0 && !keys.contains(k)) {
-      keys << k;
-      marks << QStringLiteral("?");
-    }
+  for (qint32 k : LoanStore::ParseIdList(list)) {
+    keys << k;
+    marks << QStringLiteral("?");
   }
   if (keys.isEmpty()) return {QStringLiteral("1=0"), {}};
   return {field + QStringLiteral(" in (") + marks.join(QLatin1Char(',')) + QStringLiteral(")"), keys};

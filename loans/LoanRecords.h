@@ -6,8 +6,6 @@
 #include <QString>
 #include <QVariantList>
 
-// Whether the loan has repayment records beyond the interest taken in advance at registration.
-bool LoanHasRepayments(const QString& docNo);
 // Marks the loan 已审核.
 void ApproveLoan(const QString& docNo);
 // Deletes the loan, its plan, repayment records, attachment rows, dunning notes and journal rows,

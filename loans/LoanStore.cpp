@@ -34,10 +34,10 @@ QString sequenceOf(const QString& number, const QString& stem) { return number.m
 }  // namespace
 
 Freeze BorrowerFreeze(bool person, qint32 customerId, const QString& ownDocNo) {
-  const QString kindTest = person ? QStringLiteral("客户性质='个人'") : QStringLiteral("客户性质<>'个人'");
+  const QString kindTest = person ? QStringLiteral("客户性质=?") : QStringLiteral("客户性质<>?");
   const QVariant open = Db().scalar(
       QStringLiteral("select count(*) from PJ_Dkjl where 结算状态=? and ") + kindTest + QStringLiteral(" and 客户ID=? and 单号<>?"),
-      {kOpen, customerId, ownDocNo});
+      {kOpen, QStringLiteral("个人"), customerId, ownDocNo});
   if (open.toLongLong() > 0) return Freeze::OpenLoan;
   if (anyListHolds(person ? QStringLiteral("保证人") : QStringLiteral("担保企业"), customerId, ownDocNo)) return Freeze::Guarantor;
   return Freeze::None;
@@ -86,9 +86,9 @@ bool HasRepayments(const QString& docNo) {
   if (records > 0) return true;
   // A row created paid has its interest paid and no repayment date; anything else paid came later.
   const qint64 rows =
-      Db().scalar(QStringLiteral("select count(*) from PJ_Hdjh where 单号=? and (已还本金<>0 or 归还状态='归还部分' or "
+      Db().scalar(QStringLiteral("select count(*) from PJ_Hdjh where 单号=? and (已还本金<>0 or 归还状态=? or "
                                  "(已还利息<>0 and 归还日期 is not null and 归还日期<>''))"),
-                  {docNo})
+                  {docNo, QStringLiteral("归还部分")})
           .toLongLong();
   return rows > 0;
 }

@@ -9,9 +9,9 @@
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
-#include "app/services/SettingsList.h"
 #include "loans/frmDkhk.h"
 #include "loans/frmDkjl.h"
+#include "loans/frmXjyh.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
 #include "platform/DateBox.h"
@@ -117,11 +117,8 @@ void RepaymentWindow::pbCDkgh_Click(int index) {
     if (gAnswer != Mb::Yes) return;
     // The journal rows carry the borrower's bank data, and ours when the account picker is used.
     LoadBorrowerBankInfo(docNo_);
-    if (gSystemSettings[5].trimmed().toDouble() == 1) {
-      gBankInfo[50] = early_ ? 2 : 3;
-      MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
-      return;
-    }
+    // Closing the picker without its OK saves nothing.
+    if (frmXjyh::InUse() && !frmXjyh::ChooseAccounts(this, early_ ? frmXjyh::EarlyRepayment : frmXjyh::Repayment)) return;
     保存单据();
   });
 }

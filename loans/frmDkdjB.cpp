@@ -357,6 +357,7 @@ void frmDkdjB::窗体载入() {
     Working.interest = rs.number(QStringLiteral("利息"));
     CloseRecordset(gMainRecordset);
     取客户资料(false);
+    planTerms_ = Terms();
   } else {
     单号 = LoanStore::NewLoanNumber();
     lblJkdj->setText(QStringLiteral("借贷单号：") + 单号);
@@ -367,6 +368,7 @@ void frmDkdjB::窗体载入() {
     还款计划.clear();
     PrepaidInterest = 0;
     Working = {};
+    planTerms_.reset();
     for (int i = 0; i <= 6; ++i) txtDkdj[i]->clear();
     for (QLineEdit* t : txtJkkh) t->clear();
     const QDate today = Clock::today();
@@ -672,7 +674,17 @@ void frmDkdjB::applyPlan(const Plan& plan) {
   Working = plan.working;
   if (plan.rateType != comJkzl[1]->currentText()) setRateTypeIndex(IsDaily(plan.rateType) ? 0 : 1);
   dtpDjrq[2]->setDateValue(plan.end);
+  planTerms_ = Terms();
   刷新约定();
+}
+
+bool frmDkdjB::termsMatchPlan() const {
+  if (!planTerms_) return true;  // no plan: the save says so itself
+  const LoanTerms now = Terms(),& was = *planTerms_;
+  const int button = ButtonOfPlanName(还款计划);
+  const bool datesCount = button == OnceAll || button == OncePrepaid;
+  return Money::round(now.amount, 2) == Money::round(was.amount, 2) && now.rate == was.rate && now.rateType == was.rateType &&
+         now.bothEnds == was.bothEnds && (!datesCount || (now.start == was.start && now.end == was.end));
 }
 
 void frmDkdjB::pbCDkdj_Click(int index) {
@@ -720,6 +732,10 @@ void frmDkdjB::pbCDkgh_Click(int index) {
   }
   Guarded(QStringLiteral("保存"), this, [this] {
     if (!检查输入(kFieldsOnly)) return;
+    if (!termsMatchPlan()) {
+      MsgBox(QStringLiteral("借款条件已改变，请重新生成还款计划！"), Mb::Critical);
+      return;
+    }
     LoanStore::LoanRecord probe;
     probe.docNo = 单号;
     probe.amount = Money::valueOf(txtDkdj[0]->text().trimmed());
@@ -758,6 +774,8 @@ void frmDkdjB::保存单据() {
     rec.rate = Money::valueOf(txtDkdj[1]->text().trimmed());
     rec.overdueRate = Money::valueOf(txtDkdj[2]->text().trimmed());
     rec.working = Working;
+    // The overdue rate does not enter the plan; its daily fraction follows the box.
+    rec.working.overdueDailyRate = DailyFraction(rec.rateType, rec.overdueRate);
     rec.bothEnds = Check1->isChecked();
     rec.start = dtpDjrq[1]->date();
     rec.end = dtpDjrq[2]->date();

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "loans/LoanCalc.h"
 
@@ -115,8 +116,12 @@ class frmDkdjB : public QDialog {
   void pickParty(bool company);
   void reloadPartyGrid(bool company);
   bool refuseRebuild();
+  // Whether amount, rate, rate type, 首尾计息 (and a one-time plan's dates) are those the plan was
+  // built (or the loan loaded) with.
+  bool termsMatchPlan() const;
   qint64 currentAttachmentId() const;
   void markBox(LoanCalc::Field f);
 
   bool loaded_ = false;
+  std::optional<LoanCalc::LoanTerms> planTerms_;
 };

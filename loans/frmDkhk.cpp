@@ -13,7 +13,9 @@
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
+#include "loans/LoanLinks.h"
 #include "loans/LoanRecords.h"
+#include "loans/PlanGrid.h"
 #include "loans/frmDkck.h"
 #include "loans/frmDkgh.h"
 #include "loans/frmDktqhd.h"
@@ -111,12 +113,14 @@ frmDkhk::frmDkhk(QWidget* owner) : QDialog(owner) {
   for (int i = 0; i < 5; ++i) txtJkkh[i] = readOnlyBox(borrower, QStringLiteral("txtJkkh_%1").arg(i));
   addPair(bg, 0, 0, QStringLiteral("客户类别"), cmbJkkh[0]);
   addPair(bg, 0, 1, QStringLiteral("名称"), txtJkkh[0]);
-  addPair(bg, 0, 2, QStringLiteral("证件号码"), txtJkkh[1]);
-  addPair(bg, 1, 0, QStringLiteral("手机"), txtJkkh[2]);
-  addPair(bg, 1, 1, QStringLiteral("联系地址"), txtJkkh[3], 2);
-  addPair(bg, 2, 0, QStringLiteral("银行账号"), txtJkkh[4]);
-  addPair(bg, 2, 1, QStringLiteral("备注"), cmbJkkh[1]);
-  bg->setRowStretch(3, 1);
+  addPair(bg, 1, 0, QStringLiteral("证件号码"), txtJkkh[1]);
+  addPair(bg, 1, 1, QStringLiteral("手机"), txtJkkh[2]);
+  addPair(bg, 2, 0, QStringLiteral("联系地址"), txtJkkh[3], 2);
+  addPair(bg, 3, 0, QStringLiteral("银行账号"), txtJkkh[4]);
+  addPair(bg, 3, 1, QStringLiteral("备注"), cmbJkkh[1]);
+  bg->setColumnStretch(1, 1);
+  bg->setColumnStretch(3, 1);
+  bg->setRowStretch(4, 1);
   SSTab1->addTab(borrower, QStringLiteral("贷款人"));
   Fg2 = makeGrid(SSTab1, QStringLiteral("Fg2"));
   SSTab1->addTab(Fg2, QStringLiteral("个人担保"));
@@ -151,6 +155,7 @@ frmDkhk::frmDkhk(QWidget* owner) : QDialog(owner) {
   auto* upper = new QHBoxLayout;
   upper->addWidget(terms, 3);
   upper->addWidget(SSTab1, 2);
+  SSTab1->setMinimumWidth(460);
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(10, 8, 10, 8);
   root->addWidget(lblJkdj);
@@ -203,6 +208,7 @@ void frmDkhk::Form_Load() {
     刷新回款();
     刷新附件();
     企业担保();
+    Fg->setFocus();
   });
 }
 
@@ -232,20 +238,11 @@ void frmDkhk::fillGrid(Grid* grid, const QString& sql, const QVariantList& param
 
 void frmDkhk::刷新约定() {
   Guarded(QString(), this, [this] {
-    gCurrentSql = QStringLiteral(
-        "select 编号,(还贷期次) as 期次,约定归还日期,(计息天数) as 间隔天数,贷款本金,应还本金,应还利息,(已还本金+已还利息) as 已还金额,"
-        "归还状态,延期利息,逾期手续费,归还日期,备注 from PJ_Hdjh where 单号=? order by 还贷期次,编号");
-    gCurrentParams = {DocNo};
-    LoadGridFromQuery(Fg, true, QStringLiteral("5@应还,6@应还,7@应还"));
-    CloseRecordset(gMainRecordset);
-    Fg->setColWidth(0, 1);
-    Fg->setColHidden(0, true);
-    Fg->setColWidth(1, 500);
-    for (int c : {4, 5, 6, 7, 9}) {
-      Fg->setColWidth(c, 1400);
-      Fg->setColFormat(c, QStringLiteral("Currency"));
-    }
-    AddGridTotalRow(Fg, QStringLiteral("3,5,6,7"), QString(), 2);
+    LoadPlanGrid(Fg,
+                 QStringLiteral("select 编号,(还贷期次) as 期次,约定归还日期,(计息天数) as  间隔天数,贷款本金,应还本金,应还利息,"
+                                "(已还本金+已还利息)as 已还金额,归还状态,延期利息,逾期手续费,归还日期,备注 from PJ_Hdjh where 单号=? "
+                                "order by 还贷期次,编号"),
+                 {DocNo}, QStringLiteral("应还"), {4, 5, 6, 7, 9});
   });
 }
 
@@ -325,7 +322,7 @@ void frmDkhk::pbCJkzl_Click(int index) {
       case cmdClose: reject(); break;
       case cmdReceipt:
         if (!IsGridDataRow(Fg3)) return;
-        MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+        RunLoanLink(gShowLoanPrint, this, 3, Fg3->textMatrix(Fg3->row(), 0));
         break;
       default: break;
     }

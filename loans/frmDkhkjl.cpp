@@ -13,6 +13,7 @@
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
+#include "loans/LoanLinks.h"
 #include "loans/LoanListQuery.h"
 #include "output/frmPrint.h"
 #include "parties/frmKhgr.h"
@@ -118,12 +119,15 @@ void frmDkhkjl::刷新() {
   LoadGridFromQuery(Fg, true, QStringLiteral("7@本期归还,8@本期归还,9@本期归还"));
   CloseRecordset(gMainRecordset);
   AddGridTotalRowEx(Fg, QStringLiteral("9"), QStringLiteral("共计"), 0, 350, 0, QString(), 1);
+  // The record's stamp shows its day.
+  if (Fg->cols() > 6)
+    for (int r = Fg->fixedRows(); r < Fg->rows(); ++r)
+      if (!Fg->isTotalsRow(r)) Fg->setTextMatrix(r, 6, Fg->textMatrix(r, 6).left(10));
   const std::pair<int, int> widths[] = {{1, 900}, {3, 900}, {4, 800}, {5, 1200}, {6, 1200}, {7, 1500},
                                         {8, 1500}, {9, 1500}, {10, 1000}, {11, 900}};
   for (auto [c, w] : widths)
-    if (c < Fg->cols()) Fg->setColWidth(c, w);
+    if (c < Fg->cols()) Fg->setColWidth(c, std::max(w, Fg->colWidth(c)));
   if (Fg->cols() > 9) {
-    Fg->setColFormat(6, QStringLiteral("yyyy-mm-dd"));
     for (int c : {7, 8, 9, 10}) Fg->setColFormat(c, QStringLiteral("Currency"));
   }
 }
@@ -158,7 +162,7 @@ void frmDkhkjl::pbcHk_Click(int index) {
       case cmdClose: reject(); break;
       case cmdReceipt:
         if (!IsGridDataRow(Fg)) return;
-        MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+        RunLoanLink(gShowLoanPrint, this, 4, Fg->textMatrix(Fg->row(), 0));
         break;
       default: break;
     }

@@ -15,7 +15,10 @@
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
+#include "loans/LoanLinks.h"
 #include "loans/LoanListQuery.h"
+#include "loans/LoanStore.h"
+#include "loans/frmDkdjB.h"
 #include "loans/LoanRecords.h"
 #include "loans/frmDkhk.h"
 #include "platform/Buttons.h"
@@ -38,8 +41,6 @@ const ColumnLook kColumns[] = {
     {1500, "Currency"}, {1500, "Currency"}, {1000, "Currency"}, {800, ""},  {1200, "Currency"}, {1500, "Currency"},
     {1500, ""},    {1300, ""},       {1300, ""},       {1300, ""},         {1300, ""},        {1300, ""},
     {1300, ""},    {1300, ""},       {1300, ""}};
-
-void notInstalled() { MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information); }
 }  // namespace
 
 frmDkjl::frmDkjl(QWidget* owner) : QDialog(owner) {
@@ -193,7 +194,8 @@ void frmDkjl::刷新() {
   AddGridTotalRowEx(Fg, QStringLiteral("3,7,9,10,12,13,17"), QStringLiteral("共计"), 0, 350, 18, QStringLiteral("逾期"), 1);
   const int n = std::min<int>(Fg->cols(), static_cast<int>(std::size(kColumns)));
   for (int c = 0; c < n; ++c) {
-    Fg->setColWidth(c, kColumns[c].width);
+    // Never narrower than what the column holds.
+    Fg->setColWidth(c, std::max(kColumns[c].width, Fg->colWidth(c)));
     Fg->setColFormat(c, QString::fromUtf8(kColumns[c].format));
   }
   Fg->setColHidden(colDocNo, true);
@@ -219,16 +221,20 @@ void frmDkjl::pbCJd_Click(int index) {
       case cmdDelete: deleteLoan(docNo, borrower); break;
       case cmdApprove: approveLoan(docNo, borrower); break;
       case cmdView: viewLoan(docNo); break;
-      case cmdSms: notInstalled(); break;
+      case cmdSms: RunLoanLink(gShowLoanSms, this, docNo); break;
       case cmdContract:
         if (approval == QStringLiteral("未审核")) {
           MsgBox(QStringLiteral("单据未审核！"), Mb::Critical);
           return;
         }
-        notInstalled();
+        RunLoanLink(gMakeLoanContract, docNo);
         break;
-      case cmdVoucher: notInstalled(); break;
-      case cmdPrint: notInstalled(); break;
+      case cmdVoucher: RunLoanLink(gShowLoanPrint, this, 2, docNo); break;
+      case cmdPrint:
+        // Exactly the rows of the last refresh, whatever the filters show now.
+        if (LastListSql_.isEmpty()) 刷新();
+        RunLoanLink(gPrintLoanList, this, LastListSql_, lastListParams_);
+        break;
       case cmdExport:
         ExportGridToExcel(Fg, QStringLiteral("Dkjl"), this);
         WriteOperationLog(QStringLiteral("导出贷款记录"));
@@ -239,14 +245,16 @@ void frmDkjl::pbCJd_Click(int index) {
   });
 }
 
-void frmDkjl::addLoan() { notInstalled(); }
+void frmDkjl::addLoan() {
+  frmDkdjB::OpenNew(this, [this](const QString&) { 刷新(); });
+}
 
 void frmDkjl::editLoan(const QString& docNo) {
-  if (LoanHasRepayments(docNo)) {
+  if (LoanStore::HasRepayments(docNo)) {
     MsgBox(QStringLiteral("该单据已有还款记录，不能修改！"), Mb::Critical);
     return;
   }
-  notInstalled();
+  frmDkdjB::OpenExisting(this, docNo, [this](const QString&) { 刷新(); });
 }
 
 void frmDkjl::deleteLoan(const QString& docNo, const QString& borrower) {

@@ -6,10 +6,15 @@
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "loans/CollectionSchedule.h"
+#include "loans/LoanLinks.h"
 #include "loans/frmDkhk.h"
 #include "platform/Dialogs.h"
 
-std::function<void(QWidget*, const QString&)> frmMenu::OpenPaymentView;
+std::function<void(QWidget*, int, const QString&)> gShowLoanPrint;
+std::function<void(QWidget*, const QString&, const QVariantList&)> gPrintLoanList;
+std::function<void(QWidget*, const QString&)> gShowLoanSms;
+std::function<void(const QString&)> gMakeLoanContract;
+std::function<void(QWidget*, const QString&)> gShowPaymentView;
 
 frmMenu::frmMenu(QWidget* owner) : QObject(owner), owner_(owner) {
   setObjectName(QStringLiteral("frmMenu"));
@@ -57,14 +62,20 @@ void frmMenu::mnu_lss_Click(int index) {
   if (index < 0 || index >= static_cast<int>(itemDocNos.size())) return;
   const QString docNo = itemDocNos[static_cast<size_t>(index)];
   Guarded(QString(), owner_, [this, &docNo] {
+    // The same way in as the list's own command: its right, and a document in force.
     if (Mode == QStringLiteral("支付")) {
-      if (OpenPaymentView)
-        OpenPaymentView(owner_, docNo);
-      else
-        MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+      if (!CheckUserRight(QStringLiteral("支付利息确认"))) return;
+      const QVariant state = Db().scalar(QStringLiteral("select 业务状态 from PJ_Cjjl where 单号=?"), {docNo});
+      if (!state.isValid()) return;
+      if (state.toString() == QStringLiteral("废弃")) {
+        MsgBox(QStringLiteral("该单据已废弃！"), Mb::Critical);
+      } else if (state.toString() == QStringLiteral("未审核")) {
+        MsgBox(QStringLiteral("该单据未审核！"), Mb::Critical);
+      } else {
+        RunLoanLink(gShowPaymentView, owner_, docNo);
+      }
       return;
     }
-    // The same way in as the loan list's own command: its right and an approved loan.
     if (!CheckUserRight(QStringLiteral("借贷回款"))) return;
     const QVariant approval = Db().scalar(QStringLiteral("select 业务状态 from PJ_Dkjl where 单号=?"), {docNo});
     if (!approval.isValid()) return;

@@ -39,10 +39,6 @@ class frmMenu : public QObject {
   std::vector<QAction*> mnu_lss;
   std::vector<QString> itemDocNos;
 
-  // How a financing record's payment view opens (the shell provides it); unset, the item says that
-  // the window is not installed.
-  static std::function<void(QWidget* owner, const QString& docNo)> OpenPaymentView;
-
  private:
   void fill(const std::vector<PopupItem>& items);
   QWidget* owner_;

@@ -11,7 +11,8 @@
 #include "platform/Grid.h"
 
 namespace {
-constexpr int kNumberWidth = 400;   // twips
+// Wide enough for a two-digit day in the large bold figures, and for a name and an amount.
+constexpr int kNumberWidth = 560;   // twips
 constexpr int kTextWidth = 1700;    // twips
 constexpr int kRowHeight = 1280;    // twips
 const QColor kNumberColour = VbColor(0x666666);
@@ -88,6 +89,8 @@ MonthCalendar::MonthCalendar(QWidget* parent) : QWidget(parent) {
   }
   for (int r = 0; r < kRows; ++r) Fg->setRowHeight(r, kRowHeight);
   Fg->table()->setWordWrap(false);
+  // The marks of the cells are the colours the month gives them, not a selection.
+  Fg->table()->setSelectionMode(QAbstractItemView::NoSelection);
   Fg->setMinimumSize(7 * (kNumberWidth + kTextWidth) / kTwipsPerPixel + 4, kRows * kRowHeight / kTwipsPerPixel + 4);
   connect(Fg, &Grid::cellClicked, this, [this](int row, int col) { clickCell(row, col, QCursor::pos()); });
 
@@ -130,6 +133,8 @@ void MonthCalendar::showMonth(int year, int month, const QDate& today, const QSt
       Fg->setTextMatrix(row, col + 1, text);
       Fg->setCellBackColor(row, col + 1, row, col + 1, kDueBack);
       Fg->setCellForeColor(row, col + 1, row, col + 1, kDueFore);
+      // The whole text, also where the cell cuts a long name short.
+      if (auto* it = Fg->table()->item(row, col + 1)) it->setToolTip(text);
     }
   }
   Fg->setCurrentCell(current.x(), current.y());

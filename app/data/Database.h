@@ -42,6 +42,12 @@ struct SqlDialect {
 struct QueryResult {
   QStringList columns;
   std::vector<QVariantList> rows;
+  // The index of a column by name, in any case; -1 when there is none.
+  int columnIndex(const QString& name) const {
+    for (int i = 0; i < columns.size(); ++i)
+      if (columns[i].compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+  }
 };
 
 class DbBackend {

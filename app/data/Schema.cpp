@@ -112,7 +112,34 @@ QString columnType(const SchemaColumn& c, bool server) {
   if (t == QLatin1String("date")) return QStringLiteral("date");
   return QStringLiteral("datetime2(0)");
 }
+// "name type [DEFAULT v] [NOT NULL]"; `existingRows` leaves out what cannot be added to a table that
+// already has rows.
+QString columnDdl(const SchemaColumn& c, const SqlDialect& dialect, bool existingRows) {
+  const bool server = dialect.isServer();
+  QString def = c.name + QLatin1Char(' ') + columnType(c, server);
+  bool hasDefault = false;
+  if (!c.defaultValue.isEmpty()) {
+    QString v = c.defaultValue;
+    const bool now = v == QLatin1String("now");
+    if (now) v = dialect.nowExpr();
+    else if (server && v.startsWith(QLatin1Char('\''))) v.prepend(QLatin1Char('N'));
+    if (!(existingRows && now && !server)) {
+      def += QStringLiteral(" DEFAULT ") + v;
+      hasDefault = true;
+    }
+  }
+  if (c.notNull && (hasDefault || !existingRows)) def += QStringLiteral(" NOT NULL");
+  return def;
+}
 }  // namespace
+
+QString AddColumnDdl(const SchemaTable& table, const SchemaColumn& column, const SqlDialect& dialect) {
+  const QString def = columnDdl(column, dialect, true);
+  if (!dialect.isServer()) return QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(table.name, def);
+  // Without WITH VALUES SQL Server leaves a nullable column NULL in the rows already there.
+  const bool fill = def.contains(QStringLiteral(" DEFAULT ")) && !def.endsWith(QStringLiteral(" NOT NULL"));
+  return QStringLiteral("ALTER TABLE %1 ADD %2%3").arg(table.name, def, fill ? QStringLiteral(" WITH VALUES") : QString());
+}
 
 QStringList TableDdl(const SchemaTable& table, const SqlDialect& dialect) {
   const bool server = dialect.isServer();
@@ -122,15 +149,7 @@ QStringList TableDdl(const SchemaTable& table, const SqlDialect& dialect) {
       cols << c.name + (server ? QStringLiteral(" int IDENTITY(1,1) PRIMARY KEY") : QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
       continue;
     }
-    QString def = c.name + QLatin1Char(' ') + columnType(c, server);
-    if (!c.defaultValue.isEmpty()) {
-      QString v = c.defaultValue;
-      if (v == QLatin1String("now")) v = dialect.nowExpr();
-      else if (server && v.startsWith(QLatin1Char('\''))) v.prepend(QLatin1Char('N'));
-      def += QStringLiteral(" DEFAULT ") + v;
-    }
-    if (c.notNull) def += QStringLiteral(" NOT NULL");
-    cols << def;
+    cols << columnDdl(c, dialect, false);
   }
   QStringList out;
   out << QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, cols.join(QStringLiteral(", ")));

@@ -34,3 +34,7 @@ Schema ParseSchema(const QString& text);
 Schema LoadSchemaFile(const QString& path);
 // CREATE TABLE and CREATE INDEX statements for one table in the given dialect.
 QStringList TableDdl(const SchemaTable& table, const SqlDialect& dialect);
+// The statement that adds a column to an existing table with rows: the rows get the column's
+// default. A default the engine cannot give to existing rows (SQLite's "now") is left out, and so is
+// "not null" without a default, which neither engine can add to a table with rows.
+QString AddColumnDdl(const SchemaTable& table, const SchemaColumn& column, const SqlDialect& dialect);

@@ -224,12 +224,55 @@ void runOnMaster(const QStringList& statements, const QStringList& undo) {
 }
 
 MasterRunner g_masterRunner;
+MasterQuery g_masterQuery;
 
 void onMaster(const QStringList& statements, const QStringList& undo) {
   if (g_masterRunner)
     g_masterRunner(statements, undo);
   else
     runOnMaster(statements, undo);
+}
+
+QueryResult queryMaster(const QString& sql) {
+  if (g_masterQuery) return g_masterQuery(sql);
+  Connection conn(MakeOdbcBackend(MasterConnectionString(), true, 0), SqlDialect{DialectKind::SqlServer});
+  QueryResult r = conn.query(sql);
+  conn.close();
+  return r;
+}
+
+QString cell(const QueryResult& r, size_t row, const QString& column) {
+  const int i = r.columnIndex(column);
+  return i < 0 || row >= r.rows.size() ? QString() : r.rows[row].value(i).toString().trimmed();
+}
+
+// The folder of a server path, with its separator; "" when it has none.
+QString serverFolder(const QString& path) {
+  const int cut = static_cast<int>(std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/'))));
+  return cut >= 0 ? path.left(cut + 1) : QString();
+}
+
+// The RESTORE of `file` under the scratch name, each file of the backup moved beside the data files
+// of `database`; "" with `reason` set when the server's answers do not allow one.
+QString scratchRestoreSql(const QString& database, const QString& file, QString* reason) {
+  const QueryResult files = queryMaster(QStringLiteral("RESTORE FILELISTONLY FROM DISK = %1").arg(ServerText(file)));
+  const QueryResult here = queryMaster(
+      QStringLiteral("select physical_name from sys.master_files where database_id = db_id(%1) and type = 0").arg(ServerText(database)));
+  const QString folder = serverFolder(cell(here, 0, QStringLiteral("physical_name")));
+  if (files.rows.empty() || folder.isEmpty()) {
+    *reason = QStringLiteral("无法读取备份文件中的文件列表。");
+    return {};
+  }
+  const QString scratch = ServerScratchDatabase(database);
+  QStringList moves;
+  for (size_t i = 0; i < files.rows.size(); ++i) {
+    const QString type = cell(files, i, QStringLiteral("Type"));
+    const QString ext = type == QLatin1String("L") ? QStringLiteral(".ldf") : i == 0 ? QStringLiteral(".mdf") : QStringLiteral(".ndf");
+    moves << QStringLiteral("MOVE %1 TO %2").arg(ServerText(cell(files, i, QStringLiteral("LogicalName"))),
+                                                  ServerText(folder + scratch + QStringLiteral("_%1").arg(i + 1) + ext));
+  }
+  return QStringLiteral("RESTORE DATABASE %1 FROM DISK = %2 WITH %3, REPLACE, RECOVERY")
+      .arg(ServerName(scratch), ServerText(file), moves.join(QStringLiteral(", ")));
 }
 
 void backupServer(const QString& path, const ProgressFn& progress) {
@@ -252,10 +295,15 @@ void restoreServer(const QString& path, const ProgressFn& progress) {
     MsgBox(QStringLiteral("备份目录不能为空!"), Mb::Critical);
     return;
   }
+  report(progress, 5);
+  QString reason;
+  if (!IsSystemServerBackup(file, &reason)) {
+    MsgBox(QStringLiteral("“%1”不是本系统的数据库备份文件，不能恢复！\r\n%2").arg(file, reason), Mb::Critical, kRestoreTitle);
+    return;
+  }
+  report(progress, 15);
   if (!askRestore(file)) return;
-  const int cut = std::max(file.lastIndexOf(QLatin1Char('\\')), file.lastIndexOf(QLatin1Char('/')));
-  const QString folder = cut >= 0 ? file.left(cut + 1) : QString();
-  const QString safety = ServerPath(folder, timeStampNow() + QStringLiteral("_恢复前.bak"));
+  const QString safety = ServerPath(serverFolder(file), timeStampNow() + QStringLiteral("_恢复前.bak"));
   report(progress, 20);
   // The program's own connection uses the database; it must not stand in the way of the restore.
   ResetConnections();
@@ -440,3 +488,50 @@ QString MasterConnectionString() {
 }
 
 void SetMasterRunner(MasterRunner runner) { g_masterRunner = std::move(runner); }
+
+void SetMasterQuery(MasterQuery query) { g_masterQuery = std::move(query); }
+
+QString ServerScratchDatabase(const QString& database) { return database + QStringLiteral("_恢复检查"); }
+
+bool IsSystemServerBackup(const QString& file, QString* reason) {
+  auto fail = [&](const QString& w) {
+    if (reason) *reason = w;
+    return false;
+  };
+  QueryResult head;
+  try {
+    head = queryMaster(QStringLiteral("RESTORE HEADERONLY FROM DISK = %1").arg(ServerText(file)));
+  } catch (const AppError& e) {
+    return fail(QStringLiteral("服务器不能读取该备份文件（%1）。").arg(e.description));
+  }
+  // RESTORE takes the first backup set of a file: that is the one that must fit.
+  if (head.rows.empty()) return fail(QStringLiteral("文件中没有数据库备份。"));
+  if (cell(head, 0, QStringLiteral("BackupType")) != QLatin1String("1")) return fail(QStringLiteral("这不是完整的数据库备份。"));
+  const QString backedUp = cell(head, 0, QStringLiteral("DatabaseName"));
+  if (backedUp.compare(gSqlName, Qt::CaseInsensitive) != 0)
+    return fail(QStringLiteral("备份的是数据库“%1”，不是本系统的数据库“%2”。").arg(backedUp, gSqlName));
+
+  const QString scratch = ServerScratchDatabase(gSqlName);
+  const QString drop = QStringLiteral("IF DB_ID(%1) IS NOT NULL DROP DATABASE %2").arg(ServerText(scratch), ServerName(scratch));
+  QStringList tables;
+  try {
+    QString why;
+    const QString restore = scratchRestoreSql(gSqlName, file, &why);
+    if (restore.isEmpty()) return fail(why);
+    onMaster({restore}, {drop});
+    try {
+      for (const auto& row : queryMaster(QStringLiteral("select name from %1.sys.tables").arg(ServerName(scratch))).rows) tables << row.value(0).toString();
+    } catch (...) {
+      onMaster({drop}, {});
+      throw;
+    }
+    onMaster({drop}, {});
+  } catch (const AppError& e) {
+    return fail(QStringLiteral("备份文件不能还原检查（%1）。").arg(e.description));
+  }
+  QStringList missing;
+  for (const QString& t : RequiredSystemTables())
+    if (t != QLatin1String("PJ_Sys") && !tables.contains(t, Qt::CaseInsensitive)) missing << t;  // PJ_Sys stays local
+  if (!missing.isEmpty()) return fail(QStringLiteral("备份中缺少本系统的数据表：%1。").arg(missing.join(QStringLiteral("、"))));
+  return true;
+}

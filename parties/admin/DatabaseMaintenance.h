@@ -7,12 +7,15 @@
 // (it must open with the key, pass SQLite's quick check and hold the system's tables), given this
 // workstation's PJ_Sys row, and only then moved over the database in one rename, after the current
 // data has been saved into the backup folder. On SQL Server the statements run on `master` through a
-// connection of their own.
+// connection of their own, and a backup is restored only once it has shown, under a scratch name, that
+// it holds this system's database.
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+#include "app/data/Database.h"
 
 // Set to false when a backup or restore starts, to true when it has finished.
 extern bool gBackupOk;
@@ -74,3 +77,15 @@ QString MasterConnectionString();
 using MasterRunner = std::function<void(const QStringList& statements, const QStringList& undo)>;
 // Tests: record the statements instead of reaching a server; an empty runner restores the real one.
 void SetMasterRunner(MasterRunner runner);
+// Reads rows on the master database (RESTORE HEADERONLY, catalogue queries); throws AppError.
+using MasterQuery = std::function<QueryResult(const QString& sql)>;
+// Tests: answer from a fake server; an empty function restores the real one.
+void SetMasterQuery(MasterQuery query);
+
+// Whether the server backup `file` holds this system's database, before anything is replaced: it must
+// be a full backup of the database the program uses (RESTORE HEADERONLY), and restored under a
+// scratch name beside that database's files it must hold the system's tables; the scratch database
+// is dropped again whatever the outcome. `reason` says why not.
+bool IsSystemServerBackup(const QString& file, QString* reason = nullptr);
+// The name the check restores a backup under.
+QString ServerScratchDatabase(const QString& database);

@@ -11,6 +11,7 @@
 #include "app/services/Ledger.h"
 #include "loans/LoanStore.h"
 #include "loans/frmXjyh.h"
+#include "parties/frmYg.h"
 
 using LoanCalc::Button;
 
@@ -118,9 +119,10 @@ TEST_F(LoanFormFixture, BorrowersBoundByAnOpenLoanAreRefused) {
   EXPECT_EQ(w->txtJkkh[4]->text(), QStringLiteral("6214-0001"));
   EXPECT_EQ(w->cmbJkkh[1]->currentText(), QStringLiteral("个体户"));
 
-  // The loan being edited never refuses its own borrower.
-  EXPECT_EQ(LoanStore::BorrowerFreeze(true, borrower, QStringLiteral("D9")), LoanStore::Freeze::None);
+  // The loan being edited never refuses its own borrower or guarantors.
   Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态='未还' where 单号='D9'"));
+  EXPECT_EQ(LoanStore::BorrowerFreeze(true, borrower, QStringLiteral("D9")), LoanStore::Freeze::None);
+  EXPECT_EQ(LoanStore::BorrowerFreeze(true, borrower, QStringLiteral("D1")), LoanStore::Freeze::OpenLoan);
   EXPECT_EQ(LoanStore::BorrowerFreeze(true, guarantor, QStringLiteral("D9")), LoanStore::Freeze::None);
   EXPECT_EQ(LoanStore::BorrowerFreeze(true, guarantor, QStringLiteral("D1")), LoanStore::Freeze::Guarantor);
 
@@ -198,6 +200,7 @@ TEST_F(LoanFormFixture, EveryPlanTypeSavesRowsThatReconcile) {
 
     save(*w);
     EXPECT_TRUE(responder_.saw(QStringLiteral("保存成功！")));
+    EXPECT_FALSE(responder_.saw(QStringLiteral("有未保存还款计划，是否删除并退出？")));
     EXPECT_TRUE(w->Saved);
     EXPECT_EQ(w->EditDocNo, doc);
     EXPECT_EQ(field(QStringLiteral("还款计划"), QStringLiteral("PJ_Dkjl"), doc).toString(), LoanCalc::PlanName(c.button));
@@ -222,6 +225,7 @@ TEST_F(LoanFormFixture, EveryPlanTypeSavesRowsThatReconcile) {
 
 TEST_F(LoanFormFixture, PrepaidLoanWritesItsRecordAndJournalInOrder) {
   gSystemSettings[3] = QStringLiteral("1");
+  for (auto& v : gBankInfo) v = QStringLiteral("上一笔的账户");
   const qint32 id = person(QStringLiteral("张三"), QStringLiteral("6214-9999"));
   auto w = newLoan(id);
   setTerms(*w, QStringLiteral("100000"), QStringLiteral("2"), true, D("2026-12-08"), D("2027-03-08"));
@@ -305,6 +309,7 @@ TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
   {
     auto w = newLoan(id);
     setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), true, D("2026-12-08"), D("2027-06-08"));
+    w->Check1->click();
     answerPlan(3, true, D("2027-01-08"));
     click(w->pbCDkdj->at(Button::EqualPrincipalAhead));
     save(*w);
@@ -325,6 +330,8 @@ TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
     EXPECT_EQ(w.txtJkkh[0]->text(), QStringLiteral("王五"));
     EXPECT_EQ(w.txtDkdj[1]->text(), QStringLiteral("1.0000"));
     EXPECT_EQ(w.comJkzl[1]->currentText(), QStringLiteral("月"));
+    // Loading sets 首尾计息 and the rate type without moving the stored end date.
+    EXPECT_TRUE(w.Check1->isChecked());
     EXPECT_EQ(w.dtpDjrq[2]->date(), D("2027-05-08"));
     w.txtDkdj[7]->setText(QStringLiteral("第%1次修改").arg(round + 1));
     save(w);
@@ -424,7 +431,26 @@ TEST_F(LoanFormFixture, BadInputIsSaidMarkedAndWritesNothing) {
   w->txtDkdj[0]->setText(QStringLiteral("60000"));
   responder_.clear();
   save(*w);
-  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！")});
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("借款条件已改变，请重新生成还款计划！")});
+  // Terms that the plan was built with, changed afterwards, need a new plan too.
+  const std::vector<std::function<void(frmDkdjB&)>> changes = {
+      [](frmDkdjB& w) { w.txtDkdj[1]->setText(QStringLiteral("0.2")); },
+      [](frmDkdjB& w) { w.Check1->click(); },
+      [](frmDkdjB& w) { w.dtpDjrq[1]->setDateValue(w.dtpDjrq[1]->date().addDays(1)); },
+  };
+  for (const auto& change : changes) {
+    auto v = newLoan(person(QStringLiteral("客户")));
+    click(v->pbCDkdj->at(Button::OnceAll));
+    change(*v);
+    responder_.clear();
+    save(*v);
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("借款条件已改变，请重新生成还款计划！")});
+  }
+  // The store itself refuses a plan of another amount.
+  LoanStore::LoanRecord other;
+  other.docNo = w->单号;
+  other.amount = 60000;
+  EXPECT_EQ(LoanStore::SaveRefusal(other, false), QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！"));
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
 }
@@ -573,4 +599,46 @@ TEST_F(LoanFormFixture, TheLoanListOpensItForNewAndExistingLoans) {
   EXPECT_FALSE(frmDkdjB::OpenExisting(nullptr, refreshed[0], [&](const QString& doc) { refreshed << doc; }));
   EXPECT_EQ(refreshed.size(), 1);
   EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);  // closing an existing loan removes nothing
+}
+
+TEST_F(LoanFormFixture, ACompanyBorrowerAndAPickedHandler) {
+  const qint32 firm = company(QStringLiteral("宏达贸易有限公司"));
+  auto w = newLoan(firm, QStringLiteral("企业"));
+  EXPECT_EQ(w->txtJkkh[0]->text(), QStringLiteral("宏达贸易有限公司"));
+  EXPECT_EQ(w->txtJkkh[1]->text(), QStringLiteral("91110000"));
+  EXPECT_EQ(w->cmbJkkh[1]->currentText(), QStringLiteral("董事长"));  // not an occupation of the list: added, kept
+  modal_.handlers.push_back([](QDialog* d) {
+    auto* list = qobject_cast<frmYg*>(d);
+    EXPECT_EQ(list->PickMode, 2);
+    list->Picked = StaffPick{7, QStringLiteral("zhao"), QStringLiteral("赵经理"), QStringLiteral("业务二部")};
+    return int(QDialog::Accepted);
+  });
+  QTest::mouseClick(w->txtDkdj[6], Qt::LeftButton);
+  EXPECT_EQ(w->txtDkdj[6]->text(), QStringLiteral("赵经理"));
+  EXPECT_EQ(w->BusinessDept, QStringLiteral("业务二部"));
+  click(w->pbCDkdj->at(Button::OnceAll));
+  save(*w);
+  const QString doc = w->单号;
+  EXPECT_EQ(field(QStringLiteral("客户性质"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("企业"));
+  EXPECT_EQ(field(QStringLiteral("客户ID"), QStringLiteral("PJ_Dkjl"), doc).toInt(), firm);
+  EXPECT_EQ(field(QStringLiteral("部门"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("业务二部"));
+  EXPECT_EQ(field(QStringLiteral("经办人"), QStringLiteral("PJ_Hdjh"), doc).toString(), QStringLiteral("赵经理"));
+  EXPECT_EQ(field(QStringLiteral("客户名称"), QStringLiteral("PJ_Hdjh"), doc).toString(), QStringLiteral("宏达贸易有限公司"));
+  EXPECT_EQ(field(QStringLiteral("对方开户行"), QStringLiteral("PJ_Liushui"), doc).toString(), QStringLiteral("浦发银行"));
+  EXPECT_EQ(field(QStringLiteral("对方账号"), QStringLiteral("PJ_Liushui"), doc).toString(), QStringLiteral("7788"));
+}
+
+TEST_F(LoanFormFixture, AFailedRebuildKeepsThePlanThatWasThere) {
+  auto w = newLoan(person(QStringLiteral("冯十二")));
+  click(w->pbCDkdj->at(Button::OnceAll));
+  const QVariant before = Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh"));
+  Db().Execute(QStringLiteral("create trigger fail_second before insert on PJ_Hdjh when new.还贷期次=2 "
+                              "begin select raise(abort, 'injected failure'); end"));
+  responder_.clear();
+  answerPlan(3, false, kToday);
+  click(w->pbCDkdj->at(Button::EqualPrincipalArrears));
+  EXPECT_EQ(responder_.messages.size(), 1u);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh")), before);
+  EXPECT_EQ(w->还款计划, QStringLiteral("一次性归还本息"));
 }

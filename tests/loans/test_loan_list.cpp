@@ -7,9 +7,12 @@
 #include "LoanRecordsFixture.h"
 #include "app/data/DataAccess.h"
 #include "app/services/LoginState.h"
+#include "loans/LoanLinks.h"
 #include "loans/LoanListQuery.h"
 #include "loans/LoanRecords.h"
+#include "control/pbCommand.h"
 #include "loans/frmDkjl.h"
+#include "platform/Buttons.h"
 #include "platform/DateBox.h"
 #include "platform/Grid.h"
 
@@ -87,6 +90,10 @@ TEST_F(LoanListTest, SearchTextsAndBandsSelectTheRightLoans) {
   setFilter(*w, 2, 0, QStringLiteral("O'Brien"), 0, QStringLiteral("忽略"));
   w->刷新();
   EXPECT_FALSE(w->LastListSql().contains(QStringLiteral("O'Brien")));
+  // So do the band's limits.
+  setFilter(*w, 0, 0, QString(), 3, QStringLiteral("忽略"));
+  w->刷新();
+  EXPECT_FALSE(w->LastListSql().contains(QStringLiteral("100000")));
 }
 
 TEST_F(LoanListTest, PeriodsStatusesAndOverdueLoans) {
@@ -273,6 +280,46 @@ TEST_F(LoanListTest, ExportWritesTheListAndCloseCloses) {
   EXPECT_EQ(files.size(), 1);
   w->pbCJd_Click(frmDkjl::cmdClose);
   EXPECT_EQ(w->result(), QDialog::Rejected);
+}
+
+TEST_F(LoanListTest, CommandsOpenTheirWindows) {
+  addLoans();
+  auto w = openList();
+  // Add and edit open the registration; its save refreshes the list.
+  w->pbCJd_Click(frmDkjl::cmdAdd);
+  ASSERT_TRUE(selectRow(w->Fg, 0, QStringLiteral("D03")));
+  w->pbCJd_Click(frmDkjl::cmdEdit);
+  EXPECT_EQ(modal_.shown, (std::vector<QString>{QStringLiteral("frmDkdjB"), QStringLiteral("frmDkdjB")}));
+
+  // The windows of printing, contracts and SMS, each with the loan of the row.
+  QStringList calls;
+  gShowLoanPrint = [&](QWidget*, int kind, const QString& key) { calls << QStringLiteral("print %1 %2").arg(kind).arg(key); };
+  gMakeLoanContract = [&](const QString& docNo) { calls << QStringLiteral("contract ") + docNo; };
+  gShowLoanSms = [&](QWidget*, const QString& docNo) { calls << QStringLiteral("sms ") + docNo; };
+  QString printedSql;
+  QVariantList printedParams;
+  gPrintLoanList = [&](QWidget*, const QString& sql, const QVariantList& params) {
+    printedSql = sql;
+    printedParams = params;
+  };
+  EXPECT_FALSE(w->pbCJd->at(frmDkjl::cmdSms)->isEnabled()) << "the SMS switch is off";
+  for (int c : {frmDkjl::cmdVoucher, frmDkjl::cmdContract, frmDkjl::cmdSms}) w->pbCJd_Click(c);
+  EXPECT_EQ(calls, (QStringList{"print 2 D03", "contract D03", "sms D03"}));
+  // The list print runs the query of the last refresh, not the filters changed since.
+  w->comJd[2]->setCurrentIndex(2);
+  w->txtJd->setText(QStringLiteral("甲"));
+  w->刷新();
+  w->txtJd->setText(QStringLiteral("乙"));
+  w->pbCJd_Click(frmDkjl::cmdPrint);
+  EXPECT_EQ(printedSql, w->LastListSql());
+  EXPECT_TRUE(printedParams.contains(QStringLiteral("甲")));
+  gShowLoanPrint = nullptr;
+  gMakeLoanContract = nullptr;
+  gShowLoanSms = nullptr;
+  gPrintLoanList = nullptr;
+  responder_.clear();
+  w->pbCJd_Click(frmDkjl::cmdPrint);
+  EXPECT_EQ(responder_.texts(), QStringList{"此功能尚未安装。"});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QTest>
 
 #include "LoanRecordsFixture.h"
 #include "app/data/DataAccess.h"
@@ -14,6 +15,8 @@
 #include "loans/frmDkgh.h"
 #include "loans/frmDkhk.h"
 #include "loans/frmDktqhd.h"
+#include "loans/frmXjyh.h"
+#include "control/pbCommand.h"
 #include "platform/DateBox.h"
 #include "platform/Grid.h"
 
@@ -336,6 +339,47 @@ TEST_F(RepaymentTest, TheAccountPickerSettingLoadsTheBorrowersBankData) {
   EXPECT_EQ(gBankInfo[0].toString(), QString()) << "no stale bank of another movement";
   EXPECT_EQ(gBankInfo[3].toString(), QStringLiteral("工商银行"));
   EXPECT_EQ(value(QStringLiteral("select 对方账号 from PJ_Liushui where 摘要='存款本金收入'")).toString(), QStringLiteral("6222000011112222"));
+}
+
+TEST_F(RepaymentTest, WithTheAccountPickerTheSaveWaitsForItsChoice) {
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  gSystemSettings[5] = QStringLiteral("1");
+  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values ('农业银行','示范公司','6228-001',0)"));
+  auto w = repayWindow(row1_);
+  // Closed without its OK: nothing is saved, the window stays open.
+  confirm(*w);
+  EXPECT_EQ(modal_.shown, std::vector<QString>{QStringLiteral("frmXjyh")});
+  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 0);
+  EXPECT_EQ(journal().size(), 1);
+  EXPECT_NE(w->result(), QDialog::Accepted);
+  // Chosen: the journal carries both sides, the counterparty pre-filled with the borrower's bank.
+  QString theirBank;
+  modal_.handlers.push_back([&theirBank](QDialog* d) {
+    auto* p = qobject_cast<frmXjyh*>(d);
+    theirBank = p->cmbJz[1]->currentText();
+    QTest::mouseClick(p->eButOK, Qt::LeftButton);
+    return p->result();
+  });
+  confirm(*w);
+  EXPECT_EQ(gBankInfo[50].toInt(), frmXjyh::Repayment);
+  EXPECT_EQ(theirBank, QStringLiteral("工商银行"));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 1);
+  EXPECT_EQ(value(QStringLiteral("select 我方账号||'/'||对方账号 from PJ_Liushui where 摘要='存款本金收入'")).toString(),
+            QStringLiteral("6228-001/6222000011112222"));
+
+  // Early repayment passes its own caller code.
+  setNow(QDateTime(QDate(2024, 2, 20), QTime(9, 0)));
+  frmDktqhd e;
+  e.PlanId = row2_;
+  e.Form_Load();
+  modal_.handlers.push_back([](QDialog* d) {
+    auto* p = qobject_cast<frmXjyh*>(d);
+    QTest::mouseClick(p->eButOK, Qt::LeftButton);
+    return p->result();
+  });
+  confirm(e);
+  EXPECT_EQ(gBankInfo[50].toInt(), frmXjyh::EarlyRepayment);
+  EXPECT_EQ(value(QStringLiteral("select 结算状态 from PJ_Dkjl where 单号='D1'")).toString(), QStringLiteral("已完结"));
 }
 
 }  // namespace

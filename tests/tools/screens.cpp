@@ -44,8 +44,17 @@
 #include "financing/frmRzjl.h"
 #include "financing/frmRzzfqr.h"
 #include "financing/frmrzZfjh.h"
+#include "loans/LoanRecords.h"
+#include "loans/frmCkrc.h"
+#include "loans/frmDkck.h"
+#include "loans/frmDkgh.h"
+#include "loans/frmDkhk.h"
+#include "loans/frmDkhkjl.h"
+#include "loans/frmDkjl.h"
+#include "loans/frmDktqhd.h"
 #include "platform/Clock.h"
 #include "platform/Grid.h"
+#include "platform/MonthCalendar.h"
 
 namespace {
 QString g_out;
@@ -204,6 +213,73 @@ int main(int argc, char** argv) {
   view.刷新约定();
   view.刷新支付();
   save(&view, QStringLiteral("frmRzLxzf-after"));
+  // Loans: two of 张三 and one of 金陵建设有限公司, with instalments around today.
+  {
+    const QDate t = Clock::today();
+    const qint32 person = Db().scalar(QStringLiteral("select 编号 from PJ_Kehu where 姓名='张三'")).toInt();
+    const qint32 company = Db().scalar(QStringLiteral("select 编号 from PJ_Kehu_Gs where 公司名称='金陵建设有限公司'")).toInt();
+    struct L {
+      const char* doc;
+      const char* kind;
+      qint32 id;
+      const char* name;
+      double amount;
+      const char* approval;
+    };
+    const L loans[] = {{"D0010001" "20260101001", "个人", person, "张三", 100000, "已审核"},
+                       {"D0010001" "20260102001", "企业", company, "金陵建设有限公司", 500000, "已审核"},
+                       {"D0010001" "20260103001", "个人", person, "张三", 30000, "未审核"}};
+    for (const L& l : loans) {
+      const QString doc = QString::fromUtf8(l.doc);
+      const QDate start = t.addMonths(-2);
+      Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号,登记日期,客户性质,客户ID,客户名称,本金,利率类别,利率,逾期利率,日利率,逾期日利率,利息,计息天数,"
+                                  "起息日期,止息日期,约定还款日期,还款计划,业务经办,保证人,担保企业,结算状态,业务状态,部门,操作员,贷款用途) "
+                                  "values (?,?,?,?,?,?,'月',1.5,2.25,0.0005,0.00075,?,90,?,?,?,'等额本金 - 后付','管理员','0','0','未还',?,'综合部','管理员','经营周转')"),
+                   {doc, DateText(t), QString::fromUtf8(l.kind), l.id, QString::fromUtf8(l.name), l.amount, l.amount * 0.045,
+                    DateText(start), DateText(start.addMonths(3)), DateText(start.addMonths(3)), QString::fromUtf8(l.approval)});
+      for (int k = 0; k < 3; ++k)
+        Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号,还贷期次,贷款本金,应还本金,应还利息,归还状态,开始日期,约定归还日期,计息天数,客户名称) "
+                                    "values (?,?,?,?,?,'未还',?,?,30,?)"),
+                     {doc, k + 1, l.amount * (3 - k) / 3, l.amount / 3, l.amount * (3 - k) / 3 * 0.015, DateText(start.addMonths(k)),
+                      DateText(start.addMonths(k + 1)), QString::fromUtf8(l.name)});
+    }
+    const QString first = QString::fromUtf8(loans[0].doc);
+    const qint32 row1 = Db().scalar(QStringLiteral("select min(编号) from PJ_Hdjh where 单号=?"), {first}).toInt();
+    RepaymentEntry e;
+    e.planId = row1;
+    e.principal = 33333.33;
+    e.interest = 1500;
+    e.status = QStringLiteral("已还");
+    e.date = t.addMonths(-1);
+    SaveRepayment(e);
+    Db().Execute(QStringLiteral("insert into PJ_Dxck (单号,内容) values (?,'电话已通知，答应月底前还款')"), {first});
+    frmDkjl loanList(&main);
+    loanList.resize(1400, 700);
+    save(&loanList, QStringLiteral("frmDkjl"));
+    frmDkhk loanView(&main);
+    loanView.DocNo = first;
+    save(&loanView, QStringLiteral("frmDkhk"));
+    const qint32 row2 = Db().scalar(QStringLiteral("select min(编号) from PJ_Hdjh where 单号=? and 归还状态='未还'"), {first}).toInt();
+    const qint32 row3 = Db().scalar(QStringLiteral("select max(编号) from PJ_Hdjh where 单号=?"), {first}).toInt();
+    frmDkgh repay(&main);
+    repay.PlanId = row2;
+    save(&repay, QStringLiteral("frmDkgh"));
+    frmDktqhd earlyRepay(&main);
+    earlyRepay.PlanId = row3;
+    save(&earlyRepay, QStringLiteral("frmDktqhd"));
+    gSystemSettings[9] = QStringLiteral("1");
+    frmDkck dunning(&main);
+    dunning.DocNo = first;
+    dunning.PlanId = row2;
+    save(&dunning, QStringLiteral("frmDkck"));
+    frmDkhkjl records(&main);
+    records.comJd[0]->setCurrentIndex(4);
+    records.comJd_Click(0);
+    records.刷新();
+    save(&records, QStringLiteral("frmDkhkjl"));
+    frmCkrc calendar(&main);
+    save(&calendar, QStringLiteral("frmCkrc"));
+  }
   // The business reminder as the real message box shows it.
   SetMessageHandler({});
   gSystemSettings[12] = QStringLiteral("1");

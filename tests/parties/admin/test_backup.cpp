@@ -344,13 +344,47 @@ class ServerMaintenanceTest : public BackupTest {
     savedName_ = gSqlName;
     gSqlName = QStringLiteral("借贷]库");
     SetMasterRunner([this](const QStringList& statements, const QStringList& undo) {
-      ran_ << statements;
+      for (const QString& s : statements) {
+        ran_ << s;
+        if (!failOn_.isEmpty() && s.contains(failOn_)) {
+          undo_ = undo;
+          throw AppError(3101, failWith_);
+        }
+      }
       undo_ = undo;
-      if (!failWith_.isEmpty()) throw AppError(3101, failWith_);
     });
+    resetServer();
+    SetMasterQuery([this](const QString& sql) {
+      queries_ << sql;
+      if (sql.startsWith(QStringLiteral("RESTORE HEADERONLY"))) {
+        if (!headerError_.isEmpty()) throw AppError(3241, headerError_);
+        return header_;
+      }
+      if (sql.startsWith(QStringLiteral("RESTORE FILELISTONLY"))) return files_;
+      if (sql.startsWith(QStringLiteral("select physical_name"))) return QueryResult{{QStringLiteral("physical_name")}, {{QStringLiteral("/var/opt/mssql/data/借贷.mdf")}}};
+      if (sql.startsWith(QStringLiteral("select name from [借贷]]库_恢复检查].sys.tables"))) return tables_;
+      throw AppError(208, QStringLiteral("unexpected query: ") + sql);
+    });
+  }
+  // A server holding a good full backup of the program's database, nothing run yet.
+  void resetServer() {
+    ran_.clear();
+    undo_.clear();
+    queries_.clear();
+    failOn_.clear();
+    headerError_.clear();
+    header_ = {{QStringLiteral("BackupName"), QStringLiteral("BackupType"), QStringLiteral("DatabaseName")},
+               {{QStringLiteral("每日"), 1, QStringLiteral("借贷]库")}}};
+    files_ = {{QStringLiteral("LogicalName"), QStringLiteral("PhysicalName"), QStringLiteral("Type")},
+              {{QStringLiteral("借贷"), QStringLiteral("D:\\旧\\借贷.mdf"), QStringLiteral("D")},
+               {QStringLiteral("借贷_log"), QStringLiteral("D:\\旧\\借贷_log.ldf"), QStringLiteral("L")}}};
+    tables_ = {{QStringLiteral("name")}, {}};
+    for (const QString& t : RequiredSystemTables())
+      if (t != QLatin1String("PJ_Sys")) tables_.rows.push_back({t});
   }
   void TearDown() override {
     SetMasterRunner({});
+    SetMasterQuery({});
     gSqlName = savedName_;
     gDatabaseType = 0;
     BackupTest::TearDown();
@@ -358,7 +392,15 @@ class ServerMaintenanceTest : public BackupTest {
   QString savedName_;
   QStringList ran_;
   QStringList undo_;
+  QString failOn_;  // the statement that fails, by a piece of its text
   QString failWith_;
+  QStringList queries_;
+  QueryResult header_, files_, tables_;
+  QString headerError_;
+  // Whether anything ran against the program's database itself (not the scratch copy).
+  bool touchedTheDatabase() const {
+    return ran_.join(QLatin1Char('\n')).contains(QStringLiteral("[借贷]]库] ")) || ran_.join(QLatin1Char('\n')).contains(QStringLiteral("VERIFYONLY"));
+  }
 };
 }  // namespace
 
@@ -397,7 +439,18 @@ TEST_F(ServerMaintenanceTest, RestoreVerifiesSavesAndRestoresInSingleUse) {
   BackupOrRestoreDatabase(3, QStringLiteral("/var/opt/mssql/backup/20261208090503.bak"));
   ASSERT_TRUE(gBackupOk);
   const QString file = QStringLiteral("N'/var/opt/mssql/backup/20261208090503.bak'");
+  EXPECT_EQ(queries_, (QStringList{
+                          QStringLiteral("RESTORE HEADERONLY FROM DISK = ") + file,
+                          QStringLiteral("RESTORE FILELISTONLY FROM DISK = ") + file,
+                          QStringLiteral("select physical_name from sys.master_files where database_id = db_id(N'借贷]库') and type = 0"),
+                          QStringLiteral("select name from [借贷]]库_恢复检查].sys.tables"),
+                      }));
   EXPECT_EQ(ran_, (QStringList{
+                      // The backup is restored under a scratch name first, checked and dropped.
+                      QStringLiteral("RESTORE DATABASE [借贷]]库_恢复检查] FROM DISK = ") + file +
+                          QStringLiteral(" WITH MOVE N'借贷' TO N'/var/opt/mssql/data/借贷]库_恢复检查_1.mdf', "
+                                         "MOVE N'借贷_log' TO N'/var/opt/mssql/data/借贷]库_恢复检查_2.ldf', REPLACE, RECOVERY"),
+                      QStringLiteral("IF DB_ID(N'借贷]库_恢复检查') IS NOT NULL DROP DATABASE [借贷]]库_恢复检查]"),
                       QStringLiteral("RESTORE VERIFYONLY FROM DISK = ") + file,
                       QStringLiteral("ALTER DATABASE [借贷]]库] SET SINGLE_USER WITH ROLLBACK IMMEDIATE"),
                       QStringLiteral("BACKUP DATABASE [借贷]]库] TO DISK = N'/var/opt/mssql/backup/20261209080000_恢复前.bak'"),
@@ -409,18 +462,19 @@ TEST_F(ServerMaintenanceTest, RestoreVerifiesSavesAndRestoresInSingleUse) {
   EXPECT_EQ(responder_.messages[1].text, QStringLiteral("数据恢复已经完成，请重启本软件！"));
   EXPECT_EQ(responder_.messages[1].title, QStringLiteral("数据库恢复情况"));
 
-  // Not confirmed, or no file: nothing reaches the server.
+  // Not confirmed, or no file: the program's database is never touched.
   for (const QString& path : {QStringLiteral("D:\\bk\\a.bak"), QString()}) {
     ran_.clear();
     responder_.clear();
     BackupOrRestoreDatabase(3, path);
     EXPECT_FALSE(gBackupOk);
-    EXPECT_TRUE(ran_.isEmpty());
+    EXPECT_FALSE(touchedTheDatabase()) << ran_.join("\n").toStdString();
   }
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
 }
 
 TEST_F(ServerMaintenanceTest, ARestoreTheServerRefusesIsReportedAndTheProgramGoesOn) {
+  failOn_ = QStringLiteral("RESTORE VERIFYONLY");
   failWith_ = QStringLiteral("The media set has 1 media families but only 0 are provided.");
   responder_.answer(Mb::Yes);
   frmbackup w(nullptr, 1);
@@ -433,6 +487,57 @@ TEST_F(ServerMaintenanceTest, ARestoreTheServerRefusesIsReportedAndTheProgramGoe
   EXPECT_TRUE(responder_.messages[1].text.startsWith(QStringLiteral("程序出现异常！"))) << responder_.messages[1].text.toStdString();
   EXPECT_TRUE(responder_.messages[1].text.contains(failWith_));
   EXPECT_TRUE(w.cmbDk->at(0)->isEnabled()) << "the window can be used again";
+}
+
+TEST_F(ServerMaintenanceTest, ABackupOfAnythingElseIsRefusedBeforeAnythingIsReplaced) {
+  const QString file = QStringLiteral("D:\\bk\\外来.bak");
+  const QString drop = QStringLiteral("IF DB_ID(N'借贷]库_恢复检查') IS NOT NULL DROP DATABASE [借贷]]库_恢复检查]");
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    QString reason;
+    bool scratchRestored;  // the check restored a scratch copy, which must be dropped again
+  };
+  const Case cases[] = {
+      {"not a backup", [this] { headerError_ = QStringLiteral("The file is not a valid backup set."); },
+       QStringLiteral("服务器不能读取该备份文件（The file is not a valid backup set.）。"), false},
+      {"no backup set", [this] { header_.rows.clear(); }, QStringLiteral("文件中没有数据库备份。"), false},
+      {"a differential backup", [this] { header_.rows[0][1] = 5; }, QStringLiteral("这不是完整的数据库备份。"), false},
+      {"another database", [this] { header_.rows[0][2] = QStringLiteral("进销存"); },
+       QStringLiteral("备份的是数据库“进销存”，不是本系统的数据库“借贷]库”。"), false},
+      {"without the system's tables",
+       [this] {
+         tables_.rows = {{QStringLiteral("PJ_Jq")}, {QStringLiteral("货物")}};
+       },
+       QStringLiteral("备份中缺少本系统的数据表：PJ_Admin、PJ_Zxlb、PJ_Zaxiang、PJ_Kehu、PJ_Kehu_Gs、PJ_Gd、PJ_Yhzh、PJ_Dkjl、PJ_Hdjh、PJ_Hkjl、PJ_Cjjl、PJ_Cjzfjh、PJ_Cjzfjl、PJ_Liushui。"),
+       true},
+      {"a scratch restore the server refuses",
+       [this] {
+         failOn_ = QStringLiteral("RESTORE DATABASE [借贷]]库_恢复检查]");
+         failWith_ = QStringLiteral("The backup set holds a backup of a database other than the existing database.");
+       },
+       QStringLiteral("备份文件不能还原检查（The backup set holds a backup of a database other than the existing database.）。"), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    resetServer();
+    responder_.clear();
+    c.arrange();
+    responder_.answer(Mb::Yes);  // would confirm, if it were ever asked
+    BackupOrRestoreDatabase(3, file);
+    EXPECT_FALSE(gBackupOk);
+    ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
+    EXPECT_EQ(responder_.messages[0].text.toStdString(),
+              (QStringLiteral("“") + file + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！\r\n") + c.reason).toStdString());
+    EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
+    EXPECT_EQ(responder_.messages[0].title, QStringLiteral("数据库恢复情况"));
+    EXPECT_FALSE(touchedTheDatabase()) << ran_.join("\n").toStdString();
+    if (c.scratchRestored)
+      EXPECT_TRUE(ran_.endsWith(drop) || undo_ == QStringList{drop}) << "the scratch copy is dropped again";
+    else
+      EXPECT_TRUE(ran_.isEmpty());
+    EXPECT_EQ(ended_.calls, 0);
+  }
 }
 
 TEST_F(ServerMaintenanceTest, CompactionIsLeftToTheServerTools) {

@@ -1,0 +1,207 @@
+// The database tool as the build runs it: an existing database keeps every row, and a newer schema
+// only adds to it, after a copy of it is saved.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include "TestSupport.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/data/DatabaseBuilder.h"
+
+namespace {
+QByteArray hashOf(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+}
+
+QByteArray readAll(const QString& p) {
+  QFile f(p);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct ToolRun {
+  int exitCode = -1;
+  QString out;
+};
+
+ToolRun runTool(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral(VRN_DB_TOOL), args);
+  ToolRun r;
+  if (!p.waitForFinished(60000)) return r;
+  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+  return r;
+}
+
+// The arguments the build gives the tool, with `schema` in place of the schema source when given.
+QStringList buildArgs(const QString& schema = {}) {
+  QStringList args = QStringLiteral(VRN_DB_SOURCES).split(QLatin1Char('|'));
+  if (!schema.isEmpty()) args[args.indexOf(QStringLiteral("--schema")) + 1] = schema;
+  return args;
+}
+
+// The schema source with one more table, and one more column (with a default and an index) in the
+// customers' table.
+QString writeNewerSchema(const QString& folder) {
+  QString text = QString::fromUtf8(readAll(QStringLiteral(VRN_SOURCE_DIR "/db/schema.txt")));
+  const QString customers = QStringLiteral("table PJ_Kehu\n");
+  const int at = static_cast<int>(text.indexOf(customers));
+  EXPECT_GE(at, 0);
+  // After the key, which comes first.
+  text.insert(static_cast<int>(text.indexOf(QLatin1Char('\n'), at + customers.size())) + 1, QStringLiteral("  信用等级    text default 'B'\n  index 信用等级\n"));
+  text += QStringLiteral("\ntable PJ_Pingji\n  编号 key\n  等级 text\n  分数 int default 60\n  index 等级\n");
+  const QString path = folder + QStringLiteral("/newer-schema.txt");
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(text.toUtf8());
+  return path;
+}
+
+// A customer and a loan of that customer, the rows a user would lose.
+void addCustomerAndLoan(Connection& c) {
+  c.Execute(QStringLiteral("insert into PJ_Kehu (姓名, 家庭住址) values (?, ?)"), {QStringLiteral("王五"), QStringLiteral("No. 5 Renmin Rd.")});
+  const qint64 id = c.lastInsertId();
+  c.Execute(QStringLiteral("insert into PJ_Dkjl (单号, 客户ID, 客户名称, 本金) values (?, ?, ?, ?)"),
+            {QStringLiteral("D00100012026120901"), id, QStringLiteral("王五"), 50000.0});
+}
+
+// The user's rows, as text, to compare before and after.
+QStringList userRows(Connection& c) {
+  QStringList out;
+  for (const auto& r : c.query(QStringLiteral("select k.编号, k.姓名, k.家庭住址, d.单号, d.本金 from PJ_Kehu k join PJ_Dkjl d on d.客户ID = k.编号")).rows) {
+    QStringList cells;
+    for (const QVariant& v : r) cells << VariantText(v);
+    out << cells.join(QLatin1Char('|'));
+  }
+  return out;
+}
+
+QStringList backups(const QString& appDir) {
+  return QDir(appDir + QStringLiteral("Databackup")).entryList(QDir::Files | QDir::NoDotAndDotDot);
+}
+}  // namespace
+
+using DatabaseToolTest = ProgramTest;
+
+TEST_F(DatabaseToolTest, TheBuildsCommandLeavesAnExistingDatabaseAsItIs) {
+  addCustomerAndLoan(Db());
+  const QStringList rows = userRows(Db());
+  ASSERT_EQ(rows.size(), 1);
+  ResetConnections();
+  const QByteArray before = hashOf(LocalDatabasePath());
+
+  const ToolRun r = runTool(buildArgs() << QStringLiteral("--sqlite") << LocalDatabasePath());
+  ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
+  EXPECT_EQ(hashOf(LocalDatabasePath()), before) << "a database with the whole schema is not touched";
+  EXPECT_TRUE(backups(appDir()).isEmpty()) << "nothing added, nothing to back up";
+  EXPECT_EQ(userRows(Db()), rows);
+
+  // Where there is no database, the build makes the shipped one.
+  ResetConnections();
+  ASSERT_TRUE(QFile::remove(LocalDatabasePath()));
+  const ToolRun made = runTool(buildArgs() << QStringLiteral("--sqlite") << LocalDatabasePath());
+  ASSERT_EQ(made.exitCode, 0) << made.out.toStdString();
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 登录账号 from PJ_Admin")).toString(), QStringLiteral("超级管理员"));
+  EXPECT_TRUE(userRows(Db()).isEmpty());
+  EXPECT_FALSE(QFile::exists(LocalDatabasePath() + QStringLiteral(".tmp")));
+}
+
+TEST_F(DatabaseToolTest, ANewerSchemaOnlyAddsAfterSavingACopy) {
+  addCustomerAndLoan(Db());
+  const QStringList rows = userRows(Db());
+  ResetConnections();
+  const QByteArray before = hashOf(LocalDatabasePath());
+  const QString schema = writeNewerSchema(dir_.path());
+
+  const ToolRun r = runTool(buildArgs(schema) << QStringLiteral("--sqlite") << LocalDatabasePath());
+  ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
+  for (const QString& added : {QStringLiteral("added table PJ_Pingji"), QStringLiteral("added column PJ_Kehu.信用等级"),
+                               QStringLiteral("added index PJ_Kehu(信用等级)")})
+    EXPECT_TRUE(r.out.contains(added)) << r.out.toStdString();
+
+  EXPECT_EQ(userRows(Db()), rows);
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 信用等级 from PJ_Kehu where 姓名=?"), {QStringLiteral("王五")}).toString(), QStringLiteral("B"))
+      << "the row already there gets the new column's default";
+  Db().Execute(QStringLiteral("insert into PJ_Pingji (等级) values (?)"), {QStringLiteral("A")});
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 分数 from PJ_Pingji")).toInt(), 60);
+  EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from sqlite_master where type='index' "
+                                       "and (sql like '%ON PJ_Kehu (信用等级)%' or sql like '%ON PJ_Pingji (等级)%')")).toInt(), 2);
+
+  // The copy saved first holds the database as it was, byte for byte.
+  const QStringList saved = backups(appDir());
+  ASSERT_EQ(saved.size(), 1);
+  EXPECT_TRUE(saved[0].endsWith(QStringLiteral("_升级前.bak"))) << saved[0].toStdString();
+  EXPECT_EQ(hashOf(appDir() + QStringLiteral("Databackup/") + saved[0]), before);
+
+  // Run again, as every later build does: nothing more to add, no second copy, the file untouched.
+  ResetConnections();
+  const QByteArray upgraded = hashOf(LocalDatabasePath());
+  const ToolRun again = runTool(buildArgs(schema) << QStringLiteral("--sqlite") << LocalDatabasePath());
+  ASSERT_EQ(again.exitCode, 0) << again.out.toStdString();
+  EXPECT_FALSE(again.out.contains(QStringLiteral("added"))) << again.out.toStdString();
+  EXPECT_EQ(hashOf(LocalDatabasePath()), upgraded);
+  EXPECT_EQ(backups(appDir()).size(), 1);
+
+  // The older schema, run against the upgraded file, drops nothing.
+  const ToolRun older = runTool(buildArgs() << QStringLiteral("--sqlite") << LocalDatabasePath());
+  ASSERT_EQ(older.exitCode, 0) << older.out.toStdString();
+  EXPECT_EQ(hashOf(LocalDatabasePath()), upgraded);
+}
+
+TEST_F(DatabaseToolTest, AnOdbcDatabaseIsUpgradedInPlace) {
+  const QString file = appDir() + QStringLiteral("data/server.db");
+  const QString cs = QStringLiteral("DRIVER=SQLite3;Database=") + file;
+  {
+    Connection c(MakeOdbcBackend(cs, false), SqlDialect{DialectKind::Sqlite});
+    BuildDatabase(c, LoadSchemaFile(QStringLiteral(VRN_SOURCE_DIR "/db/schema.txt")), readAll(QStringLiteral(VRN_SOURCE_DIR "/db/seed.json")), BuildOptions{false});
+    addCustomerAndLoan(c);
+  }
+  const QStringList odbcArgs = {QStringLiteral("--odbc"), cs, QStringLiteral("--dialect"), QStringLiteral("sqlite"), QStringLiteral("--upgrade")};
+  const ToolRun r = runTool(buildArgs(writeNewerSchema(dir_.path())) + odbcArgs);
+  ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains(QStringLiteral("added column PJ_Kehu.信用等级"))) << r.out.toStdString();
+  EXPECT_FALSE(r.out.contains(QStringLiteral("PJ_Sys"))) << "the local settings table stays out of a server database";
+
+  Connection c(MakeOdbcBackend(cs, false), SqlDialect{DialectKind::Sqlite});
+  ASSERT_EQ(userRows(c).size(), 1);
+  EXPECT_TRUE(userRows(c)[0].startsWith(QStringLiteral("1|王五|No. 5 Renmin Rd.|D00100012026120901|50000")));
+  EXPECT_EQ(c.scalar(QStringLiteral("select 信用等级 from PJ_Kehu")).toString(), QStringLiteral("B"));
+  EXPECT_EQ(c.scalar(QStringLiteral("select count(*) from PJ_Pingji")).toInt(), 0);
+  EXPECT_EQ(c.scalar(QStringLiteral("select count(*) from sqlite_master where name='PJ_Sys'")).toInt(), 0);
+  c.close();
+
+  const ToolRun again = runTool(buildArgs(writeNewerSchema(dir_.path())) + odbcArgs);
+  ASSERT_EQ(again.exitCode, 0) << again.out.toStdString();
+  EXPECT_FALSE(again.out.contains(QStringLiteral("added"))) << again.out.toStdString();
+}
+
+TEST(AddColumnDdl, ExistingRowsGetTheDefaultOnBothEngines) {
+  const SchemaTable t{QStringLiteral("T"), {}, {}, {}};
+  struct Case {
+    SchemaColumn column;
+    QString sqlite, server;
+  };
+  const Case cases[] = {
+      {{QStringLiteral("等级"), QStringLiteral("text"), 10, QStringLiteral("'B'"), false},
+       QStringLiteral("ALTER TABLE T ADD COLUMN 等级 TEXT DEFAULT 'B'"),
+       QStringLiteral("ALTER TABLE T ADD 等级 nvarchar(10) COLLATE Chinese_PRC_CI_AS DEFAULT N'B' WITH VALUES")},
+      {{QStringLiteral("次数"), QStringLiteral("int"), 0, QStringLiteral("0"), true},
+       QStringLiteral("ALTER TABLE T ADD COLUMN 次数 INTEGER DEFAULT 0 NOT NULL"),
+       QStringLiteral("ALTER TABLE T ADD 次数 int DEFAULT 0 NOT NULL")},
+      // SQLite cannot stamp rows already there; the server can.
+      {{QStringLiteral("日期"), QStringLiteral("stamp"), 0, QStringLiteral("now"), false},
+       QStringLiteral("ALTER TABLE T ADD COLUMN 日期 TEXT"),
+       QStringLiteral("ALTER TABLE T ADD 日期 datetime2(0) DEFAULT SYSDATETIME() WITH VALUES")},
+      // "not null" without a default cannot be added to a table with rows.
+      {{QStringLiteral("名称"), QStringLiteral("text"), 0, QString(), true},
+       QStringLiteral("ALTER TABLE T ADD COLUMN 名称 TEXT"),
+       QStringLiteral("ALTER TABLE T ADD 名称 nvarchar(255) COLLATE Chinese_PRC_CI_AS")},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AddColumnDdl(t, c.column, SqlDialect{DialectKind::Sqlite}), c.sqlite);
+    EXPECT_EQ(AddColumnDdl(t, c.column, SqlDialect{DialectKind::SqlServer}), c.server);
+  }
+}

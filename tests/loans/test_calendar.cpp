@@ -1,0 +1,164 @@
+// The collection calendar as the user follows it: the instalments due per day, month turns, the
+// popup into the loan view with the list's own checks, and the reminder counting the same rows.
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+
+#include "LoanRecordsFixture.h"
+#include "app/BusinessReminder.h"
+#include "app/data/DataAccess.h"
+#include "app/services/ChineseAmount.h"
+#include "loans/LoanLinks.h"
+#include "loans/frmCkrc.h"
+#include "loans/frmMenu.h"
+#include "platform/Grid.h"
+#include "platform/MonthCalendar.h"
+
+namespace {
+
+class CalendarTest : public LoanRecordsFixture {
+ protected:
+  void SetUp() override {
+    LoanRecordsFixture::SetUp();
+    setNow(QDateTime(QDate(2024, 3, 12), QTime(9, 0)));
+    addLoan({.docNo = QStringLiteral("D1"), .borrower = QStringLiteral("张三")});
+    addLoan({.docNo = QStringLiteral("D2"), .borrower = QStringLiteral("李四"), .approval = QStringLiteral("未审核")});
+    a_ = addPlanRow(QStringLiteral("D1"), 1, 10000, 1500, 0, QDate(2024, 2, 1), QDate(2024, 3, 5));
+    b_ = addPlanRow(QStringLiteral("D2"), 1, 8000, 2000, 60.5, QDate(2024, 2, 1), QDate(2024, 3, 5));
+    addPlanRow(QStringLiteral("D1"), 2, 8500, 3000, 0, QDate(2024, 3, 5), QDate(2024, 3, 20), QStringLiteral("归还部分"), 1000, 0);
+    addPlanRow(QStringLiteral("D1"), 3, 5500, 5500, 0, QDate(2024, 3, 20), QDate(2024, 3, 25), QStringLiteral("已还"), 5500, 0);
+    addPlanRow(QStringLiteral("D9"), 1, 100, 100, 0, QDate(2024, 3, 1), QDate(2024, 3, 7));  // of a loan never saved
+    addPlanRow(QStringLiteral("D1"), 4, 3000, 3000, 0, QDate(2024, 3, 25), QDate(2024, 4, 1));
+  }
+  qint32 a_ = 0, b_ = 0;
+};
+
+TEST_F(CalendarTest, DaysListTheOpenInstalmentsOfSavedLoans) {
+  frmCkrc w;
+  w.Form_Load();
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("催款日程"));
+  EXPECT_EQ(w.Combo1->count(), 201);
+  EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("2024"));
+  EXPECT_EQ(w.Combo2->currentText(), QStringLiteral("3"));
+  EXPECT_EQ(w.dayLists()[5], QStringLiteral("%1,%2").arg(a_).arg(b_));
+  EXPECT_EQ(w.Calendar->dayText(5), QStringLiteral("张三→1500.00\n李四→2060.50\n"));
+  EXPECT_EQ(w.Calendar->dayText(20), QStringLiteral("张三→2000.00\n")) << "what is still open of a partly paid row";
+  EXPECT_TRUE(w.Calendar->dayText(25).isEmpty()) << "a paid row is not shown";
+  EXPECT_TRUE(w.Calendar->dayText(7).isEmpty()) << "a row of a loan never saved is not shown";
+  const QPoint today = MonthLayout::cellOf(2024, 3, 12);
+  EXPECT_EQ(std::make_pair(w.Fg->row(), w.Fg->col()), std::make_pair(today.x(), today.y()));
+
+  // Month turns.
+  struct Step {
+    int button;
+    int year, month;
+  };
+  const Step steps[] = {{frmCkrc::cmdNext, 2024, 4}, {frmCkrc::cmdPrevious, 2024, 3}, {frmCkrc::cmdThisMonth, 2024, 3}};
+  for (const Step& s : steps) {
+    w.pbCommand1_Click(s.button);
+    EXPECT_EQ(std::make_pair(w.shownYear(), w.shownMonth()), std::make_pair(s.year, s.month));
+  }
+  w.pbCommand1_Click(frmCkrc::cmdNext);
+  EXPECT_EQ(w.Calendar->dayText(1), QStringLiteral("张三→3000.00\n"));
+  w.Combo1->setCurrentText(QStringLiteral("2023"));
+  w.Combo2->setCurrentText(QStringLiteral("12"));
+  w.pbCommand1_Click(frmCkrc::cmdNext);
+  EXPECT_EQ(std::make_pair(w.shownYear(), w.shownMonth()), std::make_pair(2024, 1));
+  w.pbCommand1_Click(frmCkrc::cmdPrevious);
+  EXPECT_EQ(std::make_pair(w.shownYear(), w.shownMonth()), std::make_pair(2023, 12));
+  // The ends of the year list stop the buttons.
+  w.Combo1->setCurrentText(QStringLiteral("1900"));
+  w.Combo2->setCurrentText(QStringLiteral("1"));
+  w.pbCommand1_Click(frmCkrc::cmdPrevious);
+  EXPECT_EQ(std::make_pair(w.shownYear(), w.shownMonth()), std::make_pair(1900, 1));
+
+  // A repayment made meanwhile shows after 刷新.
+  w.pbCommand1_Click(frmCkrc::cmdThisMonth);
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 归还状态='已还' where 编号=?"), {b_});
+  EXPECT_EQ(w.Calendar->dayText(5), QStringLiteral("张三→1500.00\n李四→2060.50\n"));
+  w.pbCommand1_Click(frmCkrc::cmdRefresh);
+  EXPECT_EQ(w.Calendar->dayText(5), QStringLiteral("张三→1500.00\n"));
+}
+
+TEST_F(CalendarTest, PopupOpensTheLoanViewWithTheListsChecks) {
+  frmCkrc w;
+  w.Form_Load();
+  const QPoint five = MonthLayout::cellOf(2024, 3, 5);
+  w.Calendar->clickCell(five.x(), five.y());  // the number: nothing
+  EXPECT_TRUE(w.Menu->mnu_lss.empty());
+  w.Calendar->clickCell(five.x(), five.y() + 1);
+  EXPECT_EQ(w.Menu->Mode, QStringLiteral("催款"));
+  ASSERT_EQ(w.Menu->mnu_lss.size(), 2u);
+  EXPECT_EQ(w.Menu->mnu_lss[0]->text(), QStringLiteral("跟踪：张三  欠：") + AmountToChineseUppercase(1500) + QStringLiteral("  合同：D1"));
+  EXPECT_EQ(AmountToChineseUppercase(1500), QStringLiteral("壹仟伍佰圆整"));
+  EXPECT_EQ(w.Menu->mnu_lss[1]->text(), QStringLiteral("跟踪：李四  欠：") + AmountToChineseUppercase(2060.5) + QStringLiteral("  合同：D2"));
+
+  w.Menu->mnu_lss[0]->trigger();
+  EXPECT_EQ(modal_.shown, std::vector<QString>{QStringLiteral("frmDkhk")});
+  modal_.shown.clear();
+  w.Menu->mnu_lss_Click(1);
+  EXPECT_EQ(responder_.texts(), QStringList{"该笔业务还未生效！请进行审核。"}) << "an unapproved loan, as the list refuses it";
+  EXPECT_TRUE(modal_.shown.empty());
+  // Without the list's right the popup opens nothing either.
+  loginAsClerk(QStringLiteral("催款日程"), QStringLiteral("综合部"));
+  responder_.clear();
+  w.Menu->mnu_lss_Click(0);
+  EXPECT_EQ(responder_.texts(), QStringList{"权限不足！"});
+  EXPECT_TRUE(modal_.shown.empty());
+
+  // The next day's popup replaces the items.
+  const QPoint twenty = MonthLayout::cellOf(2024, 3, 20);
+  w.Calendar->clickCell(twenty.x(), twenty.y() + 1);
+  ASSERT_EQ(w.Menu->mnu_lss.size(), 1u);
+  EXPECT_EQ(w.Menu->mnu_ls->actions().size(), 1);
+  // The payment calendar's popup: financing plan rows, into the financing record's payment view
+  // with that list's checks.
+  loginAsSuperAdmin();
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态) values ('C1','赵敏','已审核'),('C2','钱多','未审核'),('C3','孙少','废弃')"));
+  QStringList ids;
+  for (const char* doc : {"C1", "C2", "C3"}) {
+    Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,支付期次,客户名称,应付本金,应付利息,已付本金,已付利息,结算状态,约定支付日期) "
+                                "values (?,1,(select 客户名称 from PJ_Cjjl where 单号=?),10000,150,0,0,'未付','2024-03-10')"),
+                 {QString::fromUtf8(doc), QString::fromUtf8(doc)});
+    ids << QString::number(Db().lastInsertId());
+  }
+  w.Menu->Mode = QStringLiteral("支付");
+  w.Menu->支付日程_点击Fg(ids.join(QLatin1Char(',')));
+  ASSERT_EQ(w.Menu->mnu_lss.size(), 3u);
+  EXPECT_EQ(w.Menu->mnu_lss[0]->text(), QStringLiteral("应付赵敏：") + AmountToChineseUppercase(10150) + QStringLiteral("  单号：C1"));
+  QStringList opened;
+  gShowPaymentView = [&](QWidget*, const QString& docNo) { opened << docNo; };
+  responder_.clear();
+  for (int i = 0; i < 3; ++i) w.Menu->mnu_lss_Click(i);
+  gShowPaymentView = nullptr;
+  EXPECT_EQ(opened, QStringList{"C1"});
+  EXPECT_EQ(responder_.texts(), (QStringList{"该单据未审核！", "该单据已废弃！"}));
+}
+
+TEST_F(CalendarTest, ManyInstalmentsOnOneDayAllShow) {
+  for (int i = 0; i < 25; ++i) addPlanRow(QStringLiteral("D1"), 10 + i, 100, 100, 0, QDate(2024, 3, 1), QDate(2024, 3, 28));
+  frmCkrc w;
+  w.Form_Load();
+  EXPECT_EQ(w.Calendar->dayText(28).count(QLatin1Char('\n')), 25);
+  w.Fg_Click(28, QPoint());
+  EXPECT_EQ(w.Menu->mnu_lss.size(), 25u);
+}
+
+TEST_F(CalendarTest, TheReminderCountsWhatTheCalendarShows) {
+  // Due before 2024-03-12: the two rows of the 5th; within 8 days: the row of the 20th.
+  ReminderCounts c = CountBusinessReminders(QDate(2024, 3, 12), 8);
+  frmCkrc w;
+  w.Form_Load();
+  int overdue = 0, soon = 0;
+  for (int d = 1; d <= 31; ++d) {
+    const int n = w.dayLists()[d].isEmpty() ? 0 : int(w.dayLists()[d].split(QLatin1Char(',')).size());
+    if (d < 12) overdue += n;
+    else soon += n;
+  }
+  EXPECT_EQ(c.overdueLoans, overdue);
+  EXPECT_EQ(c.overdueLoans, 2);
+  EXPECT_EQ(c.soonLoans, soon);
+  EXPECT_EQ(c.soonLoans, 1);
+}
+
+}  // namespace

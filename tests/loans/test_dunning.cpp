@@ -1,0 +1,133 @@
+// Dunning a late borrower: the notes of the loan, the template filled from the instalment, and the
+// reminder SMS through the gateway (a local test server), with failures neither logged nor noted.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "LoanRecordsFixture.h"
+#include "app/data/DataAccess.h"
+#include "app/services/SettingsList.h"
+#include "control/pbCommand.h"
+#include "loans/frmDkck.h"
+#include "platform/Gbk.h"
+#include "platform/Grid.h"
+#include "LocalHttpServer.h"
+
+namespace {
+
+class DunningTest : public LoanRecordsFixture {
+ protected:
+  void SetUp() override {
+    LoanRecordsFixture::SetUp();
+    guarantor_ = addPerson(QStringLiteral("保人甲"), QStringLiteral("13700000001"));
+    addLoan({.docNo = QStringLiteral("D1"), .borrower = QStringLiteral("张三"), .guarantors = QString::number(guarantor_)});
+    row_ = addPlanRow(QStringLiteral("D1"), 1, 10000, 1000, 50, QDate(2024, 1, 1), QDate(2024, 2, 15), QStringLiteral("归还部分"), 400, 0);
+    other_ = addPlanRow(QStringLiteral("D1"), 2, 9000, 9000, 50, QDate(2024, 2, 15), QDate(2024, 3, 15));
+  }
+  std::unique_ptr<frmDkck> open(const QString& docNo, qint32 planId) {
+    auto w = std::make_unique<frmDkck>();
+    w->DocNo = docNo;
+    w->PlanId = planId;
+    w->Form_Load();
+    return w;
+  }
+  qint32 guarantor_ = 0, row_ = 0, other_ = 0;
+};
+
+TEST_F(DunningTest, ShowsTheBorrowerTheOpenAmountsAndTheFilledTemplate) {
+  gSystemSettings[9] = QStringLiteral("1");
+  auto w = open(QStringLiteral("D1"), row_);
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("催款"));
+  EXPECT_EQ(w->txtCk[0]->text(), QStringLiteral("张三"));
+  EXPECT_EQ(w->txtCk[1]->text(), QStringLiteral("13912345678"));
+  EXPECT_EQ(w->txtCk[2]->text(), QStringLiteral("南京市中山路1号"));
+  EXPECT_EQ(w->Label1->text(), QStringLiteral("其中未还本金：600 未还利息：50"));
+  EXPECT_EQ(w->txtNote->toPlainText(),
+            QStringLiteral("尊敬的张三你于2024年02月15日应还款金额650避免产生利息及违约金.请及时归还.如已还款无需理会."));
+  EXPECT_TRUE(w->PbC->isEnabled());
+  EXPECT_EQ(column(w->Fg2, 1), QStringList{"保人甲"});
+
+  // With the SMS switch off: no template, no SMS.
+  gSystemSettings[9] = QStringLiteral("0");
+  w = open(QStringLiteral("D1"), row_);
+  EXPECT_TRUE(w->txtNote->toPlainText().isEmpty());
+  EXPECT_FALSE(w->PbC->isEnabled());
+}
+
+TEST_F(DunningTest, NotesBelongToTheLoanAndAnEmptyNoteIsRefused) {
+  auto w = open(QStringLiteral("D1"), row_);
+  w->pbCommand1_Click();
+  EXPECT_EQ(responder_.texts(), QStringList{"跟踪内容不能为空！"});
+  EXPECT_EQ(count(QStringLiteral("PJ_Dxck")), 0);
+  w->txtNote->setPlainText(QStringLiteral("电话已通知，答应周五还款"));
+  w->pbCommand1_Click();
+  EXPECT_EQ(column(w->Fg, 1), QStringList{"电话已通知，答应周五还款"});
+  // The note shows from another instalment of the same loan too.
+  auto other = open(QStringLiteral("D1"), other_);
+  EXPECT_EQ(column(other->Fg, 1), QStringList{"电话已通知，答应周五还款"});
+}
+
+TEST_F(DunningTest, ACompanyBorrowerIsReachedThroughItsOwnRecord) {
+  // A person and a company with the same key: the company's loan must reach the company.
+  const qint32 company = addCompany(QStringLiteral("示范贸易公司"), QStringLiteral("13600000009"));
+  Db().Execute(QStringLiteral("delete from PJ_Kehu where 编号=?"), {company});
+  Db().Execute(QStringLiteral("insert into PJ_Kehu (编号,姓名,手机) values (?,'无关的人','13500000000')"), {company});
+  addLoan({.docNo = QStringLiteral("D2"), .borrower = QStringLiteral("示范贸易公司"), .customerId = company, .kind = QStringLiteral("企业")});
+  const qint32 row = addPlanRow(QStringLiteral("D2"), 1, 5000, 5000, 0, QDate(2024, 1, 1), QDate(2024, 2, 1));
+  auto w = open(QStringLiteral("D2"), row);
+  EXPECT_EQ(w->txtCk[1]->text(), QStringLiteral("13600000009"));
+  EXPECT_EQ(w->txtCk[2]->text(), QStringLiteral("苏州市工业园区星湖街1号"));
+  EXPECT_EQ(w->Fg2->dataRowCount(), 0) << "guarantor list \"0\": an empty grid";
+}
+
+class DunningSmsTest : public DunningTest {
+ protected:
+  LocalHttpServer server_;
+  GatewayOnLoopback gateway_{server_, 3000};
+};
+
+TEST_F(DunningSmsTest, AnAcceptedMessageIsLoggedAndNoted) {
+  gSystemSettings[9] = QStringLiteral("1");
+  server_.answer(200, Gbk::encode(QStringLiteral("发送成功，共1条")));
+  auto w = open(QStringLiteral("D1"), row_);
+  w->txtNote->setPlainText(QStringLiteral("请于本周还款 & 联系我们"));
+  w->PbC_Click();
+  ASSERT_EQ(server_.requests().size(), 1u);
+  const QByteArray body = server_.requests()[0].body;
+  EXPECT_TRUE(body.contains("mob=13912345678")) << body.constData();
+  EXPECT_TRUE(body.contains("%26")) << "the & of the note stays inside the message";
+  EXPECT_EQ(responder_.texts(), QStringList{"发送成功，共1条"});
+  EXPECT_EQ(count(QStringLiteral("PJ_Duanxin"), QStringLiteral("手机='13912345678'")), 1);
+  EXPECT_EQ(column(w->Fg, 1), QStringList{"请于本周还款 & 联系我们"});
+}
+
+TEST_F(DunningSmsTest, AFailedSendIsShownAndNeitherLoggedNorNoted) {
+  gSystemSettings[9] = QStringLiteral("1");
+  struct Case {
+    int status;
+    QByteArray body;
+  };
+  const Case cases[] = {{200, "-1"}, {200, ""}, {500, "error"}};
+  for (const Case& c : cases) {
+    responder_.clear();
+    server_.answer(c.status, c.body);
+    auto w = open(QStringLiteral("D1"), row_);
+    w->PbC_Click();
+    EXPECT_FALSE(responder_.messages.empty()) << "a failure is shown: " << c.body.constData();
+    EXPECT_EQ(count(QStringLiteral("PJ_Duanxin")), 0);
+    EXPECT_EQ(count(QStringLiteral("PJ_Dxck")), 0);
+  }
+  // Bad numbers never reach the gateway.
+  const size_t asked = server_.requests().size();
+  auto w = open(QStringLiteral("D1"), row_);
+  for (const QString& mobile : {QString(), QStringLiteral("1391234567"), QStringLiteral("23912345678")}) {
+    responder_.clear();
+    w->txtCk[1]->setText(mobile);
+    w->PbC_Click();
+    EXPECT_EQ(responder_.texts().size(), 1) << mobile.toStdString();
+  }
+  EXPECT_EQ(server_.requests().size(), asked);
+  EXPECT_EQ(count(QStringLiteral("PJ_Dxck")), 0);
+}
+
+}  // namespace
