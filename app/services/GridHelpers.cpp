@@ -120,8 +120,10 @@ void LoadGridFromQuery(Grid* grid, bool twoHeaderRows, const QString& headerGrou
     grid->setFixedRows(twoHeaderRows ? 2 : 1);
     OpenMainQuery();
     fillGrid(grid, gMainRecordset);
-    grid->autoSizeColumns();
-    if (!twoHeaderRows) return;
+    if (!twoHeaderRows) {
+      grid->autoSizeColumns();
+      return;
+    }
     for (int c = 0; c < grid->cols(); ++c) grid->setMergeCol(c, true);
     grid->setMergeRow(0, true);
     grid->setMergeRow(1, true);
