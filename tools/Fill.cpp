@@ -24,6 +24,21 @@
 #include "platform/Clock.h"
 #include "platform/Money.h"
 
+InstalmentState ReadInstalment(const QVariantList& v, int at) {
+  InstalmentState s;
+  s.period = static_cast<int>(VariantNumber(v.value(at)));
+  s.loanPrincipal = VariantNumber(v.value(at + 1));
+  s.duePrincipal = VariantNumber(v.value(at + 2));
+  s.dueInterest = VariantNumber(v.value(at + 3));
+  s.paidPrincipal = VariantNumber(v.value(at + 4));
+  s.paidInterest = VariantNumber(v.value(at + 5));
+  s.status = VariantText(v.value(at + 6));
+  s.start = QDate::fromString(VariantText(v.value(at + 7)), Qt::ISODate);
+  s.due = QDate::fromString(VariantText(v.value(at + 8)), Qt::ISODate);
+  s.lastPaid = QDate::fromString(VariantText(v.value(at + 9)), Qt::ISODate);
+  return s;
+}
+
 qint64 FillCounts::total() const {
   return persons + companies + investors + staff + loans + planRows + repayments + financings + financingRows + payments +
          journal;
@@ -420,19 +435,8 @@ class Filler {
                                                     "开始日期,约定归还日期,归还日期 from PJ_Hdjh where 编号=?"),
                                      {planId});
     if (q.rows.empty()) throw AppError(Err::NoCurrentRecord, QStringLiteral("fill: plan row gone"));
-    const QVariantList& v = q.rows.front();
-    *docNo = VariantText(v[0]);
-    InstalmentState s;
-    s.period = static_cast<int>(VariantNumber(v[1]));
-    s.loanPrincipal = VariantNumber(v[2]);
-    s.duePrincipal = VariantNumber(v[3]);
-    s.dueInterest = VariantNumber(v[4]);
-    s.paidPrincipal = VariantNumber(v[5]);
-    s.paidInterest = VariantNumber(v[6]);
-    s.status = VariantText(v[7]);
-    s.start = QDate::fromString(VariantText(v[8]), Qt::ISODate);
-    s.due = QDate::fromString(VariantText(v[9]), Qt::ISODate);
-    s.lastPaid = QDate::fromString(VariantText(v[10]), Qt::ISODate);
+    *docNo = VariantText(q.rows.front()[0]);
+    const InstalmentState s = ReadInstalment(q.rows.front(), 1);
     return s;
   }
 

@@ -8,7 +8,11 @@
 #include <QDate>
 #include <QString>
 
+#include <QVariantList>
+
 #include <functional>
+
+#include "loans/RepaymentCalc.h"
 
 struct FillOptions {
   quint64 seed = 20261130;
@@ -31,3 +35,7 @@ FillCounts FillDatabase(const FillOptions& options, const std::function<void(con
 // The login state and settings the fill works under: the reserved super administrator of the
 // shipped database, settings as a new workstation has them, loans and financings saved approved.
 void FillLoginState();
+
+// A plan row as the repayment windows read it: the ten PJ_Hdjh columns 还贷期次, 贷款本金, 应还本金,
+// 应还利息, 已还本金, 已还利息, 归还状态, 开始日期, 约定归还日期, 归还日期 from position `at` of `v`.
+InstalmentState ReadInstalment(const QVariantList& v, int at);

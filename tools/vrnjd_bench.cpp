@@ -312,17 +312,7 @@ void benchSaves(const QDate& today) {
       {today.toString(Qt::ISODate)});
   if (!open.rows.empty()) {
     const QVariantList& v = open.rows.front();
-    InstalmentState s;
-    s.period = static_cast<int>(VariantNumber(v[1]));
-    s.loanPrincipal = VariantNumber(v[2]);
-    s.duePrincipal = VariantNumber(v[3]);
-    s.dueInterest = VariantNumber(v[4]);
-    s.paidPrincipal = VariantNumber(v[5]);
-    s.paidInterest = VariantNumber(v[6]);
-    s.status = VariantText(v[7]);
-    s.start = QDate::fromString(VariantText(v[8]), Qt::ISODate);
-    s.due = QDate::fromString(VariantText(v[9]), Qt::ISODate);
-    s.lastPaid = QDate::fromString(VariantText(v[10]), Qt::ISODate);
+    const InstalmentState s = ReadInstalment(v, 1);
     const LoanRateTerms terms{VariantText(v[11]), VariantNumber(v[12]), VariantNumber(v[13])};
     reportSave(QStringLiteral("还款"), measure([&] {
                  Transaction keep;
