@@ -510,6 +510,22 @@ void Grid::setRowHeight(int row, int twips) {
   table_->setRowHeight(row - fixedRows_, twips / kTwipsPerPixel);
 }
 
+void Grid::setRowHeights(int first, int last, int twips) {
+  first = std::max(first, 0);
+  last = std::min(last, rows() - 1);
+  const int body = rows() - fixedRows_;
+  if (first > fixedRows_ || last < first || body < 64) {
+    for (int r = first; r <= last; ++r) setRowHeight(r, twips);
+    return;
+  }
+  for (int r = first; r < fixedRows_; ++r) setRowHeight(r, twips);
+  // The rows after `last` keep their heights through the change of the body's default.
+  std::vector<int> after;
+  for (int r = last + 1; r < rows(); ++r) after.push_back(rowHeight(r));
+  table_->verticalHeader()->setDefaultSectionSize(std::max(kTwipsPerPixel, twips) / kTwipsPerPixel);
+  for (size_t i = 0; i < after.size(); ++i) setRowHeight(last + 1 + static_cast<int>(i), after[i]);
+}
+
 void Grid::autoSizeColumns() {
   const QFontMetrics fm(table_->font());
   constexpr int kPadding = 12;
@@ -726,6 +742,7 @@ void Grid::refreshHeader() {
 void Grid::loadData(const QStringList& columns, const std::vector<QVariantList>& data) {
   table_->clearSpans();
   table_->setRowCount(0);
+  table_->verticalHeader()->setDefaultSectionSize(kDefaultRowHeightTwips / kTwipsPerPixel);
   for (auto& h : header_) h.clear();
   mergeCol_.assign(mergeCol_.size(), false);
   headerMergeRow_.assign(headerMergeRow_.size(), false);
