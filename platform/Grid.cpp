@@ -364,7 +364,7 @@ void Grid::refreshItem(QTableWidgetItem* it, int col) {
     it->setBackground(own);
   } else if (col < fixedCols_) {
     it->setBackground(fixedBackColor_);
-  } else {
+  } else if (it->data(Qt::BackgroundRole).isValid()) {
     it->setData(Qt::BackgroundRole, QVariant());
   }
 }
@@ -466,6 +466,7 @@ QString Grid::colFormat(int col) const { return formats_.value(col); }
 
 void Grid::setColFormat(int col, const QString& format) {
   checkCol(col);
+  if (formats_.value(col) == format) return;  // the cells already show it
   formats_[col] = format;
   refreshColumn(col);
 }

@@ -54,6 +54,10 @@ namespace {
 void say(const QString& s) { std::fprintf(stdout, "%s\n", s.toUtf8().constData()); std::fflush(stdout); }
 
 int gRuns = 3;
+// --only N: measure only the N-th list (from 1), to look at one window closely.
+int gOnly = 0;
+int gBlock = 0;
+bool want() { return gOnly == 0 || ++gBlock == gOnly; }
 
 // The best of the runs, in milliseconds; `work` returns the rows it produced.
 struct Timing {
@@ -118,7 +122,7 @@ LoanListFilter loanFilter(frmDkjl& w) {
 
 void benchLists(const QDate& today) {
   // Loan list as it opens (this month), then for all loans.
-  {
+  if (want()) {
     LoanListFilter f;
     const Timing shown = measure([&] {
       return openWindow<frmDkjl>([](frmDkjl& w) { return w.Fg; }, [&](frmDkjl& w) { f = loanFilter(w); });
@@ -126,7 +130,7 @@ void benchLists(const QDate& today) {
     const SqlWithParams q = BuildLoanListSql(f);
     report(QStringLiteral("贷款列表（本月）"), shown, measure([&] { return bare(q.sql, q.params); }));
   }
-  {
+  if (want()) {
     frmDkjl w;
     w.show();
     QApplication::processEvents();
@@ -142,7 +146,7 @@ void benchLists(const QDate& today) {
     report(QStringLiteral("贷款列表（全部）"), shown, measure([&] { return bare(q.sql, q.params); }));
   }
   // Repayment records of this month.
-  {
+  if (want()) {
     RepaymentRecordFilter f;
     const Timing shown = measure([&] {
       return openWindow<frmDkhkjl>([](frmDkhkjl& w) { return w.Fg; }, [&](frmDkhkjl& w) {
@@ -155,7 +159,7 @@ void benchLists(const QDate& today) {
     report(QStringLiteral("还款记录（本月）"), shown, measure([&] { return bare(q.sql, q.params); }));
   }
   // Financing list as it opens.
-  {
+  if (want()) {
     QString sql;
     QVariantList params;
     const Timing shown = measure([&] {
@@ -167,7 +171,7 @@ void benchLists(const QDate& today) {
     report(QStringLiteral("拆借列表"), shown, measure([&] { return bare(sql, params); }));
   }
   // Payment records of this month.
-  {
+  if (want()) {
     QString from, to;
     const Timing shown = measure([&] {
       return openWindow<frmRzZfmx>([](frmRzZfmx& w) { return w.Fg; }, [&](frmRzZfmx& w) {
@@ -182,7 +186,7 @@ void benchLists(const QDate& today) {
     report(QStringLiteral("支付记录（本月）"), shown, measure([&] { return bare(sql, {}); }));
   }
   // The collection calendar of this month: every open instalment due in it, with its text.
-  {
+  if (want()) {
     const Timing shown = measure([&] {
       frmCkrc w;
       w.show();
@@ -197,7 +201,7 @@ void benchLists(const QDate& today) {
     report(QStringLiteral("催款日程（本月）"), shown, measure([&] { return bare(q.sql, q.params); }));
   }
   // The payment calendar has no window of its own yet: its day texts as the popup reads them.
-  {
+  if (want()) {
     const QDate first(today.year(), today.month(), 1);
     const QString from = first.toString(Qt::ISODate), to = first.addMonths(1).addDays(-1).toString(Qt::ISODate);
     const QString sql = QStringLiteral("select 编号 from PJ_Cjzfjh where 结算状态 in ('未付','支付部分') and 约定支付日期>=? and 约定支付日期<=?");
@@ -209,17 +213,17 @@ void benchLists(const QDate& today) {
     report(QStringLiteral("支付日程（本月，弹出项）"), shown, measure([&] { return bare(sql, {from, to}); }));
   }
   // Daily reports on today's base date.
-  {
+  if (want()) {
     const Timing shown = measure([&] { return openWindow<frmTjDkbb>([](frmTjDkbb& w) { return w.Fg; }); });
     const ReportSql q = DailyReportSql(PlanBook::Loans, today, QString());
     report(QStringLiteral("贷款日报"), shown, measure([&] { return bare(q.sql, q.params); }));
   }
-  {
+  if (want()) {
     const Timing shown = measure([&] { return openWindow<frmTjCjrb>([](frmTjCjrb& w) { return w.Fg; }); });
     const ReportSql q = DailyReportSql(PlanBook::Financing, today, QString());
     report(QStringLiteral("拆借日报"), shown, measure([&] { return bare(q.sql, q.params); }));
   }
-  {
+  if (want()) {
     const Timing shown = measure([&] { return openWindow<frmTjZjrb>([](frmTjZjrb& w) { return w.Fg; }); });
     // Its bare part: the report's own sums, without the grid and without keeping the result.
     report(QStringLiteral("资金日报"), shown, measure([&] {
@@ -229,6 +233,7 @@ void benchLists(const QDate& today) {
   }
   // The cash journal for this month and for the year.
   for (const bool year : {false, true}) {
+    if (!want()) continue;
     const QDate from = year ? QDate(today.year(), 1, 1) : QDate(today.year(), today.month(), 1);
     const Timing shown = measure([&] {
       return openWindow<frmTjLs>([](frmTjLs& w) { return w.Fg; }, [&](frmTjLs& w) {
@@ -243,7 +248,7 @@ void benchLists(const QDate& today) {
            measure([&] { return bare(q.sql, q.params); }));
   }
   // Login to the main window with the business reminder on.
-  {
+  if (want()) {
     const int days = gSystemSettings[0].trimmed().toInt();
     const Timing shown = measure([&] {
       frmMain w;
@@ -360,6 +365,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < args.size(); ++i) {
     if (args[i] == QLatin1String("--odbc")) odbc = true;
     else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) gRuns = std::max(1, args[++i].toInt());
+    else if (args[i] == QLatin1String("--only") && i + 1 < args.size()) gOnly = std::max(0, args[++i].toInt());
     else folder = args[i];
   }
   if (folder.isEmpty()) {
@@ -397,7 +403,7 @@ int main(int argc, char** argv) {
             .arg(gRuns));
     say(QStringLiteral("machine: ") + machine());
     benchLists(today);
-    benchSaves(today);
+    if (gOnly == 0) benchSaves(today);
   } catch (const AppError& e) {
     std::fprintf(stderr, "vrnjd_bench: %d %s\n", e.number, e.description.toUtf8().constData());
     return 1;
