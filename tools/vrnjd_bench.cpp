@@ -389,7 +389,12 @@ int main(int argc, char** argv) {
       // The SQLite ODBC driver cannot key a file: it reads a plain copy.
       const QString plain = QDir(folder).absoluteFilePath(QStringLiteral("bench-plain.db"));
       QFile::remove(plain);
-      Db().Execute(QStringLiteral("ATTACH DATABASE ? AS plain KEY ''"), {plain});
+      // The file is opened without the right to create files, and so is what it attaches: an
+      // empty file is an empty database.
+      QFile empty(plain);
+      if (!empty.open(QIODevice::WriteOnly)) throw AppError(Err::InvalidCall, QStringLiteral("cannot write ") + plain);
+      empty.close();
+      Db().Execute(QStringLiteral("ATTACH DATABASE %1 AS plain KEY ''").arg(CurrentDialect().quote(plain)));
       Db().query(QStringLiteral("SELECT sqlcipher_export('plain')"));
       Db().Execute(QStringLiteral("DETACH DATABASE plain"));
       ResetConnections();
