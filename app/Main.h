@@ -5,6 +5,9 @@ frmMain* Main();
 
 // Fills the connection settings (ConnectionSettings.h) from PJ_Sys row 1, then sets the program's date and time formats.
 void LoadDatabaseSettings();
+// True after LoadDatabaseSettings could not reach the database and the user chose to go on: the
+// login then starts unconnected instead of asking the same question again.
+extern bool gSettingsUnread;
 // The date and time texts of the program are "yyyy-MM-dd" and "HH:mm:ss" (Clock.h); the user's own
 // system settings are left alone.
 void SetSystemDateFormat();

@@ -4,6 +4,8 @@
 #include "app/services/ErrorReport.h"
 #include "app/services/PBclass.h"
 
+bool gSettingsUnread = false;
+
 void SetSystemDateFormat() {
   // Every date and time text of the program already goes through DateText/TimeText; nothing of the
   // user's own system settings is changed.
@@ -11,10 +13,14 @@ void SetSystemDateFormat() {
 
 void LoadDatabaseSettings() {
   gDbPassword = PBclass().mySys(1).toString();
+  gSettingsUnread = false;
   try {
     Recordset rs;
     OpenConnectionAndRecordset(rs, QStringLiteral("select * from PJ_Sys where 编号=1"), 0);
-    if (rs.isNothing()) return;  // the user chose to go on without a database
+    if (rs.isNothing()) {  // the user chose to go on without a database
+      gSettingsUnread = true;
+      return;
+    }
     gSqlIp = rs.text(QStringLiteral("SqlIP"));
     gDbInstance = rs.text(QStringLiteral("数据库实例"));
     gDbPort = rs.text(QStringLiteral("数据库端口"));

@@ -54,8 +54,7 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
 }
 
 void frmAbout::Label4_Click() {
-  if (!OpenWithDesktop(Installation::kWebAddress))
-    MsgBox(QStringLiteral("无法打开网址：") + Installation::kWebAddress, Mb::Information);
+  OpenWithDesktop(Installation::kWebAddress);  // says so itself when no browser can open it
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/AppPictures.h"
+#include "app/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
@@ -44,15 +45,20 @@ frmLogin::frmLogin(frmMain* owner) : QDialog(owner), main_(owner) {
   txtKl->setObjectName(QStringLiteral("txtKl"));
   txtKl->setEchoMode(QLineEdit::Password);
   txtKl->installEventFilter(this);
-  auto* hint = new QLabel(QStringLiteral("*默认登录密码为6173"), frame);
-  hint->setStyleSheet(QStringLiteral("color: #C00000;"));
+  hint_ = new QLabel(QStringLiteral("*默认登录密码为6173"), frame);
+  hint_->setStyleSheet(QStringLiteral("color: #C00000;"));
+  lblState = new QLabel(QStringLiteral("未连接数据库"), frame);
+  lblState->setObjectName(QStringLiteral("lblState"));
+  lblState->setStyleSheet(QStringLiteral("color: #C00000; font-weight: bold;"));
+  lblState->hide();
 
   auto* grid = new QGridLayout;
   grid->addWidget(new QLabel(QStringLiteral("登录帐号："), frame), 0, 0);
   grid->addWidget(Combo1, 0, 1);
   grid->addWidget(new QLabel(QStringLiteral("登录密码："), frame), 1, 0);
   grid->addWidget(txtKl, 1, 1);
-  grid->addWidget(hint, 2, 1);
+  grid->addWidget(hint_, 2, 1);
+  grid->addWidget(lblState, 3, 0, 1, 2);
   grid->setVerticalSpacing(10);
   auto* inner = new QHBoxLayout(frame);
   inner->addWidget(Image1, 0, Qt::AlignTop);
@@ -81,12 +87,25 @@ frmLogin::~frmLogin() = default;
 void frmLogin::Form_Load() {
   Guarded(QString(), this, [this] {
     Combo1->clear();
+    // Start-up has just asked about the failed connection; the user answered to go on without it.
+    if (gSettingsUnread) return setConnected(false);
     OpenMainQuery(QStringLiteral("select 登录账号,编号 from PJ_Admin  order by 编号"));
+    if (gMainRecordset.isNothing()) return setConnected(false);
+    setConnected(true);
     for (; !gMainRecordset.Eof(); gMainRecordset.MoveNext()) Combo1->addItem(gMainRecordset.text(QStringLiteral("登录账号")));
     if (Combo1->count() > 0) Combo1->setCurrentIndex(0);
     CloseRecordset(gMainRecordset);
     txtKl->setFocus();
   });
+}
+
+void frmLogin::setConnected(bool on) {
+  connected_ = on;
+  lblState->setVisible(!on);
+  Combo1->setEnabled(on);
+  txtKl->setEnabled(on);
+  hint_->setText(on ? QStringLiteral("*默认登录密码为6173") : QStringLiteral("请检查数据库后按“登录”重新连接，或按“放弃”退出。"));
+  if (on) txtKl->setFocus();
 }
 
 void frmLogin::refuse(const QString& message) {
@@ -97,6 +116,12 @@ void frmLogin::refuse(const QString& message) {
 }
 
 void frmLogin::eButOK_Click() {
+  if (!connected_) {
+    // Without a database the button connects again: the settings first if start-up could not read them.
+    if (gSettingsUnread) Guarded(QString(), this, [] { LoadDatabaseSettings(); });
+    if (!gSettingsUnread) Form_Load();
+    return;
+  }
   Guarded(QStringLiteral("eButOK_Click"), this, [this] {
     if (txtKl->text().isEmpty()) {
       MsgBox(QStringLiteral("请输入您的登录密码。"), Mb::Critical);
@@ -106,7 +131,7 @@ void frmLogin::eButOK_Click() {
     gLoginAccount = Combo1->currentText().trimmed();
     // The account travels as a bound value: nothing typed here can change the query.
     OpenMainQuery(QStringLiteral("select * from PJ_Admin where 登录账号=?"), {gLoginAccount});
-    if (gMainRecordset.isNothing()) return;
+    if (gMainRecordset.isNothing()) return setConnected(false);
     if (gMainRecordset.Eof()) return refuse(QStringLiteral("账号信息错误！"));
     if (gMainRecordset.text(QStringLiteral("登录密码")) != PBclass().Base64Encode(txtKl->text()))
       return refuse(QStringLiteral("密码错误，请重新输入！"));
@@ -124,7 +149,7 @@ void frmLogin::eButOK_Click() {
     if (deptRights == QStringLiteral("0")) deptRights = dept;
 
     OpenMainQuery(QStringLiteral("select * from PJ_Jq where 机器ID=?"), {static_cast<int>(gMachineId)});
-    if (gMainRecordset.isNothing()) return;
+    if (gMainRecordset.isNothing()) return setConnected(false);
     if (gMainRecordset.Eof()) {
       CloseRecordset(gMainRecordset);
       MsgBox(QStringLiteral("本机（机器ID：%1）没有登记为客户端，不能登录！\r\n请联系管理员在“客户端管理”中添加本机。").arg(gMachineId), Mb::Critical);
@@ -169,7 +194,25 @@ void frmLogin::eButExit_Click() {
 }
 
 void frmLogin::reject() {
-  // Esc does not leave the login.
+  // Closing the window is not a way out of the login; Esc is handled as the exit button.
+}
+
+void frmLogin::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+    e->accept();
+    eButExit_Click();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void frmLogin::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (!main_ || !main_->isVisible()) return;
+  // The main window's frame may not be known yet at the first show; its own geometry is.
+  QRect frame = frameGeometry();
+  frame.moveCenter(main_->geometry().center());
+  move(frame.topLeft());
 }
 
 void frmLogin::closeEvent(QCloseEvent* e) {

@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScreen>
+#include <QWindow>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
@@ -27,13 +30,16 @@
 #include "loans/frmDkhkjl.h"
 #include "loans/frmDkjl.h"
 #include "financing/frmRzZfmx.h"
+#include "financing/frmRzZfrc.h"
+#include "financing/FinancingLinks.h"
 #include "financing/frmRzjl.h"
 #include "output/LoanContract.h"
 #include "output/MyFastReport.h"
 #include "output/OutputLinks.h"
-#include "output/frmMsm.h"
+#include "loans/frmMenu.h"
 #include "output/frmMsmFr.h"
 #include "output/frmPrintFr3.h"
+#include "output/frmMsm.h"
 #include "output/frmTjDkbb.h"
 #include "output/frmTjLs.h"
 #include "output/frmTjZjrb.h"
@@ -50,6 +56,7 @@
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/StatusPanel.h"
 
 namespace {
 // The toolbar's buttons run these commands, by index.
@@ -73,11 +80,8 @@ void linkWindows() {
   };
   gShowLoanSms = [](QWidget* owner, const QString& docNo) { ShowSmsNotice(owner, 1, docNo, 0); };
   gMakeLoanContract = [](const QString& docNo) { GenerateLoanContract(docNo); };
-  gShowPaymentView = [](QWidget* owner, const QString& docNo) {
-    frmRzLxzf w(owner);
-    w.DocNo = docNo;
-    RunModal(&w);
-  };
+  // The collection calendar's popup opens a financing record with the list's own checks.
+  gShowPaymentView = &OpenFinancingPaymentView;
   gShowLoanListFor = [](QWidget* owner, const QString& name) {
     frmDkjl w(owner);
     w.QueryMode = 1;
@@ -85,13 +89,32 @@ void linkWindows() {
     RunModal(&w);
   };
 }
+
+// The financing windows reach the printing, SMS and list windows, and the calendar and the daily
+// report reach the financing windows, through the shell.
+void linkFinancingWindows() {
+  gShowFinancingPrint = [](QWidget* owner, int kind, const QString& key) { ShowDocumentPrint(owner, kind, key); };
+  gPrintFinancingList = [](QWidget* owner, const QString& sql, const QVariantList& params) {
+    PrintListReport(QStringLiteral("JJ6.fr3"), QStringLiteral("融资记录"), sql, params, owner);
+  };
+  gShowFinancingSms = [](QWidget* owner, int kind, const QString& docNo, qint32 recordId) {
+    ShowSmsNotice(owner, kind, docNo, recordId);
+  };
+  gShowFinancingListFor = [](QWidget* owner, const QString& name) {
+    frmRzjl list(owner);
+    list.QueryMode = 1;
+    list.QueryText = name;
+    RunModal(&list);
+  };
+}
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+  linkFinancingWindows();
   setObjectName(QStringLiteral("frmMain"));
   linkWindows();
   setWindowTitle(kAppTitle);
-  resize(1100, 720);
+  resize(1200, 760);
   buildMenus();
   buildToolbar();
 
@@ -99,13 +122,12 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
   bar->setObjectName(QStringLiteral("SBar"));
   setStatusBar(bar);
   for (int i = 0; i < 3; ++i) {
-    panels_[i] = new QLabel(bar);
+    panels_[i] = new StatusPanel(bar);
     panels_[i]->setObjectName(QStringLiteral("SBar_panel%1").arg(i + 1));
     panels_[i]->setContentsMargins(6, 0, 6, 0);
-    // The first two panels always show their whole text; the support text takes what is left.
-    if (i == 2) panels_[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bar->addWidget(panels_[i], i == 2 ? 1 : 0);
+    bar->addWidget(panels_[i]);
   }
+  bar->installEventFilter(this);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -177,7 +199,7 @@ void frmMain::buildToolbar() {
   connect(pbMnu, &ButtonArray::clicked, this, [this](int index) { pbMnu_Click(index); });
 }
 
-QLabel* frmMain::panel(int number) const { return (number >= 1 && number <= 3) ? panels_[number - 1] : nullptr; }
+StatusPanel* frmMain::panel(int number) const { return (number >= 1 && number <= 3) ? panels_[number - 1] : nullptr; }
 
 QString frmMain::VersionText() {
   return QStringLiteral("%1.%2.%3").arg(VRN_VERSION_MAJOR).arg(VRN_VERSION_MINOR).arg(VRN_VERSION_PATCH);
@@ -186,7 +208,21 @@ QString frmMain::VersionText() {
 void frmMain::Form_Load() {
   // The main window's load: nothing here may stop the program from reaching the login.
   try {
+    // Placed by the program, not left to the window manager, so that the login (centred on this
+    // window as it shows) finds the window where it will stay.
+    if (!testAttribute(Qt::WA_Moved)) {
+      const QRect screenArea = screen()->availableGeometry();
+      resize(size().boundedTo(screenArea.size() - (frameGeometry().size() - size())));
+      QRect frame = frameGeometry();
+      frame.moveCenter(screenArea.center());
+      // Wider or taller than a small screen: its title bar and left edge stay on the screen.
+      move(std::max(frame.left(), screenArea.left()), std::max(frame.top(), screenArea.top()));
+    }
     show();
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 1000)
+      QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
     ShowLogin();
   } catch (const ProgramEnded&) {
     throw;
@@ -203,12 +239,27 @@ void frmMain::初始参数() {
   setWindowTitle(kAppTitle + QStringLiteral(" V") + VersionText());
   const QString mode = gDatabaseType != 0 ? QStringLiteral("网络版") : QStringLiteral("单机版");
   const QDate book = ParseDateText(gBookStartDate);
-  panels_[0]->setText(QStringLiteral("软件使用单位：") + gUnitName + QStringLiteral(" 系统建账日期：") +
-                      (book.isValid() ? ChineseDateText(book) : gBookStartDate) + QStringLiteral("  数据连接模式：") + mode);
-  panels_[0]->setMinimumWidth(panels_[0]->sizeHint().width());
-  panels_[2]->setText(Installation::kSupportText);
+  panels_[0]->setPanelText(QStringLiteral("软件使用单位：") + gUnitName + QStringLiteral(" 系统建账日期：") +
+                           (book.isValid() ? ChineseDateText(book) : gBookStartDate) + QStringLiteral("  数据连接模式：") + mode);
+  panels_[2]->setPanelText(Installation::kSupportText);
+  fitStatusPanels();
   actions_[QStringLiteral("mnu_khd")]->setVisible(gDatabaseType == 1 && gCurrentUserRole == 3);
   actions_[QStringLiteral("mnu_dxgl")]->setVisible(SettingOn(9));
+}
+
+void frmMain::fitStatusPanels() {
+  QStatusBar* bar = statusBar();
+  // What the bar keeps for itself: its size grip, the gaps between panels and its margins.
+  const int reserved = 44;
+  const std::vector<int> widths = ShareWidths({panels_[0]->sizeHint().width(), panels_[1]->sizeHint().width(),
+                                               panels_[2]->sizeHint().width()},
+                                              bar->width() - reserved);
+  for (int i = 0; i < 3; ++i) panels_[i]->setMaximumWidth(std::max(widths[i], panels_[i]->minimumSizeHint().width()));
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == statusBar() && event->type() == QEvent::Resize) fitStatusPanels();
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::EnableTimer1() { Timer1->start(); }
@@ -217,8 +268,8 @@ void frmMain::Timer1_Timer() {
   // Off first: the reminder's message box must not let the timer fire again meanwhile.
   Timer1->stop();
   Guarded(QString(), this, [this] {
-    panels_[1]->setText(QStringLiteral("登录时间：") + DateTimeText(Clock::now()) + QStringLiteral("  当前用户：") + gLoginAccount);
-    panels_[1]->setMinimumWidth(panels_[1]->sizeHint().width());
+    panels_[1]->setPanelText(QStringLiteral("登录时间：") + DateTimeText(Clock::now()) + QStringLiteral("  当前用户：") + gLoginAccount);
+    fitStatusPanels();
     ShowBusinessReminder();
   });
 }
@@ -268,6 +319,7 @@ const QMap<QString, void (*)(frmMain*)> kWindows = {
     {QStringLiteral("mnu_hkjl"), &showWindow<frmDkhkjl>},
     {QStringLiteral("mnu_cjrzdj"), &showWindow<frmRzjl>},
     {QStringLiteral("mnu_zfmx"), &showWindow<frmRzZfmx>},
+    {QStringLiteral("mnu_zfrc"), &showWindow<frmRzZfrc>},
     {QStringLiteral("mnu_dkrb"), &showWindow<frmTjDkbb>},
     {QStringLiteral("mnu_cjrb"), &showWindow<frmTjCjrb>},
     {QStringLiteral("mnu_zjrb"), &showWindow<frmTjZjrb>},
@@ -294,8 +346,7 @@ void frmMain::openWindow(const Command& c) {
     if (!QFileInfo(updater).isExecutable() || !QProcess::startDetached(updater, {}, gAppDir))
       MsgBox(QStringLiteral("没有找到升级程序，无法检查新版本。\r\n请与软件供应商联系获取新版本。"), Mb::Information);
   } else if (n == QLatin1String("mnu_yssp")) {
-    if (!OpenWithDesktop(Installation::kDemoVideoAddress))
-      MsgBox(QStringLiteral("无法打开演示视频地址：") + Installation::kDemoVideoAddress, Mb::Information);
+    OpenWithDesktop(Installation::kDemoVideoAddress);  // says so itself when nothing can open it
   } else if (auto open = kWindows.find(n); open != kWindows.end()) {
     open.value()(this);
   } else {

@@ -5,6 +5,7 @@
 
 class QAction;
 class QLabel;
+class StatusPanel;
 class QTimer;
 class ButtonArray;
 
@@ -30,7 +31,7 @@ class frmMain : public QMainWindow {
   void ShowLogin();
 
   QAction* action(const QString& name) const { return actions_.value(name); }
-  QLabel* panel(int number) const;  // status bar panels 1 to 3
+  StatusPanel* panel(int number) const;  // status bar panels 1 to 3
   QTimer* timer1() const { return Timer1; }
   ButtonArray* toolbar() const { return pbMnu; }
   // The caption's version text: major.minor.revision of the build.
@@ -44,10 +45,13 @@ class frmMain : public QMainWindow {
   void buildMenus();
   void buildToolbar();
   void openWindow(const Command& c);
+  // Shares the status bar's width among the three panels, so that none pushes the window wider.
+  void fitStatusPanels();
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   QMap<QString, QAction*> actions_;
   QList<Command> commands_;
-  QLabel* panels_[3] = {nullptr, nullptr, nullptr};
+  StatusPanel* panels_[3] = {nullptr, nullptr, nullptr};
   QTimer* Timer1 = nullptr;
   ButtonArray* pbMnu = nullptr;
 };

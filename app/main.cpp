@@ -3,12 +3,14 @@
 
 #include "app/data/ConnectionSettings.h"
 #include "app/Main.h"
+#include "platform/ChineseDesktop.h"
 #include "platform/Dialogs.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("vrnJD"));
   QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3").arg(VRN_VERSION_MAJOR).arg(VRN_VERSION_MINOR).arg(VRN_VERSION_PATCH));
+  UseChineseDesktop();
   SetAppDir(QApplication::applicationDirPath());
   try {
     Main();

@@ -5,25 +5,20 @@
 #include "app/services/BankInfo.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
-#include "app/services/SettingsList.h"
 #include "financing/FinancingData.h"
+#include "loans/frmXjyh.h"
 #include "platform/Dialogs.h"
 
-bool AccountsInUse() {
-  bool ok = false;
-  return gSystemSettings[5].trimmed().toDouble(&ok) == 1 && ok;
-}
-
 void RunMoneySave(QWidget* owner, int callerCode, const std::function<void()>& save) {
-  Q_UNUSED(owner);
   gBankInfo[50] = callerCode;
-  if (!AccountsInUse()) {
+  if (frmXjyh::InUse()) {
+    // Closing the picker chooses nothing and saves nothing.
+    if (!frmXjyh::ChooseAccounts(owner, callerCode)) return;
+  } else {
     // No account choice: our side stays empty rather than carrying the last movement's accounts.
     for (int i = 0; i <= 2; ++i) gBankInfo[static_cast<size_t>(i)] = QString();
-    save();
-    return;
   }
-  MsgBox(QStringLiteral("此功能尚未安装。"), Mb::Information);
+  save();
 }
 
 void ConfirmPaymentSave(QWidget* owner, const QString& docNo, int callerCode, const std::function<void()>& save) {

@@ -8,13 +8,11 @@
 
 class QWidget;
 
-// The account picker's caller codes of the financing windows.
+// The account picker's caller codes of the financing windows (those of frmXjyh).
 inline constexpr int kAccountCallerRegistration = 4;
 inline constexpr int kAccountCallerEarlyPayment = 5;
 inline constexpr int kAccountCallerConfirmation = 6;
 
-// Whether settings item 5 ("是否启用现金银行") reads 1.
-bool AccountsInUse();
 // The caller has put the investor's bank data into gBankInfo items 3 to 5. Runs `save` after the
 // picker's OK, or at once when the accounts are not in use; closing the picker runs nothing.
 void RunMoneySave(QWidget* owner, int callerCode, const std::function<void()>& save);

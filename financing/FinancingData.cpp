@@ -1,10 +1,6 @@
 #include "financing/FinancingData.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-
-#include <algorithm>
 
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
@@ -43,12 +39,12 @@ QString NewFinancingNumber() {
 
 bool HasFinancingPayments(const QString& docNo) {
   const QVariant planned = Db().scalar(
-      QStringLiteral("select count(*) from PJ_Cjzfjh where 单号=? and (结算状态='支付部分' or (支付日期 is not null and 支付日期<>''))"),
-      {docNo});
+      QStringLiteral("select count(*) from PJ_Cjzfjh where 单号=? and (结算状态=? or 支付日期 is not null)"),
+      {docNo, QStringLiteral("支付部分")});
   if (VariantNumber(planned) > 0) return true;
   const QVariant records = Db().scalar(
-      QStringLiteral("select count(*) from PJ_Cjzfjl where 单号=? and (付款状态<>'已付' or 本金<>0 or coalesce(备注,'')<>?)"),
-      {docNo, kPrepaidRemark});
+      QStringLiteral("select count(*) from PJ_Cjzfjl where 单号=? and (付款状态<>? or 本金<>0 or coalesce(备注,'')<>?)"),
+      {docNo, kPaid, kPrepaidRemark});
   return VariantNumber(records) > 0;
 }
 
@@ -262,31 +258,4 @@ void PostFinancingPayment(const PaymentPosting& p) {
   money = D;
   if (D > 0) WriteLedgerEntry(docNo, money, QStringLiteral("拆借提前支取扣款收入"), QStringLiteral("收入"), p.handler, p.planRowId);
   tx.Commit();
-}
-
-QString StripPath(const QString& path) {
-  const int cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-  return cut < 0 ? path : path.mid(cut + 1);
-}
-
-QString AddFinancingAttachment(const QString& docNo, const QString& path) {
-  if (path.isEmpty()) return {};
-  const QString folder = gAppDir + QStringLiteral("template/");
-  QDir().mkpath(folder);
-  const QString name = StripPath(path);
-  const int dot = name.lastIndexOf(QLatin1Char('.'));
-  const QString ext = dot < 0 ? QString() : name.mid(dot + 1).toLower();
-  // A time-stamped name that no earlier attachment holds.
-  const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMddHHmmss"));
-  QString target = folder + stamp + QLatin1Char('.') + ext;
-  for (int n = 1; QFileInfo::exists(target); ++n) target = folder + stamp + QStringLiteral("-%1.").arg(n) + ext;
-  if (!QFile::copy(path, target)) return QStringLiteral("附件复制失败：") + path;
-  try {
-    Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称,文件类型,路径,机器ID,科室ID) values (?,?,?,?,?,?)"),
-                 {docNo, name, ext, target, static_cast<int>(gMachineId), gUserDeptId});
-  } catch (...) {
-    QFile::remove(target);
-    throw;
-  }
-  return {};
 }

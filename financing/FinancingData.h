@@ -62,10 +62,3 @@ QString PaymentSavedMessage();
 // Posts one payment in one transaction: the plan row's paid sums and status, the record's totals
 // and settlement, a PJ_Cjzfjl row and the journal rows of the amounts above 0.
 void PostFinancingPayment(const PaymentPosting& p);
-
-// ---- attachments
-// Copies `path` into the attachment folder under a unique time-stamped name, then adds its
-// PJ_DkFj row. Returns "" on success, else the failure to show (and nothing is added).
-QString AddFinancingAttachment(const QString& docNo, const QString& path);
-// The part of a path after its last "/" or "\".
-QString StripPath(const QString& path);

@@ -18,6 +18,7 @@
 #include "financing/FinancingLinks.h"
 #include "financing/frmRzTqzf.h"
 #include "financing/frmRzzfqr.h"
+#include "loans/LoanStore.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
 #include "platform/DateBox.h"
@@ -148,7 +149,7 @@ void frmRzLxzf::Form_Load() {
     txtDkdj[3]->setText(t("业务经办"));
     txtDkdj[4]->setText(t("提成比例"));
     txtDkdj[5]->setText(t("备注"));
-    txtDkdj[6]->setText(t("提前支取利率"));
+    txtDkdj[6]->setText(Money::format(VariantNumber(t("提前支取利率")), QStringLiteral("0.0000")));
     SelectComboItemByText(comJkzl[1], t("利率类别"));
     SelectComboItemByText(comJkzl[4], t("拆借类别"));
     Check1->setChecked(t("首尾计息") == QLatin1String("1"));
@@ -182,8 +183,8 @@ void frmRzLxzf::pbCJkzl_Click(int index) {
     // A missing file or path shows nothing from here.
     try {
       if (!IsGridDataRow(Fg1)) return;
-      const QVariant path = Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 编号=?"), {Fg1->textMatrix(Fg1->row(), 0).toLongLong()});
-      if (path.isValid()) OpenWithDesktop(VariantText(path));
+      const QString path = LoanStore::AttachmentPath(Fg1->textMatrix(Fg1->row(), 0).toLongLong());
+      if (!path.isEmpty()) OpenWithDesktop(path);
     } catch (const AppError&) {
     }
     return;

@@ -22,10 +22,9 @@ namespace {
 const char* const kBoxCaptions[] = {"支付本金", "支付利息", "扣除利息"};
 }
 
-frmRzTqzf::frmRzTqzf(QWidget* owner) : QDialog(owner) {
+frmRzTqzf::frmRzTqzf(QWidget* owner) : PaymentForm(owner, kAccountCallerEarlyPayment) {
   setObjectName(QStringLiteral("frmRzTqzf"));
   setWindowTitle(QStringLiteral("提前支付"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   for (int i : {0, 1, 2, 5, 6, 7, 8, 9, 10}) {
     lbltqhdr[i] = new QLabel(this);
     lbltqhdr[i]->setObjectName(QStringLiteral("lbltqhdr_%1").arg(i));
@@ -44,16 +43,9 @@ frmRzTqzf::frmRzTqzf(QWidget* owner) : QDialog(owner) {
   Combo1 = new QComboBox(this);
   Combo1->setObjectName(QStringLiteral("Combo1"));
   Combo1->addItems({QStringLiteral("已付"), QStringLiteral("支付部分")});
-  DTPicker1 = new DateBox(this);
-  DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
   lblze = new QLabel(QStringLiteral("归还总额："), this);
   lblze->setObjectName(QStringLiteral("lblze"));
   lblze->setStyleSheet(QStringLiteral("color: #C00000; font-weight: bold; font-size: 14px;"));
-  pbCDkgh = new ButtonArray(this);
-  pbCommand* ok = pbCDkgh->add(0, QStringLiteral("确认(&A)"), this);
-  ok->setObjectName(QStringLiteral("pbCDkgh_0"));
-  pbCommand* cancel = pbCDkgh->add(1, QStringLiteral("取消(&E)"), this);
-  cancel->setObjectName(QStringLiteral("pbCDkgh_1"));
 
   auto* g = new QGridLayout;
   auto cell = [this, g](const QString& caption, QWidget* w, int row, int col) {
@@ -80,27 +72,20 @@ frmRzTqzf::frmRzTqzf(QWidget* owner) : QDialog(owner) {
   root->addLayout(g);
   root->addWidget(lblze);
   root->addStretch(1);
-  root->addLayout(RightAlignedButtons({ok, cancel}));
+  root->addLayout(RightAlignedButtons({pbCDkgh->at(0), pbCDkgh->at(1)}));
   resize(720, 280);
 
-  connect(pbCDkgh, &ButtonArray::clicked, this, [this](int i) { pbCDkgh_Click(i); });
   // A new date replaces the amounts typed before.
   connect(DTPicker1, &QDateEdit::dateChanged, this, [this] {
-    if (!loaded_) return;
+    if (!ready_) return;
     计算利息();
     归还总额();
   });
 }
 
-void frmRzTqzf::showEvent(QShowEvent* e) {
-  QDialog::showEvent(e);
-  Form_Load();
-}
-
-void frmRzTqzf::Form_Load() {
-  if (loaded_) return;
+void frmRzTqzf::load() {
   DTPicker1->setDateValue(Clock::today());
-  loaded_ = true;
+  ready_ = true;
   计算利息();
   归还总额();
 }
@@ -131,40 +116,26 @@ void frmRzTqzf::归还总额() {
   lblze->setText(QStringLiteral("归还总额：") + Money::format(entered));
 }
 
-void frmRzTqzf::pbCDkgh_Click(int index) {
-  Guarded(QString(), this, [this, index] {
-    if (index != 0) {
-      reject();
-      return;
-    }
-    // Every amount is checked before anything is asked or written.
-    double sum = 0;
-    for (int i = 0; i < 3; ++i) {
-      if (Text1[i]->text().isEmpty()) continue;
-      if (!ValidateTextInput(Text1[i], QString::fromUtf8(kBoxCaptions[i]), 1)) return;
-      sum += Money::valueOf(Text1[i]->text());
-    }
-    if (sum <= 0) {
-      MsgBox(QStringLiteral("支付金额不能为零！"), Mb::Critical);
-      MarkInputInvalid(Text1[0]);
-      return;
-    }
-    ConfirmPaymentSave(this, DocNo, kAccountCallerEarlyPayment, [this] { 保存单据(); });
-  });
+bool frmRzTqzf::checkInput() {
+  double sum = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (Text1[i]->text().isEmpty()) continue;
+    if (!ValidateTextInput(Text1[i], QString::fromUtf8(kBoxCaptions[i]), 1)) return false;
+    sum += Money::valueOf(Text1[i]->text());
+  }
+  if (sum <= 0) {
+    MsgBox(QStringLiteral("支付金额不能为零！"), Mb::Critical);
+    MarkInputInvalid(Text1[0]);
+    return false;
+  }
+  return true;
 }
 
-void frmRzTqzf::保存单据() {
-  Guarded(QString(), this, [this] {
-    PaymentPosting post;
-    post.planRowId = PlanRowId;
-    post.date = DTPicker1->date();
-    post.handler = HandlerName;
-    post.本金 = Money::valueOf(Text1[0]->text());
-    post.利息 = Money::valueOf(Text1[1]->text());
-    post.提前支取扣款 = Money::valueOf(Text1[2]->text());
-    post.付款状态 = Combo1->currentText();
-    post.备注 = Text1[3]->text();
-    post.early = true;
-    PostPaymentFrom(this, post, onSaved);
-  });
+void frmRzTqzf::fillPosting(PaymentPosting& post) {
+  post.本金 = Money::valueOf(Text1[0]->text());
+  post.利息 = Money::valueOf(Text1[1]->text());
+  post.提前支取扣款 = Money::valueOf(Text1[2]->text());
+  post.付款状态 = Combo1->currentText();
+  post.备注 = Text1[3]->text();
+  post.early = true;
 }

@@ -18,6 +18,7 @@
 #include "financing/FinancingData.h"
 #include "financing/FinancingGrids.h"
 #include "financing/frmrzZfjh.h"
+#include "loans/LoanStore.h"
 #include "parties/frmTzr.h"
 #include "parties/frmYg.h"
 #include "platform/Buttons.h"
@@ -234,7 +235,7 @@ void frmRzdjB::窗体载入() {
       txtDkdj[3]->setText(t("业务经办"));
       txtDkdj[4]->setText(t("提成比例"));
       txtDkdj[5]->setText(t("备注"));
-      txtDkdj[6]->setText(t("提前支取利率"));
+      txtDkdj[6]->setText(rateText(VariantNumber(v("提前支取利率"))));
       SelectComboItemByText(comJkzl[4], t("拆借类别"));
       InvestorId = static_cast<qint32>(VariantNumber(v("客户ID")));
       HandlerDept = t("部门");
@@ -266,7 +267,9 @@ void frmRzdjB::comJkzl_Click(int index) {
         break;
       }
       case 1:
+        // The term list starts again at its first term, and the end date follows it.
         setRateKind(k);
+        comJkzl_Click(2);
         break;
       case 2: {
         const QDate start = dtpDjrq[1]->date();
@@ -466,7 +469,7 @@ void frmRzdjB::reject() {
 void frmRzdjB::添加附件(const QString& path) {
   Guarded(QStringLiteral("要添加的文件名称太长！"), this, [this, &path] {
     if (path.isEmpty()) return;
-    const QString failure = AddFinancingAttachment(DocNo, path);
+    const QString failure = LoanStore::AddAttachment(DocNo, path);
     if (!failure.isEmpty()) MsgBox(failure, Mb::Critical);
     刷新附件();
   });
@@ -481,12 +484,10 @@ void frmRzdjB::pbCJkzl_Click(int index) {
   try {
     if (!IsGridDataRow(Fg1)) return;
     const qint64 id = Fg1->textMatrix(Fg1->row(), 0).toLongLong();
-    const QString path = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 编号=?"), {id}));
     if (index == 1) {
-      OpenWithDesktop(path);
+      OpenWithDesktop(LoanStore::AttachmentPath(id));
     } else if (index == 2) {
-      Db().Execute(QStringLiteral("delete from PJ_DkFj where 编号=?"), {id});
-      QFile::remove(path);
+      LoanStore::DeleteAttachment(id);
       刷新附件();
     }
   } catch (const AppError&) {

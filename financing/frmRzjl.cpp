@@ -114,9 +114,6 @@ frmRzjl::frmRzjl(QWidget* owner) : QDialog(owner) {
 
   connect(eButton1, &pbCommand::Click, this, [this] { 刷新(); });
   connect(pbCJd, &ButtonArray::clicked, this, [this](int i) { pbCJd_Click(i); });
-  connect(Fg, &Grid::cellDoubleClicked, this, [this](int row, int) {
-    if (row >= Fg->fixedRows()) pbCJd_Click(9);
-  });
 }
 
 void frmRzjl::showEvent(QShowEvent* e) {
@@ -195,7 +192,10 @@ void frmRzjl::刷新() {
       }
     }
     // Voided records show only when asked for by the search text itself.
-    if (search != kVoid) where += QStringLiteral(" and coalesce(业务状态,'')<>'废弃' ");
+    if (search != kVoid) {
+      where += QStringLiteral(" and coalesce(业务状态,'')<>? ");
+      params << kVoid;
+    }
     if (comJd[4]->currentText() != kIgnore) {
       where += QStringLiteral(" and 拆借类别=? ");
       params << comJd[4]->currentText();
@@ -313,7 +313,7 @@ void frmRzjl::pbCJd_Click(int index) {
         } else if (state == QStringLiteral("未审核")) {
           gAnswer = MsgBox(QStringLiteral("您确认要审核 【") + name + QStringLiteral("】 的融资登记吗？"), Mb::YesNo + Mb::Question);
           if (gAnswer != Mb::Yes) return;
-          Db().Execute(QStringLiteral("update PJ_Cjjl set 业务状态='已审核' where 单号=?"), {docNo});
+          Db().Execute(QStringLiteral("update PJ_Cjjl set 业务状态=? where 单号=?"), {QStringLiteral("已审核"), docNo});
           刷新();
         } else {
           MsgBox(QStringLiteral("该单据已审核生效！"), Mb::Exclamation);

@@ -21,10 +21,9 @@ namespace {
 const char* const kCaptions[] = {"支付期次", "应付本金", "应付利息", "本次应付", "约定支付日期", "支付日期", "支付金额", "计息天数"};
 }
 
-frmRzzfqr::frmRzzfqr(QWidget* owner) : QDialog(owner) {
+frmRzzfqr::frmRzzfqr(QWidget* owner) : PaymentForm(owner, kAccountCallerConfirmation) {
   setObjectName(QStringLiteral("frmRzzfqr"));
   setWindowTitle(QStringLiteral("支付确认"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   for (int i = 0; i < 8; ++i) {
     lbltqhdr[i] = new QLabel(this);
     lbltqhdr[i]->setObjectName(QStringLiteral("lbltqhdr_%1").arg(i));
@@ -33,13 +32,6 @@ frmRzzfqr::frmRzzfqr(QWidget* owner) : QDialog(owner) {
   Text1 = new QLineEdit(this);
   Text1->setObjectName(QStringLiteral("Text1"));
   Text1->setReadOnly(true);  // the amount is always the instalment's
-  DTPicker1 = new DateBox(this);
-  DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
-  pbCDkgh = new ButtonArray(this);
-  pbCommand* ok = pbCDkgh->add(0, QStringLiteral("确认(&A)"), this);
-  ok->setObjectName(QStringLiteral("pbCDkgh_0"));
-  pbCommand* cancel = pbCDkgh->add(1, QStringLiteral("取消(&E)"), this);
-  cancel->setObjectName(QStringLiteral("pbCDkgh_1"));
 
   auto* g = new QGridLayout;
   const QList<QWidget*> values = {lbltqhdr[1], lbltqhdr[5], lbltqhdr[6], lbltqhdr[7], lbltqhdr[2], DTPicker1, Text1, lbltqhdr[3]};
@@ -54,19 +46,11 @@ frmRzzfqr::frmRzzfqr(QWidget* owner) : QDialog(owner) {
   auto* root = new QVBoxLayout(this);
   root->addLayout(g);
   root->addStretch(1);
-  root->addLayout(RightAlignedButtons({ok, cancel}));
+  root->addLayout(RightAlignedButtons({pbCDkgh->at(0), pbCDkgh->at(1)}));
   resize(560, 240);
-  connect(pbCDkgh, &ButtonArray::clicked, this, [this](int i) { pbCDkgh_Click(i); });
 }
 
-void frmRzzfqr::showEvent(QShowEvent* e) {
-  QDialog::showEvent(e);
-  Form_Load();
-}
-
-void frmRzzfqr::Form_Load() {
-  if (loaded_) return;
-  loaded_ = true;
+void frmRzzfqr::load() {
   Guarded(QString(), this, [this] {
     const PlanRowState row = LoadPlanRowState(PlanRowId, &DocNo);
     DTPicker1->setDateValue(Clock::today());
@@ -84,27 +68,9 @@ void frmRzzfqr::Form_Load() {
   });
 }
 
-void frmRzzfqr::pbCDkgh_Click(int index) {
-  Guarded(QString(), this, [this, index] {
-    if (index != 0) {
-      reject();
-      return;
-    }
-    ConfirmPaymentSave(this, DocNo, kAccountCallerConfirmation, [this] { 保存单据(); });
-  });
-}
-
-void frmRzzfqr::保存单据() {
-  Guarded(QString(), this, [this] {
-    PaymentPosting post;
-    post.planRowId = PlanRowId;
-    post.date = DTPicker1->date();
-    post.handler = HandlerName;
-    // What is open on the row now, read again at the moment of saving.
-    const PaymentProposal p = ProposePayment(LoadPlanRowState(PlanRowId, nullptr), post.date);
-    post.本金 = p.本金;
-    post.利息 = p.利息;
-    post.付款状态 = p.付款状态;
-    PostPaymentFrom(this, post, onSaved);
-  });
+void frmRzzfqr::fillPosting(PaymentPosting& post) {
+  const PaymentProposal p = ProposePayment(LoadPlanRowState(PlanRowId, nullptr), post.date);
+  post.本金 = p.本金;
+  post.利息 = p.利息;
+  post.付款状态 = p.付款状态;
 }

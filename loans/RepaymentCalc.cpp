@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "loans/LoanCalc.h"
 #include "platform/Money.h"
 
 namespace RepaymentCalc {
@@ -13,10 +14,7 @@ QString StatusFor(double total, double amountDue) {
   return Covers(total, amountDue) ? QStringLiteral("已还") : QStringLiteral("归还部分");
 }
 
-double DailyFraction(const LoanRateTerms& terms) {
-  if (terms.rateType == QStringLiteral("日")) return terms.rate / 100.0;
-  return Money::round(terms.rate / 100.0 / 30.0, 6);
-}
+double DailyFraction(const LoanRateTerms& terms) { return LoanCalc::DailyFraction(terms.rateType, terms.rate); }
 
 int OverdueDays(const InstalmentState& row, const QDate& payDate) {
   QDate from = row.due;

@@ -137,6 +137,8 @@ void RepaymentWindow::保存单据() {
   Guarded(QString(), this, [this] {
     RepaymentEntry entry;
     if (!fillEntry(&entry)) return;
+    // Without the account picker the journal gets the borrower's bank data and none of ours.
+    if (!frmXjyh::InUse()) LoadBorrowerBankInfo(docNo_);
     switch (SaveRepayment(entry)) {
       case RepaymentSaved::AlreadyPaid:
         MsgBox(QStringLiteral("该期次借款已还清！"), Mb::Exclamation);

@@ -45,7 +45,6 @@ frmDkhkjl::frmDkhkjl(QWidget* owner) : QDialog(owner) {
   for (int i = 0; i < 2; ++i) {
     txtHk[i] = new QLineEdit(Frame1);
     txtHk[i]->setObjectName(QStringLiteral("txtHk_%1").arg(i));
-    txtHk[i]->setReadOnly(true);
     txtHk[i]->setPlaceholderText(QStringLiteral("点击选择"));
     txtHk[i]->setClearButtonEnabled(true);
     txtHk[i]->installEventFilter(this);

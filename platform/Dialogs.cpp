@@ -4,8 +4,17 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTreeView>
 #include <QUrl>
 
 #include <cstdlib>
@@ -26,6 +35,7 @@ int showRealMessage(const MessageRequest& r) {
   QString text = r.text;
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   box.setText(text);
+  if (!r.details.isEmpty()) box.setDetailedText(r.details);
   switch (r.style & 0x70) {
     case Mb::Critical: box.setIcon(QMessageBox::Critical); break;
     case Mb::Question: box.setIcon(QMessageBox::Question); break;
@@ -64,8 +74,8 @@ int showRealMessage(const MessageRequest& r) {
 }
 }  // namespace
 
-int MsgBox(const QString& text, int style, const QString& title) {
-  MessageRequest r{text, style, title.isEmpty() ? kAppTitle : title};
+int MsgBox(const QString& text, int style, const QString& title, const QString& details) {
+  MessageRequest r{text, style, title.isEmpty() ? kAppTitle : title, details};
   if (g_message) return g_message(r);
   return showRealMessage(r);
 }
@@ -77,25 +87,101 @@ int RunModal(QDialog* dialog) {
 }
 void SetModalHandler(ModalHandler handler) { g_modal = std::move(handler); }
 
+namespace {
+// The file list's type and date columns as a Chinese desk reads them: Qt leaves "Folder" untranslated
+// and writes dates in the machine's LANG ("9 Dec 2026"); here folders are "文件夹" and dates
+// "yyyy-MM-dd HH:mm", the program's own form.
+class ChineseFileColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role == Qt::DisplayRole && (index.column() == 2 || index.column() == 3)) {
+      const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+      const QModelIndex source = mapToSource(index);
+      if (files && index.column() == 2 && files->isDir(source)) return QStringLiteral("文件夹");
+      if (files && index.column() == 3) return files->lastModified(source).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    }
+    return QIdentityProxyModel::data(index, role);
+  }
+};
+
+QString chooseWithDialog(QWidget* parent, ChooserKind kind, const QString& caption, const QString& filter, const QString& start) {
+  static const char* const kCaptions[] = {"打开文件", "保存文件", "选择文件夹"};
+  QFileDialog dialog(parent, caption.isEmpty() ? QString::fromUtf8(kCaptions[static_cast<int>(kind)]) : caption, start, filter);
+  dialog.setObjectName(QStringLiteral("FileChooser"));
+  // Qt's own dialog on every desktop: it speaks the program's Chinese and looks the same everywhere.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  switch (kind) {
+    case ChooserKind::OpenFile: dialog.setFileMode(QFileDialog::ExistingFile); break;
+    case ChooserKind::SaveFile:
+      dialog.setFileMode(QFileDialog::AnyFile);
+      dialog.setAcceptMode(QFileDialog::AcceptSave);
+      break;
+    case ChooserKind::Folder:
+      dialog.setFileMode(QFileDialog::Directory);
+      dialog.setOption(QFileDialog::ShowDirsOnly);
+      break;
+  }
+  // Names and sizes are read whole: the detail list (Qt widens its name column to the longest name)
+  // rather than the icon list, which cuts names and shows no sizes; the other columns fit their texts.
+  dialog.setViewMode(QFileDialog::Detail);
+  dialog.setProxyModel(new ChineseFileColumns(&dialog));
+  if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+    for (int column = 1; column <= 3; ++column) list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  dialog.resize(860, 520);
+  if (RunModal(&dialog) != QDialog::Accepted) return {};
+  return dialog.selectedFiles().value(0);
+}
+}  // namespace
+
 QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter, const QString& startDir) {
   if (g_chooser) return g_chooser(ChooserKind::OpenFile, caption);
-  return QFileDialog::getOpenFileName(parent, caption, startDir, filter);
+  return chooseWithDialog(parent, ChooserKind::OpenFile, caption, filter, startDir);
 }
 QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter, const QString& startPath) {
   if (g_chooser) return g_chooser(ChooserKind::SaveFile, caption);
-  return QFileDialog::getSaveFileName(parent, caption, startPath, filter);
+  return chooseWithDialog(parent, ChooserKind::SaveFile, caption, filter, startPath);
 }
 QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startDir) {
   if (g_chooser) return g_chooser(ChooserKind::Folder, caption);
-  return QFileDialog::getExistingDirectory(parent, caption, startDir);
+  return chooseWithDialog(parent, ChooserKind::Folder, caption, QString(), startDir);
 }
 void SetChooserHandler(ChooserHandler handler) { g_chooser = std::move(handler); }
 
+namespace {
+bool isWebAddress(const QString& path) { return path.contains(QStringLiteral("://")); }
+
+bool openReally(const QString& path) {
+  const bool web = isWebAddress(path);
+  const QUrl url = web ? QUrl(path) : QUrl::fromLocalFile(path);
+  // Without a program registered for the type the desktop accepts the request and then does nothing,
+  // so ask first which program it would use.
+  const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  if (!xdgMime.isEmpty()) {
+    const QString type = web ? QStringLiteral("x-scheme-handler/") + url.scheme() : QMimeDatabase().mimeTypeForFile(path).name();
+    QProcess query;
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (query.waitForFinished(5000) && query.exitStatus() == QProcess::NormalExit && query.readAllStandardOutput().trimmed().isEmpty())
+      return false;
+  }
+  return QDesktopServices::openUrl(url);
+}
+}  // namespace
+
 bool OpenWithDesktop(const QString& path) {
-  if (g_open) return g_open(path);
-  // Web addresses open in the browser, anything else as a local file or folder.
-  if (path.contains(QStringLiteral("://"))) return QDesktopServices::openUrl(QUrl(path));
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  const bool web = isWebAddress(path);
+  if (!web && !QFileInfo::exists(path)) {
+    MsgBox(QStringLiteral("找不到文件“%1”，无法打开！").arg(QDir::toNativeSeparators(path)), Mb::Exclamation);
+    return false;
+  }
+  if (g_open ? g_open(path) : openReally(path)) return true;
+  if (web)
+    MsgBox(QStringLiteral("本机没有可以打开网址的浏览器。\r\n网址：%1").arg(path), Mb::Exclamation);
+  else
+    MsgBox(QStringLiteral("本机没有可以打开这个文件的程序。\r\n文件已保存在：%1\r\n请安装能打开此类文件的软件（如 WPS Office 或 LibreOffice）后再打开它。")
+               .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())),
+           Mb::Exclamation);
+  return false;
 }
 void SetOpenFileHandler(OpenFileHandler handler) { g_open = std::move(handler); }
 

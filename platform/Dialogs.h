@@ -27,10 +27,11 @@ struct MessageRequest {
   QString text;
   int style = 0;  // buttons + icon
   QString title;  // already defaulted to kAppTitle when the caller gave none
+  QString details;  // technical particulars (addresses, what the network or driver said), behind "显示详细信息"
 };
 
 // Shows a message box and returns the answer (Mb::Ok, Mb::Yes, ...).
-int MsgBox(const QString& text, int style = Mb::OkOnly, const QString& title = QString());
+int MsgBox(const QString& text, int style = Mb::OkOnly, const QString& title = QString(), const QString& details = QString());
 using MessageHandler = std::function<int(const MessageRequest&)>;
 // Replaces how message boxes are shown; an empty handler restores the real ones.
 void SetMessageHandler(MessageHandler handler);
@@ -40,7 +41,9 @@ int RunModal(QDialog* dialog);
 using ModalHandler = std::function<int(QDialog*)>;
 void SetModalHandler(ModalHandler handler);
 
-// File and folder choosers. An empty result means the user cancelled.
+// File and folder choosers. An empty result means the user cancelled. They are Qt's own dialogs (so
+// they speak the program's Chinese), shown through RunModal, listing files with whole names and sizes;
+// an empty caption gets a Chinese one ("打开文件", "保存文件", "选择文件夹").
 QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter, const QString& startDir = QString());
 QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter, const QString& startPath = QString());
 QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startDir = QString());
@@ -49,8 +52,10 @@ using ChooserHandler = std::function<QString(ChooserKind, const QString& caption
 void SetChooserHandler(ChooserHandler handler);
 
 // Opens a file or folder with the desktop's default program (exported workbooks, contracts, attachments),
-// or a web address (one with "://") in the browser.
+// or a web address (one with "://") in the browser. When the file is missing or no program can open it,
+// says so in a message box and returns false.
 bool OpenWithDesktop(const QString& path);
+// The opener behind OpenWithDesktop: true when a program took the file. Tests replace it.
 using OpenFileHandler = std::function<bool(const QString&)>;
 void SetOpenFileHandler(OpenFileHandler handler);
 

@@ -20,9 +20,8 @@ class SqlCipherBackend : public DbBackend {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
-      QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("无法打开数据库文件。");
       sqlite3_close(db);
-      throw AppError(rc, msg + QStringLiteral(" (%1)").arg(path_));
+      throw AppError(rc, QStringLiteral("无法打开数据库文件“%1”，请检查文件是否存在、是否有读写权限。").arg(path_));
     }
     db_ = db;
     try {
@@ -30,7 +29,12 @@ class SqlCipherBackend : public DbBackend {
       k.replace(QLatin1Char('\''), QStringLiteral("''"));
       execRaw(QStringLiteral("PRAGMA key = '%1'").arg(k));
       // The key is only checked at the first read: a wrong key or a plain file fails here.
-      execRaw(QStringLiteral("select count(*) from sqlite_master"));
+      try {
+        execRaw(QStringLiteral("select count(*) from sqlite_master"));
+      } catch (const AppError& e) {
+        if (e.number != SQLITE_NOTADB) throw;
+        throw AppError(e.number, QStringLiteral("数据库文件“%1”不能用本系统的密码打开，它不是本系统的数据库文件或已经损坏。").arg(path_));
+      }
       sqlite3_busy_timeout(db_, 5000);
       execRaw(QStringLiteral("PRAGMA foreign_keys = OFF"));
       // Every page read from the file is decrypted: a busy business's lists read the same pages

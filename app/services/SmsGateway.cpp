@@ -82,16 +82,21 @@ bool isGbkFamily(const QString& charset) {
          c == QLatin1String("GB18030") || c == QLatin1String("EUCCN") || c == QLatin1String("936");
 }
 
-QString failureText(const QString& what, const SmsReply& r, const QString& address, const QString& consequence) {
+// What the user reads: the sentence says what happened in this system's words; the gateway's address
+// and what the network said stay in the details.
+struct FailureMessage {
+  QString text;
+  QString details;
+};
+
+FailureMessage failureText(const QString& what, const SmsReply& r, const QString& address, const QString& consequence) {
   using O = SmsReply::Outcome;
   QString reason;
   switch (r.outcome) {
     case O::TimedOut:
-      reason = QStringLiteral("短信网关在 %1 秒内没有应答，已放弃等待（地址：%2）。").arg(gSmsTimeoutMs / 1000.0, 0, 'g', 3).arg(address);
+      reason = QStringLiteral("短信网关在 %1 秒内没有应答，已放弃等待。").arg(gSmsTimeoutMs / 1000.0, 0, 'g', 3);
       break;
-    case O::Unreachable:
-      reason = QStringLiteral("无法连接短信网关（地址：%1）：%2").arg(address, r.detail);
-      break;
+    case O::Unreachable: reason = QStringLiteral("无法连接短信网关，请检查本机的网络连接，或稍后再试。"); break;
     case O::HttpError: reason = QStringLiteral("短信网关返回错误（HTTP 状态 %1）。").arg(r.httpStatus); break;
     case O::Refused: reason = QStringLiteral("短信网关拒绝了请求（应答 -1）。"); break;
     case O::EmptyAnswer: reason = QStringLiteral("短信网关没有返回任何内容。"); break;
@@ -100,7 +105,9 @@ QString failureText(const QString& what, const SmsReply& r, const QString& addre
       break;
     case O::Accepted: return {};
   }
-  return what + reason + QStringLiteral("\r\n") + consequence;
+  QString details = QStringLiteral("短信网关地址：") + address;
+  if (!r.detail.isEmpty()) details += QStringLiteral("\n网络：") + r.detail;
+  return {what + reason + QStringLiteral("\r\n") + consequence, details};
 }
 
 }  // namespace
@@ -222,11 +229,12 @@ SmsReply PostToSmsGateway(const QString& body) {
 SmsReply SendSmsMessage(const QString& text, const QString& recipients) {
   SmsReply r = PostToSmsGateway(BuildSmsRequestBody(text, recipients));
   if (!r.accepted()) {
-    r.failure = failureText(QStringLiteral("短信发送失败："), r, SmsGatewayAddress(),
-                            r.outcome == SmsReply::Outcome::TimedOut
-                                ? QStringLiteral("发送结果不明，这条短信没有记入短信记录。")
-                                : QStringLiteral("这条短信没有发出，没有记入短信记录。"));
-    MsgBox(r.failure, Mb::Critical);
+    const FailureMessage m = failureText(QStringLiteral("短信发送失败："), r, SmsGatewayAddress(),
+                                         r.outcome == SmsReply::Outcome::TimedOut
+                                             ? QStringLiteral("发送结果不明，这条短信没有记入短信记录。")
+                                             : QStringLiteral("这条短信没有发出，没有记入短信记录。"));
+    r.failure = m.text;
+    MsgBox(m.text, Mb::Critical, QString(), m.details);
     return r;
   }
   SaveSmsRecord(text, recipients);
@@ -236,7 +244,8 @@ SmsReply SendSmsMessage(const QString& text, const QString& recipients) {
 SmsReply QuerySmsAccount(const QString& account, const QString& password) {
   SmsReply r = PostToSmsGateway(BuildAccountCheckBody(account, password));
   if (r.accepted() || r.outcome == SmsReply::Outcome::WrongAccount) return r;
-  r.failure = failureText(QStringLiteral("短信账号查询失败："), r, SmsGatewayAddress(), QStringLiteral("请检查网络和短信网关后再试。"));
-  MsgBox(r.failure, Mb::Critical);
+  const FailureMessage m = failureText(QStringLiteral("短信账号查询失败："), r, SmsGatewayAddress(), QStringLiteral("请检查网络和短信网关后再试。"));
+  r.failure = m.text;
+  MsgBox(m.text, Mb::Critical, QString(), m.details);
   return r;
 }

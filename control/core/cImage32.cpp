@@ -27,31 +27,60 @@ namespace pressel {
 
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
+// From this size on malloc maps fresh pages for every block anyway (glibc's largest threshold),
+// so an image loses nothing by being mapped here in huge pages instead.
+constexpr size_t kMapImages = size_t(32) << 20;
+constexpr size_t kPage = 4096;
+
+#if defined(PRESSEL_MAP_PIXELS)
+// `length` bytes (a multiple of the page) aligned to a huge page and marked for huge pages:
+// map one huge page more, then give back the ends.
+void* MapHuge(size_t length) {
+    const size_t mapped = length + kHugePage;
+    void* m = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) return nullptr;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(m);
+    const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
+    if (aligned > start) munmap(m, aligned - start);
+    if (const size_t tail = start + mapped - (aligned + length); tail) munmap(reinterpret_cast<void*>(aligned + length), tail);
+    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+#endif
+size_t PageRound(size_t n) { return (n + kPage - 1) & ~(kPage - 1); }
 }  // namespace
 
 void* AllocatePixelMemory(size_t bytes) {
+#if defined(PRESSEL_MAP_PIXELS)
+    if (bytes >= kMapImages) {
+        if (void* p = MapHuge(PageRound(bytes))) return p;
+        throw std::bad_alloc();
+    }
+#endif
     // calloc skips the clearing where the memory comes fresh from the system.
     void* p = std::calloc(bytes ? bytes : 1, 1);
     if (!p) throw std::bad_alloc();
     return p;
 }
 
-void FreePixelMemory(void* p) { std::free(p); }
+void FreePixelMemory(void* p, size_t bytes) {
+#if defined(PRESSEL_MAP_PIXELS)
+    if (p && bytes >= kMapImages) {
+        munmap(p, PageRound(bytes));
+        return;
+    }
+#endif
+    (void)bytes;
+    std::free(p);
+}
 
 ScratchBuffer::ScratchBuffer(size_t bytes) {
 #if defined(PRESSEL_MAP_PIXELS)
     if (bytes >= kHugePage / 2) {
-        // Aligned to a huge page: map one more, then give back the ends.
-        const size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1), mapped = length + kHugePage;
-        void* m = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (m == MAP_FAILED) return;
-        const uintptr_t start = reinterpret_cast<uintptr_t>(m);
-        const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
-        if (aligned > start) munmap(m, aligned - start);
-        if (const size_t tail = start + mapped - (aligned + length); tail) munmap(reinterpret_cast<void*>(aligned + length), tail);
-        madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-        p_ = static_cast<uint8_t*>(reinterpret_cast<void*>(aligned));
-        mapped_ = length;
+        // Scratch lives briefly: whole huge pages, the last one too.
+        const size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+        p_ = static_cast<uint8_t*>(MapHuge(length));
+        if (p_) mapped_ = length;
         return;
     }
 #endif

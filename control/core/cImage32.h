@@ -48,9 +48,10 @@ struct BgraSurface {
     ptrdiff_t stride = 0;
 };
 
-// Pixel memory, zeroed: where it comes fresh from the system it is not cleared again.
+// Pixel memory, zeroed: where it comes fresh from the system it is not cleared again, and
+// very large images come in huge pages. Freeing names the size allocated.
 void* AllocatePixelMemory(size_t bytes);
-void FreePixelMemory(void* p);
+void FreePixelMemory(void* p, size_t bytes);
 
 // Scratch memory of a decoder, not cleared, alive only while a picture decodes: large ones are
 // taken from the system directly in huge pages where it offers them, so that megabytes cost a
@@ -75,7 +76,7 @@ struct PixelAllocator {
     template <class U>
     PixelAllocator(const PixelAllocator<U>&) {}
     T* allocate(size_t n) { return static_cast<T*>(AllocatePixelMemory(n * sizeof(T))); }
-    void deallocate(T* p, size_t) { FreePixelMemory(p); }
+    void deallocate(T* p, size_t n) { FreePixelMemory(p, n * sizeof(T)); }
     // New elements stay as the memory came: zero.
     template <class U>
     void construct(U* p) {

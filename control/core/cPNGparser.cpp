@@ -6,6 +6,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <tmmintrin.h>
+#define PRESSEL_SSSE3_DISPATCH 1
+#endif
 
 #include <algorithm>
 #include <array>
@@ -119,16 +123,21 @@ void UnfilterSubRun(uint8_t* row, size_t n) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), x);
         carry = BroadcastLast<Step>(x);
     }
-    for (; i < n; ++i) row[i] = uint8_t(row[i] + row[i - Step]);
+    const uint8_t* left = row - Step;
+    for (; i < n; ++i) row[i] = uint8_t(row[i] + left[i]);
 }
 
 // Sub, Average and Paeth a pixel at a time in 16-bit lanes, with the pixel to the left kept
 // in a register: each pixel needs the one restored before it, so the gain is in doing its
 // bytes together without branches or reloads.
-template <size_t Step>
+// `Wide` reads a whole 4 or 8 bytes, past the pixel: only where the row goes on, and only bytes
+// not yet restored (a load over a recent narrower store would stall). The extra lanes are ignored.
+template <size_t Step, bool Wide = false>
 inline __m128i LoadPixel(const uint8_t* p) {
     uint64_t v = 0;
-    if constexpr (Step == 3) v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16;  // a load through memory stalls
+    if constexpr (Wide && Step == 3) std::memcpy(&v, p, 4);
+    else if constexpr (Wide && Step == 6) std::memcpy(&v, p, 8);
+    else if constexpr (Step == 3) v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16;
     else std::memcpy(&v, p, Step);
     return _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(v)), _mm_setzero_si128());
 }
@@ -144,33 +153,41 @@ inline void StorePixel(uint8_t* p, __m128i v16) {
     }
 }
 
+template <size_t Step, int Filter, bool Wide>
+inline __m128i UnfilterPixel(uint8_t* row, const uint8_t* prev, __m128i a, __m128i& c) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i pred;
+    if constexpr (Filter == 1) {
+        pred = a;
+    } else if constexpr (Filter == 3) {
+        pred = _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<Step, Wide>(prev)), 1);
+    } else {
+        const __m128i b = LoadPixel<Step, Wide>(prev);
+        const __m128i bc = _mm_sub_epi16(b, c), ac = _mm_sub_epi16(a, c);
+        const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));  // |b - c|
+        const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));  // |a - c|
+        const __m128i abc = _mm_add_epi16(bc, ac);
+        const __m128i pc = _mm_max_epi16(abc, _mm_sub_epi16(zero, abc));  // |a + b - 2c|
+        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+        const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
+        const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(smallest, pb));
+        pred = _mm_or_si128(_mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b)),
+                            _mm_andnot_si128(_mm_or_si128(useA, useB), c));
+        c = b;
+    }
+    a = _mm_and_si128(_mm_add_epi16(LoadPixel<Step, Wide>(row), pred), _mm_set1_epi16(0xFF));
+    StorePixel<Step>(row, a);
+    return a;
+}
+
 template <size_t Step, int Filter>
 void UnfilterPixels(uint8_t* row, const uint8_t* prev, size_t n) {
-    const __m128i zero = _mm_setzero_si128(), low = _mm_set1_epi16(0xFF);
-    __m128i a = LoadPixel<Step>(row - Step), c = Filter == 4 ? LoadPixel<Step>(prev - Step) : zero;
-    for (size_t i = 0; i + Step <= n; i += Step) {
-        __m128i pred;
-        if constexpr (Filter == 1) {
-            pred = a;
-        } else if constexpr (Filter == 3) {
-            pred = _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<Step>(prev + i)), 1);
-        } else {
-            const __m128i b = LoadPixel<Step>(prev + i);
-            const __m128i bc = _mm_sub_epi16(b, c), ac = _mm_sub_epi16(a, c);
-            const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));  // |b - c|
-            const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));  // |a - c|
-            const __m128i abc = _mm_add_epi16(bc, ac);
-            const __m128i pc = _mm_max_epi16(abc, _mm_sub_epi16(zero, abc));  // |a + b - 2c|
-            const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-            const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
-            const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(smallest, pb));
-            pred = _mm_or_si128(_mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b)),
-                                _mm_andnot_si128(_mm_or_si128(useA, useB), c));
-            c = b;
-        }
-        a = _mm_and_si128(_mm_add_epi16(LoadPixel<Step>(row + i), pred), low);
-        StorePixel<Step>(row + i, a);
-    }
+    __m128i a = LoadPixel<Step>(row - Step), c = Filter == 4 ? LoadPixel<Step>(prev - Step) : _mm_setzero_si128();
+    constexpr size_t kReach = Step == 3 ? 4 : Step == 6 ? 8 : Step;
+    const uint8_t* up = Filter == 1 ? row : prev;  // Sub reads nothing above, and may have nothing
+    size_t i = 0;
+    for (; i + kReach <= n; i += Step) a = UnfilterPixel<Step, Filter, true>(row + i, up + i, a, c);
+    for (; i + Step <= n; i += Step) a = UnfilterPixel<Step, Filter, false>(row + i, up + i, a, c);
 }
 #endif
 
@@ -187,19 +204,22 @@ void UnfilterBody(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n) {
         if (type == 4) return UnfilterPixels<Step, 4>(row, prev, n);
     }
 #endif
+    const uint8_t* left = row - Step;
     switch (type) {
         case 1:
-            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + row[i - Step]);
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + left[i]);
             break;
         case 2:
             UnfilterUp(row, prev, n);
             break;
         case 3:
-            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + ((row[i - Step] + prev[i]) >> 1));
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + ((left[i] + prev[i]) >> 1));
             break;
-        case 4:
-            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + PaethPredict(row[i - Step], prev[i], prev[i - Step]));
+        case 4: {
+            const uint8_t* upLeft = prev - Step;
+            for (size_t i = 0; i < n; ++i) row[i] = uint8_t(row[i] + PaethPredict(left[i], prev[i], upLeft[i]));
             break;
+        }
         default:
             break;  // an unknown filter leaves the bytes
     }
@@ -253,6 +273,7 @@ struct RowContext {
     int lutCount = 256;               // palette entries; an index at or past it fails
     bool key = false;                 // colour type 2: a transparency key is set
     uint32_t keyR = 0, keyG = 0, keyB = 0;
+    uint32_t keyRgb = 0;  // the same as 0x00RRGGBB
 };
 
 inline void Store(uint8_t* dst, uint32_t px) { std::memcpy(dst, &px, 4); }
@@ -276,6 +297,22 @@ inline void PremultiplyFour(const uint8_t* s, uint8_t* dst) {
 }
 #endif
 
+#if defined(PRESSEL_SSSE3_DISPATCH)
+// RGB to opaque BGRA four pixels a shuffle, on processors that have it (almost all); returns
+// the pixels done, leaving the last few, whose sixteen-byte load would pass the row.
+__attribute__((target("ssse3"))) uint64_t RgbToBgraSsse3(const uint8_t* s, uint64_t n, uint8_t* dst) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+    const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
+    uint64_t i = 0;
+    for (; i + 6 <= n; i += 4, s += 12, dst += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_or_si128(_mm_shuffle_epi8(v, order), opaque));
+    }
+    return i;
+}
+const bool kHasSsse3 = __builtin_cpu_supports("ssse3");
+#endif
+
 // One row of `n` pixels into dst, `step` bytes from one pixel to the next.
 template <int CT, int D>
 bool ConvertRow(const RowContext& c, const uint8_t* s, uint64_t n, uint8_t* dst, size_t step) {
@@ -287,6 +324,15 @@ bool ConvertRow(const RowContext& c, const uint8_t* s, uint64_t n, uint8_t* dst,
             for (; i + 4 <= n; i += 4, s += 16, dst += 16) PremultiplyFour(s, dst);
     }
 #endif
+#if defined(PRESSEL_SSSE3_DISPATCH)
+    if constexpr (CT == 2 && D == 8) {
+        if (step == 4 && !c.key && kHasSsse3) {
+            i = RgbToBgraSsse3(s, n, dst);
+            s += 3 * i;
+            dst += 4 * i;
+        }
+    }
+#endif
     for (; i < n; ++i, dst += step) {
         if constexpr (CT == 6) {
             Store(dst, Premultiplied(s[0], s[B], s[2 * B], s[3 * B]));
@@ -294,6 +340,17 @@ bool ConvertRow(const RowContext& c, const uint8_t* s, uint64_t n, uint8_t* dst,
         } else if constexpr (CT == 4) {
             Store(dst, Premultiplied(s[0], s[0], s[0], s[B]));
             s += 2 * B;
+        } else if constexpr (CT == 2 && D == 8) {
+            // Four bytes R G B x read at once and swapped to x R G B, while the row goes on.
+            uint32_t rgb;
+            if (i + 1 < n) {
+                std::memcpy(&rgb, s, 4);
+                rgb = __builtin_bswap32(rgb) >> 8;
+            } else {
+                rgb = uint32_t(s[0]) << 16 | uint32_t(s[1]) << 8 | s[2];
+            }
+            s += 3;
+            Store(dst, c.key && rgb == c.keyRgb ? 0 : rgb | 0xFF000000u);
         } else if constexpr (CT == 2) {
             uint32_t r = s[0], g = s[B], b = s[2 * B];
             s += 3 * B;
@@ -391,6 +448,8 @@ public:
         return used;
     }
     static constexpr size_t kFeedFailed = SIZE_MAX;
+    // Makes room for Feed: one row of the widest pass.
+    void PrepareStreaming() { line_.assign(size_t(RowBytes(bpp_, uint64_t(width_))), 0); }
 
 private:
     static constexpr size_t kFilterByte = SIZE_MAX;
@@ -459,12 +518,6 @@ private:
     uint64_t columns_ = 0, rows_ = 0, rowBytes_ = 0, row_ = 0;
     const uint8_t* prev_ = nullptr;
     const char* why_ = "";
-
-public:
-    // Makes room for streaming: one row of the widest pass.
-    void PrepareStreaming() { line_.assign(size_t(RowBytes(bpp_, uint64_t(width_))), 0); }
-
-private:
     std::vector<uint8_t> line_;
     size_t pos_ = kFilterByte;  // within the current row's samples
     uint8_t filter_ = 0;
@@ -534,7 +587,8 @@ Inflated InflateStreaming(const std::vector<std::span<const uint8_t>>& idat, uin
 }
 
 // The same outcome from libdeflate, which inflates the whole stream at once into `raw`: false
-// when it cannot (damaged or over-long data, whose outcome the streaming inflater decides).
+// when it cannot (damaged or over-long data, or a bad zlib header or check, whose outcome the
+// streaming inflater decides).
 // `scratch` may hold the joined data of several IDAT chunks.
 bool InflateWhole(const std::vector<std::span<const uint8_t>>& idat, uint8_t* raw, uint64_t expected,
                   uint8_t* scratch, size_t scratchSize) {
@@ -562,7 +616,9 @@ bool InflateWhole(const std::vector<std::span<const uint8_t>>& idat, uint8_t* ra
     static thread_local std::unique_ptr<libdeflate_decompressor, Free> decompressor(libdeflate_alloc_decompressor());
     if (!decompressor) return false;
     size_t got = 0;
-    if (libdeflate_deflate_decompress(decompressor.get(), in + 2, size_t(total - 2), raw, size_t(expected), &got) !=
+    // With its Adler-32 check: libdeflate takes some codes that zlib refuses (distance codes 30
+    // and 31, ...), and only a stream whose check holds is surely one zlib reads the same.
+    if (libdeflate_zlib_decompress(decompressor.get(), in, size_t(total), raw, size_t(expected), &got) !=
         LIBDEFLATE_SUCCESS)
         return false;
     std::memset(raw + got, 0, size_t(expected - got));
@@ -720,6 +776,7 @@ bool cPNGparser::InflateAndConvert(cImage32& target) {
         ctx.keyR = k >> 16;
         ctx.keyG = (k >> 8) & 0xFF;
         ctx.keyB = k & 0xFF;
+        ctx.keyRgb = k;
     }
 
     if (!target.InitializeDIB(width_, height_)) return Fail("image too large");

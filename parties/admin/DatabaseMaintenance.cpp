@@ -353,19 +353,20 @@ bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reas
     try {
       conn.ensureOpen();
     } catch (const AppError& e) {
-      return fail(QStringLiteral("文件不能用本系统的密码打开（%1）。").arg(e.description));
+      // The driver's own words ("file is not a database") mean nothing to the user.
+      return fail(QStringLiteral("文件不能用本系统的密码打开，或者不是数据库文件。"));
     }
     const QueryResult check = conn.query(QStringLiteral("PRAGMA quick_check"));
     if (check.rows.empty() || check.rows.front().value(0).toString() != QLatin1String("ok"))
-      return fail(QStringLiteral("数据库文件已损坏（%1）。").arg(check.rows.empty() ? QString() : check.rows.front().value(0).toString()));
+      return fail(QStringLiteral("数据库文件已损坏。"));
     QSet<QString> present;
     for (const auto& row : conn.query(QStringLiteral("select name from sqlite_master where type='table'")).rows) present << row.value(0).toString();
     QStringList missing;
     for (const QString& t : RequiredSystemTables())
       if (!present.contains(t)) missing << t;
-    if (!missing.isEmpty()) return fail(QStringLiteral("文件中缺少本系统的数据表：%1。").arg(missing.join(QStringLiteral("、"))));
-  } catch (const AppError& e) {
-    return fail(QStringLiteral("数据库文件已损坏（%1）。").arg(e.description));
+    if (!missing.isEmpty()) return fail(QStringLiteral("文件中缺少本系统的 %1 张数据表。").arg(missing.size()));
+  } catch (const AppError&) {
+    return fail(QStringLiteral("数据库文件已损坏。"));
   }
   return true;
 }

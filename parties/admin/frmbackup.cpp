@@ -83,7 +83,7 @@ void frmbackup::Form_Load() {
 void frmbackup::cmdPath_Click() {
   if (WindowMode == 0) {
     const QString start = txtPath->text().trimmed().isEmpty() ? DefaultBackupFolder() : txtPath->text().trimmed();
-    const QString folder = ChooseFolder(this, QString(), start);
+    const QString folder = ChooseFolder(this, QStringLiteral("选择备份目录"), start);
     // The chosen folder is where the backup goes; the file name is added when it is written.
     if (!folder.isEmpty()) txtPath->setText(QDir::toNativeSeparators(folder));
   } else {

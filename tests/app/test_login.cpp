@@ -1,14 +1,19 @@
 // Login, main window, reminder, password change and about box, driven through their controls.
 #include <QAction>
+#include <QApplication>
+#include <QScreen>
+#include <QStatusBar>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
 #include "TestSupport.h"
 #include "app/BusinessReminder.h"
+#include "app/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/LoginState.h"
@@ -21,6 +26,7 @@
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
+#include "platform/StatusPanel.h"
 
 namespace {
 void addStaff(const QString& account, const QString& password, int role, const QString& rights, const QString& locked = QStringLiteral("否"),
@@ -135,16 +141,32 @@ TEST_F(LoginTest, EnterInThePasswordBoxLogsIn) {
   EXPECT_EQ(gCurrentUserRole, 3);
 }
 
-TEST_F(LoginTest, TheLoginCannotBeClosedAndExitEndsTheProgram) {
-  auto w = std::make_unique<frmMain>();
-  frmLogin login(w.get());
-  login.show();
-  QTest::keyClick(&login, Qt::Key_Escape);
-  EXPECT_TRUE(login.isVisible());
-  EXPECT_FALSE(login.close());
-  EXPECT_TRUE(login.isVisible());
-  QTest::mouseClick(login.eButExit, Qt::LeftButton);
-  EXPECT_EQ(ended_.calls, 1);
+TEST_F(LoginTest, EscAndTheExitButtonEndTheProgramTheCloseBoxDoesNot) {
+  struct Way {
+    const char* name;
+    std::function<void(frmLogin&)> act;
+    int endsProgram;
+  };
+  const Way ways[] = {
+      {"Esc", [](frmLogin& l) { QTest::keyClick(&l, Qt::Key_Escape); }, 1},
+      {"Esc in the password box", [](frmLogin& l) { QTest::keyClick(l.txtKl, Qt::Key_Escape); }, 1},
+      {"放弃(&Esc)", [](frmLogin& l) { QTest::mouseClick(l.eButExit, Qt::LeftButton); }, 1},
+      {"close box", [](frmLogin& l) { EXPECT_FALSE(l.close()); }, 0},
+      {"Shift+Esc", [](frmLogin& l) { QTest::keyClick(&l, Qt::Key_Escape, Qt::ShiftModifier); }, 0},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    ended_.calls = 0;
+    auto w = std::make_unique<frmMain>();
+    w->show();
+    frmLogin login(w.get());
+    login.show();
+    way.act(login);
+    EXPECT_EQ(ended_.calls, way.endsProgram);
+    // Left only by ending the program (the main window goes first): otherwise both stay up.
+    EXPECT_EQ(w->isVisible(), way.endsProgram == 0);
+    if (way.endsProgram == 0) EXPECT_TRUE(login.isVisible());
+  }
 }
 
 TEST_F(LoginTest, DepartmentRightsZeroBecomeTheOwnDepartmentName) {
@@ -367,4 +389,185 @@ TEST_F(PasswordTest, AboutBoxShowsTheVersionAndTheUpdaterIsExplained) {
   EXPECT_EQ(responder_.messages[0].style, Mb::Information);
   w.RunCommand(QStringLiteral("mnu_gy"));
   EXPECT_EQ(modal_.shown.back(), QStringLiteral("frmAbout"));
+}
+
+TEST_F(LoginTest, StatusBarPanelsStayInsideTheWindowAtAnyNameLength) {
+  auto w = start(typeLogin(QStringLiteral("超级管理员"), QStringLiteral("6173")));
+  w->resize(1200, 760);  // the window's own size; the test screen is smaller
+  w->Timer1_Timer();
+  QApplication::processEvents();
+  const int width = w->width();
+  QStatusBar* bar = w->statusBar();
+  const auto panelsInside = [&] {
+    QApplication::processEvents();
+    for (int i = 1; i <= 3; ++i) {
+      const QRect r = w->panel(i)->geometry();
+      EXPECT_GE(r.left(), 0) << "panel " << i;
+      EXPECT_LE(r.right(), bar->width()) << "panel " << i;
+    }
+  };
+
+  struct Case {
+    int nameLength;
+    bool cut;  // panel 1 ends in "…"
+  };
+  for (const Case c : {Case{300, true}, Case{8, false}, Case{300, true}, Case{40, true}, Case{10, false}}) {
+    SCOPED_TRACE(c.nameLength);
+    gUnitName = QString(c.nameLength, QChar(0x501F));  // 借借借…
+    w->初始参数();
+    panelsInside();
+    EXPECT_EQ(w->width(), width) << "the name never changes the window's width";
+    EXPECT_LE(w->minimumSizeHint().width(), width);
+    const QString whole = QStringLiteral("软件使用单位：") + gUnitName + QStringLiteral(" 系统建账日期：2024年03月05日  数据连接模式：单机版");
+    EXPECT_EQ(w->panel(1)->text(), whole);
+    EXPECT_EQ(w->panel(1)->toolTip(), whole) << "the whole text as its tooltip";
+    EXPECT_EQ(w->panel(1)->shownText().endsWith(QStringLiteral("…")), c.cut) << w->panel(1)->shownText().toStdString();
+    EXPECT_TRUE(w->panel(1)->shownText().startsWith(QStringLiteral("软件使用单位：")));
+    // The short panels keep their whole texts beside a long name.
+    EXPECT_EQ(w->panel(2)->shownText(), w->panel(2)->text());
+    EXPECT_EQ(w->panel(3)->shownText(), w->panel(3)->text());
+  }
+
+  // A long name does not hold the window wide either: it can be made narrower, and wider again.
+  gUnitName = QString(300, QChar(0x501F));
+  w->初始参数();
+  w->resize(700, 500);
+  QApplication::processEvents();
+  EXPECT_EQ(w->width(), 700);
+  panelsInside();
+  w->resize(1300, 720);
+  QApplication::processEvents();
+  EXPECT_EQ(w->width(), 1300);
+  panelsInside();
+  EXPECT_GT(w->panel(1)->width(), 600) << "a wider window gives the long name more room";
+}
+
+TEST(ShareWidthsTest, PanelsThatFitKeepTheirWidthOthersShareTheRest) {
+  struct Case {
+    std::vector<int> wanted;
+    int available;
+    std::vector<int> expected;
+  };
+  const Case cases[] = {
+      {{100, 200, 300}, 1000, {100, 200, 300}},     // all fit
+      {{3000, 300, 250}, 1000, {450, 300, 250}},    // the long one takes what the others leave
+      {{3000, 3000, 100}, 1000, {450, 450, 100}},   // two long ones share equally
+      {{1000, 1000, 1000}, 1001, {334, 334, 333}},  // the odd pixel goes to the first
+      {{400, 350, 300}, 900, {300, 300, 300}},      // the third fits only once the first two are capped
+      {{100, 100}, 0, {0, 0}},
+      {{100, 100}, -50, {0, 0}},
+      {{}, 100, {}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<int> got = ShareWidths(c.wanted, c.available);
+    EXPECT_EQ(got, c.expected) << "available " << c.available;
+  }
+}
+
+TEST_F(LoginTest, AStartWithoutTheDatabaseEndsAtAnUnconnectedLogin) {
+  const QString database = LocalDatabasePath();
+  const QString kept = database + QStringLiteral(".kept");
+  ASSERT_TRUE(QFile::copy(database, kept));
+  struct Case {
+    const char* name;
+    std::function<void()> spoil;
+    QString cause;  // in the connection question
+  };
+  const Case cases[] = {
+      {"missing file", [&] { QFile::remove(database); }, QStringLiteral("找不到数据库文件")},
+      {"not a database",
+       [&] {
+         QFile f(database);
+         f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+         f.write(QByteArray(4096, 'x'));
+       },
+       QStringLiteral("不能用本系统的密码打开")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetConnections();
+    responder_.clear();
+    c.spoil();
+    // The user answers No to "现在退出程序吗？" each time.
+    frmLogin* seen = nullptr;
+    bool wasConnected = true;
+    QString state;
+    modal_.handlers.push_back([&](QDialog* d) {
+      seen = qobject_cast<frmLogin*>(d);
+      if (!seen) return int(QDialog::Rejected);
+      wasConnected = seen->connected();
+      state = seen->lblState->isVisibleTo(seen) ? seen->lblState->text() : QString();
+      EXPECT_FALSE(seen->txtKl->isEnabled()) << "nothing to log in to";
+      EXPECT_TRUE(seen->eButOK->isEnabled() && seen->eButExit->isEnabled());
+      // 登录 tries again: still no database, the question once more, the same state.
+      QTest::mouseClick(seen->eButOK, Qt::LeftButton);
+      EXPECT_FALSE(seen->connected());
+      // The database is back: 登录 connects and fills the accounts, without logging anyone in.
+      QFile::remove(database);
+      EXPECT_TRUE(QFile::copy(kept, database));
+      QTest::mouseClick(seen->eButOK, Qt::LeftButton);
+      EXPECT_TRUE(seen->connected());
+      EXPECT_FALSE(seen->lblState->isVisibleTo(seen));
+      EXPECT_TRUE(seen->txtKl->isEnabled());
+      EXPECT_EQ(seen->Combo1->currentText(), QStringLiteral("超级管理员"));
+      EXPECT_NE(seen->result(), QDialog::Accepted);
+      return seen->result();
+    });
+    gMachineId = 0;
+    std::unique_ptr<frmMain> w(Main());
+    ASSERT_NE(seen, nullptr);
+    EXPECT_FALSE(wasConnected);
+    EXPECT_EQ(state, QStringLiteral("未连接数据库"));
+    // Two questions (start-up, the retry), both the connection's own, in the user's words; nothing
+    // for a programmer ("代码：91 对象变量或 With 块变量未设置").
+    ASSERT_EQ(responder_.messages.size(), 2u) << responder_.texts().join(" | ").toStdString();
+    for (const auto& m : responder_.messages) {
+      EXPECT_TRUE(m.text.startsWith(QStringLiteral("连接数据库出现错误！"))) << m.text.toStdString();
+      EXPECT_TRUE(m.text.contains(c.cause)) << m.text.toStdString();
+      QString words = m.text;
+      words.remove(database);
+      EXPECT_FALSE(words.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}")))) << m.text.toStdString();
+    }
+    EXPECT_FALSE(responder_.texts().join(QString()).contains(QStringLiteral("代码：")));
+    EXPECT_EQ(gMachineId, 1) << "the retry read this workstation's settings too";
+    EXPECT_EQ(ended_.calls, 0);
+  }
+}
+
+namespace {
+// In the middle of the screen along each side where the window fits, else from the screen's edge
+// (the test screen is smaller than the main window).
+::testing::AssertionResult placedInScreen(const QRect& frame, const QRect& screen) {
+  const auto side = [](int start, int length, int areaStart, int areaLength) {
+    // The frame is known only once the window shows: placed before, the window sits up to half of it lower.
+    if (length <= areaLength) return std::abs((start + length / 2) - (areaStart + areaLength / 2)) <= 3;
+    return start == areaStart;
+  };
+  if (side(frame.left(), frame.width(), screen.left(), screen.width()) && side(frame.top(), frame.height(), screen.top(), screen.height()))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "window " << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height()
+                                       << " on screen " << screen.width() << "x" << screen.height();
+}
+}  // namespace
+
+TEST_F(LoginTest, TheFirstLoginIsCentredOnTheMainWindow) {
+  for (const bool placedByCaller : {false, true}) {
+    SCOPED_TRACE(placedByCaller);
+    QRect login;
+    modal_.handlers.push_back([&](QDialog* d) {
+      d->show();
+      QApplication::processEvents();
+      login = d->frameGeometry();
+      return int(QDialog::Rejected);
+    });
+    auto w = std::make_unique<frmMain>();
+    if (placedByCaller) w->move(200, 100);
+    w->Form_Load();
+    const QRect main = w->geometry();
+    if (placedByCaller)
+      EXPECT_EQ(w->pos(), QPoint(200, 100));
+    else
+      EXPECT_TRUE(placedInScreen(w->frameGeometry(), w->screen()->availableGeometry()));
+    EXPECT_LE((login.center() - main.center()).manhattanLength(), 2) << "login at " << login.x() << "," << login.y();
+  }
 }

@@ -21,6 +21,7 @@ TEST_F(StartupTest, StartReachesTheMainWindowWithoutAnyMessage) {
 }
 
 TEST(DateTextTest, DatesAndTimesReadTheProgramsFormatsWhateverTheLocale) {
+  const QLocale before;
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   EXPECT_EQ(DateText(QDate(2024, 3, 5)), QStringLiteral("2024-03-05"));
   EXPECT_EQ(TimeText(QTime(14, 3, 9)), QStringLiteral("14:03:09"));
@@ -30,5 +31,5 @@ TEST(DateTextTest, DatesAndTimesReadTheProgramsFormatsWhateverTheLocale) {
   EXPECT_EQ(ChineseDateText(QDate(2024, 3, 5)), QStringLiteral("2024年03月05日"));
   EXPECT_EQ(ParseDateText(QStringLiteral("2024/3/5")), QDate(2024, 3, 5));
   EXPECT_FALSE(ParseDateText(QStringLiteral("No")).isValid());
-  QLocale::setDefault(QLocale::c());
+  QLocale::setDefault(before);
 }

@@ -9,6 +9,10 @@
 #include <iterator>
 #include <sstream>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "png_memory.h"
 
 std::string FixturePath(const std::string& relative) { return std::string(VRN_FIXTURES) + "/images/" + relative; }
@@ -295,6 +299,24 @@ int64_t PeakGrowth(const std::function<void()>& work) {
     work();
     const int64_t peak = StatusBytes("VmHWM:");
     return before < 0 || peak < 0 ? -1 : peak - before;
+}
+
+int RunWithinMemory(uint64_t extraBytes, const std::function<bool()>& work) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int64_t size = StatusBytes("VmSize:");
+        const rlimit limit{rlim_t(size + int64_t(extraBytes)), rlim_t(size + int64_t(extraBytes))};
+        if (size < 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+        try {
+            _exit(work() ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            _exit(2);
+        }
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return 3;
+    return WIFEXITED(status) && WEXITSTATUS(status) <= 2 ? WEXITSTATUS(status) : 3;
 }
 
 bool LoadBytes(pressel::cImage32& image, const Bytes& bytes, int iconW, int iconH) {

@@ -71,5 +71,9 @@ void RepairCrcs(Bytes& png);
 // system does not tell.
 int64_t PeakGrowth(const std::function<void()>& work);
 
+// Runs `work` in a child process allowed `extraBytes` of address space beyond what it starts
+// with: 0 when work returned true, 1 when false, 2 when memory ran out, 3 on any other end.
+int RunWithinMemory(uint64_t extraBytes, const std::function<bool()>& work);
+
 // Loads bytes through the whole loader (as a stream).
 bool LoadBytes(pressel::cImage32& image, const Bytes& bytes, int iconW = 0, int iconH = 0);

@@ -140,6 +140,20 @@ TEST(BmpDecoder, RefusedHeaders) {
     }
 }
 
+// A header that promises more rows than the file holds costs no image: a 4 KB file claiming
+// 8192 x 8192 plain pixels fails within far less memory than those pixels would take.
+TEST(BmpDecoder, ShortFileFailsBeforeAllocating) {
+    for (int bits : {8, 24, 32}) {
+        SCOPED_TRACE(bits);
+        const Bytes bmp = Bmp(8192, 8192, bits, Bytes(4096, 0), bits == 32 ? 3 : 0);
+        EXPECT_EQ(RunWithinMemory(uint64_t(64) << 20, [&] {
+                      cImage32 img;
+                      return Decode(bmp, img);
+                  }),
+                  1);
+    }
+}
+
 TEST(ParserHelpers, RowWidthsAndByteSwap) {
     EXPECT_EQ(AlignedScanWidth(24, 5), 16);
     EXPECT_EQ(AlignedScanWidth(1, 33), 8);

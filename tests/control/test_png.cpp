@@ -5,6 +5,7 @@
 #include <random>
 
 #include <png.h>
+#include <zlib.h>
 
 #include "cPNGparser.h"
 #include "support.h"
@@ -211,21 +212,50 @@ TEST(PngRandom, RowsLongerThanTheWindowMatchLibpng) {
     }
 }
 
-// A dynamic deflate block whose code-length code is incomplete: one code of one bit.
-Bytes IncompleteCodeLengthCode() {
+// Deflate streams that zlib refuses and a more lenient inflater might not.
+struct BitWriter {
     Bytes out{0x78, 0x01};
     uint32_t acc = 0;
     int bits = 0;
-    auto put = [&](uint32_t v, int n) {  // least significant bit first
+    void Put(uint32_t v, int n) {  // least significant bit first
         acc |= v << bits;
         for (bits += n; bits >= 8; bits -= 8, acc >>= 8) out.push_back(uint8_t(acc));
-    };
-    put(1, 1), put(2, 2);           // last block, dynamic codes
-    put(0, 5), put(0, 5), put(0, 4);  // 257 literal/length and 1 distance code, 4 code-length codes
-    put(0, 3), put(0, 3), put(0, 3), put(1, 3);  // only symbol 0 (length zero) has a code
-    for (int i = 0; i < 258 + 40; ++i) put(0, 1);
-    put(0, 7);
-    return out;
+    }
+    void Code(uint32_t code, int n) {  // Huffman codes go most significant bit first
+        for (int i = n - 1; i >= 0; --i) Put(code >> i & 1, 1);
+    }
+    void Align() {
+        if (bits) Put(0, 8 - bits);
+    }
+};
+
+// A dynamic block whose code-length code is incomplete: one code of one bit.
+Bytes IncompleteCodeLengthCode() {
+    BitWriter w;
+    w.Put(1, 1), w.Put(2, 2);             // last block, dynamic codes
+    w.Put(0, 5), w.Put(0, 5), w.Put(0, 4);  // 257 literal/length and 1 distance code, 4 code-length codes
+    w.Put(0, 3), w.Put(0, 3), w.Put(0, 3), w.Put(1, 3);  // only symbol 0 (length zero) has a code
+    for (int i = 0; i < 258 + 40; ++i) w.Put(0, 1);
+    w.Put(0, 7);
+    return w.out;
+}
+
+// 30000 stored zeros, then a fixed block copying from distance code 30, which deflate does not
+// define; the stream's check is that of the zeros.
+Bytes DistanceCode30() {
+    BitWriter w;
+    w.Put(0, 1), w.Put(0, 2), w.Align();  // stored block
+    const Bytes zeros(30000, 0);
+    w.Put(30000, 16), w.Put(uint16_t(~30000u), 16);
+    w.out.insert(w.out.end(), zeros.begin(), zeros.end());
+    w.Put(1, 1), w.Put(1, 2);   // last block, fixed codes
+    w.Code(1, 7);               // length 3
+    w.Code(30, 5), w.Put(0, 13);  // distance code 30
+    w.Code(0, 7);               // end of block
+    w.Align();
+    const uint32_t check = uint32_t(adler32(1, zeros.data(), uInt(zeros.size())));
+    for (int i = 3; i >= 0; --i) w.out.push_back(uint8_t(check >> (8 * i)));
+    return w.out;
 }
 
 // Damaged image data: where the whole-image inflater gives up the window decides, and the two
@@ -235,6 +265,7 @@ TEST(PngDamage, WholeAndWindowInflatersAgree) {
     for (const char* name : {"basn6a08.png", "basn2c16.png", "basn3p02.png", "basn3p04-31i.png"})
         sources.push_back(ReadBytes(FixturePath(std::string("pngsuite/") + name)));
     sources.push_back(PngBuilder().Ihdr(4, 4, 8, 0).Chunk("IDAT", IncompleteCodeLengthCode()).End().bytes);
+    sources.push_back(PngBuilder().Ihdr(100, 301, 8, 0).Chunk("IDAT", DistanceCode30()).End().bytes);
     std::mt19937 rng(23);
     int images = 0, failures = 0;
     for (size_t s = 0; s < sources.size(); ++s) {
@@ -283,6 +314,19 @@ TEST(PngMemory, WorkingRowsAreBounded) {
         EXPECT_LE(peak, image + (limit ? int64_t(rows.size()) : row) + slack);
         EXPECT_GE(peak, image) << "the measure sees the image";
     }
+}
+
+// A 69-byte PNG of 33554432 x 2 16-bit pixels: its image takes 268 MB, and the window inflater
+// works in one row of samples (268 MB) besides it, where it once held two and the window.
+TEST(PngMemory, HugeRowsFitBesideTheImage) {
+    const uint32_t width = 33554432;
+    const Bytes png = PngBuilder().Ihdr(width, 2, 16, 6).Idat(Bytes(1, 0)).End().bytes;
+    const uint64_t image = uint64_t(width) * 2 * 4, row = uint64_t(width) * 8;
+    EXPECT_EQ(RunWithinMemory(image + row + (uint64_t(64) << 20), [&] {
+                  cImage32 img;
+                  return DecodeOurs(png, img) && img.TopRow(1)[3] == 0;
+              }),
+              0);
 }
 
 // Outcomes of the damaged files beside the suite.

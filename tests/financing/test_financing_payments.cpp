@@ -7,6 +7,7 @@
 #include "financing/frmRzTqzf.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmRzzfqr.h"
+#include "loans/frmXjyh.h"
 
 namespace {
 
@@ -232,6 +233,41 @@ TEST_F(Payments, PaymentsLockTheDocument) {
   w.pbCDkgh_Click(0);
   EXPECT_TRUE(responder_.saw(S("该单据已有支付记录，不能修改！")));
   EXPECT_EQ(journal(doc).size(), 3u);
+}
+
+TEST_F(Payments, AccountPickerChoosesTheAccountsOrNothingIsSaved) {
+  const QString doc = threeRows();
+  const qint32 id = planIds(doc)[0];
+  gSystemSettings[5] = S("1");
+  Db().Execute(S("insert into PJ_Yhzh (开户行,开户名,账号,类别) values ('农业银行','示范借贷有限公司','6228001',0)"));
+  setNow(QDateTime(QDate(2024, 4, 1), QTime(9, 0)));
+  auto confirm = [this] {
+    responder_.answer(Mb::Yes);
+    answerPayment<frmRzzfqr>();
+  };
+  auto pay = [&] {
+    frmRzLxzf v;
+    v.DocNo = doc;
+    selectPlanRow(v, id);
+    v.pbCJkzl_Click(1);
+  };
+  // The picker closed: nothing at all.
+  confirm();
+  pay();
+  EXPECT_EQ(modal_.shown, (std::vector<QString>{S("frmRzzfqr"), S("frmXjyh")}));
+  EXPECT_EQ(status(id), S("未付"));
+  EXPECT_EQ(journal(doc).size(), 1u);
+  // The picker confirmed: our account and the investor's on both journal rows.
+  confirm();
+  modal_.handlers.push_back([](QDialog* d) {
+    auto* picker = qobject_cast<frmXjyh*>(d);
+    EXPECT_EQ(gBankInfo[50].toInt(), 6);
+    picker->eButOK_Click();
+    return picker->result();
+  });
+  pay();
+  EXPECT_EQ(status(id), S("已付"));
+  EXPECT_EQ(count(S("PJ_Liushui where 单号=? and 我方账号='6228001' and 对方账号='6222000011112222'"), {doc}), 2);
 }
 
 TEST_F(Payments, PrepaidRowDoesNotCountAsAPayment) {

@@ -3,6 +3,8 @@
 #include "FinancingFixture.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmrzZfjh.h"
+#include "parties/frmTzr.h"
+#include "parties/frmYg.h"
 
 namespace {
 
@@ -62,6 +64,38 @@ TEST_F(Registration, NewDocumentWithPrepaidInterestEndToEnd) {
   EXPECT_EQ(text(S("select 对方账号 from PJ_Liushui where 单号=? and 摘要='拆借利息支出'"), {doc}), S("6222000011112222"));
   EXPECT_EQ(text(S("select coalesce(我方账号,'') from PJ_Liushui where 单号=? and 摘要='拆借利息支出'"), {doc}), QString());
   expectBalancesRun();
+}
+
+TEST_F(Registration, InvestorAndHandlerComeFromTheirLists) {
+  frmRzdjB w;
+  w.Form_Load();
+  modal_.handlers.push_back([this](QDialog* d) {
+    auto* list = qobject_cast<frmTzr*>(d);
+    EXPECT_EQ(list->PickMode, frmTzr::PickFinancing);
+    list->Form_Load();
+    const int r = rowWith(list->Fg, 0, QString::number(investor_));
+    EXPECT_GE(r, 0);
+    list->Fg->setRow(r);
+    list->Fg_Click();
+    list->eCmdzx_Click(PartyListBase::cmdOk);
+    return list->result();
+  });
+  w.txtDkdj_Click(2);
+  EXPECT_EQ(w.InvestorId, investor_);
+  EXPECT_EQ(w.txtDkdj[2]->text(), S("王投资"));
+  // Typing cannot name another investor than the one picked.
+  EXPECT_TRUE(w.txtDkdj[2]->isReadOnly());
+  modal_.handlers.push_back([](QDialog* d) {
+    auto* list = qobject_cast<frmYg*>(d);
+    EXPECT_EQ(list->PickMode, 4);
+    list->Form_Load();
+    list->Fg->setRow(list->Fg->fixedRows());
+    list->Fg_DblClick();
+    return list->result();
+  });
+  w.txtDkdj_Click(3);
+  EXPECT_EQ(w.txtDkdj[3]->text(), S("管理员"));
+  EXPECT_FALSE(w.HandlerDept.isEmpty());
 }
 
 TEST_F(Registration, ApprovalSettingDecidesTheNewStatus) {
@@ -190,6 +224,7 @@ TEST_F(Registration, PresetsAndBothEnds) {
   w.comJkzl[1]->setCurrentIndex(1);
   w.comJkzl_Click(1);
   EXPECT_EQ(w.comJkzl[2]->count(), 12);
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-04-01")) << "the first term, one month";
   w.comJkzl[2]->setCurrentIndex(2);
   w.comJkzl_Click(2);
   EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-06-01"));

@@ -1,6 +1,9 @@
 #pragma once
 // What the tests of the report windows share: a logged-in administrator at a fixed date, and loan,
 // financing, plan and journal rows put straight into the tables.
+#include <QDir>
+#include <QFile>
+
 #include "TestSupport.h"
 #include "app/data/DataAccess.h"
 #include "app/services/LoginState.h"
@@ -12,6 +15,13 @@ class OutputFixture : public ProgramTest {
     ProgramTest::SetUp();
     loginAsSuperAdmin();
     setNow(QDateTime(QDate(2024, 3, 5), QTime(10, 0)));
+  }
+
+  // The shipped report and contract templates in the test's program folder.
+  void copyShippedTemplates() const {
+    QDir().mkpath(appDir() + QStringLiteral("template"));
+    for (const QString& f : QDir(QStringLiteral(VRN_TEMPLATES)).entryList(QDir::Files))
+      QFile::copy(QStringLiteral(VRN_TEMPLATES "/") + f, appDir() + QStringLiteral("template/") + f);
   }
 
   static qint64 insertRow(const QString& table, const QStringList& columns, const QVariantList& values) {

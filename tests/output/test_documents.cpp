@@ -18,9 +18,7 @@ class DocumentsTest : public OutputFixture {
  protected:
   void SetUp() override {
     OutputFixture::SetUp();
-    QDir().mkpath(appDir() + QStringLiteral("template"));
-    for (const QString& f : QDir(QStringLiteral(VRN_TEMPLATES)).entryList(QDir::Files))
-      QFile::copy(QStringLiteral(VRN_TEMPLATES "/") + f, appDir() + QStringLiteral("template/") + f);
+    copyShippedTemplates();
     gUnitName = QStringLiteral("示范民间借贷公司");
     gSystemSettings[1] = QStringLiteral("指定债权人甲");
     gSystemSettings[2] = QStringLiteral("0");

@@ -1,6 +1,11 @@
 // vrn_screens OUTDIR: opens the program's windows on a copy of the shipped database and saves a
 // picture of each into OUTDIR, so that layouts can be looked at without a desktop.
 #include <QApplication>
+#include <QCalendarWidget>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QThread>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -35,11 +40,16 @@
 #include "parties/frmYg.h"
 #include "parties/frmYhzh.h"
 #include "parties/frmZxglb.h"
+#include "platform/ChineseDesktop.h"
+#include "platform/DateBox.h"
 #include "platform/Dialogs.h"
+#include "app/services/Installation.h"
+#include "app/services/SmsGateway.h"
 #include "financing/FinancingData.h"
 #include "financing/frmRzLxzf.h"
 #include "financing/frmRzTqzf.h"
 #include "financing/frmRzZfmx.h"
+#include "financing/frmRzZfrc.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmRzjl.h"
 #include "financing/frmRzzfqr.h"
@@ -71,6 +81,7 @@ void save(QWidget* w, const QString& name) {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   QApplication app(argc, argv);
+  UseChineseDesktop();
   if (argc < 2) {
     std::fprintf(stderr, "usage: vrn_screens OUTDIR\n");
     return 2;
@@ -96,7 +107,8 @@ int main(int argc, char** argv) {
     }
     return d->result();
   });
-  main.resize(1100, 720);
+  main.resize(1200, 760);
+  main.move(0, 0);  // placed here: the test screen is smaller than the window
   main.Form_Load();
   main.Timer1_Timer();
   save(&main, QStringLiteral("frmMain"));
@@ -212,6 +224,7 @@ int main(int argc, char** argv) {
   save(&payments, QStringLiteral("frmRzZfmx"));
   view.刷新约定();
   view.刷新支付();
+  view.SSTab1->setCurrentIndex(1);
   save(&view, QStringLiteral("frmRzLxzf-after"));
   // Loans: two of 张三 and one of 金陵建设有限公司, with instalments around today.
   {
@@ -280,6 +293,70 @@ int main(int argc, char** argv) {
     frmCkrc calendar(&main);
     save(&calendar, QStringLiteral("frmCkrc"));
   }
+  frmRzZfrc payCalendar(&main);
+  save(&payCalendar, QStringLiteral("frmRzZfrc"));
+  // A company name far wider than the window: the status bar cuts it, the window keeps its width.
+  const QString unit = gUnitName;
+  gUnitName = QString(30, QChar(0x501F)) + QStringLiteral("有限公司") + QString(250, QChar(0x8D37));
+  main.初始参数();
+  save(&main, QStringLiteral("frmMain-longname"));
+  gUnitName = unit;
+  main.初始参数();
+  // The login when the database cannot be reached.
+  gSettingsUnread = true;
+  {
+    frmLogin unconnected(&main);
+    save(&unconnected, QStringLiteral("frmLogin-unconnected"));
+  }
+  gSettingsUnread = false;
+  // Qt's own dialogs in Chinese: the choosers over a folder with a long file name, print, preview, calendar.
+  {
+    QFile f(dir.path() + QStringLiteral("/Databackup/二〇二六年十二月客户借款与还款明细表（城东分部财务室整理，供董事会季度审阅使用）.xlsx"));
+    QDir().mkpath(dir.path() + QStringLiteral("/Databackup"));
+    f.open(QIODevice::WriteOnly);
+    f.write(QByteArray(123456, 'x'));
+  }
+  SetModalHandler([](QDialog* d) {
+    d->show();
+    for (int i = 0; i < 30; ++i) {
+      QApplication::processEvents();
+      QThread::msleep(10);
+    }
+    save(d, d->objectName() + QStringLiteral("-") + QString::number(reinterpret_cast<quintptr>(d) % 1000));
+    return int(QDialog::Rejected);
+  });
+  SetChooserHandler({});
+  ChooseOpenFile(&main, QStringLiteral("恢复数据库"), QStringLiteral("数据库备份文件 (*.bak *.xlsx)"), dir.path() + QStringLiteral("/Databackup"));
+  ChooseFolder(&main, QString(), dir.path());
+  {
+    QPrinter printer;
+    QPrintDialog print(&printer, &main);
+    save(&print, QStringLiteral("print-dialog"));
+    QPrintPreviewDialog preview(&main);
+    preview.resize(900, 600);
+    save(&preview, QStringLiteral("print-preview"));
+    DateBox date;
+    date.calendarWidget()->resize(300, 220);
+    save(date.calendarWidget(), QStringLiteral("datebox-calendar"));
+  }
+  // Real message boxes: a file no program opens; an unreachable SMS gateway.
+  SetMessageHandler({});
+  SetOpenFileHandler([](const QString&) { return false; });
+  QTimer::singleShot(300, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      save(box, QStringLiteral("no-program"));
+      box->close();
+    }
+  });
+  OpenWithDesktop(dir.path() + QStringLiteral("/Databackup/二〇二六年十二月客户借款与还款明细表（城东分部财务室整理，供董事会季度审阅使用）.xlsx"));
+  gSmsGatewayServer = QStringLiteral("http://127.0.0.1:9/");
+  QTimer::singleShot(600, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      save(box, QStringLiteral("sms-unreachable"));
+      box->close();
+    }
+  });
+  SendSmsMessage(QStringLiteral("您好"), QStringLiteral("13900000000"));
   // The business reminder as the real message box shows it.
   SetMessageHandler({});
   gSystemSettings[12] = QStringLiteral("1");

@@ -1,5 +1,6 @@
 // The SMS gateway client against a local HTTP server.
 #include <QElapsedTimer>
+#include <QRegularExpression>
 
 #include "LocalHttpServer.h"
 #include "TestSupport.h"
@@ -154,6 +155,8 @@ TEST_F(SmsTest, AHangingGatewayTimesOutWithoutFreezingPastTheTimeOut) {
   EXPECT_LT(waited, 3000);
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("秒内没有应答")));
+  EXPECT_FALSE(responder_.messages[0].text.contains(QStringLiteral("127.0.0.1")));
+  EXPECT_TRUE(responder_.messages[0].details.contains(QStringLiteral("127.0.0.1")));
   EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("没有记入短信记录")));
   EXPECT_EQ(historyRows(), 0);
   EXPECT_EQ(server_.requests().size(), 1u) << "the request did reach the gateway";
@@ -174,7 +177,12 @@ TEST_F(SmsTest, ARefusedConnectionIsAFailureShownAndNotLogged) {
   EXPECT_LT(clock.elapsed(), 3000);
   EXPECT_EQ(r.outcome, SmsReply::Outcome::Unreachable);
   ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("短信发送失败：无法连接短信网关（地址：http://127.0.0.1:")));
+  // The sentence is the system's own; the address and the network's words stay in the details.
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("短信发送失败：无法连接短信网关，请检查本机的网络连接")));
+  EXPECT_FALSE(responder_.messages[0].text.contains(QStringLiteral("127.0.0.1")));
+  EXPECT_FALSE(responder_.messages[0].text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}")))) << responder_.messages[0].text.toStdString();
+  EXPECT_TRUE(responder_.messages[0].details.startsWith(QStringLiteral("短信网关地址：http://127.0.0.1:")));
+  EXPECT_TRUE(responder_.messages[0].details.contains(QStringLiteral("\n网络：")));
   EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("没有发出")));
   EXPECT_EQ(historyRows(), 0);
 

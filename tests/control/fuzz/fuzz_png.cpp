@@ -1,7 +1,9 @@
 // PNG reader. Most inputs get their chunk CRCs repaired first, so that mutations reach the
-// inflater, the filters and the pixel conversion instead of stopping at a CRC check; what
-// decodes is written back as PNG and read again.
+// inflater, the filters and the pixel conversion instead of stopping at a CRC check; the
+// whole-image and window inflaters are compared, and what decodes is written back as PNG and read again.
 #include <zlib.h>
+
+#include <cstring>
 
 #include "cPNGparser.h"
 #include "fuzz_common.h"
@@ -20,6 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pressel::cImage32 img;
     pressel::cPNGparser parser;
     parser.LoadStream(png, img, 0, png.size());
+    // The whole-image inflater and the window one must agree on every input.
+    pressel::cImage32 viaWindow;
+    pressel::cPNGparser windowed;
+    windowed.SetWholeLimit(0);
+    windowed.LoadStream(png, viaWindow, 0, png.size());
+    if (img.HasImage() != viaWindow.HasImage()) __builtin_trap();
+    if (img.HasImage() &&
+        std::memcmp(img.BitsPointer(), viaWindow.BitsPointer(), size_t(img.Width()) * size_t(img.Height()) * 4) != 0)
+        __builtin_trap();
     ExerciseImage(img, size);
     if (img.HasImage() && img.Width() * img.Height() < 4096) {
         std::vector<uint8_t> out;

@@ -1,4 +1,5 @@
 // Backup, restore and compaction of the local file, the SQL Server statements, and the two windows.
+#include <QRegularExpression>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -208,6 +209,10 @@ TEST_F(BackupTest, ARestoreFileThatIsNotOurDatabaseIsRefusedAndChangesNothing) {
     ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
     EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("“") + QDir::toNativeSeparators(dir + name) + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！")))
         << responder_.messages[0].text.toStdString();
+    // Why, in the user's words: no driver text, no table names.
+    const QString why = responder_.messages[0].text.section(QStringLiteral("不能恢复！"), 1).trimmed();
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_FALSE(why.contains(QRegularExpression(QStringLiteral("[A-Za-z]")))) << why.toStdString();
     EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
     responder_.answers.clear();
     EXPECT_EQ(liveHash(), before);

@@ -17,6 +17,7 @@
 #include "control/pbCommand.h"
 #include "parties/admin/frmXtsz.h"
 #include "platform/Gbk.h"
+#include "platform/StatusPanel.h"
 
 namespace {
 

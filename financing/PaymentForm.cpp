@@ -1,0 +1,49 @@
+#include "financing/PaymentForm.h"
+
+#include "app/services/ErrorReport.h"
+#include "financing/AccountStep.h"
+#include "platform/Buttons.h"
+#include "platform/DateBox.h"
+
+PaymentForm::PaymentForm(QWidget* owner, int callerCode) : QDialog(owner), callerCode_(callerCode) {
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  DTPicker1 = new DateBox(this);
+  DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+  pbCDkgh = new ButtonArray(this);
+  pbCDkgh->add(0, QStringLiteral("确认(&A)"), this)->setObjectName(QStringLiteral("pbCDkgh_0"));
+  pbCDkgh->add(1, QStringLiteral("取消(&E)"), this)->setObjectName(QStringLiteral("pbCDkgh_1"));
+  connect(pbCDkgh, &ButtonArray::clicked, this, [this](int i) { pbCDkgh_Click(i); });
+}
+
+void PaymentForm::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  Form_Load();
+}
+
+void PaymentForm::Form_Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  load();
+}
+
+void PaymentForm::pbCDkgh_Click(int index) {
+  Guarded(QString(), this, [this, index] {
+    if (index != 0) {
+      reject();
+      return;
+    }
+    if (!checkInput()) return;
+    ConfirmPaymentSave(this, DocNo, callerCode_, [this] { 保存单据(); });
+  });
+}
+
+void PaymentForm::保存单据() {
+  Guarded(QString(), this, [this] {
+    PaymentPosting post;
+    post.planRowId = PlanRowId;
+    post.date = DTPicker1->date();
+    post.handler = HandlerName;
+    fillPosting(post);
+    PostPaymentFrom(this, post, onSaved);
+  });
+}
