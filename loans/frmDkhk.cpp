@@ -249,6 +249,8 @@ void frmDkhk::刷新约定() {
 void frmDkhk::刷新回款() {
   fillGrid(Fg3, QStringLiteral("select 编号,单号,期次,日期,本金,利息,手续费,操作员,备注 from PJ_Hkjl where 单号=? order by 编号"), {DocNo});
   for (int c : {4, 5, 6}) Fg3->setColFormat(c, QStringLiteral("0.00"));
+  // The formatted amounts are wider than the stored ones the columns were sized by.
+  Fg3->autoSizeColumns();
 }
 
 void frmDkhk::保证人() {
