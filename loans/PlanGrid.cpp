@@ -22,6 +22,10 @@ void LoadPlanGrid(Grid* grid, const QString& sql, const QVariantList& params, co
     grid->setColFormat(c, QStringLiteral("Currency"));
   }
   AddGridTotalRow(grid, QStringLiteral("3,5,6,7"), QString(), 2);
+  // The label has column 1 to itself (the key column is hidden); a merged row would also join a
+  // total with an equal neighbour, the interest taken ahead with what is paid, and hide one.
+  const int last = grid->rows() - 1;
+  if (last >= grid->fixedRows() && grid->isTotalsRow(last)) grid->setMergeRow(last, false);
 }
 
 PlanGridTotals ReadPlanGridTotals(const Grid* grid) {

@@ -194,6 +194,12 @@ TEST_F(LoanFormFixture, EveryPlanTypeSavesRowsThatReconcile) {
     click(w->pbCDkdj->at(c.button));
     ASSERT_EQ(w->Fg->dataRowCount(), c.rows + 1) << "plan rows and the totals row";
     EXPECT_TRUE(w->Fg->isTotalsRow(w->Fg->rows() - 1));
+    // Each total stands in its own column, also beside an equal one (prepaid interest = paid).
+    for (int col : {3, 5, 6, 7}) {
+      const Grid::CellRange cell = w->Fg->mergedRange(w->Fg->rows() - 1, col);
+      EXPECT_EQ(cell.left, col);
+      EXPECT_EQ(cell.right, col);
+    }
     const double gridInterest = w->Fg->number(w->Fg->rows() - 1, 6);
     const double gridDays = w->Fg->number(w->Fg->rows() - 1, 3);
     const QString doc = w->单号;
