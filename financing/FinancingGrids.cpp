@@ -2,25 +2,14 @@
 
 #include "app/data/DataAccess.h"
 #include "app/services/GridHelpers.h"
+#include "loans/PlanGrid.h"
 #include "platform/Grid.h"
 
 void LoadFinancingPlanGrid(Grid* grid, const QString& docNo) {
-  gCurrentSql = QStringLiteral(
-      "select 编号,(支付期次) as 期次,约定支付日期,(计息天数) as 间隔天数,拆借本金,应付本金,应付利息,(已付本金+已付利息) as 已付金额,"
-      "结算状态,支付日期,备注 from PJ_Cjzfjh where 单号=? order by 支付期次,编号");
-  gCurrentParams = {docNo};
-  LoadGridFromQuery(grid, true, QStringLiteral("5@应付,6@应付,7@应付"));
-  CloseRecordset(gMainRecordset);
-  grid->setColWidth(0, 1);
-  grid->setColHidden(0, true);
-  grid->setColWidth(1, 500);
-  for (int c = 4; c <= 7; ++c) {
-    grid->setColWidth(c, 1400);
-    grid->setColFormat(c, QStringLiteral("Currency"));
-  }
-  AddGridTotalRow(grid, QStringLiteral("3,5,6,7"), QString(), 2);
-  grid->setColWidth(0, 1);
-  grid->setColHidden(0, true);
+  LoadPlanGrid(grid,
+               QStringLiteral("select 编号,(支付期次) as 期次,约定支付日期,(计息天数) as 间隔天数,拆借本金,应付本金,应付利息,"
+                              "(已付本金+已付利息) as 已付金额,结算状态,支付日期,备注 from PJ_Cjzfjh where 单号=? order by 支付期次,编号"),
+               {docNo}, QStringLiteral("应付"), {4, 5, 6, 7});
 }
 
 void LoadAttachmentGrid(Grid* grid, const QString& docNo) {
@@ -36,6 +25,8 @@ void LoadPaymentGrid(Grid* grid, const QString& docNo) {
   gCurrentParams = {docNo};
   LoadGridFromQuery(grid, false, QString());
   CloseRecordset(gMainRecordset);
-  grid->setColFormat(4, QStringLiteral("Currency"));
-  grid->setColFormat(5, QStringLiteral("Currency"));
+  for (int c : {4, 5}) {
+    grid->setColFormat(c, QStringLiteral("Currency"));
+    grid->setColWidth(c, 1400);
+  }
 }

@@ -149,7 +149,7 @@ void frmRzLxzf::Form_Load() {
     txtDkdj[3]->setText(t("业务经办"));
     txtDkdj[4]->setText(t("提成比例"));
     txtDkdj[5]->setText(t("备注"));
-    txtDkdj[6]->setText(t("提前支取利率"));
+    txtDkdj[6]->setText(Money::format(VariantNumber(t("提前支取利率")), QStringLiteral("0.0000")));
     SelectComboItemByText(comJkzl[1], t("利率类别"));
     SelectComboItemByText(comJkzl[4], t("拆借类别"));
     Check1->setChecked(t("首尾计息") == QLatin1String("1"));

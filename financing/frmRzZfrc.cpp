@@ -139,19 +139,7 @@ void frmRzZfrc::Fg_Click(int day, const QPoint& at) {
 }
 
 void OpenFinancingPaymentView(QWidget* owner, const QString& docNo) {
-  Guarded(QString(), owner, [&] {
-    if (!CheckUserRight(QStringLiteral("支付利息确认"))) return;
-    const QString state = VariantText(Db().scalar(QStringLiteral("select 业务状态 from PJ_Cjjl where 单号=?"), {docNo}));
-    if (state == QStringLiteral("废弃")) {
-      MsgBox(QStringLiteral("该单据已废弃！"), Mb::Critical);
-      return;
-    }
-    if (state == QStringLiteral("未审核")) {
-      MsgBox(QStringLiteral("该单据未审核！"), Mb::Critical);
-      return;
-    }
-    frmRzLxzf view(owner);
-    view.DocNo = docNo;
-    RunModal(&view);
-  });
+  frmRzLxzf view(owner);
+  view.DocNo = docNo;
+  RunModal(&view);
 }

@@ -42,6 +42,6 @@ class frmRzZfrc : public QDialog {
   bool loaded_ = false;
 };
 
-// The popup's way into a financing record: the record view, behind the same right and approval
-// checks as the financing list's own command.
+// The record view of a financing record as the calendars' popup opens it (the popup has checked the
+// right and the approval, as the financing list does).
 void OpenFinancingPaymentView(QWidget* owner, const QString& docNo);

@@ -235,7 +235,7 @@ void frmRzdjB::窗体载入() {
       txtDkdj[3]->setText(t("业务经办"));
       txtDkdj[4]->setText(t("提成比例"));
       txtDkdj[5]->setText(t("备注"));
-      txtDkdj[6]->setText(t("提前支取利率"));
+      txtDkdj[6]->setText(rateText(VariantNumber(v("提前支取利率"))));
       SelectComboItemByText(comJkzl[4], t("拆借类别"));
       InvestorId = static_cast<qint32>(VariantNumber(v("客户ID")));
       HandlerDept = t("部门");
@@ -267,7 +267,9 @@ void frmRzdjB::comJkzl_Click(int index) {
         break;
       }
       case 1:
+        // The term list starts again at its first term, and the end date follows it.
         setRateKind(k);
+        comJkzl_Click(2);
         break;
       case 2: {
         const QDate start = dtpDjrq[1]->date();

@@ -170,6 +170,15 @@ TEST_F(Lists, DeleteTakesEverythingInOneGoAndBalancesFollow) {
   w.pbCJd_Click(2);
   EXPECT_TRUE(responder_.saw(S("您确认要删除 【王投资】 的融资记录吗？")));
   EXPECT_EQ(count(S("PJ_Cjjl where 单号=?"), {a}), 1);
+  // A failure half way leaves the record whole.
+  Db().Execute(S("alter table PJ_Liushui rename to PJ_Liushui_away"));
+  responder_.answer(Mb::Yes);
+  w.pbCJd_Click(2);
+  Db().Execute(S("alter table PJ_Liushui_away rename to PJ_Liushui"));
+  EXPECT_TRUE(responder_.texts().join(QString()).contains(S("程序出现异常！")));
+  for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj", "PJ_Cjzfjl", "PJ_Liushui"})
+    EXPECT_GT(count(S(table) + S(" where 单号=?"), {a}), 0) << table;
+  w.Fg->setRow(rowWith(w.Fg, 0, a));
   responder_.answer(Mb::Yes);
   w.pbCJd_Click(2);
   for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj", "PJ_Cjzfjl", "PJ_Liushui"})
@@ -280,6 +289,19 @@ TEST_F(Lists, PaymentRecordsFilterByStatusAndNames) {
   w.刷新();
   EXPECT_TRUE(docs().isEmpty()) << "names match whole";
   EXPECT_FALSE(w.pbcHk->at(5)->isVisibleTo(&w));
+  EXPECT_TRUE(responder_.messages.empty());
+  // The list prints through the print preview with the company's title.
+  modal_.shown.clear();
+  QString title;
+  modal_.handlers.push_back([&title](QDialog* d) {
+    title = d->objectName();
+    return 0;
+  });
+  w.pbcHk_Click(1);
+  EXPECT_EQ(title, S("frmPrint"));
+  // The voucher and the SMS ignore the totals row.
+  w.Fg->setRow(w.Fg->rows() - 1);
+  w.pbcHk_Click(4);
   EXPECT_TRUE(responder_.messages.empty());
 }
 

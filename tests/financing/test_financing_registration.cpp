@@ -224,6 +224,7 @@ TEST_F(Registration, PresetsAndBothEnds) {
   w.comJkzl[1]->setCurrentIndex(1);
   w.comJkzl_Click(1);
   EXPECT_EQ(w.comJkzl[2]->count(), 12);
+  EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-04-01")) << "the first term, one month";
   w.comJkzl[2]->setCurrentIndex(2);
   w.comJkzl_Click(2);
   EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-06-01"));

@@ -224,6 +224,7 @@ int main(int argc, char** argv) {
   save(&payments, QStringLiteral("frmRzZfmx"));
   view.刷新约定();
   view.刷新支付();
+  view.SSTab1->setCurrentIndex(1);
   save(&view, QStringLiteral("frmRzLxzf-after"));
   // Loans: two of 张三 and one of 金陵建设有限公司, with instalments around today.
   {
@@ -292,8 +293,8 @@ int main(int argc, char** argv) {
     frmCkrc calendar(&main);
     save(&calendar, QStringLiteral("frmCkrc"));
   }
-  frmRzZfrc calendar(&main);
-  save(&calendar, QStringLiteral("frmRzZfrc"));
+  frmRzZfrc payCalendar(&main);
+  save(&payCalendar, QStringLiteral("frmRzZfrc"));
   // A company name far wider than the window: the status bar cuts it, the window keeps its width.
   const QString unit = gUnitName;
   gUnitName = QString(30, QChar(0x501F)) + QStringLiteral("有限公司") + QString(250, QChar(0x8D37));
