@@ -360,6 +360,9 @@ TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment
     EXPECT_GE(view.Fg3->colWidth(c) / kTwipsPerPixel, fm.horizontalAdvance(Money::format(view.Fg3->number(r, c))) + 4) << "column " << c;
   ASSERT_TRUE(selectRow(view.Fg, frmDkhk::colPlanId, QString::number(row1_)));
   EXPECT_EQ(view.Fg->textMatrix(view.Fg->row(), frmDkhk::colStatus), QStringLiteral("已还"));
+  // Money in cents, the overdue fee (none) as the interest beside it.
+  EXPECT_EQ(view.Fg->displayText(view.Fg->row(), 9), QStringLiteral("0.00")) << "延期利息";
+  EXPECT_EQ(view.Fg->displayText(view.Fg->row(), 10), QStringLiteral("0.00")) << "逾期手续费";
   responder_.clear();
   for (int i : {frmDkhk::cmdRepay, frmDkhk::cmdEarly}) view.pbCJkzl_Click(i);
   view.pbCJkzl_Click(frmDkhk::cmdDun);
