@@ -23,6 +23,9 @@
 
 namespace {
 
+// A cell elides its text unless the column leaves this much (pixels) beside it.
+constexpr int kCellMargins = 8;
+
 const QString kSaved = QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】");
 
 class RepaymentTest : public LoanRecordsFixture {
@@ -357,7 +360,7 @@ TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment
   const QFontMetrics fm(view.Fg3->font());
   const int r = view.Fg3->fixedRows();
   for (int c : {4, 5, 6})
-    EXPECT_GE(view.Fg3->colWidth(c) / kTwipsPerPixel, fm.horizontalAdvance(Money::format(view.Fg3->number(r, c))) + 4) << "column " << c;
+    EXPECT_GE(view.Fg3->colWidth(c) / kTwipsPerPixel, fm.horizontalAdvance(Money::format(view.Fg3->number(r, c))) + kCellMargins) << "column " << c;
   ASSERT_TRUE(selectRow(view.Fg, frmDkhk::colPlanId, QString::number(row1_)));
   EXPECT_EQ(view.Fg->textMatrix(view.Fg->row(), frmDkhk::colStatus), QStringLiteral("已还"));
   // Money in cents, the overdue fee (none) as the interest beside it.
