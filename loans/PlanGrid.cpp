@@ -4,6 +4,9 @@
 #include "app/services/GridHelpers.h"
 #include "platform/Grid.h"
 
+#include <algorithm>
+#include <vector>
+
 void LoadPlanGrid(Grid* grid, const QString& sql, const QVariantList& params, const QString& groupCaption,
                   std::initializer_list<int> currencyColumns) {
   gCurrentSql = sql;
@@ -22,6 +25,17 @@ void LoadPlanGrid(Grid* grid, const QString& sql, const QVariantList& params, co
     grid->setColFormat(c, QStringLiteral("Currency"));
   }
   AddGridTotalRow(grid, QStringLiteral("3,5,6,7"), QString(), 2);
+  // The label has column 1 to itself (the key column is hidden); a merged row would also join a
+  // total with an equal neighbour, the interest taken ahead with what is paid, and hide one.
+  const int last = grid->rows() - 1;
+  if (last >= grid->fixedRows() && grid->isTotalsRow(last)) grid->setMergeRow(last, false);
+  // Amounts of ten million and more, formatted, are wider than the usual widths.
+  std::vector<int> widths;
+  for (int c = 0; c < grid->cols(); ++c) widths.push_back(grid->colWidth(c));
+  grid->autoSizeColumns();
+  for (int c = 1; c < grid->cols(); ++c) grid->setColWidth(c, std::max(widths[static_cast<size_t>(c)], grid->colWidth(c)));
+  grid->setColWidth(0, 1);
+  grid->setColHidden(0, true);
 }
 
 PlanGridTotals ReadPlanGridTotals(const Grid* grid) {

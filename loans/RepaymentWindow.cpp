@@ -26,8 +26,11 @@ RepaymentWindow::RepaymentWindow(const QString& title, bool early, QWidget* owne
   form_->setVerticalSpacing(10);
   DTPicker1 = new DateBox(frame);
   DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
-  // A date chosen in the box (from the calendar or typed) is a new proposal.
-  connect(DTPicker1, &QDateEdit::editingFinished, this, [this] { 计算利息(); });
+  // A date chosen in the box (from the calendar or typed) is a new proposal. The box also reports
+  // when it merely loses the focus: the amounts typed since stay when the date is the same.
+  connect(DTPicker1, &QDateEdit::editingFinished, this, [this] {
+    if (DTPicker1->date() != proposalDate_) 计算利息();
+  });
   pbCDkgh = new ButtonArray(this);
   pbCommand* ok = pbCDkgh->add(cmdConfirm, QStringLiteral("确认(&A)"), this);
   pbCommand* cancel = pbCDkgh->add(cmdCancel, QStringLiteral("取消(&E)"), this);

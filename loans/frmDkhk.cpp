@@ -242,13 +242,15 @@ void frmDkhk::刷新约定() {
                  QStringLiteral("select 编号,(还贷期次) as 期次,约定归还日期,(计息天数) as  间隔天数,贷款本金,应还本金,应还利息,"
                                 "(已还本金+已还利息)as 已还金额,归还状态,延期利息,逾期手续费,归还日期,备注 from PJ_Hdjh where 单号=? "
                                 "order by 还贷期次,编号"),
-                 {DocNo}, QStringLiteral("应还"), {4, 5, 6, 7, 9});
+                 {DocNo}, QStringLiteral("应还"), {4, 5, 6, 7, 9, 10});
   });
 }
 
 void frmDkhk::刷新回款() {
   fillGrid(Fg3, QStringLiteral("select 编号,单号,期次,日期,本金,利息,手续费,操作员,备注 from PJ_Hkjl where 单号=? order by 编号"), {DocNo});
   for (int c : {4, 5, 6}) Fg3->setColFormat(c, QStringLiteral("0.00"));
+  // The formatted amounts are wider than the stored ones the columns were sized by.
+  Fg3->autoSizeColumns();
 }
 
 void frmDkhk::保证人() {

@@ -16,6 +16,9 @@
 using LoanCalc::Button;
 
 namespace {
+
+// A cell elides its text unless the column leaves this much (pixels) beside it.
+constexpr int kCellMargins = 8;
 const QDate kToday(2026, 12, 8);
 QDate D(const char* iso) { return QDate::fromString(QString::fromLatin1(iso), Qt::ISODate); }
 }  // namespace
@@ -194,6 +197,12 @@ TEST_F(LoanFormFixture, EveryPlanTypeSavesRowsThatReconcile) {
     click(w->pbCDkdj->at(c.button));
     ASSERT_EQ(w->Fg->dataRowCount(), c.rows + 1) << "plan rows and the totals row";
     EXPECT_TRUE(w->Fg->isTotalsRow(w->Fg->rows() - 1));
+    // Each total stands in its own column, also beside an equal one (prepaid interest = paid).
+    for (int col : {3, 5, 6, 7}) {
+      const Grid::CellRange cell = w->Fg->mergedRange(w->Fg->rows() - 1, col);
+      EXPECT_EQ(cell.left, col);
+      EXPECT_EQ(cell.right, col);
+    }
     const double gridInterest = w->Fg->number(w->Fg->rows() - 1, 6);
     const double gridDays = w->Fg->number(w->Fg->rows() - 1, 3);
     const QString doc = w->单号;
@@ -220,6 +229,24 @@ TEST_F(LoanFormFixture, EveryPlanTypeSavesRowsThatReconcile) {
     const double lastBalance = Db().scalar(QStringLiteral("select 余额 from PJ_Liushui order by 编号 desc")).toDouble();
     EXPECT_NEAR(lastBalance, journal, 1e-6);
     EXPECT_EQ(field(QStringLiteral("业务状态"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("已审核"));
+  }
+}
+
+TEST_F(LoanFormFixture, PlanAmountsAreReadableWhole) {
+  // Amounts, totals and the totals label fit their columns, also for loans of ten million and more.
+  for (const char* amount : {"120000", "12345678.91", "99999999.99"}) {
+    SCOPED_TRACE(amount);
+    auto w = newLoan(person(QString::fromLatin1(amount)));
+    setTerms(*w, QString::fromLatin1(amount), QStringLiteral("1.5"), true, D("2026-12-08"), D("2027-12-08"));
+    answerPlan(12, true, D("2026-12-08"));
+    click(w->pbCDkdj->at(Button::EqualInstalment));
+    ASSERT_EQ(w->Fg->dataRowCount(), 13);
+    EXPECT_TRUE(w->Fg->colHidden(0));
+    const QFontMetrics fm(w->Fg->font());
+    for (int r = w->Fg->fixedRows(); r < w->Fg->rows(); ++r)
+      for (int c = 1; c <= 7; ++c)
+        EXPECT_GE(w->Fg->colWidth(c) / kTwipsPerPixel, fm.horizontalAdvance(w->Fg->displayText(r, c)) + kCellMargins)
+            << "row " << r << " column " << c << " " << w->Fg->displayText(r, c).toStdString();
   }
 }
 

@@ -19,8 +19,12 @@
 #include "control/pbCommand.h"
 #include "platform/DateBox.h"
 #include "platform/Grid.h"
+#include "platform/Money.h"
 
 namespace {
+
+// A cell elides its text unless the column leaves this much (pixels) beside it.
+constexpr int kCellMargins = 8;
 
 const QString kSaved = QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】");
 
@@ -268,6 +272,35 @@ TEST_F(RepaymentTest, EarlyRepaymentOfPrepaidAndPartlyPaidRows) {
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号='D3' and 摘要='贷款利息收入'")), 1);
 }
 
+TEST_F(RepaymentTest, TypedAmountsStayUntilTheDateChanges) {
+  // The date box reports the end of an edit also when it only loses the focus; only a new date
+  // is a new proposal, so what the user typed is what the save reads.
+  struct Case {
+    QDate date;             // put into the date box before it reports
+    QString principal;      // 归还本金 afterwards
+    QString overdueDays;
+  };
+  const Case cases[] = {
+      {QDate(2024, 2, 11), QStringLiteral("1000.00"), QStringLiteral("10")},
+      {QDate(2024, 2, 21), QStringLiteral("4000.00"), QStringLiteral("20")},
+  };
+  for (const Case& c : cases) {
+    setNow(QDateTime(QDate(2024, 2, 11), QTime(9, 0)));
+    auto w = repayWindow(row1_);
+    w->Text1[0]->setText(QStringLiteral("1000.00"));
+    w->DTPicker1->setDateValue(c.date);
+    emit w->DTPicker1->editingFinished();
+    EXPECT_EQ(w->Text1[0]->text(), c.principal) << c.date.toString(Qt::ISODate).toStdString();
+    EXPECT_EQ(w->lbltqhdr[7]->text(), c.overdueDays);
+  }
+  // Saved from a date box that still had the focus: the typed part payment, not the proposal.
+  auto w = repayWindow(row1_);
+  w->Text1[0]->setText(QStringLiteral("1000.00"));
+  emit w->DTPicker1->editingFinished();
+  confirm(*w);
+  EXPECT_EQ(rowText(row1_), QStringLiteral("1000 150 150 归还部分 2024-02-11 "));
+}
+
 TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment) {
   setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
   frmDkhk view;
@@ -323,8 +356,16 @@ TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment
   view.pbCJkzl_Click(frmDkhk::cmdRepay);
   EXPECT_EQ(view.SSTab2->currentIndex(), 1);
   EXPECT_EQ(view.Fg3->dataRowCount(), 1);
+  // The record's amounts are readable whole in their columns (本金, 利息, 手续费).
+  const QFontMetrics fm(view.Fg3->font());
+  const int r = view.Fg3->fixedRows();
+  for (int c : {4, 5, 6})
+    EXPECT_GE(view.Fg3->colWidth(c) / kTwipsPerPixel, fm.horizontalAdvance(Money::format(view.Fg3->number(r, c))) + kCellMargins) << "column " << c;
   ASSERT_TRUE(selectRow(view.Fg, frmDkhk::colPlanId, QString::number(row1_)));
   EXPECT_EQ(view.Fg->textMatrix(view.Fg->row(), frmDkhk::colStatus), QStringLiteral("已还"));
+  // Money in cents, the overdue fee (none) as the interest beside it.
+  EXPECT_EQ(view.Fg->displayText(view.Fg->row(), 9), QStringLiteral("0.00")) << "延期利息";
+  EXPECT_EQ(view.Fg->displayText(view.Fg->row(), 10), QStringLiteral("0.00")) << "逾期手续费";
   responder_.clear();
   for (int i : {frmDkhk::cmdRepay, frmDkhk::cmdEarly}) view.pbCJkzl_Click(i);
   view.pbCJkzl_Click(frmDkhk::cmdDun);
