@@ -6,7 +6,8 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStyledItemDelegate>
-#include <QTableWidget>
+#include <QAbstractTableModel>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -16,32 +17,6 @@
 #include "platform/Money.h"
 
 namespace {
-// Many cells change at once, none of the table's shape: the model stays silent (no signal and no
-// repaint per cell) and the view repaints once when the change is done.
-class QuietCells {
- public:
-  explicit QuietCells(QTableWidget* table) : table_(table), was_(table->model()->blockSignals(true)) {}
-  ~QuietCells() {
-    table_->model()->blockSignals(was_);
-    if (!was_) table_->viewport()->update();
-  }
-  QuietCells(const QuietCells&) = delete;
-  QuietCells& operator=(const QuietCells&) = delete;
-
- private:
-  QTableWidget* table_;
-  bool was_;
-};
-}  // namespace
-
-namespace {
-// Item data beside the shown text.
-constexpr int kValueRole = Qt::UserRole;         // the cell's value
-constexpr int kOwnBackRole = Qt::UserRole + 1;   // a back colour set on the cell itself
-// Flags of a data row, kept on the row's vertical header item so they move with the row.
-constexpr int kTotalsRole = Qt::UserRole;
-constexpr int kMergeRole = Qt::UserRole + 1;
-
 QString plainNumber(double d) {
   if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) return QString::number(static_cast<qint64>(d));
   return QString::number(d, 'g', 15);
@@ -119,21 +94,192 @@ double LeadingNumber(const QString& text) {
   return t.toDouble();
 }
 
-QString FormatNumber(double value, const QString& format) {
-  if (format.compare(QLatin1String("Currency"), Qt::CaseInsensitive) == 0)
-    return groupThousands(Money::format(value, QStringLiteral("0.00")));
+// A column format parsed once, so that showing a cell does not read the mask again.
+struct ColumnFormat {
+  enum Kind { None, Currency, Grouped, Plain, Other } kind = None;
+  QString mask;  // the decimals mask of Grouped and Plain ("0.00")
+};
+
+ColumnFormat ParseFormat(const QString& format) {
+  if (format.isEmpty()) return {};
+  if (format.compare(QLatin1String("Currency"), Qt::CaseInsensitive) == 0) return {ColumnFormat::Currency, QStringLiteral("0.00")};
   static const QRegularExpression grouped(QStringLiteral("^#,##0(\\.0+)?$"));
   static const QRegularExpression plain(QStringLiteral("^0(\\.0+)?$"));
-  if (grouped.match(format).hasMatch()) return groupThousands(Money::format(value, format.mid(4)));
-  if (plain.match(format).hasMatch()) return Money::format(value, format);
-  return plainNumber(value);
+  if (grouped.match(format).hasMatch()) return {ColumnFormat::Grouped, format.mid(4)};
+  if (plain.match(format).hasMatch()) return {ColumnFormat::Plain, format};
+  return {ColumnFormat::Other, {}};
 }
 
+QString ApplyFormat(double value, const ColumnFormat& f) {
+  switch (f.kind) {
+    case ColumnFormat::Currency:
+    case ColumnFormat::Grouped: return groupThousands(Money::format(value, f.mask));
+    case ColumnFormat::Plain: return Money::format(value, f.mask);
+    default: return plainNumber(value);
+  }
+}
+
+QString FormatNumber(double value, const QString& format) { return ApplyFormat(value, ParseFormat(format)); }
+
 // The table inside the grid; it only lets the grid ask for a new layout of its header.
-class GridTable : public QTableWidget {
+class GridTable : public QTableView {
  public:
-  using QTableWidget::QTableWidget;
+  using QTableView::QTableView;
   void relayout() { updateGeometries(); }
+};
+
+// What a cell has beyond its value; kept only for the rows that have any.
+struct GridCellStyle {
+  QColor back, fore;
+  QFont font;
+  bool hasFont = false;
+  QString toolTip;
+};
+
+// A data row: its values in column order (missing ones are empty), the looks of its cells when any
+// was set, and its marks, which move with it.
+struct GridRow {
+  QVariantList values;
+  std::vector<GridCellStyle> styles;
+  bool totals = false;
+  bool merge = false;
+};
+
+// The grid's data rows. Texts, formats and alignments are worked out when the view asks for a cell,
+// so that filling a list costs one pass over its values and nothing per cell besides.
+class GridModel : public QAbstractTableModel {
+ public:
+  explicit GridModel(Grid* grid) : QAbstractTableModel(grid), grid_(grid) {}
+
+  int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : static_cast<int>(rows.size()); }
+  int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : cols; }
+  Qt::ItemFlags flags(const QModelIndex& index) const override {
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable : Qt::NoItemFlags;
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid()) return {};
+    const int r = index.row(), c = index.column();
+    switch (role) {
+      case Qt::DisplayRole:
+      case Qt::EditRole: return shown(r, c, nullptr);
+      case Qt::TextAlignmentRole: return static_cast<int>(alignment(r, c));
+      case Qt::BackgroundRole: {
+        const GridCellStyle* s = style(r, c);
+        if (s && s->back.isValid()) return s->back;
+        if (c < grid_->fixedCols_) return grid_->fixedBackColor_;
+        return {};
+      }
+      case Qt::ForegroundRole: {
+        const GridCellStyle* s = style(r, c);
+        return s && s->fore.isValid() ? QVariant(s->fore) : QVariant();
+      }
+      case Qt::FontRole: {
+        const GridCellStyle* s = style(r, c);
+        return s && s->hasFont ? QVariant(s->font) : QVariant();
+      }
+      case Qt::ToolTipRole: {
+        const GridCellStyle* s = style(r, c);
+        return s && !s->toolTip.isEmpty() ? QVariant(s->toolTip) : QVariant();
+      }
+      default: return {};
+    }
+  }
+
+  QVariant value(int r, int c) const { return rows[static_cast<size_t>(r)].values.value(c); }
+  void setValue(int r, int c, const QVariant& v) {
+    QVariantList& values = rows[static_cast<size_t>(r)].values;
+    while (values.size() <= c) values.append(QVariant());
+    values[c] = v;
+  }
+  const GridCellStyle* style(int r, int c) const {
+    const auto& styles = rows[static_cast<size_t>(r)].styles;
+    return c < static_cast<int>(styles.size()) ? &styles[static_cast<size_t>(c)] : nullptr;
+  }
+  GridCellStyle& ownStyle(int r, int c) {
+    auto& styles = rows[static_cast<size_t>(r)].styles;
+    if (static_cast<int>(styles.size()) <= c) styles.resize(static_cast<size_t>(cols));
+    return styles[static_cast<size_t>(c)];
+  }
+
+  // The text as shown: the column's format applied to numbers, and to texts that are numbers.
+  QString shown(int r, int c, bool* isNumber) const {
+    const QVariant v = value(r, c);
+    const ColumnFormat& f = formats[static_cast<size_t>(c)];
+    bool number = IsNumberVariant(v);
+    QString text;
+    double d = 0;
+    if (number) {
+      text = f.kind == ColumnFormat::None ? valueText(v) : ApplyFormat(v.toDouble(), f);
+    } else {
+      text = valueText(v);
+      if (f.kind != ColumnFormat::None && numericText(text, &d)) {
+        text = ApplyFormat(d, f);
+        number = true;
+      }
+    }
+    if (isNumber) *isNumber = number;
+    return text;
+  }
+  Qt::Alignment alignment(int r, int c) const {
+    const int own = grid_->alignments_[static_cast<size_t>(c)];
+    if (own) return Qt::Alignment(own);
+    const QVariant v = value(r, c);
+    bool number = IsNumberVariant(v);
+    double d = 0;
+    if (!number && formats[static_cast<size_t>(c)].kind != ColumnFormat::None) number = numericText(valueText(v), &d);
+    return (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+  }
+
+  void changed(int r1, int c1, int r2, int c2) {
+    if (r1 <= r2 && c1 <= c2) emit dataChanged(index(r1, c1), index(r2, c2));
+  }
+  void columnChanged(int c) { changed(0, c, rowCount() - 1, c); }
+
+  void insertAt(int r, int count) {
+    if (count <= 0) return;
+    beginInsertRows({}, r, r + count - 1);
+    rows.insert(rows.begin() + r, static_cast<size_t>(count), GridRow());
+    endInsertRows();
+  }
+  void removeAt(int r, int count) {
+    if (count <= 0) return;
+    beginRemoveRows({}, r, r + count - 1);
+    rows.erase(rows.begin() + r, rows.begin() + r + count);
+    endRemoveRows();
+  }
+  void setColumnCount(int n) {
+    if (n > cols) {
+      beginInsertColumns({}, cols, n - 1);
+      cols = n;
+      formats.resize(static_cast<size_t>(n));
+      endInsertColumns();
+    } else if (n < cols) {
+      beginRemoveColumns({}, n, cols - 1);
+      cols = n;
+      formats.resize(static_cast<size_t>(n));
+      // What was in the columns gone must not come back when they are added again.
+      for (GridRow& row : rows) {
+        if (row.values.size() > n) row.values.resize(n);
+        if (static_cast<int>(row.styles.size()) > n) row.styles.resize(static_cast<size_t>(n));
+      }
+      endRemoveColumns();
+    }
+  }
+  // Every data row at once: the view hears of one removal and one insertion, not of each cell.
+  void replaceRows(std::vector<GridRow>&& fresh) {
+    removeAt(0, rowCount());
+    if (fresh.empty()) return;
+    beginInsertRows({}, 0, static_cast<int>(fresh.size()) - 1);
+    rows = std::move(fresh);
+    endInsertRows();
+  }
+
+  std::vector<GridRow> rows;
+  std::vector<ColumnFormat> formats;
+  int cols = 0;
+
+ private:
+  Grid* grid_;
 };
 
 // The header of the grid: its fixed rows as tiers, merged blocks painted as one cell.
@@ -225,11 +371,14 @@ class GridDelegate : public QStyledItemDelegate {
 Grid::Grid(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
+  model_ = new GridModel(this);
   table_ = new GridTable(this);
   layout->addWidget(table_);
+  table_->setModel(model_);
   table_->setHorizontalHeader(new GridHeader(this, table_));
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setMinimumSectionSize(1);
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table_->verticalHeader()->setDefaultSectionSize(kDefaultRowHeightTwips / kTwipsPerPixel);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -242,10 +391,11 @@ Grid::Grid(QWidget* parent) : QWidget(parent) {
   setFocusProxy(table_);
   table_->setItemDelegate(new GridDelegate(this, table_));
 
-  connect(table_, &QTableWidget::cellClicked, this, [this](int r, int c) { emit cellClicked(r + fixedRows_, c); });
-  connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int r, int c) { emit cellDoubleClicked(r + fixedRows_, c); });
-  connect(table_, &QTableWidget::currentCellChanged, this, [this](int r, int c, int, int) {
-    emit currentCellChanged(r < 0 ? -1 : r + fixedRows_, c);
+  connect(table_, &QTableView::clicked, this, [this](const QModelIndex& i) { emit cellClicked(i.row() + fixedRows_, i.column()); });
+  connect(table_, &QTableView::doubleClicked, this,
+          [this](const QModelIndex& i) { emit cellDoubleClicked(i.row() + fixedRows_, i.column()); });
+  connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& i, const QModelIndex&) {
+    emit currentCellChanged(i.isValid() ? i.row() + fixedRows_ : -1, i.isValid() ? i.column() : -1);
   });
   refreshLook();
   refreshHeader();
@@ -253,22 +403,22 @@ Grid::Grid(QWidget* parent) : QWidget(parent) {
 
 Grid::~Grid() = default;
 
-QTableWidget* Grid::table() const { return table_; }
+QTableView* Grid::table() const { return table_; }
 
-int Grid::rows() const { return fixedRows_ + table_->rowCount(); }
+int Grid::rows() const { return fixedRows_ + model_->rowCount(); }
 
 void Grid::setRows(int n) {
-  int data = std::max(0, n - fixedRows_);
-  int old = table_->rowCount();
-  table_->setRowCount(data);
-  for (int r = old; r < data; ++r) table_->setVerticalHeaderItem(r, new QTableWidgetItem());
+  const int data = std::max(0, n - fixedRows_);
+  const int old = model_->rowCount();
+  if (data > old) model_->insertAt(old, data - old);
+  if (data < old) model_->removeAt(data, old - data);
 }
 
-int Grid::cols() const { return table_->columnCount(); }
+int Grid::cols() const { return model_->cols; }
 
 void Grid::setCols(int n) {
   n = std::max(0, n);
-  table_->setColumnCount(n);
+  model_->setColumnCount(n);
   for (auto& h : header_) {
     while (h.size() < n) h << QString();
     while (h.size() > n) h.removeLast();
@@ -287,8 +437,8 @@ void Grid::setFixedRows(int n) {
   const int cols = this->cols();
   while (fixedRows_ < n) {
     QStringList texts;
-    for (int c = 0; c < cols; ++c) texts << (table_->rowCount() > 0 ? textMatrix(fixedRows_, c) : QString());
-    if (table_->rowCount() > 0) table_->removeRow(0);
+    for (int c = 0; c < cols; ++c) texts << (model_->rowCount() > 0 ? textMatrix(fixedRows_, c) : QString());
+    if (model_->rowCount() > 0) model_->removeAt(0, 1);
     header_.push_back(texts);
     headerHeights_.push_back(kDefaultRowHeightTwips);
     headerMergeRow_.push_back(false);
@@ -300,8 +450,7 @@ void Grid::setFixedRows(int n) {
     headerHeights_.pop_back();
     headerMergeRow_.pop_back();
     --fixedRows_;
-    table_->insertRow(0);
-    table_->setVerticalHeaderItem(0, new QTableWidgetItem());
+    model_->insertAt(0, 1);
     for (int c = 0; c < cols; ++c)
       if (!texts.value(c).isEmpty()) setTextMatrix(fixedRows_, c, texts.value(c));
   }
@@ -310,10 +459,10 @@ void Grid::setFixedRows(int n) {
 
 void Grid::setFixedCols(int n) {
   fixedCols_ = std::max(0, n);
-  for (int c = 0; c < cols(); ++c) refreshColumn(c);
+  for (int c = 0; c < cols(); ++c) model_->columnChanged(c);
 }
 
-void Grid::clearData() { table_->setRowCount(0); }
+void Grid::clearData() { model_->removeAt(0, model_->rowCount()); }
 
 bool Grid::validCell(int row, int col) const { return row >= 0 && row < rows() && col >= 0 && col < cols(); }
 
@@ -326,60 +475,20 @@ void Grid::checkCell(int row, int col) const {
     throw std::out_of_range("grid cell (" + std::to_string(row) + "," + std::to_string(col) + ") outside the grid");
 }
 
-QTableWidgetItem* Grid::item(int row, int col) const {
-  if (row < fixedRows_ || !validCell(row, col)) return nullptr;
-  return table_->item(row - fixedRows_, col);
-}
-
-QTableWidgetItem* Grid::ensureItem(int row, int col) {
+void Grid::checkDataCell(int row, int col) const {
   checkCell(row, col);
-  if (row < fixedRows_) throw std::out_of_range("a header row has no cell item");
-  QTableWidgetItem* it = table_->item(row - fixedRows_, col);
-  if (!it) {
-    it = new QTableWidgetItem();
-    table_->setItem(row - fixedRows_, col, it);
-    refreshItem(it, col);
-  }
-  return it;
+  if (row < fixedRows_) throw std::out_of_range("a header row has no cell look of its own");
 }
 
-void Grid::refreshItem(QTableWidgetItem* it, int col) {
-  const QVariant v = it->data(kValueRole);
-  const QString format = formats_.value(col);
-  QString shown = valueText(v);
-  bool number = IsNumberVariant(v);
-  double d = 0;
-  if (number) {
-    if (!format.isEmpty()) shown = FormatNumber(v.toDouble(), format);
-  } else if (!format.isEmpty() && numericText(shown, &d)) {
-    shown = FormatNumber(d, format);
-    number = true;
-  }
-  it->setData(Qt::DisplayRole, shown);
-  int align = alignments_.at(static_cast<size_t>(col));
-  Qt::Alignment a = align ? Qt::Alignment(align) : ((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-  it->setData(Qt::TextAlignmentRole, static_cast<int>(a));
-  QColor own = it->data(kOwnBackRole).value<QColor>();
-  if (own.isValid()) {
-    it->setBackground(own);
-  } else if (col < fixedCols_) {
-    it->setBackground(fixedBackColor_);
-  } else if (it->data(Qt::BackgroundRole).isValid()) {
-    it->setData(Qt::BackgroundRole, QVariant());
-  }
-}
-
-void Grid::refreshColumn(int col) {
-  QuietCells quiet(table_);
-  for (int r = 0; r < table_->rowCount(); ++r)
-    if (auto* it = table_->item(r, col)) refreshItem(it, col);
+void Grid::formatsChanged() {
+  model_->formats.resize(static_cast<size_t>(cols()));
+  for (int c = 0; c < cols(); ++c) model_->formats[static_cast<size_t>(c)] = ParseFormat(formats_.value(c));
 }
 
 QString Grid::textMatrix(int row, int col) const {
   checkCell(row, col);
   if (row < fixedRows_) return header_[static_cast<size_t>(row)].value(col);
-  auto* it = item(row, col);
-  return it ? valueText(it->data(kValueRole)) : QString();
+  return valueText(model_->value(row - fixedRows_, col));
 }
 
 void Grid::setTextMatrix(int row, int col, const QString& text) { setValue(row, col, text); }
@@ -387,8 +496,7 @@ void Grid::setTextMatrix(int row, int col, const QString& text) { setValue(row, 
 QVariant Grid::value(int row, int col) const {
   checkCell(row, col);
   if (row < fixedRows_) return header_[static_cast<size_t>(row)].value(col);
-  auto* it = item(row, col);
-  return it ? it->data(kValueRole) : QVariant();
+  return model_->value(row - fixedRows_, col);
 }
 
 void Grid::setValue(int row, int col, const QVariant& v) {
@@ -398,9 +506,9 @@ void Grid::setValue(int row, int col, const QVariant& v) {
     refreshHeader();
     return;
   }
-  auto* it = ensureItem(row, col);
-  it->setData(kValueRole, v);
-  refreshItem(it, col);
+  const int r = row - fixedRows_;
+  model_->setValue(r, col, v);
+  model_->changed(r, col, r, col);
   if (mergeRow(row)) refreshRowSpans(row);
 }
 
@@ -412,23 +520,19 @@ double Grid::number(int row, int col) const {
 QString Grid::displayText(int row, int col) const {
   checkCell(row, col);
   if (row < fixedRows_) return header_[static_cast<size_t>(row)].value(col);
-  auto* it = item(row, col);
-  return it ? it->data(Qt::DisplayRole).toString() : QString();
+  return model_->shown(row - fixedRows_, col, nullptr);
 }
 
 Qt::Alignment Grid::cellAlignment(int row, int col) const {
   checkCell(row, col);
   if (row < fixedRows_) return Qt::AlignCenter;
-  auto* it = item(row, col);
-  if (!it) return Qt::AlignLeft | Qt::AlignVCenter;
-  return Qt::Alignment(it->data(Qt::TextAlignmentRole).toInt());
+  return model_->alignment(row - fixedRows_, col);
 }
 
 int Grid::addRow(const QStringList& cells) {
-  int r = table_->rowCount();
-  table_->insertRow(r);
-  table_->setVerticalHeaderItem(r, new QTableWidgetItem());
-  int row = r + fixedRows_;
+  const int r = model_->rowCount();
+  model_->insertAt(r, 1);
+  const int row = r + fixedRows_;
   for (int c = 0; c < cells.size() && c < cols(); ++c) setTextMatrix(row, c, cells[c]);
   return row;
 }
@@ -436,7 +540,7 @@ int Grid::addRow(const QStringList& cells) {
 void Grid::removeRow(int row) {
   checkCell(row, 0);
   if (row < fixedRows_) throw std::out_of_range("a header row cannot be removed");
-  table_->removeRow(row - fixedRows_);
+  model_->removeAt(row - fixedRows_, 1);
 }
 
 QStringList Grid::rowTexts(int row) const {
@@ -446,20 +550,23 @@ QStringList Grid::rowTexts(int row) const {
 }
 
 int Grid::row() const {
-  int r = table_->currentRow();
-  return r < 0 ? -1 : r + fixedRows_;
+  const QModelIndex i = table_->currentIndex();
+  return i.isValid() ? i.row() + fixedRows_ : -1;
 }
 
-int Grid::col() const { return table_->currentColumn(); }
+int Grid::col() const {
+  const QModelIndex i = table_->currentIndex();
+  return i.isValid() ? i.column() : -1;
+}
 
 void Grid::setRow(int row) { setCurrentCell(row, std::max(0, col())); }
 
 void Grid::setCurrentCell(int row, int col) {
   if (row < fixedRows_ || !validCell(row, col)) {
-    table_->setCurrentCell(-1, -1);
+    table_->setCurrentIndex(QModelIndex());
     return;
   }
-  table_->setCurrentCell(row - fixedRows_, col);
+  table_->setCurrentIndex(model_->index(row - fixedRows_, col));
 }
 
 QString Grid::colFormat(int col) const { return formats_.value(col); }
@@ -468,7 +575,8 @@ void Grid::setColFormat(int col, const QString& format) {
   checkCol(col);
   if (formats_.value(col) == format) return;  // the cells already show it
   formats_[col] = format;
-  refreshColumn(col);
+  model_->formats[static_cast<size_t>(col)] = ParseFormat(format);
+  model_->columnChanged(col);
 }
 
 int Grid::colWidth(int col) const {
@@ -491,7 +599,7 @@ void Grid::setColHidden(int col, bool hidden) {
 void Grid::setColAlignment(int col, Qt::Alignment alignment) {
   checkCol(col);
   alignments_[static_cast<size_t>(col)] = static_cast<int>(alignment);
-  refreshColumn(col);
+  model_->columnChanged(col);
 }
 
 int Grid::rowHeight(int row) const {
@@ -553,9 +661,13 @@ void Grid::autoSizeColumns() {
       CellRange b = headerBlock(r, c);
       if (b.left == b.right) width[c] = std::max(width[c], fm.horizontalAdvance(header_[r].value(c)));
     }
-    for (int r = 0; r < table_->rowCount(); ++r) {
-      if (table_->columnSpan(r, c) > 1) continue;  // a merged text is not one column's width
-      if (auto* it = table_->item(r, c)) width[c] = std::max(width[c], textWidth(it->text()));
+  }
+  const int body = model_->rowCount();
+  for (int r = 0; r < body; ++r) {
+    const bool merges = model_->rows[static_cast<size_t>(r)].merge;
+    for (int c = 0; c < cols(); ++c) {
+      if (merges && table_->columnSpan(r, c) > 1) continue;  // a merged text is not one column's width
+      width[c] = std::max(width[c], textWidth(model_->shown(r, c, nullptr)));
     }
   }
   for (int c = 0; c < cols(); ++c) table_->setColumnWidth(c, std::max(width[c] + kPadding, 24));
@@ -591,7 +703,7 @@ void Grid::setGridColor(const QColor& c) {
 
 void Grid::setFixedBackColor(const QColor& c) {
   fixedBackColor_ = c;
-  for (int col = 0; col < fixedCols_ && col < cols(); ++col) refreshColumn(col);
+  for (int col = 0; col < fixedCols_ && col < cols(); ++col) model_->columnChanged(col);
   refreshLook();
 }
 
@@ -604,38 +716,58 @@ void Grid::setSelectionColors(const QColor& back, const QColor& fore) {
 QColor Grid::cellBackColor(int row, int col) const {
   checkCell(row, col);
   if (row < fixedRows_ || col < fixedCols_) return fixedBackColor_;
-  auto* it = item(row, col);
-  QColor own = it ? it->data(kOwnBackRole).value<QColor>() : QColor();
-  return own.isValid() ? own : backColor_;
+  const GridCellStyle* s = model_->style(row - fixedRows_, col);
+  return s && s->back.isValid() ? s->back : backColor_;
+}
+
+template <typename Change>
+void Grid::changeCells(int row1, int col1, int row2, int col2, Change change) {
+  const int first = std::max(row1, fixedRows_);
+  if (first > row2 || col1 > col2) return;
+  checkCell(first, col1);
+  checkCell(row2, col2);
+  for (int r = first; r <= row2; ++r)
+    for (int k = col1; k <= col2; ++k) change(model_->ownStyle(r - fixedRows_, k));
+  model_->changed(first - fixedRows_, col1, row2 - fixedRows_, col2);
 }
 
 void Grid::setCellBackColor(int row1, int col1, int row2, int col2, const QColor& c) {
-  QuietCells quiet(table_);
-  for (int r = std::max(row1, fixedRows_); r <= row2; ++r)
-    for (int k = col1; k <= col2; ++k) {
-      auto* it = ensureItem(r, k);
-      it->setData(kOwnBackRole, c);
-      refreshItem(it, k);
-    }
+  changeCells(row1, col1, row2, col2, [&](GridCellStyle& s) { s.back = c; });
 }
 
 QColor Grid::cellForeColor(int row, int col) const {
   checkCell(row, col);
-  auto* it = item(row, col);
-  if (!it || it->data(Qt::ForegroundRole).isNull()) return Qt::black;
-  return it->foreground().color();
+  if (row < fixedRows_) return Qt::black;
+  const GridCellStyle* s = model_->style(row - fixedRows_, col);
+  return s && s->fore.isValid() ? s->fore : QColor(Qt::black);
 }
 
 void Grid::setCellForeColor(int row1, int col1, int row2, int col2, const QColor& c) {
-  QuietCells quiet(table_);
-  for (int r = std::max(row1, fixedRows_); r <= row2; ++r)
-    for (int k = col1; k <= col2; ++k) {
-      ensureItem(r, k)->setForeground(c);
-    }
+  changeCells(row1, col1, row2, col2, [&](GridCellStyle& s) { s.fore = c; });
 }
 
 void Grid::setRowForeColor(int row, const QColor& c) {
   if (cols() > 0) setCellForeColor(row, 0, row, cols() - 1, c);
+}
+
+void Grid::setCellFont(int row, int col, const QFont& font) {
+  checkDataCell(row, col);
+  changeCells(row, col, row, col, [&](GridCellStyle& s) {
+    s.font = font;
+    s.hasFont = true;
+  });
+}
+
+void Grid::setCellToolTip(int row, int col, const QString& text) {
+  checkDataCell(row, col);
+  changeCells(row, col, row, col, [&](GridCellStyle& s) { s.toolTip = text; });
+}
+
+QString Grid::cellToolTip(int row, int col) const {
+  checkCell(row, col);
+  if (row < fixedRows_) return {};
+  const GridCellStyle* s = model_->style(row - fixedRows_, col);
+  return s ? s->toolTip : QString();
 }
 
 void Grid::setMergeRow(int row, bool on) {
@@ -645,15 +777,14 @@ void Grid::setMergeRow(int row, bool on) {
     refreshHeader();
     return;
   }
-  table_->verticalHeaderItem(row - fixedRows_)->setData(kMergeRole, on);
+  model_->rows[static_cast<size_t>(row - fixedRows_)].merge = on;
   refreshRowSpans(row);
 }
 
 bool Grid::mergeRow(int row) const {
   if (row < 0 || row >= rows()) return false;
   if (row < fixedRows_) return headerMergeRow_[static_cast<size_t>(row)];
-  auto* h = table_->verticalHeaderItem(row - fixedRows_);
-  return h && h->data(kMergeRole).toBool();
+  return model_->rows[static_cast<size_t>(row - fixedRows_)].merge;
 }
 
 void Grid::setMergeCol(int col, bool on) {
@@ -696,6 +827,7 @@ Grid::CellRange Grid::mergedRange(int row, int col) const {
   if (row < fixedRows_) return headerBlock(row, col);
   // Data rows merge side by side only; the table reports a span's width for each cell it covers.
   const int r = row - fixedRows_;
+  if (!model_->rows[static_cast<size_t>(r)].merge) return {row, col, row, col};
   for (int k = 0; k < cols();) {
     const int width = std::max(1, table_->columnSpan(r, k));
     if (col < k + width) return {row, k, row, k + width - 1};
@@ -723,13 +855,12 @@ void Grid::refreshRowSpans(int row) {
 
 void Grid::setTotalsRow(int row, bool on) {
   if (row < fixedRows_ || row >= rows()) throw std::out_of_range("only a data row can be a totals row");
-  table_->verticalHeaderItem(row - fixedRows_)->setData(kTotalsRole, on);
+  model_->rows[static_cast<size_t>(row - fixedRows_)].totals = on;
 }
 
 bool Grid::isTotalsRow(int row) const {
   if (row < fixedRows_ || row >= rows()) return false;
-  auto* h = table_->verticalHeaderItem(row - fixedRows_);
-  return h && h->data(kTotalsRole).toBool();
+  return model_->rows[static_cast<size_t>(row - fixedRows_)].totals;
 }
 
 void Grid::refreshHeader() {
@@ -741,33 +872,31 @@ void Grid::refreshHeader() {
 }
 
 void Grid::loadData(const QStringList& columns, const std::vector<QVariantList>& data) {
+  std::vector<QVariantList> copy(data);  // shares the lists' values, copies nothing per cell
+  loadData(columns, std::move(copy));
+}
+
+void Grid::loadData(const QStringList& columns, std::vector<QVariantList>&& data) {
   table_->clearSpans();
-  table_->setRowCount(0);
+  clearData();
   table_->verticalHeader()->setDefaultSectionSize(kDefaultRowHeightTwips / kTwipsPerPixel);
   for (auto& h : header_) h.clear();
   mergeCol_.assign(mergeCol_.size(), false);
   headerMergeRow_.assign(headerMergeRow_.size(), false);
   setCols(static_cast<int>(columns.size()));
   formats_.fill(QString());
+  formatsChanged();
   alignments_.assign(alignments_.size(), 0);
   for (auto& h : header_) h = columns;
-  table_->setRowCount(static_cast<int>(data.size()));
+  std::vector<GridRow> rows(data.size());
+  for (size_t r = 0; r < data.size(); ++r) rows[r].values = std::move(data[r]);
   {
-    // Each item is complete before the table takes it, and the table is told once.
-    QuietCells quiet(table_);
-    for (int r = 0; r < static_cast<int>(data.size()); ++r) {
-      table_->setVerticalHeaderItem(r, new QTableWidgetItem());
-      const QVariantList& values = data[static_cast<size_t>(r)];
-      for (int c = 0; c < columns.size(); ++c) {
-        auto* it = new QTableWidgetItem();
-        it->setData(kValueRole, values.value(c));
-        refreshItem(it, c);
-        table_->setItem(r, c, it);
-      }
-    }
+    // The selection follows the rows; the current cell is set below once the rows are in.
+    const QSignalBlocker quiet(table_->selectionModel());
+    model_->replaceRows(std::move(rows));
   }
   refreshHeader();
-  if (!data.empty()) setCurrentCell(fixedRows_, 0);
+  if (model_->rowCount() > 0) setCurrentCell(fixedRows_, 0);
 }
 
 void Grid::setEditable(bool on) {

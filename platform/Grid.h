@@ -11,9 +11,11 @@
 
 #include <vector>
 
-class QTableWidget;
-class QTableWidgetItem;
+class QFont;
+class QTableView;
+class GridModel;
 class GridTable;
+struct GridCellStyle;
 
 // A colour as the program's texts write it: a blue-green-red number (255 is red, &H87A242 a
 // blue-green), or a system colour &H800000nn (&H80000010 is the shadow of buttons).
@@ -105,6 +107,10 @@ class Grid : public QWidget {
   QColor cellForeColor(int row, int col) const;
   void setCellForeColor(int row1, int col1, int row2, int col2, const QColor& c);
   void setRowForeColor(int row, const QColor& c);
+  // A data cell's own font and tip (the whole text where the column cuts it short).
+  void setCellFont(int row, int col, const QFont& font);
+  void setCellToolTip(int row, int col, const QString& text);
+  QString cellToolTip(int row, int col) const;
 
   // ---- merging of equal neighbouring cells
   // A header row merges equal captions side by side; a data row merges its equal cells likewise.
@@ -129,12 +135,14 @@ class Grid : public QWidget {
   // merging, formats or column alignments left from before), one data row per list of values, the
   // current row on the first data row.
   void loadData(const QStringList& columns, const std::vector<QVariantList>& rows);
+  // The same, taking the rows over instead of sharing them.
+  void loadData(const QStringList& columns, std::vector<QVariantList>&& rows);
 
   // Read-only unless set; an edited cell keeps the typed text as its value.
   void setEditable(bool on);
 
-  // The table inside, for what the grid does not offer itself.
-  QTableWidget* table() const;
+  // The view inside, for what the grid does not offer itself.
+  QTableView* table() const;
 
  signals:
   void cellClicked(int row, int col);
@@ -145,18 +153,21 @@ class Grid : public QWidget {
  private:
   friend class GridHeader;
   friend class GridDelegate;
-  QTableWidgetItem* item(int row, int col) const;
-  QTableWidgetItem* ensureItem(int row, int col);
-  void refreshItem(QTableWidgetItem* it, int col);
-  void refreshColumn(int col);
+  friend class GridModel;
+  // Changes the looks of the data cells of a block and repaints it once.
+  template <typename Change>
+  void changeCells(int row1, int col1, int row2, int col2, Change change);
+  void formatsChanged();
   void refreshRowSpans(int row);
   void refreshHeader();
   void refreshLook();
   bool validCell(int row, int col) const;
   void checkCell(int row, int col) const;
+  void checkDataCell(int row, int col) const;
   void checkCol(int col) const;
   CellRange headerBlock(int row, int col) const;
 
+  GridModel* model_ = nullptr;
   GridTable* table_ = nullptr;
   int fixedRows_ = 1;
   int fixedCols_ = 0;

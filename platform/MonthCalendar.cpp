@@ -5,7 +5,7 @@
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "platform/Grid.h"
@@ -122,7 +122,7 @@ void MonthCalendar::showMonth(int year, int month, const QDate& today, const QSt
     Fg->setTextMatrix(row, col, QString::number(d));
     Fg->setCellBackColor(row, col, row, col, kDayBack);
     Fg->setCellForeColor(row, col, row, col, weekend ? kWeekendColour : kNumberColour);
-    if (auto* it = Fg->table()->item(row, col)) it->setFont(numberFont);
+    Fg->setCellFont(row, col, numberFont);
     if (thisMonth && today.day() == d) {
       Fg->setCellBackColor(row, col, row, col, kTodayBack);
       Fg->setCellForeColor(row, col, row, col, Qt::white);
@@ -134,7 +134,7 @@ void MonthCalendar::showMonth(int year, int month, const QDate& today, const QSt
       Fg->setCellBackColor(row, col + 1, row, col + 1, kDueBack);
       Fg->setCellForeColor(row, col + 1, row, col + 1, kDueFore);
       // The whole text, also where the cell cuts a long name short.
-      if (auto* it = Fg->table()->item(row, col + 1)) it->setToolTip(text);
+      Fg->setCellToolTip(row, col + 1, text);
     }
   }
   Fg->setCurrentCell(current.x(), current.y());

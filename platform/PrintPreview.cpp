@@ -4,7 +4,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <algorithm>
 #include <cmath>

@@ -346,6 +346,8 @@ QVariant Recordset::value(int index) const {
   return d.rows[static_cast<size_t>(d.pos)].value(index);
 }
 
+const std::vector<QVariantList>& Recordset::rows() const { return openData().rows; }
+
 QVariant Recordset::value(const QString& name) const { return value(columnIndex(name)); }
 QString Recordset::text(const QString& name) const { return VariantText(value(name)); }
 QString Recordset::text(int index) const { return VariantText(value(index)); }

@@ -151,6 +151,8 @@ class Recordset {
   void CancelUpdate();
 
   const QStringList& columns() const;
+  // Every fetched row in order, one value per column, for a reader that takes them all at once.
+  const std::vector<QVariantList>& rows() const;
 
  private:
   struct Data;

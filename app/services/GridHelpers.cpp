@@ -39,19 +39,9 @@ void reportFailures(const QString& context, F&& work) {
 }
 
 void fillGrid(Grid* grid, Recordset& rs) {
-  const QStringList columns = rs.columns();
-  std::vector<QVariantList> rows;
-  rows.reserve(static_cast<size_t>(rs.RecordCount()));
-  if (rs.RecordCount() > 0) {
-    rs.MoveFirst();
-    for (; !rs.Eof(); rs.MoveNext()) {
-      QVariantList values;
-      for (int i = 0; i < columns.size(); ++i) values << rs.value(i);
-      rows.push_back(std::move(values));
-    }
-    rs.MoveFirst();
-  }
-  grid->loadData(columns, rows);
+  // The grid shares the fetched values; it copies no cell.
+  grid->loadData(rs.columns(), rs.rows());
+  if (rs.RecordCount() > 0) rs.MoveFirst();
 }
 
 struct GroupItem {

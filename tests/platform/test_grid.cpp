@@ -2,7 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QTableWidget>
+#include <QTableView>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -87,9 +87,8 @@ TEST(GridTest, AnEditStartsFromTheValueAndStoresTheTypedText) {
   g.setEditable(true);
   std::vector<std::pair<int, int>> edited;
   QObject::connect(&g, &Grid::cellEdited, [&](int r, int c) { edited.emplace_back(r, c); });
-  QTableWidget* t = g.table();
-  QTableWidgetItem* item = t->item(0, 0);
-  t->openPersistentEditor(item);
+  QTableView* t = g.table();
+  t->openPersistentEditor(t->model()->index(0, 0));
   auto* editor = t->findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(editor->text(), QStringLiteral("1234.5")) << "not the formatted text";
@@ -250,4 +249,96 @@ TEST(GridTest, RowHeightsOfARangeAtOnce) {
     g.loadData({QStringLiteral("a")}, {QVariantList{1}});
     EXPECT_EQ(g.rowHeight(1), kDefaultRowHeightTwips);
   }
+}
+
+TEST(GridTest, TheViewShowsEachCellFromItsValueFormatAndLooks) {
+  Grid g;
+  g.loadData({QStringLiteral("名称"), QStringLiteral("金额"), QStringLiteral("笔数")},
+             {{QStringLiteral("甲"), 1234.5, QStringLiteral("7")}, {QStringLiteral("乙"), QVariant(), 3}});
+  g.setFixedCols(1);
+  g.setColFormat(1, QStringLiteral("Currency"));
+  g.setColFormat(2, QStringLiteral("0.0"));
+  g.setCellBackColor(2, 1, 2, 1, Qt::yellow);
+  g.setRowForeColor(1, Qt::red);
+  QFont bold = g.font();
+  bold.setBold(true);
+  g.setCellFont(1, 2, bold);
+  g.setCellToolTip(2, 2, QStringLiteral("整段文字"));
+  const QAbstractItemModel* m = g.table()->model();
+  const auto at = [&](int row, int col, int role) { return m->data(m->index(row - g.fixedRows(), col), role); };
+  struct Case {
+    int row, col, role;
+    QVariant expected;
+  };
+  const Case cases[] = {
+      {1, 0, Qt::DisplayRole, QStringLiteral("甲")},
+      {1, 1, Qt::DisplayRole, QStringLiteral("1,234.50")},
+      {1, 2, Qt::DisplayRole, QStringLiteral("7.0")},
+      {2, 1, Qt::DisplayRole, QString()},
+      {2, 2, Qt::DisplayRole, QStringLiteral("3.0")},
+      {1, 1, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignRight | Qt::AlignVCenter)},
+      {1, 2, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignRight | Qt::AlignVCenter)},
+      {1, 0, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter)},
+      {1, 0, Qt::BackgroundRole, g.fixedBackColor()},
+      {2, 1, Qt::BackgroundRole, QColor(Qt::yellow)},
+      {2, 2, Qt::BackgroundRole, QVariant()},
+      {1, 2, Qt::ForegroundRole, QColor(Qt::red)},
+      {2, 2, Qt::ForegroundRole, QVariant()},
+      {1, 2, Qt::FontRole, bold},
+      {1, 1, Qt::FontRole, QVariant()},
+      {2, 2, Qt::ToolTipRole, QStringLiteral("整段文字")},
+      {1, 2, Qt::ToolTipRole, QVariant()},
+  };
+  for (const Case& c : cases) EXPECT_EQ(at(c.row, c.col, c.role), c.expected) << c.row << "," << c.col << " role " << c.role;
+  EXPECT_THROW(g.setCellFont(0, 0, bold), std::out_of_range) << "a header row has no cell font";
+  EXPECT_THROW(g.setCellToolTip(3, 0, QStringLiteral("x")), std::out_of_range);
+}
+
+TEST(GridTest, CellLooksMoveWithTheirRowsAndGoWithTheirColumns) {
+  Grid g;
+  g.setCols(3);
+  for (int i = 0; i < 4; ++i) g.addRow({QStringLiteral("r%1").arg(i), QStringLiteral("x"), QStringLiteral("y")});
+  g.setCellBackColor(3, 2, 3, 2, Qt::green);
+  g.setCellForeColor(4, 0, 4, 0, Qt::blue);
+  g.setCellToolTip(4, 1, QStringLiteral("提示"));
+  g.removeRow(1);
+  EXPECT_EQ(g.textMatrix(2, 0), QStringLiteral("r2"));
+  EXPECT_EQ(g.cellBackColor(2, 2), QColor(Qt::green)) << "the colour moved up with its row";
+  EXPECT_EQ(g.cellBackColor(3, 2), g.backColor());
+  EXPECT_EQ(g.cellForeColor(3, 0), QColor(Qt::blue));
+  EXPECT_EQ(g.cellToolTip(3, 1), QStringLiteral("提示"));
+  // A header row made of the first data row and back: the rows below keep their looks.
+  g.setFixedRows(2);
+  EXPECT_EQ(g.cellBackColor(2, 2), QColor(Qt::green));
+  g.setFixedRows(1);
+  EXPECT_EQ(g.cellBackColor(2, 2), QColor(Qt::green));
+  EXPECT_EQ(g.textMatrix(1, 0), QStringLiteral("r1")) << "the header row came back as the first data row";
+  // Columns taken away take their cells along; added again they are empty.
+  g.setCols(2);
+  g.setCols(3);
+  EXPECT_EQ(g.textMatrix(2, 2), QString());
+  EXPECT_EQ(g.cellBackColor(2, 2), g.backColor());
+  EXPECT_EQ(g.cellForeColor(3, 0), QColor(Qt::blue)) << "the columns kept keep their looks";
+}
+
+TEST(GridTest, ALoadKeepsColumnWidthsAndHiddenColumnsAndReportsTheCurrentRow) {
+  Grid g;
+  g.loadData({QStringLiteral("a"), QStringLiteral("b")}, {{1, 2}, {3, 4}});
+  g.setColWidth(0, 1500);
+  g.setColHidden(1, true);
+  g.setCurrentCell(2, 0);
+  std::vector<std::pair<int, int>> current;
+  QObject::connect(&g, &Grid::currentCellChanged, [&](int r, int c) { current.emplace_back(r, c); });
+  std::vector<QVariantList> rows(1000, QVariantList{QStringLiteral("x"), 2.5});
+  g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::move(rows));
+  EXPECT_EQ(g.dataRowCount(), 1000);
+  EXPECT_EQ(g.colWidth(0), 1500);
+  EXPECT_TRUE(g.colHidden(1));
+  EXPECT_EQ(g.row(), 1);
+  ASSERT_FALSE(current.empty());
+  EXPECT_EQ(current.back(), (std::pair<int, int>{1, 0}));
+  current.clear();
+  g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::vector<QVariantList>{});
+  EXPECT_EQ(g.row(), -1);
+  EXPECT_EQ(current, (std::vector<std::pair<int, int>>{{-1, -1}})) << "the rows went, and the current cell with them";
 }
