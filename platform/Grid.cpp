@@ -411,13 +411,17 @@ void Grid::setRows(int n) {
   const int data = std::max(0, n - fixedRows_);
   const int old = model_->rowCount();
   if (data > old) model_->insertAt(old, data - old);
-  if (data < old) model_->removeAt(data, old - data);
+  if (data < old) {
+    measuredRows_ = 0;
+    model_->removeAt(data, old - data);
+  }
 }
 
 int Grid::cols() const { return model_->cols; }
 
 void Grid::setCols(int n) {
   n = std::max(0, n);
+  if (n != cols()) measuredRows_ = 0;
   model_->setColumnCount(n);
   for (auto& h : header_) {
     while (h.size() < n) h << QString();
@@ -433,6 +437,7 @@ void Grid::setCols(int n) {
 void Grid::setFixedRows(int n) {
   n = std::max(0, n);
   if (n == fixedRows_) return;
+  measuredRows_ = 0;
   // Rows keep their numbers: making a data row fixed moves its texts into the header and back.
   const int cols = this->cols();
   while (fixedRows_ < n) {
@@ -462,7 +467,10 @@ void Grid::setFixedCols(int n) {
   for (int c = 0; c < cols(); ++c) model_->columnChanged(c);
 }
 
-void Grid::clearData() { model_->removeAt(0, model_->rowCount()); }
+void Grid::clearData() {
+  measuredRows_ = 0;
+  model_->removeAt(0, model_->rowCount());
+}
 
 bool Grid::validCell(int row, int col) const { return row >= 0 && row < rows() && col >= 0 && col < cols(); }
 
@@ -507,6 +515,7 @@ void Grid::setValue(int row, int col, const QVariant& v) {
     return;
   }
   const int r = row - fixedRows_;
+  if (r < measuredRows_) measuredRows_ = 0;
   model_->setValue(r, col, v);
   model_->changed(r, col, r, col);
   if (mergeRow(row)) refreshRowSpans(row);
@@ -540,6 +549,7 @@ int Grid::addRow(const QStringList& cells) {
 void Grid::removeRow(int row) {
   checkCell(row, 0);
   if (row < fixedRows_) throw std::out_of_range("a header row cannot be removed");
+  measuredRows_ = 0;
   model_->removeAt(row - fixedRows_, 1);
 }
 
@@ -575,6 +585,7 @@ void Grid::setColFormat(int col, const QString& format) {
   checkCol(col);
   if (formats_.value(col) == format) return;  // the cells already show it
   formats_[col] = format;
+  measuredRows_ = 0;
   model_->formats[static_cast<size_t>(col)] = ParseFormat(format);
   model_->columnChanged(col);
 }
@@ -655,19 +666,24 @@ void Grid::autoSizeColumns() {
     }
     return w;
   };
-  std::vector<int> width(static_cast<size_t>(cols()), 0);
+  if (measuredFont_ != table_->font() || measuredWidths_.size() != static_cast<size_t>(cols())) measuredRows_ = 0;
+  if (measuredRows_ == 0) measuredWidths_.assign(static_cast<size_t>(cols()), 0);
+  std::vector<int>& bodyWidth = measuredWidths_;
+  const int body = model_->rowCount();
+  for (int r = measuredRows_; r < body; ++r) {
+    const bool merges = model_->rows[static_cast<size_t>(r)].merge;
+    for (int c = 0; c < cols(); ++c) {
+      if (merges && table_->columnSpan(r, c) > 1) continue;  // a merged text is not one column's width
+      bodyWidth[c] = std::max(bodyWidth[c], textWidth(model_->shown(r, c, nullptr)));
+    }
+  }
+  measuredRows_ = body;
+  measuredFont_ = table_->font();
+  std::vector<int> width = bodyWidth;
   for (int c = 0; c < cols(); ++c) {
     for (int r = 0; r < fixedRows_; ++r) {
       CellRange b = headerBlock(r, c);
       if (b.left == b.right) width[c] = std::max(width[c], fm.horizontalAdvance(header_[r].value(c)));
-    }
-  }
-  const int body = model_->rowCount();
-  for (int r = 0; r < body; ++r) {
-    const bool merges = model_->rows[static_cast<size_t>(r)].merge;
-    for (int c = 0; c < cols(); ++c) {
-      if (merges && table_->columnSpan(r, c) > 1) continue;  // a merged text is not one column's width
-      width[c] = std::max(width[c], textWidth(model_->shown(r, c, nullptr)));
     }
   }
   for (int c = 0; c < cols(); ++c) table_->setColumnWidth(c, std::max(width[c] + kPadding, 24));
@@ -777,6 +793,7 @@ void Grid::setMergeRow(int row, bool on) {
     refreshHeader();
     return;
   }
+  if (row - fixedRows_ < measuredRows_) measuredRows_ = 0;
   model_->rows[static_cast<size_t>(row - fixedRows_)].merge = on;
   refreshRowSpans(row);
 }

@@ -5,13 +5,13 @@
 // colours, row heights in twips and a totals row that the grid marks as such, so that no caption
 // can make it pass for a data row.
 #include <QColor>
+#include <QFont>
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
 
 #include <vector>
 
-class QFont;
 class QTableView;
 class GridModel;
 class GridTable;
@@ -168,6 +168,12 @@ class Grid : public QWidget {
   CellRange headerBlock(int row, int col) const;
 
   GridModel* model_ = nullptr;
+  // Widest text of each column over the first measuredRows_ data rows, so that fitting the columns
+  // again after rows were only added (a totals row) measures just the new rows. Any other change
+  // of the body's texts forgets it.
+  int measuredRows_ = 0;
+  std::vector<int> measuredWidths_;
+  QFont measuredFont_;
   GridTable* table_ = nullptr;
   int fixedRows_ = 1;
   int fixedCols_ = 0;

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include "TestSupport.h"
 #include "platform/ExcelExport.h"
 #include "platform/Grid.h"
@@ -341,4 +343,32 @@ TEST(GridTest, ALoadKeepsColumnWidthsAndHiddenColumnsAndReportsTheCurrentRow) {
   g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::vector<QVariantList>{});
   EXPECT_EQ(g.row(), -1);
   EXPECT_EQ(current, (std::vector<std::pair<int, int>>{{-1, -1}})) << "the rows went, and the current cell with them";
+}
+
+TEST(GridTest, FittingColumnsAgainFollowsEveryChangeOfTheTexts) {
+  Grid g;
+  g.loadData({QStringLiteral("a"), QStringLiteral("b")}, {{QStringLiteral("x"), 1.5}, {QStringLiteral("yy"), 2}});
+  g.autoSizeColumns();
+  const int narrow = g.colWidth(0);
+  const int amount = g.colWidth(1);
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    bool wider0, wider1;  // than at first
+  };
+  const QString wide(40, QLatin1Char('W'));
+  const Step steps[] = {
+      {"an added row", [&] { g.addRow({wide}); }, true, false},
+      {"the added row emptied", [&] { g.setTextMatrix(3, 0, QString()); }, false, false},
+      {"an earlier row widened", [&] { g.setTextMatrix(1, 0, wide); }, true, false},
+      {"that row removed", [&] { g.removeRow(1); }, false, false},
+      {"a wider format", [&] { g.setColFormat(1, QStringLiteral("#,##0.000000")); }, false, true},
+      {"a new load", [&] { g.loadData({QStringLiteral("a"), QStringLiteral("b")}, {{QStringLiteral("x"), 1.5}}); }, false, false},
+  };
+  for (const Step& s : steps) {
+    s.change();
+    g.autoSizeColumns();
+    EXPECT_EQ(g.colWidth(0) > narrow, s.wider0) << s.what;
+    EXPECT_EQ(g.colWidth(1) > amount, s.wider1) << s.what;
+  }
 }
