@@ -185,7 +185,11 @@ class GridModel : public QAbstractTableModel {
     }
   }
 
-  QVariant value(int r, int c) const { return rows[static_cast<size_t>(r)].values.value(c); }
+  const QVariant& value(int r, int c) const {
+    static const QVariant none;
+    const QVariantList& values = rows[static_cast<size_t>(r)].values;
+    return c < values.size() ? values.at(c) : none;
+  }
   void setValue(int r, int c, const QVariant& v) {
     QVariantList& values = rows[static_cast<size_t>(r)].values;
     while (values.size() <= c) values.append(QVariant());
@@ -203,7 +207,7 @@ class GridModel : public QAbstractTableModel {
 
   // The text as shown: the column's format applied to numbers, and to texts that are numbers.
   QString shown(int r, int c, bool* isNumber) const {
-    const QVariant v = value(r, c);
+    const QVariant& v = value(r, c);
     const ColumnFormat& f = formats[static_cast<size_t>(c)];
     bool number = IsNumberVariant(v);
     QString text;
@@ -223,7 +227,7 @@ class GridModel : public QAbstractTableModel {
   Qt::Alignment alignment(int r, int c) const {
     const int own = grid_->alignments_[static_cast<size_t>(c)];
     if (own) return Qt::Alignment(own);
-    const QVariant v = value(r, c);
+    const QVariant& v = value(r, c);
     bool number = IsNumberVariant(v);
     double d = 0;
     if (!number && formats[static_cast<size_t>(c)].kind != ColumnFormat::None) number = numericText(valueText(v), &d);
