@@ -2,7 +2,6 @@
 
 #include "app/data/DataAccess.h"
 #include "app/services/SettingsList.h"
-#include "loans/CollectionSchedule.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -15,28 +14,27 @@ int settingNumber(int index) {
   return static_cast<int>(v);
 }
 
-void countRows(const QString& sql, const QString& dueColumn, const QDate& today, int daysAhead, int* overdue, int* soon) {
-  OpenMainQuery(sql);
-  for (; !gMainRecordset.Eof(); gMainRecordset.MoveNext()) {
-    // An instalment without a readable due date cannot be overdue or due: it is left out rather
-    // than stopping the whole reminder.
-    QDate due = ParseDateText(gMainRecordset.text(dueColumn));
-    if (!due.isValid()) continue;
-    qint64 d = due.daysTo(today);
-    if (d >= 1) ++*overdue;
-    else if (d >= -daysAhead) ++*soon;
-  }
-  CloseRecordset(gMainRecordset);
+// The open instalments of one book due from `from` to `to`, counted by the database: a busy
+// business has tens of thousands of them, and only the two numbers are shown.
+int countDue(const QString& sql, const QDate& from, const QDate& to) {
+  return static_cast<int>(Db().scalar(sql, {DateText(from), DateText(to)}).toLongLong());
 }
 }  // namespace
 
 ReminderCounts CountBusinessReminders(const QDate& today, int daysAhead) {
+  // The same instalments as the collection calendar shows: open rows of saved loans. A row without
+  // a due date is neither overdue nor due (the range starts at the first day of the calendar).
+  const QString loans = QStringLiteral(
+      "select count(*) from PJ_Hdjh a inner join PJ_Dkjl b on b.单号=a.单号 "
+      "where a.归还状态 in ('未还','归还部分') and a.约定归还日期>=? and a.约定归还日期<=?");
+  const QString financing = QStringLiteral(
+      "select count(*) from PJ_Cjzfjh where 结算状态 in ('未付','支付部分') and 约定支付日期>=? and 约定支付日期<=?");
+  const QDate first(1, 1, 1), yesterday = today.addDays(-1), horizon = today.addDays(daysAhead);
   ReminderCounts c;
-  // The same instalments as the collection calendar shows.
-  countRows(OpenInstalmentsSql(QString(), QString()).sql, QStringLiteral("约定归还日期"), today, daysAhead, &c.overdueLoans,
-            &c.soonLoans);
-  countRows(QStringLiteral("select * from PJ_Cjzfjh where 结算状态 in ('未付','支付部分')"), QStringLiteral("约定支付日期"), today,
-            daysAhead, &c.overdueFinancing, &c.soonFinancing);
+  c.overdueLoans = countDue(loans, first, yesterday);
+  c.soonLoans = countDue(loans, today, horizon);
+  c.overdueFinancing = countDue(financing, first, yesterday);
+  c.soonFinancing = countDue(financing, today, horizon);
   return c;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Grid.h"
 
+#include <QHash>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
@@ -13,6 +14,25 @@
 #include <string>
 
 #include "platform/Money.h"
+
+namespace {
+// Many cells change at once, none of the table's shape: the model stays silent (no signal and no
+// repaint per cell) and the view repaints once when the change is done.
+class QuietCells {
+ public:
+  explicit QuietCells(QTableWidget* table) : table_(table), was_(table->model()->blockSignals(true)) {}
+  ~QuietCells() {
+    table_->model()->blockSignals(was_);
+    if (!was_) table_->viewport()->update();
+  }
+  QuietCells(const QuietCells&) = delete;
+  QuietCells& operator=(const QuietCells&) = delete;
+
+ private:
+  QTableWidget* table_;
+  bool was_;
+};
+}  // namespace
 
 namespace {
 // Item data beside the shown text.
@@ -344,12 +364,13 @@ void Grid::refreshItem(QTableWidgetItem* it, int col) {
     it->setBackground(own);
   } else if (col < fixedCols_) {
     it->setBackground(fixedBackColor_);
-  } else {
+  } else if (it->data(Qt::BackgroundRole).isValid()) {
     it->setData(Qt::BackgroundRole, QVariant());
   }
 }
 
 void Grid::refreshColumn(int col) {
+  QuietCells quiet(table_);
   for (int r = 0; r < table_->rowCount(); ++r)
     if (auto* it = table_->item(r, col)) refreshItem(it, col);
 }
@@ -445,6 +466,7 @@ QString Grid::colFormat(int col) const { return formats_.value(col); }
 
 void Grid::setColFormat(int col, const QString& format) {
   checkCol(col);
+  if (formats_.value(col) == format) return;  // the cells already show it
   formats_[col] = format;
   refreshColumn(col);
 }
@@ -489,9 +511,42 @@ void Grid::setRowHeight(int row, int twips) {
   table_->setRowHeight(row - fixedRows_, twips / kTwipsPerPixel);
 }
 
+void Grid::setRowHeights(int first, int last, int twips) {
+  first = std::max(first, 0);
+  last = std::min(last, rows() - 1);
+  const int body = rows() - fixedRows_;
+  if (first > fixedRows_ || last < first || body < 64) {
+    for (int r = first; r <= last; ++r) setRowHeight(r, twips);
+    return;
+  }
+  for (int r = first; r < fixedRows_; ++r) setRowHeight(r, twips);
+  // The rows after `last` keep their heights through the change of the body's default.
+  std::vector<int> after;
+  for (int r = last + 1; r < rows(); ++r) after.push_back(rowHeight(r));
+  table_->verticalHeader()->setDefaultSectionSize(std::max(kTwipsPerPixel, twips) / kTwipsPerPixel);
+  for (size_t i = 0; i < after.size(); ++i) setRowHeight(last + 1 + static_cast<int>(i), after[i]);
+}
+
 void Grid::autoSizeColumns() {
   const QFontMetrics fm(table_->font());
   constexpr int kPadding = 12;
+  // Lists repeat their texts (names, dates, states) and are mostly digits: plain ASCII text is
+  // measured from its characters' advances, anything else once per distinct text.
+  int ascii[128];
+  for (int i = 0; i < 128; ++i) ascii[i] = fm.horizontalAdvance(QChar(i));
+  QHash<QString, int> measured;
+  const auto textWidth = [&](const QString& text) {
+    int w = 0;
+    for (QChar ch : text) {
+      if (ch.unicode() >= 128) {
+        auto found = measured.constFind(text);
+        if (found == measured.constEnd()) found = measured.insert(text, fm.horizontalAdvance(text));
+        return *found;
+      }
+      w += ascii[ch.unicode()];
+    }
+    return w;
+  };
   std::vector<int> width(static_cast<size_t>(cols()), 0);
   for (int c = 0; c < cols(); ++c) {
     for (int r = 0; r < fixedRows_; ++r) {
@@ -500,7 +555,7 @@ void Grid::autoSizeColumns() {
     }
     for (int r = 0; r < table_->rowCount(); ++r) {
       if (table_->columnSpan(r, c) > 1) continue;  // a merged text is not one column's width
-      if (auto* it = table_->item(r, c)) width[c] = std::max(width[c], fm.horizontalAdvance(it->text()));
+      if (auto* it = table_->item(r, c)) width[c] = std::max(width[c], textWidth(it->text()));
     }
   }
   for (int c = 0; c < cols(); ++c) table_->setColumnWidth(c, std::max(width[c] + kPadding, 24));
@@ -555,6 +610,7 @@ QColor Grid::cellBackColor(int row, int col) const {
 }
 
 void Grid::setCellBackColor(int row1, int col1, int row2, int col2, const QColor& c) {
+  QuietCells quiet(table_);
   for (int r = std::max(row1, fixedRows_); r <= row2; ++r)
     for (int k = col1; k <= col2; ++k) {
       auto* it = ensureItem(r, k);
@@ -571,6 +627,7 @@ QColor Grid::cellForeColor(int row, int col) const {
 }
 
 void Grid::setCellForeColor(int row1, int col1, int row2, int col2, const QColor& c) {
+  QuietCells quiet(table_);
   for (int r = std::max(row1, fixedRows_); r <= row2; ++r)
     for (int k = col1; k <= col2; ++k) {
       ensureItem(r, k)->setForeground(c);
@@ -686,6 +743,7 @@ void Grid::refreshHeader() {
 void Grid::loadData(const QStringList& columns, const std::vector<QVariantList>& data) {
   table_->clearSpans();
   table_->setRowCount(0);
+  table_->verticalHeader()->setDefaultSectionSize(kDefaultRowHeightTwips / kTwipsPerPixel);
   for (auto& h : header_) h.clear();
   mergeCol_.assign(mergeCol_.size(), false);
   headerMergeRow_.assign(headerMergeRow_.size(), false);
@@ -694,14 +752,18 @@ void Grid::loadData(const QStringList& columns, const std::vector<QVariantList>&
   alignments_.assign(alignments_.size(), 0);
   for (auto& h : header_) h = columns;
   table_->setRowCount(static_cast<int>(data.size()));
-  for (int r = 0; r < static_cast<int>(data.size()); ++r) {
-    table_->setVerticalHeaderItem(r, new QTableWidgetItem());
-    const QVariantList& values = data[static_cast<size_t>(r)];
-    for (int c = 0; c < columns.size(); ++c) {
-      auto* it = new QTableWidgetItem();
-      it->setData(kValueRole, values.value(c));
-      table_->setItem(r, c, it);
-      refreshItem(it, c);
+  {
+    // Each item is complete before the table takes it, and the table is told once.
+    QuietCells quiet(table_);
+    for (int r = 0; r < static_cast<int>(data.size()); ++r) {
+      table_->setVerticalHeaderItem(r, new QTableWidgetItem());
+      const QVariantList& values = data[static_cast<size_t>(r)];
+      for (int c = 0; c < columns.size(); ++c) {
+        auto* it = new QTableWidgetItem();
+        it->setData(kValueRole, values.value(c));
+        refreshItem(it, c);
+        table_->setItem(r, c, it);
+      }
     }
   }
   refreshHeader();

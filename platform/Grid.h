@@ -85,6 +85,9 @@ class Grid : public QWidget {
   void setColAlignment(int col, Qt::Alignment alignment);
   int rowHeight(int row) const;  // twips
   void setRowHeight(int row, int twips);
+  // The same height for rows first..last: the whole body in one pass (row by row, each change would
+  // move every row below it again).
+  void setRowHeights(int first, int last, int twips);
   // Fits every column to its widest text, header captions included.
   void autoSizeColumns();
 

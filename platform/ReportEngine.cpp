@@ -271,10 +271,11 @@ class ReportDesigner : public QDialog {
     split->setStretchFactor(1, 3);
     split->setStretchFactor(2, 3);
     try {
-      editor_->setPlainText(ReportEngine::readTemplate(path));
+      savedText_ = ReportEngine::readTemplate(path);
     } catch (const ReportTemplateError&) {
       // A template that does not exist yet is started empty and written on save.
     }
+    editor_->setPlainText(savedText_);
     connect(fields_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* it) { editor_->insertPlainText(it->text()); });
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { refresh(); });
 
@@ -302,17 +303,25 @@ class ReportDesigner : public QDialog {
       MsgBox(QStringLiteral("无法保存报表模板：") + path_, Mb::Exclamation);
       return false;
     }
-    saved_ = true;
+    savedText_ = editor_->toPlainText();
     return true;
+  }
+  // Closing with unsaved changes asks first, so no edit is lost by accident.
+  void reject() override {
+    if (editor_->toPlainText() != savedText_) {
+      const int answer = MsgBox(QStringLiteral("报表模板已修改，是否保存？"), Mb::YesNoCancel + Mb::Question);
+      if (answer == Mb::Cancel || (answer == Mb::Yes && !save())) return;
+    }
+    QDialog::reject();
   }
   QPlainTextEdit* editor_;
   QListWidget* fields_;
   QTextBrowser* preview_;
-  bool saved_ = false;
 
  private:
   const ReportEngine& engine_;
   QString path_;
+  QString savedText_;
 };
 }  // namespace
 
@@ -326,7 +335,7 @@ ReportEngine::ReportEngine() = default;
 ReportEngine::~ReportEngine() = default;
 
 void ReportEngine::MCreate(int) {
-  created_ = true;
+  // A fresh instance: nothing of an earlier run is left.
   MClearAll();
 }
 
@@ -358,7 +367,6 @@ void ReportEngine::MAddV(const QString& name, const QString& value) {
 }
 
 void ReportEngine::MClose() {
-  created_ = false;
   data_.clear();
   vars_.clear();
 }

@@ -87,7 +87,6 @@ class ReportEngine {
   static QString formatValue(const QVariant& value, const QString& format);
 
  private:
-  bool created_ = false;
   std::vector<bool> buttons_;
   std::map<int, ReportDataset> data_;
   std::vector<std::pair<QString, QString>> vars_;

@@ -30,10 +30,11 @@ QString NewDocumentNumber(const QString& table, const QString& prefix, const QSt
   try {
     const QString column = field.isEmpty() ? QStringLiteral("单号") : field;
     const QString stem = DocumentNumberStem(prefix);
-    const SqlDialect& d = CurrentDialect();
+    // Every number of the stem lies between the stem and the stem followed by the longest sequence
+    // read below; a range, unlike a LIKE, is answered from the column's index.
     gCurrentSql = QStringLiteral("select ") + column + QStringLiteral(" from ") + table + QStringLiteral(" where ") + column +
-                  QStringLiteral(" like ?") + d.likeEscape() + QStringLiteral("order by 编号");
-    gCurrentParams = {d.likeContains(stem)};
+                  QStringLiteral(">=? and ") + column + QStringLiteral("<=? order by 编号");
+    gCurrentParams = {stem, stem + QStringLiteral("999999999")};
     OpenRecordset(gAuxRecordset);
     // The highest sequence used under this stem: the digits after the stem of every number that
     // starts with it (a deleted number leaves a gap that is never filled from below).

@@ -120,8 +120,10 @@ void LoadGridFromQuery(Grid* grid, bool twoHeaderRows, const QString& headerGrou
     grid->setFixedRows(twoHeaderRows ? 2 : 1);
     OpenMainQuery();
     fillGrid(grid, gMainRecordset);
-    grid->autoSizeColumns();
-    if (!twoHeaderRows) return;
+    if (!twoHeaderRows) {
+      grid->autoSizeColumns();
+      return;
+    }
     for (int c = 0; c < grid->cols(); ++c) grid->setMergeCol(c, true);
     grid->setMergeRow(0, true);
     grid->setMergeRow(1, true);
@@ -172,10 +174,10 @@ void AddGridTotalRowEx(Grid* grid, const QString& sumColumns, const QString& cap
     grid->setTotalsRow(t, true);
 
     const int height = rowHeight > 0 ? rowHeight : kDefaultRowHeightTwips;
-    for (int r = first; r <= last; ++r) {
-      grid->setRowHeight(r, height);
-      if (flagColumn > 0 && grid->textMatrix(r, flagColumn) == flagValue) grid->setRowForeColor(r, VbColor(kRed));
-    }
+    grid->setRowHeights(first, last, height);
+    if (flagColumn > 0)
+      for (int r = first; r <= last; ++r)
+        if (grid->textMatrix(r, flagColumn) == flagValue) grid->setRowForeColor(r, VbColor(kRed));
     grid->autoSizeColumns();
   });
 }
@@ -201,7 +203,7 @@ void AddGridTotalRow(Grid* grid, const QString& sumColumns, const QString& label
       grid->setTextMatrix(t, 0, label);
       if (grid->cols() > 1) grid->setTextMatrix(t, 1, label);
       for (size_t i = 0; i < columns.size(); ++i) grid->setValue(t, columns[i], sums[i]);
-      for (int r = first; r <= last; ++r) grid->setRowHeight(r, 350);
+      grid->setRowHeights(first, last, 350);
     } else {
       const QString label = labelPrefix + QStringLiteral("记录数：%1").arg(count);
       for (int c = 0; c < grid->cols(); ++c) grid->setTextMatrix(t, c, label);

@@ -7,13 +7,14 @@
 
 namespace {
 
-// The journal's total, read so that no other writer can add a row until this transaction ends:
-// SQLite holds the file's write lock from BEGIN IMMEDIATE on; SQL Server needs the table lock.
+// The journal's total: the 余额 of its newest row, which every writer keeps equal to the sum of
+// 金额 up to that row, read through the key so the cost does not grow with the journal. It is
+// read so that no other writer can add a row until this transaction ends: SQLite holds the file's
+// write lock from BEGIN IMMEDIATE on; SQL Server needs the table lock.
 QString journalTotalSql() {
-  QString sql = QStringLiteral("select ") + SumColumnSql(QStringLiteral("金额"), QStringLiteral("总余额")) +
-                QStringLiteral(" from PJ_Liushui ");
-  if (CurrentDialect().isServer()) sql += QStringLiteral("with (tablockx, holdlock) ");
-  return sql;
+  if (CurrentDialect().isServer())
+    return QStringLiteral("select top 1 余额 as 总余额 from PJ_Liushui with (tablockx, holdlock) order by 编号 desc");
+  return QStringLiteral("select 余额 as 总余额 from PJ_Liushui order by 编号 desc limit 1");
 }
 
 QString bankText(int index) { return VariantText(gBankInfo[static_cast<size_t>(index)]); }
@@ -28,7 +29,7 @@ void WriteLedgerEntry(const QString& docNo, double& amount, const QString& summa
   gCurrentSql = journalTotalSql();
   gCurrentParams.clear();
   OpenRecordset(gAuxRecordset);
-  const double total = gAuxRecordset.number(QStringLiteral("总余额"));
+  const double total = gAuxRecordset.Eof() ? 0.0 : gAuxRecordset.number(QStringLiteral("总余额"));
   CloseRecordset(gAuxRecordset);
 
   // 2. An expense is stored negative, in the caller's variable too.
@@ -109,10 +110,9 @@ qint64 DeleteLedgerEntries(const QString& docNo) {
   }
   const qint64 from = first.toLongLong();
   const qint64 deleted = db.Execute(QStringLiteral("delete from PJ_Liushui where 单号=?"), {docNo});
+  // The balance before the first deleted row is the 余额 of the row just before it.
   double balance = VariantNumber(db.scalar(
-      QStringLiteral("select ") + SumColumnSql(QStringLiteral("金额"), QStringLiteral("总余额")) +
-          QStringLiteral(" from PJ_Liushui where 编号<?"),
-      {from}));
+      CurrentDialect().selectTop(1, QStringLiteral(" 余额 from PJ_Liushui where 编号<? order by 编号 desc")), {from}));
   QueryResult later = db.query(QStringLiteral("select 编号, 金额 from PJ_Liushui where 编号>? order by 编号"), {from});
   for (const QVariantList& row : later.rows) {
     balance = Money::round(balance + VariantNumber(row.value(1)), 2);

@@ -1,5 +1,6 @@
 // The daily reports, the funds report and the cash journal view on a book with known figures.
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 
 #include "OutputFixture.h"
@@ -204,4 +205,35 @@ TEST_F(ReportsTest, MainWindowCommandsOpenTheReportAndSmsWindows) {
   w.pbMnu_Click(8);
   EXPECT_EQ(modal_.shown, std::vector<QString>{QStringLiteral("frmTjZjrb")});
   EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join('|').toStdString();
+}
+
+TEST_F(ReportsTest, EveryReportWindowExportsAndPrintsWhatItShows) {
+  fillBook();
+  journal(QStringLiteral("2024-03-01 10:00:00"), QStringLiteral("D1"), 1000, QStringLiteral("admin"));
+  frmTjDkbb loans;
+  frmTjCjrb financing;
+  frmTjZjrb funds;
+  frmTjLs cash;
+  struct Case {
+    std::function<void(int)> click;
+    int exportIndex, printIndex;
+    QString file;
+  } cases[] = {
+      {[&](int i) { loans.pbCTj_Click(i); }, 1, 2, QStringLiteral("Tjdkbb")},
+      {[&](int i) { financing.pbCTj_Click(i); }, 1, 2, QStringLiteral("Tjdkbb")},
+      {[&](int i) { funds.pbCTj_Click(i); }, 1, 2, QStringLiteral("TjZjrb")},
+      {[&](int i) { cash.pbcHk_Click(i); }, 1, 0, QStringLiteral("Tjls")},
+  };
+  for (const Case& c : cases) {
+    QDir(appDir() + QStringLiteral("报表")).removeRecursively();
+    responder_.clear();
+    modal_.shown.clear();
+    c.click(c.exportIndex);
+    const QStringList files = QDir(appDir() + QStringLiteral("报表")).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1) << c.file.toStdString();
+    EXPECT_TRUE(files[0].startsWith(c.file) && files[0].endsWith(QStringLiteral(".xlsx"))) << files[0].toStdString();
+    EXPECT_TRUE(responder_.texts().value(0).startsWith(QStringLiteral("数据导出成功"))) << responder_.texts().join('|').toStdString();
+    c.click(c.printIndex);
+    EXPECT_EQ(modal_.shown, std::vector<QString>{QStringLiteral("frmPrint")}) << c.file.toStdString();
+  }
 }

@@ -173,10 +173,21 @@ TEST_F(ReportEngineTest, DesignerEditsPreviewsAndSavesTheTemplate) {
     editor->setPlainText(QStringLiteral("<p>{{抬头}}</p>"));
     EXPECT_TRUE(preview->toPlainText().contains(QStringLiteral("示范公司<&>")));
     d->findChild<pbCommand*>(QStringLiteral("cmdSave"))->Click();
+    // Unsaved changes are asked about on closing: Cancel stays, No closes without saving them.
+    int closed = 0;
+    QObject::connect(d, &QDialog::finished, [&closed] { ++closed; });
+    editor->setPlainText(QStringLiteral("<p>丢弃</p>"));
+    responder_.answer(Mb::Cancel);
+    d->findChild<pbCommand*>(QStringLiteral("cmdClose"))->Click();
+    EXPECT_EQ(closed, 0);
+    responder_.answer(Mb::No);
+    d->findChild<pbCommand*>(QStringLiteral("cmdClose"))->Click();
+    EXPECT_EQ(closed, 1);
     return 0;
   });
   EXPECT_TRUE(e_.MPrintReport(2, path, QString()));
   EXPECT_EQ(ReportEngine::readTemplate(path), QStringLiteral("<p>{{抬头}}</p>"));
+  EXPECT_EQ(responder_.texts(), (QStringList{QStringLiteral("报表模板已修改，是否保存？"), QStringLiteral("报表模板已修改，是否保存？")}));
 }
 
 TEST_F(ReportEngineTest, PreviewExportsThePdf) {

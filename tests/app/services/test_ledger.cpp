@@ -258,6 +258,19 @@ TEST_F(LedgerTest, DeletingADocumentsRowsRecomputesTheLaterBalances) {
   expectBalancesConsistent();
 }
 
+TEST_F(LedgerTest, TheTotalIsTheNewestRowsBalanceNotASumOfTheWholeJournal) {
+  // The writer keeps each 余额 the sum up to its row, so the newest row's balance is the total; a
+  // sum over the table would give 30 here, the newest balance says 1000.
+  Db().Execute(QStringLiteral("insert into PJ_Liushui (单号,金额,余额) values ('D0',10,10),('D0',20,1000)"));
+  double amount = 5;
+  WriteLedgerEntry(QStringLiteral("D1"), amount, QStringLiteral("贷款利息收入"), QStringLiteral("收入"), QStringLiteral("张经办"), 0);
+  EXPECT_DOUBLE_EQ(journal().back().balance, 1005);
+  // A delete recomputes the later rows from the balance of the row before the first one deleted.
+  Db().Execute(QStringLiteral("update PJ_Liushui set 单号='D2' where 编号=(select min(编号) from PJ_Liushui where 单号='D0')+1"));
+  EXPECT_EQ(DeleteLedgerEntries(QStringLiteral("D2")), 1);
+  EXPECT_DOUBLE_EQ(journal().back().balance, 15) << "10 before it, then the 5";
+}
+
 TEST_F(LedgerTest, OnSqlServerTheTotalIsReadUnderATableLock) {
   // No SQL Server runs here: a server-dialect connection on the local file shows the SQL text the
   // writer sends (the file itself cannot run it).
@@ -269,7 +282,7 @@ TEST_F(LedgerTest, OnSqlServerTheTotalIsReadUnderATableLock) {
   EXPECT_THROW(WriteLedgerEntry(QStringLiteral("D1"), amount, QStringLiteral("贷款利息收入"), QStringLiteral("收入"),
                                 QStringLiteral("张经办"), 0),
                AppError);
-  EXPECT_EQ(gCurrentSql, QStringLiteral("select  isnull(round(sum(金额),2),0) as 总余额  from PJ_Liushui with (tablockx, holdlock) "));
+  EXPECT_EQ(gCurrentSql, QStringLiteral("select top 1 余额 as 总余额 from PJ_Liushui with (tablockx, holdlock) order by 编号 desc"));
   EXPECT_FALSE(server->inTransaction()) << "the failed write leaves no transaction open";
   EXPECT_EQ(amount, 10) << "nothing changed before the failure";
   gDatabaseType = 0;
