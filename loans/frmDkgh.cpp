@@ -94,7 +94,10 @@ bool frmDkgh::readEntry(RepaymentEntry* entry) {
     Money::parse(Text1[i]->text().trimmed(), &amounts[i]);
     amounts[i] = Money::round(amounts[i]);
   }
-  if (amounts[0] + amounts[1] + amounts[2] <= 0) {
+  // Nothing paid is refused, except to close a row left "归还部分" with nothing more owed on it:
+  // without that the row, and its loan, could never be settled.
+  const bool closesSettledRow = proposal_.amountDue < 0.005 && Combo1->currentIndex() == 0;
+  if (amounts[0] + amounts[1] + amounts[2] <= 0 && !closesSettledRow) {
     MsgBox(QStringLiteral("归还总额必须大于0！"), Mb::Critical);
     Text1[0]->setFocus();
     return false;

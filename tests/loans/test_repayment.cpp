@@ -272,6 +272,37 @@ TEST_F(RepaymentTest, EarlyRepaymentOfPrepaidAndPartlyPaidRows) {
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号='D3' and 摘要='贷款利息收入'")), 1);
 }
 
+TEST_F(RepaymentTest, ARowPaidInFullButSavedPartlyPaidCanBeClosed) {
+  // Everything paid, the status turned to "归还部分": the row keeps the loan open, so the next
+  // window, with nothing owed, closes it without a payment; while something is owed, nothing
+  // paid is still refused.
+  setNow(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
+  auto w = repayWindow(row1_);
+  w->Combo1->setCurrentIndex(1);
+  confirm(*w);
+  ASSERT_EQ(rowText(row1_), QStringLiteral("4000 150 435 归还部分 2024-03-01 "));
+
+  struct Case {
+    qint32 row;
+    QString message;  // the last message of the save
+    QString status;   // the row afterwards
+  };
+  const Case cases[] = {
+      {row2_, QStringLiteral("归还总额必须大于0！"), QStringLiteral("未还")},
+      {row1_, kSaved, QStringLiteral("已还")},
+  };
+  for (const Case& c : cases) {
+    responder_.clear();
+    w = repayWindow(c.row);
+    for (int i = 0; i < 3; ++i) w->Text1[i]->setText(QStringLiteral("0"));
+    confirm(*w);
+    EXPECT_EQ(responder_.texts().last(), c.message);
+    EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {c.row}).toString(), c.status);
+  }
+  EXPECT_EQ(journal().size(), 4) << "the closing moves no money";
+  EXPECT_EQ(loanText(), QStringLiteral("4000 150 435 未还")) << "row 2 is still open";
+}
+
 TEST_F(RepaymentTest, TypedAmountsStayUntilTheDateChanges) {
   // The date box reports the end of an edit also when it only loses the focus; only a new date
   // is a new proposal, so what the user typed is what the save reads.
