@@ -705,9 +705,11 @@ void Grid::autoSizeColumns() {
 }
 
 void Grid::refreshLook() {
-  table_->setStyleSheet(QStringLiteral("QTableView { gridline-color: %1; background-color: %2; "
+  const QString sheet = QStringLiteral("QTableView { gridline-color: %1; background-color: %2; "
                                        "selection-background-color: %3; selection-color: %4; }")
-                            .arg(gridColor_.name(), backColor_.name(), selectionBack_.name(), selectionFore_.name()));
+                            .arg(gridColor_.name(), backColor_.name(), selectionBack_.name(), selectionFore_.name());
+  // A new style sheet polishes the view again, which costs more than a small list's rows.
+  if (table_->styleSheet() != sheet) table_->setStyleSheet(sheet);
   table_->horizontalHeader()->viewport()->update();
 }
 
