@@ -188,6 +188,7 @@ TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeWriting) {
   };
   for (const Case& c : {Case{"1.2.3", "0", "0", "支付本金输入不合法！"}, Case{"", "", "", "支付金额不能为零！"},
                         Case{"10", "5", "x", "扣除利息输入不合法！"},
+                        Case{"0", "0", "50", "支付金额不能为零！"}, Case{"", "10", "10", "支付金额不能为零！"},
                         Case{"100000.01", "0", "0", "支付本金不能大于未付本金！"}}) {
     responder_.clear();
     frmRzTqzf w;
