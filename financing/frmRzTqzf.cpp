@@ -121,9 +121,10 @@ bool frmRzTqzf::checkInput() {
   for (int i = 0; i < 3; ++i) {
     if (Text1[i]->text().isEmpty()) continue;
     if (!ValidateTextInput(Text1[i], QString::fromUtf8(kBoxCaptions[i]), 1)) return false;
-    sum += Money::valueOf(Text1[i]->text());
+    // The deduction is kept back from the investor: on its own it pays out nothing.
+    sum += (i == 2 ? -1 : 1) * Money::valueOf(Text1[i]->text());
   }
-  if (sum <= 0) {
+  if (Money::round(sum, 2) <= 0) {
     MsgBox(QStringLiteral("支付金额不能为零！"), Mb::Critical);
     MarkInputInvalid(Text1[0]);
     return false;

@@ -187,7 +187,9 @@ TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeWriting) {
     const char* message;
   };
   for (const Case& c : {Case{"1.2.3", "0", "0", "支付本金输入不合法！"}, Case{"", "", "", "支付金额不能为零！"},
-                        Case{"10", "5", "x", "扣除利息输入不合法！"}}) {
+                        Case{"10", "5", "x", "扣除利息输入不合法！"},
+                        Case{"0", "0", "50", "支付金额不能为零！"}, Case{"", "10", "10", "支付金额不能为零！"},
+                        Case{"100000.01", "0", "0", "支付本金不能大于未付本金！"}}) {
     responder_.clear();
     frmRzTqzf w;
     w.PlanRowId = id;
@@ -195,9 +197,12 @@ TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeWriting) {
     w.Text1[0]->setText(S(c.p));
     w.Text1[1]->setText(S(c.i));
     w.Text1[2]->setText(S(c.d));
+    responder_.answers.clear();
+    responder_.answer(Mb::Yes);  // the refusals that need the save to be confirmed come from the save
     w.pbCDkgh_Click(0);
-    EXPECT_EQ(responder_.messages.at(0).text, S(c.message));
+    EXPECT_TRUE(responder_.saw(S(c.message)));
     EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
+    EXPECT_EQ(count(S("PJ_Liushui where 单号=?"), {doc}), 1);
     EXPECT_EQ(status(id), S("未付"));
   }
   // Answering No writes nothing either.
