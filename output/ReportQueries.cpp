@@ -178,8 +178,10 @@ ReportSql BuildJournalQuery(const QDate& from, const QDate& to, const QString& f
       q.params << CurrentDialect().likeContains(v);
     }
   }
+  // The period's keys come from the time index; the rows are then read in key order, so that a year
+  // of entries is not sorted whole.
   q.sql = QStringLiteral("select 编号,时间,单号,金额,摘要,余额,操作员,经办人,我方开户行,我方开户名,我方账号,对方开户行,对方开户名,对方账号,方向 "
-                         "from PJ_Liushui where ") +
-          sqlDate(QStringLiteral("时间"), DateText(from), DateText(to)) + condition + QStringLiteral(" order by 编号");
+                         "from PJ_Liushui where 编号 in (select 编号 from PJ_Liushui where ") +
+          sqlDate(QStringLiteral("时间"), DateText(from), DateText(to)) + QStringLiteral(")") + condition + QStringLiteral(" order by 编号");
   return q;
 }

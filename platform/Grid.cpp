@@ -10,7 +10,10 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -120,6 +123,34 @@ QString ApplyFormat(double value, const ColumnFormat& f) {
 }
 
 QString FormatNumber(double value, const QString& format) { return ApplyFormat(value, ParseFormat(format)); }
+
+namespace {
+// The characters ApplyFormat shows for a number, without the thousands separators, written into
+// `buf`; their count, or -1 when only the text itself can tell.
+int NumberChars(double value, const ColumnFormat& f, char* buf, size_t size) {
+  if (f.kind == ColumnFormat::None) {
+    if (!std::isfinite(value)) return -1;
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+      return static_cast<int>(std::to_chars(buf, buf + size, static_cast<qint64>(value)).ptr - buf);
+    // Fifteen significant digits, as plainNumber writes them; only where no exponent is written.
+    if (std::fabs(value) < 1e-4 || std::fabs(value) >= 1e15) return -1;
+    const auto done = std::to_chars(buf, buf + size, value, std::chars_format::general, 15);
+    return done.ec == std::errc() ? static_cast<int>(done.ptr - buf) : -1;
+  }
+  const qsizetype dot = f.mask.indexOf(QLatin1Char('.'));
+  const int places = dot >= 0 ? static_cast<int>(f.mask.size() - dot - 1) : 0;
+  if (!std::isfinite(value) || std::fabs(value) >= 1e15 || places > 15) return -1;
+  const auto done = std::to_chars(buf, buf + size, Money::round(value, places), std::chars_format::fixed, places);
+  if (done.ec != std::errc()) return -1;
+  int n = static_cast<int>(done.ptr - buf);
+  // A negative amount that rounds to nothing shows without its sign.
+  if (buf[0] == '-' && std::all_of(buf + 1, buf + n, [](char ch) { return ch == '0' || ch == '.'; })) {
+    std::memmove(buf, buf + 1, static_cast<size_t>(n - 1));
+    --n;
+  }
+  return n;
+}
+}  // namespace
 
 // The table inside the grid; it only lets the grid ask for a new layout of its header.
 class GridTable : public QTableView {
@@ -670,6 +701,33 @@ void Grid::autoSizeColumns() {
     }
     return w;
   };
+  // Numbers are measured from their characters written into a buffer, the way the cell shows them,
+  // and texts as they are: no text is built for a cell unless its column formats texts as numbers.
+  const auto charsWidth = [&](const char* p, const char* end) {
+    int w = 0;
+    for (; p < end; ++p) w += ascii[static_cast<unsigned char>(*p) & 0x7F];
+    return w;
+  };
+  const auto cellWidth = [&](const QVariant& v, const ColumnFormat& f) {
+    if (!v.isValid() || v.isNull()) return 0;
+    if (v.typeId() == QMetaType::QString) {
+      const QString& text = *static_cast<const QString*>(v.constData());
+      if (f.kind == ColumnFormat::None) return textWidth(text);
+    } else if (IsNumberVariant(v) && f.kind != ColumnFormat::Other) {
+      char buf[64];
+      const int n = NumberChars(v.toDouble(), f, buf, sizeof buf);
+      if (n >= 0) {
+        int w = charsWidth(buf, buf + n);
+        if (f.kind == ColumnFormat::Currency || f.kind == ColumnFormat::Grouped) {
+          const char* digits = buf + (buf[0] == '-' ? 1 : 0);
+          const char* dot = std::find(digits, static_cast<const char*>(buf) + n, '.');
+          w += static_cast<int>((dot - digits - 1) / 3) * ascii[','];
+        }
+        return w;
+      }
+    }
+    return -1;
+  };
   if (measuredFont_ != table_->font() || measuredWidths_.size() != static_cast<size_t>(cols())) measuredRows_ = 0;
   if (measuredRows_ == 0) measuredWidths_.assign(static_cast<size_t>(cols()), 0);
   std::vector<int>& bodyWidth = measuredWidths_;
@@ -678,7 +736,9 @@ void Grid::autoSizeColumns() {
     const bool merges = model_->rows[static_cast<size_t>(r)].merge;
     for (int c = 0; c < cols(); ++c) {
       if (merges && table_->columnSpan(r, c) > 1) continue;  // a merged text is not one column's width
-      bodyWidth[c] = std::max(bodyWidth[c], textWidth(model_->shown(r, c, nullptr)));
+      int w = cellWidth(model_->value(r, c), model_->formats[static_cast<size_t>(c)]);
+      if (w < 0) w = textWidth(model_->shown(r, c, nullptr));
+      bodyWidth[c] = std::max(bodyWidth[c], w);
     }
   }
   measuredRows_ = body;

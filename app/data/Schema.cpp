@@ -54,7 +54,10 @@ Schema ParseSchema(const QString& text) {
     if (s.tables.empty()) throw bad(lineNo, QStringLiteral("column before any table"));
     SchemaTable& t = s.tables.back();
     if (words[0] == QLatin1String("index") || words[0] == QLatin1String("unique")) {
-      if (words.size() != 2 || !t.column(words[1])) throw bad(lineNo, QStringLiteral("index of an unknown column"));
+      // "index a,b,c" indexes several columns in that order.
+      if (words.size() != 2) throw bad(lineNo, QStringLiteral("index of an unknown column"));
+      for (const QString& part : words[1].split(QLatin1Char(',')))
+        if (!t.column(part)) throw bad(lineNo, QStringLiteral("index of an unknown column"));
       (words[0] == QLatin1String("index") ? t.indexes : t.uniques) << words[1];
       continue;
     }
