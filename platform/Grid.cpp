@@ -134,7 +134,20 @@ int NumberChars(double value, const ColumnFormat& f, char* buf, size_t size) {
       return static_cast<int>(std::to_chars(buf, buf + size, static_cast<qint64>(value)).ptr - buf);
     // Fifteen significant digits, as plainNumber writes them; only where no exponent is written.
     if (std::fabs(value) < 1e-4 || std::fabs(value) >= 1e15) return -1;
-    const auto done = std::to_chars(buf, buf + size, value, std::chars_format::general, 15);
+    // The shortest digits that read back as the value are those digits whenever there are at most
+    // fifteen of them, and they are much quicker to find.
+    auto done = std::to_chars(buf, buf + size, value, std::chars_format::fixed);
+    if (done.ec == std::errc()) {
+      int significant = 0;
+      bool leading = true;
+      for (const char* p = buf; p < done.ptr; ++p) {
+        if (*p < '0' || *p > '9' || (leading && *p == '0')) continue;
+        leading = false;
+        ++significant;
+      }
+      if (significant <= 15) return static_cast<int>(done.ptr - buf);
+    }
+    done = std::to_chars(buf, buf + size, value, std::chars_format::general, 15);
     return done.ec == std::errc() ? static_cast<int>(done.ptr - buf) : -1;
   }
   const qsizetype dot = f.mask.indexOf(QLatin1Char('.'));
@@ -557,7 +570,10 @@ void Grid::setValue(int row, int col, const QVariant& v) {
 }
 
 double Grid::number(int row, int col) const {
-  const QVariant v = value(row, col);
+  checkCell(row, col);
+  if (row < fixedRows_) return LeadingNumber(header_[static_cast<size_t>(row)].value(col));
+  // Totals read every row: the value is read where it is kept, not copied.
+  const QVariant& v = model_->value(row - fixedRows_, col);
   return IsNumberVariant(v) ? v.toDouble() : LeadingNumber(v.toString());
 }
 

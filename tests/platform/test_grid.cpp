@@ -383,7 +383,7 @@ TEST(GridTest, FittedWidthOfAValueIsTheWidthOfItsShownText) {
       {123456789.0, ""},           {-42.0, ""},          {1234.5678, ""},           {0.00001234, ""},
       {1e20, ""},                  {qint64(9876543210), ""}, {1234567.891, "Currency"}, {-0.004, "Currency"},
       {-1234.5, "Currency"},       {999999.995, "#,##0.00"}, {12.3456, "0.0000"},     {-7.0, "0"},
-      {100.0, "#,##0"},            {QStringLiteral("12345.6"), "Currency"},            {QStringLiteral("客户甲"), ""},
+      {100.0, "#,##0"},            {0.1 + 0.2, ""},      {QStringLiteral("12345.6"), "Currency"},            {QStringLiteral("客户甲"), ""},
       {QStringLiteral("abc"), "0.00"}, {QVariant(), "Currency"},
   };
   for (const Case& c : cases) {
