@@ -700,20 +700,29 @@ void Grid::setRowHeights(int first, int last, int twips) {
 void Grid::autoSizeColumns() {
   const QFontMetrics fm(table_->font());
   constexpr int kPadding = 12;
-  // Lists repeat their texts (names, dates, states) and are mostly digits: plain ASCII text is
-  // measured from its characters' advances, anything else once per distinct text.
+  // A text is measured from its characters' advances, each character's looked up once: lists hold
+  // thousands of distinct names that shaping one by one would cost more than the rest of the list.
+  // Texts with characters outside the basic plane are shaped whole.
   int ascii[128];
   for (int i = 0; i < 128; ++i) ascii[i] = fm.horizontalAdvance(QChar(i));
+  std::vector<int> advance(0x10000, -1);
   QHash<QString, int> measured;
   const auto textWidth = [&](const QString& text) {
     int w = 0;
     for (QChar ch : text) {
-      if (ch.unicode() >= 128) {
+      const char16_t u = ch.unicode();
+      if (u < 128) {
+        w += ascii[u];
+        continue;
+      }
+      if (ch.isSurrogate()) {
         auto found = measured.constFind(text);
         if (found == measured.constEnd()) found = measured.insert(text, fm.horizontalAdvance(text));
         return *found;
       }
-      w += ascii[ch.unicode()];
+      int& a = advance[u];
+      if (a < 0) a = fm.horizontalAdvance(ch);
+      w += a;
     }
     return w;
   };
