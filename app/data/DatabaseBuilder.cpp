@@ -102,12 +102,14 @@ Catalogue readCatalogue(Connection& conn, const Schema& schema) {
     if (server) {
       for (const auto& row : conn.query(QStringLiteral("select name from sys.columns where object_id = object_id(?)"), {t.name}).rows)
         cols << key(row.value(0).toString());
+      // Key columns in key order, then the carried ones: the order the schema lists them in.
       QMap<int, QStringList> keys;
       QSet<int> uniqueIds;
       for (const auto& row : conn.query(QStringLiteral("select i.index_id, c.name, i.is_unique from sys.indexes i "
                                                        "join sys.index_columns ic on ic.object_id = i.object_id and ic.index_id = i.index_id "
                                                        "join sys.columns c on c.object_id = ic.object_id and c.column_id = ic.column_id "
-                                                       "where i.object_id = object_id(?) and ic.key_ordinal > 0 order by i.index_id, ic.key_ordinal"),
+                                                       "where i.object_id = object_id(?) "
+                                                       "order by i.index_id, ic.is_included_column, ic.key_ordinal, ic.index_column_id"),
                                         {t.name}).rows) {
         keys[row.value(0).toInt()] << key(row.value(1).toString());
         if (row.value(2).toInt() != 0) uniqueIds << row.value(0).toInt();
@@ -171,12 +173,13 @@ QStringList UpgradeDatabase(Connection& conn, const Schema& schema, const QByteA
         statements << AddColumnDdl(t, c, conn.dialect());
         added << QStringLiteral("column %1.%2").arg(t.name, c.name);
       }
-      auto addIndex = [&](const QString& column, bool unique) {
-        if (have.indexes.value(k).contains((unique ? QStringLiteral("u:") : QStringLiteral("i:")) + key(column))) return;
-        statements << QStringLiteral("CREATE %1INDEX %2_%3_%4 ON %3 (%5)")
+      auto addIndex = [&](const QString& spec, bool unique) {
+        const QString columns = IndexColumns(spec);
+        if (have.indexes.value(k).contains((unique ? QStringLiteral("u:") : QStringLiteral("i:")) + key(columns))) return;
+        statements << QStringLiteral("CREATE %1INDEX %2_%3_%4 ON %3 %5")
                           .arg(unique ? QStringLiteral("UNIQUE ") : QString(), unique ? QStringLiteral("UX") : QStringLiteral("IX"), t.name,
-                               QString(column).replace(QLatin1Char(','), QLatin1Char('_')), column);
-        added << QStringLiteral("index %1(%2)").arg(t.name, column);
+                               QString(columns).replace(QLatin1Char(','), QLatin1Char('_')), IndexColumnsDdl(spec, conn.dialect()));
+        added << QStringLiteral("index %1(%2)").arg(t.name, columns);
       };
       for (const QString& c : t.indexes) addIndex(c, false);
       for (const QString& c : t.uniques) addIndex(c, true);

@@ -51,7 +51,7 @@ QString writeNewerSchema(const QString& folder) {
   const int at = static_cast<int>(text.indexOf(customers));
   EXPECT_GE(at, 0);
   // After the key, which comes first.
-  text.insert(static_cast<int>(text.indexOf(QLatin1Char('\n'), at + customers.size())) + 1, QStringLiteral("  信用等级    text default 'B'\n  index 信用等级\n  index 信用等级,编号\n"));
+  text.insert(static_cast<int>(text.indexOf(QLatin1Char('\n'), at + customers.size())) + 1, QStringLiteral("  信用等级    text default 'B'\n  index 信用等级\n  index 信用等级 with 编号\n"));
   text += QStringLiteral("\ntable PJ_Pingji\n  编号 key\n  等级 text\n  分数 int default 60\n  index 等级\n");
   const QString path = folder + QStringLiteral("/newer-schema.txt");
   QFile f(path);
@@ -205,5 +205,33 @@ TEST(AddColumnDdl, ExistingRowsGetTheDefaultOnBothEngines) {
   for (const Case& c : cases) {
     EXPECT_EQ(AddColumnDdl(t, c.column, SqlDialect{DialectKind::Sqlite}), c.sqlite);
     EXPECT_EQ(AddColumnDdl(t, c.column, SqlDialect{DialectKind::SqlServer}), c.server);
+  }
+}
+
+TEST(IndexDdl, CarriedColumnsStayOutOfTheServerKey) {
+  struct Case {
+    const char* line;
+    QString sqlite, server;  // empty: the line is refused
+  };
+  const Case cases[] = {
+      {"index 甲", QStringLiteral("CREATE INDEX IX_T_1 ON T (甲)"), QStringLiteral("CREATE INDEX IX_T_1 ON T (甲)")},
+      {"index 甲,乙", QStringLiteral("CREATE INDEX IX_T_1 ON T (甲,乙)"), QStringLiteral("CREATE INDEX IX_T_1 ON T (甲,乙)")},
+      {"index 甲 with 乙,丙", QStringLiteral("CREATE INDEX IX_T_1 ON T (甲,乙,丙)"), QStringLiteral("CREATE INDEX IX_T_1 ON T (甲) INCLUDE (乙,丙)")},
+      {"unique 甲 with 乙", QStringLiteral("CREATE UNIQUE INDEX UX_T_1 ON T (甲,乙)"), QStringLiteral("CREATE UNIQUE INDEX UX_T_1 ON T (甲) INCLUDE (乙)")},
+      {"index 甲,丁", {}, {}},
+      {"index 甲 with 丁", {}, {}},
+      {"index 甲 乙", {}, {}},
+      {"index 甲 and 乙", {}, {}},
+  };
+  for (const Case& c : cases) {
+    const QString text = QStringLiteral("table T\n  编号 key\n  甲 text\n  乙 int\n  丙 money\n  ") + QString::fromUtf8(c.line) + QLatin1Char('\n');
+    if (c.sqlite.isEmpty()) {
+      EXPECT_THROW(ParseSchema(text), AppError) << c.line;
+      continue;
+    }
+    const Schema s = ParseSchema(text);
+    ASSERT_EQ(s.tables.size(), 1u);
+    EXPECT_EQ(TableDdl(s.tables[0], SqlDialect{DialectKind::Sqlite}).value(1), c.sqlite) << c.line;
+    EXPECT_EQ(TableDdl(s.tables[0], SqlDialect{DialectKind::SqlServer}).value(1), c.server) << c.line;
   }
 }
