@@ -1,5 +1,6 @@
 #include "platform/Grid.h"
 
+#include <QEvent>
 #include <QHash>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -789,13 +790,28 @@ void Grid::autoSizeColumns() {
   }
 }
 
+// A window sets several colours while it is built: the view's style sheet is made once, before the
+// grid is first polished or shown, or when the event loop comes round.
 void Grid::refreshLook() {
+  table_->horizontalHeader()->viewport()->update();
+  if (lookPending_) return;
+  lookPending_ = true;
+  QMetaObject::invokeMethod(this, [this] { applyLook(); }, Qt::QueuedConnection);
+}
+
+bool Grid::event(QEvent* e) {
+  if (e->type() == QEvent::Polish || e->type() == QEvent::Show) applyLook();
+  return QWidget::event(e);
+}
+
+void Grid::applyLook() {
+  if (!lookPending_) return;
+  lookPending_ = false;
   const QString sheet = QStringLiteral("QTableView { gridline-color: %1; background-color: %2; "
                                        "selection-background-color: %3; selection-color: %4; }")
                             .arg(gridColor_.name(), backColor_.name(), selectionBack_.name(), selectionFore_.name());
   // A new style sheet polishes the view again, which costs more than a small list's rows.
   if (table_->styleSheet() != sheet) table_->setStyleSheet(sheet);
-  table_->horizontalHeader()->viewport()->update();
 }
 
 void Grid::setBackColor(const QColor& c) {

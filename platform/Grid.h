@@ -150,6 +150,9 @@ class Grid : public QWidget {
   void currentCellChanged(int row, int col);
   void cellEdited(int row, int col);
 
+ protected:
+  bool event(QEvent* e) override;
+
  private:
   friend class GridHeader;
   friend class GridDelegate;
@@ -161,6 +164,7 @@ class Grid : public QWidget {
   void refreshRowSpans(int row);
   void refreshHeader();
   void refreshLook();
+  void applyLook();
   bool validCell(int row, int col) const;
   void checkCell(int row, int col) const;
   void checkDataCell(int row, int col) const;
@@ -168,6 +172,7 @@ class Grid : public QWidget {
   CellRange headerBlock(int row, int col) const;
 
   GridModel* model_ = nullptr;
+  bool lookPending_ = false;
   // Widest text of each column over the first measuredRows_ data rows, so that fitting the columns
   // again after rows were only added (a totals row) measures just the new rows. Any other change
   // of the body's texts forgets it.
