@@ -13,16 +13,22 @@ namespace pressel {
 namespace {
 
 // ---- decode table entries ----
-// One 32-bit entry per table slot:
+// One 32-bit entry per table slot. A literal (bit 31):
+//   bits 0-7    bits to drop: its code, or the codes of both literals of a pair
+//   bits 8-15   the second literal of a pair (else 0)
+//   bits 16-23  the literal
+//   bits 24-27  a pair: the first literal's code length
+//   bit 30      a pair: two literals whose codes fit in the root bits together
+// Any other entry:
 //   bits 0-7    bits to drop for this entry (a link: the root bits)
 //   bits 8-11   extra bits after the code (length or distance); a link: its subtable's index bits
 //   bit 12      link to a subtable for codes longer than the root
 //   bit 13      end of block
 //   bit 14      a codeword no symbol may use: zlib refuses it
-//   bits 16-30  literal byte, base length, base distance, code-length symbol or subtable start
-//   bit 31      literal
-constexpr uint32_t kLink = 1u << 12, kEnd = 1u << 13, kBad = 1u << 14, kLiteral = 1u << 31;
+//   bits 16-30  base length, base distance, code-length symbol or subtable start
+constexpr uint32_t kLink = 1u << 12, kEnd = 1u << 13, kBad = 1u << 14, kPair = 1u << 30, kLiteral = 1u << 31;
 
+inline bool IsLiteral(uint32_t e) { return int32_t(e) < 0; }
 constexpr uint32_t Entry(uint32_t value, uint32_t extra = 0, uint32_t flags = 0) {
     return value << 16 | extra << 8 | flags;
 }
@@ -144,6 +150,20 @@ bool BuildTable(uint32_t* table, size_t capacity, unsigned root, const uint8_t* 
     return true;
 }
 
+// Joins literals in the root table: where a literal's code leaves room in the root bits for
+// the whole code of another literal, the slot gives both, halving the lookups of literal runs.
+// From the last slot down, so that every slot read is still a single symbol.
+void PairLiterals(uint32_t* table, unsigned root) {
+    for (size_t i = size_t(1) << root; i-- > 0;) {
+        const uint32_t first = table[i];
+        if (!IsLiteral(first)) continue;
+        const unsigned len1 = first & 0xFF;
+        const uint32_t second = table[i >> len1];
+        if (!IsLiteral(second) || len1 + (second & 0xFF) > root) continue;
+        table[i] = (first & 0x00FF0000u) | kLiteral | kPair | len1 << 24 | (second >> 8 & 0xFF00) | (len1 + (second & 0xFF));
+    }
+}
+
 struct FixedTables {
     uint32_t lit[kLitCapacity];
     uint32_t dist[kDistCapacity];
@@ -154,6 +174,7 @@ struct FixedTables {
         std::fill(lengths + 256, lengths + 280, 7);
         std::fill(lengths + 280, lengths + 288, 8);
         BuildTable(lit, kLitCapacity, kLitRoot, lengths, 288, kTemplates.lit.data(), Incomplete::kRefused, kBad);
+        PairLiterals(lit, kLitRoot);
         std::fill(lengths, lengths + 32, 5);
         BuildTable(dist, kDistCapacity, kDistRoot, lengths, 32, kTemplates.dist.data(), Incomplete::kRefused, kBad);
     }
@@ -165,6 +186,7 @@ inline uint64_t Load64(const uint8_t* p) {
     return v;
 }
 inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
 
 // Copies a match of `length` bytes from `distance` back, a word at a time: it may write up to
 // 15 bytes past the match, which later output or the slack takes.
@@ -267,7 +289,7 @@ private:
     // The entry of the next code; drops a link's root bits but not the code's own.
     uint32_t Lookup(const uint32_t* table, unsigned root) {
         uint32_t e = table[bits_ & ((uint64_t(1) << root) - 1)];
-        if (e & kLink) {
+        if (!IsLiteral(e) && (e & kLink)) {
             Drop(root);
             e = table[ValueOf(e) + (bits_ & ((uint64_t(1) << ExtraOf(e)) - 1))];
         }
@@ -346,6 +368,7 @@ private:
             !BuildTable(dist_, kDistCapacity, kDistRoot, lengths + nLit, nDist, kTemplates.dist.data(),
                         Incomplete::kSingleCode, kBad))
             return Step::kRefused;
+        PairLiterals(lit_, kLitRoot);
         return Codes(lit_, dist_);
     }
 
@@ -359,7 +382,7 @@ private:
     }
 
     // Symbols while at least 16 bytes of data and 262 bytes of room are left, so that nothing
-    // runs out: two refills, two literals and a longest match. kMore hands over to Symbol.
+    // runs out: two refills, four literals and a longest match. kMore hands over to Symbol.
     // The state lives in locals: stores through the output pointer could alias the members.
     Step Fast(const uint32_t* lit, const uint32_t* dist) {
         constexpr uint64_t kLitMask = (uint64_t(1) << kLitRoot) - 1, kDistMask = (uint64_t(1) << kDistRoot) - 1;
@@ -384,24 +407,28 @@ private:
         while (inEnd - in >= 16 && end - out >= 262) {
             refill();
             uint32_t e = lit[bits & kLitMask];
+            if (IsLiteral(e)) {
+                // One or two literals: both bytes are stored, the pointer moves past those given.
+                drop(e & 0xFF);
+                Store16(out, uint16_t((e >> 16 & 0xFF) | (e & 0xFF00)));
+                out += 1 + (e >> 30 & 1);
+                e = lit[bits & kLitMask];
+                if (IsLiteral(e)) {
+                    drop(e & 0xFF);
+                    Store16(out, uint16_t((e >> 16 & 0xFF) | (e & 0xFF00)));
+                    out += 1 + (e >> 30 & 1);
+                    continue;
+                }
+                refill();
+            }
             if (e & kLink) {
                 drop(kLitRoot);
                 e = lit[ValueOf(e) + field(ExtraOf(e))];
-            }
-            if (e & kLiteral) {
-                drop(e & 0xFF);
-                *out++ = uint8_t(e >> 16);
-                e = lit[bits & kLitMask];
-                if (e & kLink) {
-                    drop(kLitRoot);
-                    e = lit[ValueOf(e) + field(ExtraOf(e))];
-                }
-                if (e & kLiteral) {
+                if (IsLiteral(e)) {
                     drop(e & 0xFF);
                     *out++ = uint8_t(e >> 16);
                     continue;
                 }
-                refill();
             }
             drop(e & 0xFF);
             if (e & (kEnd | kBad)) {
@@ -438,9 +465,9 @@ private:
     Step Symbol(const uint32_t* lit, const uint32_t* dist) {
         Ensure(kMaxCodeLength);
         const uint32_t e = Lookup(lit, kLitRoot);
-        Drop(e & 0xFF);
+        Drop((e & kPair) && IsLiteral(e) ? e >> 24 & 15 : e & 0xFF);  // one symbol at a time here
         if (Overrun()) return FullOrRefused();
-        if (e & kLiteral) {
+        if (IsLiteral(e)) {
             if (Full()) return Step::kDone;
             *out_++ = uint8_t(e >> 16);
             return Step::kMore;
