@@ -20,7 +20,7 @@ namespace {
 //   bits 24-27  a pair: the first literal's code length
 //   bit 30      a pair: two literals whose codes fit in the root bits together
 // Any other entry:
-//   bits 0-7    bits to drop for this entry (a link: the root bits)
+//   bits 0-7    bits to drop for this entry: its code and extra bits (a link: the root bits)
 //   bits 8-11   extra bits after the code (length or distance); a link: its subtable's index bits
 //   bit 12      link to a subtable for codes longer than the root
 //   bit 13      end of block
@@ -34,8 +34,14 @@ constexpr uint32_t Entry(uint32_t value, uint32_t extra = 0, uint32_t flags = 0)
 }
 inline uint32_t ValueOf(uint32_t e) { return (e >> 16) & 0x7FFF; }
 inline uint32_t ExtraOf(uint32_t e) { return (e >> 8) & 15; }
+// The extra bits of a length or distance entry, from the bits as they were before its code.
+inline size_t ExtraValue(uint64_t bits, uint32_t e) {
+    const unsigned extra = ExtraOf(e);
+    return size_t(bits >> ((e & 0xFF) - extra) & ((uint64_t(1) << extra) - 1));
+}
 
 constexpr unsigned kLitRoot = 10, kDistRoot = 8, kCodeLenRoot = 7, kMaxCodeLength = 15;
+constexpr unsigned kLongestEntry = kMaxCodeLength + 13;  // a code and its extra bits
 // Bounds on a table with its subtables: a subtable of 2^k slots serves at least k + 1 codes of
 // a complete code, so 288 symbols need at most 288 / 6 * 32 slots beyond a 10-bit root, 30 at
 // most 30 / 8 * 128 beyond an 8-bit root.
@@ -127,7 +133,7 @@ bool BuildTable(uint32_t* table, size_t capacity, unsigned root, const uint8_t* 
         const unsigned s = sorted[i], len = lengths[s];
         const uint32_t reversed = Reverse(codes[i], len);
         if (len <= root) {
-            const uint32_t e = templates[s] | len;
+            const uint32_t e = templates[s] | (len + ExtraOf(templates[s]));
             for (size_t k = reversed; k < rootSize; k += size_t(1) << len) table[k] = e;
             continue;
         }
@@ -143,7 +149,7 @@ bool BuildTable(uint32_t* table, size_t capacity, unsigned root, const uint8_t* 
             if (used > capacity) return false;  // cannot happen for a code that passed the checks above
             table[reversed & (rootSize - 1)] = Entry(subStart, subBits, kLink) | root;
         }
-        const uint32_t e = templates[s] | (len - root);
+        const uint32_t e = templates[s] | (len - root + ExtraOf(templates[s]));
         for (size_t k = reversed >> root; k < (size_t(1) << subBits); k += size_t(1) << (len - root))
             table[subStart + k] = e;
     }
@@ -430,21 +436,22 @@ private:
                     continue;
                 }
             }
+            // A code and its extra bits go in one step; the extra bits come from the copy.
+            const uint64_t lengthBits = bits;
             drop(e & 0xFF);
             if (e & (kEnd | kBad)) {
                 result = e & kBad ? Step::kRefused : Step::kBlockDone;
                 break;
             }
-            const size_t length = ValueOf(e) + field(ExtraOf(e));
-            drop(ExtraOf(e));
+            const size_t length = ValueOf(e) + ExtraValue(lengthBits, e);
             uint32_t d = dist[bits & kDistMask];
             if (d & kLink) {
                 drop(kDistRoot);
                 d = dist[ValueOf(d) + field(ExtraOf(d))];
             }
+            const uint64_t distanceBits = bits;
             drop(d & 0xFF);
-            const size_t distance = ValueOf(d) + field(ExtraOf(d));
-            drop(ExtraOf(d));
+            const size_t distance = ValueOf(d) + ExtraValue(distanceBits, d);
             if ((d & kBad) || distance > size_t(out - begin)) {  // no such distance, or too far back
                 result = Step::kRefused;
                 break;
@@ -463,8 +470,9 @@ private:
     // all its bits before anything is checked, and with the room full zlib stops at the first
     // byte it would write.
     Step Symbol(const uint32_t* lit, const uint32_t* dist) {
-        Ensure(kMaxCodeLength);
+        Ensure(kLongestEntry);
         const uint32_t e = Lookup(lit, kLitRoot);
+        const uint64_t lengthBits = bits_;
         Drop((e & kPair) && IsLiteral(e) ? e >> 24 & 15 : e & 0xFF);  // one symbol at a time here
         if (Overrun()) return FullOrRefused();
         if (IsLiteral(e)) {
@@ -474,14 +482,14 @@ private:
         }
         if (e & kBad) return Step::kRefused;
         if (e & kEnd) return Step::kBlockDone;
-        const size_t length = ValueOf(e) + Take(ExtraOf(e));
-        if (Overrun()) return FullOrRefused();
-        Ensure(kMaxCodeLength);
+        const size_t length = ValueOf(e) + ExtraValue(lengthBits, e);
+        Ensure(kLongestEntry);
         const uint32_t d = Lookup(dist, kDistRoot);
+        const uint64_t distanceBits = bits_;
         Drop(d & 0xFF);
         if (Overrun()) return FullOrRefused();
         if (d & kBad) return Step::kRefused;
-        const size_t distance = ValueOf(d) + Take(ExtraOf(d));
+        const size_t distance = ValueOf(d) + ExtraValue(distanceBits, d);
         if (Overrun() || Full()) return FullOrRefused();
         if (distance > size_t(out_ - begin_)) return Step::kRefused;
         const size_t n = std::min(length, size_t(end_ - out_));
