@@ -199,17 +199,23 @@ inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
 inline void CopyMatch(uint8_t* out, size_t distance, size_t length) {
     const uint8_t* src = out - distance;
     uint8_t* const end = out + length;
-    if (distance >= 16) {
-#if defined(__SSE2__)
-        do {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
-            out += 16;
-            src += 16;
-        } while (out < end);
-        return;
-#endif
-    }
     if (distance >= 8) {
+        // Most matches are short: two words without a loop.
+        Store64(out, Load64(src));
+        Store64(out + 8, Load64(src + 8));
+        if (length <= 16) return;
+        out += 16;
+        src += 16;
+#if defined(__SSE2__)
+        if (distance >= 16) {
+            do {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
+                out += 16;
+                src += 16;
+            } while (out < end);
+            return;
+        }
+#endif
         do {
             Store64(out, Load64(src));
             out += 8;
