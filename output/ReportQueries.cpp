@@ -34,26 +34,39 @@ double DailyReportRow::openTotal() const { return Money::round(openPrincipal + o
 ReportSql DailyReportSql(PlanBook book, const QDate& baseDate, const QString& name) {
   const PlanColumns c = columnsOf(book);
   const QString due = sqlDate(QString::fromUtf8(c.due), QString(), DateText(baseDate));
-  const QStringList sums = {
-      QStringLiteral("单号"), QStringLiteral("max(客户名称) as 客户名称"),
-      sumOf(nz(c.principal), due, false, QStringLiteral("s1")), sumOf(nz(c.principal), due, true, QStringLiteral("s2")),
-      sumOf(nz(c.paidPrincipal), due, true, QStringLiteral("s3")), sumOf(nz(c.interest), due, false, QStringLiteral("s5")),
-      sumOf(nz(c.interest), due, true, QStringLiteral("s6")), sumOf(nz(c.paidInterest), due, true, QStringLiteral("s7")),
+  // One pass over the plan rows grouped by document, which the index already gives in 单号 order:
+  // no inner query to sort again.
+  const auto sum = [&](const char* column, bool dueOnly) {
+    const QString e = dueOnly ? QStringLiteral("case when %1 then %2 else 0 end").arg(due, nz(column)) : nz(column);
+    return QStringLiteral("coalesce(sum(%1),0)").arg(e);
   };
-  QString inner = QStringLiteral("select ") + sums.join(QLatin1Char(',')) + QStringLiteral(" from ") + QString::fromUtf8(c.table);
-  ReportSql q;
-  if (!name.isEmpty()) {
-    inner += QStringLiteral(" where 客户名称=?");
-    q.params << name;
-  }
-  inner += QStringLiteral(" group by 单号 having sum(case when %1 then 1 else 0 end) > 0").arg(due);
+  const QString s1 = sum(c.principal, false), s2 = sum(c.principal, true), s3 = sum(c.paidPrincipal, true);
+  const QString s5 = sum(c.interest, false), s6 = sum(c.interest, true), s7 = sum(c.paidInterest, true);
   const QString paid = book == PlanBook::Loans ? QStringLiteral("已还总计") : QStringLiteral("已付总计");
   const QString open = book == PlanBook::Loans ? QStringLiteral("未还总计") : QStringLiteral("未付总计");
-  q.sql = QStringLiteral("select 客户名称,round(s1,2) as 本金总额,round(s2,2) as 到期本金,round(s3,2) as 已还本金,"
-                         "round(s2-s3,2) as 未还本金,round(s5,2) as 利息总额,round(s6,2) as 到期利息,round(s7,2) as 已还利息,"
-                         "round(s6-s7,2) as 未还利息,round(s2+s6,2) as 到期总计,round(s3+s7,2) as %1,"
-                         "round(s2-s3+s6-s7,2) as %2,单号 from (%3) t order by 单号")
-              .arg(paid, open, inner);
+  const auto col = [](const QString& expr, const QString& alias) { return QStringLiteral("round(%1,2) as %2").arg(expr, alias); };
+  const QStringList columns = {
+      QStringLiteral("max(客户名称) as 客户名称"),
+      col(s1, QStringLiteral("本金总额")),
+      col(s2, QStringLiteral("到期本金")),
+      col(s3, QStringLiteral("已还本金")),
+      col(s2 + QLatin1Char('-') + s3, QStringLiteral("未还本金")),
+      col(s5, QStringLiteral("利息总额")),
+      col(s6, QStringLiteral("到期利息")),
+      col(s7, QStringLiteral("已还利息")),
+      col(s6 + QLatin1Char('-') + s7, QStringLiteral("未还利息")),
+      col(s2 + QLatin1Char('+') + s6, QStringLiteral("到期总计")),
+      col(s3 + QLatin1Char('+') + s7, paid),
+      col(s2 + QLatin1Char('-') + s3 + QLatin1Char('+') + s6 + QLatin1Char('-') + s7, open),
+      QStringLiteral("单号"),
+  };
+  ReportSql q;
+  q.sql = QStringLiteral("select ") + columns.join(QLatin1Char(',')) + QStringLiteral(" from ") + QString::fromUtf8(c.table);
+  if (!name.isEmpty()) {
+    q.sql += QStringLiteral(" where 客户名称=?");
+    q.params << name;
+  }
+  q.sql += QStringLiteral(" group by 单号 having sum(case when %1 then 1 else 0 end) > 0 order by 单号").arg(due);
   return q;
 }
 
@@ -178,8 +191,10 @@ ReportSql BuildJournalQuery(const QDate& from, const QDate& to, const QString& f
       q.params << CurrentDialect().likeContains(v);
     }
   }
+  // The period's keys come from the time index; the rows are then read in key order, so that a year
+  // of entries is not sorted whole.
   q.sql = QStringLiteral("select 编号,时间,单号,金额,摘要,余额,操作员,经办人,我方开户行,我方开户名,我方账号,对方开户行,对方开户名,对方账号,方向 "
-                         "from PJ_Liushui where ") +
-          sqlDate(QStringLiteral("时间"), DateText(from), DateText(to)) + condition + QStringLiteral(" order by 编号");
+                         "from PJ_Liushui where 编号 in (select 编号 from PJ_Liushui where ") +
+          sqlDate(QStringLiteral("时间"), DateText(from), DateText(to)) + QStringLiteral(")") + condition + QStringLiteral(" order by 编号");
   return q;
 }

@@ -10,7 +10,10 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -120,6 +123,47 @@ QString ApplyFormat(double value, const ColumnFormat& f) {
 }
 
 QString FormatNumber(double value, const QString& format) { return ApplyFormat(value, ParseFormat(format)); }
+
+namespace {
+// The characters ApplyFormat shows for a number, without the thousands separators, written into
+// `buf`; their count, or -1 when only the text itself can tell.
+int NumberChars(double value, const ColumnFormat& f, char* buf, size_t size) {
+  if (f.kind == ColumnFormat::None) {
+    if (!std::isfinite(value)) return -1;
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+      return static_cast<int>(std::to_chars(buf, buf + size, static_cast<qint64>(value)).ptr - buf);
+    // Fifteen significant digits, as plainNumber writes them; only where no exponent is written.
+    if (std::fabs(value) < 1e-4 || std::fabs(value) >= 1e15) return -1;
+    // The shortest digits that read back as the value are those digits whenever there are at most
+    // fifteen of them, and they are much quicker to find.
+    auto done = std::to_chars(buf, buf + size, value, std::chars_format::fixed);
+    if (done.ec == std::errc()) {
+      int significant = 0;
+      bool leading = true;
+      for (const char* p = buf; p < done.ptr; ++p) {
+        if (*p < '0' || *p > '9' || (leading && *p == '0')) continue;
+        leading = false;
+        ++significant;
+      }
+      if (significant <= 15) return static_cast<int>(done.ptr - buf);
+    }
+    done = std::to_chars(buf, buf + size, value, std::chars_format::general, 15);
+    return done.ec == std::errc() ? static_cast<int>(done.ptr - buf) : -1;
+  }
+  const qsizetype dot = f.mask.indexOf(QLatin1Char('.'));
+  const int places = dot >= 0 ? static_cast<int>(f.mask.size() - dot - 1) : 0;
+  if (!std::isfinite(value) || std::fabs(value) >= 1e15 || places > 15) return -1;
+  const auto done = std::to_chars(buf, buf + size, Money::round(value, places), std::chars_format::fixed, places);
+  if (done.ec != std::errc()) return -1;
+  int n = static_cast<int>(done.ptr - buf);
+  // A negative amount that rounds to nothing shows without its sign.
+  if (buf[0] == '-' && std::all_of(buf + 1, buf + n, [](char ch) { return ch == '0' || ch == '.'; })) {
+    std::memmove(buf, buf + 1, static_cast<size_t>(n - 1));
+    --n;
+  }
+  return n;
+}
+}  // namespace
 
 // The table inside the grid; it only lets the grid ask for a new layout of its header.
 class GridTable : public QTableView {
@@ -526,7 +570,10 @@ void Grid::setValue(int row, int col, const QVariant& v) {
 }
 
 double Grid::number(int row, int col) const {
-  const QVariant v = value(row, col);
+  checkCell(row, col);
+  if (row < fixedRows_) return LeadingNumber(header_[static_cast<size_t>(row)].value(col));
+  // Totals read every row: the value is read where it is kept, not copied.
+  const QVariant& v = model_->value(row - fixedRows_, col);
   return IsNumberVariant(v) ? v.toDouble() : LeadingNumber(v.toString());
 }
 
@@ -653,22 +700,58 @@ void Grid::setRowHeights(int first, int last, int twips) {
 void Grid::autoSizeColumns() {
   const QFontMetrics fm(table_->font());
   constexpr int kPadding = 12;
-  // Lists repeat their texts (names, dates, states) and are mostly digits: plain ASCII text is
-  // measured from its characters' advances, anything else once per distinct text.
+  // A text is measured from its characters' advances, each character's looked up once: lists hold
+  // thousands of distinct names that shaping one by one would cost more than the rest of the list.
+  // Texts with characters outside the basic plane are shaped whole.
   int ascii[128];
   for (int i = 0; i < 128; ++i) ascii[i] = fm.horizontalAdvance(QChar(i));
+  std::vector<int> advance(0x10000, -1);
   QHash<QString, int> measured;
   const auto textWidth = [&](const QString& text) {
     int w = 0;
     for (QChar ch : text) {
-      if (ch.unicode() >= 128) {
+      const char16_t u = ch.unicode();
+      if (u < 128) {
+        w += ascii[u];
+        continue;
+      }
+      if (ch.isSurrogate()) {
         auto found = measured.constFind(text);
         if (found == measured.constEnd()) found = measured.insert(text, fm.horizontalAdvance(text));
         return *found;
       }
-      w += ascii[ch.unicode()];
+      int& a = advance[u];
+      if (a < 0) a = fm.horizontalAdvance(ch);
+      w += a;
     }
     return w;
+  };
+  // Numbers are measured from their characters written into a buffer, the way the cell shows them,
+  // and texts as they are: no text is built for a cell unless its column formats texts as numbers.
+  const auto charsWidth = [&](const char* p, const char* end) {
+    int w = 0;
+    for (; p < end; ++p) w += ascii[static_cast<unsigned char>(*p) & 0x7F];
+    return w;
+  };
+  const auto cellWidth = [&](const QVariant& v, const ColumnFormat& f) {
+    if (!v.isValid() || v.isNull()) return 0;
+    if (v.typeId() == QMetaType::QString) {
+      const QString& text = *static_cast<const QString*>(v.constData());
+      if (f.kind == ColumnFormat::None) return textWidth(text);
+    } else if (IsNumberVariant(v) && f.kind != ColumnFormat::Other) {
+      char buf[64];
+      const int n = NumberChars(v.toDouble(), f, buf, sizeof buf);
+      if (n >= 0) {
+        int w = charsWidth(buf, buf + n);
+        if (f.kind == ColumnFormat::Currency || f.kind == ColumnFormat::Grouped) {
+          const char* digits = buf + (buf[0] == '-' ? 1 : 0);
+          const char* dot = std::find(digits, static_cast<const char*>(buf) + n, '.');
+          w += static_cast<int>((dot - digits - 1) / 3) * ascii[','];
+        }
+        return w;
+      }
+    }
+    return -1;
   };
   if (measuredFont_ != table_->font() || measuredWidths_.size() != static_cast<size_t>(cols())) measuredRows_ = 0;
   if (measuredRows_ == 0) measuredWidths_.assign(static_cast<size_t>(cols()), 0);
@@ -678,7 +761,9 @@ void Grid::autoSizeColumns() {
     const bool merges = model_->rows[static_cast<size_t>(r)].merge;
     for (int c = 0; c < cols(); ++c) {
       if (merges && table_->columnSpan(r, c) > 1) continue;  // a merged text is not one column's width
-      bodyWidth[c] = std::max(bodyWidth[c], textWidth(model_->shown(r, c, nullptr)));
+      int w = cellWidth(model_->value(r, c), model_->formats[static_cast<size_t>(c)]);
+      if (w < 0) w = textWidth(model_->shown(r, c, nullptr));
+      bodyWidth[c] = std::max(bodyWidth[c], w);
     }
   }
   measuredRows_ = body;

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QHash>
+#include <QMap>
 #include <QSet>
 
 #include <cmath>
@@ -78,8 +79,8 @@ void inOneTransaction(Connection& conn, const std::function<void()>& work) {
 
 QString key(const QString& name) { return name.toLower(); }
 
-// What a database already has: its tables, their columns, and the first column of each index
-// ("u:" for a unique index, "i:" for any index), all in lower case.
+// What a database already has: its tables, their columns, and the columns of each index in order,
+// joined by "," ("u:" for a unique index, "i:" for any index), all in lower case.
 struct Catalogue {
   QSet<QString> tables;
   QHash<QString, QSet<QString>> columns;
@@ -101,13 +102,21 @@ Catalogue readCatalogue(Connection& conn, const Schema& schema) {
     if (server) {
       for (const auto& row : conn.query(QStringLiteral("select name from sys.columns where object_id = object_id(?)"), {t.name}).rows)
         cols << key(row.value(0).toString());
-      for (const auto& row : conn.query(QStringLiteral("select c.name, i.is_unique from sys.indexes i "
+      // Key columns in key order, then the carried ones: the order the schema lists them in.
+      QMap<int, QStringList> keys;
+      QSet<int> uniqueIds;
+      for (const auto& row : conn.query(QStringLiteral("select i.index_id, c.name, i.is_unique from sys.indexes i "
                                                        "join sys.index_columns ic on ic.object_id = i.object_id and ic.index_id = i.index_id "
                                                        "join sys.columns c on c.object_id = ic.object_id and c.column_id = ic.column_id "
-                                                       "where i.object_id = object_id(?) and ic.key_ordinal = 1"),
+                                                       "where i.object_id = object_id(?) "
+                                                       "order by i.index_id, ic.is_included_column, ic.key_ordinal, ic.index_column_id"),
                                         {t.name}).rows) {
-        idx << QStringLiteral("i:") + key(row.value(0).toString());
-        if (row.value(1).toInt() != 0) idx << QStringLiteral("u:") + key(row.value(0).toString());
+        keys[row.value(0).toInt()] << key(row.value(1).toString());
+        if (row.value(2).toInt() != 0) uniqueIds << row.value(0).toInt();
+      }
+      for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
+        idx << QStringLiteral("i:") + it.value().join(QLatin1Char(','));
+        if (uniqueIds.contains(it.key())) idx << QStringLiteral("u:") + it.value().join(QLatin1Char(','));
       }
       continue;
     }
@@ -119,12 +128,12 @@ Catalogue readCatalogue(Connection& conn, const Schema& schema) {
       const QString name = row.value(list.columnIndex(QStringLiteral("name"))).toString();
       const bool unique = row.value(list.columnIndex(QStringLiteral("unique"))).toInt() != 0;
       const QueryResult parts = conn.query(QStringLiteral("PRAGMA index_info(\"%1\")").arg(QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\""))));
-      for (const auto& col : parts.rows) {
-        if (col.value(parts.columnIndex(QStringLiteral("seqno"))).toInt() != 0) continue;
-        const QString first = key(col.value(parts.columnIndex(QStringLiteral("name"))).toString());
-        idx << QStringLiteral("i:") + first;
-        if (unique) idx << QStringLiteral("u:") + first;
-      }
+      QMap<int, QString> columns;
+      for (const auto& col : parts.rows)
+        columns[col.value(parts.columnIndex(QStringLiteral("seqno"))).toInt()] = key(col.value(parts.columnIndex(QStringLiteral("name"))).toString());
+      const QString joined = QStringList(columns.values()).join(QLatin1Char(','));
+      idx << QStringLiteral("i:") + joined;
+      if (unique) idx << QStringLiteral("u:") + joined;
     }
   }
   return c;
@@ -164,11 +173,13 @@ QStringList UpgradeDatabase(Connection& conn, const Schema& schema, const QByteA
         statements << AddColumnDdl(t, c, conn.dialect());
         added << QStringLiteral("column %1.%2").arg(t.name, c.name);
       }
-      auto addIndex = [&](const QString& column, bool unique) {
-        if (have.indexes.value(k).contains((unique ? QStringLiteral("u:") : QStringLiteral("i:")) + key(column))) return;
-        statements << QStringLiteral("CREATE %1INDEX %2_%3_%4 ON %3 (%4)")
-                          .arg(unique ? QStringLiteral("UNIQUE ") : QString(), unique ? QStringLiteral("UX") : QStringLiteral("IX"), t.name, column);
-        added << QStringLiteral("index %1(%2)").arg(t.name, column);
+      auto addIndex = [&](const QString& spec, bool unique) {
+        const QString columns = IndexColumns(spec);
+        if (have.indexes.value(k).contains((unique ? QStringLiteral("u:") : QStringLiteral("i:")) + key(columns))) return;
+        statements << QStringLiteral("CREATE %1INDEX %2_%3_%4 ON %3 %5")
+                          .arg(unique ? QStringLiteral("UNIQUE ") : QString(), unique ? QStringLiteral("UX") : QStringLiteral("IX"), t.name,
+                               QString(columns).replace(QLatin1Char(','), QLatin1Char('_')), IndexColumnsDdl(spec, conn.dialect()));
+        added << QStringLiteral("index %1(%2)").arg(t.name, columns);
       };
       for (const QString& c : t.indexes) addIndex(c, false);
       for (const QString& c : t.uniques) addIndex(c, true);

@@ -54,8 +54,14 @@ Schema ParseSchema(const QString& text) {
     if (s.tables.empty()) throw bad(lineNo, QStringLiteral("column before any table"));
     SchemaTable& t = s.tables.back();
     if (words[0] == QLatin1String("index") || words[0] == QLatin1String("unique")) {
-      if (words.size() != 2 || !t.column(words[1])) throw bad(lineNo, QStringLiteral("index of an unknown column"));
-      (words[0] == QLatin1String("index") ? t.indexes : t.uniques) << words[1];
+      // "index a,b" indexes several columns in that order; "index a,b with c,d" also keeps c and d in
+      // the index, so that a query of those columns reads the index alone.
+      const bool with = words.size() == 4 && words[2] == QLatin1String("with");
+      if (words.size() != 2 && !with) throw bad(lineNo, QStringLiteral("index of an unknown column"));
+      const QString spec = with ? words[1] + QLatin1Char(';') + words[3] : words[1];
+      for (const QString& part : IndexColumns(spec).split(QLatin1Char(',')))
+        if (!t.column(part)) throw bad(lineNo, QStringLiteral("index of an unknown column"));
+      (words[0] == QLatin1String("index") ? t.indexes : t.uniques) << spec;
       continue;
     }
     if (words.size() < 2 || !kTypes.contains(words[1])) throw bad(lineNo, QStringLiteral("unknown type"));
@@ -155,8 +161,17 @@ QStringList TableDdl(const SchemaTable& table, const SqlDialect& dialect) {
   out << QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, cols.join(QStringLiteral(", ")));
   int n = 0;
   for (const auto& c : table.indexes)
-    out << QStringLiteral("CREATE INDEX IX_%1_%2 ON %1 (%3)").arg(table.name).arg(++n).arg(c);
+    out << QStringLiteral("CREATE INDEX IX_%1_%2 ON %1 %3").arg(table.name).arg(++n).arg(IndexColumnsDdl(c, dialect));
   for (const auto& c : table.uniques)
-    out << QStringLiteral("CREATE UNIQUE INDEX UX_%1_%2 ON %1 (%3)").arg(table.name).arg(++n).arg(c);
+    out << QStringLiteral("CREATE UNIQUE INDEX UX_%1_%2 ON %1 %3").arg(table.name).arg(++n).arg(IndexColumnsDdl(c, dialect));
   return out;
+}
+
+QString IndexColumns(const QString& spec) { return QString(spec).replace(QLatin1Char(';'), QLatin1Char(',')); }
+
+QString IndexColumnsDdl(const QString& spec, const SqlDialect& dialect) {
+  const qsizetype with = spec.indexOf(QLatin1Char(';'));
+  // SQL Server keeps the carried columns out of the key, whose length it limits.
+  if (with >= 0 && dialect.isServer()) return QStringLiteral("(%1) INCLUDE (%2)").arg(spec.left(with), spec.mid(with + 1));
+  return QStringLiteral("(%1)").arg(IndexColumns(spec));
 }

@@ -19,7 +19,7 @@ struct SchemaColumn {
 struct SchemaTable {
   QString name;
   std::vector<SchemaColumn> columns;
-  QStringList indexes;
+  QStringList indexes;  // see IndexColumns
   QStringList uniques;
   const SchemaColumn* column(const QString& name) const;
 };
@@ -34,6 +34,10 @@ Schema ParseSchema(const QString& text);
 Schema LoadSchemaFile(const QString& path);
 // CREATE TABLE and CREATE INDEX statements for one table in the given dialect.
 QStringList TableDdl(const SchemaTable& table, const SqlDialect& dialect);
+// An index as the schema lists it ("a,b" or, with carried columns, "a,b;c,d"): all its columns in
+// order, and the column list of its CREATE INDEX statement.
+QString IndexColumns(const QString& spec);
+QString IndexColumnsDdl(const QString& spec, const SqlDialect& dialect);
 // The statement that adds a column to an existing table with rows: the rows get the column's
 // default. A default the engine cannot give to existing rows (SQLite's "now") is left out, and so is
 // "not null" without a default, which neither engine can add to a table with rows.

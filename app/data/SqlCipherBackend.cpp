@@ -3,9 +3,39 @@
 
 #include <QFileInfo>
 
+#include <array>
+#include <string>
+#include <string_view>
+
 #include "app/data/Database.h"
 
 namespace {
+
+// The last few distinct texts of one column, with their UTF-8 bytes.
+class RecentTexts {
+ public:
+  QString text(const char* utf8, int size) {
+    const std::string_view bytes(utf8, static_cast<size_t>(size));
+    for (Slot& s : slots_)
+      if (s.used && s.bytes == bytes) return s.text;
+    Slot& s = slots_[next_];
+    next_ = (next_ + 1) % kSlots;
+    s.used = true;
+    s.bytes.assign(bytes);
+    s.text = QString::fromUtf8(utf8, size);
+    return s.text;
+  }
+
+ private:
+  static constexpr size_t kSlots = 4;
+  struct Slot {
+    bool used = false;
+    std::string bytes;
+    QString text;
+  };
+  std::array<Slot, kSlots> slots_;
+  size_t next_ = 0;
+};
 
 class SqlCipherBackend : public DbBackend {
  public:
@@ -16,7 +46,8 @@ class SqlCipherBackend : public DbBackend {
     if (db_) return;
     if (!create_ && !QFileInfo::exists(path_))
       throw AppError(Err::Database, QStringLiteral("找不到数据库文件“%1”。").arg(path_));
-    int flags = SQLITE_OPEN_READWRITE | (create_ ? SQLITE_OPEN_CREATE : 0);
+    // A connection is only ever used by the thread that opened it: no lock around every call.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create_ ? SQLITE_OPEN_CREATE : 0);
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -62,6 +93,9 @@ class SqlCipherBackend : public DbBackend {
     QueryResult r;
     int n = sqlite3_column_count(st.s);
     for (int i = 0; i < n; ++i) r.columns << QString::fromUtf8(sqlite3_column_name(st.s, i));
+    // Lists repeat their texts down a column (states, names, accounts, days): a text equal to one of
+    // the column's last few shares that string instead of converting and allocating it again.
+    std::vector<RecentTexts> recent(static_cast<size_t>(n));
     for (;;) {
       int rc = sqlite3_step(st.s);
       if (rc == SQLITE_DONE) break;
@@ -70,17 +104,18 @@ class SqlCipherBackend : public DbBackend {
       row.reserve(n);
       for (int i = 0; i < n; ++i) {
         switch (sqlite3_column_type(st.s, i)) {
-          case SQLITE_INTEGER: row << QVariant(static_cast<qint64>(sqlite3_column_int64(st.s, i))); break;
-          case SQLITE_FLOAT: row << QVariant(sqlite3_column_double(st.s, i)); break;
-          case SQLITE_NULL: row << QVariant(); break;
+          case SQLITE_INTEGER: row.emplaceBack(static_cast<qint64>(sqlite3_column_int64(st.s, i))); break;
+          case SQLITE_FLOAT: row.emplaceBack(sqlite3_column_double(st.s, i)); break;
+          case SQLITE_NULL: row.emplaceBack(); break;
           case SQLITE_BLOB: {
             const void* b = sqlite3_column_blob(st.s, i);
-            row << QVariant(QByteArray(static_cast<const char*>(b), sqlite3_column_bytes(st.s, i)));
+            row.emplaceBack(QByteArray(static_cast<const char*>(b), sqlite3_column_bytes(st.s, i)));
             break;
           }
-          default:
-            row << QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.s, i)),
-                                              sqlite3_column_bytes(st.s, i)));
+          default: {
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st.s, i));
+            row.emplaceBack(recent[static_cast<size_t>(i)].text(text, sqlite3_column_bytes(st.s, i)));
+          }
         }
       }
       r.rows.push_back(std::move(row));

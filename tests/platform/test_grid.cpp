@@ -372,3 +372,28 @@ TEST(GridTest, FittingColumnsAgainFollowsEveryChangeOfTheTexts) {
     EXPECT_EQ(g.colWidth(1) > amount, s.wider1) << s.what;
   }
 }
+
+// A column is as wide for a value as for the very text the cell shows for it, whatever the format.
+TEST(GridTest, FittedWidthOfAValueIsTheWidthOfItsShownText) {
+  struct Case {
+    QVariant value;
+    const char* format;
+  };
+  const Case cases[] = {
+      {123456789.0, ""},           {-42.0, ""},          {1234.5678, ""},           {0.00001234, ""},
+      {1e20, ""},                  {qint64(9876543210), ""}, {1234567.891, "Currency"}, {-0.004, "Currency"},
+      {-1234.5, "Currency"},       {999999.995, "#,##0.00"}, {12.3456, "0.0000"},     {-7.0, "0"},
+      {100.0, "#,##0"},            {0.1 + 0.2, ""},      {QStringLiteral("12345.6"), "Currency"},            {QStringLiteral("客户甲"), ""},
+      {QStringLiteral("abc"), "0.00"}, {QVariant(), "Currency"},
+  };
+  for (const Case& c : cases) {
+    Grid valued, texted;
+    valued.loadData({QString()}, {{c.value}});
+    valued.setColFormat(0, QString::fromLatin1(c.format));
+    valued.autoSizeColumns();
+    const QString shown = valued.displayText(1, 0);
+    texted.loadData({QString()}, {{shown}});
+    texted.autoSizeColumns();
+    EXPECT_EQ(valued.colWidth(0), texted.colWidth(0)) << c.value.toString().toStdString() << " as " << c.format << " shows " << shown.toStdString();
+  }
+}

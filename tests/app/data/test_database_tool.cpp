@@ -43,15 +43,15 @@ QStringList buildArgs(const QString& schema = {}) {
   return args;
 }
 
-// The schema source with one more table, and one more column (with a default and an index) in the
-// customers' table.
+// The schema source with one more table, and one more column (with a default, an index, and an index
+// of several columns that starts with an indexed one) in the customers' table.
 QString writeNewerSchema(const QString& folder) {
   QString text = QString::fromUtf8(readAll(QStringLiteral(VRN_SOURCE_DIR "/db/schema.txt")));
   const QString customers = QStringLiteral("table PJ_Kehu\n");
   const int at = static_cast<int>(text.indexOf(customers));
   EXPECT_GE(at, 0);
   // After the key, which comes first.
-  text.insert(static_cast<int>(text.indexOf(QLatin1Char('\n'), at + customers.size())) + 1, QStringLiteral("  信用等级    text default 'B'\n  index 信用等级\n"));
+  text.insert(static_cast<int>(text.indexOf(QLatin1Char('\n'), at + customers.size())) + 1, QStringLiteral("  信用等级    text default 'B'\n  index 信用等级\n  index 信用等级 with 编号\n"));
   text += QStringLiteral("\ntable PJ_Pingji\n  编号 key\n  等级 text\n  分数 int default 60\n  index 等级\n");
   const QString path = folder + QStringLiteral("/newer-schema.txt");
   QFile f(path);
@@ -119,7 +119,7 @@ TEST_F(DatabaseToolTest, ANewerSchemaOnlyAddsAfterSavingACopy) {
   const ToolRun r = runTool(buildArgs(schema) << QStringLiteral("--sqlite") << LocalDatabasePath());
   ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
   for (const QString& added : {QStringLiteral("added table PJ_Pingji"), QStringLiteral("added column PJ_Kehu.信用等级"),
-                               QStringLiteral("added index PJ_Kehu(信用等级)")})
+                               QStringLiteral("added index PJ_Kehu(信用等级)"), QStringLiteral("added index PJ_Kehu(信用等级,编号)")})
     EXPECT_TRUE(r.out.contains(added)) << r.out.toStdString();
 
   EXPECT_EQ(userRows(Db()), rows);
@@ -128,7 +128,8 @@ TEST_F(DatabaseToolTest, ANewerSchemaOnlyAddsAfterSavingACopy) {
   Db().Execute(QStringLiteral("insert into PJ_Pingji (等级) values (?)"), {QStringLiteral("A")});
   EXPECT_EQ(Db().scalar(QStringLiteral("select 分数 from PJ_Pingji")).toInt(), 60);
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from sqlite_master where type='index' "
-                                       "and (sql like '%ON PJ_Kehu (信用等级)%' or sql like '%ON PJ_Pingji (等级)%')")).toInt(), 2);
+                                       "and (sql like '%ON PJ_Kehu (信用等级)%' or sql like '%ON PJ_Kehu (信用等级,编号)%' "
+                                       "or sql like '%ON PJ_Pingji (等级)%')")).toInt(), 3);
 
   // The copy saved first holds the database as it was, byte for byte.
   const QStringList saved = backups(appDir());
@@ -163,6 +164,7 @@ TEST_F(DatabaseToolTest, AnOdbcDatabaseIsUpgradedInPlace) {
   const ToolRun r = runTool(buildArgs(writeNewerSchema(dir_.path())) + odbcArgs);
   ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
   EXPECT_TRUE(r.out.contains(QStringLiteral("added column PJ_Kehu.信用等级"))) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains(QStringLiteral("added index PJ_Kehu(信用等级,编号)"))) << r.out.toStdString();
   EXPECT_FALSE(r.out.contains(QStringLiteral("PJ_Sys"))) << "the local settings table stays out of a server database";
 
   Connection c(MakeOdbcBackend(cs, false), SqlDialect{DialectKind::Sqlite});
@@ -203,5 +205,33 @@ TEST(AddColumnDdl, ExistingRowsGetTheDefaultOnBothEngines) {
   for (const Case& c : cases) {
     EXPECT_EQ(AddColumnDdl(t, c.column, SqlDialect{DialectKind::Sqlite}), c.sqlite);
     EXPECT_EQ(AddColumnDdl(t, c.column, SqlDialect{DialectKind::SqlServer}), c.server);
+  }
+}
+
+TEST(IndexDdl, CarriedColumnsStayOutOfTheServerKey) {
+  struct Case {
+    const char* line;
+    QString sqlite, server;  // empty: the line is refused
+  };
+  const Case cases[] = {
+      {"index 甲", QStringLiteral("CREATE INDEX IX_T_1 ON T (甲)"), QStringLiteral("CREATE INDEX IX_T_1 ON T (甲)")},
+      {"index 甲,乙", QStringLiteral("CREATE INDEX IX_T_1 ON T (甲,乙)"), QStringLiteral("CREATE INDEX IX_T_1 ON T (甲,乙)")},
+      {"index 甲 with 乙,丙", QStringLiteral("CREATE INDEX IX_T_1 ON T (甲,乙,丙)"), QStringLiteral("CREATE INDEX IX_T_1 ON T (甲) INCLUDE (乙,丙)")},
+      {"unique 甲 with 乙", QStringLiteral("CREATE UNIQUE INDEX UX_T_1 ON T (甲,乙)"), QStringLiteral("CREATE UNIQUE INDEX UX_T_1 ON T (甲) INCLUDE (乙)")},
+      {"index 甲,丁", {}, {}},
+      {"index 甲 with 丁", {}, {}},
+      {"index 甲 乙", {}, {}},
+      {"index 甲 and 乙", {}, {}},
+  };
+  for (const Case& c : cases) {
+    const QString text = QStringLiteral("table T\n  编号 key\n  甲 text\n  乙 int\n  丙 money\n  ") + QString::fromUtf8(c.line) + QLatin1Char('\n');
+    if (c.sqlite.isEmpty()) {
+      EXPECT_THROW(ParseSchema(text), AppError) << c.line;
+      continue;
+    }
+    const Schema s = ParseSchema(text);
+    ASSERT_EQ(s.tables.size(), 1u);
+    EXPECT_EQ(TableDdl(s.tables[0], SqlDialect{DialectKind::Sqlite}).value(1), c.sqlite) << c.line;
+    EXPECT_EQ(TableDdl(s.tables[0], SqlDialect{DialectKind::SqlServer}).value(1), c.server) << c.line;
   }
 }
