@@ -24,7 +24,7 @@ void CompareInflaters(const std::vector<uint8_t>& png) {
         pos += 12 + len;
     }
     if (idat.size() < 2) return;
-    constexpr size_t kMostRoom = size_t(1) << 22;
+    constexpr size_t kMostRoom = size_t(1) << 20;
     size_t full = 0;  // room for exactly what the stream gives
     ZlibRawInflate(idat.data() + 2, idat.size() - 2, kMostRoom, &full);
     for (const size_t room : {full, full / 2 + 1, full + 9, size_t(idat[idat.size() / 2]) * 37}) {
