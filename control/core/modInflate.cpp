@@ -223,20 +223,12 @@ inline void CopyMatch(uint8_t* out, size_t distance, size_t length) {
         } while (out < end);
         return;
     }
-    if (distance == 1) {
-        const uint64_t v = uint64_t(*src) * 0x0101010101010101ull;
-        do {
-            Store64(out, v);
-            out += 8;
-        } while (out < end);
-        return;
-    }
-    // A short period: its first eight bytes one by one, then words from a whole number of
-    // periods back, at least eight bytes, where every byte is already written.
-    for (int i = 0; i < 8; ++i) out[i] = src[i];
-    static constexpr uint8_t kPeriods[8] = {0, 8, 8, 9, 8, 10, 12, 14};
-    const size_t back = kPeriods[distance];
-    for (out += 8; out < end; out += 8) Store64(out, Load64(out - back));
+    // A period of 1 to 7 bytes: spread over a word in a register, then stored every whole
+    // number of periods, with no loads of bytes just written.
+    uint64_t v = Load64(src) & ((uint64_t(1) << (8 * distance)) - 1);
+    for (size_t have = distance; have < 8; have *= 2) v |= v << (8 * have);
+    static constexpr uint8_t kStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+    for (const size_t step = kStep[distance]; out < end; out += step) Store64(out, v);
 }
 
 enum class Step { kMore, kBlockDone, kDone, kRefused };
