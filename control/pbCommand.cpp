@@ -967,6 +967,7 @@ void pbCommand::changeEvent(QEvent* e) {
 }
 
 void pbCommand::paintEvent(QPaintEvent*) {
+  flushDrawing();
   if (canvas_.isNull()) return;
   QPainter p(this);
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);

@@ -213,8 +213,15 @@ public:
   // --- drawing, also for tests and the render tool ---
   // Paints the canvas in state 0 (normal, hovered when the hover flag is set), 2 (pressed) or
   // any other value (face only). Skipped unless forced or the state or caption changed.
+  // A button inside a window that is not shown yet only notes the redraw; it is painted when shown,
+  // painted or its canvas is read, so what it shows is the same.
   void Redraw(int state, bool force);
-  const QImage& canvas() const { return canvas_; }
+  const QImage& canvas() const {
+    flushDrawing();
+    return canvas_;
+  }
+  // How many times the canvas was painted.
+  int drawCount() const { return drawCount_; }
   QRegion windowRegion() const { return region_; }
   QRect captionRect() const { return layout_.captionRect; }
   QPoint pictureOrigin() const { return layout_.pictureOrigin; }
@@ -296,6 +303,8 @@ private:
   bool pointerOver(const QPoint* local) const;
 
   // drawing
+  void paintCanvas();
+  void flushDrawing() const;
   void drawNormal(pbPaint::Raster& g);
   void drawPressed(pbPaint::Raster& g);
   void drawDisabled(pbPaint::Raster& g);
@@ -353,6 +362,8 @@ private:
   int lastState_ = 0;
   QString lastCaption_;
   bool drawnOnce_ = false;
+  bool drawPending_ = false;
+  int drawCount_ = 0;
   int lastCaptionMode_ = 0;
   int W_ = 0, Ht_ = 0;
   QRect focusRect_;

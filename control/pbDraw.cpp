@@ -25,6 +25,23 @@ void pbCommand::Redraw(int state, bool force) {
   if (canvas_.size() != size()) syncGeometry();
   lastState_ = state;
   lastCaption_ = caption_;
+  // A button of a window that is being built gets many properties before it is shown, each asking
+  // for a redraw; it is painted once, when it shows or its canvas is wanted.
+  if (parentWidget() && !isVisible()) {
+    drawPending_ = true;
+    return;
+  }
+  paintCanvas();
+}
+
+void pbCommand::flushDrawing() const {
+  if (drawPending_) const_cast<pbCommand*>(this)->paintCanvas();
+}
+
+void pbCommand::paintCanvas() {
+  drawPending_ = false;
+  ++drawCount_;
+  const int state = lastState_;
   Raster g(canvas_);
   g.Clear();
 

@@ -50,6 +50,24 @@ void Raster::Frame(int x, int y, int w, int h, quint32 c) {
 }
 
 void Raster::Line(int x1, int y1, int x2, int y2, quint32 c) {
+  // Level and upright lines, most of what the looks draw, are a run of one row or column: the
+  // pixels from the start up to, not including, the end, clipped before they are counted.
+  auto run = [](int from, int to, int size, int& start, int& length) {
+    const qint64 lo = from < to ? qint64(from) : qint64(to) + 1, hi = from < to ? qint64(to) : qint64(from) + 1;
+    start = int(std::clamp<qint64>(lo, 0, size));
+    length = int(std::clamp<qint64>(hi, 0, size)) - start;
+  };
+  int start = 0, length = 0;
+  if (y1 == y2 && x1 != x2) {
+    run(x1, x2, img_.width(), start, length);
+    Fill(start, y1, length, 1, c);
+    return;
+  }
+  if (x1 == x2 && y1 != y2) {
+    run(y1, y2, img_.height(), start, length);
+    Fill(x1, start, 1, length, c);
+    return;
+  }
   const QRgb p = ToPixel(c);
   // Bresenham, stopping before the end point.
   const int dx = std::abs(x2 - x1), dy = -std::abs(y2 - y1);

@@ -162,9 +162,13 @@ void frmRzjl::刷新() {
     }
     if (dates.isEmpty()) dates = QStringLiteral(" 1=1 ");
 
-    // What is still to pay, for the records of the period, before they are listed.
-    Db().Execute(QStringLiteral("update PJ_Cjjl set 待付本金=round(coalesce(本金,0)-coalesce(已付本金,0),2), "
-                                "待付利息=round(coalesce(利息,0)-coalesce(已付利息,0),2) where ") + dates);
+    // What is still to pay, for the records of the period, before they are listed. Only rows that
+    // are out of date are written: a refresh that changes nothing writes nothing to the file.
+    static const QString owedPrincipal = QStringLiteral("round(coalesce(本金,0)-coalesce(已付本金,0),2)");
+    static const QString owedInterest = QStringLiteral("round(coalesce(利息,0)-coalesce(已付利息,0),2)");
+    Db().Execute(QStringLiteral("update PJ_Cjjl set 待付本金=%1, 待付利息=%2 where (%3) and "
+                                "(待付本金 is null or 待付利息 is null or 待付本金<>%1 or 待付利息<>%2)")
+                     .arg(owedPrincipal, owedInterest, dates));
 
     QString where = dates;
     QVariantList params;

@@ -17,12 +17,35 @@ DateBox::DateBox(QWidget* parent) : QDateEdit(parent) {
       update();
     }
   });
+  // No calendar here: building one costs more than the rest of the box and most boxes are never
+  // opened, so it is connected when first reached (calendarWidget, or its pop-up about to show).
+}
+
+QCalendarWidget* DateBox::calendarWidget() const {
+  QCalendarWidget* calendar = QDateEdit::calendarWidget();
+  const_cast<DateBox*>(this)->connectCalendar(calendar);
+  return calendar;
+}
+
+void DateBox::connectCalendar(QCalendarWidget* calendar) {
+  if (!calendar || calendar == connectedCalendar_) return;
+  connectedCalendar_ = calendar;
   // A day picked in the calendar fills an empty box, also the day the box kept hidden.
-  connect(calendarWidget(), &QCalendarWidget::clicked, this, [this] {
+  connect(calendar, &QCalendarWidget::clicked, this, [this] {
     if (!empty_) return;
     empty_ = false;
     lineEdit()->setText(textFromDateTime(dateTime()));
   });
+}
+
+bool DateBox::event(QEvent* e) {
+  // The pop-up is polished just before it first shows, whatever opened it (a key, the mouse, code).
+  // Looking for its calendar builds nothing when there is none yet.
+  if (e->type() == QEvent::ChildPolished) {
+    QObject* child = static_cast<QChildEvent*>(e)->child();
+    if (child->isWidgetType() && static_cast<QWidget*>(child)->isWindow()) connectCalendar(findChild<QCalendarWidget*>());
+  }
+  return QDateEdit::event(e);
 }
 
 void DateBox::setAllowEmpty(bool allow) {

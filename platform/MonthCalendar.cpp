@@ -71,7 +71,15 @@ MonthCalendar::MonthCalendar(QWidget* parent) : QWidget(parent) {
     l->setObjectName(QStringLiteral("lblWeek_%1").arg(w));
     l->setAlignment(Qt::AlignCenter);
     l->setFixedWidth((kNumberWidth + kTextWidth) / kTwipsPerPixel);
-    l->setStyleSheet(w == 0 || w == 6 ? QStringLiteral("color: #EE6421; font-weight: bold;") : QStringLiteral("font-weight: bold;"));
+    // Font and palette rather than a style sheet: a sheet per label costs more than the label.
+    QFont bold = l->font();
+    bold.setBold(true);
+    l->setFont(bold);
+    if (w == 0 || w == 6) {
+      QPalette weekend = l->palette();
+      weekend.setColor(QPalette::WindowText, QColor(0xEE, 0x64, 0x21));
+      l->setPalette(weekend);
+    }
     captions->addWidget(l);
   }
   captions->addStretch(1);

@@ -114,21 +114,27 @@ void LoadGridFromQuery(Grid* grid, bool twoHeaderRows, const QString& headerGrou
       grid->autoSizeColumns();
       return;
     }
-    for (int c = 0; c < grid->cols(); ++c) grid->setMergeCol(c, true);
     grid->setMergeRow(0, true);
     grid->setMergeRow(1, true);
-    const std::vector<GroupItem> items = parseHeaderGroups(headerGroups);
-    for (int c = 0; c < grid->cols(); ++c) {
-      grid->setMergeCol(c, false);
-      for (const GroupItem& item : items) {
-        if (item.column == c) {
-          grid->setTextMatrix(0, c, item.caption);
-        } else {
-          grid->setMergeCol(c, true);
-        }
-      }
-      if (items.empty()) grid->setMergeCol(c, true);
+    // Every header change lays the header out again, so each column's merge is set once, to what
+    // the groups leave it: merged unless every group names this column. A bad group text leaves
+    // all columns merged, their captions shown once.
+    const auto mergeColumns = [grid](const std::function<bool(int)>& merged) {
+      for (int c = 0; c < grid->cols(); ++c)
+        if (grid->mergeCol(c) != merged(c)) grid->setMergeCol(c, merged(c));
+    };
+    std::vector<GroupItem> items;
+    try {
+      items = parseHeaderGroups(headerGroups);
+    } catch (...) {
+      mergeColumns([](int) { return true; });
+      throw;
     }
+    for (const GroupItem& item : items)
+      if (item.column >= 0 && item.column < grid->cols()) grid->setTextMatrix(0, item.column, item.caption);
+    mergeColumns([&items](int c) {
+      return items.empty() || std::any_of(items.begin(), items.end(), [c](const GroupItem& item) { return item.column != c; });
+    });
     grid->autoSizeColumns();
   });
 }

@@ -124,6 +124,45 @@ TEST_F(Lists, VoidedRecordsScopeAndTotals) {
   EXPECT_EQ(listed(w), QStringList{b});
 }
 
+TEST_F(Lists, RefreshCorrectsStaleAmountsToPayAndWritesNothingWhenNoneIsStale) {
+  // One record with its interest prepaid, so that both amounts to pay are differences.
+  const QString a = record(btn一次性先付利息, terms(10000));
+  const QString b = record(btn一次性支付本息, terms(5000));
+  frmRzjl w;
+  openAll(w);
+  w.刷新();
+  auto rowsWritten = [] { return static_cast<qint64>(number(S("select total_changes()"))); };
+  auto owed = [](const QString& doc) {
+    const auto r = Db().query(S("select 本金,已付本金,利息,已付利息 from PJ_Cjjl where 单号=?"), {doc}).rows.at(0);
+    return std::pair{Money::round(VariantNumber(r[0]) - VariantNumber(r[1]), 2),
+                     Money::round(VariantNumber(r[2]) - VariantNumber(r[3]), 2)};
+  };
+  const auto [principalA, interestA] = owed(a);
+  ASSERT_GT(principalA, 0);
+  ASSERT_GT(VariantNumber(Db().scalar(S("select 已付利息 from PJ_Cjjl where 单号=?"), {a})), 0);
+  const char* stale[] = {"待付本金=0", "待付利息=待付利息+1", "待付本金=null", "待付利息=null",
+                         "待付本金=待付本金+0.01, 待付利息=-1"};
+  for (const char* change : stale) {
+    SCOPED_TRACE(change);
+    Db().Execute(S("update PJ_Cjjl set ") + S(change) + S(" where 单号=?"), {a});
+    qint64 before = rowsWritten();
+    w.刷新();
+    EXPECT_EQ(rowsWritten() - before, 1) << "only the stale record is written";
+    EXPECT_DOUBLE_EQ(number(S("select 待付本金 from PJ_Cjjl where 单号=?"), {a}), principalA);
+    EXPECT_DOUBLE_EQ(number(S("select 待付利息 from PJ_Cjjl where 单号=?"), {a}), interestA);
+    const int row = rowWith(w.Fg, 0, a);
+    ASSERT_GE(row, 0);
+    EXPECT_DOUBLE_EQ(w.Fg->number(row, 10), principalA);
+    EXPECT_DOUBLE_EQ(w.Fg->number(row, 11), interestA);
+    before = rowsWritten();
+    w.刷新();
+    EXPECT_EQ(rowsWritten() - before, 0) << "a refresh that changes nothing writes nothing";
+  }
+  const auto [principalB, interestB] = owed(b);
+  EXPECT_DOUBLE_EQ(number(S("select 待付本金 from PJ_Cjjl where 单号=?"), {b}), principalB);
+  EXPECT_DOUBLE_EQ(number(S("select 待付利息 from PJ_Cjjl where 单号=?"), {b}), interestB);
+}
+
 TEST_F(Lists, ApproveThenPayFromTheList) {
   gSystemSettings[4] = S("1");
   const QString doc = record(btn一次性支付本息, terms());

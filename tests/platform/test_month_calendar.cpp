@@ -1,6 +1,9 @@
 // The month grid shared by the two calendars: where the days stand, the turn of the year, the marks
 // of weekends, today and days with a text, and which clicks report a day.
+#include <QLabel>
 #include <QSignalSpy>
+
+#include <cstdlib>
 
 #include "TestSupport.h"
 #include "platform/Grid.h"
@@ -86,6 +89,38 @@ TEST(MonthCalendarTest, DrawsNumbersMarksAndTexts) {
   const QPoint first = MonthLayout::cellOf(2023, 8, 1);
   EXPECT_EQ(std::make_pair(g->row(), g->col()), std::make_pair(first.x(), first.y()));
   EXPECT_TRUE(g->textMatrix(0, 0).isEmpty()) << "cells before the 1st stay empty";
+}
+
+TEST(MonthCalendarTest, WeekdayCaptionsAreBoldAndTheWeekendOnesOrange) {
+  MonthCalendar cal;
+  cal.resize(900, 400);
+  cal.show();
+  const QColor orange(0xEE, 0x64, 0x21);
+  // Dark pixels and pixels of the weekend colour in a picture of a label.
+  auto ink = [&orange](QLabel* label, int* orangePixels) {
+    const QImage shot = label->grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        if (c.lightness() < 200) ++dark;
+        if (orangePixels && std::abs(c.red() - orange.red()) < 8 && std::abs(c.green() - orange.green()) < 8 &&
+            std::abs(c.blue() - orange.blue()) < 8)
+          ++*orangePixels;
+      }
+    return dark;
+  };
+  for (int w = 0; w < 7; ++w) {
+    auto* caption = cal.findChild<QLabel*>(QStringLiteral("lblWeek_%1").arg(w));
+    ASSERT_NE(caption, nullptr) << w;
+    QLabel plain(caption->text());
+    plain.setAlignment(caption->alignment());
+    plain.resize(caption->size());
+    int orangePixels = 0;
+    const int captionInk = ink(caption, &orangePixels);
+    EXPECT_EQ(orangePixels > 0, w == 0 || w == 6) << w;
+    EXPECT_GT(captionInk, ink(&plain, nullptr)) << w << ": bold captions carry more ink than plain text";
+  }
 }
 
 TEST(MonthCalendarTest, OnlyATextCellWithATextReportsItsDay) {

@@ -1,6 +1,8 @@
 // The drawing arithmetic, primitives, shapes, gradients and caption layout, without a widget.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "pbPaint.h"
 
 using namespace pbPaint;
@@ -66,6 +68,41 @@ TEST(ButtonRaster, LinesLeaveOutTheirEndAndRectanglesTheirRightAndBottom) {
   g.Fill(-5, -5, 100, 100, 0x111111);
   g.Line(-3, 12, 14, 12, 0x222222);
   EXPECT_EQ(At(img, 9, 9), 0x111111u);
+}
+
+TEST(ButtonRaster, LevelAndUprightLinesCoverThePixelsTheLineRuleGives) {
+  // The rule: every pixel from the start towards the end, the end left out, clipped to the canvas.
+  auto expected = [](int x1, int y1, int x2, int y2, int w, int h) {
+    QImage img = Blank(w, h);
+    const int sx = x2 > x1 ? 1 : x2 < x1 ? -1 : 0, sy = y2 > y1 ? 1 : y2 < y1 ? -1 : 0;
+    for (int x = x1, y = y1; x != x2 || y != y2; x += sx, y += sy)
+      if (x >= 0 && y >= 0 && x < w && y < h) img.setPixel(x, y, ToPixel(0x3366CC));
+    return img;
+  };
+  struct Case {
+    int x1, y1, x2, y2;
+  };
+  const Case cases[] = {
+      {1, 1, 5, 1},   {5, 1, 1, 1},  {3, 8, 3, 4},   {3, 4, 3, 8},  {-3, 2, 14, 2}, {14, 2, -3, 2}, {2, -4, 2, 20},
+      {2, 20, 2, -4}, {0, 0, 1, 0},  {1, 0, 0, 0},   {9, 9, 10, 9}, {10, 9, 9, 9},  {-5, 3, -1, 3}, {4, 12, 4, 15},
+      {4, 4, 4, 4},   {0, 9, 12, 9}, {11, 0, 11, 9}, {9, 11, 9, 0},
+  };
+  for (const Case& k : cases) {
+    QImage img = Blank(10, 10);
+    Raster g(img);
+    g.Line(k.x1, k.y1, k.x2, k.y2, 0x3366CC);
+    EXPECT_EQ(img, expected(k.x1, k.y1, k.x2, k.y2, 10, 10)) << k.x1 << "," << k.y1 << " -> " << k.x2 << "," << k.y2;
+  }
+  // Ends far outside the canvas are clipped, not counted out.
+  QImage img = Blank(10, 10);
+  Raster g(img);
+  g.Line(INT_MIN, 4, INT_MAX, 4, 0x3366CC);
+  g.Line(7, INT_MAX, 7, INT_MIN, 0x3366CC);
+  EXPECT_EQ(At(img, 0, 4), 0x3366CCu);
+  EXPECT_EQ(At(img, 9, 4), 0x3366CCu);
+  EXPECT_EQ(At(img, 7, 0), 0x3366CCu);
+  EXPECT_EQ(At(img, 7, 9), 0x3366CCu);
+  EXPECT_EQ(At(img, 6, 3), 0xFFFFFFu);
 }
 
 TEST(ButtonRaster, BevelDrawsTheOuterRingInsideByOne) {

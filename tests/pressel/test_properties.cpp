@@ -4,6 +4,8 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+
 #include "PropertyBag.h"
 #include "pbCommand.h"
 #include "pbPaint.h"
@@ -321,4 +323,81 @@ TEST(ButtonRedraws, AControlOfHeightZeroNeverPaints) {
   b.setCaption(QStringLiteral("x"));
   b.Redraw(0, true);
   EXPECT_TRUE(b.canvas().isNull() || b.canvas().height() == 0);
+}
+
+TEST(ButtonRedraws, AButtonSetUpBeforeItsWindowShowsIsPaintedOnceAndLooksTheSame) {
+  using Setup = std::function<void(pbCommand&)>;
+  struct Case {
+    const char* name;
+    Setup setup;
+  };
+  const Case cases[] = {
+      {"XP with a caption",
+       [](pbCommand& b) {
+         b.setButtonType(pbCommand::WindowsXP);
+         b.setColorScheme(pbCommand::UseWindows);
+         b.setPicturePosition(pbCommand::cbLeft);
+         b.setCaption(QStringLiteral("查询(&Q)"));
+       }},
+      {"custom colours, gradient and a picture",
+       [](pbCommand& b) {
+         b.setButtonType(pbCommand::OfficeXP);
+         b.setColorScheme(pbCommand::Custom);
+         b.setBackColor(0xF0E6D8);
+         b.setForeColor(0x5A2E10);
+         b.setGradColor1(0xFFFFFF);
+         b.setGradColor2(0xE0C8B0);
+         b.setGradientDir(pbCommand::Fill_Vertical);
+         b.setImagen(pbCommand::StreamFromImage(Solid(8, 8, qRgb(0, 120, 0))));
+         b.setCaption(QStringLiteral("保存"));
+       }},
+      {"a checked check box",
+       [](pbCommand& b) {
+         b.setButtonType(pbCommand::Windows32bit);
+         b.setCheckBoxBehaviour(true);
+         b.setValue(true);
+         b.setCaption(QStringLiteral("选中"));
+       }},
+      {"disabled, default, soft bevel",
+       [](pbCommand& b) {
+         b.setButtonType(pbCommand::Mac);
+         b.setSoftBevel(true);
+         b.setDisplayAsDefault(true);
+         b.setCaption(QStringLiteral("确定"));
+         b.setEnabled(false);
+       }},
+  };
+  // A button of its own window; no focus, so that only the properties decide what is drawn.
+  auto make = [](QWidget& window) {
+    window.resize(160, 60);
+    auto* b = new pbCommand(&window);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setGeometry(10, 10, 120, 30);
+    return b;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Set up after its window shows: every property is painted as it comes.
+    QWidget shownFirst;
+    pbCommand* after = make(shownFirst);
+    shownFirst.show();
+    c.setup(*after);
+    const QImage expected = after->canvas().copy();
+
+    // Set up before: nothing is painted until the window shows, then once.
+    QWidget builtFirst, neverShown;
+    pbCommand* before = make(builtFirst);
+    pbCommand* hidden = make(neverShown);
+    for (pbCommand* b : {before, hidden}) c.setup(*b);
+    EXPECT_EQ(before->drawCount(), 0);
+    builtFirst.show();
+    EXPECT_EQ(before->drawCount(), 1);
+    EXPECT_EQ(before->canvas(), expected);
+    EXPECT_EQ(before->lastState(), after->lastState());
+
+    // In a window never shown, reading the canvas or grabbing the button paints it.
+    EXPECT_EQ(hidden->grab().toImage().convertToFormat(expected.format()), expected);
+    EXPECT_EQ(hidden->canvas(), expected);
+    EXPECT_EQ(hidden->drawCount(), 1);
+  }
 }

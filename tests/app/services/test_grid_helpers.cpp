@@ -77,6 +77,33 @@ TEST_F(GridHelpersTest, TwoHeaderRowsGroupTheNamedColumnsAndMergeTheOthersDown) 
   EXPECT_EQ(grid_.textMatrix(0, 5), QStringLiteral("应还本金"));
 }
 
+TEST_F(GridHelpersTest, AColumnEveryGroupNamesKeepsItsOwnCaptionAndNoGroupsMergeEveryColumnDown) {
+  addRow(QStringLiteral("张三"), QStringLiteral("未还"), 1000.0, 10.0);
+  struct Case {
+    const char* groups;
+    int groupedColumn;  // -1: none
+    const char* caption;
+  };
+  const Case cases[] = {{"5@甲,5@乙", 5, "乙"}, {"", -1, ""}, {"6@丙", 6, "丙"}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.groups);
+    load(true, QString::fromUtf8(k.groups));
+    ASSERT_TRUE(responder_.messages.empty()) << responder_.texts().join(QLatin1Char('|')).toStdString();
+    for (int c = 0; c < grid_.cols(); ++c) {
+      if (c == k.groupedColumn) {
+        EXPECT_EQ(grid_.textMatrix(0, c), QString::fromUtf8(k.caption));
+        EXPECT_NE(grid_.textMatrix(1, c), grid_.textMatrix(0, c));
+      } else {
+        EXPECT_EQ(grid_.textMatrix(0, c), grid_.textMatrix(1, c)) << c;
+      }
+      // Only a column that every group names stays unmerged.
+      EXPECT_EQ(grid_.mergeCol(c), c != k.groupedColumn) << c;
+      const Grid::CellRange expected = c == k.groupedColumn ? Grid::CellRange{1, c, 1, c} : Grid::CellRange{0, c, 1, c};
+      EXPECT_EQ(grid_.mergedRange(1, c), expected) << c;
+    }
+  }
+}
+
 TEST_F(GridHelpersTest, ABadHeaderItemIsReportedAndTheDataStays) {
   addRow(QStringLiteral("张三"), QStringLiteral("未还"), 1000.0, 10.0);
   for (const char* groups : {"5应还", "x@应还"}) {
