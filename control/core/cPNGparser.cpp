@@ -20,6 +20,7 @@
 #include <memory>
 #include <new>
 
+#include "modInflate.h"
 #include "modParsers.h"
 
 namespace pressel {
@@ -586,10 +587,9 @@ Inflated InflateStreaming(const std::vector<std::span<const uint8_t>>& idat, uin
     return Inflated::kDone;
 }
 
-// The same outcome from libdeflate, which inflates the whole stream at once into `raw`: false
-// when it cannot (damaged or over-long data, or a bad zlib header or check, whose outcome the
-// streaming inflater decides).
-// `scratch` may hold the joined data of several IDAT chunks.
+// The same outcome from our inflater, which inflates the whole stream at once into `raw` (with
+// kInflateSlack bytes beyond `expected`): false when zlib would refuse the data, whose outcome
+// the streaming inflater then gives. `scratch` may hold the joined data of several IDAT chunks.
 bool InflateWhole(const std::vector<std::span<const uint8_t>>& idat, uint8_t* raw, uint64_t expected,
                   uint8_t* scratch, size_t scratchSize) {
     uint64_t total = 0;
@@ -610,19 +610,8 @@ bool InflateWhole(const std::vector<std::span<const uint8_t>>& idat, uint8_t* ra
             dst += d.size();
         }
     }
-    struct Free {
-        void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-    };
-    static thread_local std::unique_ptr<libdeflate_decompressor, Free> decompressor(libdeflate_alloc_decompressor());
-    if (!decompressor) return false;
-    size_t got = 0;
-    // With its Adler-32 check: libdeflate takes some codes that zlib refuses (distance codes 30
-    // and 31, ...), and only a stream whose check holds is surely one zlib reads the same.
-    if (libdeflate_zlib_decompress(decompressor.get(), in, size_t(total), raw, size_t(expected), &got) !=
-        LIBDEFLATE_SUCCESS)
-        return false;
-    std::memset(raw + got, 0, size_t(expected - got));
-    return true;
+    // The zlib header is skipped unread and the Adler-32 check is not read, as on the window path.
+    return InflateRaw(in + 2, size_t(total - 2), raw, size_t(expected));
 }
 
 void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
@@ -785,7 +774,7 @@ bool cPNGparser::InflateAndConvert(cImage32& target) {
     Inflated result = Inflated::kRefused;
     if (expectedSize_ <= wholeLimit_) {
         // The image's own buffer holds the joined IDAT data until the rows overwrite it.
-        ScratchBuffer raw{size_t(expectedSize_)};  // without room for it the window will do
+        ScratchBuffer raw{size_t(expectedSize_) + kInflateSlack};  // without room for it the window will do
         if (raw.data() && InflateWhole(idat_, raw.data(), expectedSize_, target.BitsPointer(),
                                          size_t(target.Width()) * size_t(target.Height()) * 4)) {
             rows.Reset();

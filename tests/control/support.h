@@ -77,3 +77,23 @@ int RunWithinMemory(uint64_t extraBytes, const std::function<bool()>& work);
 
 // Loads bytes through the whole loader (as a stream).
 bool LoadBytes(pressel::cImage32& image, const Bytes& bytes, int iconW = 0, int iconH = 0);
+
+// The bits of a hand-made deflate stream, after a zlib header unless told otherwise.
+struct BitWriter {
+    Bytes out;
+    uint32_t acc = 0;
+    int bits = 0;
+    explicit BitWriter(bool zlibHeader = true) {
+        if (zlibHeader) out = {0x78, 0x01};
+    }
+    void Put(uint32_t v, int n) {  // least significant bit first
+        acc |= v << bits;
+        for (bits += n; bits >= 8; bits -= 8, acc >>= 8) out.push_back(uint8_t(acc));
+    }
+    void Code(uint32_t code, int n) {  // Huffman codes go most significant bit first
+        for (int i = n - 1; i >= 0; --i) Put(code >> i & 1, 1);
+    }
+    void Align() {
+        if (bits) Put(0, 8 - bits);
+    }
+};

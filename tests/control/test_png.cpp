@@ -213,21 +213,6 @@ TEST(PngRandom, RowsLongerThanTheWindowMatchLibpng) {
 }
 
 // Deflate streams that zlib refuses and a more lenient inflater might not.
-struct BitWriter {
-    Bytes out{0x78, 0x01};
-    uint32_t acc = 0;
-    int bits = 0;
-    void Put(uint32_t v, int n) {  // least significant bit first
-        acc |= v << bits;
-        for (bits += n; bits >= 8; bits -= 8, acc >>= 8) out.push_back(uint8_t(acc));
-    }
-    void Code(uint32_t code, int n) {  // Huffman codes go most significant bit first
-        for (int i = n - 1; i >= 0; --i) Put(code >> i & 1, 1);
-    }
-    void Align() {
-        if (bits) Put(0, 8 - bits);
-    }
-};
 
 // A dynamic block whose code-length code is incomplete: one code of one bit.
 Bytes IncompleteCodeLengthCode() {
