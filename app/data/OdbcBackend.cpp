@@ -34,6 +34,8 @@ class OdbcBackend : public DbBackend {
     if (!SQL_SUCCEEDED(rc)) {
       AppError e = diag(SQL_HANDLE_DBC, dbc);
       SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+      // The driver explains in its own language; the user first reads what to check.
+      e.description = QStringLiteral("无法连接数据库服务器，请检查服务器地址、数据库名、登录名和密码，以及网络是否连通。\r\n") + e.description;
       throw e;
     }
     dbc_ = dbc;

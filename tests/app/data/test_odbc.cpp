@@ -88,6 +88,19 @@ TEST_F(OdbcTest, ABadStatementCarriesTheDriversMessage) {
   }
 }
 
+TEST(OdbcConnect, AFailedConnectionSaysWhatToCheckBeforeTheDriversWords) {
+  auto backend = MakeOdbcBackend(QStringLiteral("DRIVER=没有这个驱动;Server=10.255.255.1;Database=pj"), false);
+  try {
+    backend->open();
+    FAIL() << "no such driver";
+  } catch (const AppError& e) {
+    EXPECT_TRUE(e.description.startsWith(QStringLiteral("无法连接数据库服务器"))) << e.description.toStdString();
+    EXPECT_GT(e.description.indexOf(QStringLiteral("\r\n")), 0) << "the driver's own message follows";
+    EXPECT_GT(e.description.size(), e.description.indexOf(QStringLiteral("\r\n")) + 2) << e.description.toStdString();
+  }
+  EXPECT_FALSE(backend->isOpen());
+}
+
 // Texts with "." read back whole through the wide path SQL Server mode takes, with the national
 // column types the SQL Server driver reports for nvarchar (-9) and nvarchar(max) (-10); only date and
 // time types drop the fraction of their seconds.
