@@ -2,6 +2,7 @@
 // the user sets them, the totals, and its commands with their rights, questions and refusals.
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 
 #include "LoanRecordsFixture.h"
@@ -10,6 +11,7 @@
 #include "loans/LoanLinks.h"
 #include "loans/LoanListQuery.h"
 #include "loans/LoanRecords.h"
+#include "loans/LoanStore.h"
 #include "control/pbCommand.h"
 #include "loans/frmDkjl.h"
 #include "platform/Buttons.h"
@@ -232,7 +234,11 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   e.date = QDate(2024, 3, 1);
   ASSERT_EQ(SaveRepayment(e), RepaymentSaved::Saved);
   addJournal(QStringLiteral("D42"), 800, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
-  Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称) values ('D41','合同.pdf')"));
+  const QString source = appDir() + QStringLiteral("合同.pdf");
+  QFile(source).open(QIODevice::WriteOnly);
+  ASSERT_TRUE(LoanStore::AddAttachment(QStringLiteral("D41"), source).isEmpty());
+  const QString copied = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 单号='D41'")));
+  ASSERT_TRUE(QFile::exists(copied));
   Db().Execute(QStringLiteral("insert into PJ_Dxck (单号,内容) values ('D41','已电话催收')"));
   const qint64 customers = count(QStringLiteral("PJ_Kehu"));
 
@@ -252,6 +258,8 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Dxck", "PJ_Liushui"})
     EXPECT_EQ(count(QString::fromUtf8(table), QStringLiteral("单号='D41'")), 0) << table;
   EXPECT_EQ(count(QStringLiteral("PJ_Kehu")), customers) << "the customer stays";
+  EXPECT_FALSE(QFile::exists(copied)) << "the copied attachment goes with its loan";
+  EXPECT_TRUE(QFile::exists(source));
   EXPECT_EQ(journal(), (QStringList{"D42 贷款本金支出 支出 -5000.00 -5000.00", "D42 贷款利息收入 收入 800.00 -4200.00"}));
   EXPECT_EQ(listed(*w), QStringList{"D42"});
 }
@@ -260,6 +268,10 @@ TEST_F(LoanListTest, AFailingDeleteLeavesEverythingInPlace) {
   addLoan({.docNo = QStringLiteral("D51"), .registered = QDate(2024, 3, 1)});
   addPlanRow(QStringLiteral("D51"), 1, 10000, 10000, 300, QDate(2024, 1, 1), QDate(2024, 3, 1));
   addJournal(QStringLiteral("D51"), 10000, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
+  const QString source = appDir() + QStringLiteral("借据.jpg");
+  QFile(source).open(QIODevice::WriteOnly);
+  ASSERT_TRUE(LoanStore::AddAttachment(QStringLiteral("D51"), source).isEmpty());
+  const QString copied = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 单号='D51'")));
   // The journal cannot be written: the delete of the loan must not stay half done.
   Db().Execute(QStringLiteral("create trigger no_journal_delete before delete on PJ_Liushui begin select raise(abort, 'locked'); end"));
   auto w = openList();
@@ -270,6 +282,7 @@ TEST_F(LoanListTest, AFailingDeleteLeavesEverythingInPlace) {
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 1);
   EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 1);
+  EXPECT_TRUE(QFile::exists(copied)) << "an attachment stays while its loan does";
 }
 
 TEST_F(LoanListTest, ExportWritesTheListAndCloseCloses) {
