@@ -1,5 +1,6 @@
 #include "platform/Grid.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHash>
 #include <QHeaderView>
@@ -395,6 +396,49 @@ class GridHeader : public QHeaderView {
 class GridDelegate : public QStyledItemDelegate {
  public:
   GridDelegate(Grid* grid, QObject* parent) : QStyledItemDelegate(parent), grid_(grid) {}
+  // A cell is a fill and one line of text: painted here from the model's values directly, the text
+  // laid out once, rather than through the style's item layout, which lays it out three times.
+  void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const GridModel* model = grid_->model_;
+    const int r = index.row(), c = index.column();
+    const GridCellStyle* own = model->style(r, c);
+    const bool selected = option.state & QStyle::State_Selected;
+    if (selected) {
+      p->fillRect(option.rect, grid_->selectionBack_);
+    } else if (own && own->back.isValid()) {
+      p->fillRect(option.rect, own->back);
+    } else if (c < grid_->fixedCols_) {
+      p->fillRect(option.rect, grid_->fixedBackColor_);
+    }
+    bool number = false;
+    const QString text = model->shown(r, c, &number);
+    if (!text.isEmpty()) {
+      const int ownAlign = grid_->alignments_[static_cast<size_t>(c)];
+      const Qt::Alignment align = ownAlign ? Qt::Alignment(ownAlign) : (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+      const QWidget* view = option.widget;
+      const QStyle* style = view ? view->style() : QApplication::style();
+      const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+      const QRect box = option.rect.adjusted(margin, 0, -margin, 0);
+      const QFont font = own && own->hasFont ? own->font : option.font;
+      QColor pen;
+      if (selected) pen = grid_->selectionFore_;
+      else if (own && own->fore.isValid()) pen = own->fore;
+      else pen = option.palette.color(option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled, QPalette::Text);
+      p->save();
+      p->setFont(font);
+      p->setPen(pen);
+      const QFontMetrics fm(font);
+      p->drawText(box, static_cast<int>(align) | Qt::TextSingleLine, fm.elidedText(text, option.textElideMode, box.width()));
+      p->restore();
+    }
+    if (option.state & QStyle::State_HasFocus) {
+      QStyleOptionFocusRect focus;
+      focus.QStyleOption::operator=(option);
+      focus.backgroundColor = selected ? grid_->selectionBack_ : option.palette.color(QPalette::Base);
+      const QWidget* view = option.widget;
+      (view ? view->style() : QApplication::style())->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, p, view);
+    }
+  }
   void setEditorData(QWidget* editor, const QModelIndex& index) const override {
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
       line->setText(grid_->textMatrix(index.row() + grid_->fixedRows(), index.column()));

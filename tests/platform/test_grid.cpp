@@ -1,4 +1,5 @@
 // The list grid, its workbook export and the print document, without the database.
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -396,4 +397,55 @@ TEST(GridTest, FittedWidthOfAValueIsTheWidthOfItsShownText) {
     texted.autoSizeColumns();
     EXPECT_EQ(valued.colWidth(0), texted.colWidth(0)) << c.value.toString().toStdString() << " as " << c.format << " shows " << shown.toStdString();
   }
+}
+
+// What a painted cell shows: its fill (selection, own colour, header colour of fixed columns) and its
+// text, in its colour, on the side its alignment gives.
+TEST(GridTest, CellsPaintTheirFillAndTextWhereTheirLooksSay) {
+  Grid g;
+  g.resize(640, 200);
+  g.loadData({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")},
+             {{QStringLiteral("甲"), 12345.5, QStringLiteral("左"), QStringLiteral("左边的字")},
+              {QStringLiteral("乙"), 7.0, QStringLiteral("右"), QStringLiteral("x")}});
+  g.setFixedCols(1);
+  g.setFixedBackColor(QColor(0xF7, 0xF4, 0xEA));
+  g.setSelectionColors(QColor(0x42, 0xA2, 0x87), Qt::white);
+  g.setCellBackColor(2, 2, 2, 2, QColor(255, 255, 0));
+  g.setCellForeColor(2, 1, 2, 1, QColor(255, 0, 0));
+  g.setColAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+  g.setCurrentCell(1, 1);
+  g.show();
+  QApplication::processEvents();
+  QTableView* t = g.table();
+  const QImage shot = t->viewport()->grab().toImage();
+  const auto rect = [&](int row, int col) { return t->visualRect(t->model()->index(row, col)).adjusted(1, 1, -2, -2); };
+  // The share of a rectangle's pixels of one colour, and whether any pixel is close to another.
+  const auto share = [&](const QRect& r, const QColor& c) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) n += shot.pixelColor(x, y) == c;
+    return double(n) / (r.width() * r.height());
+  };
+  const auto inks = [&](const QRect& r, const std::function<bool(const QColor&)>& ink) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        if (ink(shot.pixelColor(x, y))) return true;
+    return false;
+  };
+  const auto dark = [](const QColor& c) { return c.lightness() < 100; };
+  const auto red = [](const QColor& c) { return c.red() > 180 && c.green() < 120 && c.blue() < 120; };
+  const auto half = [](const QRect& r, bool left) { return left ? r.adjusted(0, 0, -r.width() / 2, 0) : r.adjusted(r.width() / 2, 0, 0, 0); };
+
+  EXPECT_GT(share(rect(0, 1), QColor(0x42, 0xA2, 0x87)), 0.5) << "the selected row";
+  EXPECT_GT(share(rect(1, 0), QColor(0xF7, 0xF4, 0xEA)), 0.5) << "a fixed column";
+  EXPECT_GT(share(rect(1, 2), QColor(255, 255, 0)), 0.5) << "a cell's own fill";
+  EXPECT_TRUE(inks(rect(1, 1), red)) << "a cell's own text colour";
+  EXPECT_FALSE(inks(rect(1, 1), dark));
+  // A number stands right, a text left unless its column says otherwise.
+  EXPECT_TRUE(inks(half(rect(1, 1), false), red));
+  EXPECT_FALSE(inks(half(rect(1, 1), true), red));
+  EXPECT_TRUE(inks(half(rect(1, 3), true), dark));
+  EXPECT_FALSE(inks(half(rect(1, 3), false), dark));
+  EXPECT_TRUE(inks(half(rect(1, 2), false), dark));
+  EXPECT_FALSE(inks(half(rect(1, 2), true), dark));
 }
