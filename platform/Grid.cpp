@@ -614,12 +614,37 @@ void Grid::setValue(int row, int col, const QVariant& v) {
   if (mergeRow(row)) refreshRowSpans(row);
 }
 
+namespace {
+// number() of a stored value: numbers read in place, without the variant's general conversion.
+double cellNumber(const QVariant& v) {
+  const QMetaType type = v.metaType();
+  if (type == QMetaType::fromType<double>()) return *static_cast<const double*>(v.constData());
+  if (type == QMetaType::fromType<qlonglong>()) return static_cast<double>(*static_cast<const qlonglong*>(v.constData()));
+  if (type == QMetaType::fromType<int>()) return *static_cast<const int*>(v.constData());
+  return IsNumberVariant(v) ? v.toDouble() : LeadingNumber(v.toString());
+}
+}  // namespace
+
+std::vector<double> Grid::sumColumns(const std::vector<int>& columns, int first, int last) const {
+  std::vector<double> sums(columns.size(), 0.0);
+  for (int c : columns) checkCol(c);
+  for (int row = std::max(first, 0); row <= last && row < rows(); ++row) {
+    if (row < fixedRows_) {
+      for (size_t i = 0; i < columns.size(); ++i) sums[i] += number(row, columns[i]);
+      continue;
+    }
+    const QVariantList& values = model_->rows[static_cast<size_t>(row - fixedRows_)].values;
+    for (size_t i = 0; i < columns.size(); ++i)
+      if (columns[i] < values.size()) sums[i] += cellNumber(values.at(columns[i]));
+  }
+  return sums;
+}
+
 double Grid::number(int row, int col) const {
   checkCell(row, col);
   if (row < fixedRows_) return LeadingNumber(header_[static_cast<size_t>(row)].value(col));
   // Totals read every row: the value is read where it is kept, not copied.
-  const QVariant& v = model_->value(row - fixedRows_, col);
-  return IsNumberVariant(v) ? v.toDouble() : LeadingNumber(v.toString());
+  return cellNumber(model_->value(row - fixedRows_, col));
 }
 
 QString Grid::displayText(int row, int col) const {

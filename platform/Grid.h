@@ -61,6 +61,8 @@ class Grid : public QWidget {
   void setValue(int row, int col, const QVariant& v);
   // The cell's amount as totals add it: a number as it is, a text by its leading number.
   double number(int row, int col) const;
+  // The sums of number() down each of `columns` over rows first..last (grid rows), in one pass.
+  std::vector<double> sumColumns(const std::vector<int>& columns, int first, int last) const;
   // The text as shown, with the column's format applied to numbers.
   QString displayText(int row, int col) const;
   Qt::Alignment cellAlignment(int row, int col) const;

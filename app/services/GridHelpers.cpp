@@ -78,13 +78,9 @@ std::vector<int> parseSumColumns(const Grid* grid, const QString& list) {
 }
 
 std::vector<double> columnSums(const Grid* grid, const std::vector<int>& columns, int first, int last) {
-  std::vector<double> sums;
-  for (int c : columns) {
-    double s = 0;
-    for (int r = first; r <= last; ++r) s += grid->number(r, c);
-    // Amounts are kept to the ten-thousandth, as currency values are.
-    sums.push_back(Money::round(s, 4));
-  }
+  std::vector<double> sums = grid->sumColumns(columns, first, last);
+  // Amounts are kept to the ten-thousandth, as currency values are.
+  for (double& s : sums) s = Money::round(s, 4);
   return sums;
 }
 
