@@ -1,7 +1,5 @@
 #include "loans/LoanRecords.h"
 
-#include <QFile>
-
 #include "loans/LoanStore.h"
 
 #include "app/data/DataAccess.h"
@@ -18,16 +16,14 @@ void DeleteLoan(const QString& docNo) {
   QStringList files;
   {
     Transaction t;
-    for (const QVariantList& row : Db().query(QStringLiteral("select 路径 from PJ_DkFj where 单号=?"), {docNo}).rows)
-      files << VariantText(row.value(0));
+    files = LoanStore::AttachmentFiles(docNo);
     for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Dxck"})
       Db().Execute(QStringLiteral("delete from ") + QString::fromLatin1(table) + QStringLiteral(" where 单号=?"), {docNo});
     DeleteLedgerEntries(docNo);
     t.Commit();
   }
   // The copied attachments go with their rows, once the delete has been saved.
-  for (const QString& f : files)
-    if (!f.isEmpty()) QFile::remove(f);
+  LoanStore::RemoveAttachmentFiles(files);
 }
 
 QString LoanSettlementStatus(const QString& docNo) {

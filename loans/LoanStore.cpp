@@ -263,18 +263,28 @@ void DeleteAttachment(qint64 id) {
   if (!path.isEmpty()) QFile::remove(path);
 }
 
+QStringList AttachmentFiles(const QString& docNo) {
+  QStringList files;
+  for (const QVariantList& row : Db().query(QStringLiteral("select 路径 from PJ_DkFj where 单号=?"), {docNo}).rows)
+    files << VariantText(row.value(0));
+  return files;
+}
+
+void RemoveAttachmentFiles(const QStringList& files) {
+  for (const QString& f : files)
+    if (!f.isEmpty()) QFile::remove(f);
+}
+
 void DiscardNewDocument(const QString& docNo) {
   QStringList files;
   {
     Transaction tx;
-    const QueryResult r = Db().query(QStringLiteral("select 路径 from PJ_DkFj where 单号=?"), {docNo});
-    for (const QVariantList& row : r.rows) files << VariantText(row.value(0));
+    files = AttachmentFiles(docNo);
     Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {docNo});
     Db().Execute(QStringLiteral("delete from PJ_DkFj where 单号=?"), {docNo});
     tx.Commit();
   }
-  for (const QString& f : files)
-    if (!f.isEmpty()) QFile::remove(f);
+  RemoveAttachmentFiles(files);
 }
 
 }  // namespace LoanStore

@@ -95,6 +95,10 @@ QString StripPath(const QString& path);
 // a counter when that name is taken, and the file's extension in lower case), then adds its
 // PJ_DkFj row. Returns "" on success, else the message to show (nothing added).
 QString AddAttachment(const QString& docNo, const QString& path);
+// The copied files of a document's attachments, read before its rows are deleted, and their removal
+// once the delete is saved.
+QStringList AttachmentFiles(const QString& docNo);
+void RemoveAttachmentFiles(const QStringList& files);
 // Deletes the attachment row and its file; a missing row or file is ignored.
 void DeleteAttachment(qint64 id);
 // The stored copy of an attachment, "" when the row is gone.

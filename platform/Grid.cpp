@@ -155,15 +155,7 @@ int NumberChars(double value, const ColumnFormat& f, char* buf, size_t size) {
   const qsizetype dot = f.mask.indexOf(QLatin1Char('.'));
   const int places = dot >= 0 ? static_cast<int>(f.mask.size() - dot - 1) : 0;
   if (!std::isfinite(value) || std::fabs(value) >= 1e15 || places > 15) return -1;
-  const auto done = std::to_chars(buf, buf + size, Money::round(value, places), std::chars_format::fixed, places);
-  if (done.ec != std::errc()) return -1;
-  int n = static_cast<int>(done.ptr - buf);
-  // A negative amount that rounds to nothing shows without its sign.
-  if (buf[0] == '-' && std::all_of(buf + 1, buf + n, [](char ch) { return ch == '0' || ch == '.'; })) {
-    std::memmove(buf, buf + 1, static_cast<size_t>(n - 1));
-    --n;
-  }
-  return n;
+  return Money::formatChars(value, places, buf, static_cast<int>(size));
 }
 }  // namespace
 
@@ -210,10 +202,8 @@ class GridModel : public QAbstractTableModel {
       case Qt::EditRole: return shown(r, c, nullptr);
       case Qt::TextAlignmentRole: return static_cast<int>(alignment(r, c));
       case Qt::BackgroundRole: {
-        const GridCellStyle* s = style(r, c);
-        if (s && s->back.isValid()) return s->back;
-        if (c < grid_->fixedCols_) return grid_->fixedBackColor_;
-        return {};
+        const QColor back = backColor(r, c);
+        return back.isValid() ? QVariant(back) : QVariant();
       }
       case Qt::ForegroundRole: {
         const GridCellStyle* s = style(r, c);
@@ -271,13 +261,24 @@ class GridModel : public QAbstractTableModel {
     return text;
   }
   Qt::Alignment alignment(int r, int c) const {
-    const int own = grid_->alignments_[static_cast<size_t>(c)];
-    if (own) return Qt::Alignment(own);
     const QVariant& v = value(r, c);
     bool number = IsNumberVariant(v);
     double d = 0;
     if (!number && formats[static_cast<size_t>(c)].kind != ColumnFormat::None) number = numericText(valueText(v), &d);
+    return alignment(c, number);
+  }
+  // The column's own alignment, else numbers right and texts left.
+  Qt::Alignment alignment(int c, bool number) const {
+    const int own = grid_->alignments_[static_cast<size_t>(c)];
+    if (own) return Qt::Alignment(own);
     return (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+  }
+  // The cell's own fill, else the header colour of a fixed column; invalid for none.
+  QColor backColor(int r, int c) const {
+    const GridCellStyle* s = style(r, c);
+    if (s && s->back.isValid()) return s->back;
+    if (c < grid_->fixedCols_) return grid_->fixedBackColor_;
+    return {};
   }
 
   void changed(int r1, int c1, int r2, int c2) {
@@ -403,18 +404,12 @@ class GridDelegate : public QStyledItemDelegate {
     const int r = index.row(), c = index.column();
     const GridCellStyle* own = model->style(r, c);
     const bool selected = option.state & QStyle::State_Selected;
-    if (selected) {
-      p->fillRect(option.rect, grid_->selectionBack_);
-    } else if (own && own->back.isValid()) {
-      p->fillRect(option.rect, own->back);
-    } else if (c < grid_->fixedCols_) {
-      p->fillRect(option.rect, grid_->fixedBackColor_);
-    }
+    const QColor back = selected ? grid_->selectionBack_ : model->backColor(r, c);
+    if (back.isValid()) p->fillRect(option.rect, back);
     bool number = false;
     const QString text = model->shown(r, c, &number);
     if (!text.isEmpty()) {
-      const int ownAlign = grid_->alignments_[static_cast<size_t>(c)];
-      const Qt::Alignment align = ownAlign ? Qt::Alignment(ownAlign) : (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+      const Qt::Alignment align = model->alignment(c, number);
       const QWidget* view = option.widget;
       const QStyle* style = view ? view->style() : QApplication::style();
       const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;

@@ -2,7 +2,10 @@
 
 #include <QVariant>
 
+#include <algorithm>
 #include <cfloat>
+#include <charconv>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
 
@@ -19,21 +22,25 @@ double round(double value, int places) {
   return r / scale;
 }
 
+int formatChars(double value, int places, char* buf, int size) {
+  const auto done = std::to_chars(buf, buf + size, round(value, places), std::chars_format::fixed, places);
+  if (done.ec != std::errc()) return -1;
+  int n = static_cast<int>(done.ptr - buf);
+  // An amount that rounds to nothing shows without its sign.
+  if (buf[0] == '-' && std::all_of(buf + 1, buf + n, [](char ch) { return ch == '0' || ch == '.'; })) {
+    std::memmove(buf, buf + 1, static_cast<size_t>(n - 1));
+    --n;
+  }
+  return n;
+}
+
 QString format(double value, const QString& mask) {
   int places = 0;
   int dot = mask.indexOf(QLatin1Char('.'));
   if (dot >= 0) places = static_cast<int>(mask.size() - dot - 1);
-  double r = round(value, places);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", places, r);
-  QString s = QString::fromLatin1(buf);
-  if (s.startsWith(QLatin1Char('-'))) {
-    bool allZero = true;
-    for (QChar c : s.mid(1))
-      if (c != QLatin1Char('0') && c != QLatin1Char('.')) allZero = false;
-    if (allZero) s.remove(0, 1);
-  }
-  return s;
+  char buf[512];
+  const int n = formatChars(value, places, buf, sizeof buf);
+  return n < 0 ? QString() : QString::fromLatin1(buf, n);
 }
 
 bool isStrictNumber(const QString& text) {

@@ -8,6 +8,9 @@ namespace Money {
 double round(double value, int places = 2);
 // Formats with a mask of the form "0", "0.00", "0.0000" (digits after the point = places).
 QString format(double value, const QString& mask = QStringLiteral("0.00"));
+// The characters format() writes for `places` decimals, into buf; their count, or -1 when they do not
+// fit in `size`.
+int formatChars(double value, int places, char* buf, int size);
 // The strict number syntax of amount and rate boxes: ASCII digits with at most one ".", at least one
 // digit, nothing else (no sign, separator, exponent or blank). Validation and calculation both use it.
 bool isStrictNumber(const QString& text);
