@@ -122,12 +122,17 @@ QString chooseWithDialog(QWidget* parent, ChooserKind kind, const QString& capti
       dialog.setOption(QFileDialog::ShowDirsOnly);
       break;
   }
-  // Names and sizes are read whole: the detail list (Qt widens its name column to the longest name)
-  // rather than the icon list, which cuts names and shows no sizes; the other columns fit their texts.
+  // Names and sizes are read whole: the detail list rather than the icon list, which cuts names and
+  // shows no sizes, and every column as wide as its texts, the name column too, even past the dialog's
+  // width (a scroll bar then shows it). Set after Qt restored what it remembers of an earlier dialog
+  // (a view, a narrow name column), so a first run and the hundredth look the same.
   dialog.setViewMode(QFileDialog::Detail);
   dialog.setProxyModel(new ChineseFileColumns(&dialog));
-  if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
-    for (int column = 1; column <= 3; ++column) list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    list->header()->setStretchLastSection(false);
+    for (int column = 0; column <= 3; ++column) list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  }
   dialog.resize(860, 520);
   if (RunModal(&dialog) != QDialog::Accepted) return {};
   return dialog.selectedFiles().value(0);

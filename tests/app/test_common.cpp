@@ -1,5 +1,8 @@
 // Error report, rights, input checks, settings list, password encoding, money and the modal plumbing.
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -203,4 +206,15 @@ TEST_F(CommonTest, ModalWindowsAndQuestionsNeverBlock) {
   EXPECT_EQ(MsgBox(QStringLiteral("删除吗？"), Mb::YesNo + Mb::Question, QStringLiteral("警告")), Mb::Yes);
   EXPECT_EQ(MsgBox(QStringLiteral("再删？"), Mb::YesNo + Mb::Question), Mb::No) << "no queued answer: No";
   EXPECT_EQ(responder_.messages[0].title, QStringLiteral("警告"));
+}
+
+// Each test process gets a profile of its own, so nothing a desktop or an earlier run left in the
+// user's home (Qt's remembered dialogs, settings) reaches a test.
+TEST(TestProfile, EveryProcessRunsInAnEmptyHomeOfItsOwn) {
+  const QString home = QDir::homePath();
+  EXPECT_TRUE(home.contains(QStringLiteral("vrn-test-profile-"))) << home.toStdString();
+  for (const auto where : {QStandardPaths::GenericConfigLocation, QStandardPaths::GenericDataLocation,
+                           QStandardPaths::GenericCacheLocation, QStandardPaths::RuntimeLocation, QStandardPaths::TempLocation})
+    EXPECT_TRUE(QStandardPaths::writableLocation(where).startsWith(QFileInfo(home).path())) << int(where);
+  EXPECT_FALSE(QFileInfo::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/QtProject.conf")));
 }

@@ -171,44 +171,50 @@ TEST_F(ChineseDesktopTest, FileListsShowWholeNamesSizesTypesAndDates) {
     f.write(QByteArray(123456, 'x'));
   }
   ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Databackup")));
-  {
-    // Qt's dialogs remember the last user's view; the chooser shows the detail list whatever that was.
-    QFileDialog previous;
-    previous.setOption(QFileDialog::DontUseNativeDialog);
-    previous.setViewMode(QFileDialog::List);
-  }
-  modal_.handlers.push_back([&](QDialog* d) {
-    auto* fd = qobject_cast<QFileDialog*>(d);
-    auto* list = fd ? fd->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
-    EXPECT_NE(list, nullptr);
-    if (!list) return int(QDialog::Rejected);
-    fd->show();
-    EXPECT_TRUE(list->isVisible()) << "the detail list is the one shown";
-    QAbstractItemModel* model = list->model();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(list->rootIndex()) == 2; }, 5000));
-    QApplication::processEvents();
-    const QFontMetrics fm(list->font());
-    for (int row = 0; row < 2; ++row) {
-      const auto cell = [&](int column) { return model->index(row, column, list->rootIndex()).data().toString(); };
-      const bool folder = cell(0) == QStringLiteral("Databackup");
-      SCOPED_TRACE(cell(0).toStdString());
-      if (!folder) {
-        EXPECT_EQ(cell(0), name);
-        EXPECT_TRUE(cell(1).contains(QRegularExpression(QStringLiteral("^120[.,]\\d+ ?Ki?B$")))) << cell(1).toStdString();
-      } else {
-        EXPECT_EQ(cell(2), QStringLiteral("文件夹"));
-      }
-      EXPECT_TRUE(hasChinese({cell(2)})) << cell(2).toStdString();
-      EXPECT_TRUE(QDateTime::fromString(cell(3), QStringLiteral("yyyy-MM-dd HH:mm")).isValid()) << cell(3).toStdString();
-      // Every column is as wide as its text: nothing is cut.
-      const int icon = list->iconSize().width();
-      for (int column = 0; column < 4; ++column)
-        EXPECT_GE(list->header()->sectionSize(column), fm.horizontalAdvance(cell(column)) + (column == 0 ? icon : 0)) << "column " << column;
+  // First on the test's empty profile, as a new user sees it; then after a dialog left its state.
+  for (const bool remembered : {false, true}) {
+    SCOPED_TRACE(remembered ? "remembered view" : "first run");
+    if (remembered) {
+      // Qt's dialogs remember the last user's view and column widths (in the profile, when they
+      // close); the chooser shows the whole detail list whatever that was, and on a first run too.
+      QFileDialog previous;
+      previous.setOption(QFileDialog::DontUseNativeDialog);
+      previous.setViewMode(QFileDialog::List);
+      if (auto* list = previous.findChild<QTreeView*>(QStringLiteral("treeView"))) list->header()->resizeSection(0, 100);
     }
-    return int(QDialog::Rejected);
-  });
-  ChooseOpenFile(nullptr, QString(), QString(), dir.path());
-  EXPECT_TRUE(modal_.handlers.empty());
+    modal_.handlers.push_back([&](QDialog* d) {
+      auto* fd = qobject_cast<QFileDialog*>(d);
+      auto* list = fd ? fd->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
+      EXPECT_NE(list, nullptr);
+      if (!list) return int(QDialog::Rejected);
+      fd->show();
+      EXPECT_TRUE(list->isVisible()) << "the detail list is the one shown";
+      QAbstractItemModel* model = list->model();
+      EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(list->rootIndex()) == 2; }, 5000));
+      QApplication::processEvents();
+      const QFontMetrics fm(list->font());
+      for (int row = 0; row < 2; ++row) {
+        const auto cell = [&](int column) { return model->index(row, column, list->rootIndex()).data().toString(); };
+        const bool folder = cell(0) == QStringLiteral("Databackup");
+        SCOPED_TRACE(cell(0).toStdString());
+        if (!folder) {
+          EXPECT_EQ(cell(0), name);
+          EXPECT_TRUE(cell(1).contains(QRegularExpression(QStringLiteral("^120[.,]\\d+ ?Ki?B$")))) << cell(1).toStdString();
+        } else {
+          EXPECT_EQ(cell(2), QStringLiteral("文件夹"));
+        }
+        EXPECT_TRUE(hasChinese({cell(2)})) << cell(2).toStdString();
+        EXPECT_TRUE(QDateTime::fromString(cell(3), QStringLiteral("yyyy-MM-dd HH:mm")).isValid()) << cell(3).toStdString();
+        // Every column is as wide as its text: nothing is cut.
+        const int icon = list->iconSize().width();
+        for (int column = 0; column < 4; ++column)
+          EXPECT_GE(list->header()->sectionSize(column), fm.horizontalAdvance(cell(column)) + (column == 0 ? icon : 0)) << "column " << column;
+      }
+      return int(QDialog::Rejected);
+    });
+    ChooseOpenFile(nullptr, QString(), QString(), dir.path());
+    EXPECT_TRUE(modal_.handlers.empty());
+  }
 }
 
 TEST(ChineseDesktop, PrintDialogAndPreviewSpeakChinese) {

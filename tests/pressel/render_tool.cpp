@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QTextStream>
 
+#include "IsolatedProfile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -121,6 +123,7 @@ QString TypeLabel(int type) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  IsolatedProfile profile;  // run as a test: nothing of the desktop's Qt settings
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);

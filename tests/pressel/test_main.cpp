@@ -3,9 +3,11 @@
 
 #include <QApplication>
 
+#include "IsolatedProfile.h"
 #include "pbCommand.h"
 
 int main(int argc, char** argv) {
+  IsolatedProfile profile;
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   pbColors::SetSystemColorTable(pbColors::ClassicColor);

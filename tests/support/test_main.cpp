@@ -6,9 +6,15 @@
 
 #include <clocale>
 
+#include "IsolatedProfile.h"
 #include "platform/ChineseDesktop.h"
 
 int main(int argc, char** argv) {
+  IsolatedProfile profile;  // before Qt reads HOME and the XDG folders
+  // The UTF-8 locale CTest gives, also when a test binary is run by hand (unixODBC garbles Chinese
+  // in any other).
+  qputenv("LANG", "C.UTF-8");
+  qputenv("LC_ALL", "C.UTF-8");
   std::setlocale(LC_ALL, "");
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
