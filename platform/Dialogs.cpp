@@ -56,6 +56,8 @@ int showRealMessage(const MessageRequest& r) {
   QMessageBox::StandardButtons set;
   for (const auto& b : buttons) set |= b.b;
   box.setStandardButtons(set);
+  const size_t defaultAt = (r.style & Mb::DefaultButton3) ? 2 : (r.style & Mb::DefaultButton2) ? 1 : 0;
+  if (defaultAt < buttons.size()) box.setDefaultButton(buttons[defaultAt].b);
   // Chinese captions for the standard buttons, as the users' Windows showed them.
   static const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
       {QMessageBox::Ok, "确定"}, {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是(&Y)"},

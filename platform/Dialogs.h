@@ -15,6 +15,8 @@ namespace Mb {
 enum : int {
   OkOnly = 0, OkCancel = 1, AbortRetryIgnore = 2, YesNoCancel = 3, YesNo = 4, RetryCancel = 5,
   Critical = 16, Question = 32, Exclamation = 48, Information = 64,
+  // The second (third) button is the default one, as for a question whose safe answer is No.
+  DefaultButton2 = 256, DefaultButton3 = 512,
 };
 // Answers.
 enum : int { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };

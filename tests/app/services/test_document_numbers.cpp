@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/DocumentNumbers.h"
 #include "app/services/LoginState.h"
 
@@ -95,4 +96,40 @@ TEST_F(DocumentNumberTest, ACodeThatIsNotANumberIsReportedAndGivesZero) {
   Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('大', 9, 32767)"));
   EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 0) << "past a 16-bit code";
   EXPECT_EQ(responder_.messages.size(), 2u);
+}
+
+// A claim succeeds once per version read: a second window that read the same version is refused
+// and its transaction writes nothing; a missing document is refused too.
+TEST_F(DocumentNumberTest, ClaimsTakeTheVersionTheWindowRead) {
+  addLoan(QStringLiteral("D003001220261208001"));
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号) values ('C003001220261208001')"));
+  for (const QString table : {QStringLiteral("PJ_Dkjl"), QStringLiteral("PJ_Cjjl")}) {
+    SCOPED_TRACE(table.toStdString());
+    const QString no = table == QStringLiteral("PJ_Dkjl") ? QStringLiteral("D003001220261208001") : QStringLiteral("C003001220261208001");
+    const qint64 seen = DocumentVersion(table, no);
+    EXPECT_EQ(seen, 0) << "a new document starts at 0";
+    {
+      Transaction t;
+      ClaimDocument(table, no, seen);
+      t.Commit();
+    }
+    EXPECT_EQ(DocumentVersion(table, no), 1);
+    {
+      Transaction t;
+      EXPECT_THROW(ClaimDocument(table, no, seen), DocumentChanged);
+      Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 备注='stale' where 单号=?"), {no});
+      // not committed: the stale window's transaction rolls back
+    }
+    Recordset rs;
+    OpenRecordset(rs, QStringLiteral("select 版本, 备注 from ") + table + QStringLiteral(" where 单号=?"), {no});
+    EXPECT_EQ(rs.value(0).toLongLong(), 1);
+    EXPECT_NE(rs.text(1), QStringLiteral("stale"));
+    EXPECT_EQ(DocumentVersion(table, QStringLiteral("X")), -1);
+    EXPECT_THROW(ClaimDocument(table, QStringLiteral("X"), 0), DocumentChanged);
+  }
+  try {
+    throw DocumentChanged();
+  } catch (const DocumentChanged& e) {
+    EXPECT_EQ(e.message, QStringLiteral("该单据已被其他用户修改，请关闭窗口后重新打开！"));
+  }
 }
