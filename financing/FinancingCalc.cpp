@@ -110,7 +110,7 @@ void buildInstalments(const FinancingTerms& t, int button, const InstalmentOptio
     case btn等额本金后付:
       for (int k = 1; k <= n; ++k) {
         const QDate due = AddPeriods(start, unit, 1);
-        const double principal = k == n ? outstanding : each;
+        const double principal = Money::rowPrincipal(each, outstanding, k == n);
         const Interest in = period(start, due, outstanding);
         add(makeRow(k, outstanding, principal, in.amount, false, start, due, in.days, t.登记日期));
         outstanding = Money::round(outstanding - principal, 2);
@@ -126,8 +126,9 @@ void buildInstalments(const FinancingTerms& t, int button, const InstalmentOptio
       for (int k = 2; k <= n; ++k) {
         const QDate due = AddPeriods(start, unit, 1);
         const Interest in = period(start, due, outstanding);
-        add(makeRow(k, outstanding, each, in.amount, false, start, due, in.days, t.登记日期));
-        outstanding = Money::round(outstanding - each, 2);
+        const double principal = Money::rowPrincipal(each, outstanding, false);
+        add(makeRow(k, outstanding, principal, in.amount, false, start, due, in.days, t.登记日期));
+        outstanding = Money::round(outstanding - principal, 2);
         start = due;
       }
       const QDate due = AddPeriods(start, unit, 1);
@@ -142,7 +143,7 @@ void buildInstalments(const FinancingTerms& t, int button, const InstalmentOptio
       for (int k = 1; k <= n; ++k) {
         const QDate due = AddPeriods(start, unit, 1);
         const Interest in = period(start, due, outstanding);
-        const double principal = k == n ? outstanding : Money::round(instalment - in.amount, 2);
+        const double principal = Money::rowPrincipal(instalment - in.amount, outstanding, k == n);
         add(makeRow(k, outstanding, principal, in.amount, false, start, due, in.days, t.登记日期));
         outstanding = Money::round(outstanding - principal, 2);
         start = due;
@@ -206,11 +207,11 @@ QDate AddPeriods(const QDate& d, QChar unit, int count) {
 void ValidateFinancingTerms(const FinancingTerms& t, bool oneOff) {
   auto refuse = [](const char* text) { throw FinancingInputError(QString::fromUtf8(text)); };
   if (t.客户名称.trimmed().isEmpty()) refuse("客户名称不能为空！");
-  if (!(t.本金 > 0) || !std::isfinite(t.本金)) refuse("借款金额输入不合法！");
-  if (!(t.利率 >= 0) || !std::isfinite(t.利率)) refuse("利率输入不合法！");
+  if (!(t.本金 > 0) || !Money::withinCeiling(t.本金)) refuse("借款金额输入不合法！");
+  if (!Money::withinCeiling(t.利率, Money::kMaxRate)) refuse("利率输入不合法！");
   if (!(t.提成比例 >= 0) || !std::isfinite(t.提成比例)) refuse("提成比例输入不合法！");
   if (t.业务经办.trimmed().isEmpty()) refuse("业务经办不能为空！");
-  if (!(t.提前支取利率 >= 0) || !std::isfinite(t.提前支取利率)) refuse("提前支取利率输入不合法！");
+  if (!Money::withinCeiling(t.提前支取利率, Money::kMaxRate)) refuse("提前支取利率输入不合法！");
   if (!t.登记日期.isValid() || !t.起息日期.isValid() || (oneOff && !t.止息日期.isValid())) refuse("日期输入不合法！");
   if (!oneOff) return;
   const int days = DaysBetween(t.起息日期, t.止息日期);
@@ -233,13 +234,21 @@ FinancingPlan BuildFinancingPlan(const FinancingTerms& t, int button, const Inst
   } else {
     buildOneTime(t, button, p);
   }
+  long long interest = 0, paid = 0;
   for (const FinancingPlanRow& r : p.rows) {
+    for (double v : {r.拆借本金, r.应付本金, r.应付利息})
+      if (!std::isfinite(v)) throw FinancingInputError(FinancingInterestCeilingMessage());
     p.计息天数 += r.计息天数;
-    p.利息 += r.应付利息;
-    p.已付利息 += r.已付利息;
+    interest += Money::toCents(r.应付利息);
+    paid += Money::toCents(r.已付利息);
   }
+  p.利息 = static_cast<double>(interest) / 100;
+  p.已付利息 = static_cast<double>(paid) / 100;
+  if (!Money::withinCeiling(p.利息)) throw FinancingInputError(FinancingInterestCeilingMessage());
   return p;
 }
+
+QString FinancingInterestCeilingMessage() { return QStringLiteral("利息超出系统允许的范围，请检查利率和期限！"); }
 
 QString PaymentRouteRefusal(const PlanRowState& row, const QDate& today, bool early) {
   if (row.结算状态 == kPaid) return QStringLiteral("该期次拆借已付清！");
@@ -249,10 +258,15 @@ QString PaymentRouteRefusal(const PlanRowState& row, const QDate& today, bool ea
   return {};
 }
 
-PaymentProposal ProposePayment(const PlanRowState& row, const QDate& date) {
+double OpenRowPrincipal(const PlanRowState& row, double recordOpenPrincipal) {
+  const double open = Money::round(row.应付本金 - row.已付本金, 2);
+  return std::max(0.0, std::min(open, Money::round(recordOpenPrincipal, 2)));
+}
+
+PaymentProposal ProposePayment(const PlanRowState& row, const QDate& date, double recordOpenPrincipal) {
   PaymentProposal p;
   // What is still open on the row: a row part paid early is settled by its remainder.
-  p.本金 = std::max(0.0, Money::round(row.应付本金 - row.已付本金, 2));
+  p.本金 = OpenRowPrincipal(row, recordOpenPrincipal);
   p.利息 = std::max(0.0, Money::round(row.应付利息 - row.已付利息, 2));
   p.付款状态 = kPaid;
   p.天数 = std::max(0, DaysBetween(row.约定支付日期, date));
@@ -267,17 +281,48 @@ PaymentProposal ProposeEarlyPayment(const FinancingRates& rec, const PlanRowStat
   p.提前支取日利息 = rec.本金 * rec.提前支取利率 / 100 * perDay;
   // A date before the period starts earns nothing (never a negative interest or deduction).
   p.天数 = std::max(0, DaysBetween(row.开始日期, date));
-  p.本金 = std::max(0.0, Money::round(row.应付本金 - row.已付本金, 2));
-  if (row.应付利息 > 0) {
-    // Interest and deduction to the date, less what earlier part payments of the row already took.
-    const double interest = Money::round(p.天数 * p.日利息, 2);
-    const double deduction = std::max(0.0, Money::round((p.日利息 - p.提前支取日利息) * p.天数, 2));
-    p.利息 = std::max(0.0, Money::round(interest - row.已付利息, 2));
-    p.提前支取扣款 = std::max(0.0, Money::round(deduction - row.提前支取扣款, 2));
+  p.本金 = OpenRowPrincipal(row, rec.本金 - rec.已付本金);
+  // A row created paid or planned at 0 earns nothing early.
+  const bool interestOpen = row.应付利息 > 0.005 && row.已付利息 < row.应付利息 - 0.005;
+  if (interestOpen) {
+    // Interest to the date, at most what the row planned; the deduction shrinks in proportion.
+    // Less what earlier part payments of the row already took.
+    const double toDate = p.天数 * p.日利息;
+    const double interest = std::min(toDate, row.应付利息);
+    const double share = toDate > 0 ? interest / toDate : 0;
+    const double deduction = std::max(0.0, (p.日利息 - p.提前支取日利息) * p.天数 * share);
+    p.利息 = std::max(0.0, Money::round(Money::round(interest, 2) - row.已付利息, 2));
+    p.提前支取扣款 = std::max(0.0, Money::round(Money::round(deduction, 2) - row.提前支取扣款, 2));
   }
   p.应付总额 = Money::round(p.本金 + p.利息 - p.提前支取扣款, 2);
-  p.付款状态 = EarlyPaymentStatus(p.应付总额, p.应付总额);
+  p.付款状态 = kPaid;
   return p;
+}
+
+QString FinancingRowStatus(double principal, double openPrincipal, double interest, double openInterest) {
+  const auto covers = [](double paid, double open) { return paid >= open - 0.005; };
+  return covers(principal, openPrincipal) && covers(interest, openInterest) ? kPaid : QStringLiteral("支付部分");
+}
+
+QString FinancingPaymentRefusal(const PlanRowState& row, double recordOpenPrincipal, double principal, double interest) {
+  if (principal > std::max(0.0, Money::round(row.应付本金 - row.已付本金, 2)) + 0.005)
+    return QStringLiteral("支付本金不能大于未付本金！");
+  if (principal > std::max(0.0, Money::round(recordOpenPrincipal, 2)) + 0.005)
+    return QStringLiteral("支付本金不能大于该笔融资的未付本金！");
+  if (interest > std::max(0.0, Money::round(row.应付利息 - row.已付利息, 2)) + 0.005) return QStringLiteral("支付利息不能大于应付利息！");
+  return {};
+}
+
+QString FinancingEarlyPaymentRefusal(const PaymentProposal& proposal, double principal, double interest, double deduction) {
+  if (principal > proposal.本金 + 0.005) return QStringLiteral("支付本金不能大于未付本金！");
+  if (interest > proposal.利息 + 0.005) return QStringLiteral("支付利息不能大于应付利息！");
+  if (deduction > proposal.提前支取扣款 + 0.005) return QStringLiteral("扣除利息不能大于应扣利息！");
+  return {};
+}
+
+QString FinancingEarlyDateRefusal(const PlanRowState& row, const QDate& date) {
+  if (row.约定支付日期.isValid() && date.isValid() && date > row.约定支付日期) return QStringLiteral("提前支取日期不能晚于约定支付日期！");
+  return {};
 }
 
 QString EarlyPaymentStatus(double totalDue, double entered) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -83,8 +84,12 @@ struct FinancingPlan {
 // Checks every value a plan reads, in the form's order; throws with the form's message.
 // `oneOff`: the one-time plans also read the interest dates.
 void ValidateFinancingTerms(const FinancingTerms& t, bool oneOff);
-// Builds the plan of a button. Instalment buttons need `options`. Throws FinancingInputError.
+// Builds the plan of a button. Instalment buttons need `options`. Throws FinancingInputError, also
+// when the plan's total interest exceeds 999999999.99 or a value is not a finite number
+// (FinancingInterestCeilingMessage). No row takes more principal than is still outstanding.
 FinancingPlan BuildFinancingPlan(const FinancingTerms& t, int button, const InstalmentOptions* options = nullptr);
+
+QString FinancingInterestCeilingMessage();
 
 // Calendar helpers of the plans: whole days, calendar months (day of month ignored), and periods
 // added with a month end falling back to the last day of the shorter month.
@@ -100,6 +105,7 @@ struct FinancingRates {
   double 利率 = 0;
   QString 利率类别 = QStringLiteral("日");
   double 提前支取利率 = 0;
+  double 已付本金 = 0;  // of the record: what is open of it bounds every row's principal
 };
 // One plan row as stored.
 struct PlanRowState {
@@ -122,11 +128,29 @@ struct PaymentProposal {
 // The record view's gate before a payment window opens: "" when the row may be paid that way on
 // `today`, else the refusal ("该期次拆借已付清！", "请使用【提前支取】进行回款操作！", ...).
 QString PaymentRouteRefusal(const PlanRowState& row, const QDate& today, bool early);
-// Payment confirmation: the open remainder of the row, paid in full.
-PaymentProposal ProposePayment(const PlanRowState& row, const QDate& date);
-// Early payment: interest to the chosen date less the early-withdrawal deduction, in cents.
+// A row's open principal: 应付本金 − 已付本金, at most the record's open principal (本金 − 已付本金 of
+// PJ_Cjjl) and never below 0, so a plan with a negative row from older rules still settles.
+double OpenRowPrincipal(const PlanRowState& row, double recordOpenPrincipal);
+// Payment confirmation: the open remainder of the row, paid in full ("已付" also when it is 0).
+PaymentProposal ProposePayment(const PlanRowState& row, const QDate& date,
+                               double recordOpenPrincipal = std::numeric_limits<double>::infinity());
+// Early payment: interest to the chosen date, at most the row's 应付利息, less the early-withdrawal
+// deduction (shrunk in the same proportion), in cents; 0 and 0 for a row created paid or planned at
+// 0 interest. "已付" also when everything is 0.
 PaymentProposal ProposeEarlyPayment(const FinancingRates& rec, const PlanRowState& row, const QDate& date);
-// The status an early payment of `entered` (principal + interest - deduction) gives against the
+// The status of a row a payment leaves: "已付" only when the principal and the interest paid each
+// cover what was open of them (within half a cent), else "支付部分"; a surplus in one part never closes
+// the other. Against the row's open amounts in 取款确认, against the proposal in 提前支取.
+QString FinancingRowStatus(double principal, double openPrincipal, double interest, double openInterest);
+// 取款确认's refusal of the amounts ("支付本金不能大于未付本金！", "支付本金不能大于该笔融资的未付本金！",
+// "支付利息不能大于应付利息！"), or "".
+QString FinancingPaymentRefusal(const PlanRowState& row, double recordOpenPrincipal, double principal, double interest);
+// 提前支取's refusal of the amounts against its proposal ("支付本金不能大于未付本金！",
+// "支付利息不能大于应付利息！", "扣除利息不能大于应扣利息！"), or "".
+QString FinancingEarlyPaymentRefusal(const PaymentProposal& proposal, double principal, double interest, double deduction);
+// "提前支取日期不能晚于约定支付日期！" when the early date lies after the row's due date, else "".
+QString FinancingEarlyDateRefusal(const PlanRowState& row, const QDate& date);
+// The total-based status of older callers; FinancingRowStatus is the rule. The status an early payment of `entered` (principal + interest - deduction) gives against the
 // amount that settles the row: "已付" when it covers it to within half a cent, else "支付部分".
 QString EarlyPaymentStatus(double totalDue, double entered);
 // A record stays "未付" while any of its rows is not "已付"; else "已完结".

@@ -312,12 +312,12 @@ void frmRzdjB::txtDkdj_Click(int index) {
 
 bool frmRzdjB::validateBoxes() {
   if (!ValidateTextInput(txtDkdj[2], QStringLiteral("客户名称"), 0)) return false;
-  if (!ValidateTextInput(txtDkdj[0], QStringLiteral("借款金额"), 1)) return false;
-  if (!ValidateTextInput(txtDkdj[1], QStringLiteral("利率"), 1)) return false;
+  if (!ValidateTextInput(txtDkdj[0], QStringLiteral("借款金额"), kMoneyInput)) return false;
+  if (!ValidateTextInput(txtDkdj[1], QStringLiteral("利率"), kRateInput)) return false;
   if (!ValidateTextInput(txtDkdj[4], QStringLiteral("提成比例"), 1)) return false;
   if (!ValidateTextInput(txtDkdj[3], QStringLiteral("业务经办"), 0)) return false;
   // The early-withdrawal rate may be empty (no deduction) but not anything else.
-  if (!txtDkdj[6]->text().isEmpty() && !ValidateTextInput(txtDkdj[6], QStringLiteral("提前支取利率"), 1)) return false;
+  if (!txtDkdj[6]->text().isEmpty() && !ValidateTextInput(txtDkdj[6], QStringLiteral("提前支取利率"), kRateInput)) return false;
   if (InvestorId <= 0) {
     MsgBox(QStringLiteral("请先选择投资人！"), Mb::Critical);
     MarkInputInvalid(txtDkdj[2]);

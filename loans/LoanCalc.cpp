@@ -131,27 +131,29 @@ int Plan::totalDays() const {
 }
 
 double Plan::totalInterest() const {
-  double s = 0;
-  for (const PlanRow& r : rows) s += r.interestDue;
-  return cents(s);
+  long long c = 0;
+  for (const PlanRow& r : rows) c += Money::toCents(r.interestDue);
+  return static_cast<double>(c) / 100;
 }
 
 double Plan::totalPrincipal() const {
-  double s = 0;
-  for (const PlanRow& r : rows) s += r.principalDue;
-  return cents(s);
+  long long c = 0;
+  for (const PlanRow& r : rows) c += Money::toCents(r.principalDue);
+  return static_cast<double>(c) / 100;
 }
 
 std::optional<Problem> CheckTerms(const LoanTerms& t, int button, const Instalments& inst) {
   if (t.customer.trimmed().isEmpty()) return Problem{Field::Borrower, QStringLiteral("请先选择借款客户！")};
   if (!(t.amount > 0)) return Problem{Field::Amount, QStringLiteral("借款金额必须大于0！")};
-  if (!(t.rate >= 0)) return Problem{Field::Rate, QStringLiteral("利率输入不合法！")};
-  if (!(t.overdueRate >= 0)) return Problem{Field::OverdueRate, QStringLiteral("逾期利率输入不合法！")};
+  if (!Money::withinCeiling(t.amount)) return Problem{Field::Amount, QStringLiteral("借款金额输入不合法！")};
+  if (!Money::withinCeiling(t.rate, Money::kMaxRate)) return Problem{Field::Rate, QStringLiteral("利率输入不合法！")};
+  if (!Money::withinCeiling(t.overdueRate, Money::kMaxRate))
+    return Problem{Field::OverdueRate, QStringLiteral("逾期利率输入不合法！")};
   if (t.handler.trimmed().isEmpty()) return Problem{Field::Handler, QStringLiteral("业务经办不能为空！")};
   if (IsInstalment(button)) {
     if (inst.count < 1 || inst.count > 999) return Problem{Field::Count, QStringLiteral("分期数必须在1到999之间！")};
     if (!inst.first.isValid()) return Problem{Field::FirstDate, QStringLiteral("首次归还日期输入不合法！")};
-    return std::nullopt;
+    return PlanProblem(BuildPlan(button, t, inst));
   }
   if (button != OnceAll && button != OncePrepaid) return std::nullopt;
   const int days = (t.start.isValid() && t.end.isValid()) ? DayCount(t.start, t.end) : -1;
@@ -159,8 +161,21 @@ std::optional<Problem> CheckTerms(const LoanTerms& t, int button, const Instalme
     return Problem{Field::EndDate, QStringLiteral("止息日期必须晚于起息日期！")};
   if (!IsDaily(t.rateType) && LoanInterest(t).factor < 1)
     return Problem{Field::EndDate, QStringLiteral("按月计息的期限不足一个月，请调整止息日期！")};
+  return PlanProblem(BuildPlan(button, t, inst));
+}
+
+std::optional<Problem> PlanProblem(const Plan& plan) {
+  double interest = 0;
+  for (const PlanRow& r : plan.rows) {
+    for (double v : {r.principalBase, r.principalDue, r.interestDue, r.paidInterest})
+      if (!std::isfinite(v)) return Problem{Field::Rate, InterestCeilingMessage()};
+    interest += r.interestDue;
+  }
+  if (!Money::withinCeiling(interest)) return Problem{Field::Rate, InterestCeilingMessage()};
   return std::nullopt;
 }
+
+QString InterestCeilingMessage() { return QStringLiteral("利息超出系统允许的范围，请检查利率和期限！"); }
 
 Plan BuildPlan(int button, const LoanTerms& terms, const Instalments& inst) {
   Plan plan;
@@ -222,7 +237,7 @@ Plan BuildPlan(int button, const LoanTerms& terms, const Instalments& inst) {
       for (int k = 1; k <= n; ++k) {
         const QDate to = step(from, m);
         const double i = w.interest(from, to, outstanding);
-        const double due = k == n ? outstanding : std::min(per, outstanding);
+        const double due = Money::rowPrincipal(per, outstanding, k == n);
         w.add(outstanding, due, i, false, from, to);
         outstanding = cents(outstanding - due);
         from = to;
@@ -239,7 +254,7 @@ Plan BuildPlan(int button, const LoanTerms& terms, const Instalments& inst) {
       for (int k = 2; k <= n; ++k) {
         to = step(from, m);
         const double i = w.interest(from, to, outstanding);
-        const double due = std::min(per, outstanding);
+        const double due = Money::rowPrincipal(per, outstanding, false);
         w.add(outstanding, due, i, false, from, to);
         outstanding = cents(outstanding - due);
         from = to;
@@ -258,7 +273,7 @@ Plan BuildPlan(int button, const LoanTerms& terms, const Instalments& inst) {
       for (int k = 1; k <= n; ++k) {
         const QDate to = step(from, m);
         const double i = w.interest(from, to, outstanding);
-        const double due = k == n ? outstanding : std::clamp(cents(instalment - i), 0.0, outstanding);
+        const double due = Money::rowPrincipal(instalment - i, outstanding, k == n);
         w.add(outstanding, due, i, false, from, to);
         outstanding = cents(outstanding - due);
         from = to;

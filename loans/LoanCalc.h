@@ -116,11 +116,16 @@ struct Problem {
   Field field;
   QString message;  // what the window shows
 };
-// Everything a build reads, checked before anything is computed: borrower, amount above 0, rates
-// not negative, handler, then for one-time plans the dates (止息日期 after 起息日期, on or after it
+// Everything a build reads, checked before anything is shown: borrower, amount above 0 and at most
+// 999999999.99, rates from 0 to 100, handler, then for one-time plans the dates (止息日期 after 起息日期, on or after it
 // with 首尾计息) and at least one month for a monthly one, for instalment plans 1 to 999 periods and
-// a first date. The first problem found, or none.
+// a first date; last, for a plan button, the plan it builds (PlanProblem). The first problem found, or none.
 std::optional<Problem> CheckTerms(const LoanTerms& t, int button, const Instalments& inst = {});
+
+// A plan whose total interest exceeds 999999999.99 or that holds a value that is not a finite number:
+// the interest ceiling's problem (InterestCeilingMessage), marked on the rate.
+std::optional<Problem> PlanProblem(const Plan& plan);
+QString InterestCeilingMessage();
 
 // Builds the plan of a button. Instalment plans take the rate type of their unit (the window asks
 // first when the unit differs from the loan's rate type). Call CheckTerms first: the result of

@@ -40,12 +40,30 @@ RepaymentProposal ProposeEarlyRepayment(const LoanRateTerms& terms, const Instal
   p.days = (row.start.isValid() && payDate.isValid()) ? static_cast<int>(std::max<qint64>(0, row.start.daysTo(payDate))) : 0;
   const bool interestSettled = row.dueInterest <= 0.005 || Covers(row.paidInterest, row.dueInterest);
   if (!interestSettled) {
-    const double accrued = Money::round(row.loanPrincipal * p.days * DailyFraction(terms));
+    // Never more than the row planned, whatever the date.
+    const double accrued = Money::round(std::min(row.loanPrincipal * p.days * DailyFraction(terms), row.dueInterest));
     p.interest = std::max(0.0, Money::round(accrued - row.paidInterest));
   }
   p.amountDue = Money::round(p.principal + p.interest);
   p.status = QStringLiteral("已还");
   return p;
+}
+
+QString RowStatus(double principal, double openPrincipal, double interest, double openInterest) {
+  return Covers(principal, openPrincipal) && Covers(interest, openInterest) ? QStringLiteral("已还") : QStringLiteral("归还部分");
+}
+
+QString RepaymentRefusal(const InstalmentState& row, double principal, double interest) {
+  if (principal > Money::round(std::max(0.0, row.duePrincipal - row.paidPrincipal)) + 0.005)
+    return QStringLiteral("归还本金不能大于未还本金！");
+  if (interest > Money::round(std::max(0.0, row.dueInterest - row.paidInterest)) + 0.005)
+    return QStringLiteral("归还利息不能大于未还利息！");
+  return {};
+}
+
+QString EarlyDateRefusal(const InstalmentState& row, const QDate& date) {
+  if (row.due.isValid() && date.isValid() && date > row.due) return QStringLiteral("提前还贷日期不能晚于约定归还日期！");
+  return {};
 }
 
 }  // namespace RepaymentCalc

@@ -50,7 +50,18 @@ int OverdueDays(const InstalmentState& row, const QDate& payDate);
 // and overdue interest = 贷款本金 x overdue days x 逾期日利率, each to the cent.
 RepaymentProposal ProposeRepayment(const LoanRateTerms& terms, const InstalmentState& row, const QDate& payDate);
 // The early repayment on `payDate`: the open principal, and interest from the row's start to that
-// day at the loan's daily fraction, less interest already paid, never below 0; a row whose interest
-// was planned at 0 or is paid already accrues none. Always "已还".
+// day at the loan's daily fraction but at most the row's 应还利息, less interest already paid, never
+// below 0; a row whose interest was planned at 0 or is paid already accrues none. Always "已还": a
+// proposal of 0 settles the row too.
 RepaymentProposal ProposeEarlyRepayment(const LoanRateTerms& terms, const InstalmentState& row, const QDate& payDate);
+
+// The status of a row a repayment leaves: "已还" only when the principal and the interest paid each
+// cover what was open of them (within half a cent), else "归还部分"; a surplus in one part never
+// closes the other. Against the row's open amounts in 回款确认, against the proposal in 提前还贷.
+QString RowStatus(double principal, double openPrincipal, double interest, double openInterest);
+// The refusal of a repayment of `principal` and `interest` on the row ("归还本金不能大于未还本金！",
+// "归还利息不能大于未还利息！"), or "" when both are at most what is open. The overdue fee is free.
+QString RepaymentRefusal(const InstalmentState& row, double principal, double interest);
+// "提前还贷日期不能晚于约定归还日期！" when the early date lies after the row's due date, else "".
+QString EarlyDateRefusal(const InstalmentState& row, const QDate& date);
 }  // namespace RepaymentCalc

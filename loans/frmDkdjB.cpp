@@ -648,9 +648,9 @@ bool frmDkdjB::检查输入(int button, const Instalments& inst) {
     markBox(Field::Borrower);
     return false;
   }
-  if (!ValidateTextInput(txtDkdj[0], QStringLiteral("借款金额"), 1)) return false;
-  if (!ValidateTextInput(txtDkdj[1], QStringLiteral("利率"), 1)) return false;
-  if (!ValidateTextInput(txtDkdj[2], QStringLiteral("逾期利率"), 1)) return false;
+  if (!ValidateTextInput(txtDkdj[0], QStringLiteral("借款金额"), kMoneyInput)) return false;
+  if (!ValidateTextInput(txtDkdj[1], QStringLiteral("利率"), kRateInput)) return false;
+  if (!ValidateTextInput(txtDkdj[2], QStringLiteral("逾期利率"), kRateInput)) return false;
   if (!ValidateTextInput(txtDkdj[6], QStringLiteral("业务经办"), 0)) return false;
   if (const auto problem = CheckTerms(Terms(), button, inst)) {
     MsgBox(problem->message, Mb::Critical);

@@ -12,14 +12,34 @@
 namespace Money {
 
 double round(double value, int places) {
+  if (!std::isfinite(value)) return value;
   const double scale = std::pow(10.0, places);
+  const double scaled = value * scale;
+  // Beyond 2^52 units every double is a whole number of them already.
+  if (!(std::fabs(scaled) < 4503599627370496.0)) return value;
   // Nudge by a few units in the last place so that binary representations just below a half
   // (2.675 is 2.67499999...) round up as a person computing with the decimal text would expect.
-  double scaled = value * scale;
-  double nudged = scaled + std::copysign(std::fabs(scaled) * 8 * DBL_EPSILON, scaled);
+  // The nudge is capped far below a unit, so a large value never moves by more than the rounding asks.
+  const double nudge = std::min(std::fabs(scaled) * 8 * DBL_EPSILON, 1.0 / (1 << 20));
+  const double nudged = scaled + std::copysign(nudge, scaled);
   double r = std::trunc(nudged + std::copysign(0.5, nudged));
   if (r == 0) r = 0;  // no "-0"
   return r / scale;
+}
+
+bool withinCeiling(double value, double ceiling) { return std::isfinite(value) && value >= 0 && value < ceiling + 0.005; }
+
+double rowPrincipal(double wanted, double outstanding, bool last) {
+  const double open = std::max(0.0, round(outstanding, 2));
+  return last ? open : std::clamp(round(wanted, 2), 0.0, open);
+}
+
+long long toCents(double value) { return std::llround(round(value, 2) * 100); }
+
+double sumCents(const double* values, size_t count) {
+  long long c = 0;
+  for (size_t i = 0; i < count; ++i) c += toCents(values[i]);
+  return static_cast<double>(c) / 100;
 }
 
 int formatChars(double value, int places, char* buf, int size) {

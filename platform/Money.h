@@ -3,9 +3,25 @@
 // rounds, halves away from zero. No window rounds or formats amounts on its own.
 #include <QString>
 
+#include <cstddef>
+
 namespace Money {
 // Rounds to `places` decimals, halves away from zero (0.005 -> 0.01, -0.005 -> -0.01).
+// Halves just below by binary representation count as halves; a value never moves by more than
+// half a unit of the last place kept, whatever its size; one that is not finite comes back unchanged.
 double round(double value, int places = 2);
+// The amount in whole cents (rounded to the cent first).
+long long toCents(double value);
+// A sum that adds whole cents: each value rounded to the cent, the total exact to the cent.
+double sumCents(const double* values, size_t count);
+// The largest amount a money box or a plan's total interest may hold, and the largest rate (percent).
+inline constexpr double kMaxAmount = 999999999.99;
+inline constexpr double kMaxRate = 100;
+// Whether a value is a finite number from 0 to `ceiling` (to within half a cent above it).
+bool withinCeiling(double value, double ceiling = kMaxAmount);
+// The principal a plan row takes: never more than is still outstanding nor below 0, and the last
+// principal-bearing row takes all that is left, so a plan adds up and has no negative row.
+double rowPrincipal(double wanted, double outstanding, bool last);
 // Formats with a mask of the form "0", "0.00", "0.0000" (digits after the point = places).
 QString format(double value, const QString& mask = QStringLiteral("0.00"));
 // The characters format() writes for `places` decimals, into buf; their count, or -1 when they do not

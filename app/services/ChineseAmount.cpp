@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/services/ErrorReport.h"
+#include "platform/Money.h"
 
 namespace {
 
@@ -19,16 +20,15 @@ void replaceWhile(QString& s, const QString& from, const QString& to) {
   while (s.contains(from)) s.replace(from, to);
 }
 
-// The conversion of an amount >= 0 given in ten-thousandths (a currency value).
-QString convert(qint64 tenThousandths) {
-  if (tenThousandths == 0) return QStringLiteral("零");
+// The conversion of an amount >= 0 given in fen.
+QString convert(qint64 fen) {
+  if (fen == 0) return QStringLiteral("零");
   // Plain decimal text without trailing zeros (1.50 is written 1.5).
-  QString intPart = QString::number(tenThousandths / 10000);
-  QString decPart = QStringLiteral("%1").arg(tenThousandths % 10000, 4, 10, QLatin1Char('0'));
+  QString intPart = QString::number(fen / 100);
+  QString decPart = QStringLiteral("%1").arg(fen % 100, 2, 10, QLatin1Char('0'));
   while (decPart.endsWith(QLatin1Char('0'))) decPart.chop(1);
 
-  if (intPart.size() > 9) return QStringLiteral("0");
-  if (decPart.size() >= 3) return QStringLiteral("1");
+  if (intPart.size() > 12) return QStringLiteral("0");
 
   // Every digit followed by its place unit: 壹贰叁 becomes 壹佰贰拾叁圆.
   const QString caps = capitals(intPart);
@@ -72,10 +72,10 @@ QString convert(qint64 tenThousandths) {
 QString AmountToChineseUppercase(double amount) {
   try {
     if (!std::isfinite(amount)) throw AppError(Err::TypeMismatch, QStringLiteral("金额不是有效的数值。"));
-    // A currency value: four decimals. Beyond 9 whole digits the result is "0" anyway.
-    const double size = std::fabs(amount);
-    if (size >= 1e10) return QStringLiteral("0");
-    const QString words = convert(std::llround(size * 10000.0));
+    // Rounded to the fen first; beyond twelve whole digits the result is "0".
+    const double size = Money::round(std::fabs(amount), 2);
+    if (size >= 1e12) return QStringLiteral("0");
+    const QString words = convert(Money::toCents(size));
     // No caller passes a negative amount; one gets "负" before its size's words (not before the
     // fixed results "零", "0" and "1").
     if (amount < 0 && words.size() > 1) return QStringLiteral("负") + words;

@@ -3,8 +3,8 @@
 // 1234.56 gives 壹仟贰佰叁拾肆圆伍角陆分.
 #include <QString>
 
-// The amount (taken to four decimals, as a currency value) in capitals. Fixed results: "零" for 0,
-// "0" when the whole part has more than 9 digits, "1" when the amount has more than two decimals.
+// The amount, rounded to the fen, in capitals, up to twelve whole digits (仟亿). Fixed results: "零"
+// for 0, "0" when the whole part has more than 12 digits.
 // A negative amount gives "负" and the capitals of its size. A value that is not a number is
 // reported (ReportRuntimeError) and gives "".
 QString AmountToChineseUppercase(double amount);

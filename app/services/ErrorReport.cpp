@@ -23,13 +23,16 @@ bool CheckUserRight(const QString& right) {
 }
 
 bool ValidateTextInput(QLineEdit* box, const QString& caption, int mode) {
-  if (mode != 1) {
+  if (mode != kNumberInput && mode != kMoneyInput && mode != kRateInput) {
     if (!box->text().isEmpty()) return true;
     MsgBox(caption + QStringLiteral("不能为空！"), Mb::Critical);
     MarkInputInvalid(box);
     return false;
   }
-  if (Money::isStrictNumber(box->text())) return true;
+  double value = 0;
+  if (Money::parse(box->text(), &value) &&
+      (mode == kNumberInput || Money::withinCeiling(value, mode == kRateInput ? Money::kMaxRate : Money::kMaxAmount)))
+    return true;
   MsgBox(caption + QStringLiteral("输入不合法！"), Mb::Critical);
   MarkInputInvalid(box);
   box->setText(QStringLiteral("0"));

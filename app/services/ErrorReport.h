@@ -15,8 +15,12 @@ bool CheckUserRight(const QString& right);
 // Whether a comma list holds `item` as a whole element (blanks around elements ignored).
 bool ListHasItem(const QString& commaList, const QString& item);
 
-// mode 1: the text must be a number (digits and one "."); other modes: the text must not be empty.
-// A failure says so with the caption, marks the box (and a bad number is reset to "0").
+// The modes of ValidateTextInput that check a number: any number, an amount (at most 999999999.99),
+// a rate in percent (at most 100). Any other mode: the text must not be empty.
+inline constexpr int kNumberInput = 1, kMoneyInput = 2, kRateInput = 3;
+// The number modes: the text must be a number (digits and one ".") within the mode's ceiling, else
+// caption + "输入不合法！"; other modes: caption + "不能为空！". A failure marks the box (and a bad
+// number is reset to "0").
 bool ValidateTextInput(QLineEdit* box, const QString& caption, int mode);
 // Focus and the cyan background that marks a field to correct.
 void MarkInputInvalid(QWidget* box);

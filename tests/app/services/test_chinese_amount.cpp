@@ -64,8 +64,8 @@ TEST_F(ChineseAmountTest, ThePartsOwnCases) {
       {20.1, "贰拾圆壹角整"},
       {0.5, "伍角整"},
       {0.05, "零伍分"},
-      {1.234, "1"},
-      {2000000000, "0"},
+      {1.234, "壹圆贰角叁分"},
+      {2000000000, "贰拾亿圆整"},
   };
   for (const auto& [amount, words] : cases)
     EXPECT_EQ(AmountToChineseUppercase(amount), QString::fromUtf8(words)) << amount;
@@ -88,11 +88,16 @@ TEST_F(ChineseAmountTest, TheIssuesCasesAndMore) {
       {10000001, "壹仟万零壹圆整"},
       {100010000, "壹亿零壹万圆整"},
       {100000001, "壹亿零壹圆整"},
-      {1000000000, "0"},
-      {999999999.999, "1"},
+      {1000000000, "壹拾亿圆整"},
+      {999999999.999, "壹拾亿圆整"},   // rounded to the fen first
+      {999999999999.99, "玖仟玖佰玖拾玖亿玖仟玖佰玖拾玖万玖仟玖佰玖拾玖圆玖角玖分"},
+      {100000000000, "壹仟亿圆整"},
+      {200000050000, "贰仟亿零伍万圆整"},
+      {1000000000000, "0"},            // thirteen whole digits
+      {999999999999.995, "0"},
       {0.1 + 0.2, "叁角整"},           // 0.30000000000000004 is 0.3 as a currency value
-      {1.0004, "1"},                   // four decimals are kept: more than two
-      {1.000049, "壹圆整"},            // beyond four decimals a currency value has nothing
+      {1.0004, "壹圆整"},
+      {1.005, "壹圆零壹分"},
       {-5, "负伍圆整"},
   };
   for (const auto& [amount, words] : cases)
@@ -100,15 +105,15 @@ TEST_F(ChineseAmountTest, TheIssuesCasesAndMore) {
   EXPECT_TRUE(responder_.messages.empty());
 }
 
-TEST_F(ChineseAmountTest, EveryPatternOfZerosUpToNineDigitsMatchesTheBankRules) {
-  // Every choice of zero and non-zero digits in nine places, with each kind of decimals.
+TEST_F(ChineseAmountTest, EveryPatternOfZerosUpToTwelveDigitsMatchesTheBankRules) {
+  // Every choice of zero and non-zero digits in twelve places, with each kind of decimals.
   std::mt19937 rng(936);
   std::uniform_int_distribution<int> nonZero(1, 9);
   const int decimals[] = {0, 50, 5, 15, 90, 1};  // in fen: none, .5, .05, .15, .9, .01
   int checked = 0;
-  for (int mask = 0; mask < 512; ++mask) {
+  for (int mask = 0; mask < 4096; ++mask) {
     qint64 yuan = 0;
-    for (int place = 8; place >= 0; --place) yuan = yuan * 10 + ((mask >> place) & 1 ? nonZero(rng) : 0);
+    for (int place = 11; place >= 0; --place) yuan = yuan * 10 + ((mask >> place) & 1 ? nonZero(rng) : 0);
     for (int dec : decimals) {
       const qint64 fen = yuan * 100 + dec;
       const double amount = static_cast<double>(fen) / 100.0;
@@ -117,13 +122,13 @@ TEST_F(ChineseAmountTest, EveryPatternOfZerosUpToNineDigitsMatchesTheBankRules) 
     }
   }
   // And random amounts to the fen over the whole range.
-  std::uniform_int_distribution<qint64> any(1, 99999999999LL);
+  std::uniform_int_distribution<qint64> any(1, 99999999999999LL);
   for (int i = 0; i < 20000; ++i) {
     const qint64 fen = any(rng);
     ASSERT_EQ(AmountToChineseUppercase(static_cast<double>(fen) / 100.0), referenceCapitals(fen)) << fen;
     ++checked;
   }
-  EXPECT_GT(checked, 23000);
+  EXPECT_GT(checked, 44000);
 }
 
 TEST_F(ChineseAmountTest, ANonNumberIsReportedAndGivesEmptyText) {
