@@ -134,6 +134,7 @@ void frmRzjl::Form_Load() {
       comJd[4]->setCurrentIndex(2);
       comJd[2]->setCurrentIndex(2);
       comJd[3]->setCurrentIndex(0);
+      anyDate_ = true;
     } else {
       comJd[1]->setCurrentIndex(2);
       comJd[5]->setCurrentIndex(1);
@@ -145,6 +146,7 @@ void frmRzjl::Form_Load() {
 }
 
 void frmRzjl::comJd_Click(int index) {
+  if (index == 0 || index == 1) anyDate_ = false;
   if (index != 1) return;
   Guarded(QString(), this, [this] { cxSjkj(DTPstr, DTPovr, comJd[1]->currentIndex()); });
 }
@@ -153,7 +155,9 @@ void frmRzjl::刷新() {
   Guarded(QString(), this, [this] {
     const QString search = txtJd->text().trimmed();
     QString dates;
-    if (comJd[0]->currentText() == kIgnore) {
+    if (anyDate_) {
+      // No period at all.
+    } else if (comJd[0]->currentText() == kIgnore) {
       cxSjkj(DTPstr, DTPovr, 4);
       dates = sqlDate(QStringLiteral("起息日期"), DTPstr->dateText(), DTPovr->dateText());
     } else {

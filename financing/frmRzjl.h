@@ -51,6 +51,8 @@ class frmRzjl : public QDialog {
   void openRegistration(const QString& docNo);
 
   bool loaded_ = false;
+  // A drill-down lists every date until the user picks a period.
+  bool anyDate_ = false;
   QString listSql_;
   QVariantList listParams_;
 };

@@ -47,7 +47,7 @@ SqlWithParams BuildLoanListSql(const LoanListFilter& f) {
     where = QStringLiteral("(") + sqlDate(QStringLiteral("约定还款日期"), QString(), todayText) +
             QStringLiteral(" or exists (select 1 from PJ_Hdjh h where h.单号=PJ_Dkjl.单号 and h.归还状态 in ('未还','归还部分') and ") +
             sqlDate(QStringLiteral("h.约定归还日期"), QString(), todayText) + QStringLiteral(")) ");
-  } else {
+  } else if (!f.anyDate) {
     const QString field = f.dateField == 2 ? QStringLiteral("起息日期") : LoanListItems::dateFields().value(f.dateField);
     where = sqlDate(field, f.from, f.to) + QLatin1Char(' ');
   }

@@ -27,6 +27,7 @@ struct LoanListFilter {
   QString status;      // text of the status combo
   QString deptScope;   // the user's departments (comma list); ignored for role 3
   QDate today;
+  bool anyDate = false; // no period at all, whatever the date field says (a report's drill-down)
 };
 
 // The columns of the list, in grid order.

@@ -159,6 +159,7 @@ void frmDkjl::Form_Load() {
       comJd_Click(1);
       comJd[5]->setCurrentIndex(0);
       comJd[2]->setCurrentIndex(2);
+      anyDate_ = true;
       刷新();
       QueryMode = 0;
     }
@@ -167,6 +168,7 @@ void frmDkjl::Form_Load() {
 }
 
 void frmDkjl::comJd_Click(int index) {
+  if (index == 0 || index == 1) anyDate_ = false;
   if (index == 1) cxSjkj(DTPstr, DTPovr, comJd[1]->currentIndex());
 }
 
@@ -184,6 +186,7 @@ void frmDkjl::刷新() {
   f.band = comJd[4]->currentIndex();
   f.deptScope = gDeptRights;
   f.today = Clock::today();
+  f.anyDate = anyDate_;
   const SqlWithParams q = BuildLoanListSql(f);
   LastListSql_ = q.sql;
   lastListParams_ = q.params;

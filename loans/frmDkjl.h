@@ -69,4 +69,6 @@ class frmDkjl : public QDialog {
   QString LastListSql_;
   QVariantList lastListParams_;
   bool loaded_ = false;
+  // A drill-down lists every date until the user picks a period.
+  bool anyDate_ = false;
 };

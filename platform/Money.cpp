@@ -13,7 +13,8 @@ namespace Money {
 
 double round(double value, int places) {
   if (!std::isfinite(value)) return value;
-  const double scale = std::pow(10.0, places);
+  static constexpr double kPowers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  const double scale = places >= 0 && places <= 8 ? kPowers[places] : std::pow(10.0, places);
   const double scaled = value * scale;
   // Beyond 2^52 units every double is a whole number of them already.
   if (!(std::fabs(scaled) < 4503599627370496.0)) return value;

@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <limits>
+
 #include "financing/FinancingCalc.h"
 #include "platform/Clock.h"
 #include "platform/Money.h"
@@ -129,15 +131,26 @@ QJsonObject proposal(const PaymentProposal& p, bool early) {
 QJsonObject payment(const QJsonObject& in, bool early) {
   const PlanRowState row = planRow(in);
   const QDate when = date(in, "支付日期");
+  if (early)
+    if (const QString late = FinancingEarlyDateRefusal(row, when); !late.isEmpty()) throw CalcInputError(late);
   const QString refusal = PaymentRouteRefusal(row, when, early);
   if (!refusal.isEmpty()) throw CalcInputError(refusal);
-  if (!early) return proposal(ProposePayment(row, when), false);
   const QJsonObject r = in.value(key("拆借")).toObject();
+  // The record's open principal bounds the row's; without the record the row's own counts.
+  const auto recordOpen = [&] {
+    return r.isEmpty() ? std::numeric_limits<double>::infinity()
+                       : number(r, "本金", "借款金额输入不合法！", -1) - number(r, "已付本金", "已付本金不合法！", 0);
+  };
+  if (!early) return proposal(ProposePayment(row, when, recordOpen()), false);
   if (r.isEmpty()) throw CalcInputError(QStringLiteral("缺少拆借记录！"));
   FinancingRates rec;
   rec.本金 = number(r, "本金", "借款金额输入不合法！", -1);
   rec.利率 = number(r, "利率", "利率输入不合法！", -1);
   rec.提前支取利率 = number(r, "提前支取利率", "提前支取利率输入不合法！", 0);
+  rec.已付本金 = number(r, "已付本金", "已付本金不合法！", 0);
+  if (!Money::withinCeiling(rec.本金)) throw CalcInputError(QStringLiteral("借款金额输入不合法！"));
+  if (!Money::withinCeiling(rec.利率, Money::kMaxRate)) throw CalcInputError(QStringLiteral("利率输入不合法！"));
+  if (!Money::withinCeiling(rec.提前支取利率, Money::kMaxRate)) throw CalcInputError(QStringLiteral("提前支取利率输入不合法！"));
   if (r.contains(key("利率类别"))) rec.利率类别 = text(r, "利率类别");
   return proposal(ProposeEarlyPayment(rec, row, when), true);
 }

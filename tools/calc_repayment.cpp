@@ -5,6 +5,7 @@
 
 #include "loans/RepaymentCalc.h"
 #include "platform/Clock.h"
+#include "platform/Money.h"
 #include "tools/CalcTool.h"
 
 namespace {
@@ -73,6 +74,8 @@ QJsonObject repayment(const QJsonObject& in) {
 
 QJsonObject earlyRepayment(const QJsonObject& in) {
   const Request r = read(in, true);
+  if (const QString refusal = RepaymentCalc::EarlyDateRefusal(r.row, r.payDate); !refusal.isEmpty()) throw CalcInputError(refusal);
+  if (!Money::withinCeiling(r.terms.rate, Money::kMaxRate)) throw CalcInputError(QStringLiteral("利率输入不合法！"));
   return answer(RepaymentCalc::ProposeEarlyRepayment(r.terms, r.row, r.payDate));
 }
 

@@ -99,6 +99,26 @@ TEST_F(CommonTest, RequiredAndNumericFieldChecks) {
   }
 }
 
+TEST_F(CommonTest, MoneyAndRateBoxesHaveACeiling) {
+  struct Case { int mode; const char* text; bool ok; };
+  for (Case c : {Case{kMoneyInput, "999999999.99", true}, Case{kMoneyInput, "1000000000", false},
+                 Case{kMoneyInput, "98765432109876", false}, Case{kMoneyInput, "0", true}, Case{kMoneyInput, "1e3", false},
+                 Case{kRateInput, "100", true}, Case{kRateInput, "101", false}, Case{kRateInput, "100.01", false},
+                 Case{kRateInput, "0.05", true}, Case{kNumberInput, "1000000000", true}}) {
+    QLineEdit b;
+    b.setText(QString::fromUtf8(c.text));
+    responder_.clear();
+    EXPECT_EQ(ValidateTextInput(&b, QStringLiteral("借款金额"), c.mode), c.ok) << c.mode << " " << c.text;
+    if (c.ok) {
+      EXPECT_TRUE(responder_.messages.empty()) << c.text;
+    } else {
+      ASSERT_FALSE(responder_.messages.empty()) << c.text;
+      EXPECT_EQ(responder_.messages.back().text, QStringLiteral("借款金额输入不合法！")) << c.text;
+      EXPECT_EQ(b.text(), QStringLiteral("0"));
+    }
+  }
+}
+
 TEST_F(CommonTest, CurrentLineSelection) {
   const QString t = QStringLiteral("第一行\n第二行\n末行");
   EXPECT_EQ(CurrentLineRange(t, t.size()), std::make_pair(8, 2)) << "caret at the end: the last line";

@@ -367,7 +367,7 @@ TEST(FinancingCalcTool, PlanAndPayments) {
   early[S("支付日期")] = S("2024-02-01");
   out = run(early, &status, &err);
   EXPECT_EQ(status, 2);
-  EXPECT_EQ(err, S("请使用【取款确认】进行回款操作！"));
+  EXPECT_EQ(err, S("提前支取日期不能晚于约定支付日期！"));
   EXPECT_TRUE(out.isEmpty());
   QJsonObject onTime{{S("计算"), S("支付")}, {S("计划行"), plan}, {S("支付日期"), S("2024-02-02")}};
   out = run(onTime, &status, &err);
@@ -386,3 +386,178 @@ TEST(FinancingCalcTool, PlanAndPayments) {
   EXPECT_EQ(status, 2);
 }
 }  // namespace
+
+namespace {
+// Checks a built plan: no negative money, principal adding up to the amount, principal in cents,
+// interest in whole units.
+void expectSoundFinancingPlan(const FinancingPlan& p, double amount, const std::string& what) {
+  ASSERT_FALSE(p.rows.empty()) << what;
+  long long principal = 0;
+  for (const FinancingPlanRow& r : p.rows) {
+    ASSERT_GE(r.应付本金, 0) << what << " row " << r.支付期次;
+    ASSERT_GE(r.应付利息, 0) << what << " row " << r.支付期次;
+    ASSERT_GE(r.拆借本金, 0) << what << " row " << r.支付期次;
+    ASSERT_EQ(r.应付本金, Money::round(r.应付本金, 2)) << what << " row " << r.支付期次;
+    ASSERT_EQ(r.应付利息, std::round(r.应付利息)) << what << " row " << r.支付期次;
+    principal += Money::toCents(r.应付本金);
+  }
+  ASSERT_EQ(principal, Money::toCents(amount)) << what;
+}
+}  // namespace
+
+TEST(FinancingPlan, EveryButtonAmountCountAndStartGivesASoundPlan) {
+  const double amounts[] = {0.01, 0.05, 0.07, 1005, 99999.99, 999999999.99};
+  const int counts[] = {1, 2, 3, 7, 12, 360, 998, 999};
+  const QDate starts[] = {D("2024-01-29"), D("2024-01-30"), D("2024-01-31"), D("2024-02-29")};
+  int built = 0;
+  auto build = [&](int button, double amount, int count, bool monthly, const QDate& first) {
+    FinancingTerms t = terms(amount, monthly ? 0.08 : 0.05, monthly ? "月" : "日", "2024-01-10", "2024-01-10");
+    t.起息日期 = first;
+    t.止息日期 = monthly ? first.addMonths(count) : first.addDays(count);
+    const InstalmentOptions o{count, QLatin1Char(monthly ? 'M' : 'D'), first};
+    const std::string what = PlanKindName(button).toStdString() + " " + std::to_string(amount) + " x" + std::to_string(count) +
+                             (monthly ? "M " : "D ") + first.toString(Qt::ISODate).toStdString();
+    try {
+      expectSoundFinancingPlan(BuildFinancingPlan(t, button, &o), amount, what);
+    } catch (const FinancingInputError& e) {
+      FAIL() << what << ": " << e.message().toStdString();
+    }
+    ++built;
+  };
+  for (int button = 0; button < kFinancingPlanButtons; ++button)
+    for (double amount : amounts)
+      for (int count : counts)
+        for (bool monthly : {false, true})
+          for (const QDate& first : starts) build(button, amount, count, monthly, first);
+  for (int button = btn等额本金先付; button <= btn分期付息后息; ++button)
+    for (double amount : {0.01, 0.07})
+      for (int count = 1; count <= 999; ++count)
+        for (bool monthly : {false, true}) build(button, amount, count, monthly, D("2024-01-31"));
+  EXPECT_EQ(built, 7 * 6 * 8 * 2 * 4 + 5 * 2 * 999 * 2);
+}
+
+TEST(FinancingPlan, AmountsRatesAndInterestHaveACeiling) {
+  struct Case {
+    double amount, rate;
+    const char* kind;
+    int button, count;
+    const char* end;
+    const char* message;  // "" when accepted
+  };
+  const Case cases[] = {
+      {1000000000, 1, "月", btn一次性支付本息, 1, "2024-06-10", "借款金额输入不合法！"},
+      {999999999.99, 1, "月", btn一次性支付本息, 1, "2024-06-10", ""},
+      {1000, 101, "日", btn一次性支付本息, 1, "2024-06-10", "利率输入不合法！"},
+      {1000, 200, "月", btn等额本息, 999, "2024-01-10", "利率输入不合法！"},
+      {1000, 100, "月", btn等额本息, 999, "2024-01-10", ""},
+      {999999999.99, 100, "日", btn一次性支付本息, 1, "2034-01-10", "利息超出系统允许的范围，请检查利率和期限！"},
+  };
+  for (const Case& c : cases) {
+    FinancingTerms t = terms(c.amount, c.rate, c.kind, "2024-01-10", c.end);
+    const InstalmentOptions o{c.count, QLatin1Char(S(c.kind) == S("月") ? 'M' : 'D'), D("2024-01-10")};
+    QString message;
+    try {
+      expectSoundFinancingPlan(BuildFinancingPlan(t, c.button, &o), c.amount, "accepted");
+    } catch (const FinancingInputError& e) {
+      message = e.message();
+    }
+    EXPECT_EQ(message, S(c.message)) << c.amount << " " << c.rate;
+  }
+}
+
+TEST(FinancingCalcTool, ThePlanThatEndedOnANegativeRowNowAddsUp) {
+  const QJsonObject in = QJsonDocument::fromJson(
+                             QByteArray(R"({"计算":"拆借计划","本金":1005,"利率":0.05,"利率类别":"日","提前支取利率":0,"提成比例":0,"首尾计息":0,"登记日期":"2024-01-10","起息日期":"2024-01-10","客户名称":"张三","业务经办":"李四","支付计划":"等额本金 - 后付","分期数":999,"周期":"日","首次支付日期":"2024-01-10"})"))
+                             .object();
+  int status = -1;
+  QString err;
+  const QJsonArray rows = run(in, &status, &err)[S("计划行")].toArray();
+  ASSERT_EQ(status, 0) << err.toStdString();
+  ASSERT_EQ(rows.size(), 999);
+  long long cents = 0;
+  int lastBearing = 0;
+  for (const QJsonValue& v : rows) {
+    const QJsonObject r = v.toObject();
+    ASSERT_GE(r[S("应付本金")].toDouble(), 0) << r[S("支付期次")].toInt();
+    if (r[S("应付本金")].toDouble() == 0) EXPECT_EQ(r[S("应付利息")].toDouble(), 0) << r[S("支付期次")].toInt();
+    else lastBearing = r[S("支付期次")].toInt();
+    cents += Money::toCents(r[S("应付本金")].toDouble());
+  }
+  EXPECT_EQ(cents, 100500);
+  EXPECT_EQ(lastBearing, 996) << "995 rows of 1.01 and the rest, 0.05";
+  EXPECT_DOUBLE_EQ(rows[995].toObject()[S("应付本金")].toDouble(), 0.05);
+}
+
+TEST(FinancingPayment, ProposalsNeverExceedWhatIsOpen) {
+  // The last row of three: 120,000 at 1 %/month, 400 planned; the early rate halves the day's interest.
+  FinancingRates rec{120000, 1, S("月"), 0.5};
+  PlanRowState last{3, 120000, 400, 0, 0, 0, S("未付"), D("2024-03-10"), D("2024-04-10"), 31};
+  PaymentProposal p = ProposeEarlyPayment(rec, last, D("2024-03-31"));
+  EXPECT_DOUBLE_EQ(p.利息, 400) << "840 to the day, at most the 400 planned";
+  EXPECT_DOUBLE_EQ(p.提前支取扣款, 200) << "420 to the day, shrunk in the same proportion";
+  last.已付利息 = 150;
+  last.提前支取扣款 = 50;
+  p = ProposeEarlyPayment(rec, last, D("2024-03-31"));
+  EXPECT_DOUBLE_EQ(p.利息, 250);
+  EXPECT_DOUBLE_EQ(p.提前支取扣款, 150);
+  // A row created paid, or planned at 0, earns nothing early; its 0 proposal still settles it.
+  PlanRowState paid{1, 0, 400, 0, 400, 0, S("已付"), D("2024-01-10"), D("2024-02-10"), 31};
+  p = ProposeEarlyPayment(rec, paid, D("2024-01-31"));
+  EXPECT_EQ(p.利息 + p.提前支取扣款 + p.本金, 0);
+  EXPECT_EQ(p.付款状态, S("已付"));
+  // The row's open principal counts as at most the record's, and never below 0.
+  PlanRowState negative{999, -2.98, 0, 0, 0, 0, S("未付"), D("2024-01-10"), D("2024-01-11"), 1};
+  EXPECT_EQ(ProposePayment(negative, D("2024-01-11"), 0).本金, 0);
+  PlanRowState big{998, 1.01, 0, 0, 0, 0, S("未付"), D("2024-01-10"), D("2024-01-11"), 1};
+  EXPECT_DOUBLE_EQ(ProposePayment(big, D("2024-01-11"), 0.5).本金, 0.5);
+  rec.已付本金 = 119999.5;
+  EXPECT_DOUBLE_EQ(ProposeEarlyPayment(rec, big, D("2024-01-10")).本金, 0.5);
+}
+
+TEST(FinancingPayment, RefusalsDatesAndStatusFromTheAmounts) {
+  const PlanRowState row{1, 50000, 1200, 0, 0, 0, S("未付"), D("2024-01-10"), D("2024-02-10"), 31};
+  struct Case { double recordOpen, principal, interest; const char* message; };
+  for (const Case& c : {Case{90000, 50000, 1200, ""}, Case{90000, 50000.01, 0, "支付本金不能大于未付本金！"},
+                        Case{40000, 50000, 0, "支付本金不能大于该笔融资的未付本金！"},
+                        Case{90000, 10000, 1200.01, "支付利息不能大于应付利息！"}})
+    EXPECT_EQ(FinancingPaymentRefusal(row, c.recordOpen, c.principal, c.interest), S(c.message)) << c.principal;
+  PaymentProposal early;
+  early.本金 = 50000;
+  early.利息 = 1200;
+  early.提前支取扣款 = 300;
+  EXPECT_EQ(FinancingEarlyPaymentRefusal(early, 10000, 99999, 0), S("支付利息不能大于应付利息！"));
+  EXPECT_EQ(FinancingEarlyPaymentRefusal(early, 10000, 1200, 300.01), S("扣除利息不能大于应扣利息！"));
+  EXPECT_EQ(FinancingEarlyPaymentRefusal(early, 50000.01, 0, 0), S("支付本金不能大于未付本金！"));
+  EXPECT_EQ(FinancingEarlyPaymentRefusal(early, 0, 0, 0), QString());
+  EXPECT_EQ(FinancingEarlyDateRefusal(row, D("2024-02-11")), S("提前支取日期不能晚于约定支付日期！"));
+  EXPECT_EQ(FinancingEarlyDateRefusal(row, D("2024-02-10")), QString());
+  // A surplus in one part never closes the other.
+  EXPECT_EQ(FinancingRowStatus(10000, 50000, 50000, 1200), S("支付部分"));
+  EXPECT_EQ(FinancingRowStatus(50000, 50000, 1199.99, 1200), S("支付部分"));
+  EXPECT_EQ(FinancingRowStatus(49999.996, 50000, 1200, 1200), S("已付"));
+  EXPECT_EQ(FinancingRowStatus(0, 0, 0, 0), S("已付"));
+}
+
+TEST(FinancingCalcTool, RefusesAnEarlyDateAfterTheDueDate) {
+  const QJsonObject early{{S("计算"), S("提前支付")},
+                          {S("拆借"), QJsonObject{{S("本金"), 100000}, {S("利率"), 0.05}, {S("利率类别"), S("日")}}},
+                          {S("计划行"), QJsonObject{{S("支付期次"), 1}, {S("应付本金"), 100000}, {S("应付利息"), 1500},
+                                                   {S("结算状态"), S("未付")}, {S("开始日期"), S("2024-01-01")},
+                                                   {S("约定支付日期"), S("2024-01-31")}}},
+                          {S("支付日期"), S("2024-02-01")}};
+  int status = -1;
+  QString err;
+  run(early, &status, &err);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(err, S("提前支取日期不能晚于约定支付日期！"));
+}
+
+TEST(MoneyRounding, LargeValuesMoveByNoMoreThanTheRoundingAsks) {
+  EXPECT_EQ(Money::round(2.675, 2), 2.68);
+  EXPECT_EQ(Money::round(-2.675, 2), -2.68);
+  EXPECT_EQ(Money::round(98765432109876.19, 2), 98765432109876.19);
+  EXPECT_EQ(Money::format(999999999999999), S("999999999999999.00"));
+  EXPECT_EQ(Money::round(12345678901.234, 2), 12345678901.23);
+  const double values[] = {0.1, 0.2, 999999999.99, 999999999.99};
+  EXPECT_EQ(Money::sumCents(values, 4), 2000000000.28);
+}

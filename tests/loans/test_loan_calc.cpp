@@ -256,3 +256,90 @@ TEST(LoanPlan, CheckTermsRefusesBadInput) {
     EXPECT_EQ(problem->message, QString::fromUtf8(c.message));
   }
 }
+
+namespace {
+
+bool inCents(double v) { return std::fabs(v * 100 - std::round(v * 100)) < 1e-6 * std::max(1.0, std::fabs(v)); }
+
+// Checks a built plan: no negative money, principal adding up to the amount, values in cents.
+void expectSoundPlan(const Plan& p, double amount, const std::string& what) {
+  ASSERT_FALSE(p.rows.empty()) << what;
+  long long principal = 0;
+  for (const PlanRow& r : p.rows) {
+    ASSERT_GE(r.principalDue, 0) << what << " row " << r.period;
+    ASSERT_GE(r.interestDue, 0) << what << " row " << r.period;
+    ASSERT_GE(r.principalBase, 0) << what << " row " << r.period;
+    ASSERT_TRUE(inCents(r.principalDue) && inCents(r.interestDue)) << what << " row " << r.period;
+    // A row after the amount is used up carries nothing.
+    if (r.principalBase == 0 && r.principalDue == 0 && p.button != OncePrepaid && p.button != InterestAhead &&
+        p.button != InterestArrears)
+      ASSERT_EQ(r.interestDue, 0) << what << " row " << r.period;
+    principal += std::llround(r.principalDue * 100);
+  }
+  ASSERT_EQ(principal, std::llround(amount * 100)) << what;
+}
+
+std::string describe(int button, double amount, int count, bool monthly, const QDate& first) {
+  return PlanName(button).toStdString() + " " + std::to_string(amount) + " x" + std::to_string(count) + (monthly ? "M " : "D ") +
+         first.toString(Qt::ISODate).toStdString();
+}
+
+}  // namespace
+
+TEST(LoanPlan, EveryButtonAmountCountAndStartGivesASoundPlan) {
+  const double amounts[] = {0.01, 0.05, 0.07, 1005, 99999.99, 999999999.99};
+  const int counts[] = {1, 2, 3, 7, 12, 360, 998, 999};
+  const QDate starts[] = {D("2024-01-29"), D("2024-01-30"), D("2024-01-31"), D("2024-02-29")};
+  int built = 0;
+  auto build = [&](int button, double amount, int count, bool monthly, const QDate& first, bool check = true) {
+    // Rates low enough that 999 periods of the largest amount stay under the interest ceiling.
+    LoanTerms t = terms(amount, monthly ? 0.08 : 0.05, monthly ? kMonthly : kDaily, "2024-01-10", "2024-01-10");
+    t.start = first;
+    t.end = monthly ? first.addMonths(count) : first.addDays(count);
+    const Instalments inst{count, monthly, first};
+    const std::string what = describe(button, amount, count, monthly, first);
+    if (check) {
+      const auto problem = CheckTerms(t, button, inst);
+      ASSERT_FALSE(problem.has_value()) << what << ": " << problem->message.toStdString();
+    }
+    expectSoundPlan(BuildPlan(button, t, inst), amount, what);
+    ++built;
+  };
+  for (int button = OnceAll; button <= InterestArrears; ++button)
+    for (double amount : amounts)
+      for (int count : counts)
+        for (bool monthly : {false, true})
+          for (const QDate& first : starts) build(button, amount, count, monthly, first);
+  // Every count for the amounts that split worst.
+  for (int button = EqualPrincipalAhead; button <= InterestArrears; ++button)
+    for (double amount : {0.01, 0.07})
+      for (int count = 1; count <= 999; ++count)
+        for (bool monthly : {false, true}) build(button, amount, count, monthly, D("2024-01-31"), false);
+  EXPECT_EQ(built, 7 * 6 * 8 * 2 * 4 + 5 * 2 * 999 * 2);
+}
+
+TEST(LoanPlan, AmountsRatesAndInterestHaveACeiling) {
+  struct Case {
+    double amount, rate;
+    const char* type;
+    int button, count;
+    const char* end;
+    const char* message;  // "" when accepted
+  };
+  const Case cases[] = {
+      {1000000000, 1, "月", OnceAll, 0, "2024-06-10", "借款金额输入不合法！"},
+      {999999999.99, 1, "月", OnceAll, 0, "2024-06-10", ""},
+      {1000, 101, "日", OnceAll, 0, "2024-06-10", "利率输入不合法！"},
+      {1000, 200, "月", EqualInstalment, 999, "", "利率输入不合法！"},
+      {1000, 100, "月", EqualInstalment, 999, "", ""},
+      {999999999.99, 100, "日", OnceAll, 0, "2034-01-10", "利息超出系统允许的范围，请检查利率和期限！"},
+      {999999999.99, 100, "日", InterestArrears, 999, "", "利息超出系统允许的范围，请检查利率和期限！"},
+  };
+  for (const Case& c : cases) {
+    LoanTerms t = terms(c.amount, c.rate, QString::fromUtf8(c.type), "2024-01-10", *c.end ? c.end : "2024-01-10");
+    const Instalments inst{std::max(1, c.count), QString::fromUtf8(c.type) == kMonthly, D("2024-01-10")};
+    const auto problem = CheckTerms(t, c.button, inst);
+    EXPECT_EQ(problem ? problem->message : QString(), QString::fromUtf8(c.message)) << c.amount << " " << c.rate;
+    if (!problem) expectSoundPlan(BuildPlan(c.button, t, inst), c.amount, "accepted");
+  }
+}

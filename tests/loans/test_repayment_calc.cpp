@@ -100,6 +100,9 @@ TEST(EarlyRepaymentProposalTest, InterestToTheChosenDay) {
       {"before the start", daily, row(10000, 10000, 300, "2024-04-01"), "2023-12-25", 10000, 0, 0},
       {"on the start", daily, row(10000, 10000, 300, "2024-04-01"), "2024-01-01", 10000, 0, 0},
       {"paid interest above what accrued", daily, partly, "2024-01-03", 6000, 0, 2},
+      // 900 to the day, but never more than the row planned.
+      {"at most the planned interest", daily, row(10000, 10000, 300, "2024-04-01"), "2024-03-31", 10000, 300, 90},
+      {"at most the planned interest, less what was paid", daily, partly, "2024-03-31", 6000, 250, 90},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -110,6 +113,21 @@ TEST(EarlyRepaymentProposalTest, InterestToTheChosenDay) {
     EXPECT_DOUBLE_EQ(p.fee, 0);
     EXPECT_EQ(p.status, QStringLiteral("已还"));
   }
+}
+
+TEST(RepaymentProposalTest, RefusalsDatesAndStatusFromTheAmounts) {
+  const InstalmentState owing = row(20000, 20000, 500, "2024-03-01");
+  struct Case { double principal, interest; const char* message; };
+  for (const Case& c : {Case{20000, 500, ""}, Case{25000, 0, "归还本金不能大于未还本金！"}, Case{0, 500.01, "归还利息不能大于未还利息！"},
+                        Case{0, 0, ""}})
+    EXPECT_EQ(RepaymentCalc::RepaymentRefusal(owing, c.principal, c.interest), QString::fromUtf8(c.message)) << c.principal;
+  EXPECT_EQ(RepaymentCalc::EarlyDateRefusal(owing, QDate(2024, 3, 2)), QStringLiteral("提前还贷日期不能晚于约定归还日期！"));
+  EXPECT_EQ(RepaymentCalc::EarlyDateRefusal(owing, QDate(2024, 3, 1)), QString());
+  // A surplus in one part never closes the other; a zero row is settled.
+  EXPECT_EQ(RepaymentCalc::RowStatus(10000, 20000, 50000, 500), QStringLiteral("归还部分"));
+  EXPECT_EQ(RepaymentCalc::RowStatus(20000, 20000, 499.99, 500), QStringLiteral("归还部分"));
+  EXPECT_EQ(RepaymentCalc::RowStatus(19999.996, 20000, 500, 500), QStringLiteral("已还"));
+  EXPECT_EQ(RepaymentCalc::RowStatus(0, 0, 0, 0), QStringLiteral("已还"));
 }
 
 // ---- the calculation tool
@@ -155,6 +173,11 @@ TEST(RepaymentCalcToolTest, RefusesWhatTheWindowRefuses) {
        QStringLiteral("请求的“还款日期”不是有效的日期！")},
       {R"({"计算":"提前还贷","贷款":{"利率类别":"年","利率":1},"计划行":{"贷款本金":1,"应还本金":1,"应还利息":0,"开始日期":"2024-01-01","约定归还日期":"2024-03-01"},"还款日期":"2024-02-01"})",
        QStringLiteral("贷款的“利率类别”必须是“日”或“月”！")},
+      {"{\"计算\":\"提前还贷\"," + loan +
+           R"(,"计划行":{"贷款本金":1,"应还本金":1,"应还利息":0,"开始日期":"2024-01-01","约定归还日期":"2024-03-01"},"还款日期":"2024-03-02"})",
+       QStringLiteral("提前还贷日期不能晚于约定归还日期！")},
+      {R"({"计算":"提前还贷","贷款":{"利率类别":"日","利率":101},"计划行":{"贷款本金":1,"应还本金":1,"应还利息":0,"开始日期":"2024-01-01","约定归还日期":"2024-03-01"},"还款日期":"2024-02-01"})",
+       QStringLiteral("利率输入不合法！")},
   };
   for (const Case& c : cases) {
     int status = 0;
