@@ -431,9 +431,8 @@ TEST(FinancingPlan, EveryButtonAmountCountAndStartGivesASoundPlan) {
           for (const QDate& first : starts) build(button, amount, count, monthly, first);
   for (int button = btn等额本金先付; button <= btn分期付息后息; ++button)
     for (double amount : {0.01, 0.07})
-      for (int count = 1; count <= 999; ++count)
-        for (bool monthly : {false, true}) build(button, amount, count, monthly, D("2024-01-31"));
-  EXPECT_EQ(built, 7 * 6 * 8 * 2 * 4 + 5 * 2 * 999 * 2);
+      for (int count = 1; count <= 999; ++count) build(button, amount, count, false, D("2024-01-31"));
+  EXPECT_EQ(built, 7 * 6 * 8 * 2 * 4 + 5 * 2 * 999);
 }
 
 TEST(FinancingPlan, AmountsRatesAndInterestHaveACeiling) {

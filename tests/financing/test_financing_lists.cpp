@@ -91,6 +91,21 @@ TEST_F(Lists, QueryModeListsOneInvestorOnce) {
   EXPECT_EQ(listed(w), QStringList{a});
   EXPECT_EQ(w.QueryMode, 0);
   EXPECT_EQ(w.comJd[2]->currentText(), S("客户名称"));
+
+  // Interest from before the book start or after today still shows in a drill-down.
+  gBookStartDate = S("2024-01-01");
+  const QString early = record(btn一次性支付本息, terms(3000));
+  const QString late = record(btn一次性支付本息, terms(4000));
+  Db().Execute(S("update PJ_Cjjl set 起息日期='2019-05-01', 登记日期='2019-05-01' where 单号=?"), {early});
+  Db().Execute(S("update PJ_Cjjl set 起息日期='2099-05-01', 登记日期='2099-05-01' where 单号=?"), {late});
+  frmRzjl all;
+  all.QueryMode = 1;
+  all.QueryText = S("王投资");
+  all.Form_Load();
+  QStringList docs = listed(all), expected{a, early, late};
+  docs.sort();
+  expected.sort();
+  EXPECT_EQ(docs, expected);
 }
 
 TEST_F(Lists, VoidedRecordsScopeAndTotals) {

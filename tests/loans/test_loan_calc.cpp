@@ -313,9 +313,8 @@ TEST(LoanPlan, EveryButtonAmountCountAndStartGivesASoundPlan) {
   // Every count for the amounts that split worst.
   for (int button = EqualPrincipalAhead; button <= InterestArrears; ++button)
     for (double amount : {0.01, 0.07})
-      for (int count = 1; count <= 999; ++count)
-        for (bool monthly : {false, true}) build(button, amount, count, monthly, D("2024-01-31"), false);
-  EXPECT_EQ(built, 7 * 6 * 8 * 2 * 4 + 5 * 2 * 999 * 2);
+      for (int count = 1; count <= 999; ++count) build(button, amount, count, false, D("2024-01-31"), false);
+  EXPECT_EQ(built, 7 * 6 * 8 * 2 * 4 + 5 * 2 * 999);
 }
 
 TEST(LoanPlan, AmountsRatesAndInterestHaveACeiling) {

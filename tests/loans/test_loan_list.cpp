@@ -165,6 +165,24 @@ TEST_F(LoanListTest, OpenedForOneCustomer) {
   EXPECT_EQ(listed(w), QStringList{"D04"});
   EXPECT_EQ(w.QueryMode, 0);
   EXPECT_EQ(w.comJd[2]->currentText(), QStringLiteral("客户名称"));
+
+  // A drill-down sees every date and status: before the book start, after today, settled.
+  gBookStartDate = QStringLiteral("2024-01-01");
+  addLoan({.docNo = QStringLiteral("D31"), .borrower = QStringLiteral("a_b"), .registered = QDate(2019, 5, 1),
+           .start = QDate(2019, 5, 1), .settlement = QStringLiteral("已完结")});
+  addLoan({.docNo = QStringLiteral("D32"), .borrower = QStringLiteral("a_b"), .registered = QDate(2099, 5, 1),
+           .start = QDate(2099, 5, 1)});
+  frmDkjl all;
+  all.QueryMode = 1;
+  all.QueryText = QStringLiteral("a_b");
+  all.Form_Load();
+  QStringList docs = listed(all);
+  docs.sort();
+  EXPECT_EQ(docs, (QStringList{"D04", "D31", "D32"}));
+  // Once the user picks a period, it bounds the list again.
+  all.comJd_Click(1);
+  all.刷新();
+  EXPECT_FALSE(listed(all).contains(QStringLiteral("D31")));
 }
 
 TEST_F(LoanListTest, ApproveViewAndCommandsOnHeaderOrTotals) {
