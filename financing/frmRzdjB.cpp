@@ -101,9 +101,15 @@ frmRzdjB::frmRzdjB(QWidget* owner) : QDialog(owner) {
   g->addWidget(label(QStringLiteral("拆借类别")), 0, 4);
   g->addWidget(comJkzl[4], 0, 5);
   g->addWidget(label(QStringLiteral("拆借金额")), 1, 0);
-  g->addLayout(pair(txtDkdj[0], comJkzl[3]), 1, 1);
+  // The two preset lists carry the label "闪填" between the box and the list they fill it from.
+  auto flashPair = [&pair, info](QWidget* box, QComboBox* presets) {
+    QHBoxLayout* h = pair(box, presets);
+    h->insertWidget(1, new QLabel(QStringLiteral("闪填"), info));
+    return h;
+  };
+  g->addLayout(flashPair(txtDkdj[0], comJkzl[3]), 1, 1);
   g->addWidget(label(QStringLiteral("利率(%)")), 1, 2);
-  g->addLayout(pair(txtDkdj[1], comJkzl[0]), 1, 3);
+  g->addLayout(flashPair(txtDkdj[1], comJkzl[0]), 1, 3);
   g->addWidget(label(QStringLiteral("利率类别")), 1, 4);
   g->addWidget(comJkzl[1], 1, 5);
   g->addWidget(label(QStringLiteral("登记日期")), 2, 0);

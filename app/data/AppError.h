@@ -6,11 +6,26 @@
 #include <stdexcept>
 
 struct AppError : std::runtime_error {
-  AppError(int number, const QString& description)
-      : std::runtime_error(description.toStdString()), number(number), description(description) {}
+  AppError(int number, const QString& description, const QString& details = QString())
+      : std::runtime_error(description.toStdString()), number(number), description(description), details(details) {}
   int number;
   QString description;
+  // Set when the description is the system's own sentence for a driver failure: the number and the
+  // driver's words, for the message box's details only.
+  QString details;
 };
+
+// The sentences a user is told for a database failure the driver reports in its own words.
+namespace DbFailure {
+inline QString damaged(const QString& file) { return QStringLiteral("数据库文件已损坏，请从备份恢复：") + file; }
+inline QString noSystemTables(const QString& file) { return QStringLiteral("数据库文件中没有本系统的数据表：") + file; }
+inline QString diskFull() { return QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"); }
+inline QString readOnly() { return QStringLiteral("数据库文件是只读的，不能保存。"); }
+// "代码：n\r\n描述：text", the details of a translated failure.
+inline QString details(int number, const QString& driverText) {
+  return QStringLiteral("代码：") + QString::number(number) + QStringLiteral("\r\n描述：") + driverText;
+}
+}  // namespace DbFailure
 
 // Error numbers the program raises itself (the numbers users of the old program know).
 namespace Err {

@@ -1,6 +1,7 @@
 // The local database file: SQLCipher's C API, keyed with PRAGMA key right after opening.
 #include <sqlcipher/sqlite3.h>
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <array>
@@ -59,13 +60,8 @@ class SqlCipherBackend : public DbBackend {
       QString k = key_;
       k.replace(QLatin1Char('\''), QStringLiteral("''"));
       execRaw(QStringLiteral("PRAGMA key = '%1'").arg(k));
-      // The key is only checked at the first read: a wrong key or a plain file fails here.
-      try {
-        execRaw(QStringLiteral("select count(*) from sqlite_master"));
-      } catch (const AppError& e) {
-        if (e.number != SQLITE_NOTADB) throw;
-        throw AppError(e.number, QStringLiteral("数据库文件“%1”不能用本系统的密码打开，它不是本系统的数据库文件或已经损坏。").arg(path_));
-      }
+      // The key is only checked at the first read: a wrong key, a plain or a cut file fails here.
+      execRaw(QStringLiteral("select count(*) from sqlite_master"));
       sqlite3_busy_timeout(db_, 5000);
       execRaw(QStringLiteral("PRAGMA foreign_keys = OFF"));
       // Every page read from the file is decrypted: a busy business's lists read the same pages
@@ -184,13 +180,50 @@ class SqlCipherBackend : public DbBackend {
     if (rc != SQLITE_OK) {
       QString msg = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errstr(rc));
       sqlite3_free(err);
-      throw AppError(rc, msg);
+      raise(db_ ? sqlite3_extended_errcode(db_) : rc, msg);
     }
   }
 
   [[noreturn]] void fail(int rc) {
     QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
-    throw AppError(db_ ? sqlite3_extended_errcode(db_) : rc, msg);
+    raise(db_ ? sqlite3_extended_errcode(db_) : rc, msg);
+  }
+
+  // The failures a user can act on are told in the system's words, by SQLite's result code; the
+  // code and the driver's text go into the details.
+  [[noreturn]] void raise(int code, const QString& driverText) {
+    const QString file = QDir::toNativeSeparators(path_);
+    QString sentence;
+    // sqlcipher_export hands an attached file's failure on as a plain error with the code's own text.
+    if (code == SQLITE_ERROR)
+      for (int inner : {SQLITE_FULL, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY})
+        if (driverText == QLatin1String(sqlite3_errstr(inner))) code = inner;
+    switch (code & 0xff) {
+      case SQLITE_CORRUPT:
+      case SQLITE_NOTADB: sentence = DbFailure::damaged(file); break;
+      case SQLITE_FULL: sentence = DbFailure::diskFull(); break;
+      case SQLITE_READONLY: sentence = DbFailure::readOnly(); break;
+      case SQLITE_ERROR:
+        // SQLite has no code of its own for a missing table.
+        if (driverText.startsWith(QLatin1String("no such table")) && !hasSettingsTable()) sentence = DbFailure::noSystemTables(file);
+        break;
+      default: break;
+    }
+    if (sentence.isEmpty()) throw AppError(code, driverText);
+    throw AppError(code, sentence, DbFailure::details(code, driverText));
+  }
+
+  // Every file of the system holds PJ_Sys; one without it (an empty file too) is not the system's.
+  bool hasSettingsTable() {
+    if (!db_) return true;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, "select 1 from sqlite_master where type='table' and name='PJ_Sys'", -1, &s, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(s);
+      return true;
+    }
+    const int rc = sqlite3_step(s);
+    sqlite3_finalize(s);
+    return rc != SQLITE_DONE;
   }
 
   QString path_;

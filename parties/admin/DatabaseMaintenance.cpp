@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/data/BuiltInSchema.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
@@ -132,11 +133,26 @@ QMap<QString, qint64> rowCounts(Connection& conn) {
 
 QString timeStampNow() { return BackupTimeStamp(Clock::now()); }
 
-bool askRestore(const QString& file) {
+// The server restore takes the database from every workstation at once: its question says so.
+bool askRestore(const QString& file, bool server) {
   return MsgBox(QStringLiteral("恢复数据库将用备份文件“%1”中的数据替换当前的全部数据，当前数据会先备份到备份目录中。\r\n"
-                               "恢复完成后程序将退出，请重新启动。确定要恢复吗？")
-                    .arg(file),
+                               "恢复完成后程序将退出，请重新启动。%2确定要恢复吗？")
+                    .arg(file, server ? QStringLiteral("其他工作站将被断开，") : QString()),
                 Mb::YesNo + Mb::Question, kRestoreTitle) == Mb::Yes;
+}
+
+// An older backup gets what the current version has and it lacks, on the staging copy only.
+bool upgradeStaging(const QString& staging, const QString& key) {
+  try {
+    Connection conn(MakeSqlCipherBackend(staging, key), SqlDialect{DialectKind::Sqlite});
+    conn.ensureOpen();
+    UpgradeToBuiltInSchema(conn, BuildOptions{true});
+    conn.close();
+  } catch (const AppError& e) {
+    MsgBox(QStringLiteral("备份文件无法升级到当前版本，没有恢复：") + e.description, Mb::Critical, kRestoreTitle, e.details);
+    return false;
+  }
+  return true;
 }
 
 // --- the four operations ---------------------------------------------------------------------
@@ -191,8 +207,10 @@ void restoreLocal(const QString& path, const ProgressFn& progress) {
     MsgBox(QStringLiteral("“%1”不是本系统的数据库备份文件，不能恢复！\r\n%2").arg(shown, reason), Mb::Critical, kRestoreTitle);
     return;
   }
+  report(progress, 35);
+  if (!upgradeStaging(staging, gDbPassword)) return;
   report(progress, 40);
-  if (!askRestore(shown)) return;
+  if (!askRestore(shown, false)) return;
   ExportLocalDatabase(DefaultBackupFolder(), timeStampNow() + QStringLiteral("_恢复前"));
   report(progress, 65);
   keepWorkstationRow(staging, gDbPassword);
@@ -302,12 +320,21 @@ void restoreServer(const QString& path, const ProgressFn& progress) {
     return;
   }
   report(progress, 15);
-  if (!askRestore(file)) return;
+  if (!askRestore(file, true)) return;
   const QString safety = ServerPath(serverFolder(file), timeStampNow() + QStringLiteral("_恢复前.bak"));
   report(progress, 20);
   // The program's own connection uses the database; it must not stand in the way of the restore.
   ResetConnections();
   onMaster(ServerRestoreSql(gSqlName, file, safety), ServerRestoreUndoSql(gSqlName));
+  report(progress, 90);
+  // The restored database is brought up to this version before the program ends.
+  try {
+    UpgradeToBuiltInSchema(Db(1), BuildOptions{false});
+    ResetConnections();
+  } catch (const AppError& e) {
+    ResetConnections();
+    MsgBox(QStringLiteral("数据已恢复，但无法升级到当前版本，请用数据库工具升级：") + e.description, Mb::Critical, kRestoreTitle, e.details);
+  }
   report(progress, 100);
   MsgBox(QStringLiteral("数据恢复已经完成，请重启本软件！"), Mb::Information, kRestoreTitle);
   gBackupOk = true;
@@ -432,7 +459,7 @@ bool CompactDatabaseFile(const QString& source, const QString& workFile, const Q
     report(progress, 100);
   } catch (const AppError& e) {
     if (madeWorkFile) QFile::remove(workFile);
-    MsgBox(e.description);
+    MsgBox(e.description, Mb::OkOnly, QString(), e.details);
     return false;
   }
   MsgBox(QStringLiteral("数据压缩") + QStringLiteral("成功！"), Mb::Information, QStringLiteral("数据压缩"));

@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -472,16 +473,34 @@ TEST_F(LoginTest, AStartWithoutTheDatabaseEndsAtAnUnconnectedLogin) {
     const char* name;
     std::function<void()> spoil;
     QString cause;  // in the connection question
+    bool driverDetails;  // the driver's number and words behind the details button
+  };
+  const QString damaged = QStringLiteral("数据库文件已损坏，请从备份恢复：") + database;
+  const QString tableless = QStringLiteral("数据库文件中没有本系统的数据表：") + database;
+  auto cutTo = [&](qint64 size) {
+    QFile f(database);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.resize(size));
   };
   const Case cases[] = {
-      {"missing file", [&] { QFile::remove(database); }, QStringLiteral("找不到数据库文件")},
+      {"missing file", [&] { QFile::remove(database); }, QStringLiteral("找不到数据库文件"), false},
       {"not a database",
        [&] {
          QFile f(database);
          f.open(QIODevice::WriteOnly | QIODevice::Truncate);
          f.write(QByteArray(4096, 'x'));
        },
-       QStringLiteral("不能用本系统的密码打开")},
+       damaged, true},
+      {"truncated", [&] { cutTo(QFileInfo(kept).size() / 3 + 100); }, damaged, true},
+      {"empty", [&] { cutTo(0); }, tableless, true},
+      {"without the system's tables",
+       [&] {
+         QFile::remove(database);
+         Connection other(MakeSqlCipherBackend(database, PBclass().mySys(1).toString(), true), SqlDialect{});
+         other.Execute(QStringLiteral("create table 别的 (a int)"));
+         other.close();
+       },
+       tableless, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -524,6 +543,10 @@ TEST_F(LoginTest, AStartWithoutTheDatabaseEndsAtAnUnconnectedLogin) {
     for (const auto& m : responder_.messages) {
       EXPECT_TRUE(m.text.startsWith(QStringLiteral("连接数据库出现错误！"))) << m.text.toStdString();
       EXPECT_TRUE(m.text.contains(c.cause)) << m.text.toStdString();
+      if (c.driverDetails) {
+        EXPECT_EQ(m.text, QStringLiteral("连接数据库出现错误！\r\n") + c.cause + QStringLiteral("\r\n现在退出程序吗？"));
+        EXPECT_TRUE(m.details.startsWith(QStringLiteral("代码："))) << m.details.toStdString();
+      }
       QString words = m.text;
       words.remove(database);
       EXPECT_FALSE(words.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}")))) << m.text.toStdString();

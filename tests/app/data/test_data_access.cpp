@@ -376,3 +376,40 @@ TEST_F(DataAccessTest, ACommitRefusedByALockRollsBackAndIsReported) {
   EXPECT_EQ(countOf(other, QStringLiteral("单条")), 1);
   EXPECT_EQ(countOf(other, QStringLiteral("锁住时")), 0);
 }
+
+TEST_F(DataAccessTest, ASaveOnAFullDiskOrAReadOnlyFileIsToldInTheSystemsWordsAndWritesNothing) {
+  struct Case {
+    const char* name;
+    QString pragma;  // how the file refuses the save
+    QString sentence;
+    int code;
+  };
+  const Case cases[] = {
+      // SQLite's own answer to a full disk: the file may not grow by one page.
+      {"full disk", QStringLiteral("PRAGMA max_page_count = %1"), QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"), 13},
+      // A read-only file (root ignores permission bits, so the connection refuses writes instead).
+      {"read-only", QStringLiteral("PRAGMA query_only = 1"), QStringLiteral("数据库文件是只读的，不能保存。"), 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetConnections();
+    responder_.clear();
+    const qint64 pages = Db().scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+    Db().query(QString(c.pragma).replace(QStringLiteral("%1"), QString::number(pages)));
+    const int before = Db().scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt();
+    const bool ok = Guarded(QStringLiteral("保存客户"), nullptr, [] {
+      Transaction t;
+      // An address long enough to need new pages.
+      Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名,家庭住址) values (?,?)"), {QStringLiteral("满盘"), QString(200000, QLatin1Char('x'))});
+      t.Commit();
+    });
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(responder_.messages.size(), 1u);
+    const MessageRequest& m = responder_.messages[0];
+    EXPECT_EQ(m.text, QStringLiteral("保存客户\r\n") + c.sentence);
+    EXPECT_TRUE(m.details.startsWith(QStringLiteral("代码：%1").arg(c.code))) << m.details.toStdString();
+    EXPECT_TRUE(m.details.contains(QStringLiteral("描述："))) << "the driver's words are kept for whoever helps";
+    ResetConnections();
+    EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt(), before);
+  }
+}

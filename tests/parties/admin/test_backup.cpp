@@ -8,9 +8,16 @@
 #include <QProgressBar>
 #include <QTest>
 
+#include <sqlcipher/sqlite3.h>
+
+#include <atomic>
+#include <cstring>
+
 #include "TestSupport.h"
+#include "app/data/BuiltInSchema.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
+#include "app/data/RuntimeError.h"
 #include "app/frmMain.h"
 #include "control/pbCommand.h"
 #include "parties/admin/DatabaseMaintenance.h"
@@ -62,6 +69,108 @@ void addCustomer(const QString& name) {
 qint64 customers(const QString& name) {
   return Db().scalar(QStringLiteral("select count(*) from PJ_Kehu where 姓名=?"), {name}).toLongLong();
 }
+
+// A file layer over the default one whose writes to files whose name holds `target` fail with
+// SQLITE_FULL once `budget` bytes have been written to them: a disk that fills up during the copy.
+// A backup as an older version left it: two tables and three columns fewer.
+void makeOlder(const QString& backup, const QString& key) {
+  Connection old(MakeSqlCipherBackend(backup, key), SqlDialect{DialectKind::Sqlite});
+  old.ensureOpen();
+  old.Execute(QStringLiteral("drop table PJ_Djxh"));
+  old.Execute(QStringLiteral("drop table PJ_Duanxin"));
+  // This SQLite drops no columns: the table is made again as the schema has it, less the column.
+  auto dropColumn = [&old](const QString& table, const QString& column) {
+    SchemaTable t = *BuiltInSchema().table(table);
+    std::erase_if(t.columns, [&](const SchemaColumn& c) { return c.name == column; });
+    QStringList names;
+    for (const auto& c : t.columns) names << c.name;
+    old.Execute(QStringLiteral("create temp table kept as select %1 from %2").arg(names.join(','), table));
+    old.Execute(QStringLiteral("drop table ") + table);
+    for (const QString& ddl : TableDdl(t, old.dialect())) old.Execute(ddl);
+    old.Execute(QStringLiteral("insert into %1 (%2) select %2 from kept").arg(table, names.join(',')));
+    old.Execute(QStringLiteral("drop table kept"));
+  };
+  dropColumn(QStringLiteral("PJ_Dkjl"), QStringLiteral("版本"));
+  dropColumn(QStringLiteral("PJ_Cjjl"), QStringLiteral("版本"));
+  dropColumn(QStringLiteral("PJ_Kehu"), QStringLiteral("资产描述"));
+  ASSERT_FALSE(old.query(QStringLiteral("select * from PJ_Kehu where 0")).columns.contains(QStringLiteral("资产描述")));
+  old.close();
+}
+
+QStringList columnsOf(const QString& table) {
+  return Db().query(QStringLiteral("select * from %1 where 0").arg(table)).columns;
+}
+
+class FillingDisk {
+ public:
+  FillingDisk(const char* target, sqlite3_int64 budget) {
+    self() = this;
+    target_ = target;
+    budget_ = budget;
+    real_ = sqlite3_vfs_find(nullptr);
+    vfs_ = *real_;
+    vfs_.zName = "filling-disk";
+    vfs_.szOsFile = static_cast<int>(sizeof(File)) + real_->szOsFile;
+    vfs_.xOpen = &FillingDisk::open;
+    std::memset(&methods_, 0, sizeof methods_);
+    methods_.iVersion = 1;
+    methods_.xClose = [](sqlite3_file* f) {
+      const int rc = real(f)->pMethods ? real(f)->pMethods->xClose(real(f)) : SQLITE_OK;
+      return rc;
+    };
+    methods_.xRead = [](sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return real(f)->pMethods->xRead(real(f), b, n, o); };
+    methods_.xWrite = [](sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+      if (reinterpret_cast<File*>(f)->watched) {
+        if (self()->written_ + n > self()->budget_) return SQLITE_FULL;
+        self()->written_ += n;
+      }
+      return real(f)->pMethods->xWrite(real(f), b, n, o);
+    };
+    methods_.xTruncate = [](sqlite3_file* f, sqlite3_int64 s) { return real(f)->pMethods->xTruncate(real(f), s); };
+    methods_.xSync = [](sqlite3_file* f, int fl) { return real(f)->pMethods->xSync(real(f), fl); };
+    methods_.xFileSize = [](sqlite3_file* f, sqlite3_int64* s) { return real(f)->pMethods->xFileSize(real(f), s); };
+    methods_.xLock = [](sqlite3_file* f, int l) { return real(f)->pMethods->xLock(real(f), l); };
+    methods_.xUnlock = [](sqlite3_file* f, int l) { return real(f)->pMethods->xUnlock(real(f), l); };
+    methods_.xCheckReservedLock = [](sqlite3_file* f, int* r) { return real(f)->pMethods->xCheckReservedLock(real(f), r); };
+    methods_.xFileControl = [](sqlite3_file* f, int op, void* a) { return real(f)->pMethods->xFileControl(real(f), op, a); };
+    methods_.xSectorSize = [](sqlite3_file* f) { return real(f)->pMethods->xSectorSize(real(f)); };
+    methods_.xDeviceCharacteristics = [](sqlite3_file* f) { return real(f)->pMethods->xDeviceCharacteristics(real(f)); };
+    sqlite3_vfs_register(&vfs_, 1);
+  }
+  ~FillingDisk() {
+    sqlite3_vfs_unregister(&vfs_);
+    sqlite3_vfs_register(real_, 1);
+    self() = nullptr;
+  }
+  sqlite3_int64 written() const { return written_; }
+  int refused = 0;
+
+ private:
+  struct File {
+    sqlite3_file base;
+    bool watched;
+  };
+  static FillingDisk*& self() {
+    static FillingDisk* d = nullptr;
+    return d;
+  }
+  static sqlite3_file* real(sqlite3_file* f) { return reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(f) + sizeof(File)); }
+  static int open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+    FillingDisk* d = self();
+    auto* file = reinterpret_cast<File*>(f);
+    file->base.pMethods = nullptr;
+    file->watched = name && std::strstr(name, d->target_);
+    const int rc = d->real_->xOpen(d->real_, name, real(f), flags, outFlags);
+    if (rc == SQLITE_OK) file->base.pMethods = &d->methods_;
+    return rc;
+  }
+  sqlite3_vfs* real_;
+  sqlite3_vfs vfs_;
+  sqlite3_io_methods methods_;
+  const char* target_;
+  sqlite3_int64 budget_;
+  sqlite3_int64 written_ = 0;
+};
 
 class BackupTest : public ProgramTest {
  protected:
@@ -359,6 +468,12 @@ class ServerMaintenanceTest : public BackupTest {
       undo_ = undo;
     });
     resetServer();
+    // The program's own database on the server, as an older version left it.
+    ResetConnections();
+    server_ = gAppDir + QStringLiteral("server.pbb");
+    QFile::copy(LocalDatabasePath(), server_);
+    makeOlder(server_, gDbPassword);
+    SetConnectionOverride(1, std::make_shared<Connection>(MakeSqlCipherBackend(server_, gDbPassword), SqlDialect{DialectKind::Sqlite}));
     SetMasterQuery([this](const QString& sql) {
       queries_ << sql;
       if (sql.startsWith(QStringLiteral("RESTORE HEADERONLY"))) {
@@ -388,6 +503,7 @@ class ServerMaintenanceTest : public BackupTest {
       if (t != QLatin1String("PJ_Sys")) tables_.rows.push_back({t});
   }
   void TearDown() override {
+    SetConnectionOverride(1, nullptr);
     SetMasterRunner({});
     SetMasterQuery({});
     gSqlName = savedName_;
@@ -395,6 +511,7 @@ class ServerMaintenanceTest : public BackupTest {
     BackupTest::TearDown();
   }
   QString savedName_;
+  QString server_;
   QStringList ran_;
   QStringList undo_;
   QString failOn_;  // the statement that fails, by a piece of its text
@@ -463,9 +580,14 @@ TEST_F(ServerMaintenanceTest, RestoreVerifiesSavesAndRestoresInSingleUse) {
                       QStringLiteral("ALTER DATABASE [借贷]]库] SET MULTI_USER"),
                   }));
   EXPECT_EQ(undo_, QStringList{QStringLiteral("ALTER DATABASE [借贷]]库] SET MULTI_USER")});
-  ASSERT_EQ(responder_.messages.size(), 2u);
+  ASSERT_EQ(responder_.messages.size(), 2u) << responder_.texts().join("|").toStdString();
+  // Every workstation loses the database at once: the question says so before its last sentence.
+  EXPECT_TRUE(responder_.messages[0].text.endsWith(QStringLiteral("请重新启动。其他工作站将被断开，确定要恢复吗？"))) << responder_.messages[0].text.toStdString();
   EXPECT_EQ(responder_.messages[1].text, QStringLiteral("数据恢复已经完成，请重启本软件！"));
   EXPECT_EQ(responder_.messages[1].title, QStringLiteral("数据库恢复情况"));
+  // The restored database was brought up to date before the program ends.
+  ResetConnections();
+  EXPECT_EQ(dumpFile(server_, gDbPassword).count(QStringLiteral("PJ_Djxh")), 1);
 
   // Not confirmed, or no file: the program's database is never touched.
   for (const QString& path : {QStringLiteral("D:\\bk\\a.bak"), QString()}) {
@@ -623,4 +745,93 @@ TEST_F(BackupTest, TheMainWindowOpensTheMaintenanceWindows) {
   EXPECT_EQ(seen[2].name, QStringLiteral("frmSjys"));
   EXPECT_EQ(seen[3].title, QStringLiteral("参数设置"));
   EXPECT_TRUE(responder_.messages.empty());
+}
+
+TEST_F(BackupTest, AFullDiskDuringABackupOrACompactionIsToldInTheSystemsWordsAndLosesNothing) {
+  addCustomer(QStringLiteral("满盘前"));
+  ResetConnections();
+  const auto before = dumpFile(LocalDatabasePath(), gDbPassword);
+  const QStringList backupsBefore = filesIn(DefaultBackupFolder());
+  const QString full = QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。");
+  struct Case {
+    const char* name;
+    const char* target;  // the file the disk fills up with
+    std::function<void()> run;
+  };
+  const Case cases[] = {
+      {"backup", ".bak.part",
+       [] { Guarded(QStringLiteral("数据备份"), nullptr, [] { BackupOrRestoreDatabase(0, DefaultBackupFolder()); }); }},
+      {"compaction", "text.bak", [] { CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    responder_.clear();
+    {
+      // The copy gets a few pages on disk before the disk is full.
+      FillingDisk disk(c.target, 3 * 4096);
+      ResetConnections();
+      c.run();
+      EXPECT_GT(disk.written(), 0) << "the copy ran until the disk was full";
+      ResetConnections();
+    }
+    EXPECT_FALSE(gBackupOk);
+    ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
+    EXPECT_TRUE(responder_.messages[0].text.endsWith(full)) << responder_.messages[0].text.toStdString();
+    EXPECT_FALSE(responder_.messages[0].text.contains(QStringLiteral("database or disk is full")));
+    EXPECT_TRUE(responder_.messages[0].details.startsWith(QStringLiteral("代码：13"))) << responder_.messages[0].details.toStdString();
+    EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword), before);
+    EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore) << "no half backup left";
+    EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
+  }
+}
+
+
+TEST_F(BackupTest, ARestoredOlderBackupIsBroughtUpToDateBeforeItReplacesTheDatabase) {
+  addCustomer(QStringLiteral("旧版客户"));
+  const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  ResetConnections();
+  makeOlder(backup, gDbPassword);
+  addCustomer(QStringLiteral("恢复前"));
+
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  BackupOrRestoreDatabase(1, backup);
+  ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+  ResetConnections();
+  EXPECT_EQ(customers(QStringLiteral("旧版客户")), 1);
+  EXPECT_EQ(customers(QStringLiteral("恢复前")), 0);
+  for (const char* table : {"PJ_Djxh", "PJ_Duanxin"})
+    EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name=?"), {QString::fromUtf8(table)}).toInt(), 1) << table;
+  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Dkjl")).contains(QStringLiteral("版本")));
+  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Cjjl")).contains(QStringLiteral("版本")));
+  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Kehu")).contains(QStringLiteral("资产描述")));
+  // The number sequence works on the restored file (its unique index came with the table).
+  Db().Execute(QStringLiteral("insert into PJ_Djxh (前缀,序号) values ('D',1)"));
+  EXPECT_THROW(Db().Execute(QStringLiteral("insert into PJ_Djxh (前缀,序号) values ('D',2)")), AppError);
+}
+
+TEST_F(BackupTest, ABackupThatCannotBeUpgradedReplacesNothing) {
+  const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  ResetConnections();
+  makeOlder(backup, gDbPassword);
+  {
+    // Something of another kind stands where the upgrade must create a table.
+    Connection old(MakeSqlCipherBackend(backup, gDbPassword), SqlDialect{DialectKind::Sqlite});
+    old.Execute(QStringLiteral("create view PJ_Djxh as select 1 as 前缀"));
+    old.close();
+  }
+  addCustomer(QStringLiteral("留下"));
+  const QByteArray before = liveHash();
+  const QStringList backupsBefore = filesIn(DefaultBackupFolder());
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  BackupOrRestoreDatabase(1, backup);
+  EXPECT_FALSE(gBackupOk);
+  ASSERT_EQ(responder_.messages.size(), 1u) << "refused before the question: " << responder_.texts().join("|").toStdString();
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("备份文件无法升级到当前版本，没有恢复："))) << responder_.messages[0].text.toStdString();
+  EXPECT_GT(responder_.messages[0].text.size(), QStringLiteral("备份文件无法升级到当前版本，没有恢复：").size()) << "with the reason";
+  EXPECT_EQ(liveHash(), before);
+  EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore);
+  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), QStringList{QStringLiteral("data.pbb")});
+  EXPECT_EQ(customers(QStringLiteral("留下")), 1);
 }
