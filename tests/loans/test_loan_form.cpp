@@ -474,10 +474,10 @@ TEST_F(LoanFormFixture, BadInputIsSaidMarkedAndWritesNothing) {
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("借款条件已改变，请重新生成还款计划！")});
   }
   // The store itself refuses a plan of another amount.
-  LoanStore::LoanRecord other;
-  other.docNo = w->单号;
-  other.amount = 60000;
-  EXPECT_EQ(LoanStore::SaveRefusal(other, false), QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！"));
+  LoanStore::LoanDocument other;
+  other.plan = w->Plan;
+  other.record.amount = 60000;
+  EXPECT_EQ(LoanStore::SaveRefusal(other), QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！"));
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
 }

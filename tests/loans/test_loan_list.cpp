@@ -236,7 +236,9 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   addJournal(QStringLiteral("D42"), 800, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
   const QString source = appDir() + QStringLiteral("合同.pdf");
   QFile(source).open(QIODevice::WriteOnly);
-  ASSERT_TRUE(LoanStore::AddAttachment(QStringLiteral("D41"), source).isEmpty());
+  LoanStore::Attachment attachment;
+  ASSERT_TRUE(LoanStore::CopyAttachment(source, &attachment).isEmpty());
+  LoanStore::SaveAttachmentRows(QStringLiteral("D41"), {attachment});
   const QString copied = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 单号='D41'")));
   ASSERT_TRUE(QFile::exists(copied));
   Db().Execute(QStringLiteral("insert into PJ_Dxck (单号,内容) values ('D41','已电话催收')"));
@@ -270,7 +272,9 @@ TEST_F(LoanListTest, AFailingDeleteLeavesEverythingInPlace) {
   addJournal(QStringLiteral("D51"), 10000, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
   const QString source = appDir() + QStringLiteral("借据.jpg");
   QFile(source).open(QIODevice::WriteOnly);
-  ASSERT_TRUE(LoanStore::AddAttachment(QStringLiteral("D51"), source).isEmpty());
+  LoanStore::Attachment attachment;
+  ASSERT_TRUE(LoanStore::CopyAttachment(source, &attachment).isEmpty());
+  LoanStore::SaveAttachmentRows(QStringLiteral("D51"), {attachment});
   const QString copied = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 单号='D51'")));
   // The journal cannot be written: the delete of the loan must not stay half done.
   Db().Execute(QStringLiteral("create trigger no_journal_delete before delete on PJ_Liushui begin select raise(abort, 'locked'); end"));
