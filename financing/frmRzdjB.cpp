@@ -417,7 +417,7 @@ void frmRzdjB::刷新约定() {
 void frmRzdjB::刷新附件() {
   Guarded(QString(), this, [this] {
     std::vector<QVariantList> rows;
-    for (const LoanStore::Attachment& a : Attachments) rows.push_back({a.id ? QVariant(a.id) : QVariant(), a.name, a.type});
+    for (const LoanStore::Attachment& a : Attachments) rows.push_back({a.id ? QVariant(a.id) : QVariant(QStringLiteral("新")), a.name, a.type});
     LoadGridFromRows(Fg1, {QStringLiteral("编号"), QStringLiteral("附件名称"), QStringLiteral("文件类型")}, rows, false, QString());
     Fg1->setColHidden(0, true);
   });

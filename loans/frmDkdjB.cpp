@@ -481,7 +481,8 @@ void frmDkdjB::刷新约定() {
 
 void frmDkdjB::刷新附件() {
   std::vector<QVariantList> rows;
-  for (const LoanStore::Attachment& a : Attachments) rows.push_back({a.id ? QVariant(a.id) : QVariant(), a.name, a.type});
+  // A copy not saved yet has no 编号; its row shows "新".
+  for (const LoanStore::Attachment& a : Attachments) rows.push_back({a.id ? QVariant(a.id) : QVariant(QStringLiteral("新")), a.name, a.type});
   LoadGridFromRows(Fg1, {QStringLiteral("编号"), QStringLiteral("附件名称"), QStringLiteral("文件类型")}, rows, false, QString());
 }
 

@@ -255,6 +255,15 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   w->pbCJd_Click(frmDkjl::cmdDelete);
   EXPECT_EQ(responder_.texts(), QStringList{"您确认要删除 【钱七】 的借款记录吗？"});
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 2);
+  // With repayment records a second question, No by default, comes before anything goes.
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  w->pbCJd_Click(frmDkjl::cmdDelete);
+  ASSERT_EQ(responder_.messages.size(), 2u);
+  EXPECT_EQ(responder_.messages[1].text, QStringLiteral("该单据已有1笔还款记录，删除后这些记录及其流水账将一并删除且不能恢复，是否继续？"));
+  EXPECT_TRUE(responder_.messages[1].style & Mb::DefaultButton2);
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 2);
+  responder_.answer(Mb::Yes);
   responder_.answer(Mb::Yes);
   w->pbCJd_Click(frmDkjl::cmdDelete);
   for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Dxck", "PJ_Liushui"})
