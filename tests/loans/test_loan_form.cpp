@@ -8,6 +8,9 @@
 #include <memory>
 
 #include "LoanFixture.h"
+#include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
+#include "app/services/DocumentNumbers.h"
 #include "app/services/Ledger.h"
 #include "loans/LoanStore.h"
 #include "loans/frmXjyh.h"
@@ -674,4 +677,196 @@ TEST_F(LoanFormFixture, AFailedRebuildKeepsThePlanThatWasThere) {
   EXPECT_EQ(w->Plan.rows.size(), 1u);
   EXPECT_EQ(w->还款计划, QStringLiteral("一次性归还本息"));
   EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
+}
+
+// ---- the window holds what it edits until the save
+
+namespace {
+// Every row of the tables a registration writes, and the files of the attachment folder.
+QStringList everything() {
+  QStringList out;
+  for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Liushui", "PJ_Djxh"}) {
+    const QueryResult r = Db().query(QStringLiteral("select * from %1 order by 编号").arg(QString::fromLatin1(table)));
+    for (const QVariantList& row : r.rows) {
+      QStringList cells;
+      for (const QVariant& v : row) cells << v.toString();
+      out << QString::fromLatin1(table) + QLatin1Char(':') + cells.join(QLatin1Char('|'));
+    }
+  }
+  for (const QString& f : QDir(LoanStore::AttachmentFolder()).entryList(QDir::Files)) out << QStringLiteral("file:") + f;
+  return out;
+}
+}  // namespace
+
+TEST_F(LoanFormFixture, TwoWindowsOpenAtOnceSaveTwoLoansEachWithItsPlan) {
+  auto a = newLoan(person(QStringLiteral("甲")));
+  auto b = newLoan(person(QStringLiteral("乙")));
+  ASSERT_EQ(a->单号, b->单号);  // both show the next number
+  setTerms(*a, QStringLiteral("262000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+  setTerms(*b, QStringLiteral("154000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+  click(a->pbCDkdj->at(Button::OnceAll));
+  click(b->pbCDkdj->at(Button::OnceAll));
+  const QString shown = a->单号;
+  save(*a);
+  save(*b);
+  ASSERT_TRUE(a->Saved && b->Saved);
+  EXPECT_EQ(a->单号, shown);
+  EXPECT_NE(b->单号, a->单号);
+  EXPECT_EQ(responder_.messages.back().text, QStringLiteral("保存成功！单号：") + b->单号);
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 2);
+  EXPECT_DOUBLE_EQ(sum(QStringLiteral("应还本金"), QStringLiteral("PJ_Hdjh"), a->单号), 262000);
+  EXPECT_DOUBLE_EQ(sum(QStringLiteral("应还本金"), QStringLiteral("PJ_Hdjh"), b->单号), 154000);
+  EXPECT_EQ(field(QStringLiteral("版本"), QStringLiteral("PJ_Dkjl"), a->单号).toInt(), 0);
+}
+
+TEST_F(LoanFormFixture, AbandonedWindowsLeaveEveryTableAndTheAttachmentFolderAsTheyWere) {
+  const QString src = dir_.path() + QStringLiteral("/借据.jpg");
+  {
+    QFile f(src);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  QString saved;
+  {
+    auto w = newLoan(person(QStringLiteral("丙")));
+    setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(10));
+    click(w->pbCDkdj->at(Button::OncePrepaid));
+    save(*w);
+    saved = w->单号;
+  }
+  struct Case {
+    const char* name;
+    bool edit;
+    const char* question;
+  };
+  for (const Case& c : {Case{"new", false, "有未保存还款计划，是否删除并退出？"}, Case{"edit", true, "单据已修改，是否放弃修改并退出？"}}) {
+    SCOPED_TRACE(c.name);
+    const QStringList before = everything();
+    std::unique_ptr<frmDkdjB> w;
+    if (c.edit) {
+      w = std::make_unique<frmDkdjB>();
+      w->EditDocNo = saved;
+      w->Form_Load();
+      w->txtDkdj[0]->setText(QStringLiteral("80000"));
+    } else {
+      w = newLoan(person(QStringLiteral("丁")));
+    }
+    click(w->pbCDkdj->at(Button::OnceAll));
+    w->添加附件(src);
+    ASSERT_EQ(w->Attachments.size(), 1);
+    responder_.clear();
+    responder_.answer(Mb::Yes);
+    click(w->pbCDkgh->at(1));
+    EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.question)});
+    EXPECT_EQ(everything(), before);
+  }
+  // An edit left untouched closes without a question.
+  frmDkdjB w;
+  w.EditDocNo = saved;
+  w.Form_Load();
+  responder_.clear();
+  click(w.pbCDkgh->at(1));
+  EXPECT_TRUE(responder_.messages.empty());
+}
+
+TEST_F(LoanFormFixture, NumbersNeverComeBackAndCountAboveOlderRows) {
+  auto saveOne = [this] {
+    auto w = newLoan(person(QStringLiteral("戊")));
+    click(w->pbCDkdj->at(Button::OnceAll));
+    save(*w);
+    return w->单号;
+  };
+  const QString first = saveOne();
+  Db().Execute(QStringLiteral("delete from PJ_Dkjl where 单号=?"), {first});
+  Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {first});
+  const QString second = saveOne();
+  EXPECT_GT(second, first);
+  // An older database: a higher number of the stem and no sequence row.
+  Db().Execute(QStringLiteral("delete from PJ_Djxh"));
+  const QString stem = DocumentNumberStem(QStringLiteral("D"));
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 单号=? where 单号=?"), {stem + QStringLiteral("041"), second});
+  EXPECT_EQ(saveOne(), stem + QStringLiteral("042"));
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 序号 from PJ_Djxh where 前缀=?"), {stem}).toInt(), 42);
+  // On SQL Server the sequence row stays locked to the commit.
+  SqlDialect server;
+  server.kind = DialectKind::SqlServer;
+  EXPECT_TRUE(DocumentSequenceReadSql(server).contains(QStringLiteral("from PJ_Djxh with (updlock, holdlock) where 前缀=?")));
+  EXPECT_FALSE(DocumentSequenceReadSql(SqlDialect{}).contains(QStringLiteral("updlock")));
+}
+
+TEST_F(LoanFormFixture, EditsKeepTheJournalRowsWhereTheyAreUnlessThePlanChanges) {
+  QString doc;
+  {
+    auto w = newLoan(person(QStringLiteral("己")));
+    setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+    click(w->pbCDkdj->at(Button::OncePrepaid));
+    save(*w);
+    doc = w->单号;
+  }
+  {
+    auto later = newLoan(person(QStringLiteral("庚")));
+    click(later->pbCDkdj->at(Button::OnceAll));
+    save(*later);
+  }
+  Db().Execute(QStringLiteral("update PJ_Liushui set 时间='2026-12-01 09:00:00', 我方账号='现金' where 单号=?"), {doc});
+  const auto journal = [] {
+    return Db().query(QStringLiteral("select 编号,单号,时间,金额,余额,我方账号,对方账号 from PJ_Liushui order by 编号")).rows;
+  };
+  const auto prepaidLinks = [&doc] {
+    const QVariant plan = Db().scalar(QStringLiteral("select 计划ID from PJ_Hkjl where 单号=?"), {doc});
+    const QVariant related = Db().scalar(QStringLiteral("select 对应ID from PJ_Liushui where 单号=? and 摘要='贷款利息收入'"), {doc});
+    const QVariant paidRow = Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh where 单号=? and 归还状态='已还'"), {doc});
+    return std::tuple{plan.toLongLong(), related.toLongLong(), paidRow.toLongLong()};
+  };
+  const auto before = journal();
+  const auto [planBefore, relatedBefore, rowBefore] = prepaidLinks();
+  ASSERT_EQ(relatedBefore, rowBefore);
+  struct Case {
+    const char* name;
+    bool newPlan;
+  };
+  for (const Case& c : {Case{"remark", false}, Case{"new plan", true}}) {
+    SCOPED_TRACE(c.name);
+    frmDkdjB w;
+    w.EditDocNo = doc;
+    w.Form_Load();
+    w.txtDkdj[7]->setText(QString::fromUtf8(c.name));
+    if (c.newPlan) click(w.pbCDkdj->at(Button::OncePrepaid));
+    save(w);
+    ASSERT_TRUE(w.Saved);
+    EXPECT_EQ(journal(), before);  // same 编号, 时间, accounts and balances; the same amounts
+    const auto [plan, related, row] = prepaidLinks();
+    EXPECT_EQ(plan, row);
+    EXPECT_EQ(related, row);
+    if (c.newPlan)
+      EXPECT_NE(row, rowBefore);
+    else
+      EXPECT_EQ(row, rowBefore);
+    if (!c.newPlan) EXPECT_EQ(plan, planBefore);
+  }
+}
+
+TEST_F(LoanFormFixture, AStaleEditIsRefusedAndWritesNothing) {
+  QString doc;
+  {
+    auto w = newLoan(person(QStringLiteral("辛")));
+    click(w->pbCDkdj->at(Button::OnceAll));
+    save(*w);
+    doc = w->单号;
+  }
+  frmDkdjB first, second;
+  for (frmDkdjB* w : {&first, &second}) {
+    w->EditDocNo = doc;
+    w->Form_Load();
+  }
+  first.txtDkdj[7]->setText(QStringLiteral("先"));
+  second.txtDkdj[7]->setText(QStringLiteral("后"));
+  save(first);
+  ASSERT_TRUE(first.Saved);
+  const QStringList before = everything();
+  responder_.clear();
+  save(second);
+  EXPECT_FALSE(second.Saved);
+  EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
+  EXPECT_EQ(everything(), before);
+  EXPECT_EQ(field(QStringLiteral("备注"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("先"));
 }
