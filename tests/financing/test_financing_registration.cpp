@@ -1,6 +1,7 @@
 // The registration form as a user drives it: plans from the buttons and the plan dialog, the save
 // with its prepaid record and journal rows, edits, bad input and the close question.
 #include "FinancingFixture.h"
+#include "app/services/DocumentClaim.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmrzZfjh.h"
 #include "parties/frmTzr.h"
@@ -286,6 +287,53 @@ TEST_F(Registration, AFailureInTheMiddleOfTheSaveLeavesNothing) {
   EXPECT_EQ(w.Plan.rows.size(), 2u) << "the window keeps the plan for the next try";
   w.pbCDkgh_Click(0);
   EXPECT_TRUE(responder_.saw(S("保存成功！")));
+}
+
+TEST_F(Registration, TwoWindowsSaveTwoRecordsAndAStaleEditWritesNothing) {
+  frmRzdjB a, b;
+  fill(a, "50000");
+  fill(b, "90000");
+  ASSERT_EQ(a.DocNo, b.DocNo);
+  a.pbCDkdj_Click(btn一次性先付利息);
+  b.pbCDkdj_Click(btn一次性支付本息);
+  a.pbCDkgh_Click(0);
+  b.pbCDkgh_Click(0);
+  ASSERT_NE(a.DocNo, b.DocNo);
+  EXPECT_EQ(responder_.messages.back().text, S("保存成功！单号：") + b.DocNo);
+  EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {a.DocNo}), 50000);
+  EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {b.DocNo}), 90000);
+
+  // Two edits of one record: the second is refused; an edit of the remark keeps the journal as it was.
+  const auto everything = [] {
+    QStringList out;
+    for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui"})
+      for (const auto& row : Db().query(S("select * from ") + S(table) + S(" order by 编号")).rows) {
+        QStringList cells;
+        for (const QVariant& v : row) cells << v.toString();
+        out << cells.join(QLatin1Char('|'));
+      }
+    return out;
+  };
+  const auto journalBefore = Db().query(S("select 编号,时间,金额,余额,对应ID from PJ_Liushui order by 编号")).rows;
+  frmRzdjB first, second;
+  for (frmRzdjB* w : {&first, &second}) {
+    w->EditDocNo = a.DocNo;
+    w->Form_Load();
+  }
+  first.txtDkdj[5]->setText(S("先"));
+  second.txtDkdj[5]->setText(S("后"));
+  first.pbCDkgh_Click(0);
+  EXPECT_EQ(text(S("select 备注 from PJ_Cjjl where 单号=?"), {a.DocNo}), S("先"));
+  EXPECT_EQ(Db().query(S("select 编号,时间,金额,余额,对应ID from PJ_Liushui order by 编号")).rows, journalBefore);
+  const QStringList before = everything();
+  responder_.clear();
+  second.pbCDkgh_Click(0);
+  EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
+  EXPECT_EQ(everything(), before);
+  // Leaving the changed window asks first.
+  responder_.answer(Mb::Yes);
+  second.reject();
+  EXPECT_TRUE(responder_.saw(S("单据已修改，是否放弃修改并退出？")));
 }
 
 }  // namespace
