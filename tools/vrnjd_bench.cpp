@@ -345,6 +345,20 @@ void benchSaves(const QDate& today) {
                  return qint64(SaveRepayment(e) == RepaymentSaved::Saved ? 1 : 0);
                }));
   }
+  // The delete of the oldest loan: every later journal balance is recomputed (rolled back).
+  const QString oldest = VariantText(Db().scalar(
+      CurrentDialect().selectTop(1, QStringLiteral(" 单号 from PJ_Dkjl order by 登记日期, 编号"))));
+  if (!oldest.isEmpty()) {
+    reportSave(QStringLiteral("删除最早的贷款"), measure([&] {
+                 Transaction keep;
+                 const qint64 later = Db().scalar(QStringLiteral("select count(*) from PJ_Liushui where 编号>(select min(编号) from "
+                                                                 "PJ_Liushui where 单号=?)"),
+                                                  {oldest})
+                                          .toLongLong();
+                 DeleteLoan(oldest);
+                 return later;
+               }));
+  }
   reportSave(QStringLiteral("流水账记账"), measure([&] {
                Transaction keep;
                double amount = 100;
