@@ -15,6 +15,7 @@
 #include "app/services/DocumentClaim.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
+#include "app/services/Ledger.h"
 #include "financing/AccountStep.h"
 #include "financing/FinancingData.h"
 #include "financing/FinancingGrids.h"
@@ -447,6 +448,8 @@ void frmRzdjB::pbCDkgh_Click(int index) {
       保存单据();
       return;
     }
+    // An edit's picker opens with the accounts its principal row holds.
+    if (!EditDocNo.isEmpty()) LoadLedgerRowAccounts(EditDocNo, QStringLiteral("拆借本金收入"));
     RunMoneySave(this, kAccountCallerRegistration, [this] { 保存单据(); });
   });
 }

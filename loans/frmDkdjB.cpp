@@ -844,6 +844,8 @@ void frmDkdjB::pbCDkgh_Click(int index) {
                                                 Money::round(doc.record.prepaid, 2) != loadedPrepaid_
                                           : true;
     if (amountsMoved && frmXjyh::InUse()) {
+      // An edit's picker opens with the accounts its principal row holds.
+      if (doc.editing) LoadLedgerRowAccounts(EditDocNo, QStringLiteral("贷款本金支出"));
       if (!frmXjyh::ChooseAccounts(this, frmXjyh::LoanRegistration)) return;
       accountsChosen_ = true;
     }

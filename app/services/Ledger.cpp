@@ -152,6 +152,16 @@ void UpdateLedgerAccounts(qint64 id) {
                {bankText(0), bankText(1), bankText(2), bankText(3), bankText(4), bankText(5), id});
 }
 
+bool LoadLedgerRowAccounts(const QString& docNo, const QString& summary) {
+  const QueryResult r = Db().query(
+      CurrentDialect().selectTop(1, QStringLiteral(" 我方开户行,我方开户名,我方账号,对方开户行,对方开户名,对方账号 from PJ_Liushui "
+                                                   "where 单号=? and 摘要=? order by 编号")),
+      {docNo, summary});
+  if (r.rows.empty()) return false;
+  for (int i = 0; i <= 5; ++i) gBankInfo[static_cast<size_t>(i)] = VariantText(r.rows.front().value(i));
+  return true;
+}
+
 void DeleteLedgerRow(qint64 id) {
   Transaction tx;
   Connection& db = Db();

@@ -43,5 +43,8 @@ std::optional<LedgerRow> FindLedgerRow(const QString& docNo, const QString& summ
 void UpdateLedgerRow(const LedgerRow& row, double signedAmount, const QString& handler, qint32 relatedId);
 // Writes gBankInfo items 0 to 5 into the row's accounts (an edit whose accounts were chosen again).
 void UpdateLedgerAccounts(qint64 id);
+// gBankInfo items 0 to 5 from the accounts of the document's first row with this 摘要 (an edit's
+// account picker opens with them); false, and nothing changed, when there is no such row.
+bool LoadLedgerRowAccounts(const QString& docNo, const QString& summary);
 // Deletes one row and recomputes the later balances.
 void DeleteLedgerRow(qint64 id);

@@ -336,6 +336,37 @@ TEST_F(LoanFormFixture, AccountPickerComesBeforeTheSaveAndClosingItSavesNothing)
   EXPECT_EQ(j.rows[0][0].toString(), QStringLiteral("工商银行"));
   EXPECT_EQ(j.rows[0][1].toString(), QStringLiteral("6222-001"));
   EXPECT_EQ(j.rows[0][2].toString(), QStringLiteral("6214-5555"));
+
+  // An edit of the remark keeps the accounts without asking; a new amount asks, from the row's accounts.
+  Db().Execute(QStringLiteral("update PJ_Liushui set 对方账号='旧账号' where 单号=?"), {w->单号});
+  struct Case {
+    const char* amount;
+    bool asks;
+  };
+  for (const Case& c : {Case{nullptr, false}, Case{"60000", true}}) {
+    SCOPED_TRACE(c.asks);
+    frmDkdjB e;
+    e.EditDocNo = w->单号;
+    e.Form_Load();
+    e.txtDkdj[7]->setText(QStringLiteral("改"));
+    if (c.amount) {
+      e.txtDkdj[0]->setText(QString::fromLatin1(c.amount));
+      click(e.pbCDkdj->at(Button::OnceAll));
+    }
+    modal_.shown.clear();
+    QString shownAccount;
+    modal_.handlers.push_back([&shownAccount](QDialog* d) {
+      auto* p = qobject_cast<frmXjyh*>(d);
+      shownAccount = p->cmbJz[5]->currentText();
+      QTest::mouseClick(p->eButOK, Qt::LeftButton);
+      return p->result();
+    });
+    save(e);
+    ASSERT_TRUE(e.Saved);
+    EXPECT_EQ(!modal_.shown.empty(), c.asks);
+    if (c.asks) EXPECT_EQ(shownAccount, QStringLiteral("旧账号"));
+    if (!c.asks) modal_.handlers.clear();
+  }
 }
 
 TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
