@@ -5,6 +5,7 @@
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/BankInfo.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/DocumentNumbers.h"
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"
@@ -15,6 +16,9 @@
 namespace {
 const QString kPaid = QStringLiteral("已付");
 const QString kPrepaidRemark = QStringLiteral("提前支取利息");
+const QStringList kNumberTables = {QStringLiteral("PJ_Cjjl"), QStringLiteral("PJ_Cjzfjh"), QStringLiteral("PJ_DkFj")};
+const QString kPrincipalSummary = QStringLiteral("拆借本金收入");
+const QString kInterestSummary = QStringLiteral("拆借利息支出");
 
 [[noreturn]] void refuse(const QString& message) { throw FinancingInputError(message); }
 
@@ -26,26 +30,14 @@ bool createdPaid(const QVariantList& row, int statusCol, int dateCol) {
 }
 }  // namespace
 
-QString NewFinancingNumber() {
-  QString best;
-  for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj"}) {
-    const QString n = NewDocumentNumber(QString::fromLatin1(table), QStringLiteral("C"));
-    if (n.isEmpty()) return {};
-    // Same stem and width: the text order is the sequence order.
-    if (n.size() > best.size() || (n.size() == best.size() && n > best)) best = n;
-  }
-  return best;
-}
+QString NewFinancingNumber() { return PeekDocumentNumber(QStringLiteral("C"), kNumberTables); }
 
 bool HasFinancingPayments(const QString& docNo) {
   const QVariant planned = Db().scalar(
       QStringLiteral("select count(*) from PJ_Cjzfjh where 单号=? and (结算状态=? or 支付日期 is not null)"),
       {docNo, QStringLiteral("支付部分")});
   if (VariantNumber(planned) > 0) return true;
-  const QVariant records = Db().scalar(
-      QStringLiteral("select count(*) from PJ_Cjzfjl where 单号=? and (付款状态<>? or 本金<>0 or coalesce(备注,'')<>?)"),
-      {docNo, kPaid, kPrepaidRemark});
-  return VariantNumber(records) > 0;
+  return FinancingPaymentRecordCount(docNo) > 0;
 }
 
 void ReplaceFinancingPlan(const QString& docNo, const FinancingPlan& plan, const QString& investor, const QString& handler) {
@@ -63,9 +55,59 @@ void ReplaceFinancingPlan(const QString& docNo, const FinancingPlan& plan, const
   tx.Commit();
 }
 
-void SaveFinancingRecord(const FinancingRecordInput& in) {
+namespace {
+void insertPrepaidPayment(const QString& docNo, qint64 period, double prepaid, qint64 planRowId) {
+  Db().Execute(QStringLiteral("insert into PJ_Cjzfjl (单号,期次,本金,利息,提前支取扣款,付款状态,备注,操作员,计划ID,机器ID,科室ID) "
+                              "values (?,?,?,?,?,?,?,?,?,?,?)"),
+               {docNo, period, 0.0, prepaid, 0.0, kPaid, kPrepaidRemark, gUserName, planRowId, static_cast<int>(gMachineId),
+                gUserDeptId});
+}
+
+// An edit's registration records, where they are: the principal row, then the prepaid record and
+// its journal row updated, added (a new movement) or dropped.
+void updateRegistrationInPlace(const FinancingDocument& doc, const QString& docNo, double amount, double prepaid, qint64 period,
+                               qint64 planRowId) {
+  const QString handler = doc.record.业务经办.trimmed();
+  if (const auto row = FindLedgerRow(docNo, kPrincipalSummary)) {
+    UpdateLedgerRow(*row, amount, handler, 0);
+    if (doc.accountsChosen) UpdateLedgerAccounts(row->id);
+  }
+  const QVariant recordId =
+      Db().scalar(QStringLiteral("select min(编号) from PJ_Cjzfjl where 单号=? and 备注=?"), {docNo, kPrepaidRemark});
+  const bool hadRecord = recordId.isValid() && !recordId.isNull();
+  const auto payoutRow = FindLedgerRow(docNo, kInterestSummary);
+  if (prepaid > 0) {
+    if (hadRecord)
+      Db().Execute(QStringLiteral("update PJ_Cjzfjl set 期次=?, 利息=?, 计划ID=? where 编号=?"), {period, prepaid, planRowId, recordId});
+    else
+      insertPrepaidPayment(docNo, period, prepaid, planRowId);
+    if (payoutRow) {
+      UpdateLedgerRow(*payoutRow, -prepaid, handler, static_cast<qint32>(planRowId));
+      if (doc.accountsChosen) UpdateLedgerAccounts(payoutRow->id);
+    } else {
+      double money = prepaid;
+      WriteLedgerEntry(docNo, money, kInterestSummary, QStringLiteral("支出"), handler, static_cast<qint32>(planRowId));
+    }
+    return;
+  }
+  if (hadRecord) Db().Execute(QStringLiteral("delete from PJ_Cjzfjl where 编号=?"), {recordId});
+  if (payoutRow) DeleteLedgerRow(payoutRow->id);
+}
+}  // namespace
+
+QString SaveFinancingDocument(const FinancingDocument& doc) {
+  FinancingRecordInput in = doc.record;
+  in.editing = doc.record.editing;
+  QStringList droppedFiles;
   Transaction tx;
   Connection& db = Db();
+  if (in.editing) {
+    ClaimDocument(QStringLiteral("PJ_Cjjl"), in.docNo, doc.version);
+    if (HasFinancingPayments(in.docNo)) refuse(QStringLiteral("该单据已有支付记录，不能修改！"));
+  } else {
+    in.docNo = TakeDocumentNumber(QStringLiteral("C"), kNumberTables);
+  }
+  if (doc.newPlan || !in.editing) ReplaceFinancingPlan(in.docNo, doc.plan, in.客户名称, in.业务经办);
   const QueryResult plan = db.query(
       QStringLiteral("select 编号,支付期次,应付本金,应付利息,计息天数,结算状态,支付日期 from PJ_Cjzfjh where 单号=? order by 支付期次,编号"),
       {in.docNo});
@@ -73,7 +115,6 @@ void SaveFinancingRecord(const FinancingRecordInput& in) {
   const bool exists = VariantNumber(db.scalar(QStringLiteral("select count(*) from PJ_Cjjl where 单号=?"), {in.docNo})) > 0;
   if (in.editing && !exists) refuse(QStringLiteral("该单据已不存在！"));
   if (!in.editing && exists) refuse(QStringLiteral("单号已存在，请关闭后重新登记！"));
-  if (in.editing && HasFinancingPayments(in.docNo)) refuse(QStringLiteral("该单据已有支付记录，不能修改！"));
 
   double principal = 0, interest = 0, prepaid = 0;
   qint64 days = 0, prepaidRowId = 0, prepaidNumber = 0;
@@ -127,6 +168,7 @@ void SaveFinancingRecord(const FinancingRecordInput& in) {
   set("机器ID", static_cast<int>(gMachineId));
   set("科室ID", gUserDeptId);
   if (!in.editing) {
+    set("版本", 0);
     set("结算状态", QStringLiteral("未付"));
     set("放弃标记", QStringLiteral("正常"));
     set("已付本金", 0.0);
@@ -140,48 +182,36 @@ void SaveFinancingRecord(const FinancingRecordInput& in) {
   db.Execute(QStringLiteral("update PJ_Cjzfjh set 客户名称=?, 经办人=? where 单号=?"),
              {in.客户名称.trimmed(), in.业务经办.trimmed(), in.docNo});
   if (in.editing) {
-    db.Execute(QStringLiteral("delete from PJ_Cjzfjl where 单号=?"), {in.docNo});
-    DeleteLedgerEntries(in.docNo);
+    updateRegistrationInPlace(doc, in.docNo, amount, prepaid, prepaidNumber, prepaidRowId);
+  } else {
+    if (prepaid > 0) insertPrepaidPayment(in.docNo, prepaidNumber, prepaid, prepaidRowId);
+    double money = amount;
+    WriteLedgerEntry(in.docNo, money, kPrincipalSummary, QStringLiteral("收入"), in.业务经办.trimmed(), 0);
+    if (prepaid > 0) {
+      money = prepaid;
+      WriteLedgerEntry(in.docNo, money, kInterestSummary, QStringLiteral("支出"), in.业务经办.trimmed(), static_cast<qint32>(prepaidRowId));
+    }
   }
-  if (prepaid > 0) {
-    db.Execute(QStringLiteral("insert into PJ_Cjzfjl (单号,期次,本金,利息,提前支取扣款,付款状态,备注,操作员,计划ID,机器ID,科室ID) "
-                              "values (?,?,?,?,?,?,?,?,?,?,?)"),
-               {in.docNo, prepaidNumber, 0.0, prepaid, 0.0, kPaid, kPrepaidRemark, gUserName, prepaidRowId,
-                static_cast<int>(gMachineId), gUserDeptId});
-  }
-  double money = amount;
-  WriteLedgerEntry(in.docNo, money, QStringLiteral("拆借本金收入"), QStringLiteral("收入"), in.业务经办.trimmed(), 0);
-  if (prepaid > 0) {
-    money = prepaid;
-    WriteLedgerEntry(in.docNo, money, QStringLiteral("拆借利息支出"), QStringLiteral("支出"), in.业务经办.trimmed(),
-                     static_cast<qint32>(prepaidRowId));
-  }
+  droppedFiles = LoanStore::SaveAttachmentRows(in.docNo, doc.attachments);
   tx.Commit();
+  LoanStore::RemoveAttachmentFiles(droppedFiles);
+  return in.docNo;
 }
 
-void DeleteFinancingRecord(const QString& docNo) {
+qint64 FinancingPaymentRecordCount(const QString& docNo) {
+  return static_cast<qint64>(VariantNumber(Db().scalar(
+      QStringLiteral("select count(*) from PJ_Cjzfjl where 单号=? and (付款状态<>? or 本金<>0 or coalesce(备注,'')<>?)"),
+      {docNo, kPaid, kPrepaidRemark})));
+}
+
+void DeleteFinancingRecord(const QString& docNo, qint64 version) {
   Transaction tx;
+  ClaimDocument(QStringLiteral("PJ_Cjjl"), docNo, version);
   Connection& db = Db();
   for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj", "PJ_Cjzfjl"})
     db.Execute(QStringLiteral("delete from ") + QString::fromLatin1(table) + QStringLiteral(" where 单号=?"), {docNo});
   DeleteLedgerEntries(docNo);
   tx.Commit();
-}
-
-void AbandonFinancingDocument(const QString& docNo) {
-  QStringList files;
-  {
-    Transaction tx;
-    Connection& db = Db();
-    // A saved document is never abandoned.
-    if (VariantNumber(db.scalar(QStringLiteral("select count(*) from PJ_Cjjl where 单号=?"), {docNo})) > 0) return;
-    for (const QVariantList& r : db.query(QStringLiteral("select 路径 from PJ_DkFj where 单号=?"), {docNo}).rows)
-      files << VariantText(r[0]);
-    db.Execute(QStringLiteral("delete from PJ_Cjzfjh where 单号=?"), {docNo});
-    db.Execute(QStringLiteral("delete from PJ_DkFj where 单号=?"), {docNo});
-    tx.Commit();
-  }
-  for (const QString& f : files) QFile::remove(f);
 }
 
 void LoadInvestorBankInfoById(qint32 investorId) {

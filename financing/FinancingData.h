@@ -7,14 +7,16 @@
 #include <QStringList>
 
 #include "financing/FinancingCalc.h"
+#include "loans/LoanStore.h"
 
-// A new financing number: one past the highest sequence of today's stem over the record, plan and
-// attachment tables, so that rows left by an abandoned document never meet a new one.
+// The number the next save takes (shown at open); the save takes its own over the record, plan
+// and attachment tables and the sequence table.
 QString NewFinancingNumber();
 
 // Whether any payment was made on the document beyond the interest paid at registration.
 bool HasFinancingPayments(const QString& docNo);
-// Replaces the document's plan rows with `plan`, all or nothing. Refused once payments exist.
+// Replaces the document's plan rows with `plan`, all or nothing (in the caller's transaction, or
+// one of its own). Refused once payments exist.
 void ReplaceFinancingPlan(const QString& docNo, const FinancingPlan& plan, const QString& investor, const QString& handler);
 
 // The registration form's values as the save stores them.
@@ -29,15 +31,26 @@ struct FinancingRecordInput {
   bool 首尾计息 = false;
   qint32 客户ID = 0;
 };
-// Saves the record from its stored plan in one transaction: the PJ_Cjjl row, the prepaid-interest
-// record and the journal rows of the principal taken in and the interest paid out. An edit first
-// removes what the earlier save of the document wrote (so a document saved N times has one set).
-void SaveFinancingRecord(const FinancingRecordInput& in);
-// Deletes the record with its plan, attachments, payments and journal rows (later journal
-// balances recomputed), in one transaction.
-void DeleteFinancingRecord(const QString& docNo);
-// A new document closed unsaved: its plan rows, attachment rows and copied files go.
-void AbandonFinancingDocument(const QString& docNo);
+// Everything the registration window holds, as one save writes it.
+struct FinancingDocument {
+  FinancingRecordInput record;  // record.docNo: "" for a new record (the save takes the number)
+  qint64 version = 0;           // 版本 read with the record (an edit)
+  bool newPlan = false;         // `plan` was built in the window; an edit without it keeps its rows
+  FinancingPlan plan;
+  bool accountsChosen = false;  // gBankInfo holds accounts picked for this save
+  QList<LoanStore::Attachment> attachments;
+};
+// Writes the window's record in one transaction and returns its number: a new record takes its
+// number and is inserted (版本 0) with its plan, prepaid record and journal rows; an edit claims the
+// record at `version` (DocumentChanged), is refused when it has payments, keeps or replaces its plan
+// rows and updates its prepaid record and journal rows in place. A refusal is a
+// FinancingInputError, with nothing written.
+QString SaveFinancingDocument(const FinancingDocument& doc);
+// The payment records beyond the interest paid at registration.
+qint64 FinancingPaymentRecordCount(const QString& docNo);
+// Claims the record at `version` (DocumentChanged), then deletes it with its plan, attachments,
+// payments and journal rows (later journal balances recomputed), in one transaction.
+void DeleteFinancingRecord(const QString& docNo, qint64 version);
 
 // gBankInfo for a money movement without the account picker: ours empty, the investor's bank data.
 void LoadInvestorBankInfoById(qint32 investorId);

@@ -12,13 +12,16 @@
 #include <QVBoxLayout>
 
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
+#include "app/services/Ledger.h"
 #include "financing/AccountStep.h"
 #include "financing/FinancingData.h"
 #include "financing/FinancingGrids.h"
 #include "financing/frmrzZfjh.h"
 #include "loans/LoanStore.h"
+#include "loans/PlanGrid.h"
 #include "parties/frmTzr.h"
 #include "parties/frmYg.h"
 #include "platform/Buttons.h"
@@ -192,6 +195,7 @@ void frmRzdjB::Form_Load() {
   窗体载入();
   刷新约定();
   刷新附件();
+  loadedState_ = editedState();
 }
 
 bool frmRzdjB::eventFilter(QObject* watched, QEvent* e) {
@@ -221,6 +225,9 @@ void frmRzdjB::窗体载入() {
     comJkzl[3]->setCurrentIndex(0);
     comJkzl_Click(3);
     comJkzl[4]->setCurrentIndex(0);
+    Plan = {};
+    NewPlan = false;
+    Attachments.clear();
     if (!EditDocNo.isEmpty()) {
       DocNo = EditDocNo;
       lblJkdj0->setText(QStringLiteral("拆借单号：") + DocNo);
@@ -252,6 +259,10 @@ void frmRzdjB::窗体载入() {
       EarlyDailyRate = VariantNumber(v("提前支取日利率"));
       PrepaidInterest = VariantNumber(v("已付利息"));
       basis_ = planBasis();
+      Version = DocumentVersion(QStringLiteral("PJ_Cjjl"), DocNo);
+      Attachments = LoanStore::StoredAttachments(DocNo);
+      loadedAmount_ = Money::round(terms().本金, 2);
+      loadedPrepaid_ = Money::round(PrepaidInterest, 2);
     } else {
       txtDkdj[4]->setText(QStringLiteral("0"));
       DocNo = NewFinancingNumber();
@@ -368,7 +379,10 @@ void frmRzdjB::pbCDkdj_Click(int index) {
     FinancingPlan plan;
     try {
       plan = BuildFinancingPlan(terms(), index, &options);
-      ReplaceFinancingPlan(DocNo, plan, txtDkdj[2]->text(), txtDkdj[3]->text());
+      if (!EditDocNo.isEmpty() && HasFinancingPayments(DocNo)) {
+        MsgBox(QStringLiteral("该单据已有支付记录，不能重新生成计划！"), Mb::Critical);
+        return;
+      }
     } catch (const FinancingInputError& e) {
       MsgBox(e.message(), Mb::Critical);
       return;
@@ -382,17 +396,38 @@ void frmRzdjB::pbCDkdj_Click(int index) {
     DailyRate = plan.日利率;
     RateFactor = plan.利率系数;
     EarlyDailyRate = plan.提前支取日利率;
+    Plan = plan;
+    NewPlan = true;
     basis_ = planBasis();
     刷新约定();
   });
 }
 
 void frmRzdjB::刷新约定() {
-  Guarded(QString(), this, [this] { LoadFinancingPlanGrid(Fg, DocNo); });
+  Guarded(QString(), this, [this] {
+    if (!NewPlan && !EditDocNo.isEmpty()) {
+      LoadFinancingPlanGrid(Fg, DocNo);  // the saved plan
+      return;
+    }
+    std::vector<QVariantList> rows;
+    for (const FinancingPlanRow& r : Plan.rows)
+      rows.push_back({0, r.支付期次, DateText(r.约定支付日期), r.计息天数, r.拆借本金, r.应付本金, r.应付利息, r.已付利息, r.结算状态,
+                      QVariant(), QVariant()});
+    LoadPlanGridRows(Fg,
+                     {QStringLiteral("编号"), QStringLiteral("期次"), QStringLiteral("约定支付日期"), QStringLiteral("间隔天数"),
+                      QStringLiteral("拆借本金"), QStringLiteral("应付本金"), QStringLiteral("应付利息"), QStringLiteral("已付金额"),
+                      QStringLiteral("结算状态"), QStringLiteral("支付日期"), QStringLiteral("备注")},
+                     rows, QStringLiteral("应付"), {4, 5, 6, 7});
+  });
 }
 
 void frmRzdjB::刷新附件() {
-  Guarded(QString(), this, [this] { LoadAttachmentGrid(Fg1, DocNo); });
+  Guarded(QString(), this, [this] {
+    std::vector<QVariantList> rows;
+    for (const LoanStore::Attachment& a : Attachments) rows.push_back({a.id ? QVariant(a.id) : QVariant(QStringLiteral("新")), a.name, a.type});
+    LoadGridFromRows(Fg1, {QStringLiteral("编号"), QStringLiteral("附件名称"), QStringLiteral("文件类型")}, rows, false, QString());
+    Fg1->setColHidden(0, true);
+  });
 }
 
 void frmRzdjB::pbCDkgh_Click(int index) {
@@ -402,7 +437,7 @@ void frmRzdjB::pbCDkgh_Click(int index) {
       return;
     }
     if (!validateBoxes()) return;
-    if (Fg->dataRowCount() == 0) {
+    if (EditDocNo.isEmpty() && Plan.rows.empty()) {
       MsgBox(QStringLiteral("还没有添加拆借计划！"), Mb::Critical);
       return;
     }
@@ -412,71 +447,107 @@ void frmRzdjB::pbCDkgh_Click(int index) {
     }
     // The counterparty of the money coming in is the investor; our side is chosen or left empty.
     LoadInvestorBankInfoById(InvestorId);
+    // An edit keeps its movements' accounts unless an amount moves.
+    const bool amountsMoved = EditDocNo.isEmpty() || Money::round(terms().本金, 2) != loadedAmount_ ||
+                              Money::round(PrepaidInterest, 2) != loadedPrepaid_;
+    if (!amountsMoved) {
+      保存单据();
+      return;
+    }
+    // An edit's picker opens with the accounts its principal row holds.
+    if (!EditDocNo.isEmpty()) LoadLedgerRowAccounts(EditDocNo, QStringLiteral("拆借本金收入"));
     RunMoneySave(this, kAccountCallerRegistration, [this] { 保存单据(); });
   });
 }
 
+FinancingDocument frmRzdjB::document() const {
+  FinancingDocument doc;
+  FinancingRecordInput& in = doc.record;
+  in.docNo = EditDocNo;
+  in.editing = !EditDocNo.isEmpty();
+  const FinancingTerms t = terms();
+  in.登记日期 = t.登记日期;
+  in.起息日期 = t.起息日期;
+  in.止息日期 = t.止息日期;
+  in.利率类别 = t.利率类别;
+  in.客户名称 = t.客户名称;
+  in.业务经办 = t.业务经办;
+  in.备注 = txtDkdj[5]->text();
+  in.拆借类别 = comJkzl[4]->currentText();
+  in.部门 = HandlerDept;
+  in.支付计划 = PlanKind;
+  in.本金 = t.本金;
+  in.利率 = t.利率;
+  in.提前支取利率 = t.提前支取利率;
+  in.提成比例 = t.提成比例;
+  in.日利率 = DailyRate;
+  in.提前支取日利率 = EarlyDailyRate;
+  in.利率系数 = RateFactor;
+  in.首尾计息 = t.首尾计息;
+  in.客户ID = InvestorId;
+  doc.version = Version;
+  doc.newPlan = NewPlan;
+  doc.plan = Plan;
+  doc.attachments = Attachments;
+  return doc;
+}
+
+QString frmRzdjB::editedState() const {
+  QStringList parts;
+  for (const QLineEdit* t : txtDkdj) parts << t->text();
+  for (const DateBox* d : dtpDjrq) parts << DateText(d->date());
+  parts << comJkzl[1]->currentText() << comJkzl[4]->currentText() << QString::number(Check1->isChecked())
+        << QString::number(InvestorId) << QString::number(NewPlan);
+  for (const LoanStore::Attachment& a : Attachments) parts << a.path;
+  return parts.join(QChar(0x1f));
+}
+
 void frmRzdjB::保存单据() {
   Guarded(QString(), this, [this] {
-    FinancingRecordInput in;
-    in.docNo = DocNo;
-    in.editing = !EditDocNo.isEmpty();
-    const FinancingTerms t = terms();
-    in.登记日期 = t.登记日期;
-    in.起息日期 = t.起息日期;
-    in.止息日期 = t.止息日期;
-    in.利率类别 = t.利率类别;
-    in.客户名称 = t.客户名称;
-    in.业务经办 = t.业务经办;
-    in.备注 = txtDkdj[5]->text();
-    in.拆借类别 = comJkzl[4]->currentText();
-    in.部门 = HandlerDept;
-    in.支付计划 = PlanKind;
-    in.本金 = t.本金;
-    in.利率 = t.利率;
-    in.提前支取利率 = t.提前支取利率;
-    in.提成比例 = t.提成比例;
-    in.日利率 = DailyRate;
-    in.提前支取日利率 = EarlyDailyRate;
-    in.利率系数 = RateFactor;
-    in.首尾计息 = t.首尾计息;
-    in.客户ID = InvestorId;
+    FinancingDocument doc = document();
+    // The account picker ran only when amounts moved; an edit rewrites its rows' accounts then.
+    doc.accountsChosen = doc.record.editing && (Money::round(doc.record.本金, 2) != loadedAmount_ ||
+                                                Money::round(PrepaidInterest, 2) != loadedPrepaid_);
+    QString number;
     try {
-      SaveFinancingRecord(in);
+      number = SaveFinancingDocument(doc);
     } catch (const FinancingInputError& e) {
       MsgBox(e.message(), Mb::Critical);
       return;
+    } catch (const DocumentChanged& e) {
+      MsgBox(e.message, Mb::Critical);
+      return;
     }
-    MsgBox(QStringLiteral("保存成功！"), Mb::Information);
+    MsgBox(number == DocNo ? QStringLiteral("保存成功！") : QStringLiteral("保存成功！单号：") + number, Mb::Information);
+    DocNo = number;
+    lblJkdj0->setText(QStringLiteral("拆借单号：") + DocNo);
     EditDocNo = DocNo;
     accept();
     if (onSaved) onSaved();
   });
 }
 
-bool frmRzdjB::hasUnsavedRows() const {
-  return EditDocNo.isEmpty() && !DocNo.isEmpty() && (Fg->dataRowCount() > 0 || Fg1->dataRowCount() > 0);
-}
-
 void frmRzdjB::reject() {
-  bool close = true;
-  Guarded(QString(), this, [this, &close] {
-    if (!hasUnsavedRows()) return;
-    // An unsaved document leaves nothing behind: either it goes whole, or the window stays.
-    if (MsgBox(QStringLiteral("有未保存还款计划，是否删除并退出？"), Mb::YesNo + Mb::Question) != Mb::Yes) {
-      close = false;
-      return;
-    }
-    AbandonFinancingDocument(DocNo);
-  });
-  if (close) QDialog::reject();
+  // Nothing is written before the save: leaving asks only about what would be lost.
+  QString question;
+  if (EditDocNo.isEmpty() && NewPlan)
+    question = QStringLiteral("有未保存还款计划，是否删除并退出？");
+  else if (!EditDocNo.isEmpty() && editedState() != loadedState_)
+    question = QStringLiteral("单据已修改，是否放弃修改并退出？");
+  if (!question.isEmpty() && MsgBox(question, Mb::YesNo + Mb::Question) != Mb::Yes) return;
+  LoanStore::DiscardCopies(Attachments);
+  QDialog::reject();
 }
 
 void frmRzdjB::添加附件(const QString& path) {
   Guarded(QStringLiteral("要添加的文件名称太长！"), this, [this, &path] {
     if (path.isEmpty()) return;
-    const QString failure = LoanStore::AddAttachment(DocNo, path);
-    if (!failure.isEmpty()) MsgBox(failure, Mb::Critical);
+    LoanStore::Attachment copied;
+    const QString failure = LoanStore::CopyAttachment(path, &copied);
+    if (!failure.isEmpty())
+      MsgBox(failure, Mb::Critical);
+    else
+      Attachments << copied;
     刷新附件();
   });
 }
@@ -489,11 +560,14 @@ void frmRzdjB::pbCJkzl_Click(int index) {
   // Opening and deleting an attachment ignore errors, as the record view does.
   try {
     if (!IsGridDataRow(Fg1)) return;
-    const qint64 id = Fg1->textMatrix(Fg1->row(), 0).toLongLong();
+    const int i = Fg1->row() - Fg1->fixedRows();
+    if (i < 0 || i >= Attachments.size()) return;
     if (index == 1) {
-      OpenWithDesktop(LoanStore::AttachmentPath(id));
+      OpenWithDesktop(Attachments[i].path);
     } else if (index == 2) {
-      LoanStore::DeleteAttachment(id);
+      // A copy no save recorded goes now; a stored one goes with the save.
+      LoanStore::DiscardCopies({Attachments[i]});
+      Attachments.removeAt(i);
       刷新附件();
     }
   } catch (const AppError&) {

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "financing/FinancingCalc.h"
+#include "financing/FinancingData.h"
 
 class ButtonArray;
 class DateBox;
@@ -36,6 +37,11 @@ class frmRzdjB : public QDialog {
   double DailyRate = 0;
   int RateFactor = 1;
   double EarlyDailyRate = 0;
+  // What the save writes, held here until then.
+  FinancingPlan Plan;
+  bool NewPlan = false;
+  QList<LoanStore::Attachment> Attachments;
+  qint64 Version = 0;  // 版本 of the record as loaded
 
   std::array<QLineEdit*, 7> txtDkdj{};
   std::array<QComboBox*, 5> comJkzl{};
@@ -76,9 +82,12 @@ class frmRzdjB : public QDialog {
   FinancingTerms terms() const;
   // The values a plan was built from; a save with other values needs a new plan.
   QString planBasis() const;
-  bool hasUnsavedRows() const;
+  QString editedState() const;
+  FinancingDocument document() const;
   void setRateKind(int index);
 
   bool loaded_ = false;
   QString basis_;
+  QString loadedState_;
+  double loadedAmount_ = 0, loadedPrepaid_ = 0;
 };

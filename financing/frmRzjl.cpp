@@ -1,5 +1,7 @@
 #include "financing/frmRzjl.h"
 
+#include "app/services/DocumentClaim.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -282,11 +284,23 @@ void frmRzjl::pbCJd_Click(int index) {
         }
         break;
       case 2:
+      {
+        const qint64 version = DocumentVersion(QStringLiteral("PJ_Cjjl"), docNo);
         gAnswer = MsgBox(QStringLiteral("您确认要删除 【") + name + QStringLiteral("】 的融资记录吗？"), Mb::YesNo + Mb::Question);
         if (gAnswer != Mb::Yes) return;
-        DeleteFinancingRecord(docNo);
+        const qint64 records = FinancingPaymentRecordCount(docNo);
+        if (records > 0 &&
+            MsgBox(QStringLiteral("该单据已有%1笔支付记录，删除后这些记录及其流水账将一并删除且不能恢复，是否继续？").arg(records),
+                   Mb::YesNo + Mb::Question + Mb::DefaultButton2) != Mb::Yes)
+          return;
+        try {
+          DeleteFinancingRecord(docNo, version);
+        } catch (const DocumentChanged& e) {
+          MsgBox(e.message, Mb::Critical);
+        }
         刷新();
         break;
+      }
       case 4:
         RunFinancingLink(gShowFinancingPrint, this, 5, docNo);
         break;

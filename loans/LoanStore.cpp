@@ -10,6 +10,7 @@
 
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/DocumentNumbers.h"
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"
@@ -30,7 +31,9 @@ bool anyListHolds(const QString& column, qint32 id, const QString& ownDocNo) {
   return false;
 }
 
-QString sequenceOf(const QString& number, const QString& stem) { return number.mid(stem.size()); }
+const QStringList kNumberTables = {QStringLiteral("PJ_Dkjl"), QStringLiteral("PJ_Hdjh"), QStringLiteral("PJ_DkFj")};
+const QString kPrincipalSummary = QStringLiteral("贷款本金支出");
+const QString kInterestSummary = QStringLiteral("贷款利息收入");
 }  // namespace
 
 Freeze BorrowerFreeze(bool person, qint32 customerId, const QString& ownDocNo) {
@@ -68,22 +71,15 @@ QString IdListText(const QList<qint32>& ids) {
   return parts.join(QLatin1Char(','));
 }
 
-QString NewLoanNumber() {
-  const QString stem = DocumentNumberStem(QStringLiteral("D"));
-  QString best;
-  for (const QString& table : {QStringLiteral("PJ_Dkjl"), QStringLiteral("PJ_Hdjh"), QStringLiteral("PJ_DkFj")}) {
-    const QString n = NewDocumentNumber(table, QStringLiteral("D"));
-    if (n.isEmpty()) return {};
-    if (best.isEmpty() || sequenceOf(n, stem).toLongLong() > sequenceOf(best, stem).toLongLong()) best = n;
-  }
-  return best;
+QString NewLoanNumber() { return PeekDocumentNumber(QStringLiteral("D"), kNumberTables); }
+
+qint64 RepaymentRecordCount(const QString& docNo) {
+  return Db().scalar(QStringLiteral("select count(*) from PJ_Hkjl where 单号=? and (备注 is null or 备注<>?)"), {docNo, kPrepaidRemark})
+      .toLongLong();
 }
 
 bool HasRepayments(const QString& docNo) {
-  const qint64 records = Db().scalar(QStringLiteral("select count(*) from PJ_Hkjl where 单号=? and (备注 is null or 备注<>?)"),
-                                     {docNo, kPrepaidRemark})
-                             .toLongLong();
-  if (records > 0) return true;
+  if (RepaymentRecordCount(docNo) > 0) return true;
   // A row created paid has its interest paid and no repayment date; anything else paid came later.
   const qint64 rows =
       Db().scalar(QStringLiteral("select count(*) from PJ_Hdjh where 单号=? and (已还本金<>0 or 归还状态=? or "
@@ -123,43 +119,49 @@ QList<StoredRow> PlanRows(const QString& docNo) {
   return rows;
 }
 
-QString SaveRefusal(const LoanRecord& rec, bool editing) {
-  const QList<StoredRow> rows = PlanRows(rec.docNo);
-  if (rows.isEmpty()) return QStringLiteral("还没有添加还款计划！");
-  if (editing && HasRepayments(rec.docNo)) return QStringLiteral("该单据已有还款记录，不能修改！");
-  double principal = 0;
-  for (const StoredRow& r : rows) principal += r.principalDue;
-  if (std::fabs(Money::round(principal, 2) - Money::round(rec.amount, 2)) >= 0.005)
-    return QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！");
-  return {};
+namespace {
+// The plan the save writes or keeps: the window's new plan, or (an edit keeping it) the stored rows.
+struct PlanTotals {
+  int rows = 0;
+  double principal = 0, interest = 0;
+  int days = 0;
+};
+PlanTotals totalsOf(const LoanDocument& doc) {
+  PlanTotals t;
+  if (doc.newPlan || !doc.editing) {
+    for (const LoanCalc::PlanRow& r : doc.plan.rows) {
+      ++t.rows;
+      t.principal += r.principalDue;
+      t.interest += r.interestDue;
+      t.days += r.days;
+    }
+    return t;
+  }
+  for (const StoredRow& r : PlanRows(doc.record.docNo)) {
+    ++t.rows;
+    t.principal += r.principalDue;
+    t.interest += r.interestDue;
+    t.days += r.days;
+  }
+  return t;
 }
 
-void SaveLoan(const LoanRecord& rec, bool editing, bool needsReview) {
-  Transaction tx;
-  const QList<StoredRow> rows = PlanRows(rec.docNo);
-  double interest = 0;
-  int days = 0;
-  for (const StoredRow& r : rows) {
-    interest += r.interestDue;
-    days += r.days;
-  }
-
-  // The loan row.
+void writeLoanRow(const LoanRecord& rec, const PlanTotals& plan, bool editing, bool needsReview) {
+  Recordset rs;
   if (editing)
-    OpenRecordset(gAuxRecordset, QStringLiteral("select * from PJ_Dkjl where 单号=?"), {rec.docNo});
+    OpenRecordset(rs, QStringLiteral("select * from PJ_Dkjl where 单号=?"), {rec.docNo});
   else
-    OpenRecordset(gAuxRecordset, QStringLiteral("select * from PJ_Dkjl where 编号=0"));
-  if (editing && gAuxRecordset.Eof()) throw AppError(Err::NoCurrentRecord, QStringLiteral("借贷单据") + rec.docNo + QStringLiteral("已不存在。"));
-  Recordset& rs = gAuxRecordset;
+    OpenRecordset(rs, QStringLiteral("select * from PJ_Dkjl where 编号=0"));
+  if (editing && rs.Eof()) throw AppError(Err::NoCurrentRecord, QStringLiteral("借贷单据") + rec.docNo + QStringLiteral("已不存在。"));
   if (!editing) rs.AddNew();
   rs.setValue(QStringLiteral("单号"), rec.docNo);
   rs.setValue(QStringLiteral("登记日期"), DateText(rec.registered));
   rs.setValue(QStringLiteral("利率类别"), rec.rateType);
   rs.setValue(QStringLiteral("利率"), rec.rate);
   rs.setValue(QStringLiteral("逾期利率"), rec.overdueRate);
-  rs.setValue(QStringLiteral("利息"), Money::round(interest, 2));
+  rs.setValue(QStringLiteral("利息"), Money::round(plan.interest, 2));
   rs.setValue(QStringLiteral("利率系数"), rec.working.factor);
-  rs.setValue(QStringLiteral("计息天数"), days);
+  rs.setValue(QStringLiteral("计息天数"), plan.days);
   rs.setValue(QStringLiteral("本金"), Money::round(rec.amount, 2));
   rs.setValue(QStringLiteral("日利率"), rec.working.dailyRate);
   rs.setValue(QStringLiteral("逾期日利率"), rec.working.overdueDailyRate);
@@ -173,10 +175,8 @@ void SaveLoan(const LoanRecord& rec, bool editing, bool needsReview) {
   rs.setValue(QStringLiteral("约定还款日期"), DateText(rec.end));
   rs.setValue(QStringLiteral("起息日期"), DateText(rec.start));
   rs.setValue(QStringLiteral("止息日期"), DateText(rec.end));
-  if (!editing) rs.setValue(QStringLiteral("结算状态"), kOpen);
   rs.setValue(QStringLiteral("客户ID"), rec.customerId);
   rs.setValue(QStringLiteral("备注"), rec.remark.trimmed());
-  if (!editing) rs.setValue(QStringLiteral("放弃标记"), QStringLiteral("正常"));
   rs.setValue(QStringLiteral("保证人"), IdListText(rec.guarantors));
   rs.setValue(QStringLiteral("担保企业"), IdListText(rec.companies));
   rs.setValue(QStringLiteral("操作员"), gUserName);
@@ -186,40 +186,142 @@ void SaveLoan(const LoanRecord& rec, bool editing, bool needsReview) {
   rs.setValue(QStringLiteral("还款计划"), rec.planName);
   // Without repayments (an edit has none) what was repaid is what was taken at registration.
   rs.setValue(QStringLiteral("已还利息"), Money::round(rec.prepaid, 2));
-  if (!editing) rs.setValue(QStringLiteral("业务状态"), needsReview ? QStringLiteral("未审核") : QStringLiteral("已审核"));
-  rs.Update();
-  CloseRecordset(gAuxRecordset);
-
-  // An edit writes the registration's records afresh.
-  if (editing) {
-    Db().Execute(QStringLiteral("delete from PJ_Hkjl where 单号=?"), {rec.docNo});
-    DeleteLedgerEntries(rec.docNo);
+  if (!editing) {
+    rs.setValue(QStringLiteral("结算状态"), kOpen);
+    rs.setValue(QStringLiteral("放弃标记"), QStringLiteral("正常"));
+    rs.setValue(QStringLiteral("业务状态"), needsReview ? QStringLiteral("未审核") : QStringLiteral("已审核"));
+    rs.setValue(QStringLiteral("版本"), 0);
   }
+  rs.Update();
+  rs.Close();
+}
 
-  const double prepaid = Money::round(rec.prepaid, 2);
-  qint64 prepaidRow = 0;
+// The plan row created paid (the prepaid interest's) and the first row, as stored now.
+struct PrepaidTarget {
+  qint64 rowId = 0;
+  int period = 0;
+};
+PrepaidTarget prepaidTarget(const QString& docNo) {
+  const QList<StoredRow> rows = PlanRows(docNo);
+  PrepaidTarget t;
+  if (rows.isEmpty()) return t;
+  t.period = rows.front().period;
+  t.rowId = rows.front().id;
+  for (const StoredRow& r : rows)
+    if (r.status == QStringLiteral("已还")) {
+      t.rowId = r.id;
+      break;
+    }
+  return t;
+}
+
+void insertPrepaidRecord(const QString& docNo, const PrepaidTarget& t, double prepaid) {
+  Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,本金,利息,手续费,还款状态,备注,操作员,计划ID,机器ID,科室ID) "
+                              "values (?,?,0,?,0,?,?,?,?,?,?)"),
+               {docNo, t.period, prepaid, QStringLiteral("已还"), kPrepaidRemark, gUserName, t.rowId, static_cast<int>(gMachineId),
+                gUserDeptId});
+}
+
+// An edit's registration records, where they are: the principal row, then the prepaid record and
+// its journal row updated, added (a new movement) or dropped.
+void updateRegistrationInPlace(const LoanDocument& doc, const PrepaidTarget& t, double prepaid) {
+  const LoanRecord& rec = doc.record;
+  const QString handler = rec.handler.trimmed();
+  if (const auto row = FindLedgerRow(rec.docNo, kPrincipalSummary)) {
+    UpdateLedgerRow(*row, -Money::round(rec.amount, 2), handler, 0);
+    if (doc.accountsChosen) UpdateLedgerAccounts(row->id);
+  } else {
+    double principal = Money::round(rec.amount, 2);
+    WriteLedgerEntry(rec.docNo, principal, kPrincipalSummary, QStringLiteral("支出"), handler, 0);
+  }
+  const QVariant recordId =
+      Db().scalar(QStringLiteral("select min(编号) from PJ_Hkjl where 单号=? and 备注=?"), {rec.docNo, kPrepaidRemark});
+  const bool hadRecord = recordId.isValid() && !recordId.isNull();
+  const auto incomeRow = FindLedgerRow(rec.docNo, kInterestSummary);
   if (prepaid > 0) {
-    const StoredRow& first = rows.front();
-    for (const StoredRow& r : rows) {
-      if (r.status == QStringLiteral("已还")) {
-        prepaidRow = r.id;
-        break;
+    if (hadRecord)
+      Db().Execute(QStringLiteral("update PJ_Hkjl set 期次=?, 利息=?, 计划ID=? where 编号=?"), {t.period, prepaid, t.rowId, recordId});
+    else
+      insertPrepaidRecord(rec.docNo, t, prepaid);
+    if (incomeRow) {
+      UpdateLedgerRow(*incomeRow, prepaid, handler, static_cast<qint32>(t.rowId));
+      if (doc.accountsChosen) UpdateLedgerAccounts(incomeRow->id);
+    } else {
+      double income = prepaid;
+      WriteLedgerEntry(rec.docNo, income, kInterestSummary, QStringLiteral("收入"), handler, static_cast<qint32>(t.rowId));
+    }
+    return;
+  }
+  if (hadRecord) Db().Execute(QStringLiteral("delete from PJ_Hkjl where 编号=?"), {recordId});
+  if (incomeRow) DeleteLedgerRow(incomeRow->id);
+}
+
+}  // namespace
+
+QStringList SaveAttachmentRows(const QString& docNo, const QList<Attachment>& list) {
+  QStringList dropped;
+  QSet<qint64> kept;
+  for (const Attachment& a : list)
+    if (a.id) kept.insert(a.id);
+  for (const Attachment& stored : StoredAttachments(docNo)) {
+    if (kept.contains(stored.id)) continue;
+    Db().Execute(QStringLiteral("delete from PJ_DkFj where 编号=?"), {stored.id});
+    dropped << stored.path;
+  }
+  for (const Attachment& a : list)
+    if (!a.id)
+      Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称,文件类型,路径,机器ID,科室ID) values (?,?,?,?,?,?)"),
+                   {docNo, a.name, a.type, a.path, static_cast<int>(gMachineId), gUserDeptId});
+  return dropped;
+}
+
+QString SaveRefusal(const LoanDocument& doc) {
+  const PlanTotals plan = totalsOf(doc);
+  if (plan.rows == 0) return QStringLiteral("还没有添加还款计划！");
+  if (doc.editing && HasRepayments(doc.record.docNo)) return QStringLiteral("该单据已有还款记录，不能修改！");
+  if (std::fabs(Money::round(plan.principal, 2) - Money::round(doc.record.amount, 2)) >= 0.005)
+    return QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！");
+  return {};
+}
+
+QString SaveLoanDocument(const LoanDocument& doc) {
+  LoanRecord rec = doc.record;
+  const QString handler = rec.handler.trimmed();
+  const double prepaid = Money::round(rec.prepaid, 2);
+  QStringList droppedFiles;
+  {
+    Transaction tx;
+    if (doc.editing) {
+      ClaimDocument(QStringLiteral("PJ_Dkjl"), rec.docNo, doc.version);
+      if (HasRepayments(rec.docNo)) throw SaveRefused(QStringLiteral("该单据已有还款记录，不能修改！"));
+    } else {
+      rec.docNo = TakeDocumentNumber(QStringLiteral("D"), kNumberTables);
+    }
+    const PlanTotals totals = totalsOf(doc);
+    writeLoanRow(rec, totals, doc.editing, doc.needsReview);
+
+    if (doc.newPlan || !doc.editing)
+      ReplacePlan(rec.docNo, doc.plan, handler, rec.customerName);
+    else
+      Db().Execute(QStringLiteral("update PJ_Hdjh set 客户名称=?, 经办人=? where 单号=?"), {rec.customerName, handler, rec.docNo});
+    const PrepaidTarget target = prepaidTarget(rec.docNo);
+
+    if (doc.editing) {
+      updateRegistrationInPlace(doc, target, prepaid);
+    } else {
+      if (prepaid > 0) insertPrepaidRecord(rec.docNo, target, prepaid);
+      double principal = Money::round(rec.amount, 2);
+      WriteLedgerEntry(rec.docNo, principal, kPrincipalSummary, QStringLiteral("支出"), handler, 0);
+      if (prepaid > 0) {
+        double income = prepaid;
+        WriteLedgerEntry(rec.docNo, income, kInterestSummary, QStringLiteral("收入"), handler, static_cast<qint32>(target.rowId));
       }
     }
-    Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,本金,利息,手续费,还款状态,备注,操作员,计划ID,机器ID,科室ID) "
-                                "values (?,?,0,?,0,?,?,?,?,?,?)"),
-                 {rec.docNo, first.period, prepaid, QStringLiteral("已还"), kPrepaidRemark, gUserName, first.id,
-                  static_cast<int>(gMachineId), gUserDeptId});
+    droppedFiles = SaveAttachmentRows(rec.docNo, doc.attachments);
+    tx.Commit();
   }
-
-  double principal = Money::round(rec.amount, 2);
-  WriteLedgerEntry(rec.docNo, principal, QStringLiteral("贷款本金支出"), QStringLiteral("支出"), rec.handler.trimmed(), 0);
-  if (prepaid > 0) {
-    double income = prepaid;
-    WriteLedgerEntry(rec.docNo, income, QStringLiteral("贷款利息收入"), QStringLiteral("收入"), rec.handler.trimmed(),
-                     static_cast<qint32>(prepaidRow));
-  }
-  tx.Commit();
+  RemoveAttachmentFiles(droppedFiles);
+  return rec.docNo;
 }
 
 QString AttachmentFolder() {
@@ -233,7 +335,7 @@ QString StripPath(const QString& path) {
   return cut < 0 ? path : path.mid(cut + 1);
 }
 
-QString AddAttachment(const QString& docNo, const QString& path) {
+QString CopyAttachment(const QString& path, Attachment* copied) {
   if (path.isEmpty()) return {};
   const QString name = StripPath(path);
   const QString ext = QFileInfo(name).suffix().toLower();
@@ -245,23 +347,18 @@ QString AddAttachment(const QString& docNo, const QString& path) {
     if (!QFileInfo::exists(target)) break;
   }
   if (!QFile::copy(path, target)) return QStringLiteral("附件复制失败：") + path;
-  try {
-    Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称,文件类型,路径,机器ID,科室ID) values (?,?,?,?,?,?)"),
-                 {docNo, name, ext, target, static_cast<int>(gMachineId), gUserDeptId});
-  } catch (...) {
-    QFile::remove(target);
-    throw;
-  }
+  *copied = Attachment{0, name, ext, target};
   return {};
 }
 
-QString AttachmentPath(qint64 id) { return VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 编号=?"), {id})); }
-
-void DeleteAttachment(qint64 id) {
-  const QString path = AttachmentPath(id);
-  Db().Execute(QStringLiteral("delete from PJ_DkFj where 编号=?"), {id});
-  if (!path.isEmpty()) QFile::remove(path);
+QList<Attachment> StoredAttachments(const QString& docNo) {
+  QList<Attachment> list;
+  for (const QVariantList& r : Db().query(QStringLiteral("select 编号,附件名称,文件类型,路径 from PJ_DkFj where 单号=? order by 编号"), {docNo}).rows)
+    list << Attachment{static_cast<qint64>(VariantNumber(r[0])), VariantText(r[1]), VariantText(r[2]), VariantText(r[3])};
+  return list;
 }
+
+QString AttachmentPath(qint64 id) { return VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 编号=?"), {id})); }
 
 QStringList AttachmentFiles(const QString& docNo) {
   QStringList files;
@@ -275,16 +372,9 @@ void RemoveAttachmentFiles(const QStringList& files) {
     if (!f.isEmpty()) QFile::remove(f);
 }
 
-void DiscardNewDocument(const QString& docNo) {
-  QStringList files;
-  {
-    Transaction tx;
-    files = AttachmentFiles(docNo);
-    Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {docNo});
-    Db().Execute(QStringLiteral("delete from PJ_DkFj where 单号=?"), {docNo});
-    tx.Commit();
-  }
-  RemoveAttachmentFiles(files);
+void DiscardCopies(const QList<Attachment>& attachments) {
+  for (const Attachment& a : attachments)
+    if (!a.id && !a.path.isEmpty()) QFile::remove(a.path);
 }
 
 }  // namespace LoanStore

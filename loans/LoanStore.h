@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <stdexcept>
+
 #include "loans/LoanCalc.h"
 
 namespace LoanStore {
@@ -27,8 +29,8 @@ QString IdListText(const QList<qint32>& ids);
 
 // ---- document numbers
 
-// A new loan number: one more than the highest sequence of today's stem in the loans, their plan
-// rows and their attachments, so a number left by an abandoned plan is never given again.
+// The number the next save takes (shown by the window at open); the save takes its own
+// (TakeDocumentNumber over the loans, their plan rows and their attachments).
 QString NewLoanNumber();
 
 // ---- plan rows
@@ -36,8 +38,10 @@ QString NewLoanNumber();
 // Whether the loan has money records beyond the interest taken at registration: a plan row repaid
 // (other than the row created paid) or a repayment record other than the prepaid one.
 bool HasRepayments(const QString& docNo);
-// Replaces the document's plan rows with `plan` in one transaction. 经办人 and 客户名称 are stamped
-// on every row.
+// The repayment records beyond the prepaid one.
+qint64 RepaymentRecordCount(const QString& docNo);
+// Replaces the document's plan rows with `plan` (in the caller's transaction, or one of its own).
+// 经办人 and 客户名称 are stamped on every row.
 void ReplacePlan(const QString& docNo, const LoanCalc::Plan& plan, const QString& handler, const QString& customer);
 // The document's plan rows as the save and the reports read them (ordered by 还贷期次).
 struct StoredRow {
@@ -72,18 +76,42 @@ struct LoanRecord {
   QString dept;            // 部门 (the handler's department)
 };
 
+// An attachment as the window lists it: a stored row (id) or a file copied for the save (id 0).
+struct Attachment {
+  qint64 id = 0;
+  QString name, type, path;  // 附件名称, 文件类型, 路径 (the copy)
+};
+
+// Everything the registration window holds, as one save writes it.
+struct LoanDocument {
+  LoanRecord record;          // record.docNo: "" for a new loan (the save takes the number)
+  bool editing = false;
+  qint64 version = 0;         // 版本 read with the loan (an edit)
+  bool needsReview = false;   // a new loan starts 未审核
+  bool newPlan = false;       // `plan` was built in the window; an edit without it keeps its rows
+  LoanCalc::Plan plan;
+  bool accountsChosen = false;  // gBankInfo holds accounts picked for this save (an edit rewrites its rows')
+  QList<Attachment> attachments;
+};
+
 // What stops a save before anything is written; "" when the loan may be saved.
 //   "还没有添加还款计划！"            no plan rows
 //   "该单据已有还款记录，不能修改！"    an edit of a loan with repayments
 //   "还款计划与借款金额不符，请重新生成还款计划！"   the plan repays another amount
-QString SaveRefusal(const LoanRecord& rec, bool editing);
-// Writes the loan in one transaction: the PJ_Dkjl row (inserted with 结算状态 "未还", 放弃标记 "正常"
-// and 业务状态 "未审核" when `needsReview`, else "已审核"; an edit keeps those), 利息 and 计息天数 as
-// the plan's totals; on an edit the registration's earlier prepaid record and journal rows are
-// removed (later balances recomputed); then the prepaid record (when there is prepaid interest) and
-// the journal rows "贷款本金支出" and "贷款利息收入" with the bank data in gBankInfo. Throws on a
-// failure, with nothing written.
-void SaveLoan(const LoanRecord& rec, bool editing, bool needsReview);
+QString SaveRefusal(const LoanDocument& doc);
+// A refusal found inside the save's transaction (nothing written), with the message to show.
+struct SaveRefused : std::runtime_error {
+  explicit SaveRefused(const QString& m) : std::runtime_error(m.toStdString()), message(m) {}
+  QString message;
+};
+// Writes the window's loan in one transaction and returns its number. A new loan takes its number
+// and is inserted (版本 0, 结算状态 "未还", 放弃标记 "正常", 业务状态 "未审核" when it needs review,
+// else "已审核") with its plan, prepaid record and journal rows "贷款本金支出" / "贷款利息收入".
+// An edit claims the loan at `version` (DocumentChanged), is refused when it has repayments
+// (SaveRefused), keeps its plan rows (客户名称, 业务经办 updated) or replaces them with a new plan,
+// and updates its prepaid record and journal rows in place. Attachment rows follow the list;
+// the files of dropped rows are removed after the commit. Throws with nothing written.
+QString SaveLoanDocument(const LoanDocument& doc);
 
 // ---- attachments and abandoned documents
 
@@ -92,18 +120,22 @@ QString AttachmentFolder();
 // The text after the last "\" or "/" of a path (the whole path when it has none).
 QString StripPath(const QString& path);
 // Copies the file into the attachment folder under a name of its own (the time "yyyyMMddHHmmss",
-// a counter when that name is taken, and the file's extension in lower case), then adds its
-// PJ_DkFj row. Returns "" on success, else the message to show (nothing added).
-QString AddAttachment(const QString& docNo, const QString& path);
+// a counter when that name is taken, and the file's extension in lower case) for the save to
+// record. Returns "" on success, else the message to show (nothing copied).
+QString CopyAttachment(const QString& path, Attachment* copied);
+// The stored attachment rows of a document.
+QList<Attachment> StoredAttachments(const QString& docNo);
 // The copied files of a document's attachments, read before its rows are deleted, and their removal
 // once the delete is saved.
 QStringList AttachmentFiles(const QString& docNo);
 void RemoveAttachmentFiles(const QStringList& files);
-// Deletes the attachment row and its file; a missing row or file is ignored.
-void DeleteAttachment(qint64 id);
 // The stored copy of an attachment, "" when the row is gone.
 QString AttachmentPath(qint64 id);
-// Removes the plan rows, attachment rows and attachment files of a document that was never saved.
-void DiscardNewDocument(const QString& docNo);
+// In the save's transaction: the document's attachment rows follow the window's list (copies
+// inserted, stored rows missing from it deleted). Returns the files of the deleted rows, which
+// the caller removes once it has committed.
+QStringList SaveAttachmentRows(const QString& docNo, const QList<Attachment>& list);
+// Removes the files the window copied and no save recorded (id 0), as a window left unsaved does.
+void DiscardCopies(const QList<Attachment>& attachments);
 
 }  // namespace LoanStore

@@ -7,13 +7,27 @@
 #include <algorithm>
 #include <vector>
 
+namespace {
+void finishPlanGrid(Grid* grid, std::initializer_list<int> currencyColumns);
+}
+
 void LoadPlanGrid(Grid* grid, const QString& sql, const QVariantList& params, const QString& groupCaption,
                   std::initializer_list<int> currencyColumns) {
   gCurrentSql = sql;
   gCurrentParams = params;
-  const QString group = QStringLiteral("5@%1,6@%1,7@%1").arg(groupCaption);
-  LoadGridFromQuery(grid, true, group);
+  LoadGridFromQuery(grid, true, QStringLiteral("5@%1,6@%1,7@%1").arg(groupCaption));
   CloseRecordset(gMainRecordset);
+  finishPlanGrid(grid, currencyColumns);
+}
+
+void LoadPlanGridRows(Grid* grid, const QStringList& columns, const std::vector<QVariantList>& rows, const QString& groupCaption,
+                      std::initializer_list<int> currencyColumns) {
+  LoadGridFromRows(grid, columns, rows, true, QStringLiteral("5@%1,6@%1,7@%1").arg(groupCaption));
+  finishPlanGrid(grid, currencyColumns);
+}
+
+namespace {
+void finishPlanGrid(Grid* grid, std::initializer_list<int> currencyColumns) {
   if (grid->cols() < 8) return;
   grid->setColWidth(0, 1);
   grid->setColHidden(0, true);
@@ -37,6 +51,7 @@ void LoadPlanGrid(Grid* grid, const QString& sql, const QVariantList& params, co
   grid->setColWidth(0, 1);
   grid->setColHidden(0, true);
 }
+}  // namespace
 
 PlanGridTotals ReadPlanGridTotals(const Grid* grid) {
   PlanGridTotals t;

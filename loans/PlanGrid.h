@@ -10,11 +10,17 @@
 #include <QVariantList>
 
 #include <initializer_list>
+#include <vector>
+
+#include <QStringList>
 
 class Grid;
 
 void LoadPlanGrid(Grid* grid, const QString& sql, const QVariantList& params, const QString& groupCaption,
                   std::initializer_list<int> currencyColumns);
+// The same from rows the window holds (a plan not saved yet), in the columns of the query.
+void LoadPlanGridRows(Grid* grid, const QStringList& columns, const std::vector<QVariantList>& rows, const QString& groupCaption,
+                      std::initializer_list<int> currencyColumns);
 
 // The sums of the totals row; all 0 when the grid shows no plan row.
 struct PlanGridTotals {

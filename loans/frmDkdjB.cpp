@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
@@ -291,6 +292,7 @@ void frmDkdjB::Form_Load() {
     窗体载入();
     刷新约定();
     刷新附件();
+    loadedState_ = editedState();
   });
 }
 
@@ -315,6 +317,8 @@ void frmDkdjB::窗体载入() {
   Check1->blockSignals(true);
   comJkzl[0]->setCurrentIndex(0);
   comJkzl[3]->setCurrentIndex(0);
+  Plan = {};
+  NewPlan = false;
   if (!EditDocNo.isEmpty()) {
     单号 = EditDocNo;
     lblJkdj->setText(QStringLiteral("借贷单号：") + 单号);
@@ -356,8 +360,12 @@ void frmDkdjB::窗体载入() {
     Working.days = static_cast<int>(rs.integer(QStringLiteral("计息天数")));
     Working.interest = rs.number(QStringLiteral("利息"));
     CloseRecordset(gMainRecordset);
+    Version = DocumentVersion(QStringLiteral("PJ_Dkjl"), 单号);
+    Attachments = LoanStore::StoredAttachments(单号);
     取客户资料(false);
     planTerms_ = Terms();
+    loadedAmount_ = Money::round(Terms().amount, 2);
+    loadedPrepaid_ = Money::round(PrepaidInterest, 2);
   } else {
     单号 = LoanStore::NewLoanNumber();
     lblJkdj->setText(QStringLiteral("借贷单号：") + 单号);
@@ -369,6 +377,7 @@ void frmDkdjB::窗体载入() {
     PrepaidInterest = 0;
     Working = {};
     planTerms_.reset();
+    Attachments.clear();
     for (int i = 0; i <= 6; ++i) txtDkdj[i]->clear();
     for (QLineEdit* t : txtJkkh) t->clear();
     const QDate today = Clock::today();
@@ -449,24 +458,42 @@ void frmDkdjB::保证人() { reloadPartyGrid(false); }
 void frmDkdjB::企业担保() { reloadPartyGrid(true); }
 
 void frmDkdjB::刷新约定() {
-  LoadPlanGrid(Fg,
-               QStringLiteral("select 编号,(还贷期次) as 期次,约定归还日期,(计息天数) as  间隔天数,贷款本金,应还本金,应还利息,"
-                              "(已还本金+已还利息)as 已还金额,归还状态,延期利息,逾期手续费,归还日期,备注 from PJ_Hdjh where 单号=? "
-                              "order by 还贷期次,编号"),
-               {单号}, QStringLiteral("应还"), {4, 5, 6, 7, 9});
+  static const QStringList columns = {QStringLiteral("编号"),   QStringLiteral("期次"),     QStringLiteral("约定归还日期"),
+                                      QStringLiteral("间隔天数"), QStringLiteral("贷款本金"), QStringLiteral("应还本金"),
+                                      QStringLiteral("应还利息"), QStringLiteral("已还金额"), QStringLiteral("归还状态"),
+                                      QStringLiteral("延期利息"), QStringLiteral("逾期手续费"), QStringLiteral("归还日期"),
+                                      QStringLiteral("备注")};
+  if (!NewPlan && !EditDocNo.isEmpty()) {
+    // The saved plan, as stored.
+    LoadPlanGrid(Fg,
+                 QStringLiteral("select 编号,(还贷期次) as 期次,约定归还日期,(计息天数) as  间隔天数,贷款本金,应还本金,应还利息,"
+                                "(已还本金+已还利息)as 已还金额,归还状态,延期利息,逾期手续费,归还日期,备注 from PJ_Hdjh where 单号=? "
+                                "order by 还贷期次,编号"),
+                 {单号}, QStringLiteral("应还"), {4, 5, 6, 7, 9});
+    return;
+  }
+  std::vector<QVariantList> rows;
+  for (const PlanRow& r : Plan.rows)
+    rows.push_back({0, r.period, DateText(r.due), r.days, r.principalBase, r.principalDue, r.interestDue, r.paidPrincipal + r.paidInterest,
+                    r.status, 0.0, 0.0, QVariant(), QVariant()});
+  LoadPlanGridRows(Fg, columns, rows, QStringLiteral("应还"), {4, 5, 6, 7, 9});
 }
 
 void frmDkdjB::刷新附件() {
-  gCurrentSql = QStringLiteral("select 编号,附件名称,文件类型 from PJ_DkFj where 单号=? order by 编号");
-  gCurrentParams = {单号};
-  LoadGridFromQuery(Fg1, false, QString());
-  CloseRecordset(gMainRecordset);
+  std::vector<QVariantList> rows;
+  // A copy not saved yet has no 编号; its row shows "新".
+  for (const LoanStore::Attachment& a : Attachments) rows.push_back({a.id ? QVariant(a.id) : QVariant(QStringLiteral("新")), a.name, a.type});
+  LoadGridFromRows(Fg1, {QStringLiteral("编号"), QStringLiteral("附件名称"), QStringLiteral("文件类型")}, rows, false, QString());
 }
 
 void frmDkdjB::添加附件(const QString& path) {
   if (path.isEmpty()) return;
-  const QString failure = LoanStore::AddAttachment(单号, path);
-  if (!failure.isEmpty()) MsgBox(failure, Mb::Critical);
+  LoanStore::Attachment copied;
+  const QString failure = LoanStore::CopyAttachment(path, &copied);
+  if (!failure.isEmpty())
+    MsgBox(failure, Mb::Critical);
+  else
+    Attachments << copied;
   刷新附件();
 }
 
@@ -576,7 +603,11 @@ void frmDkdjB::pickParty(bool company) {
   company ? 企业担保() : 保证人();
 }
 
-qint64 frmDkdjB::currentAttachmentId() const { return IsGridDataRow(Fg1) ? Fg1->textMatrix(Fg1->row(), 0).toLongLong() : 0; }
+int frmDkdjB::currentAttachment() const {
+  if (!IsGridDataRow(Fg1)) return -1;
+  const int i = Fg1->row() - Fg1->fixedRows();
+  return i >= 0 && i < Attachments.size() ? i : -1;
+}
 
 void frmDkdjB::pbCJkzl_Click(int index) {
   Guarded(QStringLiteral("pbCJkzl_Click"), this, [this, index] {
@@ -596,14 +627,16 @@ void frmDkdjB::pbCJkzl_Click(int index) {
         break;
       case 3: {
         // A missing file is not this window's concern.
-        const qint64 id = currentAttachmentId();
-        if (id) OpenWithDesktop(LoanStore::AttachmentPath(id));
+        const int i = currentAttachment();
+        if (i >= 0) OpenWithDesktop(Attachments[i].path);
         break;
       }
       case 4: {
-        const qint64 id = currentAttachmentId();
-        if (!id) return;
-        LoanStore::DeleteAttachment(id);
+        // A copy no save recorded goes now; a stored one goes with the save.
+        const int i = currentAttachment();
+        if (i < 0) return;
+        LoanStore::DiscardCopies({Attachments[i]});
+        Attachments.removeAt(i);
         刷新附件();
         break;
       }
@@ -662,13 +695,14 @@ bool frmDkdjB::检查输入(int button, const Instalments& inst) {
 }
 
 bool frmDkdjB::refuseRebuild() {
-  if (!LoanStore::HasRepayments(单号)) return false;
+  if (EditDocNo.isEmpty() || !LoanStore::HasRepayments(单号)) return false;
   MsgBox(QStringLiteral("该单据已有还款记录，不能重新生成计划！"), Mb::Critical);
   return true;
 }
 
-void frmDkdjB::applyPlan(const Plan& plan) {
-  LoanStore::ReplacePlan(单号, plan, txtDkdj[6]->text().trimmed(), txtJkkh[0]->text());
+void frmDkdjB::applyPlan(const LoanCalc::Plan& plan) {
+  Plan = plan;
+  NewPlan = true;
   还款计划 = plan.name;
   PrepaidInterest = plan.prepaid;
   Working = plan.working;
@@ -725,6 +759,56 @@ void frmDkdjB::分期计划(int method, int count, const QString& unit, const QS
 
 // ---- saving and closing
 
+LoanStore::LoanDocument frmDkdjB::document() const {
+  LoanStore::LoanDocument doc;
+  LoanStore::LoanRecord& rec = doc.record;
+  rec.docNo = EditDocNo;
+  rec.registered = dtpDjrq[0]->date();
+  rec.customerKind = cmbJkkh[0]->currentText();
+  rec.customerId = CustomerId;
+  rec.customerName = txtJkkh[0]->text();
+  rec.amount = Money::valueOf(txtDkdj[0]->text().trimmed());
+  rec.rateType = comJkzl[1]->currentText();
+  rec.rate = Money::valueOf(txtDkdj[1]->text().trimmed());
+  rec.overdueRate = Money::valueOf(txtDkdj[2]->text().trimmed());
+  rec.working = Working;
+  // The overdue rate does not enter the plan; its daily fraction follows the box.
+  rec.working.overdueDailyRate = DailyFraction(rec.rateType, rec.overdueRate);
+  rec.bothEnds = Check1->isChecked();
+  rec.start = dtpDjrq[1]->date();
+  rec.end = dtpDjrq[2]->date();
+  rec.planName = 还款计划;
+  rec.prepaid = PrepaidInterest;
+  rec.purpose = txtDkdj[3]->text();
+  rec.industry = txtDkdj[4]->text();
+  rec.collateral = txtDkdj[5]->text();
+  rec.handler = txtDkdj[6]->text();
+  rec.remark = txtDkdj[7]->text();
+  rec.guarantors = GuarantorIds;
+  rec.companies = CompanyIds;
+  rec.dept = BusinessDept;
+  doc.editing = !EditDocNo.isEmpty();
+  doc.version = Version;
+  // 贷款单据需要审核: any number but 0 (an empty or unreadable item counts as 0).
+  doc.needsReview = gSystemSettings[3].trimmed().toDouble() != 0;
+  doc.newPlan = NewPlan;
+  doc.plan = Plan;
+  doc.attachments = Attachments;
+  return doc;
+}
+
+QString frmDkdjB::editedState() const {
+  QStringList parts;
+  for (const QLineEdit* t : txtDkdj) parts << t->text();
+  for (const QLineEdit* t : txtJkkh) parts << t->text();
+  for (const DateBox* d : dtpDjrq) parts << DateText(d->date());
+  parts << comJkzl[1]->currentText() << cmbJkkh[0]->currentText() << cmbJkkh[1]->currentText() << QString::number(Check1->isChecked())
+        << QString::number(CustomerId) << LoanStore::IdListText(GuarantorIds) << LoanStore::IdListText(CompanyIds)
+        << QString::number(NewPlan);
+  for (const LoanStore::Attachment& a : Attachments) parts << a.path;
+  return parts.join(QChar(0x1f));
+}
+
 void frmDkdjB::pbCDkgh_Click(int index) {
   if (index == 1) {
     reject();
@@ -736,10 +820,8 @@ void frmDkdjB::pbCDkgh_Click(int index) {
       MsgBox(QStringLiteral("借款条件已改变，请重新生成还款计划！"), Mb::Critical);
       return;
     }
-    LoanStore::LoanRecord probe;
-    probe.docNo = 单号;
-    probe.amount = Money::valueOf(txtDkdj[0]->text().trimmed());
-    const QString refusal = LoanStore::SaveRefusal(probe, !EditDocNo.isEmpty());
+    const LoanStore::LoanDocument doc = document();
+    const QString refusal = LoanStore::SaveRefusal(doc);
     if (!refusal.isEmpty()) {
       MsgBox(refusal, Mb::Critical);
       return;
@@ -756,49 +838,43 @@ void frmDkdjB::pbCDkgh_Click(int index) {
       gBankInfo[5] = gMainRecordset.text(QStringLiteral("银行帐号"));
     }
     CloseRecordset(gMainRecordset);
-    if (frmXjyh::InUse() && !frmXjyh::ChooseAccounts(this, frmXjyh::LoanRegistration)) return;
+    // An edit keeps its movements' accounts unless an amount moves.
+    accountsChosen_ = false;
+    const bool amountsMoved = doc.editing ? Money::round(doc.record.amount, 2) != loadedAmount_ ||
+                                                Money::round(doc.record.prepaid, 2) != loadedPrepaid_
+                                          : true;
+    if (amountsMoved && frmXjyh::InUse()) {
+      // An edit's picker opens with the accounts its principal row holds.
+      if (doc.editing) LoadLedgerRowAccounts(EditDocNo, QStringLiteral("贷款本金支出"));
+      if (!frmXjyh::ChooseAccounts(this, frmXjyh::LoanRegistration)) return;
+      accountsChosen_ = true;
+    }
     保存单据();
   });
 }
 
 void frmDkdjB::保存单据() {
   Guarded(QStringLiteral("保存单据"), this, [this] {
-    LoanStore::LoanRecord rec;
-    rec.docNo = 单号;
-    rec.registered = dtpDjrq[0]->date();
-    rec.customerKind = cmbJkkh[0]->currentText();
-    rec.customerId = CustomerId;
-    rec.customerName = txtJkkh[0]->text();
-    rec.amount = Money::valueOf(txtDkdj[0]->text().trimmed());
-    rec.rateType = comJkzl[1]->currentText();
-    rec.rate = Money::valueOf(txtDkdj[1]->text().trimmed());
-    rec.overdueRate = Money::valueOf(txtDkdj[2]->text().trimmed());
-    rec.working = Working;
-    // The overdue rate does not enter the plan; its daily fraction follows the box.
-    rec.working.overdueDailyRate = DailyFraction(rec.rateType, rec.overdueRate);
-    rec.bothEnds = Check1->isChecked();
-    rec.start = dtpDjrq[1]->date();
-    rec.end = dtpDjrq[2]->date();
-    rec.planName = 还款计划;
-    rec.prepaid = PrepaidInterest;
-    rec.purpose = txtDkdj[3]->text();
-    rec.industry = txtDkdj[4]->text();
-    rec.collateral = txtDkdj[5]->text();
-    rec.handler = txtDkdj[6]->text();
-    rec.remark = txtDkdj[7]->text();
-    rec.guarantors = GuarantorIds;
-    rec.companies = CompanyIds;
-    rec.dept = BusinessDept;
-    const bool editing = !EditDocNo.isEmpty();
-    const QString refusal = LoanStore::SaveRefusal(rec, editing);
+    LoanStore::LoanDocument doc = document();
+    doc.accountsChosen = accountsChosen_;
+    const QString refusal = LoanStore::SaveRefusal(doc);
     if (!refusal.isEmpty()) {
       MsgBox(refusal, Mb::Critical);
       return;
     }
-    // 贷款单据需要审核: any number but 0 (an empty or unreadable item counts as 0).
-    const bool review = gSystemSettings[3].trimmed().toDouble() != 0;
-    LoanStore::SaveLoan(rec, editing, review);
-    MsgBox(QStringLiteral("保存成功！"), Mb::Information);
+    QString number;
+    try {
+      number = LoanStore::SaveLoanDocument(doc);
+    } catch (const DocumentChanged& e) {
+      MsgBox(e.message, Mb::Critical);
+      return;
+    } catch (const LoanStore::SaveRefused& e) {
+      MsgBox(e.message, Mb::Critical);
+      return;
+    }
+    MsgBox(number == 单号 ? QStringLiteral("保存成功！") : QStringLiteral("保存成功！单号：") + number, Mb::Information);
+    单号 = number;
+    lblJkdj->setText(QStringLiteral("借贷单号：") + 单号);
     EditDocNo = 单号;
     Saved = true;
     accept();
@@ -807,18 +883,16 @@ void frmDkdjB::保存单据() {
 }
 
 void frmDkdjB::done(int r) {
-  if (EditDocNo.isEmpty() && !Saved) {
-    // A new document that is left: its plan and attachments go with it, or the window stays.
-    bool keepOpen = false;
-    Guarded(QStringLiteral("关闭"), this, [&] {
-      if (!LoanStore::PlanRows(单号).isEmpty() &&
-          MsgBox(QStringLiteral("有未保存还款计划，是否删除并退出？"), Mb::YesNo + Mb::Question) != Mb::Yes) {
-        keepOpen = true;
-        return;
-      }
-      if (!单号.isEmpty()) LoanStore::DiscardNewDocument(单号);
-    });
-    if (keepOpen) return;
+  if (!Saved) {
+    // Nothing is written before the save: leaving asks only about what would be lost.
+    const bool isNew = EditDocNo.isEmpty();
+    QString question;
+    if (isNew && NewPlan)
+      question = QStringLiteral("有未保存还款计划，是否删除并退出？");
+    else if (!isNew && editedState() != loadedState_)
+      question = QStringLiteral("单据已修改，是否放弃修改并退出？");
+    if (!question.isEmpty() && MsgBox(question, Mb::YesNo + Mb::Question) != Mb::Yes) return;
+    LoanStore::DiscardCopies(Attachments);
   }
   QDialog::done(r);
 }

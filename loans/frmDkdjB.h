@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "loans/LoanCalc.h"
+#include "loans/LoanStore.h"
 
 class ButtonArray;
 class DateBox;
@@ -53,6 +54,11 @@ class frmDkdjB : public QDialog {
   double PrepaidInterest = 0;
   LoanCalc::Interest Working;  // the working values of the last interest calculation
   bool Saved = false;
+  // What the save writes, held here until then: a plan built in this window, the attachment list.
+  LoanCalc::Plan Plan;
+  bool NewPlan = false;
+  QList<LoanStore::Attachment> Attachments;
+  qint64 Version = 0;  // 版本 of the loan as loaded
 
   // ---- controls
   QLabel* lblJkdj = nullptr;                 // "借贷单号：" + 单号
@@ -89,7 +95,7 @@ class frmDkdjB : public QDialog {
   // The terms as the boxes hold them.
   LoanCalc::LoanTerms Terms() const;
   void 打开计划窗体(int method);
-  // Builds and stores an instalment plan: method 1 to 5, count, unit "D" or "M", first date.
+  // Builds an instalment plan (kept in the window): method 1 to 5, count, unit "D" or "M", first date.
   void 分期计划(int method, int count, const QString& unit, const QString& firstDate);
   void 保存单据();
 
@@ -119,9 +125,15 @@ class frmDkdjB : public QDialog {
   // Whether amount, rate, rate type, 首尾计息 (and a one-time plan's dates) are those the plan was
   // built (or the loan loaded) with.
   bool termsMatchPlan() const;
-  qint64 currentAttachmentId() const;
+  int currentAttachment() const;  // index into Attachments, -1 for none
+  // The window's values and lists as one text, to tell an edit that changed from one that did not.
+  QString editedState() const;
+  LoanStore::LoanDocument document() const;
   void markBox(LoanCalc::Field f);
 
   bool loaded_ = false;
   std::optional<LoanCalc::LoanTerms> planTerms_;
+  QString loadedState_;
+  double loadedAmount_ = 0, loadedPrepaid_ = 0;
+  bool accountsChosen_ = false;
 };

@@ -1,5 +1,7 @@
 #include "loans/frmDkjl.h"
 
+#include "app/services/DocumentClaim.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -261,9 +263,23 @@ void frmDkjl::editLoan(const QString& docNo) {
 }
 
 void frmDkjl::deleteLoan(const QString& docNo, const QString& borrower) {
+  const qint64 version = DocumentVersion(QStringLiteral("PJ_Dkjl"), docNo);
   if (MsgBox(QStringLiteral("您确认要删除 【") + borrower + QStringLiteral("】 的借款记录吗？"), Mb::YesNo + Mb::Question) != Mb::Yes)
     return;
-  DeleteLoan(docNo);
+  const qint64 records = LoanStore::RepaymentRecordCount(docNo);
+  if (records > 0 &&
+      MsgBox(QStringLiteral("该单据已有%1笔还款记录，删除后这些记录及其流水账将一并删除且不能恢复，是否继续？").arg(records),
+             Mb::YesNo + Mb::Question + Mb::DefaultButton2) != Mb::Yes)
+    return;
+  try {
+    Transaction tx;
+    ClaimDocument(QStringLiteral("PJ_Dkjl"), docNo, version);
+    DeleteLoan(docNo);
+    tx.Commit();
+  } catch (const DocumentChanged& e) {
+    RollbackOpenTransactions();
+    MsgBox(e.message, Mb::Critical);
+  }
   刷新();
 }
 

@@ -372,13 +372,12 @@ class Filler {
     if (const auto problem = LoanCalc::CheckTerms(t, button, inst))
       throw AppError(Err::InvalidCall, QStringLiteral("fill: ") + problem->message);
 
-    const QString docNo = LoanStore::NewLoanNumber();
-    if (docNo.isEmpty()) throw AppError(Err::InvalidCall, QStringLiteral("fill: no loan number"));
     const LoanCalc::Plan plan = LoanCalc::BuildPlan(button, t, inst);
-    LoanStore::ReplacePlan(docNo, plan, s.handler, who.name);
 
-    LoanStore::LoanRecord rec;
-    rec.docNo = docNo;
+    LoanStore::LoanDocument doc;
+    doc.plan = plan;
+    doc.needsReview = s.review;
+    LoanStore::LoanRecord& rec = doc.record;
     rec.registered = s.day;
     rec.customerKind = s.company ? QStringLiteral("企业") : QStringLiteral("个人");
     rec.customerId = who.id;
@@ -397,10 +396,10 @@ class Filler {
     rec.industry = s.company ? QStringLiteral("制造业") : QStringLiteral("个体经营");
     rec.handler = s.handler;
     rec.dept = QStringLiteral("综合部");
-    const QString refusal = LoanStore::SaveRefusal(rec, false);
+    const QString refusal = LoanStore::SaveRefusal(doc);
     if (!refusal.isEmpty()) throw AppError(Err::InvalidCall, QStringLiteral("fill: ") + refusal);
     bankData(who);
-    LoanStore::SaveLoan(rec, false, s.review);
+    const QString docNo = LoanStore::SaveLoanDocument(doc);
     ++c_.loans;
     c_.planRows += static_cast<qint64>(plan.rows.size());
     if (s.review) return;  // not approved yet: nothing is collected on it
@@ -497,12 +496,11 @@ class Filler {
       options.unit = QLatin1Char('M');
       options.首次支付日期 = s.day.addMonths(1);
     }
-    const QString docNo = NewFinancingNumber();
     const FinancingPlan plan = BuildFinancingPlan(t, button, &options);
-    ReplaceFinancingPlan(docNo, plan, who.name, s.handler);
 
-    FinancingRecordInput in;
-    in.docNo = docNo;
+    FinancingDocument doc;
+    doc.plan = plan;
+    FinancingRecordInput& in = doc.record;
     in.登记日期 = s.day;
     in.起息日期 = t.起息日期;
     in.止息日期 = plan.止息日期.isValid() ? plan.止息日期 : t.止息日期;
@@ -522,7 +520,7 @@ class Filler {
     in.首尾计息 = t.首尾计息;
     in.客户ID = who.id;
     bankData(who);
-    SaveFinancingRecord(in);
+    const QString docNo = SaveFinancingDocument(doc);
     ++c_.financings;
     c_.financingRows += static_cast<qint64>(plan.rows.size());
 

@@ -298,11 +298,10 @@ void benchSaves(const QDate& today) {
                t.customer = QStringLiteral("测试客户");
                t.handler = gUserName;
                LoanCalc::Instalments inst{12, true, today.addMonths(1)};
-               const QString docNo = LoanStore::NewLoanNumber();
-               const LoanCalc::Plan plan = LoanCalc::BuildPlan(LoanCalc::EqualInstalment, t, inst);
-               LoanStore::ReplacePlan(docNo, plan, t.handler, t.customer);
-               LoanStore::LoanRecord rec;
-               rec.docNo = docNo;
+               LoanStore::LoanDocument doc;
+               doc.plan = LoanCalc::BuildPlan(LoanCalc::EqualInstalment, t, inst);
+               const LoanCalc::Plan& plan = doc.plan;
+               LoanStore::LoanRecord& rec = doc.record;
                rec.registered = today;
                rec.customerKind = QStringLiteral("个人");
                rec.customerId = 1;
@@ -317,8 +316,8 @@ void benchSaves(const QDate& today) {
                rec.planName = plan.name;
                rec.prepaid = plan.prepaid;
                rec.handler = t.handler;
-               if (!LoanStore::SaveRefusal(rec, false).isEmpty()) throw AppError(Err::InvalidCall, QStringLiteral("bench: loan refused"));
-               LoanStore::SaveLoan(rec, false, false);
+               if (!LoanStore::SaveRefusal(doc).isEmpty()) throw AppError(Err::InvalidCall, QStringLiteral("bench: loan refused"));
+               LoanStore::SaveLoanDocument(doc);
                return qint64(plan.rows.size());
              }));
   // A repayment of the oldest open instalment that is due.
@@ -344,6 +343,20 @@ void benchSaves(const QDate& today) {
                  e.date = today;
                  e.handler = gUserName;
                  return qint64(SaveRepayment(e) == RepaymentSaved::Saved ? 1 : 0);
+               }));
+  }
+  // The delete of the oldest loan: every later journal balance is recomputed (rolled back).
+  const QString oldest = VariantText(Db().scalar(
+      CurrentDialect().selectTop(1, QStringLiteral(" 单号 from PJ_Dkjl order by 登记日期, 编号"))));
+  if (!oldest.isEmpty()) {
+    reportSave(QStringLiteral("删除最早的贷款"), measure([&] {
+                 Transaction keep;
+                 const qint64 later = Db().scalar(QStringLiteral("select count(*) from PJ_Liushui where 编号>(select min(编号) from "
+                                                                 "PJ_Liushui where 单号=?)"),
+                                                  {oldest})
+                                          .toLongLong();
+                 DeleteLoan(oldest);
+                 return later;
                }));
   }
   reportSave(QStringLiteral("流水账记账"), measure([&] {

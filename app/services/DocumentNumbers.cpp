@@ -26,33 +26,65 @@ QString DocumentNumberStem(const QString& prefix) {
   return prefix + zeroPadded(gMachineId, 3) + zeroPadded(gCurrentUserId, 4) + Clock::today().toString(QStringLiteral("yyyyMMdd"));
 }
 
+namespace {
+// The highest sequence used under `stem` in `column` of `table`. Every number of the stem lies
+// between the stem and the stem followed by the longest sequence read; a range, unlike a LIKE, is
+// answered from the column's index. A deleted number leaves a gap that is never filled from below.
+qint64 highestSequence(const QString& table, const QString& column, const QString& stem) {
+  const QueryResult r = Db().query(QStringLiteral("select ") + column + QStringLiteral(" from ") + table + QStringLiteral(" where ") +
+                                       column + QStringLiteral(">=? and ") + column + QStringLiteral("<=?"),
+                                   {stem, stem + QStringLiteral("999999999")});
+  qint64 highest = 0;
+  for (const QVariantList& row : r.rows) {
+    const QString number = VariantText(row.value(0));
+    if (!number.startsWith(stem)) continue;
+    const QString seq = number.mid(stem.size());
+    if (!allDigits(seq) || seq.size() > 9) continue;
+    highest = std::max(highest, seq.toLongLong());
+  }
+  return highest;
+}
+
+qint64 highestOfTables(const QString& stem, const QStringList& tables) {
+  qint64 highest = 0;
+  for (const QString& t : tables) highest = std::max(highest, highestSequence(t, QStringLiteral("单号"), stem));
+  return highest;
+}
+}  // namespace
+
 QString NewDocumentNumber(const QString& table, const QString& prefix, const QString& field) {
   try {
-    const QString column = field.isEmpty() ? QStringLiteral("单号") : field;
     const QString stem = DocumentNumberStem(prefix);
-    // Every number of the stem lies between the stem and the stem followed by the longest sequence
-    // read below; a range, unlike a LIKE, is answered from the column's index.
-    gCurrentSql = QStringLiteral("select ") + column + QStringLiteral(" from ") + table + QStringLiteral(" where ") + column +
-                  QStringLiteral(">=? and ") + column + QStringLiteral("<=? order by 编号");
-    gCurrentParams = {stem, stem + QStringLiteral("999999999")};
-    OpenRecordset(gAuxRecordset);
-    // The highest sequence used under this stem: the digits after the stem of every number that
-    // starts with it (a deleted number leaves a gap that is never filled from below).
-    qint64 highest = 0;
-    for (; !gAuxRecordset.Eof(); gAuxRecordset.MoveNext()) {
-      const QString number = gAuxRecordset.text(0);
-      if (!number.startsWith(stem)) continue;
-      const QString seq = number.mid(stem.size());
-      if (!allDigits(seq) || seq.size() > 9) continue;
-      highest = std::max(highest, seq.toLongLong());
-    }
-    CloseRecordset(gAuxRecordset);
-    return stem + zeroPadded(highest + 1, 3);
+    return stem + zeroPadded(highestSequence(table, field.isEmpty() ? QStringLiteral("单号") : field, stem) + 1, 3);
   } catch (const AppError& e) {
-    gAuxRecordset = Recordset();
     ReportRuntimeError(QString(), nullptr, e);
     return {};
   }
+}
+
+QString DocumentSequenceReadSql(const SqlDialect& dialect) {
+  return dialect.isServer() ? QStringLiteral("select 序号 from PJ_Djxh with (updlock, holdlock) where 前缀=?")
+                            : QStringLiteral("select 序号 from PJ_Djxh where 前缀=?");
+}
+
+QString PeekDocumentNumber(const QString& prefix, const QStringList& tables) {
+  const QString stem = DocumentNumberStem(prefix);
+  const qint64 issued = Db().scalar(DocumentSequenceReadSql(CurrentDialect()), {stem}).toLongLong();
+  return stem + zeroPadded(std::max(issued, highestOfTables(stem, tables)) + 1, 3);
+}
+
+QString TakeDocumentNumber(const QString& prefix, const QStringList& tables) {
+  const QString stem = DocumentNumberStem(prefix);
+  Transaction tx;  // nests in the save's
+  const QueryResult row = Db().query(DocumentSequenceReadSql(CurrentDialect()), {stem});
+  const qint64 issued = row.rows.empty() ? 0 : static_cast<qint64>(VariantNumber(row.rows.front().value(0)));
+  const qint64 next = std::max(issued, highestOfTables(stem, tables)) + 1;
+  if (row.rows.empty())
+    Db().Execute(QStringLiteral("insert into PJ_Djxh (前缀,序号) values (?,?)"), {stem, next});
+  else
+    Db().Execute(QStringLiteral("update PJ_Djxh set 序号=? where 前缀=?"), {next, stem});
+  tx.Commit();
+  return stem + zeroPadded(next, 3);
 }
 
 qint16 NextCodeNumber(const QString& table, const QString& field) {

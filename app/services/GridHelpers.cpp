@@ -100,38 +100,55 @@ void ApplyGridLook(Grid* grid) {
   grid->setSelectionColors(VbColor(0x87A242), Qt::white);
 }
 
+namespace {
+// The headers of a grid just filled, as LoadGridFromQuery describes them.
+void layOutHeaders(Grid* grid, bool twoHeaderRows, const QString& headerGroups) {
+  if (!twoHeaderRows) {
+    grid->autoSizeColumns();
+    return;
+  }
+  grid->setMergeRow(0, true);
+  grid->setMergeRow(1, true);
+  // Every header change lays the header out again, so each column's merge is set once, to what
+  // the groups leave it: merged unless every group names this column. A bad group text leaves
+  // all columns merged, their captions shown once.
+  const auto mergeColumns = [grid](const std::function<bool(int)>& merged) {
+    for (int c = 0; c < grid->cols(); ++c)
+      if (grid->mergeCol(c) != merged(c)) grid->setMergeCol(c, merged(c));
+  };
+  std::vector<GroupItem> items;
+  try {
+    items = parseHeaderGroups(headerGroups);
+  } catch (...) {
+    mergeColumns([](int) { return true; });
+    throw;
+  }
+  for (const GroupItem& item : items)
+    if (item.column >= 0 && item.column < grid->cols()) grid->setTextMatrix(0, item.column, item.caption);
+  mergeColumns([&items](int c) {
+    return items.empty() || std::any_of(items.begin(), items.end(), [c](const GroupItem& item) { return item.column != c; });
+  });
+  grid->autoSizeColumns();
+}
+}  // namespace
+
 void LoadGridFromQuery(Grid* grid, bool twoHeaderRows, const QString& headerGroups) {
   reportFailures(QString(), [&] {
     ApplyGridLook(grid);
     grid->setFixedRows(twoHeaderRows ? 2 : 1);
     OpenMainQuery();
     fillGrid(grid, gMainRecordset);
-    if (!twoHeaderRows) {
-      grid->autoSizeColumns();
-      return;
-    }
-    grid->setMergeRow(0, true);
-    grid->setMergeRow(1, true);
-    // Every header change lays the header out again, so each column's merge is set once, to what
-    // the groups leave it: merged unless every group names this column. A bad group text leaves
-    // all columns merged, their captions shown once.
-    const auto mergeColumns = [grid](const std::function<bool(int)>& merged) {
-      for (int c = 0; c < grid->cols(); ++c)
-        if (grid->mergeCol(c) != merged(c)) grid->setMergeCol(c, merged(c));
-    };
-    std::vector<GroupItem> items;
-    try {
-      items = parseHeaderGroups(headerGroups);
-    } catch (...) {
-      mergeColumns([](int) { return true; });
-      throw;
-    }
-    for (const GroupItem& item : items)
-      if (item.column >= 0 && item.column < grid->cols()) grid->setTextMatrix(0, item.column, item.caption);
-    mergeColumns([&items](int c) {
-      return items.empty() || std::any_of(items.begin(), items.end(), [c](const GroupItem& item) { return item.column != c; });
-    });
-    grid->autoSizeColumns();
+    layOutHeaders(grid, twoHeaderRows, headerGroups);
+  });
+}
+
+void LoadGridFromRows(Grid* grid, const QStringList& columns, const std::vector<QVariantList>& rows, bool twoHeaderRows,
+                      const QString& headerGroups) {
+  reportFailures(QString(), [&] {
+    ApplyGridLook(grid);
+    grid->setFixedRows(twoHeaderRows ? 2 : 1);
+    grid->loadData(columns, rows);
+    layOutHeaders(grid, twoHeaderRows, headerGroups);
   });
 }
 

@@ -3,7 +3,10 @@
 // with an optional two-row header, totals rows, the data-row test, a record as a name/value list,
 // combo and list boxes filled from queries, the department scope of a query and the Excel export.
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
+
+#include <vector>
 
 class Grid;
 class QComboBox;
@@ -22,6 +25,9 @@ void ApplyGridLook(Grid* grid);
 // a group caption over the named columns, merged across neighbours of the same group; every other
 // column shows its own caption once over both rows. gMainRecordset stays open.
 void LoadGridFromQuery(Grid* grid, bool twoHeaderRows, const QString& headerGroups);
+// The same from rows a window holds (no query): `columns` are the captions.
+void LoadGridFromRows(Grid* grid, const QStringList& columns, const std::vector<QVariantList>& rows, bool twoHeaderRows,
+                      const QString& headerGroups);
 
 // Appends the red totals row. `sumColumns`: "0" for none, else column numbers joined by ",".
 // `firstRow` above 1 starts the totals there, else at the first data row; `rowHeight` in twips

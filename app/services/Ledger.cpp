@@ -98,6 +98,20 @@ void LoadInvestorBankInfo(const QString& docNo) {
   CloseRecordset(gMainRecordset);
 }
 
+namespace {
+// 余额 of every row from `from` on, from the balance of the row just before it.
+void recomputeBalancesFrom(qint64 from) {
+  Connection& db = Db();
+  double balance = VariantNumber(db.scalar(
+      CurrentDialect().selectTop(1, QStringLiteral(" 余额 from PJ_Liushui where 编号<? order by 编号 desc")), {from}));
+  const QueryResult later = db.query(QStringLiteral("select 编号, 金额 from PJ_Liushui where 编号>=? order by 编号"), {from});
+  for (const QVariantList& row : later.rows) {
+    balance = Money::round(balance + VariantNumber(row.value(1)), 2);
+    db.Execute(QStringLiteral("update PJ_Liushui set 余额=? where 编号=?"), {balance, row.value(0)});
+  }
+}
+}  // namespace
+
 qint64 DeleteLedgerEntries(const QString& docNo) {
   Transaction tx;
   Connection& db = Db();
@@ -108,16 +122,51 @@ qint64 DeleteLedgerEntries(const QString& docNo) {
     tx.Commit();
     return 0;
   }
-  const qint64 from = first.toLongLong();
   const qint64 deleted = db.Execute(QStringLiteral("delete from PJ_Liushui where 单号=?"), {docNo});
-  // The balance before the first deleted row is the 余额 of the row just before it.
-  double balance = VariantNumber(db.scalar(
-      CurrentDialect().selectTop(1, QStringLiteral(" 余额 from PJ_Liushui where 编号<? order by 编号 desc")), {from}));
-  QueryResult later = db.query(QStringLiteral("select 编号, 金额 from PJ_Liushui where 编号>? order by 编号"), {from});
-  for (const QVariantList& row : later.rows) {
-    balance = Money::round(balance + VariantNumber(row.value(1)), 2);
-    db.Execute(QStringLiteral("update PJ_Liushui set 余额=? where 编号=?"), {balance, row.value(0)});
-  }
+  recomputeBalancesFrom(first.toLongLong());
   tx.Commit();
   return deleted;
+}
+
+std::optional<LedgerRow> FindLedgerRow(const QString& docNo, const QString& summary) {
+  const QueryResult r = Db().query(
+      CurrentDialect().selectTop(1, QStringLiteral(" 编号, 金额 from PJ_Liushui where 单号=? and 摘要=? order by 编号")), {docNo, summary});
+  if (r.rows.empty()) return std::nullopt;
+  return LedgerRow{static_cast<qint64>(VariantNumber(r.rows.front().value(0))), VariantNumber(r.rows.front().value(1))};
+}
+
+void UpdateLedgerRow(const LedgerRow& row, double signedAmount, const QString& handler, qint32 relatedId) {
+  Transaction tx;
+  Connection& db = Db();
+  db.query(journalTotalSql());
+  const bool moved = Money::round(signedAmount, 2) != Money::round(row.amount, 2);
+  db.Execute(QStringLiteral("update PJ_Liushui set 金额=?, 经办人=?, 对应ID=? where 编号=?"),
+             {Money::round(signedAmount, 2), handler, relatedId, row.id});
+  if (moved) recomputeBalancesFrom(row.id);
+  tx.Commit();
+}
+
+void UpdateLedgerAccounts(qint64 id) {
+  Db().Execute(QStringLiteral("update PJ_Liushui set 我方开户行=?, 我方开户名=?, 我方账号=?, 对方开户行=?, 对方开户名=?, 对方账号=? "
+                              "where 编号=?"),
+               {bankText(0), bankText(1), bankText(2), bankText(3), bankText(4), bankText(5), id});
+}
+
+bool LoadLedgerRowAccounts(const QString& docNo, const QString& summary) {
+  const QueryResult r = Db().query(
+      CurrentDialect().selectTop(1, QStringLiteral(" 我方开户行,我方开户名,我方账号,对方开户行,对方开户名,对方账号 from PJ_Liushui "
+                                                   "where 单号=? and 摘要=? order by 编号")),
+      {docNo, summary});
+  if (r.rows.empty()) return false;
+  for (int i = 0; i <= 5; ++i) gBankInfo[static_cast<size_t>(i)] = VariantText(r.rows.front().value(i));
+  return true;
+}
+
+void DeleteLedgerRow(qint64 id) {
+  Transaction tx;
+  Connection& db = Db();
+  db.query(journalTotalSql());
+  db.Execute(QStringLiteral("delete from PJ_Liushui where 编号=?"), {id});
+  recomputeBalancesFrom(id);
+  tx.Commit();
 }

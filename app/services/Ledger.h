@@ -3,6 +3,8 @@
 // Rows are added only through WriteLedgerEntry; each carries the running balance of the whole journal.
 #include <QString>
 
+#include <optional>
+
 #include "app/services/BankInfo.h"
 
 // Adds one PJ_Liushui row: 单号, 金额 (negated in the caller's variable when 方向 is "支出"), 摘要,
@@ -28,3 +30,21 @@ void LoadInvestorBankInfo(const QString& docNo);
 // every later row, so that each row's balance is again the sum of 金额 up to it. Runs in the caller's
 // transaction (or one of its own). Returns the number of rows deleted.
 qint64 DeleteLedgerEntries(const QString& docNo);
+
+// ---- an edit of a registration keeps its rows where they are (same 编号, 时间, accounts)
+struct LedgerRow {
+  qint64 id = 0;
+  double amount = 0;  // 金额 as stored (signed)
+};
+// The document's first row with this 摘要.
+std::optional<LedgerRow> FindLedgerRow(const QString& docNo, const QString& summary);
+// Sets 金额 (signed), 经办人 and 对应ID of the row; when 金额 changes, the row's and every later
+// 余额 are recomputed. In the caller's transaction (or one of its own).
+void UpdateLedgerRow(const LedgerRow& row, double signedAmount, const QString& handler, qint32 relatedId);
+// Writes gBankInfo items 0 to 5 into the row's accounts (an edit whose accounts were chosen again).
+void UpdateLedgerAccounts(qint64 id);
+// gBankInfo items 0 to 5 from the accounts of the document's first row with this 摘要 (an edit's
+// account picker opens with them); false, and nothing changed, when there is no such row.
+bool LoadLedgerRowAccounts(const QString& docNo, const QString& summary);
+// Deletes one row and recomputes the later balances.
+void DeleteLedgerRow(qint64 id);

@@ -50,11 +50,10 @@ class FinancingFixture : public ProgramTest {
   }
   // A saved record with the plan of `button`, as the registration form saves it.
   QString record(int button, const FinancingTerms& t, const InstalmentOptions* o = nullptr, const QString& dept = QString()) {
-    const QString docNo = NewFinancingNumber();
-    const FinancingPlan p = BuildFinancingPlan(t, button, o);
-    ReplaceFinancingPlan(docNo, p, t.客户名称, t.业务经办);
-    FinancingRecordInput in;
-    in.docNo = docNo;
+    FinancingDocument doc;
+    doc.plan = BuildFinancingPlan(t, button, o);
+    const FinancingPlan& p = doc.plan;
+    FinancingRecordInput& in = doc.record;
     in.登记日期 = t.登记日期;
     in.起息日期 = t.起息日期;
     in.止息日期 = p.止息日期;
@@ -68,8 +67,7 @@ class FinancingFixture : public ProgramTest {
     in.利率 = t.利率;
     in.提前支取利率 = t.提前支取利率;
     in.客户ID = investor_;
-    SaveFinancingRecord(in);
-    return docNo;
+    return SaveFinancingDocument(doc);
   }
 
   static qint64 count(const QString& sql, const QVariantList& params = {}) {

@@ -224,8 +224,9 @@ TEST_F(Lists, DeleteTakesEverythingInOneGoAndBalancesFollow) {
   w.pbCJd_Click(2);
   EXPECT_TRUE(responder_.saw(S("您确认要删除 【王投资】 的融资记录吗？")));
   EXPECT_EQ(count(S("PJ_Cjjl where 单号=?"), {a}), 1);
-  // A failure half way leaves the record whole.
+  // A failure half way leaves the record whole (the record has a payment: a second question).
   Db().Execute(S("alter table PJ_Liushui rename to PJ_Liushui_away"));
+  responder_.answer(Mb::Yes);
   responder_.answer(Mb::Yes);
   w.pbCJd_Click(2);
   Db().Execute(S("alter table PJ_Liushui_away rename to PJ_Liushui"));
@@ -233,6 +234,13 @@ TEST_F(Lists, DeleteTakesEverythingInOneGoAndBalancesFollow) {
   for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj", "PJ_Cjzfjl", "PJ_Liushui"})
     EXPECT_GT(count(S(table) + S(" where 单号=?"), {a}), 0) << table;
   w.Fg->setRow(rowWith(w.Fg, 0, a));
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  w.pbCJd_Click(2);
+  EXPECT_TRUE(responder_.saw(S("该单据已有1笔支付记录，删除后这些记录及其流水账将一并删除且不能恢复，是否继续？")));
+  EXPECT_EQ(count(S("PJ_Cjjl where 单号=?"), {a}), 1) << "No, the default, keeps it";
+  w.Fg->setRow(rowWith(w.Fg, 0, a));
+  responder_.answer(Mb::Yes);
   responder_.answer(Mb::Yes);
   w.pbCJd_Click(2);
   for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj", "PJ_Cjzfjl", "PJ_Liushui"})

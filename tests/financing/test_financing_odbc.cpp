@@ -5,6 +5,7 @@
 #include "FinancingFixture.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DatabaseBuilder.h"
+#include "app/services/DocumentClaim.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ TEST_F(FinancingOdbc, RegisterPayEarlyThenConfirm) {
   ASSERT_EQ(j.size(), 4u);
   EXPECT_EQ(j[1], std::make_pair(S("拆借利息支出"), -1500.0));
   expectBalancesRun();
-  DeleteFinancingRecord(doc);
+  DeleteFinancingRecord(doc, DocumentVersion(S("PJ_Cjjl"), doc));
   EXPECT_EQ(count(S("PJ_Liushui")), 0);
 }
 

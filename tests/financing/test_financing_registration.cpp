@@ -1,6 +1,7 @@
 // The registration form as a user drives it: plans from the buttons and the plan dialog, the save
 // with its prepaid record and journal rows, edits, bad input and the close question.
 #include "FinancingFixture.h"
+#include "app/services/DocumentClaim.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmrzZfjh.h"
 #include "parties/frmTzr.h"
@@ -42,8 +43,9 @@ TEST_F(Registration, NewDocumentWithPrepaidInterestEndToEnd) {
   EXPECT_EQ(w.txtDkdj[1]->text(), S("0.1000"));
   EXPECT_EQ(w.txtDkdj[6]->text(), S("0.0750"));
   w.pbCDkdj_Click(btn一次性先付利息);
-  // 100000 x 30 days x 0.1 % = 3000, paid out at registration.
-  ASSERT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 2);
+  // 100000 x 30 days x 0.1 % = 3000, paid out at registration; the plan waits in the window.
+  ASSERT_EQ(w.Plan.rows.size(), 2u);
+  EXPECT_EQ(count(S("PJ_Cjzfjh")), 0);
   EXPECT_EQ(w.Fg->dataRowCount(), 3) << "two plan rows and the totals row";
   EXPECT_TRUE(w.Fg->isTotalsRow(w.Fg->rows() - 1));
   w.pbCDkgh_Click(0);
@@ -139,21 +141,22 @@ TEST_F(Registration, InstalmentPlanThroughTheDialog) {
   responder_.answer(Mb::No);
   w.pbCDkdj_Click(btn等额本金后付);
   EXPECT_TRUE(responder_.saw(S("利率类别将改为月，利率不变，是否继续？")));
-  EXPECT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 0);
+  EXPECT_TRUE(w.Plan.rows.empty());
   answerDialog(3, 1, "2024-03-31");
   responder_.answer(Mb::Yes);
   w.pbCDkdj_Click(btn等额本金后付);
-  ASSERT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 3);
+  ASSERT_EQ(w.Plan.rows.size(), 3u);
   EXPECT_EQ(w.comJkzl[1]->currentText(), S("月"));
   EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-06-30"));
   EXPECT_EQ(w.PlanKind, S("等额本金 - 后付"));
   // 0.1 % a month on 90000, 60000, 30000.
-  EXPECT_DOUBLE_EQ(number(S("select sum(应付利息) from PJ_Cjzfjh where 单号=?"), {w.DocNo}), 180);
+  EXPECT_DOUBLE_EQ(w.Plan.rows[0].应付利息 + w.Plan.rows[1].应付利息 + w.Plan.rows[2].应付利息, 180);
   // Closing the dialog keeps the plan that stands.
   w.pbCDkdj_Click(btn等额本息);
-  EXPECT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 3);
+  EXPECT_EQ(w.Plan.rows.size(), 3u);
   w.pbCDkgh_Click(0);
   EXPECT_TRUE(responder_.saw(S("保存成功！")));
+  EXPECT_DOUBLE_EQ(number(S("select sum(应付利息) from PJ_Cjzfjh where 单号=?"), {w.DocNo}), 180);
   EXPECT_DOUBLE_EQ(number(S("select 本金 from PJ_Cjjl where 单号=?"), {w.DocNo}), 90000);
   EXPECT_EQ(text(S("select 利率类别 from PJ_Cjjl where 单号=?"), {w.DocNo}), S("月"));
 }
@@ -245,23 +248,26 @@ TEST_F(Registration, ClosingAnUnsavedDocumentLeavesNothing) {
   fill(w);
   w.pbCDkdj_Click(btn一次性支付本息);
   w.添加附件(file);
-  ASSERT_EQ(count(S("PJ_DkFj where 单号=?"), {w.DocNo}), 1);
-  const QString stored = text(S("select 路径 from PJ_DkFj where 单号=?"), {w.DocNo});
+  // The file is copied at once; its row comes with the save.
+  ASSERT_EQ(w.Attachments.size(), 1);
+  EXPECT_EQ(count(S("PJ_DkFj")), 0);
+  const QString stored = w.Attachments[0].path;
   EXPECT_TRUE(QFileInfo::exists(stored));
-  EXPECT_EQ(text(S("select 附件名称 from PJ_DkFj where 单号=?"), {w.DocNo}), S("合同.txt"));
-  // No: the window stays with its rows.
+  EXPECT_EQ(w.Attachments[0].name, S("合同.txt"));
+  // No: the window stays with its plan and copy.
   responder_.answer(Mb::No);
   w.reject();
   EXPECT_TRUE(responder_.saw(S("有未保存还款计划，是否删除并退出？")));
-  EXPECT_EQ(count(S("PJ_Cjzfjh where 单号=?"), {w.DocNo}), 1);
-  // Yes: plan, attachment row and stored file go.
+  EXPECT_EQ(w.Plan.rows.size(), 1u);
+  EXPECT_TRUE(QFileInfo::exists(stored));
+  // Yes: nothing was written, and the copy goes.
   responder_.answer(Mb::Yes);
   w.reject();
   EXPECT_EQ(count(S("PJ_Cjzfjh")), 0);
   EXPECT_EQ(count(S("PJ_DkFj")), 0);
   EXPECT_FALSE(QFileInfo::exists(stored));
   EXPECT_TRUE(QFileInfo::exists(file));
-  // The next document's number is not one an abandoned plan could still hold.
+  // The next document's number is not one a row of an older version could still hold.
   ReplaceFinancingPlan(S("C00100012024030100") + S("7"), BuildFinancingPlan(terms(), btn一次性支付本息), S("x"), S("y"));
   EXPECT_EQ(NewFinancingNumber(), S("C001000120240301008"));
 }
@@ -277,9 +283,57 @@ TEST_F(Registration, AFailureInTheMiddleOfTheSaveLeavesNothing) {
   EXPECT_TRUE(responder_.texts().join(QString()).contains(S("程序出现异常！")));
   EXPECT_EQ(count(S("PJ_Cjjl")), 0);
   EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
-  EXPECT_EQ(count(S("PJ_Cjzfjh")), 2) << "the plan stays for the next try";
+  EXPECT_EQ(count(S("PJ_Cjzfjh")), 0);
+  EXPECT_EQ(w.Plan.rows.size(), 2u) << "the window keeps the plan for the next try";
   w.pbCDkgh_Click(0);
   EXPECT_TRUE(responder_.saw(S("保存成功！")));
+}
+
+TEST_F(Registration, TwoWindowsSaveTwoRecordsAndAStaleEditWritesNothing) {
+  frmRzdjB a, b;
+  fill(a, "50000");
+  fill(b, "90000");
+  ASSERT_EQ(a.DocNo, b.DocNo);
+  a.pbCDkdj_Click(btn一次性先付利息);
+  b.pbCDkdj_Click(btn一次性支付本息);
+  a.pbCDkgh_Click(0);
+  b.pbCDkgh_Click(0);
+  ASSERT_NE(a.DocNo, b.DocNo);
+  EXPECT_EQ(responder_.messages.back().text, S("保存成功！单号：") + b.DocNo);
+  EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {a.DocNo}), 50000);
+  EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {b.DocNo}), 90000);
+
+  // Two edits of one record: the second is refused; an edit of the remark keeps the journal as it was.
+  const auto everything = [] {
+    QStringList out;
+    for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui"})
+      for (const auto& row : Db().query(S("select * from ") + S(table) + S(" order by 编号")).rows) {
+        QStringList cells;
+        for (const QVariant& v : row) cells << v.toString();
+        out << cells.join(QLatin1Char('|'));
+      }
+    return out;
+  };
+  const auto journalBefore = Db().query(S("select 编号,时间,金额,余额,对应ID from PJ_Liushui order by 编号")).rows;
+  frmRzdjB first, second;
+  for (frmRzdjB* w : {&first, &second}) {
+    w->EditDocNo = a.DocNo;
+    w->Form_Load();
+  }
+  first.txtDkdj[5]->setText(S("先"));
+  second.txtDkdj[5]->setText(S("后"));
+  first.pbCDkgh_Click(0);
+  EXPECT_EQ(text(S("select 备注 from PJ_Cjjl where 单号=?"), {a.DocNo}), S("先"));
+  EXPECT_EQ(Db().query(S("select 编号,时间,金额,余额,对应ID from PJ_Liushui order by 编号")).rows, journalBefore);
+  const QStringList before = everything();
+  responder_.clear();
+  second.pbCDkgh_Click(0);
+  EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
+  EXPECT_EQ(everything(), before);
+  // Leaving the changed window asks first.
+  responder_.answer(Mb::Yes);
+  second.reject();
+  EXPECT_TRUE(responder_.saw(S("单据已修改，是否放弃修改并退出？")));
 }
 
 }  // namespace

@@ -5,9 +5,17 @@
 #include <QLabel>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <memory>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "LoanFixture.h"
+#include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
+#include "app/services/DocumentNumbers.h"
 #include "app/services/Ledger.h"
 #include "loans/LoanStore.h"
 #include "loans/frmXjyh.h"
@@ -328,6 +336,37 @@ TEST_F(LoanFormFixture, AccountPickerComesBeforeTheSaveAndClosingItSavesNothing)
   EXPECT_EQ(j.rows[0][0].toString(), QStringLiteral("工商银行"));
   EXPECT_EQ(j.rows[0][1].toString(), QStringLiteral("6222-001"));
   EXPECT_EQ(j.rows[0][2].toString(), QStringLiteral("6214-5555"));
+
+  // An edit of the remark keeps the accounts without asking; a new amount asks, from the row's accounts.
+  Db().Execute(QStringLiteral("update PJ_Liushui set 对方账号='旧账号' where 单号=?"), {w->单号});
+  struct Case {
+    const char* amount;
+    bool asks;
+  };
+  for (const Case& c : {Case{nullptr, false}, Case{"60000", true}}) {
+    SCOPED_TRACE(c.asks);
+    frmDkdjB e;
+    e.EditDocNo = w->单号;
+    e.Form_Load();
+    e.txtDkdj[7]->setText(QStringLiteral("改"));
+    if (c.amount) {
+      e.txtDkdj[0]->setText(QString::fromLatin1(c.amount));
+      click(e.pbCDkdj->at(Button::OnceAll));
+    }
+    modal_.shown.clear();
+    QString shownAccount;
+    modal_.handlers.push_back([&shownAccount](QDialog* d) {
+      auto* p = qobject_cast<frmXjyh*>(d);
+      shownAccount = p->cmbJz[5]->currentText();
+      QTest::mouseClick(p->eButOK, Qt::LeftButton);
+      return p->result();
+    });
+    save(e);
+    ASSERT_TRUE(e.Saved);
+    EXPECT_EQ(!modal_.shown.empty(), c.asks);
+    if (c.asks) EXPECT_EQ(shownAccount, QStringLiteral("旧账号"));
+    if (!c.asks) modal_.handlers.clear();
+  }
 }
 
 TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
@@ -474,10 +513,10 @@ TEST_F(LoanFormFixture, BadInputIsSaidMarkedAndWritesNothing) {
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("借款条件已改变，请重新生成还款计划！")});
   }
   // The store itself refuses a plan of another amount.
-  LoanStore::LoanRecord other;
-  other.docNo = w->单号;
-  other.amount = 60000;
-  EXPECT_EQ(LoanStore::SaveRefusal(other, false), QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！"));
+  LoanStore::LoanDocument other;
+  other.plan = w->Plan;
+  other.record.amount = 60000;
+  EXPECT_EQ(LoanStore::SaveRefusal(other), QStringLiteral("还款计划与借款金额不符，请重新生成还款计划！"));
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
 }
@@ -496,7 +535,8 @@ TEST_F(LoanFormFixture, AFailingJournalInsertLeavesNothingOfTheSave) {
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
   EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 0);
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
-  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 2);  // the plan stays for another try
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
+  EXPECT_EQ(w->Plan.rows.size(), 2u);  // the window keeps the plan for another try
 }
 
 TEST_F(LoanFormFixture, ThePlanDialogStartsAtTheRateTypeAndAsksBeforeChangingIt) {
@@ -513,24 +553,26 @@ TEST_F(LoanFormFixture, ThePlanDialogStartsAtTheRateTypeAndAsksBeforeChangingIt)
   answerPlan(2, true, D("2027-01-08"));           // answered No
   click(w->pbCDkdj->at(Button::InterestArrears));
   EXPECT_TRUE(responder_.saw(QStringLiteral("利率类别将改为月，利率不变，是否继续？")));
-  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
+  EXPECT_TRUE(w->Plan.rows.empty());
 
   // Closing the dialog keeps the plan that was there.
   click(w->pbCDkdj->at(Button::OnceAll));
   click(w->pbCDkdj->at(Button::EqualInstalment));
-  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);
+  EXPECT_EQ(w->Plan.rows.size(), 1u);
 
   responder_.answer(Mb::Yes);
   answerPlan(2, true, D("2027-01-08"));
   click(w->pbCDkdj->at(Button::InterestArrears));
-  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 2);
+  EXPECT_EQ(w->Plan.rows.size(), 2u);
+  EXPECT_EQ(w->Fg->dataRowCount(), 3);  // two rows and the totals
   EXPECT_EQ(w->comJkzl[1]->currentText(), QStringLiteral("月"));
   EXPECT_EQ(w->comJkzl[2]->itemText(0), QStringLiteral("1个月"));
   EXPECT_EQ(w->dtpDjrq[2]->date(), D("2027-03-08"));
 
   // 展期 changes nothing.
   click(w->pbCDkdj->at(Button::Extension));
-  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 2);
+  EXPECT_EQ(w->Plan.rows.size(), 2u);
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);  // the plan lives in the window until the save
   EXPECT_EQ(w->还款计划, QStringLiteral("分期付息-后息"));
 }
 
@@ -549,20 +591,22 @@ TEST_F(LoanFormFixture, AttachmentsAreCopiedUnderNamesOfTheirOwn) {
   SetChooserHandler([&](ChooserKind, const QString&) { return src; });
   click(w.pbCJkzl->at(1));
   click(w.pbCJkzl->at(1));
-  const QueryResult r = Db().query(QStringLiteral("select 附件名称,文件类型,路径 from PJ_DkFj where 单号=? order by 编号"), {w.单号});
-  ASSERT_EQ(r.rows.size(), 2u);
-  EXPECT_EQ(r.rows[0][0].toString(), QStringLiteral("合同.PDF"));
-  EXPECT_EQ(r.rows[0][1].toString(), QStringLiteral("pdf"));
-  EXPECT_EQ(r.rows[0][2].toString(), appDir() + QStringLiteral("template/20240506070809.pdf"));
-  EXPECT_NE(r.rows[1][2].toString(), r.rows[0][2].toString());
-  EXPECT_TRUE(QFile::exists(r.rows[1][2].toString()));
+  // Copied at once; the rows come with the save.
+  const QList<LoanStore::Attachment> r = w.Attachments;
+  ASSERT_EQ(r.size(), 2);
+  EXPECT_EQ(r[0].name, QStringLiteral("合同.PDF"));
+  EXPECT_EQ(r[0].type, QStringLiteral("pdf"));
+  EXPECT_EQ(r[0].path, appDir() + QStringLiteral("template/20240506070809.pdf"));
+  EXPECT_NE(r[1].path, r[0].path);
+  EXPECT_TRUE(QFile::exists(r[1].path));
+  EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 0);
   EXPECT_EQ(w.Fg1->dataRowCount(), 2);
 
   // A file that cannot be copied adds no row.
   SetChooserHandler([&](ChooserKind, const QString&) { return dir_.path() + QStringLiteral("/没有.doc"); });
   click(w.pbCJkzl->at(1));
   EXPECT_TRUE(responder_.saw(QStringLiteral("附件复制失败：") + dir_.path() + QStringLiteral("/没有.doc")));
-  EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 2);
+  EXPECT_EQ(w.Attachments.size(), 2);
 
   QString opened;
   SetOpenFileHandler([&](const QString& p) {
@@ -571,10 +615,10 @@ TEST_F(LoanFormFixture, AttachmentsAreCopiedUnderNamesOfTheirOwn) {
   });
   w.Fg1->setRow(1);
   click(w.pbCJkzl->at(3));
-  EXPECT_EQ(opened, r.rows[0][2].toString());
+  EXPECT_EQ(opened, r[0].path);
   click(w.pbCJkzl->at(4));
-  EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 1);
-  EXPECT_FALSE(QFile::exists(r.rows[0][2].toString()));
+  EXPECT_EQ(w.Attachments.size(), 1);
+  EXPECT_FALSE(QFile::exists(r[0].path));
 }
 
 TEST_F(LoanFormFixture, AnAbandonedNewLoanLeavesNothing) {
@@ -586,11 +630,14 @@ TEST_F(LoanFormFixture, AnAbandonedNewLoanLeavesNothing) {
   auto w = newLoan(person(QStringLiteral("吴十")));
   click(w->pbCDkdj->at(Button::OnceAll));
   w->添加附件(src);
-  const QString copy = Db().scalar(QStringLiteral("select 路径 from PJ_DkFj")).toString();
+  ASSERT_EQ(w->Attachments.size(), 1);
+  const QString copy = w->Attachments[0].path;
+  ASSERT_TRUE(QFile::exists(copy));
   responder_.answer(Mb::No);
   w->reject();
   EXPECT_TRUE(responder_.saw(QStringLiteral("有未保存还款计划，是否删除并退出？")));
-  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);  // still open, nothing lost
+  EXPECT_EQ(w->Plan.rows.size(), 1u);  // still open, nothing lost
+  EXPECT_TRUE(QFile::exists(copy));
   responder_.answer(Mb::Yes);
   click(w->pbCDkgh->at(1));
   EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
@@ -658,14 +705,234 @@ TEST_F(LoanFormFixture, ACompanyBorrowerAndAPickedHandler) {
 TEST_F(LoanFormFixture, AFailedRebuildKeepsThePlanThatWasThere) {
   auto w = newLoan(person(QStringLiteral("冯十二")));
   click(w->pbCDkdj->at(Button::OnceAll));
-  const QVariant before = Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh"));
-  Db().Execute(QStringLiteral("create trigger fail_second before insert on PJ_Hdjh when new.还贷期次=2 "
-                              "begin select raise(abort, 'injected failure'); end"));
+  ASSERT_EQ(w->Plan.rows.size(), 1u);
   responder_.clear();
-  answerPlan(3, false, kToday);
+  w->txtDkdj[6]->clear();  // no handler: refused before any build
   click(w->pbCDkdj->at(Button::EqualPrincipalArrears));
   EXPECT_EQ(responder_.messages.size(), 1u);
-  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 1);
-  EXPECT_EQ(Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh")), before);
+  EXPECT_EQ(w->Plan.rows.size(), 1u);
   EXPECT_EQ(w->还款计划, QStringLiteral("一次性归还本息"));
+  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
+}
+
+// ---- the window holds what it edits until the save
+
+namespace {
+// Every row of the tables a registration writes, and the files of the attachment folder.
+QStringList everything() {
+  QStringList out;
+  for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Liushui", "PJ_Djxh"}) {
+    const QueryResult r = Db().query(QStringLiteral("select * from %1 order by 编号").arg(QString::fromLatin1(table)));
+    for (const QVariantList& row : r.rows) {
+      QStringList cells;
+      for (const QVariant& v : row) cells << v.toString();
+      out << QString::fromLatin1(table) + QLatin1Char(':') + cells.join(QLatin1Char('|'));
+    }
+  }
+  for (const QString& f : QDir(LoanStore::AttachmentFolder()).entryList(QDir::Files)) out << QStringLiteral("file:") + f;
+  return out;
+}
+}  // namespace
+
+TEST_F(LoanFormFixture, TwoWindowsOpenAtOnceSaveTwoLoansEachWithItsPlan) {
+  auto a = newLoan(person(QStringLiteral("甲")));
+  auto b = newLoan(person(QStringLiteral("乙")));
+  ASSERT_EQ(a->单号, b->单号);  // both show the next number
+  setTerms(*a, QStringLiteral("262000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+  setTerms(*b, QStringLiteral("154000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+  click(a->pbCDkdj->at(Button::OnceAll));
+  click(b->pbCDkdj->at(Button::OnceAll));
+  const QString shown = a->单号;
+  save(*a);
+  save(*b);
+  ASSERT_TRUE(a->Saved && b->Saved);
+  EXPECT_EQ(a->单号, shown);
+  EXPECT_NE(b->单号, a->单号);
+  EXPECT_EQ(responder_.messages.back().text, QStringLiteral("保存成功！单号：") + b->单号);
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 2);
+  EXPECT_DOUBLE_EQ(sum(QStringLiteral("应还本金"), QStringLiteral("PJ_Hdjh"), a->单号), 262000);
+  EXPECT_DOUBLE_EQ(sum(QStringLiteral("应还本金"), QStringLiteral("PJ_Hdjh"), b->单号), 154000);
+  EXPECT_EQ(field(QStringLiteral("版本"), QStringLiteral("PJ_Dkjl"), a->单号).toInt(), 0);
+}
+
+TEST_F(LoanFormFixture, AbandonedWindowsLeaveEveryTableAndTheAttachmentFolderAsTheyWere) {
+  const QString src = dir_.path() + QStringLiteral("/借据.jpg");
+  {
+    QFile f(src);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  QString saved;
+  {
+    auto w = newLoan(person(QStringLiteral("丙")));
+    setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(10));
+    click(w->pbCDkdj->at(Button::OncePrepaid));
+    save(*w);
+    saved = w->单号;
+  }
+  struct Case {
+    const char* name;
+    bool edit;
+    const char* question;
+  };
+  for (const Case& c : {Case{"new", false, "有未保存还款计划，是否删除并退出？"}, Case{"edit", true, "单据已修改，是否放弃修改并退出？"}}) {
+    SCOPED_TRACE(c.name);
+    const QStringList before = everything();
+    std::unique_ptr<frmDkdjB> w;
+    if (c.edit) {
+      w = std::make_unique<frmDkdjB>();
+      w->EditDocNo = saved;
+      w->Form_Load();
+      w->txtDkdj[0]->setText(QStringLiteral("80000"));
+    } else {
+      w = newLoan(person(QStringLiteral("丁")));
+    }
+    click(w->pbCDkdj->at(Button::OnceAll));
+    w->添加附件(src);
+    ASSERT_EQ(w->Attachments.size(), 1);
+    responder_.clear();
+    responder_.answer(Mb::Yes);
+    click(w->pbCDkgh->at(1));
+    EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.question)});
+    EXPECT_EQ(everything(), before);
+  }
+  // An edit left untouched closes without a question.
+  frmDkdjB w;
+  w.EditDocNo = saved;
+  w.Form_Load();
+  responder_.clear();
+  click(w.pbCDkgh->at(1));
+  EXPECT_TRUE(responder_.messages.empty());
+}
+
+TEST_F(LoanFormFixture, NumbersNeverComeBackAndCountAboveOlderRows) {
+  auto saveOne = [this] {
+    auto w = newLoan(person(QStringLiteral("戊")));
+    click(w->pbCDkdj->at(Button::OnceAll));
+    save(*w);
+    return w->单号;
+  };
+  const QString first = saveOne();
+  Db().Execute(QStringLiteral("delete from PJ_Dkjl where 单号=?"), {first});
+  Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {first});
+  const QString second = saveOne();
+  EXPECT_GT(second, first);
+  // An older database: a higher number of the stem and no sequence row.
+  Db().Execute(QStringLiteral("delete from PJ_Djxh"));
+  const QString stem = DocumentNumberStem(QStringLiteral("D"));
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 单号=? where 单号=?"), {stem + QStringLiteral("041"), second});
+  EXPECT_EQ(saveOne(), stem + QStringLiteral("042"));
+  EXPECT_EQ(Db().scalar(QStringLiteral("select 序号 from PJ_Djxh where 前缀=?"), {stem}).toInt(), 42);
+  // On SQL Server the sequence row stays locked to the commit.
+  SqlDialect server;
+  server.kind = DialectKind::SqlServer;
+  EXPECT_TRUE(DocumentSequenceReadSql(server).contains(QStringLiteral("from PJ_Djxh with (updlock, holdlock) where 前缀=?")));
+  EXPECT_FALSE(DocumentSequenceReadSql(SqlDialect{}).contains(QStringLiteral("updlock")));
+}
+
+TEST_F(LoanFormFixture, EditsKeepTheJournalRowsWhereTheyAreUnlessThePlanChanges) {
+  QString doc;
+  {
+    auto w = newLoan(person(QStringLiteral("己")));
+    setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+    click(w->pbCDkdj->at(Button::OncePrepaid));
+    save(*w);
+    doc = w->单号;
+  }
+  {
+    auto later = newLoan(person(QStringLiteral("庚")));
+    click(later->pbCDkdj->at(Button::OnceAll));
+    save(*later);
+  }
+  Db().Execute(QStringLiteral("update PJ_Liushui set 时间='2026-12-01 09:00:00', 我方账号='现金' where 单号=?"), {doc});
+  const auto journal = [] {
+    return Db().query(QStringLiteral("select 编号,单号,时间,金额,余额,我方账号,对方账号 from PJ_Liushui order by 编号")).rows;
+  };
+  const auto prepaidLinks = [&doc] {
+    const QVariant plan = Db().scalar(QStringLiteral("select 计划ID from PJ_Hkjl where 单号=?"), {doc});
+    const QVariant related = Db().scalar(QStringLiteral("select 对应ID from PJ_Liushui where 单号=? and 摘要='贷款利息收入'"), {doc});
+    const QVariant paidRow = Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh where 单号=? and 归还状态='已还'"), {doc});
+    return std::tuple{plan.toLongLong(), related.toLongLong(), paidRow.toLongLong()};
+  };
+  const auto before = journal();
+  const auto [planBefore, relatedBefore, rowBefore] = prepaidLinks();
+  ASSERT_EQ(relatedBefore, rowBefore);
+  struct Case {
+    const char* name;
+    bool newPlan;
+  };
+  for (const Case& c : {Case{"remark", false}, Case{"new plan", true}}) {
+    SCOPED_TRACE(c.name);
+    frmDkdjB w;
+    w.EditDocNo = doc;
+    w.Form_Load();
+    w.txtDkdj[7]->setText(QString::fromUtf8(c.name));
+    if (c.newPlan) click(w.pbCDkdj->at(Button::OncePrepaid));
+    save(w);
+    ASSERT_TRUE(w.Saved);
+    EXPECT_EQ(journal(), before);  // same 编号, 时间, accounts and balances; the same amounts
+    const auto [plan, related, row] = prepaidLinks();
+    EXPECT_EQ(plan, row);
+    EXPECT_EQ(related, row);
+    if (c.newPlan)
+      EXPECT_NE(row, rowBefore);
+    else
+      EXPECT_EQ(row, rowBefore);
+    if (!c.newPlan) EXPECT_EQ(plan, planBefore);
+  }
+}
+
+TEST_F(LoanFormFixture, AStaleEditIsRefusedAndWritesNothing) {
+  QString doc;
+  {
+    auto w = newLoan(person(QStringLiteral("辛")));
+    click(w->pbCDkdj->at(Button::OnceAll));
+    save(*w);
+    doc = w->单号;
+  }
+  frmDkdjB first, second;
+  for (frmDkdjB* w : {&first, &second}) {
+    w->EditDocNo = doc;
+    w->Form_Load();
+  }
+  first.txtDkdj[7]->setText(QStringLiteral("先"));
+  second.txtDkdj[7]->setText(QStringLiteral("后"));
+  save(first);
+  ASSERT_TRUE(first.Saved);
+  const QStringList before = everything();
+  responder_.clear();
+  save(second);
+  EXPECT_FALSE(second.Saved);
+  EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
+  EXPECT_EQ(everything(), before);
+  EXPECT_EQ(field(QStringLiteral("备注"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("先"));
+}
+
+TEST_F(LoanFormFixture, AProgramKilledAfterAPlanButtonLeavesNothing) {
+  const QString src = dir_.path() + QStringLiteral("/合同.pdf");
+  {
+    QFile f(src);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  const qint32 id = person(QStringLiteral("壬"));
+  const QStringList before = everything();
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    // The child drives a window up to its plan and attachment, then dies without closing it.
+    auto w = newLoan(id);
+    click(w->pbCDkdj->at(Button::OncePrepaid));
+    w->添加附件(src);
+    ::kill(::getpid(), SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  // Only the copied file can be left by a killed window; no row names it, and no row was written.
+  const auto rowsOnly = [](QStringList list) {
+    list.erase(std::remove_if(list.begin(), list.end(), [](const QString& s) { return s.startsWith(QStringLiteral("file:")); }),
+               list.end());
+    return list;
+  };
+  EXPECT_EQ(rowsOnly(everything()), rowsOnly(before));
+  EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 0);
 }

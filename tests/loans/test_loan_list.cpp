@@ -254,7 +254,9 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   addJournal(QStringLiteral("D42"), 800, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
   const QString source = appDir() + QStringLiteral("合同.pdf");
   QFile(source).open(QIODevice::WriteOnly);
-  ASSERT_TRUE(LoanStore::AddAttachment(QStringLiteral("D41"), source).isEmpty());
+  LoanStore::Attachment attachment;
+  ASSERT_TRUE(LoanStore::CopyAttachment(source, &attachment).isEmpty());
+  LoanStore::SaveAttachmentRows(QStringLiteral("D41"), {attachment});
   const QString copied = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 单号='D41'")));
   ASSERT_TRUE(QFile::exists(copied));
   Db().Execute(QStringLiteral("insert into PJ_Dxck (单号,内容) values ('D41','已电话催收')"));
@@ -271,6 +273,15 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   w->pbCJd_Click(frmDkjl::cmdDelete);
   EXPECT_EQ(responder_.texts(), QStringList{"您确认要删除 【钱七】 的借款记录吗？"});
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 2);
+  // With repayment records a second question, No by default, comes before anything goes.
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  w->pbCJd_Click(frmDkjl::cmdDelete);
+  ASSERT_EQ(responder_.messages.size(), 2u);
+  EXPECT_EQ(responder_.messages[1].text, QStringLiteral("该单据已有1笔还款记录，删除后这些记录及其流水账将一并删除且不能恢复，是否继续？"));
+  EXPECT_TRUE(responder_.messages[1].style & Mb::DefaultButton2);
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 2);
+  responder_.answer(Mb::Yes);
   responder_.answer(Mb::Yes);
   w->pbCJd_Click(frmDkjl::cmdDelete);
   for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Dxck", "PJ_Liushui"})
@@ -288,7 +299,9 @@ TEST_F(LoanListTest, AFailingDeleteLeavesEverythingInPlace) {
   addJournal(QStringLiteral("D51"), 10000, QStringLiteral("贷款本金支出"), QStringLiteral("支出"));
   const QString source = appDir() + QStringLiteral("借据.jpg");
   QFile(source).open(QIODevice::WriteOnly);
-  ASSERT_TRUE(LoanStore::AddAttachment(QStringLiteral("D51"), source).isEmpty());
+  LoanStore::Attachment attachment;
+  ASSERT_TRUE(LoanStore::CopyAttachment(source, &attachment).isEmpty());
+  LoanStore::SaveAttachmentRows(QStringLiteral("D51"), {attachment});
   const QString copied = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 单号='D51'")));
   // The journal cannot be written: the delete of the loan must not stay half done.
   Db().Execute(QStringLiteral("create trigger no_journal_delete before delete on PJ_Liushui begin select raise(abort, 'locked'); end"));

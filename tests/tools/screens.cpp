@@ -51,6 +51,7 @@
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzZfrc.h"
 #include "financing/frmRzdjB.h"
+#include "loans/frmDkdjB.h"
 #include "financing/frmRzjl.h"
 #include "financing/frmRzzfqr.h"
 #include "financing/frmrzZfjh.h"
@@ -196,6 +197,17 @@ int main(int argc, char** argv) {
   });
   registration.pbCDkdj_Click(btn等额本金后付);
   save(&registration, QStringLiteral("frmRzdjB"));
+  {
+    // A loan registration holding a plan it has not saved.
+    frmDkdjB loan(&main);
+    loan.Form_Load();
+    loan.CustomerId = Db().scalar(QStringLiteral("select min(编号) from PJ_Kehu")).toInt();
+    loan.取客户资料(false);
+    loan.txtDkdj[6]->setText(QStringLiteral("管理员"));
+    loan.dtpDjrq[2]->setDateValue(loan.dtpDjrq[1]->date().addDays(30));
+    loan.pbCDkdj_Click(LoanCalc::OncePrepaid);
+    save(&loan, QStringLiteral("frmDkdjB"));
+  }
   registration.pbCDkgh_Click(0);
   const QString doc = registration.DocNo;
   frmRzjl list(&main);
