@@ -2,6 +2,7 @@
 
 #include "app/data/ConnectionSettings.h"
 #include "app/frmMain.h"
+#include "app/services/LocalDatabaseLock.h"
 #include "platform/Dialogs.h"
 
 frmMain* Main() {
@@ -11,6 +12,12 @@ frmMain* Main() {
   } catch (const ProgramEnded&) {
     throw;
   } catch (...) {
+  }
+  // One program per local file: a second one would write under the first one's feet. Without a lock
+  // file (a read-only folder) the program still starts; its first save says the folder is read-only.
+  if (gDatabaseType == 0 && !LockLocalDatabase()) {
+    MsgBox(DatabaseInUseMessage(), Mb::Critical);
+    EndProgram();
   }
   auto* w = new frmMain();
   w->setAttribute(Qt::WA_DeleteOnClose);

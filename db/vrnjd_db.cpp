@@ -17,6 +17,7 @@
 
 #include "app/data/DatabaseBuilder.h"
 #include "app/services/PBclass.h"
+#include "platform/FileLock.h"
 
 namespace {
 int usage() {
@@ -47,11 +48,19 @@ QString backupCopyOf(const QString& file) {
   return name;
 }
 
+// The program holds data.pbb.lock beside its file while it runs. The tool checks a file without it
+// and takes it only once it has something to write, so a running program blocks only a real change.
+void takeProgramLock(const QString& file) {
+  if (AcquireFileLock(file + QStringLiteral(".lock")) == FileLockState::Busy)
+    throw AppError(Err::InvalidCall, QStringLiteral("程序正在使用数据库，请先退出程序再升级。"));
+}
+
 // A new file is built whole beside the target and then moved into place, so a failed build leaves
 // no half file; the move never replaces a file that appeared in the meantime.
 void createFile(const QString& path, const QString& key, const Schema& schema, const QByteArray& seed) {
   QFileInfo target(path);
   QDir().mkpath(target.absolutePath());
+  takeProgramLock(target.absoluteFilePath());
   const QString tmp = target.absoluteFilePath() + QStringLiteral(".tmp");
   QFile::remove(tmp);
   {
@@ -70,7 +79,10 @@ void createFile(const QString& path, const QString& key, const Schema& schema, c
 void upgradeFile(const QString& path, const QString& key, const Schema& schema, const QByteArray& seed) {
   Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
   QString copy;
-  const QStringList added = UpgradeDatabase(conn, schema, seed, BuildOptions{true}, [&] { copy = backupCopyOf(path); });
+  const QStringList added = UpgradeDatabase(conn, schema, seed, BuildOptions{true}, [&] {
+    takeProgramLock(path);
+    copy = backupCopyOf(path);
+  });
   conn.close();
   if (!copy.isEmpty()) std::printf("vrnjd_db: %s: saved a copy as %s\n", path.toUtf8().constData(), copy.toUtf8().constData());
   tell(path, added);

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "app/services/BankInfo.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
 #include "financing/FinancingData.h"
@@ -33,6 +34,9 @@ void PostPaymentFrom(QDialog* window, const PaymentPosting& post, const std::fun
     PostFinancingPayment(post);
   } catch (const FinancingInputError& e) {
     MsgBox(e.message(), Mb::Critical);
+    return;
+  } catch (const DocumentChanged& changed) {
+    MsgBox(changed.message, Mb::Exclamation);
     return;
   }
   MsgBox(PaymentSavedMessage(), Mb::Information);

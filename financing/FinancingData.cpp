@@ -221,14 +221,10 @@ void LoadInvestorBankInfoById(qint32 investorId) {
   for (int i = 0; i < 3; ++i) gBankInfo[static_cast<size_t>(3 + i)] = VariantText(r.rows.front()[i]);
 }
 
-PlanRowState LoadPlanRowState(qint32 planRowId, QString* docNo) {
-  const QueryResult r = Db().query(
-      QStringLiteral("select 单号,支付期次,应付本金,应付利息,已付本金,已付利息,提前支取扣款,结算状态,开始日期,约定支付日期,计息天数 "
-                     "from PJ_Cjzfjh where 编号=?"),
-      {planRowId});
-  if (r.rows.empty()) throw AppError(Err::ObjectNotSet, QStringLiteral("支付计划第%1行已不存在。").arg(planRowId));
-  const QVariantList& v = r.rows.front();
-  if (docNo) *docNo = VariantText(v[0]);
+namespace {
+const QString kPlanRowColumns = QStringLiteral("h.单号,h.支付期次,h.应付本金,h.应付利息,h.已付本金,h.已付利息,h.提前支取扣款,h.结算状态,"
+                                               "h.开始日期,h.约定支付日期,h.计息天数");
+PlanRowState planRowOf(const QVariantList& v) {
   PlanRowState s;
   s.支付期次 = static_cast<int>(VariantNumber(v[1]));
   s.应付本金 = VariantNumber(v[2]);
@@ -241,6 +237,26 @@ PlanRowState LoadPlanRowState(qint32 planRowId, QString* docNo) {
   s.约定支付日期 = ParseDateText(VariantText(v[9]));
   s.计息天数 = static_cast<int>(VariantNumber(v[10]));
   return s;
+}
+[[noreturn]] void planRowGone(qint32 planRowId) {
+  throw AppError(Err::ObjectNotSet, QStringLiteral("支付计划第%1行已不存在。").arg(planRowId));
+}
+}  // namespace
+
+PlanRowState LoadPlanRowState(qint32 planRowId, QString* docNo) {
+  const QueryResult r = Db().query(QStringLiteral("select ") + kPlanRowColumns + QStringLiteral(" from PJ_Cjzfjh h where h.编号=?"), {planRowId});
+  if (r.rows.empty()) planRowGone(planRowId);
+  if (docNo) *docNo = VariantText(r.rows.front()[0]);
+  return planRowOf(r.rows.front());
+}
+
+PlanRowRead ReadPlanRow(qint32 planRowId) {
+  const QueryResult r = Db().query(QStringLiteral("select ") + kPlanRowColumns +
+                                       QStringLiteral(",d.版本 from PJ_Cjzfjh h join PJ_Cjjl d on d.单号=h.单号 where h.编号=?"),
+                                   {planRowId});
+  if (r.rows.empty()) planRowGone(planRowId);
+  const QVariantList& v = r.rows.front();
+  return {planRowId, VariantText(v[0]), static_cast<qint64>(VariantNumber(v[11])), planRowOf(v)};
 }
 
 FinancingRates LoadFinancingRates(const QString& docNo) {
@@ -256,6 +272,8 @@ void PostFinancingPayment(const PaymentPosting& p) {
   const double P = Money::round(p.本金, 2), I = Money::round(p.利息, 2), D = Money::round(p.提前支取扣款, 2);
   if (P < 0 || I < 0 || D < 0) refuse(QStringLiteral("支付金额不能为负数！"));
   Transaction tx;
+  if (p.seen.planRowId != p.planRowId) throw DocumentChanged();
+  ClaimDocument(QStringLiteral("PJ_Cjjl"), p.seen.docNo, p.seen.version);
   Connection& db = Db();
   QString docNo;
   const PlanRowState row = LoadPlanRowState(p.planRowId, &docNo);
@@ -264,15 +282,21 @@ void PostFinancingPayment(const PaymentPosting& p) {
   // More principal than the row still owes would pay the investor out twice.
   if (P > Money::round(row.应付本金 - row.已付本金, 2)) refuse(QStringLiteral("支付本金不能大于未付本金！"));
   const QString status = p.付款状态 == kPaid ? kPaid : QStringLiteral("支付部分");
+  // The proposal came from the row as seen: a row paid since (by a save that did not claim) is not paid again.
+  const QString seenRow = QStringLiteral(" where 编号=? and 单号=? and abs(coalesce(已付本金,0)-?)<0.005 and "
+                                         "abs(coalesce(已付利息,0)-?)<0.005 and coalesce(结算状态,'')=?");
+  const QVariantList seenParams{p.planRowId, p.seen.docNo, p.seen.row.已付本金, p.seen.row.已付利息, p.seen.row.结算状态};
+  qint64 paid = 0;
   if (p.early) {
-    db.Execute(QStringLiteral("update PJ_Cjzfjh set 已付本金=round(coalesce(已付本金,0)+?,2), 已付利息=round(coalesce(已付利息,0)+?,2), "
-                              "提前支取扣款=round(coalesce(提前支取扣款,0)+?,2), 结算状态=?, 支付日期=?, 备注=? where 编号=?"),
-               {P, I, D, status, dateValue(p.date), p.备注, p.planRowId});
+    paid = db.Execute(QStringLiteral("update PJ_Cjzfjh set 已付本金=round(coalesce(已付本金,0)+?,2), 已付利息=round(coalesce(已付利息,0)+?,2), "
+                                     "提前支取扣款=round(coalesce(提前支取扣款,0)+?,2), 结算状态=?, 支付日期=?, 备注=?") + seenRow,
+                      QVariantList{P, I, D, status, dateValue(p.date), p.备注} + seenParams);
   } else {
-    db.Execute(QStringLiteral("update PJ_Cjzfjh set 已付本金=round(coalesce(已付本金,0)+?,2), 已付利息=round(coalesce(已付利息,0)+?,2), "
-                              "结算状态=?, 支付日期=? where 编号=?"),
-               {P, I, status, dateValue(p.date), p.planRowId});
+    paid = db.Execute(QStringLiteral("update PJ_Cjzfjh set 已付本金=round(coalesce(已付本金,0)+?,2), 已付利息=round(coalesce(已付利息,0)+?,2), "
+                                     "结算状态=?, 支付日期=?") + seenRow,
+                      QVariantList{P, I, status, dateValue(p.date)} + seenParams);
   }
+  if (paid != 1) throw DocumentChanged();
   QStringList statuses;
   for (const QVariantList& r : db.query(QStringLiteral("select 结算状态 from PJ_Cjzfjh where 单号=?"), {docNo}).rows)
     statuses << VariantText(r[0]);

@@ -58,6 +58,15 @@ void LoadInvestorBankInfoById(qint32 investorId);
 // ---- payments
 // The stored plan row (its 单号 into *docNo); throws when the row does not exist.
 PlanRowState LoadPlanRowState(qint32 planRowId, QString* docNo);
+// A plan row as a payment window shows it, read in one statement with its record's 版本.
+struct PlanRowRead {
+  qint32 planRowId = 0;
+  QString docNo;
+  qint64 version = -1;
+  PlanRowState row;
+};
+// Throws when the row (or its record) does not exist.
+PlanRowRead ReadPlanRow(qint32 planRowId);
 // The record's rates for early payment.
 FinancingRates LoadFinancingRates(const QString& docNo);
 
@@ -69,9 +78,12 @@ struct PaymentPosting {
   QString 付款状态;  // "已付" or "支付部分"
   QString 备注;
   bool early = false;  // early payment writes its deduction and remark
+  PlanRowRead seen;    // what the window's proposal came from
 };
 // What a payment window says after the save.
 QString PaymentSavedMessage();
 // Posts one payment in one transaction: the plan row's paid sums and status, the record's totals
-// and settlement, a PJ_Cjzfjl row and the journal rows of the amounts above 0.
+// and settlement, a PJ_Cjzfjl row and the journal rows of the amounts above 0. It first claims the
+// record at `seen.version` and pays only a row still as seen; otherwise it throws DocumentChanged
+// and writes nothing.
 void PostFinancingPayment(const PaymentPosting& p);

@@ -44,6 +44,7 @@ void PaymentForm::保存单据() {
     post.date = DTPicker1->date();
     post.handler = HandlerName;
     fillPosting(post);
+    post.seen = Seen;
     PostPaymentFrom(this, post, onSaved);
   });
 }

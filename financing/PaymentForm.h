@@ -21,6 +21,8 @@ class PaymentForm : public QDialog {
   std::function<void()> onSaved;
 
   QString DocNo;
+  // The plan row and record 版本 the window's proposal came from (set by the load).
+  PlanRowRead Seen;
   DateBox* DTPicker1 = nullptr;    // 支付日期
   ButtonArray* pbCDkgh = nullptr;  // 0 确认, 1 取消
 

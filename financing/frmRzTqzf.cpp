@@ -92,7 +92,9 @@ void frmRzTqzf::load() {
 
 void frmRzTqzf::计算利息() {
   Guarded(QString(), this, [this] {
-    const PlanRowState row = LoadPlanRowState(PlanRowId, &DocNo);
+    Seen = ReadPlanRow(PlanRowId);
+    DocNo = Seen.docNo;
+    const PlanRowState& row = Seen.row;
     Proposal = ProposeEarlyPayment(LoadFinancingRates(DocNo), row, DTPicker1->date());
     lbltqhdr[0]->setText(DocNo);
     lbltqhdr[1]->setText(QString::number(row.支付期次));

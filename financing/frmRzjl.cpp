@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
@@ -273,6 +274,16 @@ void frmRzjl::pbCJd_Click(int index) {
     const int row = Fg->row();
     const QString name = Fg->textMatrix(row, 1);
     const QString state = Fg->textMatrix(row, 15);
+    // Approval and voiding act on the record as it stands now, not as the list last showed it.
+    const qint64 version = DocumentVersion(QStringLiteral("PJ_Cjjl"), docNo);
+    auto setState = [&](const QString& newState) {
+      try {
+        SetDocumentState(QStringLiteral("PJ_Cjjl"), docNo, version, newState);
+      } catch (const DocumentChanged& changed) {
+        MsgBox(changed.message, Mb::Exclamation);
+      }
+      刷新();
+    };
     switch (index) {
       case 1:
         if (state == kVoid) {
@@ -314,8 +325,7 @@ void frmRzjl::pbCJd_Click(int index) {
         }
         gAnswer = MsgBox(QStringLiteral("您确认要废弃 【") + name + QStringLiteral("】 的融资登记吗？"), Mb::YesNo + Mb::Question);
         if (gAnswer != Mb::Yes) return;
-        Db().Execute(QStringLiteral("update PJ_Cjjl set 业务状态=? where 单号=?"), {kVoid, docNo});
-        刷新();
+        setState(kVoid);
         break;
       case 9:
         if (state == kVoid) {
@@ -335,8 +345,7 @@ void frmRzjl::pbCJd_Click(int index) {
         } else if (state == QStringLiteral("未审核")) {
           gAnswer = MsgBox(QStringLiteral("您确认要审核 【") + name + QStringLiteral("】 的融资登记吗？"), Mb::YesNo + Mb::Question);
           if (gAnswer != Mb::Yes) return;
-          Db().Execute(QStringLiteral("update PJ_Cjjl set 业务状态=? where 单号=?"), {QStringLiteral("已审核"), docNo});
-          刷新();
+          setState(QStringLiteral("已审核"));
         } else {
           MsgBox(QStringLiteral("该单据已审核生效！"), Mb::Exclamation);
         }

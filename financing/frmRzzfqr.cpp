@@ -52,7 +52,9 @@ frmRzzfqr::frmRzzfqr(QWidget* owner) : PaymentForm(owner, kAccountCallerConfirma
 
 void frmRzzfqr::load() {
   Guarded(QString(), this, [this] {
-    const PlanRowState row = LoadPlanRowState(PlanRowId, &DocNo);
+    Seen = ReadPlanRow(PlanRowId);
+    DocNo = Seen.docNo;
+    const PlanRowState& row = Seen.row;
     DTPicker1->setDateValue(Clock::today());
     const PaymentProposal p = ProposePayment(row, Clock::today());
     lbltqhdr[0]->setText(DocNo);
@@ -69,7 +71,7 @@ void frmRzzfqr::load() {
 }
 
 void frmRzzfqr::fillPosting(PaymentPosting& post) {
-  const PaymentProposal p = ProposePayment(LoadPlanRowState(PlanRowId, nullptr), post.date);
+  const PaymentProposal p = ProposePayment(Seen.row, post.date);
   post.本金 = p.本金;
   post.利息 = p.利息;
   post.付款状态 = p.付款状态;

@@ -3,13 +3,40 @@
 #include "loans/LoanStore.h"
 
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"
 #include "app/data/ConnectionSettings.h"
 #include "platform/Clock.h"
 
-void ApproveLoan(const QString& docNo) {
-  Db().Execute(QStringLiteral("update PJ_Dkjl set 业务状态='已审核' where 单号=?"), {docNo});
+void ApproveLoan(const QString& docNo, qint64 version) {
+  SetDocumentState(QStringLiteral("PJ_Dkjl"), docNo, version, QStringLiteral("已审核"));
+}
+
+InstalmentRead ReadInstalmentRow(qint32 planId) {
+  const QueryResult q = Db().query(
+      QStringLiteral("select h.单号,h.还贷期次,h.贷款本金,h.应还本金,h.应还利息,h.已还本金,h.已还利息,h.归还状态,h.开始日期,h.约定归还日期,"
+                     "h.归还日期,d.版本,d.利率类别,d.利率,d.逾期日利率 from PJ_Hdjh h join PJ_Dkjl d on d.单号=h.单号 where h.编号=?"),
+      {planId});
+  if (q.rows.empty()) throw AppError(Err::NoCurrentRecord, QStringLiteral("找不到该期还款计划（编号%1）。").arg(planId));
+  const QVariantList& v = q.rows.front();
+  InstalmentRead r;
+  r.planId = planId;
+  r.docNo = VariantText(v[0]);
+  InstalmentState& s = r.row;
+  s.period = static_cast<int>(VariantNumber(v[1]));
+  s.loanPrincipal = VariantNumber(v[2]);
+  s.duePrincipal = VariantNumber(v[3]);
+  s.dueInterest = VariantNumber(v[4]);
+  s.paidPrincipal = VariantNumber(v[5]);
+  s.paidInterest = VariantNumber(v[6]);
+  s.status = VariantText(v[7]);
+  s.start = ParseDateText(VariantText(v[8]));
+  s.due = ParseDateText(VariantText(v[9]));
+  s.lastPaid = ParseDateText(VariantText(v[10]));
+  r.version = static_cast<qint64>(VariantNumber(v[11]));
+  r.terms = {VariantText(v[12]), VariantNumber(v[13]), VariantNumber(v[14])};
+  return r;
 }
 
 void DeleteLoan(const QString& docNo) {
@@ -34,6 +61,8 @@ QString LoanSettlementStatus(const QString& docNo) {
 
 RepaymentSaved SaveRepayment(const RepaymentEntry& e) {
   Transaction t;
+  if (e.seen.planId != e.planId) throw DocumentChanged();
+  ClaimDocument(QStringLiteral("PJ_Dkjl"), e.seen.docNo, e.seen.version);
   const QueryResult row = Db().query(QStringLiteral("select 单号,还贷期次,归还状态 from PJ_Hdjh where 编号=?"), {e.planId});
   if (row.rows.empty()) return RepaymentSaved::Missing;
   const QString docNo = row.rows[0][0].toString();
@@ -43,9 +72,15 @@ RepaymentSaved SaveRepayment(const RepaymentEntry& e) {
   const QString status = e.early ? QStringLiteral("已还") : e.status;
   const QString remark = e.early ? QStringLiteral("提前还贷") : e.remark;
   const QString day = DateText(e.date);
-  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=round(已还本金+?,2),已还利息=round(已还利息+?,2),"
-                              "逾期手续费=round(逾期手续费+?,2),归还状态=?,归还日期=?,备注=? where 编号=?"),
-               {e.principal, e.interest, e.early ? 0.0 : e.fee, status, day, remark, e.planId});
+  // The proposal came from the row as seen: a row paid since (by a save that did not claim) is not paid again.
+  const InstalmentState& seen = e.seen.row;
+  const qint64 paid = Db().Execute(
+      QStringLiteral("update PJ_Hdjh set 已还本金=round(已还本金+?,2),已还利息=round(已还利息+?,2),"
+                     "逾期手续费=round(逾期手续费+?,2),归还状态=?,归还日期=?,备注=? where 编号=? and 单号=? and "
+                     "abs(已还本金-?)<0.005 and abs(已还利息-?)<0.005 and 归还状态=?"),
+      {e.principal, e.interest, e.early ? 0.0 : e.fee, status, day, remark, e.planId, e.seen.docNo, seen.paidPrincipal,
+       seen.paidInterest, seen.status});
+  if (paid != 1) throw DocumentChanged();
   const QString settled = LoanSettlementStatus(docNo);
   Db().Execute(QStringLiteral("update PJ_Dkjl set 已还本金=round(已还本金+?,2),已还利息=round(已还利息+?,2),"
                               "逾期利息=round(逾期利息+?,2),结算状态=? where 单号=?"),

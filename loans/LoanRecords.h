@@ -6,13 +6,27 @@
 #include <QString>
 #include <QVariantList>
 
-// Marks the loan 已审核.
-void ApproveLoan(const QString& docNo);
+#include "loans/RepaymentCalc.h"
+
+// Marks the loan 已审核 when it is still at `version` (read when the command started); otherwise
+// throws DocumentChanged and writes nothing.
+void ApproveLoan(const QString& docNo, qint64 version);
 // Deletes the loan, its plan, repayment records, attachment rows, dunning notes and journal rows,
 // and recomputes the balances of later journal rows.
 void DeleteLoan(const QString& docNo);
 // "未还" while a plan row of the loan is "未还" or "归还部分", else "已完结".
 QString LoanSettlementStatus(const QString& docNo);
+
+// A plan row as a repayment window shows it, read in one statement with its loan's terms and 版本.
+struct InstalmentRead {
+  qint32 planId = 0;
+  QString docNo;
+  qint64 version = -1;
+  InstalmentState row;
+  LoanRateTerms terms;
+};
+// Throws when the row (or its loan) does not exist.
+InstalmentRead ReadInstalmentRow(qint32 planId);
 
 // One payment on one plan row.
 struct RepaymentEntry {
@@ -25,13 +39,16 @@ struct RepaymentEntry {
   QString remark;         // 备注 of the row and the record
   QString handler;        // the loan's 业务经办, 经办人 of the journal rows
   bool early = false;
+  InstalmentRead seen;    // what the window's proposal came from
 };
 
 enum class RepaymentSaved { Saved, AlreadyPaid, Missing };
 // Adds the payment to the plan row and the loan (adding to what the database holds, so two
 // payments one after the other both count), settles the loan when no row is left open, adds the
 // PJ_Hkjl record and the income rows of the journal ("存款本金收入" or, early, "回款本金收入";
-// "贷款利息收入"; "逾期手续费收入"). A row already paid or gone writes nothing.
+// "贷款利息收入"; "逾期手续费收入"). A row already paid or gone writes nothing. The save first claims
+// the loan at `seen.version` and pays only a row still as seen; otherwise it throws DocumentChanged
+// and writes nothing.
 RepaymentSaved SaveRepayment(const RepaymentEntry& entry);
 
 // "编号 in (?,?)" for a stored comma list of keys, with the keys as bound values; a list without

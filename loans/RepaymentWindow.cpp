@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
@@ -71,31 +72,11 @@ void RepaymentWindow::Form_Load() {
 
 void RepaymentWindow::计算利息() {
   Guarded(QString(), this, [this] {
-    Recordset plan;
-    OpenRecordset(plan, QStringLiteral("select * from PJ_Hdjh where 编号=?"), {PlanId});
-    if (plan.Eof()) {
-      CloseRecordset(plan);
-      throw AppError(Err::NoCurrentRecord, QStringLiteral("找不到该期还款计划（编号%1）。").arg(PlanId));
-    }
-    docNo_ = plan.text(QStringLiteral("单号"));
-    row_.period = static_cast<int>(plan.integer(QStringLiteral("还贷期次")));
-    row_.loanPrincipal = plan.number(QStringLiteral("贷款本金"));
-    row_.duePrincipal = plan.number(QStringLiteral("应还本金"));
-    row_.dueInterest = plan.number(QStringLiteral("应还利息"));
-    row_.paidPrincipal = plan.number(QStringLiteral("已还本金"));
-    row_.paidInterest = plan.number(QStringLiteral("已还利息"));
-    row_.status = plan.text(QStringLiteral("归还状态"));
-    row_.start = ParseDateText(plan.text(QStringLiteral("开始日期")));
-    row_.due = ParseDateText(plan.text(QStringLiteral("约定归还日期")));
-    row_.lastPaid = ParseDateText(plan.text(QStringLiteral("归还日期")));
-    CloseRecordset(plan);
-    OpenRecordset(gAuxRecordset, QStringLiteral("select * from PJ_Dkjl where 单号=?"), {docNo_});
-    if (!gAuxRecordset.Eof()) {
-      terms_.rateType = gAuxRecordset.text(QStringLiteral("利率类别"));
-      terms_.rate = gAuxRecordset.number(QStringLiteral("利率"));
-      terms_.overdueDailyRate = gAuxRecordset.number(QStringLiteral("逾期日利率"));
-    }
-    CloseRecordset(gAuxRecordset);
+    // The row and its loan's 版本 in one read: the save claims the loan as this proposal saw it.
+    seen_ = ReadInstalmentRow(PlanId);
+    docNo_ = seen_.docNo;
+    row_ = seen_.row;
+    terms_ = seen_.terms;
     const QDate day = DTPicker1->date();
     proposalDate_ = day;
     proposal_ = early_ ? RepaymentCalc::ProposeEarlyRepayment(terms_, row_, day) : RepaymentCalc::ProposeRepayment(terms_, row_, day);
@@ -133,6 +114,7 @@ bool RepaymentWindow::fillEntry(RepaymentEntry* entry) {
   entry->early = early_;
   // Early repayment pays exactly the system's amounts for the date now chosen.
   if (early_ && DTPicker1->date() != proposalDate_) 计算利息();
+  entry->seen = seen_;
   return readEntry(entry);
 }
 
@@ -142,7 +124,14 @@ void RepaymentWindow::保存单据() {
     if (!fillEntry(&entry)) return;
     // Without the account picker the journal gets the borrower's bank data and none of ours.
     if (!frmXjyh::InUse()) LoadBorrowerBankInfo(docNo_);
-    switch (SaveRepayment(entry)) {
+    RepaymentSaved saved;
+    try {
+      saved = SaveRepayment(entry);
+    } catch (const DocumentChanged& changed) {
+      MsgBox(changed.message, Mb::Exclamation);
+      return;
+    }
+    switch (saved) {
       case RepaymentSaved::AlreadyPaid:
         MsgBox(QStringLiteral("该期次借款已还清！"), Mb::Exclamation);
         return;

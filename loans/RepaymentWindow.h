@@ -55,6 +55,7 @@ class RepaymentWindow : public QDialog {
 
   LoanRateTerms terms_;
   InstalmentState row_;
+  InstalmentRead seen_;
   RepaymentProposal proposal_;
 
  private:

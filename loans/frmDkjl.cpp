@@ -13,6 +13,7 @@
 #include <set>
 
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
@@ -284,13 +285,19 @@ void frmDkjl::deleteLoan(const QString& docNo, const QString& borrower) {
 }
 
 void frmDkjl::approveLoan(const QString& docNo, const QString& borrower) {
+  // As the loan stands when the command starts: an edit saved while the question is open wins.
+  const qint64 version = DocumentVersion(QStringLiteral("PJ_Dkjl"), docNo);
   if (Fg->textMatrix(Fg->row(), colApproval) != QStringLiteral("未审核")) {
     MsgBox(QStringLiteral("该单据已审核生效！"), Mb::Exclamation);
     return;
   }
   if (MsgBox(QStringLiteral("您确认要审核 【") + borrower + QStringLiteral("】 的借款登记吗？"), Mb::YesNo + Mb::Question) != Mb::Yes)
     return;
-  ApproveLoan(docNo);
+  try {
+    ApproveLoan(docNo, version);
+  } catch (const DocumentChanged& changed) {
+    MsgBox(changed.message, Mb::Exclamation);
+  }
   刷新();
 }
 

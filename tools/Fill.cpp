@@ -429,19 +429,11 @@ class Filler {
     }
   }
 
-  InstalmentState instalment(qint32 planId, QString* docNo) {
-    const QueryResult q = Db().query(QStringLiteral("select 单号,还贷期次,贷款本金,应还本金,应还利息,已还本金,已还利息,归还状态,"
-                                                    "开始日期,约定归还日期,归还日期 from PJ_Hdjh where 编号=?"),
-                                     {planId});
-    if (q.rows.empty()) throw AppError(Err::NoCurrentRecord, QStringLiteral("fill: plan row gone"));
-    *docNo = VariantText(q.rows.front()[0]);
-    const InstalmentState s = ReadInstalment(q.rows.front(), 1);
-    return s;
-  }
-
   void repay(const Task& t, const QDate& day) {
-    QString docNo;
-    const InstalmentState row = instalment(t.ref, &docNo);
+    // Read as the repayment window reads it: the row with its loan's 版本, which the save claims.
+    const InstalmentRead seen = ReadInstalmentRow(t.ref);
+    const QString& docNo = seen.docNo;
+    const InstalmentState& row = seen.row;
     if (row.status == QStringLiteral("已还")) return;
     const LoanRateTerms& terms = terms_.at(docNo);
     const bool early = t.way == Way::Early && day < row.due;
@@ -449,6 +441,7 @@ class Filler {
                                 : RepaymentCalc::ProposeRepayment(terms, row, day);
     RepaymentEntry e;
     e.planId = t.ref;
+    e.seen = seen;
     e.date = day;
     e.handler = loans_[static_cast<size_t>(t.doc)].handler;
     e.early = early;
@@ -544,11 +537,13 @@ class Filler {
   }
 
   void pay(const Task& t, const QDate& day) {
-    QString docNo;
-    const PlanRowState row = LoadPlanRowState(t.ref, &docNo);
+    const PlanRowRead seen = ReadPlanRow(t.ref);
+    const QString& docNo = seen.docNo;
+    const PlanRowState& row = seen.row;
     if (row.结算状态 == QStringLiteral("已付")) return;
     PaymentPosting post;
     post.planRowId = t.ref;
+    post.seen = seen;
     post.date = day;
     post.handler = financings_[static_cast<size_t>(t.doc)].handler;
     if (t.way == Way::Early && day < row.约定支付日期) {

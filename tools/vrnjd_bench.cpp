@@ -21,6 +21,7 @@
 
 #include "app/BusinessReminder.h"
 #include "app/data/ConnectionSettings.h"
+#include "app/services/LocalDatabaseLock.h"
 #include "app/data/DataAccess.h"
 #include "app/frmMain.h"
 #include "app/services/GridHelpers.h"
@@ -336,6 +337,7 @@ void benchSaves(const QDate& today) {
                  const RepaymentProposal p = RepaymentCalc::ProposeRepayment(terms, s, today);
                  RepaymentEntry e;
                  e.planId = static_cast<qint32>(VariantNumber(v[0]));
+                 e.seen = ReadInstalmentRow(e.planId);
                  e.principal = p.principal;
                  e.interest = p.interest;
                  e.fee = p.fee;
@@ -399,6 +401,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   SetAppDir(QDir(folder).absolutePath());
+  if (!LockLocalDatabase()) {
+    std::fprintf(stderr, "vrnjd_bench: %s\n", DatabaseInUseMessage().toUtf8().constData());
+    return 1;
+  }
   gDatabaseType = 0;
   gDbPassword = PBclass().mySys(1).toString();
   FillLoginState();

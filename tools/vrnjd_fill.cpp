@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "app/data/ConnectionSettings.h"
+#include "app/services/LocalDatabaseLock.h"
 #include "app/data/DataAccess.h"
 #include "app/services/PBclass.h"
 #include "tools/Fill.h"
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
   const QString shipped = app.applicationDirPath() + QStringLiteral("/data/data.pbb");
   SetAppDir(QDir(folder).absolutePath());
   const QString target = LocalDatabasePath();
+  if (!LockLocalDatabase()) {
+    say(QStringLiteral("vrnjd_fill: ") + DatabaseInUseMessage());
+    return 1;
+  }
   if (QFile::exists(target)) {
     say(QStringLiteral("vrnjd_fill: %1 exists; give an empty folder").arg(target));
     return 1;

@@ -15,7 +15,14 @@ qint64 DocumentVersion(const QString& table, const QString& docNo) {
 }
 
 void ClaimDocument(const QString& table, const QString& docNo, qint64 version) {
-  const qint64 changed = Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 版本=版本+1 where 单号=? and 版本=?"),
-                                      {docNo, version});
+  gCurrentSql = QStringLiteral("update ") + table + QStringLiteral(" set 版本=版本+1 where 单号=? and 版本=?");
+  const qint64 changed = Db().Execute(gCurrentSql, {docNo, version});
   if (changed != 1) throw DocumentChanged();
+}
+
+void SetDocumentState(const QString& table, const QString& docNo, qint64 version, const QString& state) {
+  Transaction t;
+  ClaimDocument(table, docNo, version);
+  Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 业务状态=? where 单号=?"), {state, docNo});
+  t.Commit();
 }

@@ -26,3 +26,7 @@ qint64 DocumentVersion(const QString& table, const QString& docNo);
 // `version`. Throws DocumentChanged when no row changed (the document was saved, deleted or never
 // existed); the caller's transaction then rolls back with nothing written.
 void ClaimDocument(const QString& table, const QString& docNo, qint64 version);
+
+// Approval and voiding: claims the document at `version` (read by 单号 when the command started)
+// and sets its 业务状态, in one transaction.
+void SetDocumentState(const QString& table, const QString& docNo, qint64 version, const QString& state);

@@ -214,6 +214,7 @@ TEST_F(Lists, DeleteTakesEverythingInOneGoAndBalancesFollow) {
   post.date = D("2024-03-31");
   post.本金 = 10000;
   post.付款状态 = S("已付");
+  post.seen = ReadPlanRow(post.planRowId);
   PostFinancingPayment(post);
   Db().Execute(S("insert into PJ_DkFj (单号,附件名称) values (?,'a.pdf')"), {a});
   frmRzjl w;
@@ -321,11 +322,13 @@ TEST_F(Lists, PaymentRecordsFilterByStatusAndNames) {
   post.本金 = 400;
   post.付款状态 = S("支付部分");
   post.early = true;
+  post.seen = ReadPlanRow(post.planRowId);
   PostFinancingPayment(post);
   post.planRowId = planIds(b)[0];
   post.本金 = 2000;
   post.利息 = 60;
   post.付款状态 = S("已付");
+  post.seen = ReadPlanRow(post.planRowId);
   PostFinancingPayment(post);
   // The records are stamped by the database's clock; put them into the test's month.
   Db().Execute(S("update PJ_Cjzfjl set 日期='2024-03-01 09:30:00'"));

@@ -42,6 +42,7 @@ TEST_F(FinancingOdbc, RegisterPayEarlyThenConfirm) {
   post.付款状态 = S("支付部分");
   post.备注 = S("O'Brien 100%");
   post.early = true;
+  post.seen = ReadPlanRow(post.planRowId);
   PostFinancingPayment(post);
   EXPECT_TRUE(HasFinancingPayments(doc));
   EXPECT_EQ(text(S("select 备注 from PJ_Cjzfjh where 编号=?"), {ids[1]}), S("O'Brien 100%"));
@@ -50,6 +51,7 @@ TEST_F(FinancingOdbc, RegisterPayEarlyThenConfirm) {
   post.本金 = rest.本金;
   post.付款状态 = rest.付款状态;
   post.early = false;
+  post.seen = ReadPlanRow(post.planRowId);
   PostFinancingPayment(post);
   EXPECT_EQ(text(S("select 结算状态 from PJ_Cjjl where 单号=?"), {doc}), S("已完结"));
   const auto j = journal(doc);

@@ -223,8 +223,10 @@ TEST_F(Payments, PaymentsLockTheDocument) {
   post.本金 = 30000;
   post.利息 = 900;
   post.付款状态 = S("已付");
+  post.seen = ReadPlanRow(post.planRowId);
   PostFinancingPayment(post);
   // A row already settled is not paid twice.
+  post.seen = ReadPlanRow(post.planRowId);
   EXPECT_THROW(PostFinancingPayment(post), FinancingInputError);
   EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=?"), {doc}), 1);
   EXPECT_TRUE(HasFinancingPayments(doc));

@@ -250,6 +250,7 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   e.principal = 2000;
   e.status = QStringLiteral("归还部分");
   e.date = QDate(2024, 3, 1);
+  e.seen = ReadInstalmentRow(e.planId);
   ASSERT_EQ(SaveRepayment(e), RepaymentSaved::Saved);
   addJournal(QStringLiteral("D42"), 800, QStringLiteral("贷款利息收入"), QStringLiteral("收入"));
   const QString source = appDir() + QStringLiteral("合同.pdf");

@@ -57,6 +57,7 @@ TEST_F(MainCommandsTest, TheShellHandsTheLoanWindowsTheirPrintingSmsAndPaymentWi
   e.principal = 100;
   e.status = QStringLiteral("归还部分");
   e.date = QDate(2024, 3, 1);
+  e.seen = ReadInstalmentRow(e.planId);
   ASSERT_EQ(SaveRepayment(e), RepaymentSaved::Saved);
   frmDkhk view(&main);
   view.DocNo = QStringLiteral("D1");

@@ -35,6 +35,7 @@ class RecordsTest : public LoanRecordsFixture {
     e.interest = interest;
     e.status = status;
     e.date = QDate(2024, 3, 1);
+    e.seen = ReadInstalmentRow(e.planId);
     ASSERT_EQ(SaveRepayment(e), RepaymentSaved::Saved);
     Db().Execute(QStringLiteral("update PJ_Hkjl set 日期=? where 编号=(select max(编号) from PJ_Hkjl)"), {stamp});
   }

@@ -188,16 +188,20 @@ TEST_F(RepaymentTest, BadInputAndAPaidRowWriteNothing) {
   confirm(*w);
   responder_.clear();
   confirm(*stale);
+  EXPECT_EQ(responder_.texts().last(), QStringLiteral("该单据已被其他用户修改，请关闭窗口后重新打开！"));
+  // Opened after that save, it sees the row paid.
+  stale = repayWindow(row1_);
+  responder_.clear();
+  confirm(*stale);
   EXPECT_EQ(responder_.texts().last(), QStringLiteral("该期次借款已还清！"));
   EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 1);
   EXPECT_EQ(rowText(row1_), QStringLiteral("4000 150 0 已还 2024-02-01 "));
 }
 
-TEST_F(RepaymentTest, TwoPartPaymentsFromWindowsOpenAtOnceAddUp) {
+TEST_F(RepaymentTest, TwoPartPaymentsOneAfterTheOtherAddUp) {
   setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
-  auto a = repayWindow(row1_);
-  auto b = repayWindow(row1_);
-  for (auto* w : {a.get(), b.get()}) {
+  for (int i = 0; i < 2; ++i) {
+    auto w = repayWindow(row1_);
     w->Text1[0]->setText(QStringLiteral("1500.10"));
     w->Text1[1]->setText(QStringLiteral("0"));
     confirm(*w);

@@ -231,6 +231,7 @@ int main(int argc, char** argv) {
   post.利息 = 100;
   post.付款状态 = QStringLiteral("支付部分");
   post.early = true;
+  post.seen = ReadPlanRow(post.planRowId);
   PostFinancingPayment(post);
   frmRzZfmx payments(&main);
   save(&payments, QStringLiteral("frmRzZfmx"));
@@ -276,6 +277,7 @@ int main(int argc, char** argv) {
     e.interest = 1500;
     e.status = QStringLiteral("已还");
     e.date = t.addMonths(-1);
+    e.seen = ReadInstalmentRow(e.planId);
     SaveRepayment(e);
     Db().Execute(QStringLiteral("insert into PJ_Dxck (单号,内容) values (?,'电话已通知，答应月底前还款')"), {first});
     frmDkjl loanList(&main);

@@ -9,6 +9,7 @@
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/data/DatabaseBuilder.h"
+#include "platform/FileLock.h"
 
 namespace {
 QByteArray hashOf(const QString& path) {
@@ -107,6 +108,25 @@ TEST_F(DatabaseToolTest, TheBuildsCommandLeavesAnExistingDatabaseAsItIs) {
   EXPECT_EQ(Db().scalar(QStringLiteral("select 登录账号 from PJ_Admin")).toString(), QStringLiteral("超级管理员"));
   EXPECT_TRUE(userRows(Db()).isEmpty());
   EXPECT_FALSE(QFile::exists(LocalDatabasePath() + QStringLiteral(".tmp")));
+}
+
+TEST_F(DatabaseToolTest, AFileTheProgramHoldsIsCheckedButNeverChanged) {
+  ResetConnections();
+  const QString lock = LocalDatabasePath() + QStringLiteral(".lock");
+  ASSERT_EQ(AcquireFileLock(lock), FileLockState::Held) << "this process stands for the running program";
+  const QByteArray before = hashOf(LocalDatabasePath());
+  // Nothing to add: the check needs no lock and the build goes on.
+  EXPECT_EQ(runTool(buildArgs() << QStringLiteral("--sqlite") << LocalDatabasePath()).exitCode, 0);
+  const QString newer = writeNewerSchema(dir_.path());
+  const ToolRun refused = runTool(buildArgs(newer) << QStringLiteral("--sqlite") << LocalDatabasePath());
+  EXPECT_NE(refused.exitCode, 0);
+  EXPECT_TRUE(refused.out.contains(QStringLiteral("程序正在使用数据库，请先退出程序再升级。"))) << refused.out.toStdString();
+  EXPECT_EQ(hashOf(LocalDatabasePath()), before);
+  EXPECT_TRUE(backups(appDir()).isEmpty());
+  // Once the program has ended the same upgrade goes through.
+  ReleaseFileLock(lock);
+  EXPECT_EQ(runTool(buildArgs(newer) << QStringLiteral("--sqlite") << LocalDatabasePath()).exitCode, 0);
+  EXPECT_NE(hashOf(LocalDatabasePath()), before);
 }
 
 TEST_F(DatabaseToolTest, ANewerSchemaOnlyAddsAfterSavingACopy) {

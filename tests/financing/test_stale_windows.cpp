@@ -1,0 +1,246 @@
+// Two windows on one document: the first one's save wins, the second one, still showing what it
+// read before, is refused with the stale-window message and writes nothing. Run on the local file
+// and through ODBC with one connection per window (two workstations on one database).
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "LoanRecordsFixture.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
+#include "app/data/DatabaseBuilder.h"
+#include "app/services/DocumentClaim.h"
+#include "app/services/PBclass.h"
+#include "financing/frmRzTqzf.h"
+#include "financing/frmRzjl.h"
+#include "financing/frmRzzfqr.h"
+#include "loans/frmDkgh.h"
+#include "loans/frmDkjl.h"
+#include "loans/frmDktqhd.h"
+#include "platform/Clock.h"
+#include "platform/Grid.h"
+
+#include <QFile>
+
+namespace {
+
+enum class Backend { SqlCipher, Odbc };
+
+class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInterface<Backend> {
+ protected:
+  void SetUp() override {
+    LoanRecordsFixture::SetUp();
+    if (GetParam() == Backend::Odbc) {
+      const QString file = appDir() + QStringLiteral("data/odbc.db");
+      for (int i = 0; i < 2; ++i) {
+        conns_[i] = std::make_shared<Connection>(MakeOdbcBackend(QStringLiteral("DRIVER=SQLite3;Database=") + file, false),
+                                                 SqlDialect{DialectKind::Sqlite});
+        if (i == 0) {
+          QFile seed(QStringLiteral(VRN_SOURCE_DIR "/db/seed.json"));
+          ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
+          BuildDatabase(*conns_[0], LoadSchemaFile(QStringLiteral(VRN_SOURCE_DIR "/db/schema.txt")), seed.readAll(), BuildOptions{false});
+        }
+      }
+      gDatabaseType = 1;
+      window(0);
+    }
+    // A daily loan in two rows and a financing record in two rows, both approved; a loan and a
+    // financing record waiting for approval.
+    addLoan({.docNo = QStringLiteral("D1")});
+    loanRows_[0] = addPlanRow(QStringLiteral("D1"), 1, 10000, 4000, 150, QDate(2024, 1, 1), QDate(2024, 2, 1));
+    loanRows_[1] = addPlanRow(QStringLiteral("D1"), 2, 6000, 6000, 150, QDate(2024, 2, 1), QDate(2024, 3, 1));
+    addLoan({.docNo = QStringLiteral("D2"), .borrower = QStringLiteral("赵六"), .registered = QDate(2024, 3, 1), .approval = QStringLiteral("未审核")});
+    Db().Execute(QStringLiteral("insert into PJ_Gd (姓名,开户行,开户名,银行账号) values ('王投资','工商银行','王投资','6222000011112222')"));
+    const qint64 investor = Db().lastInsertId();
+    for (const char* doc : {"C1", "C2"})
+      Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,登记日期,客户ID,客户名称,拆借类别,本金,利率类别,利率,利率系数,日利率,提前支取利率,"
+                                  "提前支取日利率,利息,起息日期,止息日期,支付计划,业务经办,部门,结算状态,业务状态) values (?,'2024-01-01',?,"
+                                  "'王投资','外拆',10000,'日',0.1,1,0.001,0.05,0.0005,300,'2024-01-01','2024-03-01','等额本金','李经办',"
+                                  "'综合部','未付',?)"),
+                   {QString::fromLatin1(doc), investor, QString::fromLatin1(doc) == QLatin1String("C1") ? QStringLiteral("已审核")
+                                                                                               : QStringLiteral("未审核")});
+    for (int i = 0; i < 2; ++i) {
+      Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,支付期次,拆借本金,应付本金,应付利息,结算状态,开始日期,约定支付日期,计息天数,"
+                                  "客户名称,经办人) values ('C1',?,?,5000,150,'未付',?,?,30,'王投资','李经办')"),
+                   {i + 1, 10000 - 5000 * i, i ? QStringLiteral("2024-02-01") : QStringLiteral("2024-01-01"),
+                    i ? QStringLiteral("2024-03-01") : QStringLiteral("2024-02-01")});
+      financingRows_[i] = static_cast<qint32>(Db().lastInsertId());
+    }
+  }
+  void TearDown() override {
+    gDatabaseType = 0;
+    LoanRecordsFixture::TearDown();
+  }
+
+  // The database the next window reads and writes through: on the server each window is its own
+  // workstation; the local file has one connection for the program.
+  void window(int i) {
+    if (GetParam() == Backend::Odbc) SetConnectionOverride(1, conns_[i]);
+  }
+  // Every row a payment, approval or voiding could write.
+  static QString snapshot() {
+    QString out;
+    for (const char* t : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui"})
+      for (const QVariantList& r : Db().query(QStringLiteral("select * from ") + QString::fromLatin1(t) + QStringLiteral(" order by 编号")).rows) {
+        QStringList cells;
+        for (const QVariant& v : r) cells << VariantText(v);
+        out += QString::fromLatin1(t) + QLatin1Char(':') + cells.join(QLatin1Char('|')) + QLatin1Char('\n');
+      }
+    return out;
+  }
+  void confirm(const std::function<void()>& click) {
+    responder_.answer(Mb::Yes);
+    click();
+  }
+
+ public:
+  ConnectionPtr conns_[2];
+  qint32 loanRows_[2] = {};
+  qint32 financingRows_[2] = {};
+};
+
+// A window that shows its proposal when opened and saves it with 确认 and Yes.
+struct PaymentCase {
+  const char* name;
+  const char* today;
+  std::function<std::function<void()>(StaleWindows&)> open;
+};
+
+TEST_P(StaleWindows, TheSecondPaymentWindowOnOneRowIsRefusedAndWritesNothing) {
+  const PaymentCase cases[] = {
+      {"回款确认", "2024-02-01",
+       [](StaleWindows& t) -> std::function<void()> {
+         auto w = std::make_shared<frmDkgh>();
+         w->PlanId = t.loanRows_[0];
+         w->Form_Load();
+         return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
+       }},
+      {"提前还贷", "2024-02-10",
+       [](StaleWindows& t) -> std::function<void()> {
+         auto w = std::make_shared<frmDktqhd>();
+         w->PlanId = t.loanRows_[1];
+         w->Form_Load();
+         return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
+       }},
+      {"支付确认", "2024-02-01",
+       [](StaleWindows& t) -> std::function<void()> {
+         auto w = std::make_shared<frmRzzfqr>();
+         w->PlanRowId = t.financingRows_[0];
+         w->Form_Load();
+         return [w] { w->pbCDkgh_Click(0); };
+       }},
+      {"提前支取", "2024-02-10",
+       [](StaleWindows& t) -> std::function<void()> {
+         auto w = std::make_shared<frmRzTqzf>();
+         w->PlanRowId = t.financingRows_[1];
+         w->Form_Load();
+         return [w] { w->pbCDkgh_Click(0); };
+       }},
+  };
+  for (const PaymentCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    setNow(QDateTime(QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate), QTime(9, 0)));
+    window(0);
+    const auto first = c.open(*this);
+    window(1);
+    const auto second = c.open(*this);
+    window(0);
+    const QString before = snapshot();
+    responder_.clear();
+    confirm(first);
+    EXPECT_TRUE(responder_.saw(QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】"))) << responder_.texts().join('|').toStdString();
+    const QString saved = snapshot();
+    EXPECT_NE(saved, before);
+    window(1);
+    responder_.clear();
+    confirm(second);
+    EXPECT_EQ(responder_.texts().last(), DocumentChangedMessage());
+    EXPECT_EQ(snapshot(), saved);
+  }
+}
+
+// Approval and voiding read the document's 版本 when the command starts; an edit saved by another
+// workstation while the question is open wins, and the command writes nothing.
+TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
+  setNow(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
+  struct Case {
+    const char* table;
+    const char* doc;
+    std::function<void()> command;
+  };
+  frmDkjl loans;
+  frmRzjl financing;
+  window(0);
+  loans.Form_Load();
+  financing.Form_Load();
+  financing.comJd[0]->setCurrentIndex(2);
+  financing.comJd[4]->setCurrentIndex(2);
+  financing.comJd[5]->setCurrentIndex(0);
+  auto pick = [](Grid* g, const char* doc) {
+    for (int r = g->fixedRows(); r < g->rows(); ++r)
+      if (g->textMatrix(r, 0) == QString::fromLatin1(doc)) return g->setRow(r), true;
+    return false;
+  };
+  const Case cases[] = {
+      {"PJ_Dkjl", "D2", [&] { loans.pbCJd_Click(frmDkjl::cmdApprove); }},
+      {"PJ_Cjjl", "C2", [&] { financing.pbCJd_Click(10); }},
+      {"PJ_Cjjl", "C1", [&] { financing.pbCJd_Click(8); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.doc);
+    const QString table = QString::fromLatin1(c.table), doc = QString::fromLatin1(c.doc);
+    window(0);
+    loans.刷新();
+    financing.刷新();
+    ASSERT_TRUE(pick(table == QLatin1String("PJ_Dkjl") ? loans.Fg : financing.Fg, c.doc));
+    const QString state = VariantText(Db().scalar(QStringLiteral("select 业务状态 from ") + table + QStringLiteral(" where 单号=?"), {doc}));
+    QStringList shown;
+    SetMessageHandler([&](const MessageRequest& m) {
+      shown << m.text;
+      if (!m.text.startsWith(QStringLiteral("您确认要"))) return int(Mb::Ok);
+      // The other workstation saves an edit of the same document while this question is open.
+      window(1);
+      {
+        Transaction t;
+        ClaimDocument(table, doc, DocumentVersion(table, doc));
+        Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 备注='改' where 单号=?"), {doc});
+        t.Commit();
+      }
+      window(0);
+      return int(Mb::Yes);
+    });
+    c.command();
+    responder_.install();
+    ASSERT_EQ(shown.size(), 2) << shown.join('|').toStdString();
+    EXPECT_EQ(shown.last(), DocumentChangedMessage());
+    EXPECT_EQ(VariantText(Db().scalar(QStringLiteral("select 业务状态 from ") + table + QStringLiteral(" where 单号=?"), {doc})), state);
+    EXPECT_EQ(VariantText(Db().scalar(QStringLiteral("select 备注 from ") + table + QStringLiteral(" where 单号=?"), {doc})), QStringLiteral("改"));
+    // Unchanged since, the same command goes through.
+    responder_.answer(Mb::Yes);
+    ASSERT_TRUE(pick(table == QLatin1String("PJ_Dkjl") ? loans.Fg : financing.Fg, c.doc));
+    c.command();
+    EXPECT_NE(VariantText(Db().scalar(QStringLiteral("select 业务状态 from ") + table + QStringLiteral(" where 单号=?"), {doc})), state);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StaleWindows, ::testing::Values(Backend::SqlCipher, Backend::Odbc),
+                         [](const auto& info) { return info.param == Backend::Odbc ? "Odbc" : "SqlCipher"; });
+
+// On SQL Server the claim is the statement the server gets first; there it also holds the row lock.
+using DocumentClaimSql = LoanRecordsFixture;
+TEST_F(DocumentClaimSql, TheServerGetsTheClaimingStatementAndNothingAfterARefusal) {
+  // No SQL Server runs here: a server-dialect connection on the local file shows the text sent.
+  auto server = std::make_shared<Connection>(MakeSqlCipherBackend(LocalDatabasePath(), PBclass().mySys(1).toString()),
+                                             SqlDialect{DialectKind::SqlServer});
+  SetConnectionOverride(1, server);
+  gDatabaseType = 1;
+  for (const char* table : {"PJ_Dkjl", "PJ_Cjjl"}) {
+    const QString t = QString::fromLatin1(table);
+    gCurrentSql.clear();
+    EXPECT_THROW(SetDocumentState(t, QStringLiteral("X1"), 0, QStringLiteral("已审核")), DocumentChanged);
+    EXPECT_EQ(gCurrentSql, QStringLiteral("update %1 set 版本=版本+1 where 单号=? and 版本=?").arg(t));
+    EXPECT_FALSE(server->inTransaction());
+  }
+  gDatabaseType = 0;
+}
+
+}  // namespace
