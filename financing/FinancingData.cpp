@@ -2,8 +2,10 @@
 
 #include <QFile>
 
+#include "app/data/SettledInterest.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
+#include "app/services/BookStart.h"
 #include "app/services/BankInfo.h"
 #include "app/services/DocumentNumbers.h"
 #include "app/services/Ledger.h"
@@ -156,6 +158,7 @@ void SaveFinancingRecord(const FinancingRecordInput& in) {
     WriteLedgerEntry(in.docNo, money, QStringLiteral("拆借利息支出"), QStringLiteral("支出"), in.业务经办.trimmed(),
                      static_cast<qint32>(prepaidRowId));
   }
+  MoveBookStartBack(in.登记日期, in.起息日期);
   tx.Commit();
 }
 
@@ -243,6 +246,8 @@ void PostFinancingPayment(const PaymentPosting& p) {
                               "结算状态=?, 支付日期=? where 编号=?"),
                {P, I, status, dateValue(p.date), p.planRowId});
   }
+  // Interest an early settlement did not charge is no longer owed.
+  LowerUnchargedInterest(db, PlanBook::Financing, QStringLiteral("编号=?"), {p.planRowId});
   QStringList statuses;
   for (const QVariantList& r : db.query(QStringLiteral("select 结算状态 from PJ_Cjzfjh where 单号=?"), {docNo}).rows)
     statuses << VariantText(r[0]);

@@ -54,7 +54,7 @@ void frmRzzfqr::load() {
   Guarded(QString(), this, [this] {
     const PlanRowState row = LoadPlanRowState(PlanRowId, &DocNo);
     DTPicker1->setDateValue(Clock::today());
-    const PaymentProposal p = ProposePayment(row, Clock::today());
+    const PaymentProposal p = PaymentRules::CappedToRecord(ProposePayment(row, Clock::today()), row, RecordOpenPrincipal(DocNo));
     lbltqhdr[0]->setText(DocNo);
     lbltqhdr[1]->setText(QString::number(row.支付期次));
     lbltqhdr[2]->setText(ChineseDateText(row.约定支付日期));
@@ -69,8 +69,10 @@ void frmRzzfqr::load() {
 }
 
 void frmRzzfqr::fillPosting(PaymentPosting& post) {
-  const PaymentProposal p = ProposePayment(LoadPlanRowState(PlanRowId, nullptr), post.date);
+  // What is open at the moment of saving; a proposal of 0 settles the row with a record of 0.
+  const PlanRowState row = LoadPlanRowState(PlanRowId, &DocNo);
+  const PaymentProposal p = PaymentRules::CappedToRecord(ProposePayment(row, post.date), row, RecordOpenPrincipal(DocNo));
   post.本金 = p.本金;
   post.利息 = p.利息;
-  post.付款状态 = p.付款状态;
+  post.付款状态 = PaymentRules::StatusOf(p.本金, p.利息, p.本金, p.利息);
 }

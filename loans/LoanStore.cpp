@@ -10,6 +10,7 @@
 
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
+#include "app/services/BookStart.h"
 #include "app/services/DocumentNumbers.h"
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"
@@ -219,6 +220,7 @@ void SaveLoan(const LoanRecord& rec, bool editing, bool needsReview) {
     WriteLedgerEntry(rec.docNo, income, QStringLiteral("贷款利息收入"), QStringLiteral("收入"), rec.handler.trimmed(),
                      static_cast<qint32>(prepaidRow));
   }
+  MoveBookStartBack(rec.registered, rec.start);
   tx.Commit();
 }
 
