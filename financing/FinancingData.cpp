@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include "app/data/SettledInterest.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
@@ -235,7 +237,7 @@ void PostFinancingPayment(const PaymentPosting& p) {
   // Read again inside the transaction: a row another window has just settled is not paid twice.
   if (row.结算状态 == kPaid) refuse(QStringLiteral("该期次拆借已付清！"));
   // More principal than the row still owes would pay the investor out twice.
-  if (P > Money::round(row.应付本金 - row.已付本金, 2)) refuse(QStringLiteral("支付本金不能大于未付本金！"));
+  if (P > std::max(0.0, Money::round(row.应付本金 - row.已付本金, 2))) refuse(QStringLiteral("支付本金不能大于未付本金！"));
   const QString status = p.付款状态 == kPaid ? kPaid : QStringLiteral("支付部分");
   if (p.early) {
     db.Execute(QStringLiteral("update PJ_Cjzfjh set 已付本金=round(coalesce(已付本金,0)+?,2), 已付利息=round(coalesce(已付利息,0)+?,2), "
