@@ -15,8 +15,8 @@ struct BookTables {
   const char* settled;
 };
 
-BookTables tables(PlanBook book) {
-  if (book == PlanBook::Loans) return {"PJ_Hdjh", "PJ_Dkjl", "应还利息", "已还利息", "还贷期次", "归还状态", "已还"};
+BookTables tables(SettledBook book) {
+  if (book == SettledBook::Loans) return {"PJ_Hdjh", "PJ_Dkjl", "应还利息", "已还利息", "还贷期次", "归还状态", "已还"};
   return {"PJ_Cjzfjh", "PJ_Cjjl", "应付利息", "已付利息", "支付期次", "结算状态", "已付"};
 }
 
@@ -56,7 +56,7 @@ void lower(Connection& conn, const BookTables& t, const std::vector<Uncharged>& 
 }
 }  // namespace
 
-QStringList LowerUnchargedInterest(Connection& conn, PlanBook book, const QString& where, const QVariantList& params) {
+QStringList LowerUnchargedInterest(Connection& conn, SettledBook book, const QString& where, const QVariantList& params) {
   const BookTables t = tables(book);
   const std::vector<Uncharged> rows = findUncharged(conn, t, where, params);
   lower(conn, t, rows);
@@ -84,7 +84,7 @@ QStringList CorrectOldData(Connection& conn, const std::function<void()>& before
     deletes << QStringLiteral("delete from %1%2").arg(QString::fromUtf8(o.table), cond);
   }
   std::vector<std::pair<BookTables, std::vector<Uncharged>>> uncharged;
-  for (PlanBook book : {PlanBook::Loans, PlanBook::Financing}) {
+  for (SettledBook book : {SettledBook::Loans, SettledBook::Financing}) {
     const BookTables t = tables(book);
     uncharged.emplace_back(t, findUncharged(conn, t, QStringLiteral("1=1"), {}));
     for (const Uncharged& u : uncharged.back().second)

@@ -8,6 +8,7 @@
 #include "financing/frmRzdjB.h"
 #include "financing/frmRzzfqr.h"
 #include "loans/frmXjyh.h"
+#include "output/ReportQueries.h"
 
 namespace {
 
@@ -256,6 +257,10 @@ TEST_F(Payments, EarlyStatusFollowsTheAmountsAndTheUnchargedInterestIsNotOwed) {
   EXPECT_DOUBLE_EQ(number(S("select 利息 from PJ_Cjjl where 单号=?"), {doc}), 1000);
   EXPECT_DOUBLE_EQ(number(S("select 提前支取扣款 from PJ_Cjzfjh where 编号=?"), {id}), 250);
   EXPECT_GT(planned, 1000);
+  // The daily report owes nothing on the settled record.
+  const auto report = ComputeDailyReport(PlanBook::Financing, D("2024-03-31"), QString());
+  ASSERT_EQ(report.size(), 1u);
+  EXPECT_DOUBLE_EQ(report[0].openPrincipal + report[0].openInterest, 0);
 }
 
 TEST_F(Payments, APlanWithANegativeRowPaysExactlyThePrincipalAndEnds) {

@@ -11,7 +11,10 @@
 #include "app/data/DataAccess.h"
 #include "app/services/BankInfo.h"
 #include "app/services/SettingsList.h"
+#include "loans/CollectionSchedule.h"
+#include "loans/LoanListQuery.h"
 #include "loans/LoanRecords.h"
+#include "output/ReportQueries.h"
 #include "loans/frmDkgh.h"
 #include "loans/frmDkhk.h"
 #include "loans/frmDktqhd.h"
@@ -393,6 +396,81 @@ TEST_F(RepaymentTest, ARowWithNothingProposedIsSettledWithARecordOfZero) {
     EXPECT_EQ(value(QStringLiteral("select 本金+利息+手续费 from PJ_Hkjl where 计划ID=?"), {id}).toDouble(), 0.0);
   }
   EXPECT_EQ(journal().size(), 1) << "a record of 0 moves no money";
+}
+
+TEST_F(RepaymentTest, EveryOpenFigureIsWhatThePlanRowsAndTheJournalLeaveOpen) {
+  // D1: row 1 settled with 50 of its 150 interest waived, row 2 part paid (1000 + 50). D2: both rows
+  // repaid early, their interest short of the plan.
+  addLoan({.docNo = QStringLiteral("D2"), .principal = 20000, .lastDue = QDate(2024, 4, 1), .interest = 600});
+  const qint32 e1 = addPlanRow(QStringLiteral("D2"), 1, 10000, 10000, 300, QDate(2024, 2, 1), QDate(2024, 3, 1));
+  const qint32 e2 = addPlanRow(QStringLiteral("D2"), 2, 10000, 10000, 300, QDate(2024, 3, 1), QDate(2024, 4, 1));
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  auto w = repayWindow(row1_);
+  w->Text1[1]->setText(QStringLiteral("100"));
+  responder_.answer(Mb::Yes);
+  w->Combo1->setCurrentIndex(0);
+  w->Combo1_Click(0);
+  confirm(*w);
+  setNow(QDateTime(QDate(2024, 2, 20), QTime(9, 0)));
+  for (qint32 id : {e1, e2}) {
+    frmDktqhd e;
+    e.PlanId = id;
+    e.Form_Load();
+    confirm(e);
+  }
+  setNow(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
+  w = repayWindow(row2_);
+  w->Text1[0]->setText(QStringLiteral("1000"));
+  w->Text1[1]->setText(QStringLiteral("50"));
+  confirm(*w);
+
+  // What the plan rows leave open, and what the journal says came in, per loan.
+  struct Open {
+    double principal = 0, interest = 0, interestIn = 0;
+  };
+  std::map<QString, Open> open;
+  for (const QVariantList& r : Db().query(QStringLiteral("select 单号,应还本金-已还本金,应还利息-已还利息 from PJ_Hdjh")).rows) {
+    open[r[0].toString()].principal += r[1].toDouble();
+    open[r[0].toString()].interest += r[2].toDouble();
+  }
+  for (const QVariantList& r : Db().query(QStringLiteral("select 单号,sum(金额) from PJ_Liushui where 摘要='贷款利息收入' group by 单号")).rows)
+    open[r[0].toString()].interestIn = r[1].toDouble();
+  EXPECT_NEAR(open["D1"].principal, 5000, 0.001);
+  EXPECT_NEAR(open["D1"].interest, 100, 0.001);
+  EXPECT_NEAR(open["D2"].principal + open["D2"].interest, 0, 0.001);
+  EXPECT_NEAR(open["D2"].interestIn, value(QStringLiteral("select 利息 from PJ_Dkjl where 单号='D2'")).toDouble(), 0.001)
+      << "a settled loan's interest is what came in";
+
+  // The list, with every status.
+  LoanListFilter f;
+  f.dateField = 2;
+  f.status = QStringLiteral("忽略");
+  f.today = QDate(2024, 3, 1);
+  const SqlWithParams list = BuildLoanListSql(f);
+  std::map<QString, std::pair<double, double>> listed;  // 待还利息, 应归还
+  for (const QVariantList& r : Db().query(QStringLiteral("select 单号,待还利息,应归还 from (") + list.sql + QStringLiteral(") q"), list.params).rows)
+    listed[r[0].toString()] = {r[1].toDouble(), r[2].toDouble()};
+  ASSERT_EQ(listed.size(), 2u);
+  for (const QString doc : {QStringLiteral("D1"), QStringLiteral("D2")}) {
+    SCOPED_TRACE(doc.toStdString());
+    EXPECT_NEAR(listed[doc].first, open[doc].interest, 0.001);
+    EXPECT_NEAR(listed[doc].second, open[doc].principal + open[doc].interest, 0.001);
+  }
+  // The daily report on the last due date.
+  for (const DailyReportRow& r : ComputeDailyReport(PlanBook::Loans, QDate(2024, 4, 1), QString())) {
+    SCOPED_TRACE(r.docNo.toStdString());
+    EXPECT_NEAR(r.openPrincipal, open[r.docNo].principal, 0.001);
+    EXPECT_NEAR(r.openInterest, open[r.docNo].interest, 0.001);
+  }
+  // The funds report counts the open loan only, its interest as the plan leaves it.
+  const FundsReport funds = ComputeFundsReport(QDate(2024, 4, 1));
+  EXPECT_NEAR(funds.value(QStringLiteral("外放利息余额")), open["D1"].interest, 0.001);
+  EXPECT_NEAR(funds.value(QStringLiteral("外放到期未收回利息")), open["D1"].interest, 0.001);
+  // The calendar lists no instalment of the settled loan, nor the row whose interest was waived.
+  const SqlWithParams due = OpenInstalmentsSql(QStringLiteral("2024-01-01"), QStringLiteral("2024-12-31"));
+  const QueryResult calendar = Db().query(due.sql, due.params);
+  ASSERT_EQ(calendar.rows.size(), 1u);
+  EXPECT_EQ(calendar.rows[0][0].toInt(), row2_) << "D1's part-paid row only";
 }
 
 TEST_F(RepaymentTest, TypedAmountsStayUntilTheDateChanges) {
