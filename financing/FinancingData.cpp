@@ -249,7 +249,7 @@ void PostFinancingPayment(const PaymentPosting& p) {
                {P, I, status, dateValue(p.date), p.planRowId});
   }
   // Interest an early settlement did not charge is no longer owed.
-  LowerUnchargedInterest(db, SettledBook::Financing, QStringLiteral("编号=?"), {p.planRowId});
+  LowerUnchargedInterest(db, PlanBook::Financing, QStringLiteral("编号=?"), {p.planRowId});
   QStringList statuses;
   for (const QVariantList& r : db.query(QStringLiteral("select 结算状态 from PJ_Cjzfjh where 单号=?"), {docNo}).rows)
     statuses << VariantText(r[0]);

@@ -48,7 +48,7 @@ RepaymentSaved SaveRepayment(const RepaymentEntry& e) {
                               "逾期手续费=round(逾期手续费+?,2),归还状态=?,归还日期=?,备注=? where 编号=?"),
                {e.principal, e.interest, e.early ? 0.0 : e.fee, status, day, remark, e.planId});
   // Interest a settlement did not charge (early, or waived) is no longer owed.
-  LowerUnchargedInterest(Db(), SettledBook::Loans, QStringLiteral("编号=?"), {e.planId});
+  LowerUnchargedInterest(Db(), PlanBook::Loans, QStringLiteral("编号=?"), {e.planId});
   const QString settled = LoanSettlementStatus(docNo);
   Db().Execute(QStringLiteral("update PJ_Dkjl set 已还本金=round(已还本金+?,2),已还利息=round(已还利息+?,2),"
                               "逾期利息=round(逾期利息+?,2),结算状态=? where 单号=?"),

@@ -5,37 +5,20 @@
 #include <vector>
 
 namespace {
-struct BookTables {
-  const char* plan;
-  const char* document;
-  const char* due;
-  const char* paid;
-  const char* number;
-  const char* status;
-  const char* settled;
-};
-
-BookTables tables(SettledBook book) {
-  if (book == SettledBook::Loans) return {"PJ_Hdjh", "PJ_Dkjl", "应还利息", "已还利息", "还贷期次", "归还状态", "已还"};
-  return {"PJ_Cjzfjh", "PJ_Cjjl", "应付利息", "已付利息", "支付期次", "结算状态", "已付"};
-}
-
 QString money(double v) { return QString::number(v, 'f', 2); }
-}  // namespace
 
-namespace {
 struct Uncharged {
   QVariant id, docNo;
   double amount;
   QString line;
 };
 
-std::vector<Uncharged> findUncharged(Connection& conn, const BookTables& t, const QString& where, QVariantList params) {
+std::vector<Uncharged> findUncharged(Connection& conn, const PlanColumns& t, const QString& where, QVariantList params) {
   params << QString::fromUtf8(t.settled);
   const QueryResult rows = conn.query(QStringLiteral("select 编号,单号,%1,coalesce(%2,0)-coalesce(%3,0) from %4 where (%5) and %6=? "
                                                      "and coalesce(%3,0) < coalesce(%2,0)-0.005 order by 单号,%1,编号")
-                                          .arg(QString::fromUtf8(t.number), QString::fromUtf8(t.due), QString::fromUtf8(t.paid),
-                                               QString::fromUtf8(t.plan), where, QString::fromUtf8(t.status)),
+                                          .arg(QString::fromUtf8(t.number), QString::fromUtf8(t.interest), QString::fromUtf8(t.paidInterest),
+                                               QString::fromUtf8(t.table), where, QString::fromUtf8(t.status)),
                                       params);
   std::vector<Uncharged> out;
   for (const QVariantList& r : rows.rows) {
@@ -45,10 +28,10 @@ std::vector<Uncharged> findUncharged(Connection& conn, const BookTables& t, cons
   return out;
 }
 
-void lower(Connection& conn, const BookTables& t, const std::vector<Uncharged>& rows) {
+void lower(Connection& conn, const PlanColumns& t, const std::vector<Uncharged>& rows) {
   for (const Uncharged& u : rows) {
-    conn.Execute(QStringLiteral("update %1 set %2=coalesce(%3,0) where 编号=?").arg(QString::fromUtf8(t.plan), QString::fromUtf8(t.due),
-                                                                                  QString::fromUtf8(t.paid)),
+    conn.Execute(QStringLiteral("update %1 set %2=coalesce(%3,0) where 编号=?").arg(QString::fromUtf8(t.table), QString::fromUtf8(t.interest),
+                                                                                  QString::fromUtf8(t.paidInterest)),
                  {u.id});
     conn.Execute(QStringLiteral("update %1 set 利息=round(coalesce(利息,0)-?,2) where 单号=?").arg(QString::fromUtf8(t.document)),
                  {u.amount, u.docNo});
@@ -56,8 +39,8 @@ void lower(Connection& conn, const BookTables& t, const std::vector<Uncharged>& 
 }
 }  // namespace
 
-QStringList LowerUnchargedInterest(Connection& conn, SettledBook book, const QString& where, const QVariantList& params) {
-  const BookTables t = tables(book);
+QStringList LowerUnchargedInterest(Connection& conn, PlanBook book, const QString& where, const QVariantList& params) {
+  const PlanColumns t = PlanColumnsOf(book);
   const std::vector<Uncharged> rows = findUncharged(conn, t, where, params);
   lower(conn, t, rows);
   QStringList changed;
@@ -83,12 +66,12 @@ QStringList CorrectOldData(Connection& conn, const std::function<void()>& before
       changed << QStringLiteral("removed %1 row(s) of %2 without a document: %3").arg(r[1].toString(), QString::fromUtf8(o.table), r[0].toString());
     deletes << QStringLiteral("delete from %1%2").arg(QString::fromUtf8(o.table), cond);
   }
-  std::vector<std::pair<BookTables, std::vector<Uncharged>>> uncharged;
-  for (SettledBook book : {SettledBook::Loans, SettledBook::Financing}) {
-    const BookTables t = tables(book);
+  std::vector<std::pair<PlanColumns, std::vector<Uncharged>>> uncharged;
+  for (PlanBook book : {PlanBook::Loans, PlanBook::Financing}) {
+    const PlanColumns t = PlanColumnsOf(book);
     uncharged.emplace_back(t, findUncharged(conn, t, QStringLiteral("1=1"), {}));
     for (const Uncharged& u : uncharged.back().second)
-      changed << QStringLiteral("planned interest lowered to the paid on %1: %2").arg(QString::fromUtf8(t.plan), u.line);
+      changed << QStringLiteral("planned interest lowered to the paid on %1: %2").arg(QString::fromUtf8(t.table), u.line);
   }
   if (changed.isEmpty()) return changed;
   if (beforeChange) beforeChange();

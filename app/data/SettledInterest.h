@@ -8,14 +8,15 @@
 
 #include <functional>
 
+#include "app/data/PlanTables.h"
+
 class Connection;
 
-enum class SettledBook { Loans, Financing };
 
 // For the settled rows among those `where` selects (a condition on the plan table, with `params`):
 // 应还利息 (应付利息) := 已还利息 (已付利息) where more was planned than paid (beyond half a cent), the
 // document's 利息 lowered by the same amount. Returns "单号 期次 amount" for each row changed.
-QStringList LowerUnchargedInterest(Connection& conn, SettledBook book, const QString& where, const QVariantList& params = {});
+QStringList LowerUnchargedInterest(Connection& conn, PlanBook book, const QString& where, const QVariantList& params = {});
 
 // Plan and attachment rows whose document does not exist are deleted, and rows settled with less
 // interest than planned get LowerUnchargedInterest; `beforeChange` runs once before the first write.
