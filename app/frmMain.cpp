@@ -16,6 +16,7 @@
 
 #include "app/BusinessReminder.h"
 #include "app/data/ConnectionSettings.h"
+#include "app/services/BookStart.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/Installation.h"
 #include "app/services/LoginState.h"
@@ -113,6 +114,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
   linkFinancingWindows();
   setObjectName(QStringLiteral("frmMain"));
   linkWindows();
+  // A document dated before the book start moved it back: the status bar says the new date.
+  SetBookStartListener([this] { 初始参数(); });
   setWindowTitle(kAppTitle);
   resize(1200, 760);
   buildMenus();
@@ -144,7 +147,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
   setCentralWidget(centre);
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() { SetBookStartListener({}); }
 
 void frmMain::buildMenus() {
   struct Item { const char* name; const char* caption; const char* right; };

@@ -31,8 +31,9 @@ QByteArray readFile(const QString& path) {
   return f.readAll();
 }
 
-void tell(const QString& where, const QStringList& added) {
+void tell(const QString& where, const QStringList& added, const QStringList& corrected) {
   for (const QString& a : added) std::printf("vrnjd_db: %s: added %s\n", where.toUtf8().constData(), a.toUtf8().constData());
+  for (const QString& c : corrected) std::printf("vrnjd_db: %s: %s\n", where.toUtf8().constData(), c.toUtf8().constData());
 }
 
 // Databackup/ beside the folder of the database file (the program folder's backup folder).
@@ -79,13 +80,14 @@ void createFile(const QString& path, const QString& key, const Schema& schema, c
 void upgradeFile(const QString& path, const QString& key, const Schema& schema, const QByteArray& seed) {
   Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
   QString copy;
+  QStringList corrected;
   const QStringList added = UpgradeDatabase(conn, schema, seed, BuildOptions{true}, [&] {
     takeProgramLock(path);
     copy = backupCopyOf(path);
-  });
+  }, &corrected);
   conn.close();
   if (!copy.isEmpty()) std::printf("vrnjd_db: %s: saved a copy as %s\n", path.toUtf8().constData(), copy.toUtf8().constData());
-  tell(path, added);
+  tell(path, added, corrected);
 }
 }  // namespace
 
@@ -126,7 +128,11 @@ int main(int argc, char** argv) {
     if (!odbc.isEmpty()) {
       SqlDialect d{dialectName == QLatin1String("sqlite") ? DialectKind::Sqlite : DialectKind::SqlServer};
       Connection conn(MakeOdbcBackend(odbc, d.isServer(), 0), d);
-      if (upgrade) tell(QStringLiteral("database"), UpgradeDatabase(conn, schema, seed, BuildOptions{false}));
+      if (upgrade) {
+        QStringList corrected;
+        const QStringList added = UpgradeDatabase(conn, schema, seed, BuildOptions{false}, {}, &corrected);
+        tell(QStringLiteral("database"), added, corrected);
+      }
       else BuildDatabase(conn, schema, seed, BuildOptions{false});
       return 0;
     }

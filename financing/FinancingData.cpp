@@ -2,8 +2,12 @@
 
 #include <QFile>
 
+#include <algorithm>
+
+#include "app/data/SettledInterest.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
+#include "app/services/BookStart.h"
 #include "app/services/BankInfo.h"
 #include "app/services/DocumentClaim.h"
 #include "app/services/DocumentNumbers.h"
@@ -193,6 +197,7 @@ QString SaveFinancingDocument(const FinancingDocument& doc) {
     }
   }
   droppedFiles = LoanStore::SaveAttachmentRows(in.docNo, doc.attachments);
+  MoveBookStartBack(in.登记日期, in.起息日期);
   tx.Commit();
   LoanStore::RemoveAttachmentFiles(droppedFiles);
   return in.docNo;
@@ -280,7 +285,7 @@ void PostFinancingPayment(const PaymentPosting& p) {
   // Read again inside the transaction: a row another window has just settled is not paid twice.
   if (row.结算状态 == kPaid) refuse(QStringLiteral("该期次拆借已付清！"));
   // More principal than the row still owes would pay the investor out twice.
-  if (P > Money::round(row.应付本金 - row.已付本金, 2)) refuse(QStringLiteral("支付本金不能大于未付本金！"));
+  if (P > std::max(0.0, Money::round(row.应付本金 - row.已付本金, 2))) refuse(QStringLiteral("支付本金不能大于未付本金！"));
   const QString status = p.付款状态 == kPaid ? kPaid : QStringLiteral("支付部分");
   // The proposal came from the row as seen: a row paid since (by a save that did not claim) is not paid again.
   const QString seenRow = QStringLiteral(" where 编号=? and 单号=? and abs(coalesce(已付本金,0)-?)<0.005 and "
@@ -297,6 +302,8 @@ void PostFinancingPayment(const PaymentPosting& p) {
                       QVariantList{P, I, status, dateValue(p.date)} + seenParams);
   }
   if (paid != 1) throw DocumentChanged();
+  // Interest an early settlement did not charge is no longer owed.
+  LowerUnchargedInterest(db, PlanBook::Financing, QStringLiteral("编号=?"), {p.planRowId});
   QStringList statuses;
   for (const QVariantList& r : db.query(QStringLiteral("select 结算状态 from PJ_Cjzfjh where 单号=?"), {docNo}).rows)
     statuses << VariantText(r[0]);

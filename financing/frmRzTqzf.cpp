@@ -43,6 +43,7 @@ frmRzTqzf::frmRzTqzf(QWidget* owner) : PaymentForm(owner, kAccountCallerEarlyPay
   Combo1 = new QComboBox(this);
   Combo1->setObjectName(QStringLiteral("Combo1"));
   Combo1->addItems({QStringLiteral("已付"), QStringLiteral("支付部分")});
+  Combo1->setEnabled(false);
   lblze = new QLabel(QStringLiteral("归还总额："), this);
   lblze->setObjectName(QStringLiteral("lblze"));
   lblze->setStyleSheet(QStringLiteral("color: #C00000; font-weight: bold; font-size: 14px;"));
@@ -94,8 +95,10 @@ void frmRzTqzf::计算利息() {
   Guarded(QString(), this, [this] {
     Seen = ReadPlanRow(PlanRowId);
     DocNo = Seen.docNo;
-    const PlanRowState& row = Seen.row;
-    Proposal = ProposeEarlyPayment(LoadFinancingRates(DocNo), row, DTPicker1->date());
+    row_ = Seen.row;
+    const PlanRowState& row = row_;
+    recordOpen_ = RecordOpenPrincipal(DocNo);
+    Proposal = PaymentRules::CappedToRecord(ProposeEarlyPayment(LoadFinancingRates(DocNo), row, DTPicker1->date()), row, recordOpen_);
     lbltqhdr[0]->setText(DocNo);
     lbltqhdr[1]->setText(QString::number(row.支付期次));
     lbltqhdr[2]->setText(DateText(row.约定支付日期));
@@ -111,22 +114,42 @@ void frmRzTqzf::计算利息() {
   });
 }
 
+double frmRzTqzf::typed(int box) const { return Money::round(Money::valueOf(Text1[static_cast<size_t>(box)]->text()), 2); }
+
 void frmRzTqzf::归还总额() {
-  const double entered = Money::round(Money::valueOf(Text1[0]->text()) + Money::valueOf(Text1[1]->text()) -
-                                      Money::valueOf(Text1[2]->text()), 2);
-  Combo1->setCurrentIndex(EarlyPaymentStatus(Proposal.应付总额, entered) == QStringLiteral("已付") ? 0 : 1);
+  const double entered = Money::round(typed(0) + typed(1) - typed(2), 2);
+  Combo1->setCurrentIndex(PaymentRules::StatusOf(typed(0), typed(1), Proposal.本金, Proposal.利息) == QStringLiteral("已付") ? 0 : 1);
   lblze->setText(QStringLiteral("归还总额：") + Money::format(entered));
 }
 
 bool frmRzTqzf::checkInput() {
-  double sum = 0;
   for (int i = 0; i < 3; ++i) {
     if (Text1[i]->text().isEmpty()) continue;
     if (!ValidateTextInput(Text1[i], QString::fromUtf8(kBoxCaptions[i]), 1)) return false;
-    // The deduction is kept back from the investor: on its own it pays out nothing.
-    sum += (i == 2 ? -1 : 1) * Money::valueOf(Text1[i]->text());
   }
-  if (Money::round(sum, 2) <= 0) {
+  const QString late = PaymentRules::EarlyDateRefusal(DTPicker1->date(), row_.约定支付日期);
+  if (!late.isEmpty()) {
+    MsgBox(late, Mb::Critical);
+    return false;
+  }
+  const struct {
+    int box;
+    double cap;
+    const char* message;
+  } caps[] = {{0, Money::round(row_.应付本金 - row_.已付本金, 2), "支付本金不能大于未付本金！"},
+              {0, recordOpen_, "支付本金不能大于该笔融资的未付本金！"},
+              {1, Proposal.利息, "支付利息不能大于应付利息！"},
+              {2, Proposal.提前支取扣款, "扣除利息不能大于应扣利息！"}};
+  for (const auto& c : caps) {
+    if (typed(c.box) <= std::max(0.0, c.cap) + 0.005) continue;
+    MsgBox(QString::fromUtf8(c.message), Mb::Critical);
+    MarkInputInvalid(Text1[static_cast<size_t>(c.box)]);
+    return false;
+  }
+  // The deduction is kept back from the investor: on its own it pays out nothing. A row with
+  // nothing left to pay is settled with a record of 0.
+  const bool settles = PaymentRules::StatusOf(typed(0), typed(1), Proposal.本金, Proposal.利息) == QStringLiteral("已付");
+  if (Money::round(typed(0) + typed(1) - typed(2), 2) <= 0 && !settles) {
     MsgBox(QStringLiteral("支付金额不能为零！"), Mb::Critical);
     MarkInputInvalid(Text1[0]);
     return false;
@@ -138,7 +161,7 @@ void frmRzTqzf::fillPosting(PaymentPosting& post) {
   post.本金 = Money::valueOf(Text1[0]->text());
   post.利息 = Money::valueOf(Text1[1]->text());
   post.提前支取扣款 = Money::valueOf(Text1[2]->text());
-  post.付款状态 = Combo1->currentText();
+  post.付款状态 = PaymentRules::StatusOf(post.本金, post.利息, Proposal.本金, Proposal.利息);
   post.备注 = Text1[3]->text();
   post.early = true;
 }

@@ -15,10 +15,10 @@ class frmRzTqzf : public PaymentForm {
  public:
   explicit frmRzTqzf(QWidget* owner = nullptr);
 
-  PaymentProposal Proposal;  // of the chosen date
+  PaymentProposal Proposal;  // of the chosen date, its principal held to what the record still owes
   std::map<int, QLabel*> lbltqhdr;  // 0, 1, 2, 5 to 10
   std::array<QLineEdit*, 4> Text1{};  // 支付本金, 支付利息, 扣除利息, 备注
-  QComboBox* Combo1 = nullptr;       // 已付, 支付部分
+  QComboBox* Combo1 = nullptr;       // 已付, 支付部分: the amounts' status, shown only
   QLabel* lblze = nullptr;
 
   // The proposal of the chosen date into the labels and the three amount boxes.
@@ -28,10 +28,14 @@ class frmRzTqzf : public PaymentForm {
 
  protected:
   void load() override;
-  // Every amount box holds a number (empty is 0) and together they pay something.
+  // Every amount box holds a number (empty is 0), none more than is open or proposed, the date not
+  // after the due date, and together they pay something unless they settle the row.
   bool checkInput() override;
   void fillPosting(PaymentPosting& post) override;
 
  private:
+  double typed(int box) const;
+  PlanRowState row_;
+  double recordOpen_ = 0;  // the record's 本金 - 已付本金
   bool ready_ = false;  // the date's first setting computes nothing twice
 };

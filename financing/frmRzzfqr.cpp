@@ -56,7 +56,7 @@ void frmRzzfqr::load() {
     DocNo = Seen.docNo;
     const PlanRowState& row = Seen.row;
     DTPicker1->setDateValue(Clock::today());
-    const PaymentProposal p = ProposePayment(row, Clock::today());
+    const PaymentProposal p = PaymentRules::CappedToRecord(ProposePayment(row, Clock::today()), row, RecordOpenPrincipal(DocNo));
     lbltqhdr[0]->setText(DocNo);
     lbltqhdr[1]->setText(QString::number(row.支付期次));
     lbltqhdr[2]->setText(ChineseDateText(row.约定支付日期));
@@ -71,8 +71,11 @@ void frmRzzfqr::load() {
 }
 
 void frmRzzfqr::fillPosting(PaymentPosting& post) {
-  const PaymentProposal p = ProposePayment(Seen.row, post.date);
+  // The row as the window read it (a row changed since is refused by the save); a proposal of 0
+  // settles the row with a record of 0.
+  const PlanRowState& row = Seen.row;
+  const PaymentProposal p = PaymentRules::CappedToRecord(ProposePayment(row, post.date), row, RecordOpenPrincipal(Seen.docNo));
   post.本金 = p.本金;
   post.利息 = p.利息;
-  post.付款状态 = p.付款状态;
+  post.付款状态 = PaymentRules::StatusOf(p.本金, p.利息, p.本金, p.利息);
 }

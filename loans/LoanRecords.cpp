@@ -2,6 +2,7 @@
 
 #include "loans/LoanStore.h"
 
+#include "app/data/SettledInterest.h"
 #include "app/data/DataAccess.h"
 #include "app/services/DocumentClaim.h"
 #include "app/services/Ledger.h"
@@ -81,6 +82,8 @@ RepaymentSaved SaveRepayment(const RepaymentEntry& e) {
       {e.principal, e.interest, e.early ? 0.0 : e.fee, status, day, remark, e.planId, e.seen.docNo, seen.paidPrincipal,
        seen.paidInterest, seen.status});
   if (paid != 1) throw DocumentChanged();
+  // Interest a settlement did not charge (early, or waived) is no longer owed.
+  LowerUnchargedInterest(Db(), PlanBook::Loans, QStringLiteral("编号=?"), {e.planId});
   const QString settled = LoanSettlementStatus(docNo);
   Db().Execute(QStringLiteral("update PJ_Dkjl set 已还本金=round(已还本金+?,2),已还利息=round(已还利息+?,2),"
                               "逾期利息=round(逾期利息+?,2),结算状态=? where 单号=?"),

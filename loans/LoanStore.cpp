@@ -11,6 +11,7 @@
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/DocumentClaim.h"
+#include "app/services/BookStart.h"
 #include "app/services/DocumentNumbers.h"
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"
@@ -318,6 +319,7 @@ QString SaveLoanDocument(const LoanDocument& doc) {
       }
     }
     droppedFiles = SaveAttachmentRows(rec.docNo, doc.attachments);
+    MoveBookStartBack(rec.registered, rec.start);
     tx.Commit();
   }
   RemoveAttachmentFiles(droppedFiles);

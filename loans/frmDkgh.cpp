@@ -53,6 +53,7 @@ frmDkgh::frmDkgh(QWidget* owner) : RepaymentWindow(QStringLiteral("贷款归还"
   Combo1 = new QComboBox(frame);
   Combo1->setObjectName(QStringLiteral("Combo1"));
   Combo1->addItems({QStringLiteral("已还"), QStringLiteral("归还部分")});
+  connect(Combo1, &QComboBox::activated, this, [this](int i) { Combo1_Click(i); });
   form_->addWidget(caption(QStringLiteral("归还状态")), 6, 2);
   form_->addWidget(Combo1, 6, 3);
   form_->addWidget(caption(QString::fromUtf8(captions[3])), 7, 0);
@@ -77,12 +78,30 @@ void frmDkgh::showProposal() {
   归还总额();
 }
 
+double frmDkgh::typed(int box) const { return Money::round(Money::valueOf(Text1.at(box)->text())); }
+
+double frmDkgh::interestLeft() const { return Money::round(proposal_.interest - typed(1)); }
+
 void frmDkgh::归还总额() {
-  double total = 0;
-  for (int i = 0; i < 3; ++i) total += Money::valueOf(Text1[i]->text());
-  total = Money::round(total);
-  Combo1->setCurrentIndex(RepaymentCalc::Covers(total, proposal_.amountDue) ? 0 : 1);
+  const double total = Money::round(typed(0) + typed(1) + typed(2));
+  // New amounts undo an agreed waiver: the question is asked again for what they leave open.
+  waived_ = false;
+  const QString status = RepaymentRules::StatusOf(typed(0), typed(1), proposal_.principal, proposal_.interest);
+  Combo1->setCurrentIndex(status == QStringLiteral("已还") ? 0 : 1);
   lblze->setText(QStringLiteral("归还总额：") + Money::format(total));
+}
+
+void frmDkgh::Combo1_Click(int index) {
+  const bool amountsSettle = RepaymentRules::StatusOf(typed(0), typed(1), proposal_.principal, proposal_.interest) == QStringLiteral("已还");
+  const bool waivable = index == 0 && !amountsSettle && RepaymentCalc::Covers(typed(0), proposal_.principal) &&
+                        typed(0) <= proposal_.principal + 0.005 && interestLeft() > 0.005;
+  if (waivable) {
+    const QString question = QStringLiteral("本期尚有未还利息%1元，确认减免并结清该期吗？").arg(Money::format(interestLeft()));
+    waived_ = MsgBox(question, Mb::YesNo + Mb::Question) == Mb::Yes;
+  } else if (index == 0 || amountsSettle) {
+    waived_ = false;
+  }
+  Combo1->setCurrentIndex(amountsSettle || waived_ ? 0 : 1);
 }
 
 bool frmDkgh::readEntry(RepaymentEntry* entry) {
@@ -94,10 +113,22 @@ bool frmDkgh::readEntry(RepaymentEntry* entry) {
     Money::parse(Text1[i]->text().trimmed(), &amounts[i]);
     amounts[i] = Money::round(amounts[i]);
   }
-  // Nothing paid is refused, except to close a row left "归还部分" with nothing more owed on it:
-  // without that the row, and its loan, could never be settled.
-  const bool closesSettledRow = proposal_.amountDue < 0.005 && Combo1->currentIndex() == 0;
-  if (amounts[0] + amounts[1] + amounts[2] <= 0 && !closesSettledRow) {
+  // Never more than is open on the row; the overdue fee stays free.
+  const struct {
+    double amount, open;
+    const char* message;
+  } caps[] = {{amounts[0], proposal_.principal, "归还本金不能大于未还本金！"}, {amounts[1], proposal_.interest, "归还利息不能大于未还利息！"}};
+  for (int i = 0; i < 2; ++i) {
+    if (caps[i].amount <= caps[i].open + 0.005) continue;
+    MsgBox(QString::fromUtf8(caps[i].message), Mb::Critical);
+    MarkInputInvalid(Text1[i]);
+    return false;
+  }
+  const bool waiver = waived_ && RepaymentCalc::Covers(amounts[0], proposal_.principal);
+  const QString status = waiver ? QStringLiteral("已还") : RepaymentRules::StatusOf(amounts[0], amounts[1], proposal_.principal, proposal_.interest);
+  // Nothing paid is refused, except where it settles the row: nothing open on it (a record of 0
+  // closes it), or the open interest waived.
+  if (amounts[0] + amounts[1] + amounts[2] <= 0 && status != QStringLiteral("已还")) {
     MsgBox(QStringLiteral("归还总额必须大于0！"), Mb::Critical);
     Text1[0]->setFocus();
     return false;
@@ -105,7 +136,11 @@ bool frmDkgh::readEntry(RepaymentEntry* entry) {
   entry->principal = amounts[0];
   entry->interest = amounts[1];
   entry->fee = amounts[2];
-  entry->status = Combo1->currentText();
+  entry->status = status;
   entry->remark = Text1[3]->text();
+  if (waiver) {
+    const QString note = QStringLiteral("减免利息%1元").arg(Money::format(Money::round(proposal_.interest - amounts[1])));
+    entry->remark = entry->remark.isEmpty() ? note : entry->remark + QStringLiteral("；") + note;
+  }
   return true;
 }

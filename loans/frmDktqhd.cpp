@@ -49,9 +49,12 @@ bool frmDktqhd::readEntry(RepaymentEntry* entry) {
   // The amounts of the proposal for the date now in the box, whatever the box showed before.
   entry->principal = proposal_.principal;
   entry->interest = proposal_.interest;
+  // A proposal of 0 (nothing left by the formula, or a row of no principal) settles the row with a
+  // record of 0; the interest not charged is then no longer owed.
   entry->status = QStringLiteral("已还");
-  if (proposal_.amountDue <= 0) {
-    MsgBox(QStringLiteral("该期次借款已还清！"), Mb::Exclamation);
+  const QString refusal = RepaymentRules::EarlyDateRefusal(entry->date, row_.due);
+  if (!refusal.isEmpty()) {
+    MsgBox(refusal, Mb::Critical);
     return false;
   }
   return true;

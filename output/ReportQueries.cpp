@@ -5,18 +5,6 @@
 #include "platform/Money.h"
 
 namespace {
-struct PlanColumns {
-  const char* table;
-  const char* due;
-  const char* principal;
-  const char* interest;
-  const char* paidPrincipal;
-  const char* paidInterest;
-};
-PlanColumns columnsOf(PlanBook book) {
-  if (book == PlanBook::Loans) return {"PJ_Hdjh", "约定归还日期", "应还本金", "应还利息", "已还本金", "已还利息"};
-  return {"PJ_Cjzfjh", "约定支付日期", "应付本金", "应付利息", "已付本金", "已付利息"};
-}
 
 // coalesce(sum(...),0) of an expression, over the due rows only when `dueOnly`.
 QString sumOf(const QString& expr, const QString& dueCondition, bool dueOnly, const QString& alias) {
@@ -32,7 +20,7 @@ double DailyReportRow::paidTotal() const { return Money::round(paidPrincipal + p
 double DailyReportRow::openTotal() const { return Money::round(openPrincipal + openInterest, 2); }
 
 ReportSql DailyReportSql(PlanBook book, const QDate& baseDate, const QString& name) {
-  const PlanColumns c = columnsOf(book);
+  const PlanColumns c = PlanColumnsOf(book);
   const QString due = sqlDate(QString::fromUtf8(c.due), QString(), DateText(baseDate));
   // One pass over the plan rows grouped by document, which the index already gives in 单号 order:
   // no inner query to sort again.

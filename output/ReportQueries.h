@@ -8,9 +8,10 @@
 #include <array>
 #include <vector>
 
+#include "app/data/PlanTables.h"
+
 // ---- loan and financing daily reports
 
-enum class PlanBook { Loans, Financing };
 
 // One document of a daily report. "Due" rows are the plan rows due on or before the base date.
 struct DailyReportRow {

@@ -1,5 +1,7 @@
 #include "app/data/DatabaseBuilder.h"
 
+#include "app/data/SettledInterest.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -152,7 +154,7 @@ void BuildDatabase(Connection& conn, const Schema& schema, const QByteArray& see
 }
 
 QStringList UpgradeDatabase(Connection& conn, const Schema& schema, const QByteArray& seedJson, const BuildOptions& options,
-                            const std::function<void()>& beforeChange) {
+                            const std::function<void()>& beforeChange, QStringList* corrected) {
   const QJsonArray blocks = seedBlocks(seedJson);
   QStringList added;
   inOneTransaction(conn, [&] {
@@ -184,10 +186,18 @@ QStringList UpgradeDatabase(Connection& conn, const Schema& schema, const QByteA
       for (const QString& c : t.indexes) addIndex(c, false);
       for (const QString& c : t.uniques) addIndex(c, true);
     }
-    if (statements.isEmpty()) return;
-    if (beforeChange) beforeChange();
-    for (const QString& sql : statements) conn.Execute(sql);
-    insertSeedRows(conn, schema, blocks, options, [&newTables](const QString& t) { return newTables.contains(t); });
+    bool backedUp = false;
+    auto once = [&] {
+      if (!backedUp && beforeChange) beforeChange();
+      backedUp = true;
+    };
+    if (!statements.isEmpty()) {
+      once();
+      for (const QString& sql : statements) conn.Execute(sql);
+      insertSeedRows(conn, schema, blocks, options, [&newTables](const QString& t) { return newTables.contains(t); });
+    }
+    const QStringList fixed = CorrectOldData(conn, once);
+    if (corrected) *corrected = fixed;
   });
   return added;
 }

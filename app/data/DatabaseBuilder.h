@@ -23,6 +23,7 @@ void BuildDatabase(Connection& conn, const Schema& schema, const QByteArray& see
 // in one transaction, which holds the write lock from the first look at the tables: `beforeChange`
 // runs inside it (a backup copy of a file is consistent then), and only when something is to be added.
 // Returns what was added, one line each ("table T", "column T.C", "index T(C)"); empty when the
-// database already had it all.
+// database already had it all. The one exception to adding only: data older versions left (see
+// CorrectOldData) is corrected in the same transaction, what changed into *corrected.
 QStringList UpgradeDatabase(Connection& conn, const Schema& schema, const QByteArray& seedJson, const BuildOptions& options,
-                            const std::function<void()>& beforeChange = {});
+                            const std::function<void()>& beforeChange = {}, QStringList* corrected = nullptr);

@@ -8,6 +8,7 @@
 #include "financing/frmRzdjB.h"
 #include "financing/frmRzzfqr.h"
 #include "loans/frmXjyh.h"
+#include "output/ReportQueries.h"
 
 namespace {
 
@@ -177,41 +178,131 @@ TEST_F(Payments, EarlyPartThenConfirmationSettlesInCents) {
   expectBalancesRun();
 }
 
-TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeWriting) {
+TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeAsking) {
+  // 100000 at 0.1 % a day due 2024-03-31; on day 10: interest 1000, deduction 10 x (100 - 75) = 250.
   const QString doc = record(btn一次性支付本息, terms());
   const qint32 id = planIds(doc)[0];
+  setNow(QDateTime(QDate(2024, 3, 11), QTime(9, 0)));
   struct Case {
     const char* p;
     const char* i;
     const char* d;
     const char* message;
+    double recordPaid = 0;       // 已付本金 of the record, as another row left it
+    const char* date = nullptr;  // the payment date, else today
   };
-  for (const Case& c : {Case{"1.2.3", "0", "0", "支付本金输入不合法！"}, Case{"", "", "", "支付金额不能为零！"},
-                        Case{"10", "5", "x", "扣除利息输入不合法！"},
-                        Case{"0", "0", "50", "支付金额不能为零！"}, Case{"", "10", "10", "支付金额不能为零！"},
-                        Case{"100000.01", "0", "0", "支付本金不能大于未付本金！"}}) {
+  const Case cases[] = {
+      {"1.2.3", "0", "0", "支付本金输入不合法！"},
+      {"10", "5", "x", "扣除利息输入不合法！"},
+      {"", "", "", "支付金额不能为零！"},
+      {"0", "0", "50", "支付金额不能为零！"},
+      {"100000.01", "0", "0", "支付本金不能大于未付本金！"},
+      {"1000.01", "0", "0", "支付本金不能大于该笔融资的未付本金！", 99000},
+      {"0", "1000.01", "0", "支付利息不能大于应付利息！"},
+      {"10000", "50000", "0", "支付利息不能大于应付利息！"},
+      {"0", "100", "250.01", "扣除利息不能大于应扣利息！"},
+      {"100000", "1000", "250", "提前支取日期不能晚于约定支付日期！", 0, "2024-04-01"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    Db().Execute(S("update PJ_Cjjl set 已付本金=? where 单号=?"), {c.recordPaid, doc});
     responder_.clear();
     frmRzTqzf w;
     w.PlanRowId = id;
     w.Form_Load();
+    if (c.date) w.DTPicker1->setDateValue(D(c.date));
     w.Text1[0]->setText(S(c.p));
     w.Text1[1]->setText(S(c.i));
     w.Text1[2]->setText(S(c.d));
-    responder_.answers.clear();
-    responder_.answer(Mb::Yes);  // the refusals that need the save to be confirmed come from the save
+    responder_.answer(Mb::Yes);
     w.pbCDkgh_Click(0);
-    EXPECT_TRUE(responder_.saw(S(c.message)));
+    EXPECT_EQ(responder_.texts(), QStringList{S(c.message)}) << "refused before the question";
     EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
     EXPECT_EQ(count(S("PJ_Liushui where 单号=?"), {doc}), 1);
     EXPECT_EQ(status(id), S("未付"));
   }
   // Answering No writes nothing either.
+  Db().Execute(S("update PJ_Cjjl set 已付本金=0 where 单号=?"), {doc});
   frmRzTqzf w;
   w.PlanRowId = id;
   w.Form_Load();
   responder_.answer(Mb::No);
   w.pbCDkgh_Click(0);
   EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
+}
+
+TEST_F(Payments, EarlyStatusFollowsTheAmountsAndTheUnchargedInterestIsNotOwed) {
+  const QString doc = record(btn一次性支付本息, terms());
+  const qint32 id = planIds(doc)[0];
+  const double planned = number(S("select 应付利息 from PJ_Cjzfjh where 编号=?"), {id});
+  setNow(QDateTime(QDate(2024, 3, 11), QTime(9, 0)));
+  frmRzTqzf w;
+  w.PlanRowId = id;
+  w.Form_Load();
+  EXPECT_FALSE(w.Combo1->isEnabled()) << "the status is the amounts'";
+  EXPECT_EQ(w.Combo1->currentText(), S("已付"));
+  // All the interest with principal short: the row stays open.
+  w.Text1[0]->setText(S("99999.99"));
+  w.归还总额();
+  EXPECT_EQ(w.Combo1->currentText(), S("支付部分"));
+  w.Text1[0]->setText(S("100000"));
+  w.归还总额();
+  EXPECT_EQ(w.Combo1->currentText(), S("已付"));
+  responder_.answer(Mb::Yes);
+  w.pbCDkgh_Click(0);
+  EXPECT_EQ(status(id), S("已付"));
+  EXPECT_EQ(recordStatus(doc), S("已完结"));
+  // Interest is planned as paid: 1000 before the deduction, which stays in 提前支取扣款.
+  EXPECT_DOUBLE_EQ(number(S("select 应付利息 from PJ_Cjzfjh where 编号=?"), {id}), 1000);
+  EXPECT_DOUBLE_EQ(number(S("select 利息 from PJ_Cjjl where 单号=?"), {doc}), 1000);
+  EXPECT_DOUBLE_EQ(number(S("select 提前支取扣款 from PJ_Cjzfjh where 编号=?"), {id}), 250);
+  EXPECT_GT(planned, 1000);
+  // The daily report owes nothing on the settled record.
+  const auto report = ComputeDailyReport(PlanBook::Financing, D("2024-03-31"), QString());
+  ASSERT_EQ(report.size(), 1u);
+  EXPECT_DOUBLE_EQ(report[0].openPrincipal + report[0].openInterest, 0);
+}
+
+TEST_F(Payments, APlanWithANegativeRowPaysExactlyThePrincipalAndEnds) {
+  // A plan the old builder made: 3 over three rows as 3.00, 1.00 and -1.00, no interest.
+  InstalmentOptions o{3, QLatin1Char('M'), D("2024-03-01")};
+  const QString doc = record(btn等额本金后付, terms(3, 1, "月"), &o);
+  const auto ids = planIds(doc);
+  ASSERT_EQ(ids.size(), 3u);
+  const double principals[] = {3, 1, -1};
+  for (size_t i = 0; i < 3; ++i)
+    Db().Execute(S("update PJ_Cjzfjh set 应付本金=?,应付利息=0 where 编号=?"), {principals[i], ids[i]});
+  Db().Execute(S("update PJ_Cjjl set 利息=0 where 单号=?"), {doc});
+  // Row 1 and row 2 through the confirmation (row 2 has nothing left: a record of 0), row 3 early.
+  struct Step {
+    const char* day;
+    bool early;
+    double paid;
+  };
+  const Step steps[] = {{"2024-04-01", false, 3}, {"2024-05-01", false, 0}, {"2024-05-15", true, 0}};
+  for (size_t i = 0; i < 3; ++i) {
+    setNow(QDateTime(D(steps[i].day), QTime(9, 0)));
+    responder_.clear();
+    responder_.answer(Mb::Yes);
+    if (steps[i].early) {
+      frmRzTqzf w;
+      w.PlanRowId = ids[i];
+      w.Form_Load();
+      EXPECT_EQ(w.Text1[0]->text(), S("0.00"));
+      w.pbCDkgh_Click(0);
+    } else {
+      frmRzzfqr w;
+      w.PlanRowId = ids[i];
+      w.Form_Load();
+      w.pbCDkgh_Click(0);
+    }
+    EXPECT_TRUE(responder_.saw(PaymentSavedMessage())) << steps[i].day << " " << responder_.texts().join(QStringLiteral("/")).toStdString();
+    EXPECT_EQ(status(ids[i]), S("已付"));
+    EXPECT_DOUBLE_EQ(number(S("select 本金 from PJ_Cjzfjl where 计划ID=?"), {ids[i]}), steps[i].paid);
+  }
+  EXPECT_EQ(recordStatus(doc), S("已完结"));
+  EXPECT_DOUBLE_EQ(number(S("select 已付本金 from PJ_Cjjl where 单号=?"), {doc}), 3);
+  EXPECT_DOUBLE_EQ(number(S("select sum(金额) from PJ_Liushui where 单号=? and 摘要='拆借支取支出'"), {doc}), -3);
 }
 
 TEST_F(Payments, PaymentsLockTheDocument) {

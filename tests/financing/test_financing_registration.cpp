@@ -2,6 +2,9 @@
 // with its prepaid record and journal rows, edits, bad input and the close question.
 #include "FinancingFixture.h"
 #include "app/services/DocumentClaim.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/services/BookStart.h"
+#include "app/services/LoginState.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmrzZfjh.h"
 #include "parties/frmTzr.h"
@@ -35,6 +38,36 @@ class Registration : public FinancingFixture {
     });
   }
 };
+
+TEST_F(Registration, AnEarlierDocumentMovesTheBookStartBack) {
+  const auto book = [] {
+    return VariantText(Db().scalar(QStringLiteral("select 建账日期 from PJ_Jq where 机器ID=?"), {static_cast<int>(gMachineId)}));
+  };
+  Db().Execute(QStringLiteral("update PJ_Jq set 建账日期='2024-03-10' where 机器ID=?"), {static_cast<int>(gMachineId)});
+  gBookStartDate = QStringLiteral("2024-03-10");
+  int told = 0;
+  SetBookStartListener([&told] { ++told; });
+  struct Case {
+    const char* registered;
+    const char* start;
+    const char* book;  // afterwards, on the workstation and in the program
+    int told;          // status bar refreshes so far
+  };
+  const Case cases[] = {{"2024-03-15", "2024-03-15", "2024-03-10", 0},
+                        {"2024-03-05", "2024-02-20", "2024-02-20", 1},
+                        {"2024-01-31", "2024-02-01", "2024-01-31", 2},
+                        {"2024-02-10", "2024-02-10", "2024-01-31", 2}};
+  for (const Case& c : cases) {
+    FinancingTerms t = terms();
+    t.登记日期 = D(c.registered);
+    t.起息日期 = D(c.start);
+    record(btn一次性支付本息, t);
+    EXPECT_EQ(book(), S(c.book)) << c.registered;
+    EXPECT_EQ(gBookStartDate, S(c.book));
+    EXPECT_EQ(told, c.told);
+  }
+  SetBookStartListener({});
+}
 
 TEST_F(Registration, NewDocumentWithPrepaidInterestEndToEnd) {
   frmRzdjB w;

@@ -11,7 +11,10 @@
 #include "app/data/DataAccess.h"
 #include "app/services/BankInfo.h"
 #include "app/services/SettingsList.h"
+#include "loans/CollectionSchedule.h"
+#include "loans/LoanListQuery.h"
 #include "loans/LoanRecords.h"
+#include "output/ReportQueries.h"
 #include "loans/frmDkgh.h"
 #include "loans/frmDkhk.h"
 #include "loans/frmDktqhd.h"
@@ -236,6 +239,9 @@ TEST_F(RepaymentTest, EarlyRepaymentOfDailyAndMonthlyRows) {
   EXPECT_EQ(records(), QStringList{QStringLiteral("2 6000 60 0 已还 %1 管理员 提前还贷").arg(row2_)});
   EXPECT_EQ(journal().mid(1), (QStringList{"D1 回款本金收入 收入 6000.00 -4000.00", "D1 贷款利息收入 收入 60.00 -3940.00"}));
   EXPECT_EQ(loanText(), QStringLiteral("6000 60 0 未还")) << "row 1 is still open";
+  // The 90 not charged is owed no longer, on the row and on the loan.
+  EXPECT_EQ(value(QStringLiteral("select 应还利息 from PJ_Hdjh where 编号=?"), {row2_}).toDouble(), 60.0);
+  EXPECT_EQ(value(QStringLiteral("select 利息 from PJ_Dkjl where 单号='D1'")).toDouble(), 210.0);
 
   // A monthly loan at 1.5% a month: the daily fraction 0.0005, not the months-multiplied 日利率.
   addLoan({.docNo = QStringLiteral("D2"), .rateType = QStringLiteral("月"), .rate = 1.5});
@@ -276,35 +282,199 @@ TEST_F(RepaymentTest, EarlyRepaymentOfPrepaidAndPartlyPaidRows) {
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号='D3' and 摘要='贷款利息收入'")), 1);
 }
 
-TEST_F(RepaymentTest, ARowPaidInFullButSavedPartlyPaidCanBeClosed) {
-  // Everything paid, the status turned to "归还部分": the row keeps the loan open, so the next
-  // window, with nothing owed, closes it without a payment; while something is owed, nothing
-  // paid is still refused.
-  setNow(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
-  auto w = repayWindow(row1_);
-  w->Combo1->setCurrentIndex(1);
-  confirm(*w);
-  ASSERT_EQ(rowText(row1_), QStringLiteral("4000 150 435 归还部分 2024-03-01 "));
-
+TEST_F(RepaymentTest, RefusalsComeBeforeTheQuestionAndWriteNothing) {
+  // Row 1 owes 4000 + 150 on 2024-02-01; row 2 is due 2024-03-01.
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
   struct Case {
-    qint32 row;
-    QString message;  // the last message of the save
-    QString status;   // the row afterwards
+    bool early;
+    const char* principal;
+    const char* interest;
+    QDate date;
+    const char* message;
   };
   const Case cases[] = {
-      {row2_, QStringLiteral("归还总额必须大于0！"), QStringLiteral("未还")},
-      {row1_, kSaved, QStringLiteral("已还")},
+      {false, "4000.01", "150", QDate(2024, 2, 1), "归还本金不能大于未还本金！"},
+      {false, "25000", "0", QDate(2024, 2, 1), "归还本金不能大于未还本金！"},
+      {false, "4000", "150.01", QDate(2024, 2, 1), "归还利息不能大于未还利息！"},
+      {false, "0", "0", QDate(2024, 2, 1), "归还总额必须大于0！"},
+      {true, "", "", QDate(2024, 3, 2), "提前还贷日期不能晚于约定归还日期！"},
   };
   for (const Case& c : cases) {
     responder_.clear();
-    w = repayWindow(c.row);
-    for (int i = 0; i < 3; ++i) w->Text1[i]->setText(QStringLiteral("0"));
-    confirm(*w);
-    EXPECT_EQ(responder_.texts().last(), c.message);
-    EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {c.row}).toString(), c.status);
+    responder_.answer(Mb::Yes);
+    if (c.early) {
+      frmDktqhd w;
+      w.PlanId = row2_;
+      w.Form_Load();
+      w.DTPicker1->setDateValue(c.date);
+      w.pbCDkgh_Click(RepaymentWindow::cmdConfirm);
+    } else {
+      auto w = repayWindow(row1_);
+      w->Text1[0]->setText(QString::fromUtf8(c.principal));
+      w->Text1[1]->setText(QString::fromUtf8(c.interest));
+      w->Text1[2]->setText(QStringLiteral("0"));
+      w->pbCDkgh_Click(RepaymentWindow::cmdConfirm);
+    }
+    EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.message)}) << c.message;
+    EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 0);
+    EXPECT_EQ(journal().size(), 1);
   }
-  EXPECT_EQ(journal().size(), 4) << "the closing moves no money";
-  EXPECT_EQ(loanText(), QStringLiteral("4000 150 435 未还")) << "row 2 is still open";
+  EXPECT_EQ(loanText(), QStringLiteral("0 0 0 未还"));
+}
+
+TEST_F(RepaymentTest, TheStatusIsTheOneTheAmountsGive) {
+  setNow(QDateTime(QDate(2024, 2, 11), QTime(9, 0)));
+  auto w = repayWindow(row1_);
+  // The overdue fee covers the shortfall of the total, yet principal stays open.
+  w->Text1[0]->setText(QStringLiteral("3000"));
+  w->Text1[2]->setText(QStringLiteral("2000"));
+  EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("归还部分"));
+  // Picking 已还 with principal open asks nothing and takes nothing.
+  w->Combo1->setCurrentIndex(0);
+  w->Combo1_Click(0);
+  EXPECT_TRUE(responder_.messages.empty());
+  EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("归还部分"));
+  confirm(*w);
+  EXPECT_EQ(rowText(row1_), QStringLiteral("3000 150 2000 归还部分 2024-02-11 "));
+  EXPECT_EQ(loanText(), QStringLiteral("3000 150 2000 未还"));
+  // Everything open paid: 归还部分 is not taken either.
+  w = repayWindow(row1_);
+  EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
+  w->Combo1->setCurrentIndex(1);
+  w->Combo1_Click(1);
+  EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
+}
+
+TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansInterest) {
+  struct Case {
+    const char* remark;
+    const char* recorded;
+  };
+  const Case cases[] = {{"", "减免利息100.00元"}, {"客户困难", "客户困难；减免利息100.00元"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.recorded);
+    Db().Execute(QStringLiteral("update PJ_Hdjh set 应还利息=150,已还本金=0,已还利息=0,归还状态='未还' where 编号=?"), {row1_});
+    Db().Execute(QStringLiteral("update PJ_Dkjl set 利息=300,已还本金=0,已还利息=0,结算状态='未还'"));
+    Db().Execute(QStringLiteral("delete from PJ_Hkjl"));
+    setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+    auto w = repayWindow(row1_);
+    w->Text1[1]->setText(QStringLiteral("50"));
+    w->Text1[3]->setText(QString::fromUtf8(c.remark));
+    responder_.clear();
+    // No keeps the row open; Yes takes 已还.
+    for (int answer : {int(Mb::No), int(Mb::Yes)}) {
+      responder_.answer(answer);
+      w->Combo1->setCurrentIndex(0);
+      w->Combo1_Click(0);
+      EXPECT_EQ(w->Combo1->currentText(), answer == Mb::Yes ? QStringLiteral("已还") : QStringLiteral("归还部分"));
+    }
+    EXPECT_EQ(responder_.texts(), QStringList(2, QStringLiteral("本期尚有未还利息100.00元，确认减免并结清该期吗？")));
+    confirm(*w);
+    EXPECT_EQ(responder_.texts().last(), kSaved);
+    EXPECT_EQ(records(), QStringList{QStringLiteral("1 4000 50 0 已还 %1 管理员 %2").arg(row1_).arg(QString::fromUtf8(c.recorded))});
+    EXPECT_EQ(value(QStringLiteral("select 应还利息 from PJ_Hdjh where 编号=?"), {row1_}).toDouble(), 50.0);
+    EXPECT_EQ(value(QStringLiteral("select 利息 from PJ_Dkjl where 单号='D1'")).toDouble(), 200.0);
+  }
+}
+
+TEST_F(RepaymentTest, ARowWithNothingProposedIsSettledWithARecordOfZero) {
+  // Row 1 paid in full but left 归还部分; a row of no principal after the amount was used up.
+  setNow(QDateTime(QDate(2024, 2, 10), QTime(9, 0)));
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=4000,已还利息=150,归还状态='归还部分',归还日期='2024-02-01' where 编号=?"), {row1_});
+  const qint32 empty = addPlanRow(QStringLiteral("D1"), 3, 0, 0, 0, QDate(2024, 3, 1), QDate(2024, 4, 1));
+  for (qint32 id : {row1_, empty}) {
+    responder_.clear();
+    if (id == row1_) {
+      auto w = repayWindow(id);
+      EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
+      w->Text1[2]->setText(QStringLiteral("0"));
+      confirm(*w);
+    } else {
+      frmDktqhd w;
+      w.PlanId = id;
+      w.Form_Load();
+      confirm(w);
+    }
+    EXPECT_EQ(responder_.texts().last(), kSaved);
+    EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {id}).toString(), QStringLiteral("已还"));
+    EXPECT_EQ(value(QStringLiteral("select 本金+利息+手续费 from PJ_Hkjl where 计划ID=?"), {id}).toDouble(), 0.0);
+  }
+  EXPECT_EQ(journal().size(), 1) << "a record of 0 moves no money";
+}
+
+TEST_F(RepaymentTest, EveryOpenFigureIsWhatThePlanRowsAndTheJournalLeaveOpen) {
+  // D1: row 1 settled with 50 of its 150 interest waived, row 2 part paid (1000 + 50). D2: both rows
+  // repaid early, their interest short of the plan.
+  addLoan({.docNo = QStringLiteral("D2"), .principal = 20000, .lastDue = QDate(2024, 4, 1), .interest = 600});
+  const qint32 e1 = addPlanRow(QStringLiteral("D2"), 1, 10000, 10000, 300, QDate(2024, 2, 1), QDate(2024, 3, 1));
+  const qint32 e2 = addPlanRow(QStringLiteral("D2"), 2, 10000, 10000, 300, QDate(2024, 3, 1), QDate(2024, 4, 1));
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  auto w = repayWindow(row1_);
+  w->Text1[1]->setText(QStringLiteral("100"));
+  responder_.answer(Mb::Yes);
+  w->Combo1->setCurrentIndex(0);
+  w->Combo1_Click(0);
+  confirm(*w);
+  setNow(QDateTime(QDate(2024, 2, 20), QTime(9, 0)));
+  for (qint32 id : {e1, e2}) {
+    frmDktqhd e;
+    e.PlanId = id;
+    e.Form_Load();
+    confirm(e);
+  }
+  setNow(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
+  w = repayWindow(row2_);
+  w->Text1[0]->setText(QStringLiteral("1000"));
+  w->Text1[1]->setText(QStringLiteral("50"));
+  confirm(*w);
+
+  // What the plan rows leave open, and what the journal says came in, per loan.
+  struct Open {
+    double principal = 0, interest = 0, interestIn = 0;
+  };
+  std::map<QString, Open> open;
+  for (const QVariantList& r : Db().query(QStringLiteral("select 单号,应还本金-已还本金,应还利息-已还利息 from PJ_Hdjh")).rows) {
+    open[r[0].toString()].principal += r[1].toDouble();
+    open[r[0].toString()].interest += r[2].toDouble();
+  }
+  for (const QVariantList& r : Db().query(QStringLiteral("select 单号,sum(金额) from PJ_Liushui where 摘要='贷款利息收入' group by 单号")).rows)
+    open[r[0].toString()].interestIn = r[1].toDouble();
+  EXPECT_NEAR(open["D1"].principal, 5000, 0.001);
+  EXPECT_NEAR(open["D1"].interest, 100, 0.001);
+  EXPECT_NEAR(open["D2"].principal + open["D2"].interest, 0, 0.001);
+  EXPECT_NEAR(open["D2"].interestIn, value(QStringLiteral("select 利息 from PJ_Dkjl where 单号='D2'")).toDouble(), 0.001)
+      << "a settled loan's interest is what came in";
+
+  // The list, with every status.
+  LoanListFilter f;
+  f.dateField = 2;
+  f.status = QStringLiteral("忽略");
+  f.today = QDate(2024, 3, 1);
+  const SqlWithParams list = BuildLoanListSql(f);
+  std::map<QString, std::pair<double, double>> listed;  // 待还利息, 应归还
+  for (const QVariantList& r : Db().query(QStringLiteral("select 单号,待还利息,应归还 from (") + list.sql + QStringLiteral(") q"), list.params).rows)
+    listed[r[0].toString()] = {r[1].toDouble(), r[2].toDouble()};
+  ASSERT_EQ(listed.size(), 2u);
+  for (const QString doc : {QStringLiteral("D1"), QStringLiteral("D2")}) {
+    SCOPED_TRACE(doc.toStdString());
+    EXPECT_NEAR(listed[doc].first, open[doc].interest, 0.001);
+    EXPECT_NEAR(listed[doc].second, open[doc].principal + open[doc].interest, 0.001);
+  }
+  // The daily report on the last due date.
+  for (const DailyReportRow& r : ComputeDailyReport(PlanBook::Loans, QDate(2024, 4, 1), QString())) {
+    SCOPED_TRACE(r.docNo.toStdString());
+    EXPECT_NEAR(r.openPrincipal, open[r.docNo].principal, 0.001);
+    EXPECT_NEAR(r.openInterest, open[r.docNo].interest, 0.001);
+  }
+  // The funds report counts the open loan only, its interest as the plan leaves it.
+  const FundsReport funds = ComputeFundsReport(QDate(2024, 4, 1));
+  EXPECT_NEAR(funds.value(QStringLiteral("外放利息余额")), open["D1"].interest, 0.001);
+  EXPECT_NEAR(funds.value(QStringLiteral("外放到期未收回利息")), open["D1"].interest, 0.001);
+  // The calendar lists no instalment of the settled loan, nor the row whose interest was waived.
+  const SqlWithParams due = OpenInstalmentsSql(QStringLiteral("2024-01-01"), QStringLiteral("2024-12-31"));
+  const QueryResult calendar = Db().query(due.sql, due.params);
+  ASSERT_EQ(calendar.rows.size(), 1u);
+  EXPECT_EQ(calendar.rows[0][0].toInt(), row2_) << "D1's part-paid row only";
 }
 
 TEST_F(RepaymentTest, TypedAmountsStayUntilTheDateChanges) {

@@ -172,6 +172,61 @@ TEST_F(DatabaseToolTest, ANewerSchemaOnlyAddsAfterSavingACopy) {
   EXPECT_EQ(hashOf(LocalDatabasePath()), upgraded);
 }
 
+TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
+  // As the old rules left them: plan and attachment rows of documents never saved, and rows settled
+  // early with less interest than planned that still count the difference as owed.
+  Connection& c = Db();
+  c.Execute(QStringLiteral("insert into PJ_Dkjl (单号, 客户名称, 本金, 利息) values ('D1', '王五', 10000, 450)"));
+  c.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户名称, 本金, 利息) values ('F1', '王投资', 90000, 900)"));
+  const struct {
+    const char* doc;
+    int period;
+    double due, paid;
+    const char* status;
+  } loanRows[] = {{"D1", 1, 150, 60, "已还"},      // early: 90 not charged
+                  {"D1", 2, 150, 149.996, "已还"},  // within half a cent
+                  {"D1", 3, 150, 0, "未还"},        // still open: owed
+                  {"GONE", 1, 10, 0, "未还"}};
+  for (const auto& r : loanRows)
+    c.Execute(QStringLiteral("insert into PJ_Hdjh (单号, 还贷期次, 应还利息, 已还利息, 归还状态) values (?, ?, ?, ?, ?)"),
+              {QString::fromUtf8(r.doc), r.period, r.due, r.paid, QString::fromUtf8(r.status)});
+  c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('F1', 1, 300, 100, '已付')"));
+  c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('GONE', 1, 5, 0, '未付')"));
+  for (const char* doc : {"D1", "F1", "GONE"})
+    c.Execute(QStringLiteral("insert into PJ_DkFj (单号, 附件名称) values (?, 'a.jpg')"), {QString::fromUtf8(doc)});
+  ResetConnections();
+
+  const ToolRun r = runTool(buildArgs() << QStringLiteral("--sqlite") << LocalDatabasePath());
+  ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
+  for (const QString& line : {QStringLiteral("removed 1 row(s) of PJ_Hdjh without a document: GONE"),
+                              QStringLiteral("removed 1 row(s) of PJ_Cjzfjh without a document: GONE"),
+                              QStringLiteral("removed 1 row(s) of PJ_DkFj without a document: GONE"),
+                              QStringLiteral("planned interest lowered to the paid on PJ_Hdjh: D1 1 90.00"),
+                              QStringLiteral("planned interest lowered to the paid on PJ_Cjzfjh: F1 1 200.00")})
+    EXPECT_TRUE(r.out.contains(line)) << r.out.toStdString();
+  EXPECT_EQ(r.out.count(QStringLiteral("lowered")), 2) << r.out.toStdString();
+  EXPECT_EQ(backups(appDir()).size(), 1) << "a copy first";
+
+  Connection& after = Db();
+  EXPECT_EQ(after.scalar(QStringLiteral("select count(*) from PJ_Hdjh where 单号='GONE'")).toInt(), 0);
+  EXPECT_EQ(after.scalar(QStringLiteral("select count(*) from PJ_DkFj")).toInt(), 2);
+  QStringList interest;
+  for (const auto& row : after.query(QStringLiteral("select 应还利息 from PJ_Hdjh order by 还贷期次")).rows) interest << VariantText(row[0]);
+  EXPECT_EQ(interest, (QStringList{"60", "150", "150"}));
+  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 利息 from PJ_Dkjl"))), 360);
+  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 应付利息 from PJ_Cjzfjh"))), 100);
+  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 利息 from PJ_Cjjl"))), 700);
+
+  // A second run finds nothing more and leaves the file as it is.
+  ResetConnections();
+  const QByteArray corrected = hashOf(LocalDatabasePath());
+  const ToolRun again = runTool(buildArgs() << QStringLiteral("--sqlite") << LocalDatabasePath());
+  ASSERT_EQ(again.exitCode, 0) << again.out.toStdString();
+  EXPECT_EQ(again.out.trimmed(), QString()) << again.out.toStdString();
+  EXPECT_EQ(hashOf(LocalDatabasePath()), corrected);
+  EXPECT_EQ(backups(appDir()).size(), 1);
+}
+
 TEST_F(DatabaseToolTest, AnOdbcDatabaseIsUpgradedInPlace) {
   const QString file = appDir() + QStringLiteral("data/server.db");
   const QString cs = QStringLiteral("DRIVER=SQLite3;Database=") + file;
