@@ -129,13 +129,18 @@ TEST_F(SmsTest, AnUnreadableReplyKeepsTheNoticeOpenAndAReplyIsShownAsItCame) {
   SetMessageHandler({});
   QString shown;
   Qt::TextFormat format = Qt::RichText;
-  QTimer::singleShot(0, [&] {
+  // Looked for until it shows: the post waits for the gateway in an event loop of its own first.
+  QTimer watch;
+  watch.setInterval(20);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) return;
+    watch.stop();
     shown = box->text();
     format = box->textFormat();
     box->accept();
   });
+  watch.start();
   server_.answer(200, Gbk::encode(QStringLiteral("<b>发送成功</b><br>")));
   w.PbCZ->Click();
   responder_.install();
