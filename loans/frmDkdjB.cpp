@@ -20,6 +20,7 @@
 #include "app/services/Ledger.h"
 #include "app/services/SettingsList.h"
 #include "control/pbCommand.h"
+#include "loans/LoanPresets.h"
 #include "loans/LoanStore.h"
 #include "loans/PlanGrid.h"
 #include "loans/frmDkJh.h"
@@ -40,12 +41,6 @@ namespace {
 const QString kPerson = QStringLiteral("个人");
 const QString kPresetHint = QStringLiteral("仅作快捷辅助，以后面的实际数值为准。");
 
-const char* const kRatePresets[] = {"一厘", "二厘", "三厘", "四厘", "五厘", "六厘", "七厘", "八厘", "九厘", "一分",
-                                    "二分", "三分", "四分", "五分", "六分", "七分", "八分", "九分", "一角"};
-const char* const kAmountPresets[] = {"五万",   "六万",   "七万",   "八万",   "九万",   "十万",  "十五万",
-                                      "二十万", "三十万", "五十万", "一百万", "二百万", "五百万"};
-const char* const kAmountValues[] = {"50000",  "60000",  "70000",   "80000",   "90000",   "100000", "150000",
-                                     "200000", "300000", "500000", "1000000", "2000000", "5000000"};
 const char* const kOccupations[] = {"管理人员", "技术人员", "职员", "农民", "军人", "无业人员", "学生", "个体户", "其他"};
 
 // Plan method of the dialog -> the button that builds it.
@@ -175,9 +170,9 @@ frmDkdjB::frmDkdjB(QWidget* owner) : QDialog(owner) {
     comJkzl[i] = new QComboBox(terms);
     comJkzl[i]->setObjectName(QStringLiteral("comJkzl_%1").arg(i));
   }
-  for (const char* p : kRatePresets) comJkzl[0]->addItem(QString::fromUtf8(p));
+  FillRatePresets(comJkzl[0]);
   comJkzl[1]->addItems({kDaily, kMonthly});
-  for (const char* p : kAmountPresets) comJkzl[3]->addItem(QString::fromUtf8(p));
+  FillAmountPresets(comJkzl[3]);
   for (int i : {0, 2, 3}) comJkzl[i]->setToolTip(kPresetHint);
   const QStringList fieldCaptions = {QStringLiteral("借款金额"), QStringLiteral("利率"),     QStringLiteral("逾期利率"),
                                      QStringLiteral("贷款用途"), QStringLiteral("所属行业"), QStringLiteral("抵押资产"),
@@ -297,12 +292,7 @@ void frmDkdjB::Form_Load() {
 }
 
 void frmDkdjB::fillTermList() {
-  QSignalBlocker block(comJkzl[2]);
-  comJkzl[2]->clear();
-  const bool daily = comJkzl[1]->currentIndex() == 0;
-  for (int i = 1; i <= (daily ? 100 : 12); ++i)
-    comJkzl[2]->addItem(QString::number(i) + (daily ? QStringLiteral("天") : QStringLiteral("个月")));
-  comJkzl[2]->setCurrentIndex(0);
+  FillTermPresets(comJkzl[2], comJkzl[1]->currentIndex() == 0);
 }
 
 void frmDkdjB::setRateTypeIndex(int index) {
@@ -525,7 +515,7 @@ void frmDkdjB::comJkzl_Click(int index) {
       }
       case 3: {
         const int k = comJkzl[3]->currentIndex();
-        if (k >= 0 && k < int(std::size(kAmountValues))) txtDkdj[0]->setText(QString::fromLatin1(kAmountValues[k]));
+        if (const QString amount = AmountPresetValue(k); !amount.isEmpty()) txtDkdj[0]->setText(amount);
         ClearInputMark(txtDkdj[0]);
         break;
       }

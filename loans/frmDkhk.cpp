@@ -13,7 +13,9 @@
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
+#include "control/pbCommand.h"
 #include "loans/LoanLinks.h"
+#include "loans/LoanPresets.h"
 #include "loans/LoanRecords.h"
 #include "loans/PlanGrid.h"
 #include "loans/frmDkck.h"
@@ -74,11 +76,10 @@ frmDkhk::frmDkhk(QWidget* owner) : QDialog(owner) {
     comJkzl[i]->setObjectName(QStringLiteral("comJkzl_%1").arg(i));
     comJkzl[i]->setEnabled(false);
   }
-  comJkzl[0]->addItems({QStringLiteral("一厘"), QStringLiteral("二厘"), QStringLiteral("三厘"), QStringLiteral("五厘"),
-                        QStringLiteral("一分"), QStringLiteral("一分五"), QStringLiteral("二分"), QStringLiteral("一角")});
+  FillRatePresets(comJkzl[0]);
   comJkzl[1]->addItems({QStringLiteral("日"), QStringLiteral("月")});
-  comJkzl[2]->addItems({QStringLiteral("1个月"), QStringLiteral("3个月"), QStringLiteral("6个月"), QStringLiteral("12个月")});
-  comJkzl[3]->addItems({QStringLiteral("50000"), QStringLiteral("100000"), QStringLiteral("500000")});
+  FillTermPresets(comJkzl[2], true);
+  FillAmountPresets(comJkzl[3]);
   Check1 = new QCheckBox(QStringLiteral("首尾计息"), terms);
   Check1->setObjectName(QStringLiteral("Check1"));
   Check1->setEnabled(false);
@@ -121,20 +122,39 @@ frmDkhk::frmDkhk(QWidget* owner) : QDialog(owner) {
   bg->setColumnStretch(1, 1);
   bg->setColumnStretch(3, 1);
   bg->setRowStretch(4, 1);
+  pbCJkzl = new ButtonArray(this);
+  // The registration form's buttons on the pages stay where it has them; nothing here changes the
+  // loan, so they are shown disabled.
+  auto inactive = [this](QWidget* page, std::initializer_list<std::pair<int, const char*>> buttons) {
+    auto* column = new QVBoxLayout;
+    for (const auto& [index, caption] : buttons) {
+      pbCommand* b = pbCJkzl->add(index, QString::fromUtf8(caption), page);
+      b->setEnabled(false);
+      column->addWidget(b);
+    }
+    column->addStretch(1);
+    return column;
+  };
+  bg->addLayout(inactive(borrower, {{5, ""}}), 0, 4, 5, 1);
   SSTab1->addTab(borrower, QStringLiteral("贷款人"));
-  Fg2 = makeGrid(SSTab1, QStringLiteral("Fg2"));
-  SSTab1->addTab(Fg2, QStringLiteral("个人担保"));
-  Fg4 = makeGrid(SSTab1, QStringLiteral("Fg4"));
-  SSTab1->addTab(Fg4, QStringLiteral("企业担保"));
-  Fg1 = makeGrid(SSTab1, QStringLiteral("Fg1"));
-  SSTab1->addTab(Fg1, QStringLiteral("相关附件"));
+  auto gridPage = [&](Grid*& grid, const QString& name, std::initializer_list<std::pair<int, const char*>> buttons) {
+    auto* page = new QWidget(SSTab1);
+    auto* l = new QHBoxLayout(page);
+    l->setContentsMargins(0, 0, 0, 0);
+    grid = makeGrid(page, name);
+    l->addWidget(grid, 1);
+    l->addLayout(inactive(page, buttons));
+    return page;
+  };
+  SSTab1->addTab(gridPage(Fg2, QStringLiteral("Fg2"), {{0, "增加"}, {2, "删除"}}), QStringLiteral("个人担保"));
+  SSTab1->addTab(gridPage(Fg4, QStringLiteral("Fg4"), {{8, "增加"}, {9, "删除"}}), QStringLiteral("企业担保"));
+  SSTab1->addTab(gridPage(Fg1, QStringLiteral("Fg1"), {{10, "新增文档"}, {11, "查    看"}, {12, "删    除"}}),
+                 QStringLiteral("相关附件"));
 
   // The plan and the repayment records.
-  pbCJkzl = new ButtonArray(this);
   SSTab2 = new QTabWidget(this);
   SSTab2->setObjectName(QStringLiteral("SSTab2"));
-  Fg = makeGrid(SSTab2, QStringLiteral("Fg"));
-  SSTab2->addTab(Fg, QStringLiteral("还款计划"));
+  SSTab2->addTab(gridPage(Fg, QStringLiteral("Fg"), {{13, "借贷展期"}}), QStringLiteral("还款计划"));
   auto* records = new QWidget(SSTab2);
   Fg3 = makeGrid(records, QStringLiteral("Fg3"));
   auto* rl = new QVBoxLayout(records);
@@ -192,6 +212,8 @@ void frmDkhk::Form_Load() {
     dtpDjrq[2]->setDateText(rs.text(QStringLiteral("止息日期")));
     txtDkdj[0]->setText(Money::format(rs.number(QStringLiteral("本金"))));
     SelectComboItemByText(comJkzl[1], rs.text(QStringLiteral("利率类别")));
+    // The term list follows the rate type, as the registration form fills it.
+    FillTermPresets(comJkzl[2], comJkzl[1]->currentIndex() == 0);
     Check1->setChecked(rs.integer(QStringLiteral("首尾计息")) != 0);
     txtDkdj[1]->setText(Money::format(rs.number(QStringLiteral("利率")), QStringLiteral("0.0000")));
     txtDkdj[2]->setText(Money::format(rs.number(QStringLiteral("逾期利率")), QStringLiteral("0.0000")));

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QProxyStyle>
 
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
@@ -16,10 +17,25 @@ std::function<void(QWidget*, const QString&)> gShowLoanSms;
 std::function<void(const QString&)> gMakeLoanContract;
 std::function<void(QWidget*, const QString&)> gShowPaymentView;
 
+namespace {
+// A busy day has more instalments than the screen is high: the popup scrolls rather than spreading
+// into columns past the screen's edge.
+class ScrollingMenuStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* ret) const override {
+    if (hint == SH_Menu_Scrollable) return 1;
+    return QProxyStyle::styleHint(hint, option, widget, ret);
+  }
+};
+}  // namespace
+
 frmMenu::frmMenu(QWidget* owner) : QObject(owner), owner_(owner) {
   setObjectName(QStringLiteral("frmMenu"));
   mnu_ls = new QMenu(QStringLiteral("临时"), owner);
   mnu_ls->setObjectName(QStringLiteral("mnu_ls"));
+  auto* scrolling = new ScrollingMenuStyle;
+  scrolling->setParent(mnu_ls);
+  mnu_ls->setStyle(scrolling);
 }
 
 frmMenu::~frmMenu() = default;

@@ -1,15 +1,62 @@
 #include "platform/DateBox.h"
 
+#include <QBoxLayout>
 #include <QCalendarWidget>
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QGridLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
+
+namespace {
+// What may stand in a typed date.
+const QRegularExpression& typedChars() {
+  static const QRegularExpression re(QStringLiteral("^[0-9./-]*$"));
+  return re;
+}
+
+// The label beside `w` in `layout` or one of its inner layouts.
+QLabel* labelBeside(QLayout* layout, QWidget* w) {
+  if (!layout) return nullptr;
+  const int at = layout->indexOf(w);
+  if (at >= 0) {
+    if (auto* form = qobject_cast<QFormLayout*>(layout)) return qobject_cast<QLabel*>(form->labelForField(w));
+    QLayoutItem* before = nullptr;
+    if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
+      int row = 0, col = 0, rows = 0, cols = 0;
+      grid->getItemPosition(at, &row, &col, &rows, &cols);
+      if (col > 0) before = grid->itemAtPosition(row, col - 1);
+    } else if (qobject_cast<QBoxLayout*>(layout) && at > 0) {
+      before = layout->itemAt(at - 1);
+    }
+    return before ? qobject_cast<QLabel*>(before->widget()) : nullptr;
+  }
+  for (int i = 0; i < layout->count(); ++i)
+    if (QLabel* l = labelBeside(layout->itemAt(i)->layout(), w)) return l;
+  return nullptr;
+}
+
+// A caption as a message names it: without the blanks that align it, its colon and mnemonic.
+QString captionOf(const QLabel* l) {
+  if (!l) return {};
+  QString t = l->text();
+  t.remove(QLatin1Char('&'));
+  t.remove(QRegularExpression(QStringLiteral("[\\s\u3000]")));
+  while (t.endsWith(QChar(0xFF1A)) || t.endsWith(QLatin1Char(':'))) t.chop(1);
+  // A connective such as "至" between the two boxes of a range names neither of them.
+  return t.size() >= 2 ? t : QString();
+}
+}  // namespace
 
 DateBox::DateBox(QWidget* parent) : QDateEdit(parent) {
   setCalendarPopup(true);
   setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  setDateRange(firstDate(), lastDate());
   setDate(Clock::today());
   connect(this, &QDateEdit::dateChanged, this, [this] {
     if (empty_) {
@@ -82,7 +129,111 @@ void DateBox::setDateValue(const QDate& d) {
   if (wasEmpty) lineEdit()->setText(textFromDateTime(dateTime()));
 }
 
+QDate DateBox::parseTyped(const QString& text, const QDate& current) {
+  static const QRegularExpression year(QStringLiteral("^(\\d{4})$"));
+  static const QRegularExpression whole(QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})$"));
+  static const QRegularExpression digits(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})$"));
+  const QString t = text.trimmed();
+  QDate d;
+  if (const QRegularExpressionMatch y = year.match(t); y.hasMatch()) {
+    d = QDate(y.captured(1).toInt(), current.month(), current.day());
+  } else {
+    QRegularExpressionMatch m = whole.match(t);
+    if (!m.hasMatch()) m = digits.match(t);
+    if (m.hasMatch()) d = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+  }
+  if (!d.isValid() || d < firstDate() || d > lastDate()) return {};
+  return d;
+}
+
+QString DateBox::label() const {
+  if (!label_.isEmpty()) return label_;
+  QString found;
+  if (const QWidget* top = window())
+    for (const QLabel* l : top->findChildren<QLabel*>())
+      if (l->buddy() == this) found = captionOf(l);
+  if (found.isEmpty() && parentWidget()) found = captionOf(labelBeside(parentWidget()->layout(), const_cast<DateBox*>(this)));
+  return found.isEmpty() ? QStringLiteral("日期") : found;
+}
+
+void DateBox::commitTyped() {
+  if (!typing_) return;
+  typing_ = false;
+  const QString text = lineEdit()->text().trimmed();
+  if (text.isEmpty() && allowEmpty_) {
+    setEmpty();
+    return;
+  }
+  const QDate d = parseTyped(text, date());
+  if (d.isValid()) {
+    setDateValue(d);
+    // The same date typed again leaves no date change to redraw the text.
+    lineEdit()->setText(textFromDateTime(dateTime()));
+    return;
+  }
+  // The old value again, then the message: the box must not show the wrong text behind it.
+  if (empty_) {
+    setEmpty();
+  } else {
+    lineEdit()->setText(textFromDateTime(dateTime()));
+  }
+  MsgBox(label() + QStringLiteral("输入不合法！"), Mb::Exclamation);
+}
+
+void DateBox::focusOutEvent(QFocusEvent* e) {
+  wholeSelected_ = false;
+  commitTyped();
+  QDateEdit::focusOutEvent(e);
+}
+
 void DateBox::keyPressEvent(QKeyEvent* e) {
+  // Typing over the whole text (after Ctrl+A, or into an empty box) is a date or a year of its own,
+  // edited as plain text: the sections would take the digits one field at a time.
+  const QString typed = e->text();
+  const bool plainKey = !(e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+  const bool charKey = plainKey && !typed.isEmpty() && typedChars().match(typed).hasMatch();
+  if (typing_) {
+    switch (e->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        commitTyped();
+        QDateEdit::keyPressEvent(e);
+        return;
+      case Qt::Key_Escape:
+        typing_ = false;
+        if (empty_) setEmpty(); else lineEdit()->setText(textFromDateTime(dateTime()));
+        return;
+      case Qt::Key_Backspace:
+      case Qt::Key_Delete:
+      case Qt::Key_Left:
+      case Qt::Key_Right:
+      case Qt::Key_Home:
+      case Qt::Key_End:
+        QCoreApplication::sendEvent(lineEdit(), e);
+        return;
+      default:
+        if (charKey) {
+          lineEdit()->insert(typed);
+          return;
+        }
+        if (plainKey && !typed.isEmpty() && typed.at(0).isPrint()) return;  // not part of a date
+        QDateEdit::keyPressEvent(e);
+        return;
+    }
+  }
+  // Ctrl+A is remembered here: the sections would narrow the selection to one of them at once.
+  if (e->matches(QKeySequence::SelectAll)) {
+    lineEdit()->selectAll();
+    wholeSelected_ = true;
+    return;
+  }
+  const bool whole = wholeSelected_ || empty_ || lineEdit()->text().isEmpty();
+  wholeSelected_ = false;
+  if (charKey && whole) {
+    typing_ = true;
+    lineEdit()->setText(typed);
+    return;
+  }
   // Delete or Backspace on an optional date empties it.
   if (allowEmpty_ && (e->key() == Qt::Key_Delete || e->key() == Qt::Key_Backspace)) {
     setEmpty();
@@ -96,6 +247,8 @@ void DateBox::keyPressEvent(QKeyEvent* e) {
 }
 
 QString DateBox::textFromDateTime(const QDateTime& dt) const {
+  // A redraw while a date is typed keeps what was typed.
+  if (typing_) return lineEdit()->text();
   if (empty_) return QString();
   return QDateEdit::textFromDateTime(dt);
 }
@@ -103,6 +256,8 @@ QString DateBox::textFromDateTime(const QDateTime& dt) const {
 QValidator::State DateBox::validate(QString& input, int& pos) const {
   // The blank text of an empty box is its value, not a typing mistake to undo.
   if (empty_ && input.isEmpty()) return QValidator::Acceptable;
+  // A typed text is read when it is taken, not while it grows.
+  if (typing_) return typedChars().match(input).hasMatch() ? QValidator::Intermediate : QValidator::Invalid;
   return QDateEdit::validate(input, pos);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The date entry of every window: a date edit with a calendar pop-up showing "yyyy-MM-dd", and, where
-// a window allows it, an explicit empty state (shown blank, read as an empty text).
+// a window allows it, an explicit empty state (shown blank, read as an empty text). A whole date or a
+// year alone may be typed over the selected text; it is taken on Enter or when the box loses the focus.
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <QPointer>
@@ -23,17 +24,36 @@ class DateBox : public QDateEdit {
   // is seen by the box however the calendar was reached.
   QCalendarWidget* calendarWidget() const;
 
+  static QDate firstDate() { return {1900, 1, 1}; }
+  static QDate lastDate() { return {2100, 12, 31}; }
+  // What a typed text makes of `current`: a whole date ("2027-03-09", "2027/3/9", "20270309") or a
+  // year alone ("2027", the month and day kept). Invalid for anything else, an impossible date or one
+  // outside firstDate()..lastDate().
+  static QDate parseTyped(const QString& text, const QDate& current);
+  // The caption that names the box in its messages: the one set, else the label beside it (its
+  // buddy, or the label left of it in the layout), else "日期".
+  void setLabel(const QString& label) { label_ = label; }
+  QString label() const;
+  // Whether a typed text waits to be taken.
+  bool isTyping() const { return typing_; }
+
  protected:
   bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
   QString textFromDateTime(const QDateTime& dt) const override;
   QValidator::State validate(QString& input, int& pos) const override;
 
  private:
   bool allowEmpty_ = false;
   bool empty_ = false;
+  bool typing_ = false;
+  bool wholeSelected_ = false;
+  QString label_;
   QPointer<QCalendarWidget> connectedCalendar_;
   void connectCalendar(QCalendarWidget* calendar);
+  // Takes the typed text, or says why not and shows the old value again.
+  void commitTyped();
 };
 
 class QLineEdit;

@@ -34,6 +34,8 @@ int showRealMessage(const MessageRequest& r) {
   // The program's texts break lines with CR LF, as their users' documents do; the box wants LF.
   QString text = r.text;
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  // Texts are shown as they are: a gateway's "<b>" is two brackets and a letter, not bold.
+  box.setTextFormat(Qt::PlainText);
   box.setText(text);
   if (!r.details.isEmpty()) box.setDetailedText(r.details);
   switch (r.style & 0x70) {

@@ -3,10 +3,15 @@
 #include <QCursor>
 #include <QDate>
 #include <QFont>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "platform/Grid.h"
 
@@ -21,7 +26,62 @@ const QColor kDayBack = VbColor(0xF0F0F0);
 const QColor kTodayBack = VbColor(15178606);
 const QColor kDueBack = VbColor(0xCCFFFF);
 const QColor kDueFore = VbColor(255);
+
+// Lines of a day cell stand a pixel apart, so that the marks of two instalments never touch.
+int dayLineStep(const QFontMetrics& fm) { return fm.lineSpacing() + 1; }
+
+// What the grid's own painter leaves out: several lines in one cell.
+class DayTextDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  static QRect textBox(const QRect& cell) { return cell.adjusted(3, 2, -3, -2); }
+  void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const QVariant back = index.data(Qt::BackgroundRole);
+    if (back.canConvert<QColor>()) p->fillRect(option.rect, back.value<QColor>());
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (text.isEmpty()) return;
+    const QVariant fore = index.data(Qt::ForegroundRole);
+    const QFont font = index.data(Qt::FontRole).canConvert<QFont>() ? index.data(Qt::FontRole).value<QFont>() : option.font;
+    const QFontMetrics fm(font);
+    const QRect box = textBox(option.rect);
+    p->save();
+    p->setFont(font);
+    p->setPen(fore.canConvert<QColor>() ? fore.value<QColor>() : option.palette.color(QPalette::Text));
+    int y = box.top();
+    for (const QString& line : DayCellLines(text, fm, box.width(), box.height())) {
+      p->drawText(QRect(box.left(), y, box.width(), fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, line);
+      y += dayLineStep(fm);
+    }
+    p->restore();
+  }
+};
+
 }  // namespace
+
+QStringList DayCellLines(const QString& text, const QFontMetrics& fm, int width, int height) {
+  static const QString kArrow = QStringLiteral("→");
+  const QString more = QStringLiteral("…");
+  QStringList lines;
+  for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    line.remove(QLatin1Char('\r'));
+    if (line.isEmpty()) continue;
+    if (fm.horizontalAdvance(line) > width) {
+      // The amount is what the day is about: the name gives way.
+      const int arrow = line.lastIndexOf(kArrow);
+      const QString amount = arrow >= 0 ? line.mid(arrow) : QString();
+      const int room = width - fm.horizontalAdvance(amount);
+      line = arrow >= 0 && room > fm.horizontalAdvance(more) ? fm.elidedText(line.left(arrow), Qt::ElideRight, room) + amount
+                                                              : fm.elidedText(line, Qt::ElideRight, width);
+    }
+    lines << line;
+  }
+  const int fit = std::max(1, (height - fm.height()) / dayLineStep(fm) + 1);
+  if (lines.size() > fit) {
+    lines = lines.mid(0, fit - 1);
+    lines << more;
+  }
+  return lines;
+}
 
 namespace MonthLayout {
 int offset(int year, int month) { return QDate(year, month, 1).dayOfWeek() % 7; }
@@ -97,6 +157,8 @@ MonthCalendar::MonthCalendar(QWidget* parent) : QWidget(parent) {
   }
   for (int r = 0; r < kRows; ++r) Fg->setRowHeight(r, kRowHeight);
   Fg->table()->setWordWrap(false);
+  auto* dayText = new DayTextDelegate(Fg->table());
+  for (int c = 1; c < kCols; c += 2) Fg->table()->setItemDelegateForColumn(c, dayText);
   // The marks of the cells are the colours the month gives them, not a selection.
   Fg->table()->setSelectionMode(QAbstractItemView::NoSelection);
   Fg->setMinimumSize(7 * (kNumberWidth + kTextWidth) / kTwipsPerPixel + 4, kRows * kRowHeight / kTwipsPerPixel + 4);
@@ -152,6 +214,18 @@ QString MonthCalendar::dayText(int day) const {
   if (year_ == 0 || day < 1 || day > MonthLayout::daysInMonth(year_, month_)) return {};
   const QPoint cell = MonthLayout::cellOf(year_, month_, day);
   return Fg->textMatrix(cell.x(), cell.y() + 1);
+}
+
+QStringList MonthCalendar::dayCellLines(int day) const {
+  const QString text = dayText(day);
+  if (text.isEmpty()) return {};
+  const QPoint cell = MonthLayout::cellOf(year_, month_, day);
+  const QTableView* view = Fg->table();
+  const QModelIndex index = view->model()->index(cell.x(), cell.y() + 1);
+  const QRect box = DayTextDelegate::textBox(view->visualRect(index));
+  const QVariant font = index.data(Qt::FontRole);
+  const QFontMetrics fm(font.canConvert<QFont>() ? font.value<QFont>() : view->font());
+  return DayCellLines(text, fm, box.width(), box.height());
 }
 
 void MonthCalendar::clickCell(int row, int col, const QPoint& globalPos) {

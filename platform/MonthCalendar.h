@@ -25,6 +25,12 @@ void previous(int* year, int* month);
 void next(int* year, int* month);
 }  // namespace MonthLayout
 
+class QFontMetrics;
+// The lines a day's text cell shows: one per instalment ("name→amount" lines of `text`), a name too
+// long for the width shortened so that its amount stays whole, and when more lines are due than fit
+// the height, as many as fit with the last of them "…".
+QStringList DayCellLines(const QString& text, const QFontMetrics& fm, int width, int height);
+
 class MonthCalendar : public QWidget {
   Q_OBJECT
  public:
@@ -41,6 +47,8 @@ class MonthCalendar : public QWidget {
   int month() const { return month_; }
   // The text shown for day d ("" for none or a day outside the month).
   QString dayText(int day) const;
+  // The lines drawn in the text cell of day d, as its cell is now sized.
+  QStringList dayCellLines(int day) const;
 
   Grid* grid() const { return Fg; }
   // A click in a cell, as the mouse gives it: only a text cell with a text reports its day.

@@ -100,6 +100,7 @@ FailureMessage failureText(const QString& what, const SmsReply& r, const QString
     case O::HttpError: reason = QStringLiteral("短信网关返回错误（HTTP 状态 %1）。").arg(r.httpStatus); break;
     case O::Refused: reason = QStringLiteral("短信网关拒绝了请求（应答 -1）。"); break;
     case O::EmptyAnswer: reason = QStringLiteral("短信网关没有返回任何内容。"); break;
+    case O::Undecodable: reason = QStringLiteral("短信网关的回复无法识别。"); break;
     case O::WrongAccount:
       reason = QStringLiteral("短信账号或密码错误（网关应答：%1）。请在系统设置中检查短信账号和密码。").arg(r.text.trimmed());
       break;
@@ -107,6 +108,7 @@ FailureMessage failureText(const QString& what, const SmsReply& r, const QString
   }
   QString details = QStringLiteral("短信网关地址：") + address;
   if (!r.detail.isEmpty()) details += QStringLiteral("\n网络：") + r.detail;
+  if (!r.raw.isEmpty()) details += QStringLiteral("\n回复：") + QString::fromLatin1(r.raw.left(64).toHex(' '));
   return {what + reason + QStringLiteral("\r\n") + consequence, details};
 }
 
@@ -139,8 +141,8 @@ QString UrlEncodeGbk(const QString& text) {
 QString BytesToText(const QByteArray& bytes, const QString& charset) {
   try {
     const QString cs = charsetOrDefault(charset);
-    if (isGbkFamily(cs)) return Gbk::decode(bytes);
-    return decodeWithIconv(bytes, cs);
+    // GB2312 and GBK are read as GB18030, their superset, strictly: a byte no GBK text has is a failure.
+    return decodeWithIconv(bytes, isGbkFamily(cs) ? QStringLiteral("GB18030") : cs);
   } catch (const AppError& e) {
     ReportRuntimeError(QString(), nullptr, e);
     return {};
@@ -213,7 +215,15 @@ SmsReply PostToSmsGateway(const QString& body) {
     r.text = QStringLiteral("sms error");
     return r;
   }
-  r.text = Gbk::decode(a.post.body);  // the gateway answers in GB2312
+  // The gateway answers in GB2312; bytes that are none may say anything, so nothing is assumed of them.
+  try {
+    r.text = decodeWithIconv(a.post.body, QStringLiteral("GB18030"));
+  } catch (const AppError& e) {
+    r.outcome = O::Undecodable;
+    r.raw = a.post.body;
+    r.detail = e.description;
+    return r;
+  }
   const QString answer = r.text.trimmed();
   if (answer.isEmpty())
     r.outcome = O::EmptyAnswer;
@@ -228,6 +238,11 @@ SmsReply PostToSmsGateway(const QString& body) {
 
 SmsReply SendSmsMessage(const QString& text, const QString& recipients) {
   SmsReply r = PostToSmsGateway(BuildSmsRequestBody(text, recipients));
+  if (r.outcome == SmsReply::Outcome::Undecodable) {
+    r.failure = QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。");
+    MsgBox(r.failure, Mb::Critical, QString(), failureText(QString(), r, SmsGatewayAddress(), QString()).details);
+    return r;
+  }
   if (!r.accepted()) {
     const FailureMessage m = failureText(QStringLiteral("短信发送失败："), r, SmsGatewayAddress(),
                                          r.outcome == SmsReply::Outcome::TimedOut

@@ -23,7 +23,7 @@ QString HttpPostForm(const QString& address, const QString& body, const QString&
 // A character GBK does not have is sent as "?" (%3F), as the Windows code page conversion did.
 QString UrlEncodeGbk(const QString& text);
 // Text from bytes in a character set ("" means "GB2312"; GB2312 and GBK are read as GB18030, their
-// superset). An unknown character set or undecodable bytes are reported and give "".
+// superset). An unknown character set or undecodable bytes (in GBK too) are reported and give "".
 QString BytesToText(const QByteArray& bytes, const QString& charset);
 // Adds the PJ_Duanxin row of a message the gateway accepted: 手机 = recipients, 内容 = the text
 // without signature, 发信人 = gUserName, 部门 = "". Traps nothing: a failure reaches the sender.
@@ -41,6 +41,7 @@ struct SmsReply {
     Refused,       // the gateway answered "-1"
     WrongAccount,  // the answer contains "密码错误"
     EmptyAnswer,   // status 200 with nothing in it
+    Undecodable,   // status 200 with bytes that are no GBK text: whether it was sent is unknown
     HttpError,     // a status other than 200 (HttpPostForm's "sms error")
     TimedOut,      // no answer within gSmsTimeoutMs
     Unreachable,   // refused connection, unknown host, bad address, broken connection
@@ -48,7 +49,8 @@ struct SmsReply {
   Outcome outcome = Outcome::Unreachable;
   QString text;        // the decoded answer ("" without one)
   int httpStatus = 0;  // 0 without an answer
-  QString detail;      // what the network said when there was no answer
+  QString detail;      // what the network said when there was no answer, or why the answer is unreadable
+  QByteArray raw;      // the bytes of an answer that could not be read
   QString failure;     // the message for the user when not accepted
 
   bool accepted() const { return outcome == Outcome::Accepted; }
@@ -58,8 +60,8 @@ struct SmsReply {
 SmsReply PostToSmsGateway(const QString& body);
 // A sender's whole sequence after its input checks: builds the body, posts it and, when the gateway
 // accepts it, logs it with SaveSmsRecord; the caller then shows reply.text with its own title.
-// Every failure (no answer, time-out, HTTP error, "-1", an empty answer, "密码错误") is shown here
-// in a critical message box and nothing is logged.
+// Every failure (no answer, time-out, HTTP error, "-1", an empty or undecodable answer, "密码错误")
+// is shown here in a critical message box and nothing is logged.
 SmsReply SendSmsMessage(const QString& text, const QString& recipients);
 // The account check and balance query. Failures without an answer, HTTP errors, "-1" and an empty
 // answer are shown here; any other answer, "密码错误" included (outcome WrongAccount), is returned

@@ -3,11 +3,15 @@
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
+#include <QScreen>
+
+#include <functional>
 
 #include "LoanRecordsFixture.h"
 #include "app/BusinessReminder.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ChineseAmount.h"
+#include "financing/frmRzZfrc.h"
 #include "loans/LoanLinks.h"
 #include "loans/frmCkrc.h"
 #include "loans/frmMenu.h"
@@ -142,6 +146,57 @@ TEST_F(CalendarTest, ManyInstalmentsOnOneDayAllShow) {
   EXPECT_EQ(w.Calendar->dayText(28).count(QLatin1Char('\n')), 25);
   w.Fg_Click(28, QPoint());
   EXPECT_EQ(w.Menu->mnu_lss.size(), 25u);
+}
+
+TEST_F(CalendarTest, ABusyDaysPopupListsEveryInstalmentAndStaysOnTheScreen) {
+  for (int i = 0; i < 30; ++i) addPlanRow(QStringLiteral("D1"), 10 + i, 100, 100, 0, QDate(2024, 3, 1), QDate(2024, 3, 27));
+  frmCkrc w;
+  w.Form_Load();
+  w.Fg_Click(27, QPoint(10, 10));
+  ASSERT_EQ(w.Menu->mnu_lss.size(), 30u);
+  EXPECT_EQ(w.Menu->mnu_ls->actions().size(), 30);
+  EXPECT_TRUE(w.Menu->mnu_ls->isVisible());
+  const QRect screen = w.Menu->mnu_ls->screen()->availableGeometry();
+  EXPECT_LE(w.Menu->mnu_ls->height(), screen.height()) << "it scrolls instead of growing past the screen";
+  EXPECT_LE(w.Menu->mnu_ls->width(), screen.width()) << "nor spreads into columns";
+  w.Menu->mnu_ls->close();
+}
+
+// At December 2100, the end of the year list, 后一月 changes neither the lists nor the month drawn,
+// in both calendars.
+TEST_F(CalendarTest, NextMonthAtTheEndOfTheYearListChangesNothing) {
+  addPlanRow(QStringLiteral("D1"), 9, 100, 100, 0, QDate(2100, 11, 1), QDate(2100, 12, 6));
+  frmCkrc loans;
+  loans.Form_Load();
+  frmRzZfrc payments;
+  payments.Form_Load();
+  struct Calendar {
+    const char* name;
+    QComboBox* year;
+    QComboBox* month;
+    MonthCalendar* grid;
+    std::function<void(int)> press;
+  };
+  const Calendar calendars[] = {
+      {"催款日程", loans.Combo1, loans.Combo2, loans.Calendar, [&](int i) { loans.pbCommand1_Click(i); }},
+      {"支付日程", payments.Combo1, payments.Combo2, payments.Fg, [&](int i) { payments.pbCommand1_Click(i); }},
+  };
+  for (const Calendar& c : calendars) {
+    SCOPED_TRACE(c.name);
+    c.year->setCurrentIndex(2100 - 1900);
+    c.month->setCurrentIndex(10);
+    c.press(1);
+    ASSERT_EQ(std::make_pair(c.grid->year(), c.grid->month()), std::make_pair(2100, 12));
+    const QString drawn = c.grid->dayText(6);
+    if (c.grid == loans.Calendar) EXPECT_FALSE(drawn.isEmpty());
+    c.press(1);
+    EXPECT_EQ(c.year->currentText(), QStringLiteral("2100"));
+    EXPECT_EQ(c.month->currentText(), QStringLiteral("12"));
+    EXPECT_EQ(std::make_pair(c.grid->year(), c.grid->month()), std::make_pair(2100, 12));
+    EXPECT_EQ(c.grid->dayText(6), drawn);
+    c.press(0);
+    EXPECT_EQ(std::make_pair(c.grid->year(), c.grid->month()), std::make_pair(2100, 11));
+  }
 }
 
 TEST_F(CalendarTest, TheReminderCountsWhatTheCalendarShows) {

@@ -7,6 +7,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <tuple>
+
 #include "LoanRecordsFixture.h"
 #include "app/data/DataAccess.h"
 #include "app/services/BankInfo.h"
@@ -20,6 +22,7 @@
 #include "loans/frmDktqhd.h"
 #include "loans/frmXjyh.h"
 #include "control/pbCommand.h"
+#include "platform/Buttons.h"
 #include "platform/DateBox.h"
 #include "platform/Grid.h"
 #include "platform/Money.h"
@@ -504,6 +507,43 @@ TEST_F(RepaymentTest, TypedAmountsStayUntilTheDateChanges) {
   emit w->DTPicker1->editingFinished();
   confirm(*w);
   EXPECT_EQ(rowText(row1_), QStringLiteral("1000 150 150 归还部分 2024-02-11 "));
+}
+
+// The view shows the registration form's buttons on their pages, without a command, and its quick-fill
+// lists as the form fills them, on their first item.
+TEST_F(RepaymentTest, TheViewHasTheFormsPageButtonsDisabledAndItsQuickFillLists) {
+  addLoan({.docNo = QStringLiteral("D7"), .rateType = QStringLiteral("月"), .rate = 1.5});
+  const std::tuple<int, const char*, const char*, int> buttons[] = {
+      {5, "", "贷款人", 1},           {0, "增加", "个人担保", 1},      {2, "删除", "个人担保", 1},
+      {8, "增加", "企业担保", 1},     {9, "删除", "企业担保", 1},      {10, "新增文档", "相关附件", 1},
+      {11, "查    看", "相关附件", 1}, {12, "删    除", "相关附件", 1}, {13, "借贷展期", "还款计划", 2},
+  };
+  const std::tuple<const char*, const char*, int> loans[] = {{"D1", "1天", 100}, {"D7", "1个月", 12}};
+  for (const auto& [doc, firstTerm, terms] : loans) {
+    SCOPED_TRACE(doc);
+    frmDkhk view;
+    view.DocNo = QString::fromUtf8(doc);
+    view.Form_Load();
+    EXPECT_EQ(view.comJkzl[3]->currentText(), QStringLiteral("五万"));
+    EXPECT_EQ(view.comJkzl[3]->count(), 13);
+    EXPECT_EQ(view.comJkzl[0]->currentText(), QStringLiteral("一厘"));
+    EXPECT_EQ(view.comJkzl[0]->count(), 19);
+    EXPECT_EQ(view.comJkzl[2]->currentText(), QString::fromUtf8(firstTerm));
+    EXPECT_EQ(view.comJkzl[2]->count(), terms);
+    for (const auto& [index, caption, page, tabs] : buttons) {
+      SCOPED_TRACE(index);
+      pbCommand* b = view.pbCJkzl->at(index);
+      ASSERT_NE(b, nullptr);
+      EXPECT_EQ(b->Caption(), QString::fromUtf8(caption));
+      EXPECT_FALSE(b->isEnabled());
+      QTabWidget* tab = tabs == 1 ? view.SSTab1 : view.SSTab2;
+      int on = -1;
+      for (int t = 0; t < tab->count(); ++t)
+        if (tab->widget(t)->isAncestorOf(b)) on = t;
+      ASSERT_GE(on, 0);
+      EXPECT_EQ(tab->tabText(on), QString::fromUtf8(page));
+    }
+  }
 }
 
 TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment) {

@@ -14,8 +14,13 @@
 #include "platform/DateBox.h"
 #include "platform/Grid.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
+
+#include "platform/Gbk.h"
 
 namespace {
 class SmsTest : public OutputFixture {
@@ -108,6 +113,41 @@ TEST_F(SmsTest, NoticeSendsOnlyGoodInputAndLogsOnlyWhatWasAccepted) {
   EXPECT_TRUE(server_.requests()[1].body.contains("&mob=13800138000&msg=%BB%E3%BF%EE%CD%A8%D6%AA%20%26%20100%25")) << server_.requests()[1].body.toStdString();
   EXPECT_EQ(smsCount(), 1);
   EXPECT_EQ(Db().scalar(QStringLiteral("select 内容 from PJ_Duanxin")).toString(), QStringLiteral("汇款通知 & 100%"));
+}
+
+TEST_F(SmsTest, AnUnreadableReplyKeepsTheNoticeOpenAndAReplyIsShownAsItCame) {
+  frmMsmFr w;
+  w.Text1->setText(QStringLiteral("13800138000"));
+  w.txtText1->setPlainText(QStringLiteral("汇款通知"));
+  server_.answer(200, QByteArray("\xFF\xFF\xFF"));
+  w.PbCZ->Click();
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。")});
+  EXPECT_NE(w.result(), QDialog::Accepted);
+  EXPECT_EQ(smsCount(), 0);
+
+  // The real box, not the scripted one: the gateway's markup stays text.
+  SetMessageHandler({});
+  QString shown;
+  Qt::TextFormat format = Qt::RichText;
+  // Looked for until it shows: the post waits for the gateway in an event loop of its own first.
+  QTimer watch;
+  watch.setInterval(20);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    watch.stop();
+    shown = box->text();
+    format = box->textFormat();
+    box->accept();
+  });
+  watch.start();
+  server_.answer(200, Gbk::encode(QStringLiteral("<b>发送成功</b><br>")));
+  w.PbCZ->Click();
+  responder_.install();
+  EXPECT_EQ(shown, QStringLiteral("<b>发送成功</b><br>"));
+  EXPECT_EQ(format, Qt::PlainText);
+  EXPECT_EQ(w.result(), QDialog::Accepted);
+  EXPECT_EQ(smsCount(), 1);
 }
 
 TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {

@@ -1,6 +1,8 @@
 // The month grid shared by the two calendars: where the days stand, the turn of the year, the marks
 // of weekends, today and days with a text, and which clicks report a day.
+#include <QImage>
 #include <QLabel>
+#include <QTableView>
 #include <QSignalSpy>
 
 #include <cstdlib>
@@ -141,3 +143,51 @@ TEST(MonthCalendarTest, OnlyATextCellWithATextReportsItsDay) {
 }
 
 }  // namespace
+
+namespace {
+// Whether a drawn line ends with the whole amount of its instalment.
+bool endsWithAmount(const QString& line, const QString& amount) { return line.endsWith(QStringLiteral("→") + amount); }
+}  // namespace
+
+// The text cell as drawn: one line per instalment, a long name shortened before its amount, and a
+// day with more instalments than lines ending in "…".
+TEST(MonthCalendarTest, ADayCellDrawsOneLinePerInstalmentAndKeepsEveryAmountWhole) {
+  MonthCalendar cal;
+  cal.resize(1100, 700);
+  QStringList texts(32);
+  texts[5] = QStringLiteral("李四→33833.34\r\n华兴贸易有限公司第一分公司→120000.00\r\n王五→500.00\r\n");
+  for (int i = 0; i < 12; ++i) texts[6] += QStringLiteral("客户%1→%2.00\r\n").arg(i).arg(1000 + i);
+  cal.showMonth(2023, 7, QDate(2023, 7, 12), texts);
+
+  const QStringList three = cal.dayCellLines(5);
+  ASSERT_EQ(three.size(), 3);
+  EXPECT_EQ(three[0], QStringLiteral("李四→33833.34"));
+  EXPECT_TRUE(endsWithAmount(three[1], QStringLiteral("120000.00"))) << three[1].toStdString();
+  EXPECT_TRUE(three[1].startsWith(QStringLiteral("华"))) << three[1].toStdString();
+  EXPECT_TRUE(three[1].contains(QStringLiteral("…"))) << "the name is shortened, not the amount";
+  EXPECT_EQ(three[2], QStringLiteral("王五→500.00"));
+
+  const QStringList busy = cal.dayCellLines(6);
+  ASSERT_GE(busy.size(), 3) << "a cell of the calendar holds at least three lines";
+  ASSERT_LT(busy.size(), 12);
+  EXPECT_EQ(busy.last(), QStringLiteral("…"));
+  for (int i = 0; i + 1 < busy.size(); ++i) EXPECT_EQ(busy[i], QStringLiteral("客户%1→%2.00").arg(i).arg(1000 + i));
+
+  // The painter draws those lines: the cell of day 5 shows red writing on three separate bands.
+  cal.show();
+  const QPoint five = MonthLayout::cellOf(2023, 7, 5);
+  const QRect rect = cal.grid()->table()->visualRect(cal.grid()->table()->model()->index(five.x(), five.y() + 1));
+  const QImage shot = cal.grid()->table()->viewport()->grab(rect).toImage();
+  int bands = 0;
+  bool inBand = false;
+  for (int y = 0; y < shot.height(); ++y) {
+    bool red = false;
+    for (int x = 0; x < shot.width() && !red; ++x) {
+      const QColor c = shot.pixelColor(x, y);
+      red = c.red() > 150 && c.green() < 110 && c.blue() < 110;
+    }
+    if (red && !inBand) ++bands;
+    inBand = red;
+  }
+  EXPECT_EQ(bands, 3);
+}

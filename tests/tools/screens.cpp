@@ -304,8 +304,26 @@ int main(int argc, char** argv) {
     records.comJd_Click(0);
     records.刷新();
     save(&records, QStringLiteral("frmDkhkjl"));
+    // A busy day (seven instalments) and a day of three with the company's long name.
+    const auto duePlanRow = [&](const L& l, int period, const QDate& due) {
+      Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号,还贷期次,贷款本金,应还本金,应还利息,归还状态,开始日期,约定归还日期,计息天数,客户名称) "
+                                  "values (?,?,?,?,?,'未还',?,?,30,?)"),
+                   {QString::fromUtf8(l.doc), period, l.amount, 33333.34, 500 + period, DateText(due.addMonths(-1)), DateText(due),
+                    QString::fromUtf8(l.name)});
+    };
+    const QDate busy = QDate(t.year(), t.month(), 1).addDays(15);
+    for (int k = 0; k < 7; ++k) duePlanRow(loans[k % 2], 10 + k, busy);
+    for (int k = 0; k < 3; ++k) duePlanRow(loans[(k + 1) % 2], 20 + k, busy.addDays(2));
     frmCkrc calendar(&main);
     save(&calendar, QStringLiteral("frmCkrc"));
+  }
+  {
+    const QDate t = Clock::today();
+    const QDate busy = QDate(t.year(), t.month(), 1).addDays(15);
+    const char* const names[] = {"王投资", "华兴贸易有限公司第一分公司", "赵敏"};
+    for (int k = 0; k < 9; ++k)
+      Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,支付期次,客户名称,应付本金,应付利息,结算状态,约定支付日期) values (?,?,?,?,?,'未付',?)"),
+                   {doc, 50 + k, QString::fromUtf8(names[k % 3]), 10000.0 * (k + 1), 240.5, DateText(k < 6 ? busy : busy.addDays(1))});
   }
   frmRzZfrc payCalendar(&main);
   save(&payCalendar, QStringLiteral("frmRzZfrc"));

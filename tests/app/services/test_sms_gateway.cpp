@@ -115,6 +115,36 @@ TEST_F(SmsTest, TheGatewaysRefusalIsAFailureShownAndNotLogged) {
   EXPECT_EQ(historyRows(), 0);
 }
 
+// Bytes that are no GBK text may say anything, "sent" included: the message is not logged as sent,
+// and HttpPostForm reports the failure and answers "".
+TEST_F(SmsTest, AnAnswerThatIsNoGbkTextIsAFailureAndNothingIsLogged) {
+  const std::pair<const char*, QByteArray> replies[] = {
+      {"a byte no GBK character starts with", QByteArray("\xFF\xFE" "1", 3)},
+      {"a lead byte cut off at the end", QByteArray("OK\xD6")},
+      {"a lead byte with a blank after it", QByteArray("\x81 ok")},
+      {"a single high byte", QByteArray("\x80")},
+  };
+  for (const auto& [what, bytes] : replies) {
+    SCOPED_TRACE(what);
+    responder_.clear();
+    server_.answer(200, bytes);
+    const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+    EXPECT_EQ(r.outcome, SmsReply::Outcome::Undecodable);
+    EXPECT_FALSE(r.accepted());
+    ASSERT_EQ(responder_.messages.size(), 1u);
+    EXPECT_EQ(responder_.messages[0].text, QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"));
+    EXPECT_EQ(responder_.messages[0].style, Mb::Critical);
+    EXPECT_TRUE(responder_.messages[0].details.contains(QString::fromLatin1(bytes.left(1).toHex()))) << "the bytes go to the details";
+    EXPECT_EQ(historyRows(), 0);
+    EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("x=1")), QString());
+    EXPECT_EQ(responder_.messages.size(), 2u) << "reported as a run-time error";
+  }
+  // A GBK answer beside them is read and logged.
+  server_.answer(200, Gbk::encode(QStringLiteral("<b>成功</b><br>")));
+  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).text, QStringLiteral("<b>成功</b><br>"));
+  EXPECT_EQ(historyRows(), 1);
+}
+
 TEST_F(SmsTest, AnHttpErrorIsAFailureAndHttpPostFormSaysSmsError) {
   server_.answer(500, "<html>Internal error</html>");
   EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QStringLiteral("sms error"));
