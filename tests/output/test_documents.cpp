@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QComboBox>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include "OutputFixture.h"
@@ -62,11 +63,11 @@ TEST_F(DocumentsTest, EveryKindBindsItsDatasetsAndVariables) {
   } cases[] = {
       {2, QStringLiteral("D1"), QStringLiteral("JJ.FR3|1贷款信息:1|2客户信息:1|3还贷计划:3|大写=叁仟圆整|年龄=|债权人=指定债权人甲|抬头=示范民间借贷公司")},
       {2, QStringLiteral("D2"), QStringLiteral("JJ2.FR3|1贷款信息:1|2客户信息:1|3还贷计划:1|大写=伍佰圆整|年龄=|债权人=指定债权人甲|抬头=示范民间借贷公司")},
-      {3, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
-      {4, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
+      {3, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|实收=400.25|实收大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
+      {4, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|实收=400.25|实收大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
       {5, QStringLiteral("C1"), QStringLiteral("JJ5.FR3|1融资信息:1|2客户信息:1|大写=壹万圆整|抬头=示范民间借贷公司")},
-      {7, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
-      {8, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
+      {7, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|实付=2,300.00|实付大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
+      {8, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|实付=2,300.00|实付大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
   };
   for (const Case& c : cases) EXPECT_EQ(describe(c.kind, c.key), c.expected) << c.kind;
   // The company loan's customer data come from the company table.
@@ -246,4 +247,34 @@ TEST_F(DocumentsTest, ContractsFillTheShippedTemplates) {
   EXPECT_FALSE(QFile::exists(appDir() + QStringLiteral("合同/D3.docx")));
   EXPECT_EQ(DescribeParties(QStringLiteral("0")), QString());
   EXPECT_THROW(DescribeParties(QStringLiteral("1) or (1=1")), AppError);
+}
+
+// Long plans: a 13-row IOU keeps everything on one page; with 40 rows the plan's header is repeated
+// on every page and the totals with the signatures stay together on the last one.
+TEST_F(DocumentsTest, IouPagesRepeatTheHeaderAndKeepTheSignaturesWhole) {
+  const qint64 p = person(QStringLiteral("分页人"), QStringLiteral("13600000009"));
+  for (int rows : {13, 40}) {
+    const QString no = QStringLiteral("P%1").arg(rows);
+    loan(no, QStringLiteral("个人"), p, QStringLiteral("分页人"), 120000, QStringLiteral("已审批"), QStringLiteral("未还"));
+    for (int n = 1; n <= rows; ++n)
+      loanRow(no, n, QStringLiteral("分页人"), 9230.77, 1234.56, 0, 0, QStringLiteral("未还"), QDate(2024, 1, 1).addMonths(n).toString(Qt::ISODate));
+    BeginReport();
+    const QString pdf = dir_.filePath(no + QStringLiteral(".pdf"));
+    ASSERT_TRUE(gReport.printToPdf(ReportTemplatePath(PrepareDocument(2, no)), pdf));
+    const QString info = ToolOutput(QStringLiteral("pdfinfo"), {pdf});
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    ASSERT_TRUE(m.hasMatch()) << info.toStdString();
+    const int pages = m.captured(1).toInt();
+    if (rows == 13) EXPECT_EQ(pages, 1);
+    else ASSERT_GE(pages, 2);
+    for (int page = 1; page <= pages; ++page) {
+      const QString text = ToolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                                                   QString::number(page), pdf, QStringLiteral("-")});
+      EXPECT_TRUE(text.contains(QStringLiteral("约定归还日期"))) << rows << " rows, page " << page;
+      // The totals line and every signature line are on the last page, none on an earlier one.
+      for (const QString& s : {QStringLiteral("合计（%1期）").arg(rows), QStringLiteral("借款人（签字并按手印）"), QStringLiteral("出借人（签字）"),
+                               QStringLiteral("打印日期")})
+        EXPECT_EQ(text.contains(s), page == pages) << rows << " rows, page " << page << ": " << s.toStdString();
+    }
+  }
 }
