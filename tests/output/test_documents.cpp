@@ -222,6 +222,9 @@ TEST_F(DocumentsTest, ContractsFillTheShippedTemplates) {
                            QStringLiteral("计息天数共90天"), QStringLiteral("月利率1.5000%"), QStringLiteral("等额本金 - 后付")})
     EXPECT_TRUE(text.contains(s)) << s.toStdString() << "\n" << text.toStdString();
   EXPECT_FALSE(text.contains(QLatin1Char('{'))) << text.toStdString();
+  // The number is a blank to fill in; the date is printed once, on its own line.
+  EXPECT_TRUE(text.startsWith(QStringLiteral("借款合同合同编号：____"))) << text.toStdString();
+  EXPECT_EQ(text.count(QStringLiteral("签订")), 1) << text.toStdString();
   for (const auto& [name, data] : ReadDocxParts(person)) {
     QXmlStreamReader r(data);
     while (!r.atEnd()) r.readNext();
