@@ -91,9 +91,9 @@ TEST_F(DocumentsTest, ShippedTemplatesPrintTheDocuments) {
   } cases[] = {
       {2, QStringLiteral("D1"), {"示范民间借贷公司", "借据", "张三", "110101198005060011", "叁仟圆整", "3,000.00", "指定债权人甲", "2024-04-01", "借款人（签字并按手印）"}},
       {2, QStringLiteral("D2"), {"借据", "某公司", "王法人", "91110000123", "伍佰圆整", "借款单位（盖章）"}},
-      {3, QString::number(repayment_), {"还款收条", "张三", "400.00", "0.25", "肆佰圆贰角伍分", "归还部分", "交款人（签字）"}},
+      {3, QString::number(repayment_), {"还款收条", "张三", "400.00", "0.25", "本息合计（大写）", "肆佰圆贰角伍分", "实收合计 ¥400.25", "归还部分", "交款人（签字）"}},
       {5, QStringLiteral("C1"), {"拆借资金凭证", "赵六", "壹万圆整", "10,000.00", "自有", "出借人（签字）"}},
-      {7, QString::number(payment_), {"拆借支付凭证", "赵六", "2,000.00", "300.00", "贰仟叁佰圆整", "收款人（签字）"}},
+      {7, QString::number(payment_), {"拆借支付凭证", "赵六", "2,000.00", "300.00", "贰仟叁佰圆整", "实付金额 ¥2,300.00", "收款人（签字）"}},
   };
   for (const Case& c : cases) {
     BeginReport();
@@ -121,8 +121,8 @@ TEST_F(DocumentsTest, ShippedTemplatesPrintTheDocuments) {
 
 TEST_F(DocumentsTest, PrintingWindowRunsTheChosenModeAndReportsFailures) {
   std::vector<std::pair<int, QString>> shown;
-  ReportEngine::setShowHandler([&](const ReportEngine&, int mode, const QString& path) {
-    shown.push_back({mode, QFileInfo(path).fileName()});
+  ReportEngine::setShowHandler([&](const ReportEngine& engine, int mode, const QString& path) {
+    shown.push_back({mode, QFileInfo(path).fileName() + QLatin1Char(' ') + engine.title()});
     return true;
   });
   {
@@ -165,7 +165,7 @@ TEST_F(DocumentsTest, PrintingWindowRunsTheChosenModeAndReportsFailures) {
     EXPECT_EQ(w.result(), QDialog::Accepted);
   }
   ReportEngine::setShowHandler({});
-  EXPECT_EQ(shown, (std::vector<std::pair<int, QString>>{{2, QStringLiteral("JJ2.FR3")}}));
+  EXPECT_EQ(shown, (std::vector<std::pair<int, QString>>{{2, QStringLiteral("JJ2.FR3 借据")}}));
 
   // A template that is gone or broken is said plainly.
   responder_.clear();
