@@ -156,10 +156,9 @@ void frmRzZfmx::刷新() {
     LoadGridFromQuery(Fg, true, QStringLiteral("5@本期支付,6@本期支付,7@本期支付"));
     CloseRecordset(gMainRecordset);
     AddGridTotalRowEx(Fg, QStringLiteral("6"), QStringLiteral("共计"), -1, 350, 0, QString(), 1);
-    const int widths[] = {0, 0, 900, 800, 1200, 1900, 1500, 1500, 900, 1};
-    for (int c = 2; c < 10 && c < Fg->cols(); ++c) Fg->setColWidth(c, widths[c]);
     Fg->setColFormat(6, QStringLiteral("Currency"));
     Fg->setColFormat(7, QStringLiteral("Currency"));
+    FitColumnsAtLeast(Fg, {{2, 900}, {3, 800}, {4, 1200}, {5, 1900}, {6, 1500}, {7, 1500}, {8, 900}});
     Fg->setColHidden(9, true);
   });
 }

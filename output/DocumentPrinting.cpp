@@ -6,6 +6,7 @@
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
 #include "output/MyFastReport.h"
+#include "platform/Grid.h"
 #include "platform/Money.h"
 
 namespace {
@@ -21,6 +22,11 @@ qint64 recordNumber(const QString& key) {
 }
 
 QString capitals(double amount) { return AmountToChineseUppercase(Money::round(amount, 2)); }
+// An amount as two variables: `name` in figures and `name`大写 in capitals.
+void addAmount(const QString& name, double amount) {
+  gReport.MAddV(name, FormatNumber(Money::round(amount, 2), QStringLiteral("Currency")));
+  gReport.MAddV(name + QStringLiteral("大写"), capitals(amount));
+}
 
 struct LoanBits {
   QString handler;
@@ -70,6 +76,7 @@ QString PrepareDocument(int kind, const QString& key) {
       if (BindReportQuery(1, QStringLiteral("回款记录"), QStringLiteral("select * from PJ_Hkjl where 编号=?"), {recordNumber(key)}) == 0)
         notFound(QStringLiteral("回款记录"), key);
       const double amount = gMainRecordset.number(QStringLiteral("本金")) + gMainRecordset.number(QStringLiteral("利息"));
+      const double received = amount + gMainRecordset.number(QStringLiteral("手续费"));
       const QString docNo = gMainRecordset.text(QStringLiteral("单号"));
       const qint64 planId = gMainRecordset.integer(QStringLiteral("计划ID"));
       bindLoan(2, docNo);
@@ -78,6 +85,7 @@ QString PrepareDocument(int kind, const QString& key) {
                                      "from PJ_Hdjh where 编号=?"),
                       {planId});
       gReport.MAddV(QStringLiteral("大写"), capitals(amount));
+      addAmount(QStringLiteral("实收"), received);
       gReport.MAddV(QStringLiteral("抬头"), gUnitName);
       templ = QStringLiteral("JJ3.FR3");
       break;
@@ -98,6 +106,7 @@ QString PrepareDocument(int kind, const QString& key) {
       if (BindReportQuery(1, QStringLiteral("支付记录"), QStringLiteral("select * from PJ_Cjzfjl where 编号=?"), {recordNumber(key)}) == 0)
         notFound(QStringLiteral("支付记录"), key);
       const double amount = gMainRecordset.number(QStringLiteral("本金")) + gMainRecordset.number(QStringLiteral("利息"));
+      const double paid = amount - gMainRecordset.number(QStringLiteral("提前支取扣款"));
       const QString docNo = gMainRecordset.text(QStringLiteral("单号"));
       const qint64 planId = gMainRecordset.integer(QStringLiteral("计划ID"));
       if (BindReportQuery(2, QStringLiteral("融资信息"), QStringLiteral("select * from PJ_Cjjl where 单号=?"), {docNo}) == 0)
@@ -109,6 +118,7 @@ QString PrepareDocument(int kind, const QString& key) {
                                      "from PJ_Cjzfjh where 编号=?"),
                       {planId});
       gReport.MAddV(QStringLiteral("大写"), capitals(amount));
+      addAmount(QStringLiteral("实付"), paid);
       gReport.MAddV(QStringLiteral("抬头"), gUnitName);
       templ = QStringLiteral("JJ7.FR3");
       break;

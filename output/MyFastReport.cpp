@@ -6,6 +6,8 @@
 #include "app/services/LoginState.h"
 #include "platform/Dialogs.h"
 
+#include <QFileInfo>
+
 ReportEngine gReport;
 
 void BeginReport() {
@@ -37,8 +39,19 @@ QString ReportTemplatePath(const QString& fileName) {
   return dir + QStringLiteral("template/") + fileName;
 }
 
+QString DocumentTitle(const QString& templateFile) {
+  static const std::pair<const char*, const char*> titles[] = {{"JJ", "借据"},       {"JJ2", "借据"},     {"JJ3", "收款收据"},
+                                                               {"JJ4", "贷款列表"}, {"JJ5", "融资凭证"}, {"JJ6", "融资列表"},
+                                                               {"JJ7", "付款凭证"}};
+  const QString base = QFileInfo(templateFile).completeBaseName();
+  for (const auto& [file, title] : titles)
+    if (base.compare(QLatin1String(file), Qt::CaseInsensitive) == 0) return QString::fromUtf8(title);
+  return base;
+}
+
 bool RunReportTemplate(const QString& fileName, int mode, const QString& printer, QWidget* owner) {
   bool ok = false;
+  gReport.MSetTitle(DocumentTitle(fileName));
   try {
     ok = gReport.MPrintReport(mode, ReportTemplatePath(fileName), printer, owner);
     if (!ok) MsgBox(QStringLiteral("打印机未准备好或发生错误！"), Mb::Exclamation, QStringLiteral("警告"));

@@ -20,6 +20,9 @@ qint64 BindReportQuery(int slot, const QString& name, const QString& sql, const 
 // `fileName` of the program folder's "template/", then closes the engine. A missing or malformed
 // template and a printer failure are said in a message box; returns false then.
 bool RunReportTemplate(const QString& fileName, int mode, const QString& printer, QWidget* owner = nullptr);
+// The document a shipped template prints, for its preview's title ("借据" for JJ.FR3...); the file's
+// base name for any other template.
+QString DocumentTitle(const QString& templateFile);
 // The path of a template of the program folder.
 QString ReportTemplatePath(const QString& fileName);
 // Prints a list: binds the query as dataset 1 under `datasetName` and previews the template

@@ -55,13 +55,11 @@ void DailyReportWindow::刷新() {
     gCurrentSql = q.sql;
     gCurrentParams = q.params;
     LoadGridFromQuery(Fg, true, QStringLiteral("1@本金,2@本金,3@本金,4@本金,5@利息,6@利息,7@利息,8@利息"));
-    AddGridTotalRowEx(Fg, QStringLiteral("1,2,3,4,5,6,7,8,9,10,11"), QStringLiteral("合计"), 0, 350, 0, QString(), 1);
+    AddGridTotalRowEx(Fg, QStringLiteral("1,2,3,4,5,6,7,8,9,10,11"), QStringLiteral("合计"), 0, 350, 0, QString(), 1, true);
     CloseRecordset(gMainRecordset);
     if (Fg->cols() < 13) return;
-    for (int c = 1; c <= 11; ++c) {
-      Fg->setColFormat(c, QStringLiteral("Currency"));
-      Fg->setColWidth(c, 1500);
-    }
+    for (int c = 1; c <= 11; ++c) Fg->setColFormat(c, QStringLiteral("Currency"));
+    FitColumnsAtLeast(Fg, {{1, 1500}, {2, 1500}, {3, 1500}, {4, 1500}, {5, 1500}, {6, 1500}, {7, 1500}, {8, 1500}, {9, 1500}, {10, 1500}, {11, 1500}});
     // The document number keys the rows but is not a figure of the report.
     Fg->setColHidden(12, true);
   });

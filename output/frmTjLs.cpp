@@ -91,16 +91,13 @@ void frmTjLs::刷新() {
     gCurrentParams = q.params;
     LoadGridFromQuery(Fg, true,
                       QStringLiteral("2@单据信息,3@单据信息,4@单据信息,8@我方账户,9@我方账户,10@我方账户,11@对方账户,12@对方账户,13@对方账户"));
-    AddGridTotalRowEx(Fg, QStringLiteral("3"), QStringLiteral("合计"), 0, 350, 14, QStringLiteral("支出"), 1);
+    AddGridTotalRowEx(Fg, QStringLiteral("3"), QStringLiteral("合计"), 0, 350, 14, QStringLiteral("支出"), 1, true);
     CloseRecordset(gMainRecordset);
     if (Fg->cols() < 15) return;
-    Fg->setColWidth(14, 1);
     Fg->setColFormat(3, QStringLiteral("Currency"));
-    Fg->setColWidth(3, 1500);
     Fg->setColFormat(5, QStringLiteral("Currency"));
-    Fg->setColWidth(5, 1800);
-    Fg->setColWidth(6, 900);
-    Fg->setColWidth(7, 900);
+    FitColumnsAtLeast(Fg, {{3, 1500}, {5, 1800}, {6, 900}, {7, 900}});
+    Fg->setColWidth(14, 1);
   });
 }
 

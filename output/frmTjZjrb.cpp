@@ -52,8 +52,7 @@ void frmTjZjrb::刷新() {
     }
     Fg->setCellBackColor(0, 0, Fg->rows() - 1, 0, VbColor(0xF7F4EA));
     Fg->setColFormat(1, QStringLiteral("Currency"));
-    Fg->setColWidth(0, 2500);
-    Fg->setColWidth(1, 5000);
+    FitColumnsAtLeast(Fg, {{0, 2500}, {1, 5000}});
   });
 }
 

@@ -215,7 +215,8 @@ class GridModel : public QAbstractTableModel {
       }
       case Qt::ToolTipRole: {
         const GridCellStyle* s = style(r, c);
-        return s && !s->toolTip.isEmpty() ? QVariant(s->toolTip) : QVariant();
+        if (s && !s->toolTip.isEmpty()) return s->toolTip;
+        return c < int(capped.size()) && capped[size_t(c)] ? QVariant(shown(r, c, nullptr)) : QVariant();
       }
       default: return {};
     }
@@ -327,6 +328,7 @@ class GridModel : public QAbstractTableModel {
 
   std::vector<GridRow> rows;
   std::vector<ColumnFormat> formats;
+  std::vector<bool> capped;  // columns narrower than their widest text
   int cols = 0;
 
  private:
@@ -798,7 +800,9 @@ void Grid::autoSizeColumns() {
     for (; p < end; ++p) w += ascii[static_cast<unsigned char>(*p) & 0x7F];
     return w;
   };
+  bool number = false;  // set by cellWidth for a value it measured as a number
   const auto cellWidth = [&](const QVariant& v, const ColumnFormat& f) {
+    number = false;
     if (!v.isValid() || v.isNull()) return 0;
     if (v.typeId() == QMetaType::QString) {
       const QString& text = *static_cast<const QString*>(v.constData());
@@ -807,6 +811,7 @@ void Grid::autoSizeColumns() {
       char buf[64];
       const int n = NumberChars(v.toDouble(), f, buf, sizeof buf);
       if (n >= 0) {
+        number = true;
         int w = charsWidth(buf, buf + n);
         if (f.kind == ColumnFormat::Currency || f.kind == ColumnFormat::Grouped) {
           const char* digits = buf + (buf[0] == '-' ? 1 : 0);
@@ -819,28 +824,45 @@ void Grid::autoSizeColumns() {
     return -1;
   };
   if (measuredFont_ != table_->font() || measuredWidths_.size() != static_cast<size_t>(cols())) measuredRows_ = 0;
-  if (measuredRows_ == 0) measuredWidths_.assign(static_cast<size_t>(cols()), 0);
+  if (measuredRows_ == 0) {
+    measuredWidths_.assign(static_cast<size_t>(cols()), 0);
+    measuredNumbers_.assign(static_cast<size_t>(cols()), false);
+  }
   std::vector<int>& bodyWidth = measuredWidths_;
   const int body = model_->rowCount();
   for (int r = measuredRows_; r < body; ++r) {
     const bool merges = model_->rows[static_cast<size_t>(r)].merge;
     for (int c = 0; c < cols(); ++c) {
-      if (merges && table_->columnSpan(r, c) > 1) continue;  // a merged text is not one column's width
       int w = cellWidth(model_->value(r, c), model_->formats[static_cast<size_t>(c)]);
+      // A merged text is not one column's width; a number (equal totals side by side) still is.
+      if (!number && merges && table_->columnSpan(r, c) > 1) continue;
       if (w < 0) w = textWidth(model_->shown(r, c, nullptr));
       bodyWidth[c] = std::max(bodyWidth[c], w);
+      if (number) measuredNumbers_[static_cast<size_t>(c)] = true;
     }
   }
   measuredRows_ = body;
   measuredFont_ = table_->font();
   std::vector<int> width = bodyWidth;
+  std::vector<int> caption(static_cast<size_t>(cols()), 0);
   for (int c = 0; c < cols(); ++c) {
     for (int r = 0; r < fixedRows_; ++r) {
       CellRange b = headerBlock(r, c);
-      if (b.left == b.right) width[c] = std::max(width[c], fm.horizontalAdvance(header_[r].value(c)));
+      if (b.left == b.right) caption[size_t(c)] = std::max(caption[size_t(c)], fm.horizontalAdvance(header_[r].value(c)));
     }
+    width[c] = std::max(width[c], caption[size_t(c)]);
   }
-  for (int c = 0; c < cols(); ++c) table_->setColumnWidth(c, std::max(width[c] + kPadding, 24));
+  // One long text (a 10,000-character name) must not push the other columns off the screen.
+  const int textCap = std::max(window()->width() / 3, 120);
+  model_->capped.assign(static_cast<size_t>(cols()), false);
+  for (int c = 0; c < cols(); ++c) {
+    const bool numbers = measuredNumbers_[size_t(c)] || model_->formats[size_t(c)].kind != ColumnFormat::None;
+    if (!numbers && width[c] + kPadding > textCap && caption[size_t(c)] + kPadding < textCap) {
+      width[c] = textCap - kPadding;
+      model_->capped[size_t(c)] = true;
+    }
+    table_->setColumnWidth(c, std::max(width[c] + kPadding, 24));
+  }
   // A caption across several columns widens the last of them when it does not fit.
   for (int r = 0; r < fixedRows_; ++r) {
     for (int c = 0; c < cols(); ++c) {

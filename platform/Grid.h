@@ -92,7 +92,9 @@ class Grid : public QWidget {
   // The same height for rows first..last: the whole body in one pass (row by row, each change would
   // move every row below it again).
   void setRowHeights(int first, int last, int twips);
-  // Fits every column to its widest text, header captions included.
+  // Fits every column to its widest text, header captions and totals included. A text column is at
+  // most a third of the window wide (at least its caption), its cut cells showing their whole text
+  // as their tip; a column holding numbers is never narrower than its widest number.
   void autoSizeColumns();
 
   // ---- colours
@@ -180,6 +182,7 @@ class Grid : public QWidget {
   // of the body's texts forgets it.
   int measuredRows_ = 0;
   std::vector<int> measuredWidths_;
+  std::vector<bool> measuredNumbers_;  // the column shows a number in some row
   QFont measuredFont_;
   GridTable* table_ = nullptr;
   int fixedRows_ = 1;

@@ -2,12 +2,15 @@
 
 #include <QPageLayout>
 #include <QPageSize>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
 #include <QTableView>
 
 #include <algorithm>
 #include <cmath>
+
+#include "platform/Money.h"
 
 namespace {
 // Chinese faces the documents name, with the face every installation here has as the fallback.
@@ -46,20 +49,73 @@ void PrintDocument::renderGrid(const Grid& grid) {
   std::vector<int> position(static_cast<size_t>(grid.cols()), -1);
   for (size_t i = 0; i < shown.size(); ++i) position[static_cast<size_t>(shown[i])] = static_cast<int>(i);
 
-  int natural = 0;
-  for (int c : shown) natural += grid.colWidth(c);
-  // Keep the grid between the margins the caller chose; when they leave no room (a grid wider than
-  // the paper), shrink it to fit between narrow side margins instead.
+  font_ = grid.table()->font();
+  if (font_.pointSizeF() <= 0) font_.setPointSizeF(9);
+  // Widths in the print font, measured unhinted as the printer draws, with a little to spare: the
+  // screen's widths come from hinted screen metrics and may be a digit short on paper.
+  QFont measure = font_;
+  measure.setHintingPreference(QFont::PreferNoHinting);
+  const QFontMetricsF fm(measure);
+  const double twipsPerPixel = 1440.0 / fm.fontDpi();
+  constexpr int kPad = 40;
   const int left = std::max(left_, kMinSideMargin);
   const int right = std::max(right_, kMinSideMargin);
-  const int room = pageWidth() - left - right;
-  scale_ = (natural > room && natural > 0) ? double(room) / natural : 1.0;
+  int room = pageWidth() - left - right;
+  std::vector<int> need;
+  for (int c : shown) {
+    double longest = 0;
+    bool numbers = false;
+    for (int r = 0; r < grid.rows(); ++r) {
+      if (grid.mergedRange(r, c).left != grid.mergedRange(r, c).right) continue;  // a merged text spans its columns
+      const QString text = grid.displayText(r, c);
+      if (text.isEmpty()) continue;
+      longest = std::max(longest, fm.horizontalAdvance(text));
+      numbers = numbers || (r >= grid.fixedRows() && IsNumberVariant(grid.value(r, c)));
+    }
+    int w = std::max(grid.colWidth(c), int(std::ceil(longest * 1.04 * twipsPerPixel)) + 2 * kPad + 20);
+    if (!numbers) w = std::min(w, std::max(grid.colWidth(c), room / 2));
+    need.push_back(w);
+  }
+  int natural = 0;
+  for (int w : need) natural += w;
+  // Keep the grid between the margins the caller chose; when they leave no room (a grid wider than
+  // the paper), shrink it to fit between narrow side margins instead, but not below the least print.
+  // A grid a little wider in print than on the screen is centred between the narrow margins.
+  const double least = std::min(1.0, kMinPointSize / font_.pointSizeF());
+  const int widest = pageWidth() - 2 * kMinSideMargin;
+  scale_ = 1.0;
   gridLeft_ = left;
+  if (natural > widest) {
+    room = widest;
+    gridLeft_ = kMinSideMargin;
+    scale_ = std::max(double(room) / natural, least);
+  } else if (natural > room) {
+    gridLeft_ = (pageWidth() - natural) / 2;
+  }
 
   colWidths_.clear();
-  for (int c : shown) colWidths_.push_back(static_cast<int>(std::lround(grid.colWidth(c) * scale_)));
+  for (int w : need) colWidths_.push_back(static_cast<int>(std::lround(w * scale_)));
+  // Bands of columns that fit the page; every band after the first starts with the first column.
+  bands_.clear();
+  std::vector<int> band;
+  int used = 0;
+  for (int i = 0; i < int(colWidths_.size()); ++i) {
+    if (!band.empty() && used + colWidths_[size_t(i)] > widest && !(band.size() == 1 && band[0] == 0 && !bands_.empty())) {
+      bands_.push_back(band);
+      band = {0};
+      used = colWidths_[0];
+    }
+    band.push_back(i);
+    used += colWidths_[size_t(i)];
+  }
+  if (!band.empty()) bands_.push_back(band);
+  if (bands_.empty()) bands_.push_back({});
   gridWidth_ = 0;
-  for (int w : colWidths_) gridWidth_ += w;
+  for (const auto& b : bands_) {
+    int w = 0;
+    for (int i : b) w += colWidths_[size_t(i)];
+    gridWidth_ = std::max(gridWidth_, w);
+  }
 
   fixedRows_ = grid.fixedRows();
   rowHeights_.clear();
@@ -91,8 +147,6 @@ void PrintDocument::renderGrid(const Grid& grid) {
     cells_.push_back(std::move(row));
   }
   gridColor_ = grid.gridColor();
-  font_ = grid.table()->font();
-  if (font_.pointSizeF() <= 0) font_.setPointSizeF(9);
   hasGrid_ = true;
 
   // Data rows page by page below the header rows, which every page repeats.
@@ -100,30 +154,37 @@ void PrintDocument::renderGrid(const Grid& grid) {
   for (int r = 0; r < fixedRows_; ++r) header += rowHeights_[static_cast<size_t>(r)];
   const int room_height = pageHeight() - top_ - bottom_ - header;
   pages_.clear();
-  std::vector<int> page;
-  int used = 0;
-  for (int r = fixedRows_; r < grid.rows(); ++r) {
-    int h = rowHeights_[static_cast<size_t>(r)];
-    if (!page.empty() && used + h > room_height) {
-      pages_.push_back(page);
-      page.clear();
-      used = 0;
+  for (int b = 0; b < int(bands_.size()); ++b) {
+    Page page{b, {}};
+    int filled = 0;
+    for (int r = fixedRows_; r < grid.rows(); ++r) {
+      int h = rowHeights_[static_cast<size_t>(r)];
+      if (!page.rows.empty() && filled + h > room_height) {
+        pages_.push_back(page);
+        page.rows.clear();
+        filled = 0;
+      }
+      page.rows.push_back(r);
+      filled += h;
     }
-    page.push_back(r);
-    used += h;
+    pages_.push_back(page);
   }
-  if (!page.empty() || pages_.empty()) pages_.push_back(page);
 }
 
 void PrintDocument::endDoc() {
-  if (pages_.empty()) pages_.emplace_back();
+  if (pages_.empty()) pages_.push_back({});
 }
 
 int PrintDocument::pageCount() const { return std::max<int>(1, static_cast<int>(pages_.size())); }
 
 std::vector<int> PrintDocument::rowsOnPage(int page) const {
   if (page < 1 || page > static_cast<int>(pages_.size())) return {};
-  return pages_[static_cast<size_t>(page - 1)];
+  return pages_[static_cast<size_t>(page - 1)].rows;
+}
+
+std::vector<int> PrintDocument::columnsOnPage(int page) const {
+  if (page < 1 || page > static_cast<int>(pages_.size()) || bands_.empty()) return {};
+  return bands_[size_t(pages_[size_t(page - 1)].band)];
 }
 
 void PrintDocument::addText(int page, const QString& text, const QString& family, double pointSize, Align align, int x, int y) {
@@ -152,16 +213,28 @@ bool PrintDocument::print(QPrinter* printer) const {
   return ok && printer->printerState() != QPrinter::Error && printer->printerState() != QPrinter::Aborted;
 }
 
-void PrintDocument::paintRow(QPainter& p, int gridRow, int y, double dpt) const {
+void PrintDocument::paintRow(QPainter& p, int gridRow, int y, double dpt, const std::vector<int>& band) const {
   const auto& row = cells_[static_cast<size_t>(gridRow)];
   int x = gridLeft_;
   const int pad = static_cast<int>(std::lround(40 * scale_));
-  for (size_t i = 0; i < row.size(); ++i) {
-    const Cell& cell = row[i];
-    const int w0 = colWidths_[i];
+  for (size_t i = 0; i < band.size(); ++i) {
+    const int col = band[i];
+    const int w0 = colWidths_[size_t(col)];
+    // A merged block starting left of the band (in the columns a band leaves out) is painted from
+    // its first column inside the band, its text with it.
+    int owner = col;
+    const bool bandStart = i == 0 || band[i - 1] != col - 1;
+    if (row[size_t(col)].colSpan == 0 && bandStart)
+      for (int k = col - 1; k >= 0; --k)
+        if (row[size_t(k)].colSpan > 0) {
+          if (k + row[size_t(k)].colSpan > col) owner = k;
+          break;
+        }
+    const Cell& cell = row[size_t(owner)];
     if (cell.colSpan > 0) {
       int w = 0;
-      for (size_t k = i; k < i + static_cast<size_t>(cell.colSpan) && k < colWidths_.size(); ++k) w += colWidths_[k];
+      for (size_t k = i; k < band.size() && band[k] < owner + cell.colSpan && band[k] - band[i] == int(k - i); ++k)
+        w += colWidths_[size_t(band[k])];
       int h = 0;
       for (int k = gridRow; k < gridRow + cell.rowSpan && k < static_cast<int>(rowHeights_.size()); ++k)
         h += rowHeights_[static_cast<size_t>(k)];
@@ -185,14 +258,16 @@ void PrintDocument::paintPage(QPainter& p, int page, double dpt) const {
   if (hasGrid_) {
     QFont f = font_;
     f.setPointSizeF(font_.pointSizeF() * scale_);
+    f.setHintingPreference(QFont::PreferNoHinting);
     p.setFont(f);
+    const std::vector<int> band = columnsOnPage(page);
     int y = top_;
     for (int r = 0; r < fixedRows_; ++r) {
-      paintRow(p, r, y, dpt);
+      paintRow(p, r, y, dpt, band);
       y += rowHeights_[static_cast<size_t>(r)];
     }
     for (int r : rowsOnPage(page)) {
-      paintRow(p, r, y, dpt);
+      paintRow(p, r, y, dpt, band);
       y += rowHeights_[static_cast<size_t>(r)];
     }
   }

@@ -23,6 +23,8 @@ class PrintDocument {
   static constexpr int kA4Height = 16838;
   // The least side margin a grid keeps when it is shrunk to fit the page.
   static constexpr int kMinSideMargin = 360;
+  // The smallest print the shrinking goes to.
+  static constexpr double kMinPointSize = 7;
 
   void setLandscape(bool on) { landscape_ = on; }
   bool landscape() const { return landscape_; }
@@ -37,7 +39,10 @@ class PrintDocument {
   // Empties the document.
   void startDoc();
   // Copies what the grid shows (shown columns only) and breaks it into pages between the margins.
-  // A grid wider than the page is shrunk to fit, fonts and all.
+  // Every column is as wide as its widest text in the print font (a text column at most half the
+  // page), so no digit is cut. A grid wider than the page is shrunk to fit, fonts and all, down to
+  // kMinPointSize; a grid still wider goes on in bands of columns on the following pages, each band
+  // repeating the first column.
   void renderGrid(const Grid& grid);
   // Closes the document; there is at least one page.
   void endDoc();
@@ -49,6 +54,8 @@ class PrintDocument {
   int gridWidth() const { return gridWidth_; }
   // Data rows (grid row numbers) printed on a page counted from 1.
   std::vector<int> rowsOnPage(int page) const;
+  // The shown columns (counted among the shown ones from 0) printed on a page counted from 1.
+  std::vector<int> columnsOnPage(int page) const;
 
   // Lays a text over a page (counted from 1): top of the text at y, placed against x.
   void addText(int page, const QString& text, const QString& family, double pointSize, Align align, int x, int y);
@@ -76,7 +83,11 @@ class PrintDocument {
     int x, y;
   };
   void paintPage(QPainter& p, int page, double dotsPerTwip) const;
-  void paintRow(QPainter& p, int gridRow, int y, double dpt) const;
+  void paintRow(QPainter& p, int gridRow, int y, double dpt, const std::vector<int>& band) const;
+  struct Page {
+    int band = 0;
+    std::vector<int> rows;
+  };
 
   bool landscape_ = false;
   int left_ = 1440, top_ = 1440, right_ = 1440, bottom_ = 1440;
@@ -89,6 +100,7 @@ class PrintDocument {
   QFont font_;
   double scale_ = 1;
   int gridLeft_ = 0, gridWidth_ = 0;
-  std::vector<std::vector<int>> pages_;  // data rows of each page
+  std::vector<std::vector<int>> bands_;  // the columns of each band, left to right
+  std::vector<Page> pages_;              // band by band, its rows page by page
   std::vector<Text> texts_;
 };

@@ -17,10 +17,14 @@
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QAbstractTextDocumentLayout>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include <deque>
+#include <memory>
 
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
@@ -210,6 +214,32 @@ QPageLayout::Orientation orientationOf(const QString& html) {
   return landscape.match(html).hasMatch() ? QPageLayout::Landscape : QPageLayout::Portrait;
 }
 
+// Tables without header rows (totals, signatures) that would cross a page boundary start on the
+// next page. The pages are those QTextDocument::print makes: a copy laid out on the printer with
+// its 2 cm frame margin, so the breaks set here fall where the print puts its own.
+void keepTablesTogether(QTextDocument& doc, QPrinter* printer) {
+  std::unique_ptr<QTextDocument> copy(doc.clone());
+  copy->documentLayout()->setPaintDevice(printer);
+  QTextFrameFormat root = copy->rootFrame()->frameFormat();
+  root.setMargin(int((2 / 2.54) * printer->logicalDpiY()));
+  copy->rootFrame()->setFrameFormat(root);
+  const QSizeF page(printer->width(), printer->height());
+  copy->setPageSize(page);
+  const QList<QTextFrame*> mine = doc.rootFrame()->childFrames();
+  const QList<QTextFrame*> theirs = copy->rootFrame()->childFrames();
+  for (qsizetype i = 0; i < theirs.size() && i < mine.size(); ++i) {
+    auto* t = qobject_cast<QTextTable*>(theirs[i]);
+    if (!t || t->format().headerRowCount() > 0) continue;
+    const QRectF r = copy->documentLayout()->frameBoundingRect(t);
+    if (r.height() >= page.height() || int(r.top() / page.height()) == int((r.bottom() - 1) / page.height())) continue;
+    for (QTextFrame* f : {static_cast<QTextFrame*>(t), mine[i]}) {
+      QTextFrameFormat fmt = f->frameFormat();
+      fmt.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+      f->setFrameFormat(fmt);
+    }
+  }
+}
+
 // ---- the windows
 
 // The preview with its PDF export, the buttons offered as MButtons says.
@@ -342,6 +372,7 @@ void ReportEngine::MCreate(int) {
 void ReportEngine::MClearAll() {
   data_.clear();
   vars_.clear();
+  title_.clear();
   buttons_.assign(8, true);
 }
 
@@ -394,7 +425,10 @@ bool ReportEngine::paintHtml(const QString& html, QPrinter* printer) {
   doc.setHtml(html);
   printer->setPageOrientation(orientationOf(html));
   printer->setPageSize(QPageSize(QPageSize::A4));
-  printer->setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+  // QTextDocument::print keeps a 2 cm margin of its own (with the page number in it); the paper's
+  // margins would add to it and leave a page too narrow for an 8-column table.
+  printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+  keepTablesTogether(doc, printer);
   doc.print(printer);
   return printer->printerState() != QPrinter::Error && printer->printerState() != QPrinter::Aborted;
 }
@@ -417,7 +451,7 @@ bool ReportEngine::MPrintReport(int mode, const QString& templatePath, const QSt
   const QString html = render(readTemplate(templatePath));
   if (mode == 0) {
     if (showHandler()) return showHandler()(*this, mode, templatePath);
-    ReportPreview p(html, QFileInfo(templatePath).completeBaseName(), buttons_, parent);
+    ReportPreview p(html, title_.isEmpty() ? QFileInfo(templatePath).completeBaseName() : title_, buttons_, parent);
     RunModal(&p);
     return true;
   }

@@ -15,6 +15,8 @@
 //   {{count:数据集}}         the dataset's number of rows
 //   {{sum:数据集.字段|格式}}  the sum of a field over the dataset's rows
 //   {{today|格式}}           the printing date
+// Printing repeats a table's <thead> rows on every page it spans; a table without header rows that
+// fits on a page (totals, signatures) is never split, it moves to the next page whole.
 // Every value is HTML-escaped when it is put in, and nothing put in is read as syntax again.
 #include <QString>
 #include <QStringList>
@@ -56,6 +58,9 @@ class ReportEngine {
   // Binds a copy of a dataset under a name in a slot (1 to 4); a slot already used is replaced.
   void MSetData(int slot, const ReportDataset& data, const QString& name);
   void MAddV(const QString& name, const QString& value);
+  // The preview window's title (the document's name); unset, the template's file name.
+  void MSetTitle(const QString& title) { title_ = title; }
+  const QString& title() const { return title_; }
   // mode 0 preview, 1 print to `printer` ("" = the default printer), 2 design. Returns true when the
   // template was shown, printed or edited; throws ReportTemplateError for a missing or malformed
   // template, and returns false when the printer failed (the caller says so).
@@ -90,4 +95,5 @@ class ReportEngine {
   std::vector<bool> buttons_;
   std::map<int, ReportDataset> data_;
   std::vector<std::pair<QString, QString>> vars_;
+  QString title_;
 };

@@ -68,7 +68,7 @@ def para(*pieces, style=None, indent=False):
 
 
 def body(company):
-    p = [para('借款合同', style='Title'), para('合同编号：', ('{日期}', 'u'), '签订')]
+    p = [para('借款合同', style='Title'), para('合同编号：________________')]
     p.append(para('甲方（借款人）：', style='Heading2'))
     if company:
         p.append(para('{甲方}$'))

@@ -153,7 +153,7 @@ void LoadGridFromRows(Grid* grid, const QStringList& columns, const std::vector<
 }
 
 void AddGridTotalRowEx(Grid* grid, const QString& sumColumns, const QString& caption, int firstRow, int rowHeight,
-                       int flagColumn, const QString& flagValue, int labelMode) {
+                       int flagColumn, const QString& flagValue, int labelMode, bool whenEmpty) {
   Q_UNUSED(caption);  // callers name their totals; the row shows only the count
   if (sumColumns.isEmpty()) {
     MsgBox(QStringLiteral("参数错误！"), Mb::Critical);
@@ -165,9 +165,9 @@ void AddGridTotalRowEx(Grid* grid, const QString& sumColumns, const QString& cap
       throw AppError(Err::SubscriptRange, QStringLiteral("下标越界（标记列 %1）").arg(flagColumn));
     const int first = std::max(firstRow > 1 ? firstRow : grid->fixedRows(), grid->fixedRows());
     const int last = grid->rows() - 1;
-    if (last < first) return;  // no data row
-    const int count = last - first + 1;
-    const std::vector<double> sums = columnSums(grid, columns, first, last);
+    if (last < first && !whenEmpty) return;  // no data row
+    const int count = std::max(0, last - first + 1);
+    const std::vector<double> sums = count > 0 ? columnSums(grid, columns, first, last) : std::vector<double>(columns.size(), 0.0);
 
     const int t = grid->addRow();
     if (labelMode == 0) {
@@ -189,6 +189,12 @@ void AddGridTotalRowEx(Grid* grid, const QString& sumColumns, const QString& cap
         if (grid->textMatrix(r, flagColumn) == flagValue) grid->setRowForeColor(r, VbColor(kRed));
     grid->autoSizeColumns();
   });
+}
+
+void FitColumnsAtLeast(Grid* grid, std::initializer_list<std::pair<int, int>> atLeast) {
+  grid->autoSizeColumns();
+  for (const auto& [col, twips] : atLeast)
+    if (col < grid->cols()) grid->setColWidth(col, std::max(twips, grid->colWidth(col)));
 }
 
 void AddGridTotalRow(Grid* grid, const QString& sumColumns, const QString& labelPrefix, int firstRow) {

@@ -7,6 +7,8 @@
 #include <QVariantList>
 
 #include <vector>
+#include <initializer_list>
+#include <utility>
 
 class Grid;
 class QComboBox;
@@ -33,14 +35,19 @@ void LoadGridFromRows(Grid* grid, const QStringList& columns, const std::vector<
 // `firstRow` above 1 starts the totals there, else at the first data row; `rowHeight` in twips
 // (0 = 300) is given to every totalled row; rows whose `flagColumn` (> 0) holds `flagValue` are
 // painted red. `labelMode` 0 writes "合计(记录数：n)" across columns 0 and 1, any other mode
-// "记录：n" in column 0. Columns are fitted to their contents. Nothing is added without data rows.
+// "记录：n" in column 0. Columns are fitted to their contents. Nothing is added without data rows,
+// unless `whenEmpty` asks for the totals row with zero sums (the reports).
 void AddGridTotalRowEx(Grid* grid, const QString& sumColumns, const QString& caption, int firstRow, int rowHeight,
-                       int flagColumn, const QString& flagValue, int labelMode);
+                       int flagColumn, const QString& flagValue, int labelMode, bool whenEmpty = false);
 
 // Appends the red totals row "合计(记录数：n)" with the sums of `sumColumns` (totalled rows get
 // 350 twips); for "0" the whole row reads `labelPrefix` + "记录数：n". `firstRow` above 1 starts
 // the totals there.
 void AddGridTotalRow(Grid* grid, const QString& sumColumns, const QString& labelPrefix, int firstRow);
+
+// Fits the columns to their shown texts (call it after the formats are set) and widens the columns
+// of `atLeast` (column, twips) to the width the window gives them: that width never cuts a text.
+void FitColumnsAtLeast(Grid* grid, std::initializer_list<std::pair<int, int>> atLeast);
 
 // True when the grid's current row is a data row: not a header row, not a totals row, and its first
 // cell neither empty nor holding "合计：" or "记录数：".

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QComboBox>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include "OutputFixture.h"
@@ -62,11 +63,11 @@ TEST_F(DocumentsTest, EveryKindBindsItsDatasetsAndVariables) {
   } cases[] = {
       {2, QStringLiteral("D1"), QStringLiteral("JJ.FR3|1贷款信息:1|2客户信息:1|3还贷计划:3|大写=叁仟圆整|年龄=|债权人=指定债权人甲|抬头=示范民间借贷公司")},
       {2, QStringLiteral("D2"), QStringLiteral("JJ2.FR3|1贷款信息:1|2客户信息:1|3还贷计划:1|大写=伍佰圆整|年龄=|债权人=指定债权人甲|抬头=示范民间借贷公司")},
-      {3, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
-      {4, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
+      {3, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|实收=400.25|实收大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
+      {4, r, QStringLiteral("JJ3.FR3|1回款记录:1|2贷款信息:1|3客户信息:1|4还贷计划:1|大写=肆佰圆贰角伍分|实收=400.25|实收大写=肆佰圆贰角伍分|抬头=示范民间借贷公司")},
       {5, QStringLiteral("C1"), QStringLiteral("JJ5.FR3|1融资信息:1|2客户信息:1|大写=壹万圆整|抬头=示范民间借贷公司")},
-      {7, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
-      {8, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
+      {7, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|实付=2,300.00|实付大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
+      {8, p, QStringLiteral("JJ7.FR3|1支付记录:1|2融资信息:1|3客户信息:1|4支付计划:1|大写=贰仟叁佰圆整|实付=2,300.00|实付大写=贰仟叁佰圆整|抬头=示范民间借贷公司")},
   };
   for (const Case& c : cases) EXPECT_EQ(describe(c.kind, c.key), c.expected) << c.kind;
   // The company loan's customer data come from the company table.
@@ -90,9 +91,9 @@ TEST_F(DocumentsTest, ShippedTemplatesPrintTheDocuments) {
   } cases[] = {
       {2, QStringLiteral("D1"), {"示范民间借贷公司", "借据", "张三", "110101198005060011", "叁仟圆整", "3,000.00", "指定债权人甲", "2024-04-01", "借款人（签字并按手印）"}},
       {2, QStringLiteral("D2"), {"借据", "某公司", "王法人", "91110000123", "伍佰圆整", "借款单位（盖章）"}},
-      {3, QString::number(repayment_), {"还款收条", "张三", "400.00", "0.25", "肆佰圆贰角伍分", "归还部分", "交款人（签字）"}},
+      {3, QString::number(repayment_), {"还款收条", "张三", "400.00", "0.25", "本息合计（大写）", "肆佰圆贰角伍分", "实收合计 ¥400.25", "归还部分", "交款人（签字）"}},
       {5, QStringLiteral("C1"), {"拆借资金凭证", "赵六", "壹万圆整", "10,000.00", "自有", "出借人（签字）"}},
-      {7, QString::number(payment_), {"拆借支付凭证", "赵六", "2,000.00", "300.00", "贰仟叁佰圆整", "收款人（签字）"}},
+      {7, QString::number(payment_), {"拆借支付凭证", "赵六", "2,000.00", "300.00", "贰仟叁佰圆整", "实付金额 ¥2,300.00", "收款人（签字）"}},
   };
   for (const Case& c : cases) {
     BeginReport();
@@ -120,8 +121,8 @@ TEST_F(DocumentsTest, ShippedTemplatesPrintTheDocuments) {
 
 TEST_F(DocumentsTest, PrintingWindowRunsTheChosenModeAndReportsFailures) {
   std::vector<std::pair<int, QString>> shown;
-  ReportEngine::setShowHandler([&](const ReportEngine&, int mode, const QString& path) {
-    shown.push_back({mode, QFileInfo(path).fileName()});
+  ReportEngine::setShowHandler([&](const ReportEngine& engine, int mode, const QString& path) {
+    shown.push_back({mode, QFileInfo(path).fileName() + QLatin1Char(' ') + engine.title()});
     return true;
   });
   {
@@ -164,7 +165,7 @@ TEST_F(DocumentsTest, PrintingWindowRunsTheChosenModeAndReportsFailures) {
     EXPECT_EQ(w.result(), QDialog::Accepted);
   }
   ReportEngine::setShowHandler({});
-  EXPECT_EQ(shown, (std::vector<std::pair<int, QString>>{{2, QStringLiteral("JJ2.FR3")}}));
+  EXPECT_EQ(shown, (std::vector<std::pair<int, QString>>{{2, QStringLiteral("JJ2.FR3 借据")}}));
 
   // A template that is gone or broken is said plainly.
   responder_.clear();
@@ -221,6 +222,9 @@ TEST_F(DocumentsTest, ContractsFillTheShippedTemplates) {
                            QStringLiteral("计息天数共90天"), QStringLiteral("月利率1.5000%"), QStringLiteral("等额本金 - 后付")})
     EXPECT_TRUE(text.contains(s)) << s.toStdString() << "\n" << text.toStdString();
   EXPECT_FALSE(text.contains(QLatin1Char('{'))) << text.toStdString();
+  // The number is a blank to fill in; the date is printed once, on its own line.
+  EXPECT_TRUE(text.startsWith(QStringLiteral("借款合同合同编号：____"))) << text.toStdString();
+  EXPECT_EQ(text.count(QStringLiteral("签订")), 1) << text.toStdString();
   for (const auto& [name, data] : ReadDocxParts(person)) {
     QXmlStreamReader r(data);
     while (!r.atEnd()) r.readNext();
@@ -246,4 +250,34 @@ TEST_F(DocumentsTest, ContractsFillTheShippedTemplates) {
   EXPECT_FALSE(QFile::exists(appDir() + QStringLiteral("合同/D3.docx")));
   EXPECT_EQ(DescribeParties(QStringLiteral("0")), QString());
   EXPECT_THROW(DescribeParties(QStringLiteral("1) or (1=1")), AppError);
+}
+
+// Long plans: a 13-row IOU keeps everything on one page; with 40 rows the plan's header is repeated
+// on every page and the totals with the signatures stay together on the last one.
+TEST_F(DocumentsTest, IouPagesRepeatTheHeaderAndKeepTheSignaturesWhole) {
+  const qint64 p = person(QStringLiteral("分页人"), QStringLiteral("13600000009"));
+  for (int rows : {13, 40}) {
+    const QString no = QStringLiteral("P%1").arg(rows);
+    loan(no, QStringLiteral("个人"), p, QStringLiteral("分页人"), 120000, QStringLiteral("已审批"), QStringLiteral("未还"));
+    for (int n = 1; n <= rows; ++n)
+      loanRow(no, n, QStringLiteral("分页人"), 9230.77, 1234.56, 0, 0, QStringLiteral("未还"), QDate(2024, 1, 1).addMonths(n).toString(Qt::ISODate));
+    BeginReport();
+    const QString pdf = dir_.filePath(no + QStringLiteral(".pdf"));
+    ASSERT_TRUE(gReport.printToPdf(ReportTemplatePath(PrepareDocument(2, no)), pdf));
+    const QString info = ToolOutput(QStringLiteral("pdfinfo"), {pdf});
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    ASSERT_TRUE(m.hasMatch()) << info.toStdString();
+    const int pages = m.captured(1).toInt();
+    if (rows == 13) EXPECT_EQ(pages, 1);
+    else ASSERT_GE(pages, 2);
+    for (int page = 1; page <= pages; ++page) {
+      const QString text = ToolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                                                   QString::number(page), pdf, QStringLiteral("-")});
+      EXPECT_TRUE(text.contains(QStringLiteral("约定归还日期"))) << rows << " rows, page " << page;
+      // The totals line and every signature line are on the last page, none on an earlier one.
+      for (const QString& s : {QStringLiteral("合计（%1期）").arg(rows), QStringLiteral("借款人（签字并按手印）"), QStringLiteral("出借人（签字）"),
+                               QStringLiteral("打印日期")})
+        EXPECT_EQ(text.contains(s), page == pages) << rows << " rows, page " << page << ": " << s.toStdString();
+    }
+  }
 }

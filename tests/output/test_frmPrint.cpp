@@ -2,12 +2,43 @@
 #include <QPrintPreviewWidget>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
+
 #include "TestSupport.h"
 #include "output/frmPrint.h"
 #include "platform/Grid.h"
 
 namespace {
 QString pdfText(const QString& pdf) { return ToolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")}); }
+// Words of the PDF that overlap a neighbour on their line: a cell's text wider than its cell runs
+// under the next one (the clip hides it on paper, the text stays in the file).
+QStringList overlappingWords(const QString& pdf) {
+  const QString xml = ToolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+  static const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"[\\d.]+\">([^<]*)</word>|<page "));
+  struct Word {
+    double x0, x1;
+    QString text;
+  };
+  std::map<std::pair<int, long>, std::vector<Word>> lines;  // (page, line top) -> words
+  int page = 0;
+  for (auto it = word.globalMatch(xml); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    if (m.captured(1).isEmpty()) {
+      ++page;
+      continue;
+    }
+    lines[{page, std::lround(m.captured(2).toDouble())}].push_back({m.captured(1).toDouble(), m.captured(3).toDouble(), m.captured(4)});
+  }
+  QStringList out;
+  for (auto& [key, words] : lines) {
+    std::sort(words.begin(), words.end(), [](const Word& a, const Word& b) { return a.x0 < b.x0; });
+    for (size_t i = 1; i < words.size(); ++i)
+      if (words[i - 1].x1 > words[i].x0 + 0.5) out << words[i - 1].text + QStringLiteral(" / ") + words[i].text;
+  }
+  return out;
+}
 
 class PrintTest : public ProgramTest {
  protected:
@@ -157,4 +188,30 @@ TEST_F(PrintTest, FailuresSayThePrinterIsNotReady) {
   ASSERT_EQ(responder_.messages.size(), 2u);
   EXPECT_EQ(responder_.messages[1].text, QStringLiteral("打印机未准备好或发生错误！"));
   EXPECT_EQ(responder_.messages[1].style, Mb::Exclamation + Mb::RetryCancel);
+}
+
+// A daily report of 2,000 rows: every total and every amount, operator and time is printed whole.
+TEST_F(PrintTest, ALongReportPrintsEveryTotalAndTextWhole) {
+  grid_.setFixedRows(1);
+  const QStringList names = {QStringLiteral("客户名称"), QStringLiteral("本金"), QStringLiteral("待还本金"), QStringLiteral("利息"),
+                             QStringLiteral("操作员"), QStringLiteral("支付日期")};
+  std::vector<QVariantList> rows;
+  for (int r = 0; r < 2000; ++r)
+    rows.push_back({QStringLiteral("客户%1").arg(r + 1), 146334.185, 146334.185, 888.88, QStringLiteral("超级管理员"),
+                    QStringLiteral("2026-12-09 12:50:00")});
+  rows.push_back({QStringLiteral("合计(记录数：2000)"), 292668370.0, 292668370.0, 1777760.0, QString(), QString()});
+  grid_.loadData(names, rows);
+  for (int c : {1, 2, 3}) grid_.setColFormat(c, QStringLiteral("Currency"));
+  grid_.autoSizeColumns();
+  for (int c = 1; c < grid_.cols(); ++c) grid_.setColWidth(c, 900);  // narrower than a window may leave them
+  const QString pdf = pdfPath(QStringLiteral("long.pdf"));
+  printFg(QStringLiteral("贷款日报"), false, QString(), pdf);
+  EXPECT_GT(pages_, 40);
+  const QString text = pdfText(pdf);
+  const std::pair<QString, int> whole[] = {{QStringLiteral(" 292,668,370.00"), 2}, {QStringLiteral(" 1,777,760.00"), 1},
+                                            {QStringLiteral("146,334.19"), 4000}, {QStringLiteral("超级管理员"), 2000},
+                                            {QStringLiteral("2026-12-09 12:50:00"), 2000}};
+  for (const auto& [shown, times] : whole) EXPECT_EQ(text.count(shown), times) << shown.toStdString();
+  const QStringList cut = overlappingWords(pdf);
+  EXPECT_TRUE(cut.isEmpty()) << cut.size() << " cut, such as " << cut.value(0).toStdString();
 }

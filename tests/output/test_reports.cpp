@@ -90,7 +90,11 @@ TEST_F(ReportsTest, DailyReportWindowsShowTheFiguresAndTheirTotals) {
   loans.Text1->setText(QStringLiteral("某公司"));
   loans.DTPicker1->setDateValue(QDate(2024, 2, 29));
   loans.pbCTj_Click(0);
-  EXPECT_EQ(g->rows(), 2);  // header only: nothing of 某公司 was due by then, and no totals row
+  // Nothing of 某公司 was due by then: the header and a totals row of zero sums.
+  ASSERT_EQ(g->rows(), 3);
+  EXPECT_TRUE(g->isTotalsRow(2));
+  EXPECT_EQ(g->textMatrix(2, 0), QStringLiteral("记录：0"));
+  for (int c = 1; c <= 11; ++c) EXPECT_EQ(g->displayText(2, c), QStringLiteral("0.00")) << c;
 
   frmTjCjrb financing;
   EXPECT_EQ(financing.windowTitle(), QStringLiteral("拆借日报"));
@@ -186,6 +190,13 @@ TEST_F(ReportsTest, JournalConditionsAreBoundAndTheTotalIsSigned) {
   w.txtJd->setText(QStringLiteral("admin"));
   w.eButton1->Click();
   EXPECT_EQ(g->displayText(g->rows() - 1, 3), QStringLiteral("-290.00"));
+  // An end date before the start: no rows, only the totals row.
+  w.DTPstr->setDateValue(QDate(2024, 3, 5));
+  w.DTPovr->setDateValue(QDate(2024, 3, 1));
+  w.eButton1->Click();
+  ASSERT_EQ(g->rows(), 3);
+  EXPECT_EQ(g->textMatrix(2, 0), QStringLiteral("记录：0"));
+  EXPECT_EQ(g->displayText(2, 3), QStringLiteral("0.00"));
   EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join('|').toStdString();
 }
 

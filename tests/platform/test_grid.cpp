@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <set>
 
 #include "TestSupport.h"
 #include "platform/ExcelExport.h"
@@ -210,23 +211,47 @@ TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
   EXPECT_EQ(doc.rowsOnPage(1).size(), 29u) << "(11906 - 2400 - 600) / 300";
 }
 
-TEST(GridTest, PrintDocumentShrinksAGridWiderThanThePaper) {
-  Grid g;
-  g.setCols(30);
-  for (int c = 0; c < g.cols(); ++c) {
-    g.setTextMatrix(0, c, QStringLiteral("列%1").arg(c));
-    g.setColWidth(c, 1500);
+// A grid wider than the paper is shrunk to the page, down to the least print; beyond that its
+// columns go on in bands on the following pages, each band starting with the first column.
+TEST(GridTest, PrintDocumentShrinksAWideGridAndContinuesItsColumnsOnMorePages) {
+  struct Case {
+    int columns;
+    double scale;  // 0: below 1, as the page width gives it
+    int pages;
+  };
+  for (const Case& c : {Case{8, 0, 1}, Case{30, PrintDocument::kMinPointSize / 9, 4}}) {
+    Grid g;
+    g.table()->setFont([] {
+      QFont f = QApplication::font();
+      f.setPointSizeF(9);
+      return f;
+    }());
+    g.setCols(c.columns);
+    for (int col = 0; col < g.cols(); ++col) {
+      g.setTextMatrix(0, col, QStringLiteral("列%1").arg(col));
+      g.setColWidth(col, 1500);
+    }
+    PrintDocument doc;
+    const int side = (doc.pageWidth() - 1500 * c.columns) / 2;
+    doc.setMargins(side, 1400, side, 1000);
+    doc.startDoc();
+    doc.renderGrid(g);
+    doc.endDoc();
+    if (c.scale > 0) EXPECT_DOUBLE_EQ(doc.gridScale(), c.scale) << c.columns;
+    EXPECT_LT(doc.gridScale(), 1.0) << c.columns;
+    EXPECT_GE(doc.gridLeft(), PrintDocument::kMinSideMargin);
+    EXPECT_LE(doc.gridLeft() + doc.gridWidth(), doc.pageWidth() - PrintDocument::kMinSideMargin + 30);
+    ASSERT_EQ(doc.pageCount(), c.pages) << c.columns << " columns; an empty grid still prints its header";
+    std::set<int> printed;
+    for (int page = 1; page <= doc.pageCount(); ++page) {
+      const std::vector<int> cols = doc.columnsOnPage(page);
+      ASSERT_FALSE(cols.empty());
+      EXPECT_EQ(cols.front(), 0) << "page " << page;
+      EXPECT_TRUE(std::is_sorted(cols.begin(), cols.end()));
+      printed.insert(cols.begin(), cols.end());
+    }
+    EXPECT_EQ(int(printed.size()), c.columns) << "every column is printed";
   }
-  PrintDocument doc;
-  const int side = (doc.pageWidth() - 45030) / 2;
-  doc.setMargins(side, 1400, side, 1000);
-  doc.startDoc();
-  doc.renderGrid(g);
-  doc.endDoc();
-  EXPECT_LT(doc.gridScale(), 1.0);
-  EXPECT_GE(doc.gridLeft(), PrintDocument::kMinSideMargin);
-  EXPECT_LE(doc.gridLeft() + doc.gridWidth(), doc.pageWidth() - PrintDocument::kMinSideMargin + 30);
-  EXPECT_EQ(doc.pageCount(), 1) << "an empty grid still prints its header page";
 }
 
 TEST(GridTest, RowHeightsOfARangeAtOnce) {

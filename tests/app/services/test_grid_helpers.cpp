@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QTableView>
 
 #include "TestSupport.h"
 #include "app/data/ConnectionSettings.h"
@@ -377,4 +378,34 @@ TEST_F(GridHelpersTest, ScopeFilterQuotesEveryValueAndIsEmptyForTheSuperAdminist
   addRow(QStringLiteral("甲"), QStringLiteral("O'Brien部"), 1.0, 1.0);
   addRow(QStringLiteral("乙"), QStringLiteral("未还"), 1.0, 1.0);
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from 测试清单 where 1=1") + filter).toInt(), 1);
+}
+
+// Widths fit the widest text of header, data and totals: equal totals side by side and totals longer
+// than any amount stay whole; a 10,000-character name is capped at a third of the window (its whole
+// text in the tip) and leaves the other captions on screen; a caption is never cut.
+TEST_F(GridHelpersTest, ColumnsFitTheirTextsAndTotalsWhileOneLongNameIsCapped) {
+  const QString longName(10000, QChar(u'名'));
+  addRow(longName, QStringLiteral("未还"), 146334185.0, 146334185.0, 0.0, QStringLiteral("短"));
+  addRow(QStringLiteral("乙"), QStringLiteral("未还"), 146334185.0, 146334185.0);
+  QWidget window;
+  window.resize(1200, 600);
+  grid_.setParent(&window);
+  load(false, QString());
+  grid_.setColFormat(3, QStringLiteral("Currency"));
+  AddGridTotalRowEx(&grid_, QStringLiteral("3,4"), QString(), 0, 0, 0, QString(), 0);
+  const int totals = grid_.rows() - 1;
+  ASSERT_EQ(grid_.displayText(totals, 3), QStringLiteral("292,668,370.00"));
+  const QFontMetrics fm(grid_.table()->font());
+  const auto px = [&](int col) { return grid_.colWidth(col) / 15; };
+  for (int col : {3, 4})
+    EXPECT_GT(px(col), fm.horizontalAdvance(grid_.displayText(totals, col))) << col << ": " << grid_.displayText(totals, col).toStdString();
+  EXPECT_LE(px(0), 1200 / 3);
+  EXPECT_GT(px(0), fm.horizontalAdvance(QStringLiteral("客户")));
+  int all = 0;
+  for (int c = 0; c < grid_.cols(); ++c) all += px(c);
+  EXPECT_LT(all, 1200) << "every caption fits in the window";
+  const QModelIndex cut = grid_.table()->model()->index(0, 0);
+  EXPECT_EQ(cut.data(Qt::ToolTipRole).toString(), longName);
+  EXPECT_FALSE(grid_.table()->model()->index(0, 7).data(Qt::ToolTipRole).isValid()) << "a column that fits has no tip";
+  grid_.setParent(nullptr);
 }
