@@ -10,25 +10,12 @@
 #include "platform/Money.h"
 
 namespace PaymentRules {
-double OpenPrincipal(const PlanRowState& row, double recordOpenPrincipal) {
-  return std::max(0.0, Money::round(std::min(row.应付本金 - row.已付本金, recordOpenPrincipal), 2));
-}
-
 PaymentProposal CappedToRecord(PaymentProposal p, const PlanRowState& row, double recordOpenPrincipal) {
-  p.本金 = std::min(p.本金, OpenPrincipal(row, recordOpenPrincipal));
+  p.本金 = std::min(p.本金, OpenRowPrincipal(row, recordOpenPrincipal));
   p.应付总额 = Money::round(p.本金 + p.利息 - p.提前支取扣款, 2);
   return p;
 }
 
-QString StatusOf(double principal, double interest, double openPrincipal, double openInterest) {
-  const QString paid = QStringLiteral("已付");
-  const bool settled = EarlyPaymentStatus(openPrincipal, principal) == paid && EarlyPaymentStatus(openInterest, interest) == paid;
-  return settled ? paid : QStringLiteral("支付部分");
-}
-
-QString EarlyDateRefusal(const QDate& date, const QDate& due) {
-  return due.isValid() && date > due ? QStringLiteral("提前支取日期不能晚于约定支付日期！") : QString();
-}
 }  // namespace PaymentRules
 
 double RecordOpenPrincipal(const QString& docNo) {

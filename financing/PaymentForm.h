@@ -10,16 +10,9 @@
 
 // The window-side rules of a payment, functions of their inputs only.
 namespace PaymentRules {
-// What of a row's principal may still be paid: its open principal, at most the record's open
-// principal (本金 - 已付本金), never below 0; so a plan with a row of more than is left still ends.
-double OpenPrincipal(const PlanRowState& row, double recordOpenPrincipal);
-// A proposal with its principal held to OpenPrincipal and its total to match.
+// A proposal with its principal held to what the row and the record still owe (OpenRowPrincipal)
+// and its total to match.
 PaymentProposal CappedToRecord(PaymentProposal p, const PlanRowState& row, double recordOpenPrincipal);
-// "已付" only when the principal and the interest paid each cover what is open on them (within half
-// a cent): a surplus in one never closes the other. Else "支付部分".
-QString StatusOf(double principal, double interest, double openPrincipal, double openInterest);
-// Why an early payment on `date` is refused ("" when it is not): never after the row's due date.
-QString EarlyDateRefusal(const QDate& date, const QDate& due);
 }  // namespace PaymentRules
 
 // The record's 本金 - 已付本金 as stored.

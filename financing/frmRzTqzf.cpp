@@ -118,7 +118,7 @@ double frmRzTqzf::typed(int box) const { return Money::round(Money::valueOf(Text
 
 void frmRzTqzf::归还总额() {
   const double entered = Money::round(typed(0) + typed(1) - typed(2), 2);
-  Combo1->setCurrentIndex(PaymentRules::StatusOf(typed(0), typed(1), Proposal.本金, Proposal.利息) == QStringLiteral("已付") ? 0 : 1);
+  Combo1->setCurrentIndex(FinancingRowStatus(typed(0), Proposal.本金, typed(1), Proposal.利息) == QStringLiteral("已付") ? 0 : 1);
   lblze->setText(QStringLiteral("归还总额：") + Money::format(entered));
 }
 
@@ -127,7 +127,7 @@ bool frmRzTqzf::checkInput() {
     if (Text1[i]->text().isEmpty()) continue;
     if (!ValidateTextInput(Text1[i], QString::fromUtf8(kBoxCaptions[i]), 1)) return false;
   }
-  const QString late = PaymentRules::EarlyDateRefusal(DTPicker1->date(), row_.约定支付日期);
+  const QString late = FinancingEarlyDateRefusal(row_, DTPicker1->date());
   if (!late.isEmpty()) {
     MsgBox(late, Mb::Critical);
     return false;
@@ -148,7 +148,7 @@ bool frmRzTqzf::checkInput() {
   }
   // The deduction is kept back from the investor: on its own it pays out nothing. A row with
   // nothing left to pay is settled with a record of 0.
-  const bool settles = PaymentRules::StatusOf(typed(0), typed(1), Proposal.本金, Proposal.利息) == QStringLiteral("已付");
+  const bool settles = FinancingRowStatus(typed(0), Proposal.本金, typed(1), Proposal.利息) == QStringLiteral("已付");
   if (Money::round(typed(0) + typed(1) - typed(2), 2) <= 0 && !settles) {
     MsgBox(QStringLiteral("支付金额不能为零！"), Mb::Critical);
     MarkInputInvalid(Text1[0]);
@@ -161,7 +161,7 @@ void frmRzTqzf::fillPosting(PaymentPosting& post) {
   post.本金 = Money::valueOf(Text1[0]->text());
   post.利息 = Money::valueOf(Text1[1]->text());
   post.提前支取扣款 = Money::valueOf(Text1[2]->text());
-  post.付款状态 = PaymentRules::StatusOf(post.本金, post.利息, Proposal.本金, Proposal.利息);
+  post.付款状态 = FinancingRowStatus(post.本金, Proposal.本金, post.利息, Proposal.利息);
   post.备注 = Text1[3]->text();
   post.early = true;
 }

@@ -77,5 +77,5 @@ void frmRzzfqr::fillPosting(PaymentPosting& post) {
   const PaymentProposal p = PaymentRules::CappedToRecord(ProposePayment(row, post.date), row, RecordOpenPrincipal(Seen.docNo));
   post.本金 = p.本金;
   post.利息 = p.利息;
-  post.付款状态 = PaymentRules::StatusOf(p.本金, p.利息, p.本金, p.利息);
+  post.付款状态 = FinancingRowStatus(p.本金, p.本金, p.利息, p.利息);
 }

@@ -19,17 +19,6 @@
 #include "platform/Dialogs.h"
 #include "platform/Money.h"
 
-namespace RepaymentRules {
-QString StatusOf(double principal, double interest, double openPrincipal, double openInterest) {
-  const bool settled = RepaymentCalc::Covers(principal, openPrincipal) && RepaymentCalc::Covers(interest, openInterest);
-  return settled ? QStringLiteral("已还") : QStringLiteral("归还部分");
-}
-
-QString EarlyDateRefusal(const QDate& date, const QDate& due) {
-  return due.isValid() && date > due ? QStringLiteral("提前还贷日期不能晚于约定归还日期！") : QString();
-}
-}  // namespace RepaymentRules
-
 RepaymentWindow::RepaymentWindow(const QString& title, bool early, QWidget* owner) : QDialog(owner), early_(early) {
   setWindowTitle(title);
   auto* frame = new QWidget(this);

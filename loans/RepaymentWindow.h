@@ -10,15 +10,6 @@
 #include "loans/RepaymentCalc.h"
 #include "loans/LoanRecords.h"
 
-// The window-side rules of a repayment, functions of their inputs only.
-namespace RepaymentRules {
-// "已还" only when the principal and the interest paid each cover what is open on them (within half
-// a cent): a surplus in one never closes the other. Else "归还部分".
-QString StatusOf(double principal, double interest, double openPrincipal, double openInterest);
-// Why an early repayment on `date` is refused ("" when it is not): never after the row's due date.
-QString EarlyDateRefusal(const QDate& date, const QDate& due);
-}  // namespace RepaymentRules
-
 class ButtonArray;
 class DateBox;
 class QGridLayout;

@@ -86,13 +86,13 @@ void frmDkgh::归还总额() {
   const double total = Money::round(typed(0) + typed(1) + typed(2));
   // New amounts undo an agreed waiver: the question is asked again for what they leave open.
   waived_ = false;
-  const QString status = RepaymentRules::StatusOf(typed(0), typed(1), proposal_.principal, proposal_.interest);
+  const QString status = RepaymentCalc::RowStatus(typed(0), proposal_.principal, typed(1), proposal_.interest);
   Combo1->setCurrentIndex(status == QStringLiteral("已还") ? 0 : 1);
   lblze->setText(QStringLiteral("归还总额：") + Money::format(total));
 }
 
 void frmDkgh::Combo1_Click(int index) {
-  const bool amountsSettle = RepaymentRules::StatusOf(typed(0), typed(1), proposal_.principal, proposal_.interest) == QStringLiteral("已还");
+  const bool amountsSettle = RepaymentCalc::RowStatus(typed(0), proposal_.principal, typed(1), proposal_.interest) == QStringLiteral("已还");
   const bool waivable = index == 0 && !amountsSettle && RepaymentCalc::Covers(typed(0), proposal_.principal) &&
                         typed(0) <= proposal_.principal + 0.005 && interestLeft() > 0.005;
   if (waivable) {
@@ -125,7 +125,7 @@ bool frmDkgh::readEntry(RepaymentEntry* entry) {
     return false;
   }
   const bool waiver = waived_ && RepaymentCalc::Covers(amounts[0], proposal_.principal);
-  const QString status = waiver ? QStringLiteral("已还") : RepaymentRules::StatusOf(amounts[0], amounts[1], proposal_.principal, proposal_.interest);
+  const QString status = waiver ? QStringLiteral("已还") : RepaymentCalc::RowStatus(amounts[0], proposal_.principal, amounts[1], proposal_.interest);
   // Nothing paid is refused, except where it settles the row: nothing open on it (a record of 0
   // closes it), or the open interest waived.
   if (amounts[0] + amounts[1] + amounts[2] <= 0 && status != QStringLiteral("已还")) {

@@ -52,7 +52,7 @@ bool frmDktqhd::readEntry(RepaymentEntry* entry) {
   // A proposal of 0 (nothing left by the formula, or a row of no principal) settles the row with a
   // record of 0; the interest not charged is then no longer owed.
   entry->status = QStringLiteral("已还");
-  const QString refusal = RepaymentRules::EarlyDateRefusal(entry->date, row_.due);
+  const QString refusal = RepaymentCalc::EarlyDateRefusal(row_, entry->date);
   if (!refusal.isEmpty()) {
     MsgBox(refusal, Mb::Critical);
     return false;
