@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -372,6 +373,19 @@ QStringList AttachmentFiles(const QString& docNo) {
 void RemoveAttachmentFiles(const QStringList& files) {
   for (const QString& f : files)
     if (!f.isEmpty()) QFile::remove(f);
+}
+
+int RemoveUnsavedAttachmentCopies() {
+  static const QRegularExpression copyName(QStringLiteral("^\\d{14}(_\\d+)?(\\.[a-z0-9]+)?$"));
+  QSet<QString> named;
+  for (const QVariantList& row : Db().query(QStringLiteral("select 路径 from PJ_DkFj")).rows) named.insert(StripPath(VariantText(row.value(0))));
+  int removed = 0;
+  const QDir folder(AttachmentFolder());
+  for (const QString& name : folder.entryList(QDir::Files)) {
+    if (!copyName.match(name).hasMatch() || named.contains(name)) continue;
+    if (QFile::remove(folder.filePath(name))) ++removed;
+  }
+  return removed;
 }
 
 void DiscardCopies(const QList<Attachment>& attachments) {

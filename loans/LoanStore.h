@@ -129,6 +129,11 @@ QList<Attachment> StoredAttachments(const QString& docNo);
 // once the delete is saved.
 QStringList AttachmentFiles(const QString& docNo);
 void RemoveAttachmentFiles(const QStringList& files);
+// Removes the copies in the attachment folder that no attachment row names: files copied for a
+// window that never saved because its program was killed. Only names of the copies' own pattern are
+// touched (templates live in the same folder). Call it only while no other program can be adding
+// attachments (the local file's lock held). Returns the number removed.
+int RemoveUnsavedAttachmentCopies();
 // The stored copy of an attachment, "" when the row is gone.
 QString AttachmentPath(qint64 id);
 // In the save's transaction: the document's attachment rows follow the window's list (copies

@@ -935,4 +935,17 @@ TEST_F(LoanFormFixture, AProgramKilledAfterAPlanButtonLeavesNothing) {
   };
   EXPECT_EQ(rowsOnly(everything()), rowsOnly(before));
   EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 0);
+  // The next start removes that copy, and only it: a saved attachment's copy and the templates stay.
+  auto saved = newLoan(id);
+  click(saved->pbCDkdj->at(Button::OncePrepaid));
+  saved->添加附件(src);
+  save(*saved);
+  ASSERT_TRUE(saved->Saved);
+  const QDir folder(LoanStore::AttachmentFolder());
+  const QStringList files = folder.entryList(QDir::Files);
+  ASSERT_EQ(LoanStore::RemoveUnsavedAttachmentCopies(), 1) << files.join(QLatin1Char(' ')).toStdString();
+  const QStringList kept = folder.entryList(QDir::Files);
+  EXPECT_EQ(kept.size(), files.size() - 1);
+  EXPECT_TRUE(QFileInfo::exists(field(QStringLiteral("路径"), QStringLiteral("PJ_DkFj"), saved->单号).toString()));
+  EXPECT_EQ(LoanStore::RemoveUnsavedAttachmentCopies(), 0);
 }
