@@ -13,6 +13,7 @@
 #include "app/data/DataAccess.h"
 #include "app/services/BankInfo.h"
 #include "app/services/SettingsList.h"
+#include "app/BusinessReminder.h"
 #include "loans/CollectionSchedule.h"
 #include "loans/LoanListQuery.h"
 #include "loans/LoanRecords.h"
@@ -478,6 +479,10 @@ TEST_F(RepaymentTest, EveryOpenFigureIsWhatThePlanRowsAndTheJournalLeaveOpen) {
   const QueryResult calendar = Db().query(due.sql, due.params);
   ASSERT_EQ(calendar.rows.size(), 1u);
   EXPECT_EQ(calendar.rows[0][0].toInt(), row2_) << "D1's part-paid row only";
+  // The login reminder counts that row alone as overdue, and nothing of the settled loan as due soon.
+  const ReminderCounts reminded = CountBusinessReminders(QDate(2024, 3, 2), 60);
+  EXPECT_EQ(reminded.overdueLoans, 1);
+  EXPECT_EQ(reminded.soonLoans, 0);
 }
 
 TEST_F(RepaymentTest, TypedAmountsStayUntilTheDateChanges) {
