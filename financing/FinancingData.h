@@ -30,6 +30,20 @@ struct FinancingRecordInput {
   int 利率系数 = 1;
   bool 首尾计息 = false;
   qint32 客户ID = 0;
+  // The fields the plan was computed from, as the registration form's boxes give them.
+  void setTerms(const FinancingTerms& t) {
+    登记日期 = t.登记日期;
+    起息日期 = t.起息日期;
+    止息日期 = t.止息日期;
+    利率类别 = t.利率类别;
+    客户名称 = t.客户名称;
+    业务经办 = t.业务经办;
+    本金 = t.本金;
+    利率 = t.利率;
+    提前支取利率 = t.提前支取利率;
+    提成比例 = t.提成比例;
+    首尾计息 = t.首尾计息;
+  }
 };
 // Everything the registration window holds, as one save writes it.
 struct FinancingDocument {

@@ -54,18 +54,12 @@ class FinancingFixture : public ProgramTest {
     doc.plan = BuildFinancingPlan(t, button, o);
     const FinancingPlan& p = doc.plan;
     FinancingRecordInput& in = doc.record;
-    in.登记日期 = t.登记日期;
-    in.起息日期 = t.起息日期;
-    in.止息日期 = p.止息日期;
+    in.setTerms(t);
+    in.止息日期 = p.止息日期;  // as the plan fixed them
     in.利率类别 = p.利率类别;
-    in.客户名称 = t.客户名称;
-    in.业务经办 = t.业务经办;
     in.拆借类别 = S("外拆");
     in.部门 = dept.isEmpty() ? S("综合部") : dept;
     in.支付计划 = p.支付计划;
-    in.本金 = t.本金;
-    in.利率 = t.利率;
-    in.提前支取利率 = t.提前支取利率;
     in.客户ID = investor_;
     return SaveFinancingDocument(doc);
   }
