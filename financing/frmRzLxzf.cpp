@@ -25,6 +25,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Grid.h"
 #include "platform/Money.h"
+#include "platform/TextStart.h"
 
 frmRzLxzf::frmRzLxzf(QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("frmRzLxzf"));
@@ -40,6 +41,7 @@ frmRzLxzf::frmRzLxzf(QWidget* owner) : QDialog(owner) {
     txtDkdj[i] = new QLineEdit(info);
     txtDkdj[i]->setObjectName(QStringLiteral("txtDkdj_%1").arg(i));
     txtDkdj[i]->setReadOnly(true);
+    ShowTextStart(txtDkdj[i]);
   }
   for (int i = 0; i < 3; ++i) {
     dtpDjrq[i] = new DateBox(info);

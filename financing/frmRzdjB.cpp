@@ -386,6 +386,10 @@ void frmRzdjB::pbCDkdj_Click(int index) {
     } catch (const FinancingInputError& e) {
       MsgBox(e.message(), Mb::Critical);
       return;
+    } catch (const AppError& e) {
+      // A failure of the plan build itself carries the build's own hint, without a window.
+      ReportRuntimeError(QStringLiteral("请查看您电脑时间短日期是否带有星期参数！"), nullptr, e);
+      return;
     }
     if (IsInstalmentButton(index)) {
       setRateKind(plan.利率类别 == QStringLiteral("日") ? 0 : 1);
@@ -503,6 +507,10 @@ void frmRzdjB::保存单据() {
     } catch (const FinancingInputError& e) {
       MsgBox(e.message(), Mb::Critical);
       return;
+    } catch (const AppError& e) {
+      // A failure of the plan build itself carries the build's own hint, without a window.
+      ReportRuntimeError(QStringLiteral("请查看您电脑时间短日期是否带有星期参数！"), nullptr, e);
+      return;
     } catch (const DocumentChanged& e) {
       MsgBox(e.message, Mb::Critical);
       return;
@@ -529,7 +537,7 @@ void frmRzdjB::reject() {
 }
 
 void frmRzdjB::添加附件(const QString& path) {
-  Guarded(QStringLiteral("要添加的文件名称太长！"), this, [this, &path] {
+  Guarded(QString(), this, [this, &path] {
     if (path.isEmpty()) return;
     LoanStore::Attachment copied;
     const QString failure = LoanStore::CopyAttachment(path, &copied);

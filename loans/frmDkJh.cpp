@@ -55,7 +55,7 @@ void frmDkJh::Form_Load() {
 }
 
 void frmDkJh::pbCommand1_Click() {
-  Guarded(QStringLiteral("编辑计划"), this, [this] {
+  Guarded(QString(), this, [this] {
     const int unit = Combo1->currentIndex() == 0 ? 0 : 1;
     if (unit != (UnitIndex == 0 ? 0 : 1)) {
       // The rate stays as typed; only its type follows the unit, so say so before building.

@@ -283,7 +283,7 @@ void frmDkdjB::showEvent(QShowEvent* e) {
 
 void frmDkdjB::Form_Load() {
   loaded_ = true;
-  Guarded(QStringLiteral("窗体载入"), this, [this] {
+  Guarded(QString(), this, [this] {
     窗体载入();
     刷新约定();
     刷新附件();
@@ -490,7 +490,7 @@ void frmDkdjB::添加附件(const QString& path) {
 // ---- presets and boxes
 
 void frmDkdjB::comJkzl_Click(int index) {
-  Guarded(QStringLiteral("comJkzl_Click"), this, [this, index] {
+  Guarded(QString(), this, [this, index] {
     switch (index) {
       case 0: {
         const int k = comJkzl[0]->currentIndex();
@@ -551,7 +551,7 @@ bool frmDkdjB::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void frmDkdjB::选择业务经办() {
-  Guarded(QStringLiteral("业务经办"), this, [this] {
+  Guarded(QString(), this, [this] {
     const auto staff = frmYg::PickStaff(this, 2);
     if (!staff) return;
     txtDkdj[6]->setText(staff->Name);
@@ -600,7 +600,7 @@ int frmDkdjB::currentAttachment() const {
 }
 
 void frmDkdjB::pbCJkzl_Click(int index) {
-  Guarded(QStringLiteral("pbCJkzl_Click"), this, [this, index] {
+  Guarded(QString(), this, [this, index] {
     switch (index) {
       case 0: pickParty(false); break;
       case 6: pickParty(true); break;
@@ -712,7 +712,7 @@ bool frmDkdjB::termsMatchPlan() const {
 }
 
 void frmDkdjB::pbCDkdj_Click(int index) {
-  Guarded(QStringLiteral("设置还款计划"), this, [this, index] {
+  Guarded(QString(), this, [this, index] {
     if (index == Extension || index < 0 || index > Extension) return;
     if (!检查输入(IsInstalment(index) ? kFieldsOnly : index)) return;
     if (refuseRebuild()) return;
@@ -734,7 +734,7 @@ void frmDkdjB::打开计划窗体(int method) {
 }
 
 void frmDkdjB::分期计划(int method, int count, const QString& unit, const QString& firstDate) {
-  Guarded(QStringLiteral("分期计划"), this, [&] {
+  Guarded(QString(), this, [&] {
     const int button = buttonOfMethod(method);
     if (button < 0) return;
     Instalments inst;
@@ -804,7 +804,7 @@ void frmDkdjB::pbCDkgh_Click(int index) {
     reject();
     return;
   }
-  Guarded(QStringLiteral("保存"), this, [this] {
+  Guarded(QString(), this, [this] {
     if (!检查输入(kFieldsOnly)) return;
     if (!termsMatchPlan()) {
       MsgBox(QStringLiteral("借款条件已改变，请重新生成还款计划！"), Mb::Critical);
@@ -844,7 +844,7 @@ void frmDkdjB::pbCDkgh_Click(int index) {
 }
 
 void frmDkdjB::保存单据() {
-  Guarded(QStringLiteral("保存单据"), this, [this] {
+  Guarded(QString(), this, [this] {
     LoanStore::LoanDocument doc = document();
     doc.accountsChosen = accountsChosen_;
     const QString refusal = LoanStore::SaveRefusal(doc);

@@ -27,6 +27,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Grid.h"
 #include "platform/Money.h"
+#include "platform/TextStart.h"
 
 
 namespace {
@@ -34,6 +35,7 @@ QLineEdit* readOnlyBox(QWidget* parent, const QString& name) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(name);
   e->setReadOnly(true);
+  ShowTextStart(e);
   return e;
 }
 

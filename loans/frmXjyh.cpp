@@ -16,6 +16,7 @@
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 #include "platform/Dialogs.h"
+#include "platform/TextStart.h"
 
 namespace {
 // What a cash side records in place of a bank: the journal then never shows a cash movement
@@ -80,6 +81,7 @@ frmXjyh::frmXjyh(QWidget* owner) : QDialog(owner) {
       cmbJz[b]->setEditable(true);
       cmbJz[b]->setInsertPolicy(QComboBox::NoInsert);
       cmbJz[b]->setMinimumWidth(220);
+      ShowTextStart(cmbJz[b]);
       QComboBox* box = cmbJz[b];
       connect(box, &QComboBox::activated, this, [this, b] { cmbJz_Click(b); });
       connect(box, &QComboBox::editTextChanged, box, [box] { ClearInputMark(box); });
@@ -102,7 +104,7 @@ frmXjyh::frmXjyh(QWidget* owner) : QDialog(owner) {
   root->setContentsMargins(10, 10, 10, 10);
   resize(640, 230);
 
-  Guarded(QStringLiteral("记账"), nullptr, [this] {
+  Guarded(QString(), nullptr, [this] {
     取开户行(0);
     cmbJz[1]->setEditText(VariantText(gBankInfo[3]));
     cmbJz[4]->setEditText(VariantText(gBankInfo[4]));
@@ -167,7 +169,7 @@ void frmXjyh::存账户信息(const QString& bank, const QString& name, const QS
 }
 
 void frmXjyh::cmbJz_Click(int index) {
-  Guarded(QStringLiteral("cmbJz_Click"), nullptr, [this, index] {
+  Guarded(QString(), nullptr, [this, index] {
     // A bank lists its names, a name its numbers; the numbers end the cascade.
     const int side = (index == 1 || index == 4) ? 1 : 0;
     QComboBox* bank = cmbJz[side == 0 ? 0 : 1];
@@ -189,7 +191,7 @@ void frmXjyh::enableSide(int side, bool on) {
 }
 
 void frmXjyh::eButOK_Click() {
-  Guarded(QStringLiteral("eButOK_Click"), this, [this] {
+  Guarded(QString(), this, [this] {
     for (int side = 0; side < 2; ++side) {
       const bool transfer = (side == 0 ? optwf : optDf)[0]->isChecked();
       const auto& boxes = side == 0 ? kOurBoxes : kTheirBoxes;

@@ -17,6 +17,15 @@ QString chineseDate(const QString& text) {
   return d.isValid() ? ChineseDateText(d) : QString();
 }
 
+// A sentence of the phrases that have a value, joined by "，": a value the record lacks leaves out
+// its whole phrase, so no "，，" and no "出生" without a date.
+QString sentenceOf(const std::initializer_list<std::pair<QString, QString>> phrases) {
+  QStringList kept;
+  for (const auto& [value, phrase] : phrases)
+    if (!value.trimmed().isEmpty()) kept << phrase;
+  return kept.join(QStringLiteral("，"));
+}
+
 // The 编号 values of a list as bound numbers; anything that is not a whole number is refused.
 QVariantList idsOf(const QString& idList) {
   QVariantList ids;
@@ -38,11 +47,17 @@ QString DescribeParties(const QString& idList) {
   Recordset rs;
   OpenRecordset(rs, QStringLiteral("select * from PJ_Kehu where 编号 in (%1) order by 编号").arg(marks.join(QLatin1Char(','))), ids);
   QString out;
-  for (; !rs.Eof(); rs.MoveNext())
-    out += QStringLiteral("姓名：") + rs.text(QStringLiteral("姓名")) + QStringLiteral("，") + rs.text(QStringLiteral("性别")) +
-           QStringLiteral("，") + chineseDate(rs.text(QStringLiteral("生日"))) + QStringLiteral("出生，身份证号：") +
-           rs.text(QStringLiteral("身份证号")) + QStringLiteral("，手机：") + rs.text(QStringLiteral("手机")) +
-           QStringLiteral("，住址：") + rs.text(QStringLiteral("家庭住址")) + QStringLiteral("\r\n");
+  for (; !rs.Eof(); rs.MoveNext()) {
+    const auto v = [&](const char* field) { return rs.text(QString::fromUtf8(field)); };
+    const QString born = chineseDate(v("生日"));
+    out += sentenceOf({{v("姓名"), QStringLiteral("姓名：") + v("姓名")},
+                       {v("性别"), v("性别")},
+                       {born, born + QStringLiteral("出生")},
+                       {v("身份证号"), QStringLiteral("身份证号：") + v("身份证号")},
+                       {v("手机"), QStringLiteral("手机：") + v("手机")},
+                       {v("家庭住址"), QStringLiteral("住址：") + v("家庭住址")}}) +
+           QStringLiteral("\r\n");
+  }
   CloseRecordset(rs);
   return out;
 }
@@ -60,8 +75,10 @@ LoanContractData BuildLoanContract(const QString& docNo) {
   Recordset staff;
   OpenRecordset(staff, QStringLiteral("select 姓名,性别 from PJ_Admin where 姓名=?"), {handler});
   if (staff.Eof()) throw AppError(Err::NoCurrentRecord, QStringLiteral("找不到业务经办的员工资料：") + handler);
-  const QString lender = QStringLiteral("姓名：") + staff.text(QStringLiteral("姓名")) + QStringLiteral("，") +
-                         staff.text(QStringLiteral("性别")) + QStringLiteral("，住址：");
+  // The address label stays as the sentence's end: the address is written in by hand.
+  const QString lender = sentenceOf({{staff.text(QStringLiteral("姓名")), QStringLiteral("姓名：") + staff.text(QStringLiteral("姓名"))},
+                                     {staff.text(QStringLiteral("性别")), staff.text(QStringLiteral("性别"))},
+                                     {QStringLiteral("住址："), QStringLiteral("住址：")}});
   CloseRecordset(staff);
 
   LoanContractData c;
@@ -87,9 +104,10 @@ LoanContractData BuildLoanContract(const QString& docNo) {
     if (co.Eof()) throw AppError(Err::NoCurrentRecord, QStringLiteral("找不到借款企业的资料：") + text("客户名称"));
     c.values.push_back({QStringLiteral("{法人}"), co.text(QStringLiteral("法人姓名"))});
     c.values.push_back({QStringLiteral("{职务}"), co.text(QStringLiteral("法人职务"))});
-    c.values.push_back({QStringLiteral("{甲方}"), co.text(QStringLiteral("公司名称")) + QStringLiteral("，企业营业执照注册号：") +
-                                                     co.text(QStringLiteral("营业执照注册号")) + QStringLiteral("，住所地：") +
-                                                     co.text(QStringLiteral("住所地"))});
+    const auto v = [&](const char* field) { return co.text(QString::fromUtf8(field)); };
+    c.values.push_back({QStringLiteral("{甲方}"), sentenceOf({{v("公司名称"), v("公司名称")},
+                                                               {v("营业执照注册号"), QStringLiteral("企业营业执照注册号：") + v("营业执照注册号")},
+                                                               {v("住所地"), QStringLiteral("住所地：") + v("住所地")}})});
     c.values.push_back({QStringLiteral("{公司}"), co.text(QStringLiteral("公司名称"))});
     CloseRecordset(co);
   }

@@ -144,10 +144,10 @@ frmAEDyg::frmAEDyg(QWidget* owner, frmYg* list) : QDialog(owner), list_(list) {
   resize(460, 420);
 
   connect(txtQx[2], &QLineEdit::textEdited, this, [this](const QString& name) {
-    Guarded(QStringLiteral("txtQx_Change"), this, [&] { txtQx[3]->setText(GetPinyinInitials(name)); });
+    Guarded(QString(), this, [&] { txtQx[3]->setText(GetPinyinInitials(name)); });
   });
   connect(pbCQx, &ButtonArray::clicked, this, [this](int i) {
-    Guarded(QStringLiteral("pbCQx_Click"), this, [&] {
+    Guarded(QString(), this, [&] {
       if (i == 1 || i == 2) 全选(LstQx[i]);
       if (i == 3) 推荐();
     });
@@ -179,12 +179,14 @@ void frmAEDyg::fillRightsLists() {
 }
 
 void frmAEDyg::增加初始项() {
-  CobQx[0]->clear();
-  CobQx[0]->addItems(LevelEntriesFor(gCurrentUserRole));
-  CobQx[2]->clear();
-  FillComboWithLookupItems(CobQx[2], QStringLiteral("部门"), QString());
-  if (CobQx[2]->count() > 0) CobQx[2]->setCurrentIndex(0);
-  fillRightsLists();
+  Guarded(QStringLiteral("增加初始项 "), this, [this] {
+    CobQx[0]->clear();
+    CobQx[0]->addItems(LevelEntriesFor(gCurrentUserRole));
+    CobQx[2]->clear();
+    FillComboWithLookupItems(CobQx[2], QStringLiteral("部门"), QString());
+    if (CobQx[2]->count() > 0) CobQx[2]->setCurrentIndex(0);
+    fillRightsLists();
+  });
 }
 
 void frmAEDyg::refuseLoad(const QString& message) {
@@ -197,7 +199,7 @@ void frmAEDyg::refuseLoad(const QString& message) {
 
 void frmAEDyg::Form_Load() {
   loaded_ = true;
-  Guarded(QString(), this, [this] {
+  Guarded(QStringLiteral("Form_Load "), this, [this] {
     InitPinyinTables();
     buffer_ = LevelEntries().join(QLatin1Char(','));
     if (EditMode != 1) {
@@ -282,7 +284,7 @@ bool frmAEDyg::checkedValidate(QLineEdit* box, const QString& caption) {
 
 bool frmAEDyg::增修(qint16 editMode) {
   bool saved = false;
-  Guarded(QStringLiteral("增修"), this, [&] {
+  Guarded(QString(), this, [&] {
     if (!loadedOk_) return;
     const bool add = editMode != 1;
     // Names are stored trimmed; a box of blanks is as empty as an empty one.

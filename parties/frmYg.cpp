@@ -111,7 +111,7 @@ void frmYg::showEvent(QShowEvent* e) {
 
 void frmYg::Form_Load() {
   loaded_ = true;
-  Guarded(QString(), this, [this] {
+  Guarded(QStringLiteral("关闭基础输出"), nullptr, [this] {
     Combo1->setCurrentIndex(0);
     scope_ = StaffScopeCondition();
     刷新列表();
@@ -119,7 +119,7 @@ void frmYg::Form_Load() {
 }
 
 void frmYg::刷新列表() {
-  Guarded(QStringLiteral("刷新列表"), this, [this] {
+  Guarded(QStringLiteral("关闭基础输出"), nullptr, [this] {
     if (scope_.isEmpty()) scope_ = StaffScopeCondition();
     const QString rest = QLatin1Char(' ') + kColumns + QStringLiteral("  from PJ_Admin  where ") + scope_;
     if (PickMode != 0) {
@@ -145,7 +145,7 @@ void frmYg::finishList(bool search) {
 }
 
 void frmYg::txtCzxx_Change() {
-  Guarded(QStringLiteral("txtCzxx_Change"), this, [this] {
+  Guarded(QString(), this, [this] {
     const QString text = txtCzxx->text();
     if (text.isEmpty()) {
       // The search was cleared: back to the whole list.
@@ -176,7 +176,7 @@ bool frmYg::refuseReserved(const QString& loginName) {
 }
 
 void frmYg::cmdMLr_Click(int index) {
-  Guarded(QStringLiteral("cmdMLr_Click"), this, [this, index] {
+  Guarded(QStringLiteral("关闭基础输出"), nullptr, [this, index] {
     switch (index) {
       case CmdAdd: {
         frmAEDyg editor(this, this);
@@ -265,7 +265,7 @@ void frmYg::toggleLock() {
 }
 
 void frmYg::Fg_DblClick() {
-  Guarded(QStringLiteral("Fg_DblClick"), this, [this] {
+  Guarded(QString(), this, [this] {
     if (!IsGridDataRow(Fg)) return;
     if (PickMode == 0) {
       cmdMLr_Click(CmdModify);

@@ -97,7 +97,7 @@ int frmYhzh::selectedOption() const {
 }
 
 void frmYhzh::刷新列表() {
-  Guarded(QStringLiteral("刷新列表"), this, [this] {
+  Guarded(QString(), this, [this] {
     gCurrentSql = QStringLiteral("select 编号,开户行,开户名,账号 from PJ_Yhzh where 类别=0 order by 编号");
     gCurrentParams.clear();
     LoadGridFromQuery(Fg, false, QString());
@@ -117,7 +117,7 @@ void frmYhzh::SetEditState(int mode) {
 }
 
 void frmYhzh::Fg_Click() {
-  Guarded(QStringLiteral("Fg_Click"), this, [this] {
+  Guarded(QString(), this, [this] {
     if (!IsGridDataRow(Fg)) return;
     const int r = Fg->row();
     clickedId_ = Fg->textMatrix(r, 0).toLongLong();
@@ -126,7 +126,7 @@ void frmYhzh::Fg_Click() {
 }
 
 void frmYhzh::optGn_Click(int index) {
-  Guarded(QStringLiteral("optGn_Click"), this, [this, index] {
+  Guarded(QString(), this, [this, index] {
     switch (index) {
       case OptBrowse:
         SetEditState(0);
@@ -147,7 +147,7 @@ void frmYhzh::optGn_Click(int index) {
 }
 
 void frmYhzh::eCmdzx_Click(int index) {
-  Guarded(QStringLiteral("eCmdzx_Click"), this, [this, index] {
+  Guarded(QString(), this, [this, index] {
     if (index == 1) {
       reject();
       return;

@@ -159,7 +159,7 @@ void frmZxglb::Form_Load() {
 }
 
 void frmZxglb::List1_Click(int index) {
-  Guarded(QStringLiteral("List1_Click"), this, [this, index] {
+  Guarded(QString(), this, [this, index] {
     if (index < 0 || index >= static_cast<int>(lists_.size())) return;
     current_ = index;
     {
@@ -176,7 +176,7 @@ void frmZxglb::List1_Click(int index) {
 }
 
 void frmZxglb::LoadItems() {
-  Guarded(QStringLiteral("LoadItems"), this, [this] {
+  Guarded(QString(), this, [this] {
     const LookupList* l = list();
     if (!l) return;
     setWindowTitle(l->Name);
@@ -219,7 +219,7 @@ void frmZxglb::clearBoxes() {
 }
 
 void frmZxglb::Fg_Click(int row) {
-  Guarded(QStringLiteral("Fg_Click"), this, [this, row] {
+  Guarded(QString(), this, [this, row] {
     setBoxesEnabled();
     const LookupList* l = list();
     if (!l || row < Fg->fixedRows() || row >= Fg->rows()) return;
@@ -232,7 +232,7 @@ void frmZxglb::Fg_Click(int row) {
 }
 
 void frmZxglb::optGn_Click(int index) {
-  Guarded(QStringLiteral("optGn_Click"), this, [this, index] {
+  Guarded(QString(), this, [this, index] {
     if (index == OptDelete) {
       setBoxesEnabled();
       return;
@@ -247,7 +247,7 @@ void frmZxglb::optGn_Click(int index) {
 }
 
 void frmZxglb::eCmdzx_Click(int index) {
-  Guarded(QStringLiteral("eCmdzx_Click"), this, [this, index] {
+  Guarded(QString(), this, [this, index] {
     const LookupList* l = list();
     switch (index) {
       case CmdOk:

@@ -20,25 +20,54 @@ const QRegularExpression& typedChars() {
   return re;
 }
 
-// The label beside `w` in `layout` or one of its inner layouts.
-QLabel* labelBeside(QLayout* layout, QWidget* w) {
-  if (!layout) return nullptr;
+// The label just before the item `at` of `layout`: the cell to its left in a grid, the item before
+// it in a row.
+QLabel* labelBefore(QLayout* layout, int at) {
+  QLayoutItem* before = nullptr;
+  if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
+    int row = 0, col = 0, rows = 0, cols = 0;
+    grid->getItemPosition(at, &row, &col, &rows, &cols);
+    if (col > 0) before = grid->itemAtPosition(row, col - 1);
+  } else if (qobject_cast<QBoxLayout*>(layout) && at > 0) {
+    before = layout->itemAt(at - 1);
+  }
+  return before ? qobject_cast<QLabel*>(before->widget()) : nullptr;
+}
+
+// Finds `w` in `layout` or one of its inner layouts and sets *label to the label beside it. A box
+// that leads an inner layout (a date box with its preset list in one cell) takes the label beside
+// that layout. *leads tells the caller that `w` is the first item of the layout searched.
+bool findLabel(QLayout* layout, QWidget* w, QLabel** label, bool* leads) {
+  if (!layout) return false;
   const int at = layout->indexOf(w);
   if (at >= 0) {
-    if (auto* form = qobject_cast<QFormLayout*>(layout)) return qobject_cast<QLabel*>(form->labelForField(w));
-    QLayoutItem* before = nullptr;
-    if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
-      int row = 0, col = 0, rows = 0, cols = 0;
-      grid->getItemPosition(at, &row, &col, &rows, &cols);
-      if (col > 0) before = grid->itemAtPosition(row, col - 1);
-    } else if (qobject_cast<QBoxLayout*>(layout) && at > 0) {
-      before = layout->itemAt(at - 1);
+    if (auto* form = qobject_cast<QFormLayout*>(layout)) {
+      *label = qobject_cast<QLabel*>(form->labelForField(w));
+      *leads = false;
+    } else {
+      *label = labelBefore(layout, at);
+      *leads = at == 0;
     }
-    return before ? qobject_cast<QLabel*>(before->widget()) : nullptr;
+    return true;
   }
-  for (int i = 0; i < layout->count(); ++i)
-    if (QLabel* l = labelBeside(layout->itemAt(i)->layout(), w)) return l;
-  return nullptr;
+  for (int i = 0; i < layout->count(); ++i) {
+    if (!findLabel(layout->itemAt(i)->layout(), w, label, leads)) continue;
+    if (!*label && *leads) {
+      *label = labelBefore(layout, i);
+      *leads = i == 0;
+    } else {
+      *leads = false;
+    }
+    return true;
+  }
+  return false;
+}
+
+QLabel* labelBeside(QLayout* layout, QWidget* w) {
+  QLabel* label = nullptr;
+  bool leads = false;
+  findLabel(layout, w, &label, &leads);
+  return label;
 }
 
 // A caption as a message names it: without the blanks that align it, its colon and mnemonic.

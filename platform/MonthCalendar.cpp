@@ -1,6 +1,7 @@
 #include "platform/MonthCalendar.h"
 
 #include <QCursor>
+#include <algorithm>
 #include <QDate>
 #include <QFont>
 #include <QFontMetrics>
@@ -66,12 +67,23 @@ QStringList DayCellLines(const QString& text, const QFontMetrics& fm, int width,
     line.remove(QLatin1Char('\r'));
     if (line.isEmpty()) continue;
     if (fm.horizontalAdvance(line) > width) {
-      // The amount is what the day is about: the name gives way.
+      // The amount is what the day is about: the name gives way, but keeps its head (at least its
+      // first character); where the amount leaves no room for that, the amount gives way instead.
       const int arrow = line.lastIndexOf(kArrow);
+      const QString name = arrow >= 0 ? line.left(arrow) : line;
+      const auto headOf = [&](int room) -> QString {
+        if (room <= 0) return {};
+        const QString shown = fm.elidedText(name, Qt::ElideRight, room);
+        const qsizetype kept = shown == name ? shown.size() : shown.size() - 1;
+        return kept >= 1 && fm.horizontalAdvance(shown) <= room ? shown : QString();
+      };
       const QString amount = arrow >= 0 ? line.mid(arrow) : QString();
-      const int room = width - fm.horizontalAdvance(amount);
-      line = arrow >= 0 && room > fm.horizontalAdvance(more) ? fm.elidedText(line.left(arrow), Qt::ElideRight, room) + amount
-                                                              : fm.elidedText(line, Qt::ElideRight, width);
+      if (const QString head = arrow >= 0 ? headOf(width - fm.horizontalAdvance(amount)) : QString(); !head.isEmpty())
+        line = head + amount;
+      else if (const QString shortHead = arrow >= 0 ? headOf(width - fm.horizontalAdvance(kArrow + more)) : QString(); !shortHead.isEmpty())
+        line = shortHead + kArrow + more;
+      else
+        line = fm.elidedText(line, Qt::ElideRight, width);
     }
     lines << line;
   }

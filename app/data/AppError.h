@@ -18,6 +18,9 @@ struct AppError : std::runtime_error {
 // The sentences a user is told for a database failure the driver reports in its own words.
 namespace DbFailure {
 inline QString damaged(const QString& file) { return QStringLiteral("数据库文件已损坏，请从备份恢复：") + file; }
+// A file that does not read as a database with the program's key: a damaged file and another
+// program's file look alike there.
+inline QString unreadable(const QString& file) { return QStringLiteral("数据库文件已损坏或不是本系统的数据库，请从备份恢复：") + file; }
 inline QString noSystemTables(const QString& file) { return QStringLiteral("数据库文件中没有本系统的数据表：") + file; }
 inline QString diskFull() { return QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"); }
 inline QString readOnly() { return QStringLiteral("数据库文件是只读的，不能保存。"); }
@@ -27,7 +30,7 @@ inline QString details(int number, const QString& driverText) {
 }
 }  // namespace DbFailure
 
-// Error numbers the program raises itself (the numbers users of the old program know).
+// Error numbers the program raises itself (the numbers of the run-time errors users are told).
 namespace Err {
 enum : int {
   InvalidCall = 5,         // invalid argument

@@ -4,9 +4,10 @@
 
 
 QString RuntimeErrorText(const QString& context, QWidget* form, const AppError& error) {
-  // A failure the system words itself needs no code: the user reads what happened and what to do.
+  // A failure the system words itself needs no code and no context: the user reads what happened and
+  // what to do, in the system's words alone.
   QString text = !error.details.isEmpty()
-                     ? (context.isEmpty() ? QString() : context + QStringLiteral("\r\n")) + error.description
+                     ? error.description
                      : context + QStringLiteral("程序出现异常！\r\n代码：") + QString::number(error.number) +
                            QStringLiteral("\r\n描述：") + error.description;
   if (form) text += QStringLiteral("\r\n窗口：") + form->windowTitle();

@@ -15,7 +15,8 @@ class QWidget;
 void RollbackOpenTransactions();
 
 // Shows "程序出现异常！" with the error's number and description (and "窗口：" with the window's
-// caption when a window is given), preceded by `context`. Number 0 shows nothing.
+// caption when a window is given), preceded by `context`; a failure the data layer words itself
+// (one with details) shows its sentence alone, the details behind the button. Number 0 shows nothing.
 void ReportRuntimeError(const QString& context, QWidget* form, const AppError& error);
 // The text ReportRuntimeError shows.
 QString RuntimeErrorText(const QString& context, QWidget* form, const AppError& error);

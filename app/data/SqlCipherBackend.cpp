@@ -199,8 +199,8 @@ class SqlCipherBackend : public DbBackend {
       for (int inner : {SQLITE_FULL, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY})
         if (driverText == QLatin1String(sqlite3_errstr(inner))) code = inner;
     switch (code & 0xff) {
-      case SQLITE_CORRUPT:
-      case SQLITE_NOTADB: sentence = DbFailure::damaged(file); break;
+      case SQLITE_CORRUPT: sentence = DbFailure::damaged(file); break;
+      case SQLITE_NOTADB: sentence = DbFailure::unreadable(file); break;
       case SQLITE_FULL: sentence = DbFailure::diskFull(); break;
       case SQLITE_READONLY: sentence = DbFailure::readOnly(); break;
       case SQLITE_ERROR:

@@ -24,7 +24,7 @@ bool gBackupOk = false;
 
 namespace {
 
-// The number users of the old program know for a path that cannot be reached or written.
+// The run-time error number of a path that cannot be reached or written.
 constexpr int kPathAccessError = 75;
 
 const QString kRestoreTitle = QStringLiteral("数据库恢复情况");
@@ -141,6 +141,14 @@ bool askRestore(const QString& file, bool server) {
                 Mb::YesNo + Mb::Question, kRestoreTitle) == Mb::Yes;
 }
 
+// Why an upgrade failed, in the system's words: a failure the data layer words itself stands as it
+// is; any other (the driver's text, in English) is said as a structure that cannot be brought up to
+// date, with the driver's number and text in the details.
+AppError UpgradeFailure(const AppError& e) {
+  if (!e.details.isEmpty()) return e;
+  return AppError(e.number, QStringLiteral("数据表结构与当前版本冲突，无法自动升级。"), DbFailure::details(e.number, e.description));
+}
+
 // An older backup gets what the current version has and it lacks, on the staging copy only.
 bool upgradeStaging(const QString& staging, const QString& key) {
   try {
@@ -149,11 +157,43 @@ bool upgradeStaging(const QString& staging, const QString& key) {
     UpgradeToBuiltInSchema(conn, BuildOptions{true});
     conn.close();
   } catch (const AppError& e) {
-    MsgBox(QStringLiteral("备份文件无法升级到当前版本，没有恢复：") + e.description, Mb::Critical, kRestoreTitle, e.details);
+    const AppError why = UpgradeFailure(e);
+    MsgBox(QStringLiteral("备份文件无法升级到当前版本，没有恢复：") + why.description, Mb::Critical, kRestoreTitle, why.details);
     return false;
   }
   return true;
 }
+
+}  // namespace
+
+AppError CopyBackupFile(const QString& source, const QString& target) {
+  QFile in(source);
+  if (!in.open(QIODevice::ReadOnly))
+    return AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(QDir::toNativeSeparators(source), in.errorString()));
+  QFile out(target);
+  // The backup read fine: what fails now is the database folder, a read-only one or a full disk.
+  auto cannotWrite = [&](const QString& sentence) {
+    const QString details = DbFailure::details(kPathAccessError, QDir::toNativeSeparators(target) + QStringLiteral("：") + out.errorString());
+    out.close();
+    QFile::remove(target);
+    return AppError(kPathAccessError, sentence, details);
+  };
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return cannotWrite(DbFailure::readOnly());
+  QByteArray chunk;
+  while (!(chunk = in.read(1 << 20)).isEmpty())
+    if (out.write(chunk) != chunk.size()) return cannotWrite(DbFailure::diskFull());
+  if (in.error() != QFileDevice::NoError) {
+    out.close();
+    QFile::remove(target);
+    return AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(QDir::toNativeSeparators(source), in.errorString()));
+  }
+  if (!out.flush()) return cannotWrite(DbFailure::diskFull());
+  out.close();
+  if (out.error() != QFileDevice::NoError) return cannotWrite(DbFailure::diskFull());
+  return AppError(0, QString());
+}
+
+namespace {
 
 // --- the four operations ---------------------------------------------------------------------
 
@@ -195,10 +235,10 @@ void restoreLocal(const QString& path, const ProgressFn& progress) {
     ~RemoveStaging() { QFile::remove(path); }
   } cleanup{staging};
   QFile::remove(staging);
-  {
-    QFile in(source);
-    if (!in.copy(staging))
-      throw AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(shown, in.errorString()));
+  if (const AppError failed = CopyBackupFile(source, staging); failed.number != 0) {
+    if (failed.details.isEmpty()) throw failed;
+    MsgBox(failed.description, Mb::Critical, kRestoreTitle, failed.details);
+    return;
   }
   QFile::setPermissions(staging, QFile::ReadOwner | QFile::WriteOwner);
   report(progress, 25);
@@ -333,7 +373,8 @@ void restoreServer(const QString& path, const ProgressFn& progress) {
     ResetConnections();
   } catch (const AppError& e) {
     ResetConnections();
-    MsgBox(QStringLiteral("数据已恢复，但无法升级到当前版本，请用数据库工具升级：") + e.description, Mb::Critical, kRestoreTitle, e.details);
+    const AppError why = UpgradeFailure(e);
+    MsgBox(QStringLiteral("数据已恢复，但无法升级到当前版本，请用数据库工具升级：") + why.description, Mb::Critical, kRestoreTitle, why.details);
   }
   report(progress, 100);
   MsgBox(QStringLiteral("数据恢复已经完成，请重启本软件！"), Mb::Information, kRestoreTitle);

@@ -51,6 +51,11 @@ bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reas
 // The tables a database of this system must hold.
 const QStringList& RequiredSystemTables();
 
+// Copies a backup file byte for byte to `target` (a restore's staging copy). Number 0 when it is
+// copied; a backup that cannot be read says so; a target that cannot be written gives the read-only
+// or the full-disk sentence, the system error in the details, and leaves no target behind.
+AppError CopyBackupFile(const QString& source, const QString& target);
+
 // Writes a consistent, keyed copy of the open local database to folder/stem.bak (made unique) and
 // returns its path. An unwritable folder throws with a message that names it.
 QString ExportLocalDatabase(const QString& folder, const QString& stem);

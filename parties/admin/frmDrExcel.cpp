@@ -244,7 +244,7 @@ void frmDrExcel::suggestColumn() {
 }
 
 void frmDrExcel::eButton1_Click() {
-  Guarded(QString(), this, [this] {
+  Guarded(QStringLiteral("连接Excel"), nullptr, [this] {
     const QString path = ChooseOpenFile(this, QStringLiteral("打开Excel文件"), QStringLiteral("Excel文件 (*.xls)"));
     if (path.isEmpty()) return;
     OpenWorkbook(path);

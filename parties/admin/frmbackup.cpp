@@ -97,7 +97,7 @@ void frmbackup::cmbDk_Click(int index) {
     reject();
     return;
   }
-  Guarded(QString(), this, [this] { run(); });
+  Guarded(QStringLiteral("备份恢复数据库"), nullptr, [this] { run(); });
 }
 
 void frmbackup::run() {

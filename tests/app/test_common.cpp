@@ -32,6 +32,14 @@ TEST_F(CommonTest, RuntimeErrorHasThreeLinesWithoutAWindowAndFourWithOne) {
   w.setWindowTitle(QStringLiteral("个人客户"));
   ReportRuntimeError(QStringLiteral("eButOK_Click"), &w, AppError(-5, QStringLiteral("x")));
   EXPECT_EQ(responder_.messages[1].text, QStringLiteral("eButOK_Click程序出现异常！\r\n代码：-5\r\n描述：x\r\n窗口：个人客户"));
+
+  // A failure in the system's own words stands alone, whatever the context; the driver's number and
+  // text only behind the details button.
+  ReportRuntimeError(QStringLiteral("备份恢复数据库"), nullptr,
+                     AppError(8, DbFailure::readOnly(), DbFailure::details(8, QStringLiteral("attempt to write a readonly database"))));
+  ASSERT_EQ(responder_.messages.size(), 3u);
+  EXPECT_EQ(responder_.messages[2].text, QStringLiteral("数据库文件是只读的，不能保存。"));
+  EXPECT_EQ(responder_.messages[2].details, QStringLiteral("代码：8\r\n描述：attempt to write a readonly database"));
 }
 
 TEST_F(CommonTest, GuardReportsHandlerErrorsAndSwallowsTheEndOfTheProgram) {

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sqlcipher/sqlite3.h>
+
 #include "TestSupport.h"
 #include "app/BusinessReminder.h"
 #include "app/Main.h"
@@ -476,6 +478,8 @@ TEST_F(LoginTest, AStartWithoutTheDatabaseEndsAtAnUnconnectedLogin) {
     bool driverDetails;  // the driver's number and words behind the details button
   };
   const QString damaged = QStringLiteral("数据库文件已损坏，请从备份恢复：") + database;
+  // A file that does not read as a database with the program's key: damaged or another program's.
+  const QString unreadable = QStringLiteral("数据库文件已损坏或不是本系统的数据库，请从备份恢复：") + database;
   const QString tableless = QStringLiteral("数据库文件中没有本系统的数据表：") + database;
   auto cutTo = [&](qint64 size) {
     QFile f(database);
@@ -490,7 +494,24 @@ TEST_F(LoginTest, AStartWithoutTheDatabaseEndsAtAnUnconnectedLogin) {
          f.open(QIODevice::WriteOnly | QIODevice::Truncate);
          f.write(QByteArray(4096, 'x'));
        },
-       damaged, true},
+       unreadable, true},
+      {"a plain file without a key",
+       [&] {
+         QFile::remove(database);
+         sqlite3* plain = nullptr;
+         ASSERT_EQ(sqlite3_open(database.toUtf8().constData(), &plain), SQLITE_OK);
+         EXPECT_EQ(sqlite3_exec(plain, "create table PJ_Sys (编号 integer)", nullptr, nullptr, nullptr), SQLITE_OK);
+         sqlite3_close(plain);
+       },
+       unreadable, true},
+      {"another key",
+       [&] {
+         QFile::remove(database);
+         Connection other(MakeSqlCipherBackend(database, QStringLiteral("别的程序的密码"), true), SqlDialect{});
+         other.Execute(QStringLiteral("create table PJ_Sys (编号 integer)"));
+         other.close();
+       },
+       unreadable, true},
       {"truncated", [&] { cutTo(QFileInfo(kept).size() / 3 + 100); }, damaged, true},
       {"empty", [&] { cutTo(0); }, tableless, true},
       {"without the system's tables",

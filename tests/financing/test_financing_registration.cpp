@@ -1,5 +1,7 @@
 // The registration form as a user drives it: plans from the buttons and the plan dialog, the save
 // with its prepaid record and journal rows, edits, bad input and the close question.
+#include <QTest>
+
 #include "FinancingFixture.h"
 #include "app/services/DocumentClaim.h"
 #include "app/data/ConnectionSettings.h"
@@ -237,6 +239,29 @@ TEST_F(Registration, BadInputSaysWhyAndWritesNothing) {
   w.pbCDkgh_Click(0);
   EXPECT_TRUE(responder_.saw(S("拆借金额、利率或日期已改变，请重新生成支付计划！")));
   EXPECT_EQ(count(S("PJ_Cjjl")), 0);
+}
+
+// Each date box is named by the label beside it, also the end date, which shares its cell with the
+// term list; a typed date that is no date says so with that name and keeps the old date.
+TEST_F(Registration, ADateTypedWrongNamesItsBox) {
+  frmRzdjB w;
+  fill(w);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const std::pair<int, const char*> boxes[] = {{0, "登记日期"}, {1, "起息日"}, {2, "止息日"}};
+  for (const auto& [index, label] : boxes) {
+    SCOPED_TRACE(label);
+    DateBox* box = w.dtpDjrq[index];
+    EXPECT_EQ(box->label(), S(label));
+    const QDate before = box->date();
+    responder_.clear();
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, S("2026-13-45"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(responder_.texts(), QStringList{S(label) + S("输入不合法！")});
+    EXPECT_EQ(box->date(), before);
+  }
 }
 
 TEST_F(Registration, PresetsAndBothEnds) {

@@ -1,6 +1,8 @@
 // The account picker: our accounts cascade from PJ_Yhzh, the counterparty comes from the opener,
 // OK hands the choice back, closing chooses nothing.
+#include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
 
 #include "LoanFixture.h"
 #include "control/pbCommand.h"
@@ -152,4 +154,29 @@ TEST_F(AccountPickerTest, NoOwnAccountsLeavesOurSideToType) {
   ASSERT_TRUE(w.Chosen);
   EXPECT_EQ(w.Chosen->ourBank, QStringLiteral("邮储银行"));
   EXPECT_EQ(w.Chosen->ourAccount, QStringLiteral("6210"));
+}
+
+// Every box the picker fills shows the start of its text, the counterparty's long name and number
+// and our own account's too.
+TEST_F(AccountPickerTest, FilledBoxesShowTheStartOfTheirTexts) {
+  Db().Execute(QStringLiteral("delete from PJ_Yhzh"));
+  ownAccount(QStringLiteral("中国工商银行股份有限公司北京王府井大街支行营业部"), QStringLiteral("欧阳诸葛慕容上官民间借贷有限公司"),
+             QStringLiteral("6222020200112233445566"));
+  gBankInfo[3] = QStringLiteral("中国建设银行股份有限公司上海浦东新区世纪大道支行");
+  gBankInfo[4] = QStringLiteral("欧阳诸葛慕容上官司马东方皇甫尉迟");
+  gBankInfo[5] = QStringLiteral("6217000010002000300040005");
+  frmXjyh w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  int cut = 0;
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    QLineEdit* edit = w.cmbJz[i]->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    if (edit->fontMetrics().horizontalAdvance(edit->text()) > edit->width()) ++cut;
+    edit->repaint();
+    EXPECT_EQ(edit->cursorPosition(), 0);
+    EXPECT_LT(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), 10);
+  }
+  EXPECT_GE(cut, 2) << "the test needs texts longer than their boxes";
 }

@@ -551,6 +551,36 @@ TEST_F(RepaymentTest, TheViewHasTheFormsPageButtonsDisabledAndItsQuickFillLists)
   }
 }
 
+// Texts the view fills in show their start in a box too narrow for them: the first digits of an
+// 18-digit ID number, a long name's surname, the first words of an address.
+TEST_F(RepaymentTest, TheViewShowsTheStartOfEveryLongText) {
+  Db().Execute(QStringLiteral("update PJ_Kehu set 姓名=?, 身份证号=?, 家庭住址=? where 姓名='张三'"),
+               {QStringLiteral("欧阳诸葛慕容上官司马东方皇甫尉迟公羊"), QStringLiteral("110101198005060011"),
+                QStringLiteral("北京市东城区东华门街道王府井大街一百号院三号楼二单元八百零八室后面的小院子")});
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 备注=? where 单号='D1'"),
+               {QStringLiteral("借款人以其名下位于北京市东城区的房产作为抵押，另有两名保证人承担连带责任，按月付息到期还本")});
+  frmDkhk view;
+  view.DocNo = QStringLiteral("D1");
+  view.Form_Load();
+  view.resize(700, 600);  // narrower than the texts
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  const std::pair<QLineEdit*, const char*> boxes[] = {
+      {view.txtJkkh[1], "110101198005060011"}, {view.txtJkkh[0], "欧阳诸葛慕容上官司马东方皇甫尉迟公羊"},
+      {view.txtJkkh[3], "北京市东城区"}, {view.txtDkdj[7], "借款人以其名下"}};
+  int cut = 0;
+  for (const auto& [box, start] : boxes) {
+    SCOPED_TRACE(start);
+    EXPECT_TRUE(box->text().startsWith(QString::fromUtf8(start)));
+    box->repaint();
+    // The caret stands before the first character and the text is not scrolled: the start is seen.
+    EXPECT_EQ(box->cursorPosition(), 0);
+    EXPECT_LT(box->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), 10) << "the text is scrolled to its end";
+    if (box->fontMetrics().horizontalAdvance(box->text()) > box->contentsRect().width()) ++cut;
+  }
+  EXPECT_GE(cut, 2) << "the test needs boxes narrower than their texts";
+}
+
 TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment) {
   setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
   frmDkhk view;

@@ -252,6 +252,62 @@ TEST_F(DocumentsTest, ContractsFillTheShippedTemplates) {
   EXPECT_THROW(DescribeParties(QStringLiteral("1) or (1=1")), AppError);
 }
 
+// A value the record lacks leaves out its whole phrase: no "，，", no "出生" without a date, no label
+// without its value (but the lender's "住址：", a blank the contract leaves to be written in).
+TEST_F(DocumentsTest, ContractSentencesLeaveOutThePhraseOfAMissingValue) {
+  SetOpenFileHandler([](const QString&) { return true; });
+  struct Case {
+    const char* what;
+    const char* sql;   // what the record lacks
+    const char* docNo;
+    QString expected;  // the sentence in the contract
+  };
+  const Case cases[] = {
+      {"borrower without a birthday", "update PJ_Kehu set 生日='' where 姓名='张三'", "D1",
+       QStringLiteral("姓名：张三，男，身份证号：110101198005060011，手机：13800138000，住址：北京市东城区1号/")},
+      {"borrower without a sex or an address", "update PJ_Kehu set 性别='', 家庭住址=null, 生日='1980-05-06' where 姓名='张三'", "D1",
+       QStringLiteral("姓名：张三，1980年05月06日出生，身份证号：110101198005060011，手机：13800138000/")},
+      {"borrower without an ID number or a mobile", "update PJ_Kehu set 性别='男', 家庭住址='北京', 身份证号='', 手机='' where 姓名='张三'",
+       "D1", QStringLiteral("姓名：张三，男，1980年05月06日出生，住址：北京/")},
+      {"lender without a sex", "update PJ_Admin set 性别='' where 姓名='管理员'", "D1", QStringLiteral("姓名：管理员，住址：")},
+      {"company without a registration number", "update PJ_Kehu_Gs set 营业执照注册号='' where 公司名称='某公司'", "D2",
+       QStringLiteral("某公司，住所地：上海市浦东新区")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Db().Execute(QString::fromUtf8(c.sql));
+    const QString file = GenerateLoanContract(QString::fromUtf8(c.docNo));
+    ASSERT_FALSE(file.isEmpty()) << responder_.texts().join(QLatin1Char('|')).toStdString();
+    const QString text = documentText(file);
+    EXPECT_TRUE(text.contains(c.expected)) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("，，"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("(^|[^日])出生")))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("：[，/]")))) << text.toStdString();
+  }
+}
+
+// The IOUs' label cells are wide enough for their labels: none of them is broken over two lines.
+TEST_F(DocumentsTest, IouLabelsStayOnOneLine) {
+  struct Case {
+    const char* docNo;
+    QStringList labels;
+  };
+  const Case cases[] = {
+      {"D1", {QStringLiteral("约定还款日"), QStringLiteral("身份证号"), QStringLiteral("借款期限"), QStringLiteral("逾期利率"),
+              QStringLiteral("还款方式")}},
+      {"D2", {QStringLiteral("营业执照注册号"), QStringLiteral("法定代表人"), QStringLiteral("联系电话"), QStringLiteral("银行帐号")}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.docNo);
+    BeginReport();
+    const QString pdf = dir_.filePath(QString::fromUtf8(c.docNo) + QStringLiteral("-labels.pdf"));
+    ASSERT_TRUE(gReport.printToPdf(ReportTemplatePath(PrepareDocument(2, QString::fromUtf8(c.docNo))), pdf));
+    // Lines as pdftotext reads them: a label wrapped in its cell comes out in two pieces.
+    const QString text = ToolOutput(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    for (const QString& label : c.labels) EXPECT_TRUE(text.contains(label)) << label.toStdString() << "\n" << text.toStdString();
+  }
+}
+
 // Long plans: a 13-row IOU keeps everything on one page; with 40 rows the plan's header is repeated
 // on every page and the totals with the signatures stay together on the last one.
 TEST_F(DocumentsTest, IouPagesRepeatTheHeaderAndKeepTheSignaturesWhole) {

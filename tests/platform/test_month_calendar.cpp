@@ -191,3 +191,39 @@ TEST(MonthCalendarTest, ADayCellDrawsOneLinePerInstalmentAndKeepsEveryAmountWhol
   }
   EXPECT_EQ(bands, 3);
 }
+
+// A line too long for its cell: the name gives way to the amount while it keeps its first
+// character; where the amount leaves no room for that, the name's head stays and the amount goes.
+TEST(MonthCalendarTest, ALongLineKeepsTheHeadOfTheName) {
+  const QFont font(QStringLiteral("WenQuanYi Micro Hei"), 9);
+  const QFontMetrics fm(font);
+  const QString name = QStringLiteral("欧阳诸葛慕容上官投资有限公司");
+  const QString amount = QStringLiteral("→1,234,567.89");
+  const auto width = [&](const QString& text) { return fm.horizontalAdvance(text) + 1; };
+  struct Case {
+    const char* what;
+    QString line;
+    int width;
+    QString starts, ends;  // what the shown line starts and ends with
+  };
+  const Case cases[] = {
+      {"fits", QStringLiteral("李四→500.00"), 400, QStringLiteral("李四→500.00"), QStringLiteral("李四→500.00")},
+      {"name shortened, amount whole", name + amount, width(QStringLiteral("欧阳诸葛…") + amount), QStringLiteral("欧阳诸葛"),
+       QStringLiteral("…") + amount},
+      {"the first character beside the amount", name + amount, width(QStringLiteral("欧…") + amount), QStringLiteral("欧…"), amount},
+      {"no room for a character beside the amount: the head of the name", name + amount,
+       width(QStringLiteral("…") + amount) - 2, QStringLiteral("欧阳"), QStringLiteral("…→…")},
+      {"narrow: the first character and the marks", name + amount, width(QStringLiteral("欧…→…")), QStringLiteral("欧…→…"),
+       QStringLiteral("欧…→…")},
+      {"a short name stays whole", QStringLiteral("王") + amount, width(QStringLiteral("王→…")), QStringLiteral("王→…"),
+       QStringLiteral("王→…")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QStringList lines = DayCellLines(c.line + QStringLiteral("\r\n"), fm, c.width, 200);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(c.starts)) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(c.ends)) << lines[0].toStdString();
+    EXPECT_LE(fm.horizontalAdvance(lines[0]), c.width) << lines[0].toStdString();
+  }
+}

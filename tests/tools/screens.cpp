@@ -9,7 +9,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QXmlStreamReader>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -57,6 +59,8 @@
 #include "financing/frmrzZfjh.h"
 #include "loans/LoanRecords.h"
 #include "loans/frmCkrc.h"
+#include "output/LoanContract.h"
+#include "platform/ContractWriter.h"
 #include "loans/frmDkck.h"
 #include "loans/frmDkgh.h"
 #include "loans/frmDkhk.h"
@@ -286,6 +290,31 @@ int main(int argc, char** argv) {
     frmDkhk loanView(&main);
     loanView.DocNo = first;
     save(&loanView, QStringLiteral("frmDkhk"));
+    // The contract of a borrower lacking a birthday, as its text: no phrase stands without its value.
+    {
+      Db().Execute(QStringLiteral("update PJ_Kehu set 生日='' where 姓名='张三'"));
+      const QString templates = QDir(gAppDir).filePath(QStringLiteral("template"));
+      QDir().mkpath(templates);
+      for (const char* name : {"gr.docx", "gs.docx"})
+        QFile::copy(QFileInfo(QStringLiteral(VRN_SHIPPED_DB)).dir().filePath(QStringLiteral("../template/") + QString::fromUtf8(name)),
+                    templates + QLatin1Char('/') + QString::fromUtf8(name));
+      SetOpenFileHandler([](const QString&) { return true; });
+      const QString docx = GenerateLoanContract(first);
+      QString text;
+      for (const auto& [part, data] : ReadDocxParts(docx)) {
+        if (part != QLatin1String("word/document.xml")) continue;
+        QXmlStreamReader r(data);
+        while (!r.atEnd()) {
+          r.readNext();
+          if (r.isStartElement() && r.name() == QLatin1String("t")) text += r.readElementText();
+          if (r.isStartElement() && r.name() == QLatin1String("br")) text += QLatin1Char('\n');
+          if (r.isEndElement() && r.name() == QLatin1String("p")) text += QLatin1Char('\n');
+        }
+      }
+      QFile out(g_out + QStringLiteral("/contract-without-birthday.txt"));
+      if (out.open(QIODevice::WriteOnly)) out.write(text.toUtf8());
+      std::printf("%s\n", out.fileName().toUtf8().constData());
+    }
     const qint32 row2 = Db().scalar(QStringLiteral("select min(编号) from PJ_Hdjh where 单号=? and 归还状态='未还'"), {first}).toInt();
     const qint32 row3 = Db().scalar(QStringLiteral("select max(编号) from PJ_Hdjh where 单号=?"), {first}).toInt();
     frmDkgh repay(&main);

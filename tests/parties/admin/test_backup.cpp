@@ -611,7 +611,7 @@ TEST_F(ServerMaintenanceTest, ARestoreTheServerRefusesIsReportedAndTheProgramGoe
   EXPECT_FALSE(gBackupOk);
   EXPECT_EQ(ended_.calls, 0);
   ASSERT_EQ(responder_.messages.size(), 2u);
-  EXPECT_TRUE(responder_.messages[1].text.startsWith(QStringLiteral("程序出现异常！"))) << responder_.messages[1].text.toStdString();
+  EXPECT_TRUE(responder_.messages[1].text.startsWith(QStringLiteral("备份恢复数据库程序出现异常！"))) << responder_.messages[1].text.toStdString();
   EXPECT_TRUE(responder_.messages[1].text.contains(failWith_));
   EXPECT_TRUE(w.cmbDk->at(0)->isEnabled()) << "the window can be used again";
 }
@@ -828,10 +828,66 @@ TEST_F(BackupTest, ABackupThatCannotBeUpgradedReplacesNothing) {
   BackupOrRestoreDatabase(1, backup);
   EXPECT_FALSE(gBackupOk);
   ASSERT_EQ(responder_.messages.size(), 1u) << "refused before the question: " << responder_.texts().join("|").toStdString();
-  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("备份文件无法升级到当前版本，没有恢复："))) << responder_.messages[0].text.toStdString();
-  EXPECT_GT(responder_.messages[0].text.size(), QStringLiteral("备份文件无法升级到当前版本，没有恢复：").size()) << "with the reason";
+  // The reason in the system's words; the driver's number and text only behind the details button.
+  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("备份文件无法升级到当前版本，没有恢复：数据表结构与当前版本冲突，无法自动升级。"));
+  EXPECT_TRUE(responder_.messages[0].details.startsWith(QStringLiteral("代码："))) << responder_.messages[0].details.toStdString();
+  EXPECT_TRUE(responder_.messages[0].details.contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}"))))
+      << "the driver's own text: " << responder_.messages[0].details.toStdString();
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore);
   EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), QStringList{QStringLiteral("data.pbb")});
+  EXPECT_EQ(customers(QStringLiteral("留下")), 1);
+}
+
+// The staging copy of a restore: a backup that cannot be read says so; a database folder that
+// cannot take the copy gives the read-only or the full-disk sentence, never "cannot read the backup",
+// and leaves no part of a copy behind.
+TEST_F(BackupTest, AStagingCopyThatCannotBeWrittenIsToldAsAReadOnlyFolderOrAFullDisk) {
+  const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  const QString folder = gAppDir + QStringLiteral("staging");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  struct Case {
+    const char* what;
+    QString source, target;
+    QString starts;  // "" when copied
+    bool details;    // the system error behind the details button
+  };
+  const Case cases[] = {
+      {"copied", backup, folder + QStringLiteral("/copy.tmp"), QString(), false},
+      {"a backup that is not there", folder + QStringLiteral("/none.bak"), folder + QStringLiteral("/copy2.tmp"),
+       QStringLiteral("无法读取备份文件"), false},
+      {"a target that cannot be created", backup, folder, QStringLiteral("数据库文件是只读的，不能保存。"), true},
+      {"a full disk", backup, QStringLiteral("/dev/full"), QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const AppError e = CopyBackupFile(c.source, c.target);
+    if (c.starts.isEmpty()) {
+      EXPECT_EQ(e.number, 0) << e.description.toStdString();
+      QFile a(c.source), b(c.target);
+      ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+      EXPECT_EQ(a.readAll(), b.readAll());
+      continue;
+    }
+    EXPECT_NE(e.number, 0);
+    EXPECT_TRUE(e.description.startsWith(c.starts)) << e.description.toStdString();
+    EXPECT_EQ(!e.details.isEmpty(), c.details) << e.details.toStdString();
+  }
+  EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/copy2.tmp")));
+
+  // Through the restore: a database folder where the staging copy cannot be made.
+  addCustomer(QStringLiteral("留下"));
+  const QByteArray before = liveHash();
+  ResetConnections();
+  const QString staging = gAppDir + QStringLiteral("data/restore.tmp");
+  ASSERT_TRUE(QDir().mkpath(staging));  // a folder where the copy should go
+  responder_.clear();
+  Guarded(QStringLiteral("备份恢复数据库"), nullptr, [&] { BackupOrRestoreDatabase(1, backup); });
+  EXPECT_FALSE(gBackupOk);
+  ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
+  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("数据库文件是只读的，不能保存。"));
+  EXPECT_FALSE(responder_.messages[0].details.isEmpty());
+  QDir(staging).removeRecursively();
+  EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(customers(QStringLiteral("留下")), 1);
 }
