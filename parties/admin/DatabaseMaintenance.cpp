@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/data/BuiltInSchema.h"
@@ -167,29 +168,50 @@ bool upgradeStaging(const QString& staging, const QString& key) {
 }  // namespace
 
 AppError CopyBackupFile(const QString& source, const QString& target) {
+  const QString shownSource = QDir::toNativeSeparators(source);
   QFile in(source);
   if (!in.open(QIODevice::ReadOnly))
-    return AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(QDir::toNativeSeparators(source), in.errorString()));
-  QFile out(target);
-  // The backup read fine: what fails now is the database folder, a read-only one or a full disk.
-  auto cannotWrite = [&](const QString& sentence) {
-    const QString details = DbFailure::details(kPathAccessError, QDir::toNativeSeparators(target) + QStringLiteral("：") + out.errorString());
-    out.close();
-    QFile::remove(target);
-    return AppError(kPathAccessError, sentence, details);
+    return AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(shownSource, in.errorString()));
+  // The backup reads: what fails from here on is the database folder, a read-only one or a full disk
+  // (written through the system calls, whose answers say which).
+  const QByteArray path = QFile::encodeName(target);
+  const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Only a file of our own making is removed again, never a device or anything else the path names.
+  struct stat made {};
+  const bool regular = fd >= 0 && ::fstat(fd, &made) == 0 && S_ISREG(made.st_mode);
+  auto cannotWrite = [&](int err, const QString& sentence) {
+    if (fd >= 0) {
+      ::close(fd);
+      if (regular) ::unlink(path.constData());
+    }
+    return AppError(kPathAccessError, sentence,
+                    DbFailure::details(err, QDir::toNativeSeparators(target) + QStringLiteral("：") + QString::fromLocal8Bit(std::strerror(err))));
   };
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return cannotWrite(DbFailure::readOnly());
-  QByteArray chunk;
-  while (!(chunk = in.read(1 << 20)).isEmpty())
-    if (out.write(chunk) != chunk.size()) return cannotWrite(DbFailure::diskFull());
-  if (in.error() != QFileDevice::NoError) {
-    out.close();
-    QFile::remove(target);
-    return AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(QDir::toNativeSeparators(source), in.errorString()));
+  if (fd < 0) return cannotWrite(errno, errno == ENOSPC || errno == EDQUOT ? DbFailure::diskFull() : DbFailure::readOnly());
+  for (QByteArray chunk; !(chunk = in.read(1 << 20)).isEmpty();) {
+    for (qsizetype done = 0; done < chunk.size();) {
+      const ssize_t n = ::write(fd, chunk.constData() + done, static_cast<size_t>(chunk.size() - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        const int err = n < 0 ? errno : ENOSPC;
+        return cannotWrite(err, err == EROFS || err == EACCES || err == EPERM ? DbFailure::readOnly() : DbFailure::diskFull());
+      }
+      done += n;
+    }
   }
-  if (!out.flush()) return cannotWrite(DbFailure::diskFull());
-  out.close();
-  if (out.error() != QFileDevice::NoError) return cannotWrite(DbFailure::diskFull());
+  if (in.error() != QFileDevice::NoError) {
+    const QString why = in.errorString();
+    cannotWrite(EIO, QString());
+    return AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(shownSource, why));
+  }
+  // A device that takes no sync (EINVAL) has nothing to lose; any other failure left the copy short.
+  if (::fsync(fd) != 0 && errno != EINVAL) return cannotWrite(errno, DbFailure::diskFull());
+  if (::close(fd) != 0) {
+    const int err = errno;
+    if (regular) ::unlink(path.constData());
+    return AppError(kPathAccessError, DbFailure::diskFull(),
+                    DbFailure::details(err, QDir::toNativeSeparators(target) + QStringLiteral("：") + QString::fromLocal8Bit(std::strerror(err))));
+  }
   return AppError(0, QString());
 }
 

@@ -296,8 +296,7 @@ int main(int argc, char** argv) {
       const QString templates = QDir(gAppDir).filePath(QStringLiteral("template"));
       QDir().mkpath(templates);
       for (const char* name : {"gr.docx", "gs.docx"})
-        QFile::copy(QFileInfo(QStringLiteral(VRN_SHIPPED_DB)).dir().filePath(QStringLiteral("../template/") + QString::fromUtf8(name)),
-                    templates + QLatin1Char('/') + QString::fromUtf8(name));
+        QFile::copy(QStringLiteral(VRN_TEMPLATES "/") + QString::fromUtf8(name), templates + QLatin1Char('/') + QString::fromUtf8(name));
       SetOpenFileHandler([](const QString&) { return true; });
       const QString docx = GenerateLoanContract(first);
       QString text;

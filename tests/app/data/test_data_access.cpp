@@ -406,7 +406,7 @@ TEST_F(DataAccessTest, ASaveOnAFullDiskOrAReadOnlyFileIsToldInTheSystemsWordsAnd
     EXPECT_FALSE(ok);
     ASSERT_EQ(responder_.messages.size(), 1u);
     const MessageRequest& m = responder_.messages[0];
-    EXPECT_EQ(m.text, QStringLiteral("保存客户\r\n") + c.sentence);
+    EXPECT_EQ(m.text, c.sentence) << "the sentence alone, with no procedure name before it";
     EXPECT_TRUE(m.details.startsWith(QStringLiteral("代码：%1").arg(c.code))) << m.details.toStdString();
     EXPECT_TRUE(m.details.contains(QStringLiteral("描述："))) << "the driver's words are kept for whoever helps";
     ResetConnections();

@@ -11,7 +11,9 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 
 #include "TestSupport.h"
 #include "app/data/BuiltInSchema.h"
@@ -857,11 +859,22 @@ TEST_F(BackupTest, AStagingCopyThatCannotBeWrittenIsToldAsAReadOnlyFolderOrAFull
       {"a backup that is not there", folder + QStringLiteral("/none.bak"), folder + QStringLiteral("/copy2.tmp"),
        QStringLiteral("无法读取备份文件"), false},
       {"a target that cannot be created", backup, folder, QStringLiteral("数据库文件是只读的，不能保存。"), true},
-      {"a full disk", backup, QStringLiteral("/dev/full"), QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"), true},
+      // The disk fills up after one page: a file size limit makes the write fail as a full disk would.
+      {"a full disk", backup, folder + QStringLiteral("/full.tmp"), QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"), true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    const bool full = c.target.endsWith(QStringLiteral("full.tmp"));
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    if (full) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      rlimit small = before;
+      small.rlim_cur = 4096;
+      ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
     const AppError e = CopyBackupFile(c.source, c.target);
+    if (full) ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
     if (c.starts.isEmpty()) {
       EXPECT_EQ(e.number, 0) << e.description.toStdString();
       QFile a(c.source), b(c.target);
@@ -874,6 +887,7 @@ TEST_F(BackupTest, AStagingCopyThatCannotBeWrittenIsToldAsAReadOnlyFolderOrAFull
     EXPECT_EQ(!e.details.isEmpty(), c.details) << e.details.toStdString();
   }
   EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/copy2.tmp")));
+  EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/full.tmp"))) << "no part of a copy is left";
 
   // Through the restore: a database folder where the staging copy cannot be made.
   addCustomer(QStringLiteral("留下"));
