@@ -34,6 +34,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Grid.h"
 #include "platform/Money.h"
+#include "platform/TextStart.h"
 
 using namespace LoanCalc;
 
@@ -108,6 +109,7 @@ frmDkdjB::frmDkdjB(QWidget* owner) : QDialog(owner) {
     txtJkkh[i] = new QLineEdit(borrower);
     txtJkkh[i]->setObjectName(QStringLiteral("txtJkkh_%1").arg(i));
     txtJkkh[i]->setReadOnly(true);
+    ShowTextStart(txtJkkh[i]);
   }
   txtJkkh[0]->installEventFilter(this);
   txtJkkh[0]->setPlaceholderText(QStringLiteral("点击选择借款客户"));

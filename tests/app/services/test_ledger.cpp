@@ -55,7 +55,7 @@ class LedgerTest : public ProgramTest {
 
 }  // namespace
 
-TEST_F(LedgerTest, FirstIncomeThenExpenseGiveTheSpecsBalances) {
+TEST_F(LedgerTest, FirstIncomeThenExpenseGiveTheRunningBalances) {
   ASSERT_TRUE(journal().empty()) << "the shipped journal is empty";
   EXPECT_EQ(write(QStringLiteral("D001"), 1000, QStringLiteral("贷款利息收入"), QStringLiteral("收入")), 1000);
   EXPECT_EQ(write(QStringLiteral("D001"), 300, QStringLiteral("贷款本金支出"), QStringLiteral("支出")), -300)
