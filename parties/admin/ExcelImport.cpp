@@ -115,7 +115,8 @@ ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName) {
   if (freexl_get_info(wb.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
     throw ImportRefused(QStringLiteral("工作簿“%1”设有密码保护，无法读取。请先在Excel中取消密码。").arg(QFileInfo(path).fileName()));
   unsigned int sheets = 0;
-  if (freexl_get_info(wb.h, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK) throw ImportRefused(unreadable(path));
+  // A workbook has at least one sheet; none read means the file could not be read.
+  if (freexl_get_info(wb.h, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0) throw ImportRefused(unreadable(path));
 
   QStringList names;
   int found = -1;

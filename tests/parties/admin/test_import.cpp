@@ -186,6 +186,24 @@ TEST_F(ImportTest, WorkbooksThatCannotBeReadAreRefusedWithAClearMessage) {
   } catch (const ImportRefused& r) {
     EXPECT_TRUE(r.message.contains(QStringLiteral("无法读取“not-a-workbook.xls”"))) << r.message.toStdString();
   }
+  // A shared-string table that claims more strings than it holds: the file is damaged, and said so.
+  QFile sound(fixture("empty-text.xls"));
+  ASSERT_TRUE(sound.open(QIODevice::ReadOnly));
+  QByteArray bytes = sound.readAll();
+  const qsizetype sst = bytes.indexOf(QByteArray("\xFC\x00", 2), 1024);
+  ASSERT_GT(sst, 0);
+  bytes[sst + 8] = char(50);
+  const QString damaged = appDir() + "damaged.xls";
+  QFile out(damaged);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+  out.write(bytes);
+  out.close();
+  try {
+    ReadExcelSheet(damaged);
+    FAIL() << "a damaged workbook was read";
+  } catch (const ImportRefused& r) {
+    EXPECT_TRUE(r.message.contains(QStringLiteral("无法读取“damaged.xls”"))) << r.message.toStdString();
+  }
   try {
     ReadExcelSheet(appDir() + "missing.xls");
     FAIL();
