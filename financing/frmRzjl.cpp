@@ -227,6 +227,10 @@ void frmRzjl::刷新() {
       Fg->setTextMatrix(r, 13, Money::format(Fg->number(r, 13)) + QStringLiteral("%"));
     }
     AddGridTotalRowEx(Fg, QStringLiteral("8,9,10,11"), QStringLiteral("合计"), 0, 350, 15, kVoid, 1);
+    // The count of the totals row stands where it can be seen, under the investors: the document
+    // number column is too narrow to show it.
+    const int last = Fg->rows() - 1;
+    if (Fg->cols() > 1 && last >= Fg->fixedRows() && Fg->isTotalsRow(last)) Fg->setTextMatrix(last, 1, Fg->textMatrix(last, 0));
     // Formats first, then the widths fitted to the shown texts; the window's widths are minimums.
     std::vector<std::pair<int, int>> least;
     for (int c = 0; c < Fg->cols(); ++c) {

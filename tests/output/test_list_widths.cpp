@@ -95,7 +95,14 @@ TEST_F(ListWidthsTest, TwelveDigitAmountsAndTotalsShowWholeInEveryList) {
     for (int c = 0; c < l.grid->cols(); ++c) money += l.grid->colFormat(c) == QLatin1String("Currency") && !l.grid->colHidden(c);
     EXPECT_EQ(money, l.moneyColumns);
     EXPECT_EQ(checkMoneyFits(l.grid, l.list), l.moneyColumns * l.grid->dataRowCount());
-    if (!l.total.isEmpty()) EXPECT_EQ(total(l.grid, l.column), l.total);
+    if (l.total.isEmpty()) continue;
+    EXPECT_EQ(total(l.grid, l.column), l.total);
+    // The count of the totals row shows in a column wide enough for it.
+    bool countShown = false;
+    for (int c = 0; c < l.grid->cols(); ++c)
+      countShown = countShown || (l.grid->textMatrix(l.grid->rows() - 1, c) == QStringLiteral("记录：3") && !l.grid->colHidden(c) &&
+                                  l.grid->colWidth(c) / kTwipsPerPixel >= QFontMetrics(l.grid->table()->font()).horizontalAdvance(QStringLiteral("记录：3")));
+    EXPECT_TRUE(countShown);
   }
   EXPECT_EQ(view.Fg2->displayText(view.Fg2->fixedRows(), 4), QStringLiteral("999,999,999.98"));
 
