@@ -120,7 +120,7 @@ int closingShots(QWidget* main) {
   repayments.Form_Load();
   save(&repayments, QStringLiteral("list-repayments-12-digits"));
   frmRzjl financing(main);
-  financing.resize(1200, 600);
+  financing.resize(1200, 760);
   financing.Form_Load();
   save(&financing, QStringLiteral("list-financing-12-digits"));
 
