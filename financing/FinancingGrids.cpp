@@ -25,8 +25,6 @@ void LoadPaymentGrid(Grid* grid, const QString& docNo) {
   gCurrentParams = {docNo};
   LoadGridFromQuery(grid, false, QString());
   CloseRecordset(gMainRecordset);
-  for (int c : {4, 5}) {
-    grid->setColFormat(c, QStringLiteral("Currency"));
-    grid->setColWidth(c, 1400);
-  }
+  for (int c : {4, 5}) grid->setColFormat(c, QStringLiteral("Currency"));
+  FitColumnsAtLeast(grid, {{4, 1400}, {5, 1400}});
 }

@@ -227,10 +227,19 @@ void frmRzjl::刷新() {
       Fg->setTextMatrix(r, 13, Money::format(Fg->number(r, 13)) + QStringLiteral("%"));
     }
     AddGridTotalRowEx(Fg, QStringLiteral("8,9,10,11"), QStringLiteral("合计"), 0, 350, 15, kVoid, 1);
+    // The count of the totals row stands where it can be seen, under the investors: the document
+    // number column is too narrow to show it.
+    const int last = Fg->rows() - 1;
+    if (Fg->cols() > 1 && last >= Fg->fixedRows() && Fg->isTotalsRow(last)) Fg->setTextMatrix(last, 1, Fg->textMatrix(last, 0));
+    // Formats first, then the widths fitted to the shown texts; the window's widths are minimums.
+    std::vector<std::pair<int, int>> least;
     for (int c = 0; c < Fg->cols(); ++c) {
-      if (c < int(std::size(kWidths))) Fg->setColWidth(c, kWidths[c]);
       if (c >= 8 && c <= 11) Fg->setColFormat(c, QStringLiteral("Currency"));
+      if (c < int(std::size(kWidths))) least.push_back({c, kWidths[c]});
     }
+    FitColumnsAtLeast(Fg, least);
+    // The document number column stays as narrow as the window makes it: the number is not shown.
+    if (Fg->cols() > 0) Fg->setColWidth(0, kWidths[0]);
   });
 }
 

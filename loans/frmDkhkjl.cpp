@@ -117,18 +117,14 @@ void frmDkhkjl::刷新() {
   gCurrentParams = q.params;
   LoadGridFromQuery(Fg, true, QStringLiteral("7@本期归还,8@本期归还,9@本期归还"));
   CloseRecordset(gMainRecordset);
-  AddGridTotalRowEx(Fg, QStringLiteral("9"), QStringLiteral("共计"), 0, 350, 0, QString(), 1);
-  // The record's stamp shows its day.
+  // The record's stamp shows its day, and is measured (on screen and in print) as it shows.
   if (Fg->cols() > 6)
-    for (int r = Fg->fixedRows(); r < Fg->rows(); ++r)
-      if (!Fg->isTotalsRow(r)) Fg->setTextMatrix(r, 6, Fg->textMatrix(r, 6).left(10));
-  const std::pair<int, int> widths[] = {{1, 900}, {3, 900}, {4, 800}, {5, 1200}, {6, 1200}, {7, 1500},
-                                        {8, 1500}, {9, 1500}, {10, 1000}, {11, 900}};
-  for (auto [c, w] : widths)
-    if (c < Fg->cols()) Fg->setColWidth(c, std::max(w, Fg->colWidth(c)));
-  if (Fg->cols() > 9) {
+    for (int r = Fg->fixedRows(); r < Fg->rows(); ++r) Fg->setTextMatrix(r, 6, Fg->textMatrix(r, 6).left(10));
+  AddGridTotalRowEx(Fg, QStringLiteral("9"), QStringLiteral("共计"), 0, 350, 0, QString(), 1);
+  // Formats first, then the widths fitted to the shown amounts, totals included.
+  if (Fg->cols() > 10)
     for (int c : {7, 8, 9, 10}) Fg->setColFormat(c, QStringLiteral("Currency"));
-  }
+  FitColumnsAtLeast(Fg, {{1, 900}, {3, 900}, {4, 800}, {5, 1200}, {6, 1200}, {7, 1500}, {8, 1500}, {9, 1500}, {10, 1000}, {11, 900}});
 }
 
 void frmDkhkjl::txtHk_Click(int index) {

@@ -198,16 +198,18 @@ void frmDkjl::刷新() {
   LoadGridFromQuery(Fg, true, LoanListHeaderGroups());
   CloseRecordset(gMainRecordset);
   AddGridTotalRowEx(Fg, QStringLiteral("3,7,9,10,12,13,17"), QStringLiteral("共计"), 0, 350, 18, QStringLiteral("逾期"), 1);
-  const int n = std::min<int>(Fg->cols(), static_cast<int>(std::size(kColumns)));
-  for (int c = 0; c < n; ++c) {
-    // Never narrower than what the column holds.
-    Fg->setColWidth(c, std::max(kColumns[c].width, Fg->colWidth(c)));
-    Fg->setColFormat(c, QString::fromUtf8(kColumns[c].format));
-  }
-  Fg->setColHidden(colDocNo, true);
   // The count of the totals row stands where it can be seen, under the borrowers.
   const int last = Fg->rows() - 1;
   if (last >= Fg->fixedRows() && Fg->isTotalsRow(last)) Fg->setTextMatrix(last, colBorrower, Fg->textMatrix(last, colDocNo));
+  // Formats first, then the widths fitted to the shown texts; the window's widths are minimums.
+  const int n = std::min<int>(Fg->cols(), static_cast<int>(std::size(kColumns)));
+  std::vector<std::pair<int, int>> least;
+  for (int c = 0; c < n; ++c) {
+    Fg->setColFormat(c, QString::fromUtf8(kColumns[c].format));
+    least.push_back({c, kColumns[c].width});
+  }
+  FitColumnsAtLeast(Fg, least);
+  Fg->setColHidden(colDocNo, true);
 }
 
 void frmDkjl::pbCJd_Click(int index) {

@@ -206,11 +206,11 @@ void frmMsm::Send() {
   }
   const SmsReply r = SendSmsMessage(txtNeirong->toPlainText(), txtShouji->text());
   if (!r.accepted()) return;
-  MsgBox(r.text, Mb::Information, windowTitle());
+  MsgBox(r.text, Mb::Information);
   刷新记录();
 }
 
 void frmMsm::QueryBalance() {
   const SmsReply r = QuerySmsAccount(gSystemSettings[6], gSystemSettings[7]);
-  if (r.accepted() || r.outcome == SmsReply::Outcome::WrongAccount) MsgBox(r.text, Mb::Information, windowTitle());
+  if (r.accepted() || r.outcome == SmsReply::Outcome::WrongAccount) MsgBox(r.text, Mb::Information);
 }

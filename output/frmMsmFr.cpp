@@ -119,7 +119,7 @@ void frmMsmFr::PbCZ_Click() {
   }
   const SmsReply r = SendSmsMessage(txtText1->toPlainText(), Text1->text());
   if (!r.accepted()) return;
-  MsgBox(r.text, Mb::Information, windowTitle());
+  MsgBox(r.text, Mb::Information, QStringLiteral("提醒"));
   accept();
 }
 

@@ -26,6 +26,11 @@ frmPrint::frmPrint(QWidget* parent) : QPrintPreviewDialog(parent) {
   setWindowTitle(QStringLiteral("表格打印"));
   resize(960, 720);
   connect(this, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { VSPrint_Paint(p); });
+  // The list's document as a PDF file, as the document previews offer it.
+  AddPdfExport(this, [this](QPrinter* p) {
+    VSPrint.preparePrinter(p);
+    return VSPrint.print(p);
+  });
 }
 
 frmPrint::~frmPrint() = default;

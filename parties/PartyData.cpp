@@ -59,3 +59,9 @@ bool PartyHasBusiness(PartyKind kind, qint64 id) {
   }
   return false;
 }
+
+bool LookupNameRefusesComma(int category) {
+  constexpr int kModuleRights = 5;
+  constexpr int kDepartments = 9;
+  return category == kDepartments || category == kModuleRights;
+}

@@ -14,6 +14,11 @@ enum class PartyKind {
 // The table that keeps a kind of party.
 QString PartyTable(PartyKind kind);
 
+// Whether the names of a lookup list (PJ_Zaxiang.类别) may not hold ",": departments and module
+// rights are kept in comma lists on the accounts, where a comma would split one name into two.
+// The lookup form and the import apply the same rule.
+bool LookupNameRefusesComma(int category);
+
 // The import window's target kind of the table: 4, 5 or 6.
 qint16 PartyImportKind(PartyKind kind);
 

@@ -19,6 +19,7 @@
 #include "control/pbCommand.h"
 #include "parties/admin/frmDrExcel.h"
 #include "parties/OptionFrame.h"
+#include "parties/PartyData.h"
 #include "platform/Buttons.h"
 #include "platform/Dialogs.h"
 #include "platform/Grid.h"
@@ -27,10 +28,6 @@ namespace {
 enum Option { OptBrowse = 0, OptAdd, OptModify, OptDelete };
 enum Command { CmdOk = 0, CmdImport, CmdExport, CmdClose };
 constexpr int kDepartments = 9;
-constexpr int kModuleRights = 5;
-
-// Departments and right names are kept in comma lists on the accounts.
-bool isListedInRights(int category) { return category == kDepartments || category == kModuleRights; }
 
 // A rights or department list with one whole item renamed.
 QString renameItem(const QString& list, const QString& from, const QString& to) {
@@ -292,7 +289,7 @@ bool frmZxglb::validate() {
   if (Text1->text().trimmed().isEmpty()) Text1->clear();
   if (!ValidateTextInput(Text1, QStringLiteral("名称"), 0)) return false;
   if ((l->Param == 1 || l->Param == 2) && !ValidateTextInput(Text2, l->ParamName, 0)) return false;
-  if (isListedInRights(l->Category) && Text1->text().contains(QLatin1Char(','))) {
+  if (LookupNameRefusesComma(l->Category) && Text1->text().contains(QLatin1Char(','))) {
     // These names are stored in comma lists on the accounts; a comma would split one into two.
     MsgBox(QStringLiteral("名称中不能含有英文逗号“,”！"), Mb::Critical);
     MarkInputInvalid(Text1);

@@ -52,6 +52,17 @@ QByteArray encode(const QString& text, bool* ok) {
   return convert("GBK", "UTF-32LE", in, "?", 4, ok);
 }
 
+QString unencodable(const QString& text) {
+  QString out;
+  for (const uint code : text.toUcs4()) {
+    const QString ch = QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+    bool ok = true;
+    encode(ch, &ok);
+    if (!ok && !out.contains(ch)) out += ch;
+  }
+  return out;
+}
+
 QString decode(const QByteArray& bytes) {
   QByteArray utf8 = convert("UTF-8", "GB18030", bytes, "\xEF\xBF\xBD", 1, nullptr);
   return QString::fromUtf8(utf8);

@@ -59,6 +59,7 @@ HttpPostResult HttpPostSync(const QString& url, const QByteArray& body, const QB
       result.outcome = HttpPostResult::Outcome::Answered;
       result.status = status.toInt();
       result.body = reply->readAll();
+      result.contentType = reply->rawHeader("Content-Type");
     } else {
       result.outcome = HttpPostResult::Outcome::Failed;
       result.error = reply->errorString();

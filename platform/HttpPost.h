@@ -14,6 +14,7 @@ struct HttpPostResult {
   Outcome outcome = Outcome::Failed;
   int status = 0;      // HTTP status of an answer
   QByteArray body;     // raw bytes of the answer
+  QByteArray contentType;  // the answer's Content-Type header as it came ("" without one)
   QString error;       // what went wrong, for the user, when there is no answer
 };
 

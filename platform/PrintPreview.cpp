@@ -3,13 +3,18 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QFontMetricsF>
+#include <QAction>
+#include <QFileInfo>
 #include <QPainter>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTableView>
+#include <QToolBar>
 
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Dialogs.h"
 #include "platform/Money.h"
 
 namespace {
@@ -85,16 +90,27 @@ void PrintDocument::renderGrid(const Grid& grid) {
   const int widest = pageWidth() - 2 * kMinSideMargin;
   scale_ = 1.0;
   gridLeft_ = left;
+  int total = natural;  // the printed width of all columns
   if (natural > widest) {
     room = widest;
     gridLeft_ = kMinSideMargin;
-    scale_ = std::max(double(room) / natural, least);
+    const double fit = double(room) / natural;
+    scale_ = std::max(fit, least);
+    total = scale_ == fit ? room : static_cast<int>(std::lround(natural * scale_));
   } else if (natural > room) {
     gridLeft_ = (pageWidth() - natural) / 2;
   }
 
+  // Scaled widths are rounded down and the last column takes what is left, so a grid shrunk to the
+  // page sums to the room exactly: rounding each width to nearest could push it a few twips over
+  // and send the last column to a page of its own.
   colWidths_.clear();
-  for (int w : need) colWidths_.push_back(static_cast<int>(std::lround(w * scale_)));
+  int sum = 0;
+  for (int w : need) {
+    colWidths_.push_back(static_cast<int>(std::floor(w * scale_)));
+    sum += colWidths_.back();
+  }
+  if (!colWidths_.empty()) colWidths_.back() += total - sum;
   // Bands of columns that fit the page; every band after the first starts with the first column.
   bands_.clear();
   std::vector<int> band;
@@ -295,4 +311,21 @@ void PrintDocument::paintPage(QPainter& p, int page, double dpt) const {
     }
     p.drawText(rect, flags, t.text);
   }
+}
+
+QAction* AddPdfExport(QPrintPreviewDialog* preview, std::function<bool(QPrinter*)> paint) {
+  auto* bar = preview->findChild<QToolBar*>();
+  if (!bar) return nullptr;
+  QAction* a = bar->addAction(QStringLiteral("导出PDF"));
+  a->setObjectName(QStringLiteral("actPdf"));
+  QObject::connect(a, &QAction::triggered, preview, [preview, paint] {
+    QString path = ChooseSaveFile(preview, QStringLiteral("导出PDF"), QStringLiteral("PDF 文件 (*.pdf)"));
+    if (path.isEmpty()) return;
+    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    if (!paint(&pdf) || !QFileInfo(path).isFile()) MsgBox(QStringLiteral("无法写入文件：") + path, Mb::Exclamation);
+  });
+  return a;
 }

@@ -10,8 +10,17 @@
 
 #include "platform/Grid.h"
 
+#include <functional>
+
+class QAction;
 class QPainter;
+class QPrintPreviewDialog;
 class QPrinter;
+
+// Adds "导出PDF" to a print preview's tool bar: the user chooses a file (".pdf" is added when
+// missing) and `paint` draws the document on a PDF printer; false from it, or a file that could not
+// be written, says "无法写入文件：" and the path.
+QAction* AddPdfExport(QPrintPreviewDialog* preview, std::function<bool(QPrinter*)> paint);
 
 class PrintDocument {
  public:

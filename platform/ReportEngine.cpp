@@ -28,6 +28,7 @@
 
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
+#include "platform/PrintPreview.h"
 #include "platform/Dialogs.h"
 #include "platform/Grid.h"
 #include "platform/Money.h"
@@ -254,23 +255,7 @@ class ReportPreview : public QPrintPreviewDialog {
     connect(this, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
       if (!ReportEngine::paintHtml(html_, p)) MsgBox(QStringLiteral("打印机未准备好或发生错误！"), Mb::Exclamation, QStringLiteral("警告"));
     });
-    if (auto* bar = findChild<QToolBar*>()) {
-      const bool pdfOn = buttons.size() < 2 || buttons[1];
-      if (pdfOn) {
-        QAction* a = bar->addAction(QStringLiteral("导出PDF"));
-        a->setObjectName(QStringLiteral("actPdf"));
-        connect(a, &QAction::triggered, this, [this] { exportPdf(); });
-      }
-    }
-  }
-  void exportPdf() {
-    QString path = ChooseSaveFile(this, QStringLiteral("导出PDF"), QStringLiteral("PDF 文件 (*.pdf)"));
-    if (path.isEmpty()) return;
-    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setOutputFileName(path);
-    if (!ReportEngine::paintHtml(html_, &pdf)) MsgBox(QStringLiteral("无法写入文件：") + path, Mb::Exclamation);
+    if (buttons.size() < 2 || buttons[1]) AddPdfExport(this, [this](QPrinter* p) { return ReportEngine::paintHtml(html_, p); });
   }
 
  private:

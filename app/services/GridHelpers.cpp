@@ -191,7 +191,7 @@ void AddGridTotalRowEx(Grid* grid, const QString& sumColumns, const QString& cap
   });
 }
 
-void FitColumnsAtLeast(Grid* grid, std::initializer_list<std::pair<int, int>> atLeast) {
+void FitColumnsAtLeast(Grid* grid, const std::vector<std::pair<int, int>>& atLeast) {
   grid->autoSizeColumns();
   for (const auto& [col, twips] : atLeast)
     if (col < grid->cols()) grid->setColWidth(col, std::max(twips, grid->colWidth(col)));

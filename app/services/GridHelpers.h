@@ -47,7 +47,7 @@ void AddGridTotalRow(Grid* grid, const QString& sumColumns, const QString& label
 
 // Fits the columns to their shown texts (call it after the formats are set) and widens the columns
 // of `atLeast` (column, twips) to the width the window gives them: that width never cuts a text.
-void FitColumnsAtLeast(Grid* grid, std::initializer_list<std::pair<int, int>> atLeast);
+void FitColumnsAtLeast(Grid* grid, const std::vector<std::pair<int, int>>& atLeast);
 
 // True when the grid's current row is a data row: not a header row, not a totals row, and its first
 // cell neither empty nor holding "合计：" or "记录数：".

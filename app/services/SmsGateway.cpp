@@ -76,10 +76,51 @@ QString decodeWithIconv(const QByteArray& bytes, const QString& charset) {
   return QString::fromUtf8(out);
 }
 
+QString charsetKey(const QString& charset) {
+  return charset.trimmed().toUpper().remove(QLatin1Char('-')).remove(QLatin1Char('_')).remove(QLatin1Char('"'));
+}
+
 bool isGbkFamily(const QString& charset) {
-  const QString c = charset.toUpper().remove(QLatin1Char('-')).remove(QLatin1Char('_'));
+  const QString c = charsetKey(charset);
   return c == QLatin1String("GB2312") || c == QLatin1String("GBK") || c == QLatin1String("CP936") ||
          c == QLatin1String("GB18030") || c == QLatin1String("EUCCN") || c == QLatin1String("936");
+}
+
+bool isUtf8(const QString& charset) { return charsetKey(charset) == QLatin1String("UTF8"); }
+
+// The charset parameter of a Content-Type header ("text/html; charset=utf-8" gives "utf-8").
+QString declaredCharset(const QByteArray& contentType) {
+  for (const QByteArray& part : contentType.split(';')) {
+    const QByteArray p = part.trimmed();
+    if (p.toLower().startsWith("charset=")) return QString::fromLatin1(p.mid(8)).remove(QLatin1Char('"')).trimmed();
+  }
+  return {};
+}
+
+bool validUtf8WithMultiByte(const QByteArray& bytes) {
+  bool multiByte = false;
+  for (char ch : bytes)
+    if (static_cast<unsigned char>(ch) >= 0x80) {
+      multiByte = true;
+      break;
+    }
+  if (!multiByte) return false;
+  try {
+    decodeWithIconv(bytes, QStringLiteral("UTF-8"));
+    return true;
+  } catch (const AppError&) {
+    return false;
+  }
+}
+
+// A gateway reply read by what it declares: UTF-8 or a GB charset strictly so; with none or another,
+// bytes that are valid UTF-8 with a multi-byte sequence as UTF-8, else GBK (the gateway's own). Bytes
+// none of these reads throw: the reply may say anything, "sent" included.
+QString decodeReply(const QByteArray& bytes, const QByteArray& contentType) {
+  const QString declared = declaredCharset(contentType);
+  if (isUtf8(declared)) return decodeWithIconv(bytes, QStringLiteral("UTF-8"));
+  if (isGbkFamily(declared) || !validUtf8WithMultiByte(bytes)) return decodeWithIconv(bytes, QStringLiteral("GB18030"));
+  return decodeWithIconv(bytes, QStringLiteral("UTF-8"));
 }
 
 // What the user reads: the sentence says what happened in this system's words; the gateway's address
@@ -101,6 +142,7 @@ FailureMessage failureText(const QString& what, const SmsReply& r, const QString
     case O::Refused: reason = QStringLiteral("短信网关拒绝了请求（应答 -1）。"); break;
     case O::EmptyAnswer: reason = QStringLiteral("短信网关没有返回任何内容。"); break;
     case O::Undecodable: reason = QStringLiteral("短信网关的回复无法识别。"); break;
+    case O::Unsendable: return {r.failure, QString()};
     case O::WrongAccount:
       reason = QStringLiteral("短信账号或密码错误（网关应答：%1）。请在系统设置中检查短信账号和密码。").arg(r.text.trimmed());
       break;
@@ -166,7 +208,13 @@ QString HttpPostForm(const QString& address, const QString& body, const QString&
     return {};
   }
   if (a.post.status != 200) return QStringLiteral("sms error");
-  return BytesToText(a.post.body, charsetOrDefault(charset));
+  if (!charset.trimmed().isEmpty()) return BytesToText(a.post.body, charset);
+  try {
+    return decodeReply(a.post.body, a.post.contentType);
+  } catch (const AppError& e) {
+    ReportRuntimeError(QString(), nullptr, e);
+    return {};
+  }
 }
 
 void SaveSmsRecord(const QString& text, const QString& recipients) {
@@ -215,9 +263,8 @@ SmsReply PostToSmsGateway(const QString& body) {
     r.text = QStringLiteral("sms error");
     return r;
   }
-  // The gateway answers in GB2312; bytes that are none may say anything, so nothing is assumed of them.
   try {
-    r.text = decodeWithIconv(a.post.body, QStringLiteral("GB18030"));
+    r.text = decodeReply(a.post.body, a.post.contentType);
   } catch (const AppError& e) {
     r.outcome = O::Undecodable;
     r.raw = a.post.body;
@@ -237,6 +284,15 @@ SmsReply PostToSmsGateway(const QString& body) {
 }
 
 SmsReply SendSmsMessage(const QString& text, const QString& recipients) {
+  // The gateway takes GBK: a character it cannot carry would arrive as "?" while the history kept it.
+  const QString unsendable = Gbk::unencodable(text);
+  if (!unsendable.isEmpty()) {
+    SmsReply refused;
+    refused.outcome = SmsReply::Outcome::Unsendable;
+    refused.failure = QStringLiteral("短信内容中的“%1”无法发送，请修改后再发送。").arg(unsendable);
+    MsgBox(refused.failure, Mb::Critical);
+    return refused;
+  }
   SmsReply r = PostToSmsGateway(BuildSmsRequestBody(text, recipients));
   if (r.outcome == SmsReply::Outcome::Undecodable) {
     r.failure = QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。");

@@ -15,7 +15,9 @@ QString BuildSmsRequestBody(const QString& text, const QString& recipients);
 // An answer containing "密码错误" means that the account or password is wrong.
 QString BuildAccountCheckBody(const QString& account, const QString& password);
 // Posts a form body to the address (blanks around both removed) and waits at most gSmsTimeoutMs.
-// HTTP status 200: the answer decoded in `charset` ("" means "GB2312"); another status: "sms error";
+// HTTP status 200: the answer decoded in `charset`, or with "" by the charset the answer declares
+// (UTF-8 or a GB charset strictly; none or another: valid UTF-8 holding a multi-byte sequence as
+// UTF-8, else GBK; bytes none reads are reported and give ""); another status: "sms error";
 // no answer at all (refused, unreachable, time-out): reported through ReportRuntimeError and "".
 QString HttpPostForm(const QString& address, const QString& body, const QString& charset = QString());
 // Percent-encodes the text's GBK bytes: letters, digits and "-", "_", ".", "~" stay, a blank becomes
@@ -45,6 +47,7 @@ struct SmsReply {
     HttpError,     // a status other than 200 (HttpPostForm's "sms error")
     TimedOut,      // no answer within gSmsTimeoutMs
     Unreachable,   // refused connection, unknown host, bad address, broken connection
+    Unsendable,    // the text holds characters GBK cannot carry: nothing was posted
   };
   Outcome outcome = Outcome::Unreachable;
   QString text;        // the decoded answer ("" without one)
@@ -56,10 +59,12 @@ struct SmsReply {
   bool accepted() const { return outcome == Outcome::Accepted; }
 };
 
-// Posts a body to the gateway page and sorts the answer; shows nothing, logs nothing.
+// Posts a body to the gateway page and sorts the answer, read as HttpPostForm reads it with "";
+// shows nothing, logs nothing.
 SmsReply PostToSmsGateway(const QString& body);
 // A sender's whole sequence after its input checks: builds the body, posts it and, when the gateway
 // accepts it, logs it with SaveSmsRecord; the caller then shows reply.text with its own title.
+// A text holding characters GBK cannot carry is refused before anything is posted, naming them.
 // Every failure (no answer, time-out, HTTP error, "-1", an empty or undecodable answer, "密码错误")
 // is shown here in a critical message box and nothing is logged.
 SmsReply SendSmsMessage(const QString& text, const QString& recipients);

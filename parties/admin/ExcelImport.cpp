@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <freexl.h>
 
@@ -14,6 +15,8 @@
 #include "app/services/DocumentNumbers.h"
 #include "app/services/LoginState.h"
 #include "app/services/Pinyin.h"
+#include "parties/PartyData.h"
+#include "parties/admin/XlsSharedStrings.h"
 
 namespace {
 
@@ -35,7 +38,7 @@ QString unreadable(const QString& path) {
       .arg(QFileInfo(path).fileName());
 }
 
-ExcelCell cellFrom(const FreeXL_CellValue& v) {
+ExcelCell cellFrom(const FreeXL_CellValue& v, const QString& emptyMarker) {
   ExcelCell c;
   switch (v.type) {
     case FREEXL_CELL_INT:
@@ -48,8 +51,10 @@ ExcelCell cellFrom(const FreeXL_CellValue& v) {
       break;
     case FREEXL_CELL_TEXT:
     case FREEXL_CELL_SST_TEXT:
-      c.kind = ExcelCell::Text;
       c.text = QString::fromUtf8(v.value.text_value);
+      // A text of no characters is as empty as a cell without a value.
+      c.kind = !emptyMarker.isEmpty() && c.text == emptyMarker ? ExcelCell::Empty : ExcelCell::Text;
+      if (c.kind == ExcelCell::Empty) c.text.clear();
       break;
     case FREEXL_CELL_DATE:
       c.kind = ExcelCell::Date;
@@ -96,14 +101,22 @@ QString ExcelSheet::title(int column) const {
 
 ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName) {
   if (!QFileInfo(path).isFile()) throw ImportRefused(QStringLiteral("找不到文件“%1”。").arg(path));
+  // FreeXL cannot read a shared-string table that holds an empty string; such a workbook is read
+  // from a copy that holds a marker in its place.
+  QTemporaryDir scratch;
+  QString readable = path;
+  QString emptyMarker;
+  if (scratch.isValid() && CopyWithMarkedEmptyStrings(path, scratch.filePath(QStringLiteral("workbook.xls")), &emptyMarker))
+    readable = scratch.filePath(QStringLiteral("workbook.xls"));
   WorkbookHandle wb;
-  if (freexl_open(QFile::encodeName(path).constData(), &wb.h) != FREEXL_OK) throw ImportRefused(unreadable(path));
+  if (freexl_open(QFile::encodeName(readable).constData(), &wb.h) != FREEXL_OK) throw ImportRefused(unreadable(path));
 
   unsigned int info = 0;
   if (freexl_get_info(wb.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
     throw ImportRefused(QStringLiteral("工作簿“%1”设有密码保护，无法读取。请先在Excel中取消密码。").arg(QFileInfo(path).fileName()));
   unsigned int sheets = 0;
-  if (freexl_get_info(wb.h, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK) throw ImportRefused(unreadable(path));
+  // A workbook has at least one sheet; none read means the file could not be read.
+  if (freexl_get_info(wb.h, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0) throw ImportRefused(unreadable(path));
 
   QStringList names;
   int found = -1;
@@ -133,7 +146,7 @@ ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName) {
       FreeXL_CellValue v;
       if (freexl_get_cell_value(wb.h, r, c, &v) != FREEXL_OK)
         throw ImportRefused(QStringLiteral("工作表“%1”第%2行第%3列无法读取，文件可能已损坏。").arg(sheet.name).arg(r + 1).arg(c + 1));
-      row[c] = cellFrom(v);
+      row[c] = cellFrom(v, emptyMarker);
     }
   }
   return sheet;
@@ -314,6 +327,10 @@ int ImportSheet(const ExcelSheet& sheet, const ImportRequest& request, const Imp
     const QueryResult existing = Db().query(QStringLiteral("select 名称 from PJ_Zaxiang where 类别=?"), {request.category});
     for (const QVariantList& r : existing.rows) names.insert(VariantText(r.value(0)));
     for (const Row& row : rows) {
+      // The lookup form's rule: a name kept in the accounts' comma lists holds no comma.
+      if (LookupNameRefusesComma(request.category) && row.name.contains(QLatin1Char(',')))
+        throw ImportRefused(cancelled(
+            QStringLiteral("第%1行的“%2”含有英文逗号“,”，这一行无法导入。").arg(row.line).arg(target.nameField)));
       if (names.contains(row.name))
         throw ImportRefused(cancelled(QStringLiteral("第%1行的名称“%2”在此列表中已经有了。").arg(row.line).arg(row.name)));
       names.insert(row.name);

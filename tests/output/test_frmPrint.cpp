@@ -1,4 +1,6 @@
 // Grid printing: the document the preview shows, printed to PDF and read back as text.
+#include <QAction>
+#include <QFileInfo>
 #include <QPrintPreviewWidget>
 #include <QRegularExpression>
 
@@ -7,7 +9,11 @@
 #include <map>
 
 #include "TestSupport.h"
+#include "app/data/DataAccess.h"
+#include "app/services/LoginState.h"
+#include "loans/frmDkhkjl.h"
 #include "output/frmPrint.h"
+#include "platform/Dialogs.h"
 #include "platform/Grid.h"
 
 namespace {
@@ -81,7 +87,12 @@ class PrintTest : public ProgramTest {
         preview->updatePreview();
         previewPages_ = preview->pageCount();
       }
-      EXPECT_TRUE(form->PrintToPdf(pdf));
+      // The preview's own PDF export writes the file (".pdf" added to the chosen name).
+      SetChooserHandler([&](ChooserKind kind, const QString&) { return kind == ChooserKind::SaveFile ? pdf.chopped(4) : QString(); });
+      auto* exportPdf = form->findChild<QAction*>(QStringLiteral("actPdf"));
+      EXPECT_NE(exportPdf, nullptr);
+      if (exportPdf) exportPdf->trigger();
+      EXPECT_TRUE(QFileInfo(pdf).isFile()) << pdf.toStdString();
       return 0;
     });
     frmPrint form;
@@ -214,4 +225,31 @@ TEST_F(PrintTest, ALongReportPrintsEveryTotalAndTextWhole) {
   for (const auto& [shown, times] : whole) EXPECT_EQ(text.count(shown), times) << shown.toStdString();
   const QStringList cut = overlappingWords(pdf);
   EXPECT_TRUE(cut.isEmpty()) << cut.size() << " cut, such as " << cut.value(0).toStdString();
+}
+
+// One repayment record prints on one landscape page: the return date is measured as it shows (its
+// day, not the stamp's hidden time), so the note stays beside it.
+TEST_F(PrintTest, AOneRecordRepaymentListPrintsOnOnePage) {
+  loginAsSuperAdmin();
+  Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号,客户名称,业务经办,本金) values ('D1','张三','管理员',3000)"));
+  Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,日期,本金,利息,手续费,还款状态,备注) "
+                              "values ('D1',1,'2024-03-05 09:30:15',1000,100,0,'已还','按时归还')"));
+  frmDkhkjl records;
+  records.Form_Load();
+  ASSERT_EQ(records.Fg->dataRowCount(), 2) << "the record and the totals row";
+  EXPECT_EQ(records.Fg->displayText(records.Fg->fixedRows(), 6), QStringLiteral("2024-03-05"));
+  records.Fg->setRow(records.Fg->fixedRows());
+  int shownColumns = 0;
+  for (int c = 0; c < records.Fg->cols(); ++c) shownColumns += !records.Fg->colHidden(c);
+  modal_.handlers.push_back([&](QDialog* d) {
+    auto* form = qobject_cast<frmPrint*>(d);
+    EXPECT_NE(form, nullptr);
+    if (!form) return 0;
+    pages_ = form->document().pageCount();
+    EXPECT_EQ(int(form->document().columnsOnPage(1).size()), shownColumns) << "备注 prints beside the rest";
+    return 0;
+  });
+  records.pbcHk_Click(frmDkhkjl::cmdPrint);
+  ASSERT_EQ(modal_.shown.size(), 1u);
+  EXPECT_EQ(pages_, 1);
 }

@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 #include "platform/Gbk.h"
 
 namespace {
@@ -212,4 +214,77 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
   w.eButton2->Click();
   EXPECT_EQ(responder_.texts().last(), QStringLiteral("balance=88"));
   EXPECT_EQ(server_.requests().back().body, QByteArray("ye=ye&user=acct&psw=pw"));
+}
+
+// The windows' reply boxes carry the program's title ("提醒" for the notice), whatever charset the
+// gateway answers in; a refusal in UTF-8 is shown as a failure and not logged; a text the gateway
+// cannot carry is refused before anything is posted.
+TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatWasSent) {
+  const QString appTitle = QStringLiteral("Varnel民间借贷管理");
+  struct Sender {
+    const char* what;
+    std::function<void(const QString&)> send;  // sends a text from the window
+    QString title;
+  };
+  frmMsm sms;
+  sms.txtShouji->setText(QStringLiteral("13800000003"));
+  const Sender senders[] = {
+      {"短信管理",
+       [&](const QString& t) {
+         sms.txtNeirong->setPlainText(t);
+         sms.eButton1->Click();
+       },
+       appTitle},
+      {"短信发送",
+       [&](const QString& t) {
+         frmMsmFr notice;
+         notice.Text1->setText(QStringLiteral("13800138000"));
+         notice.txtText1->setPlainText(t);
+         notice.PbCZ->Click();
+       },
+       QStringLiteral("提醒")},
+  };
+  qint64 logged = 0;
+  for (const Sender& s : senders) {
+    SCOPED_TRACE(s.what);
+    const struct {
+      QByteArray body, contentType;
+      QString shown;  // the box's text, or its start for a failure
+      bool sent;
+    } replies[] = {
+        {QStringLiteral("提交成功").toUtf8(), "text/html", QStringLiteral("提交成功"), true},
+        {QStringLiteral("提交成功").toUtf8(), "text/html; charset=utf-8", QStringLiteral("提交成功"), true},
+        {Gbk::encode(QStringLiteral("提交成功")), "text/html; charset=ISO-8859-1", QStringLiteral("提交成功"), true},
+        {QStringLiteral("密码错误").toUtf8(), "", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
+        {Gbk::encode(QStringLiteral("提交成功")), "text/html; charset=utf-8", QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"), false},
+    };
+    for (const auto& r : replies) {
+      SCOPED_TRACE(r.shown.toStdString());
+      server_.answer(200, r.body, r.contentType);
+      responder_.clear();
+      s.send(QStringLiteral("还款提醒"));
+      ASSERT_EQ(responder_.messages.size(), 1u);
+      EXPECT_TRUE(responder_.messages[0].text.startsWith(r.shown)) << responder_.messages[0].text.toStdString();
+      EXPECT_EQ(responder_.messages[0].title, r.sent ? s.title : appTitle);
+      EXPECT_EQ(responder_.messages[0].style & 0xF0, r.sent ? int(Mb::Information) : int(Mb::Critical));
+      logged += r.sent ? 1 : 0;
+      EXPECT_EQ(smsCount(), logged);
+    }
+    const size_t requests = server_.requests().size();
+    responder_.clear();
+    s.send(QStringLiteral("还款提醒😀"));
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信内容中的“😀”无法发送，请修改后再发送。")});
+    EXPECT_EQ(server_.requests().size(), requests) << "nothing was posted";
+    EXPECT_EQ(smsCount(), logged);
+  }
+  EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin where 内容='还款提醒'")).toLongLong(), logged);
+
+  // 查询余额: a UTF-8 balance is shown as it reads; a UTF-8 "密码错误" is shown, not mistaken.
+  for (const QString& answer : {QStringLiteral("余额：88条"), QStringLiteral("密码错误")}) {
+    server_.answer(200, answer.toUtf8(), "text/plain");
+    responder_.clear();
+    sms.eButton2->Click();
+    EXPECT_EQ(responder_.texts(), QStringList{answer});
+    EXPECT_EQ(responder_.messages.at(0).title, appTitle);
+  }
 }

@@ -67,6 +67,9 @@
 #include "loans/frmDkhkjl.h"
 #include "loans/frmDkjl.h"
 #include "loans/frmDktqhd.h"
+#include "LocalHttpServer.h"
+#include "output/frmPrint.h"
+#include "output/frmTjDkbb.h"
 #include "platform/Clock.h"
 #include "platform/Grid.h"
 #include "platform/MonthCalendar.h"
@@ -80,6 +83,77 @@ void save(QWidget* w, const QString& name) {
   QString path = g_out + QLatin1Char('/') + name + QStringLiteral(".png");
   w->grab().save(path);
   std::printf("%s\n", path.toUtf8().constData());
+}
+
+// Records of a busy business: amounts of twelve digits in every list, 19 financing documents due.
+void fillBigBook() {
+  const double big = 499999999.99;
+  Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名,手机) values ('欧阳大户','13800138000')"));
+  Db().Execute(QStringLiteral("insert into PJ_Gd (姓名,手机) values ('诸葛投资','13700137000')"));
+  const QString today = Clock::today().toString(QStringLiteral("yyyy-MM-dd"));
+  for (int n = 1; n <= 19; ++n) {
+    const QString d = QStringLiteral("D%1").arg(n, 3, 10, QLatin1Char('0')), c = QStringLiteral("C%1").arg(n, 3, 10, QLatin1Char('0'));
+    if (n <= 3) {
+      Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号,登记日期,客户性质,客户ID,客户名称,本金,利率类别,利率,利息,起息日期,止息日期,"
+                                  "还款计划,业务经办,业务状态,结算状态,已还本金,已还利息) values (?,?,'个人',1,'欧阳大户',?,'月',1.5,?,?,?,"
+                                  "'一次性还本付息','管理员','已审核','未还',?,?)"),
+                   {d, today, big, big, today, today, big, big});
+      Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,日期,本金,利息,手续费,还款状态,备注) values (?,1,?,?,?,?,'已还','按时归还')"),
+                   {d, today + QStringLiteral(" 09:30:00"), big, big, big});
+    }
+    Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,登记日期,客户ID,客户名称,拆借类别,本金,利率类别,利率,利息,起息日期,止息日期,支付计划,"
+                                "业务经办,业务状态,结算状态,已付本金,待付本金,待付利息) values (?,?,1,'诸葛投资','外拆',?,'月',1,?,?,?,"
+                                "'一次性支付本息','管理员','已审核','未付',0,?,?)"),
+                 {c, today, big, big, today, today, big, big});
+    Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,支付期次,拆借本金,应付本金,应付利息,已付本金,已付利息,结算状态,开始日期,约定支付日期,"
+                                "计息天数,客户名称) values (?,1,?,?,?,0,0,'未付',?,?,30,'诸葛投资')"),
+                 {c, big, big, big, today, today});
+  }
+}
+
+// The pictures that go with the closing note: the lists with twelve-digit totals, the SMS refusals
+// as the user sees them, and the 拆借日报 print as a PDF.
+int closingShots(QWidget* main) {
+  fillBigBook();
+  frmDkjl loans(main);
+  loans.resize(1200, 500);
+  loans.Form_Load();
+  save(&loans, QStringLiteral("list-loans-12-digits"));
+  frmDkhkjl repayments(main);
+  repayments.resize(1200, 500);
+  repayments.Form_Load();
+  save(&repayments, QStringLiteral("list-repayments-12-digits"));
+  frmRzjl financing(main);
+  financing.resize(1200, 760);
+  financing.Form_Load();
+  save(&financing, QStringLiteral("list-financing-12-digits"));
+
+  SetModalHandler([](QDialog* d) {
+    if (auto* p = qobject_cast<frmPrint*>(d)) p->PrintToPdf(g_out + QStringLiteral("/print-financing-daily.pdf"));
+    return 0;
+  });
+  frmTjCjrb daily(main);
+  daily.pbCTj_Click(2);
+
+  LocalHttpServer gateway;
+  gSmsGatewayServer = gateway.baseUrl();
+  gSystemSettings[6] = QStringLiteral("acct");
+  gSystemSettings[7] = QStringLiteral("pw");
+  SetMessageHandler({});
+  const auto boxShot = [](const QString& name) {
+    QTimer::singleShot(400, [name] {
+      if (QWidget* box = QApplication::activeModalWidget()) {
+        save(box, name);
+        box->close();
+      }
+    });
+  };
+  gateway.answer(200, QStringLiteral("密码错误").toUtf8(), "text/html; charset=utf-8");
+  boxShot(QStringLiteral("sms-refusal-utf8"));
+  SendSmsMessage(QStringLiteral("尊敬的欧阳大户，您的借款已到期。"), QStringLiteral("13800138000"));
+  boxShot(QStringLiteral("sms-emoji-refused"));
+  SendSmsMessage(QStringLiteral("您好😀，您的借款已到期。"), QStringLiteral("13800138000"));
+  return 0;
 }
 }  // namespace
 
@@ -116,6 +190,7 @@ int main(int argc, char** argv) {
   main.move(0, 0);  // placed here: the test screen is smaller than the window
   main.Form_Load();
   main.Timer1_Timer();
+  if (argc > 2 && QString::fromLocal8Bit(argv[2]) == QLatin1String("closing")) return closingShots(&main);
   save(&main, QStringLiteral("frmMain"));
   frmPass pass(&main);
   save(&pass, QStringLiteral("frmPass"));

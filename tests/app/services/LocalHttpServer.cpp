@@ -67,11 +67,12 @@ LocalHttpServer::~LocalHttpServer() {
 
 QString LocalHttpServer::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1/").arg(port_); }
 
-void LocalHttpServer::answer(int status, const QByteArray& body) {
+void LocalHttpServer::answer(int status, const QByteArray& body, const QByteArray& contentType) {
   std::lock_guard<std::mutex> lock(mutex_);
   mode_ = Mode::Answer;
   status_ = status;
   body_ = body;
+  contentType_ = contentType;
 }
 
 void LocalHttpServer::hang() {
@@ -146,12 +147,14 @@ void LocalHttpServer::serve(int fd) {
   Mode mode;
   int status;
   QByteArray body;
+  QByteArray contentType;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(req);
     mode = mode_;
     status = status_;
     body = body_;
+    contentType = contentType_;
   }
   if (mode == Mode::CloseWithoutAnswer) return;
   if (mode == Mode::Hang) {
@@ -165,7 +168,7 @@ void LocalHttpServer::serve(int fd) {
     return;
   }
   QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonOf(status) + "\r\n" +
-                   "Content-Type: text/html; charset=gb2312\r\n" + "Content-Length: " + QByteArray::number(body.size()) +
+                   (contentType.isEmpty() ? QByteArray() : "Content-Type: " + contentType + "\r\n") + "Content-Length: " + QByteArray::number(body.size()) +
                    "\r\nConnection: close\r\n\r\n" + body;
   qsizetype sent = 0;
   while (sent < out.size()) {

@@ -41,8 +41,8 @@ class LocalHttpServer {
   quint16 port() const { return port_; }
   // "http://127.0.0.1:<port>/"
   QString baseUrl() const;
-  // The next requests get this answer (status and raw body bytes).
-  void answer(int status, const QByteArray& body);
+  // The next requests get this answer (status, raw body bytes and the Content-Type header, none when "").
+  void answer(int status, const QByteArray& body, const QByteArray& contentType = "text/html; charset=gb2312");
   // The next requests get no answer: the connection stays open until the client closes it.
   void hang();
   // The next requests get their connection closed without any answer.
@@ -63,6 +63,7 @@ class LocalHttpServer {
   Mode mode_ = Mode::Answer;
   int status_ = 200;
   QByteArray body_;
+  QByteArray contentType_;
   std::vector<Request> requests_;
   std::thread thread_;
 };

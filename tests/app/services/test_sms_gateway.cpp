@@ -145,6 +145,99 @@ TEST_F(SmsTest, AnAnswerThatIsNoGbkTextIsAFailureAndNothingIsLogged) {
   EXPECT_EQ(historyRows(), 1);
 }
 
+// A reply is read by the charset it declares (UTF-8 or a GB charset strictly), else as UTF-8 when it
+// is valid UTF-8 with a multi-byte sequence, else as GBK; the same reading serves sending and the
+// account query, so a refusal in UTF-8 is never logged as a sent message.
+TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
+  using O = SmsReply::Outcome;
+  const QByteArray utf8Ok = QStringLiteral("提交成功").toUtf8(), gbkOk = Gbk::encode(QStringLiteral("提交成功"));
+  const QByteArray utf8Wrong = QStringLiteral("密码错误").toUtf8(), gbkWrong = Gbk::encode(QStringLiteral("密码错误"));
+  const QString unreadable = QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。");
+  struct Case {
+    const char* what;
+    QByteArray body, contentType;
+    O outcome;
+    QString text;          // the reply as read ("" when unreadable)
+    QString sendMessage;   // the start of the box the send shows ("" for none)
+  };
+  const Case cases[] = {
+      {"GBK declared gb2312", gbkOk, "text/html; charset=gb2312", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"GBK declared GBK in quotes", gbkOk, "text/plain; charset=\"GBK\"", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"UTF-8 declared utf-8", utf8Ok, "text/html; charset=UTF-8", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"UTF-8 without a charset", utf8Ok, "text/html", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"UTF-8 without a content type", utf8Ok, "", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"GBK without a content type", gbkOk, "", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"GBK declared ISO-8859-1", gbkOk, "text/html; charset=ISO-8859-1", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"UTF-8 wrong password without a charset", utf8Wrong, "text/html", O::WrongAccount, QStringLiteral("密码错误"),
+       QStringLiteral("短信发送失败：短信账号或密码错误（网关应答：密码错误）")},
+      {"UTF-8 wrong password declared utf-8", utf8Wrong, "text/html; charset=utf-8", O::WrongAccount, QStringLiteral("密码错误"),
+       QStringLiteral("短信发送失败：短信账号或密码错误")},
+      {"GBK wrong password declared ISO-8859-1", gbkWrong, "text/html; charset=ISO-8859-1", O::WrongAccount, QStringLiteral("密码错误"),
+       QStringLiteral("短信发送失败：短信账号或密码错误")},
+      {"-1 declared utf-8", "-1", "text/html; charset=utf-8", O::Refused, QStringLiteral("-1"),
+       QStringLiteral("短信发送失败：短信网关拒绝了请求（应答 -1）。")},
+      {"GBK declared utf-8", gbkOk, "text/html; charset=utf-8", O::Undecodable, QString(), unreadable},
+      {"bytes no GB text has, declared gb2312", QByteArray("OK\xFF"), "text/html; charset=gb2312", O::Undecodable, QString(), unreadable},
+      {"bytes neither reads, no charset", QByteArray("\xFF\xFE\xFD"), "", O::Undecodable, QString(), unreadable},
+      {"bytes neither reads, another charset", QByteArray("ok\xFF"), "text/html; charset=ISO-8859-1", O::Undecodable, QString(), unreadable},
+  };
+  int logged = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    server_.answer(200, c.body, c.contentType);
+    responder_.clear();
+    const SmsReply sent = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+    EXPECT_EQ(sent.outcome, c.outcome);
+    EXPECT_EQ(sent.text.trimmed(), c.text);
+    if (c.sendMessage.isEmpty()) {
+      EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join("|").toStdString();
+      ++logged;
+    } else {
+      ASSERT_EQ(responder_.messages.size(), 1u);
+      EXPECT_TRUE(responder_.messages[0].text.startsWith(c.sendMessage)) << responder_.messages[0].text.toStdString();
+      EXPECT_EQ(responder_.messages[0].style, Mb::Critical);
+    }
+    EXPECT_EQ(historyRows(), logged) << "only an accepted message is logged";
+
+    // The balance query and the settings form's account check read the reply the same way.
+    responder_.clear();
+    const SmsReply account = QuerySmsAccount(QStringLiteral("test"), QStringLiteral("470215938"));
+    EXPECT_EQ(account.outcome, c.outcome);
+    EXPECT_EQ(account.text.trimmed(), c.text);
+    const bool callerShows = c.outcome == O::Accepted || c.outcome == O::WrongAccount;
+    EXPECT_EQ(responder_.messages.size(), callerShows ? 0u : 1u);
+    if (c.outcome == O::Undecodable)
+      EXPECT_TRUE(responder_.messages.at(0).text.startsWith(QStringLiteral("短信账号查询失败：短信网关的回复无法识别。")));
+    // HttpPostForm with no charset of its own reads the same way; unreadable bytes are reported and give "".
+    EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("a=1")).trimmed(), c.text);
+    EXPECT_EQ(historyRows(), logged);
+  }
+}
+
+TEST_F(SmsTest, ATextGbkCannotCarryIsRefusedBeforeAnyRequest) {
+  server_.answer(200, Gbk::encode(QStringLiteral("提交成功")));
+  const struct {
+    QString text, named;
+  } cases[] = {
+      {QStringLiteral("还款提醒😀请查收😀"), QStringLiteral("😀")},
+      {QStringLiteral("𠀀先生🎉您好"), QStringLiteral("𠀀🎉")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    responder_.clear();
+    const SmsReply r = SendSmsMessage(c.text, QStringLiteral("13900000000"));
+    EXPECT_EQ(r.outcome, SmsReply::Outcome::Unsendable);
+    EXPECT_FALSE(r.accepted());
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信内容中的“") + c.named + QStringLiteral("”无法发送，请修改后再发送。")});
+    EXPECT_EQ(responder_.messages[0].title, QStringLiteral("Varnel民间借贷管理"));
+  }
+  EXPECT_TRUE(server_.requests().empty());
+  EXPECT_EQ(historyRows(), 0);
+  // Rare characters that GBK has still go.
+  EXPECT_TRUE(SendSmsMessage(QStringLiteral("喆镕先生"), QStringLiteral("13900000000")).accepted());
+  EXPECT_EQ(historyRows(), 1);
+}
+
 TEST_F(SmsTest, AnHttpErrorIsAFailureAndHttpPostFormSaysSmsError) {
   server_.answer(500, "<html>Internal error</html>");
   EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QStringLiteral("sms error"));

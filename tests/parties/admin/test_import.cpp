@@ -186,6 +186,24 @@ TEST_F(ImportTest, WorkbooksThatCannotBeReadAreRefusedWithAClearMessage) {
   } catch (const ImportRefused& r) {
     EXPECT_TRUE(r.message.contains(QStringLiteral("无法读取“not-a-workbook.xls”"))) << r.message.toStdString();
   }
+  // A shared-string table that claims more strings than it holds: the file is damaged, and said so.
+  QFile sound(fixture("empty-text.xls"));
+  ASSERT_TRUE(sound.open(QIODevice::ReadOnly));
+  QByteArray bytes = sound.readAll();
+  const qsizetype sst = bytes.indexOf(QByteArray("\xFC\x00", 2), 1024);
+  ASSERT_GT(sst, 0);
+  bytes[sst + 8] = char(50);
+  const QString damaged = appDir() + "damaged.xls";
+  QFile out(damaged);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+  out.write(bytes);
+  out.close();
+  try {
+    ReadExcelSheet(damaged);
+    FAIL() << "a damaged workbook was read";
+  } catch (const ImportRefused& r) {
+    EXPECT_TRUE(r.message.contains(QStringLiteral("无法读取“damaged.xls”"))) << r.message.toStdString();
+  }
   try {
     ReadExcelSheet(appDir() + "missing.xls");
     FAIL();
@@ -300,6 +318,61 @@ TEST_F(ImportTest, LookupItemsGetTheCategoryTheNextCodesAndPositions) {
   EXPECT_EQ(count("PJ_Zaxiang"), items);
   // Another list may hold the same names.
   EXPECT_EQ(importAll("lookup.xls", 3, 1, 77), 3);
+}
+
+// The import keeps the lookup form's rule: a department or right name holds no ",", since the
+// accounts keep those names in comma lists; the refusal names the row and the field.
+TEST_F(ImportTest, LookupNamesWithACommaAreRefusedWhereTheFormRefusesThem) {
+  ExcelSheet sheet;
+  sheet.name = QStringLiteral("Sheet1");
+  sheet.columns = 1;
+  for (const QString& name : {QStringLiteral("名称"), QStringLiteral("技术部"), QStringLiteral("财务,审计")}) sheet.rows.push_back({text(name)});
+  const struct {
+    qint16 category;
+    QString refusal;  // "" when imported
+  } cases[] = {
+      {9, QStringLiteral("第3行的“名称”含有英文逗号“,”，这一行无法导入。\n导入已取消，没有导入任何数据。")},
+      {5, QStringLiteral("第3行的“名称”含有英文逗号“,”，这一行无法导入。\n导入已取消，没有导入任何数据。")},
+      {77, QString()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.category);
+    const qint64 before = count("PJ_Zaxiang");
+    ImportRequest req;
+    req.target = TargetForKind(3, 0);
+    req.category = c.category;
+    req.bindings = {{QStringLiteral("名称"), 1}};
+    QString refused;
+    try {
+      EXPECT_EQ(ImportSheet(sheet, req), 2);
+    } catch (const ImportRefused& e) {
+      refused = e.message;
+    }
+    EXPECT_EQ(refused, c.refusal);
+    EXPECT_EQ(count("PJ_Zaxiang"), before + (c.refusal.isEmpty() ? 2 : 0)) << "all or nothing";
+  }
+}
+
+// A workbook whose shared-string table holds an empty string (a text cell of no characters) is
+// sound: the empty text reads as an empty cell and the rows import.
+TEST_F(ImportTest, AnEmptyTextCellReadsAsAnEmptyCell) {
+  const ExcelSheet sheet = ReadExcelSheet(fixture("empty-text.xls"));
+  ASSERT_EQ(sheet.rows.size(), 3u);
+  EXPECT_EQ(sheet.title(0), QStringLiteral("名称"));
+  EXPECT_EQ(sheet.cell(1, 0).text, QStringLiteral("审计部"));
+  EXPECT_EQ(sheet.cell(1, 1).kind, ExcelCell::Empty);
+  EXPECT_EQ(sheet.cell(1, 1).text, QString());
+  EXPECT_EQ(sheet.cell(2, 0).text, QStringLiteral("后勤部"));
+  EXPECT_EQ(sheet.cell(2, 1).kind, ExcelCell::Number);
+  EXPECT_EQ(sheet.cell(2, 1).number, 3.0);
+
+  ImportRequest req;
+  req.target = TargetForKind(3, 1);
+  req.category = 9;
+  req.bindings = {{QStringLiteral("名称"), 1}, {QStringLiteral("参数1"), 2}};
+  EXPECT_EQ(ImportSheet(sheet, req), 2);
+  EXPECT_EQ(rowByName("PJ_Zaxiang", "名称", QStringLiteral("审计部"))["参数1"], QString());
+  EXPECT_EQ(rowByName("PJ_Zaxiang", "名称", QStringLiteral("后勤部"))["参数1"], QStringLiteral("3"));
 }
 
 TEST_F(ImportTest, AFailureInTheMiddleLeavesNothing) {

@@ -218,6 +218,42 @@ TEST_F(SettingsTest, AWrongSmsAccountSavesNothingAndKeepsWhatWasTyped) {
   EXPECT_TRUE(main.action(QStringLiteral("mnu_dxgl"))->isVisible());
 }
 
+// The account check reads the reply by its charset: "密码错误" in GBK or UTF-8 refuses the save, a
+// reply that cannot be read leaves the choice to the user, an accepted one saves.
+TEST_F(SettingsTest, TheAccountCheckRecognisesAWrongPasswordInEitherCharset) {
+  const QString wrong = QStringLiteral("短信账号或密码错误，请联系") + Installation::kSupportText + QStringLiteral("开户充值！");
+  const struct {
+    const char* what;
+    QByteArray body, contentType;
+    QString firstMessage;  // "" when the save goes through at once
+  } cases[] = {
+      {"GBK 密码错误", Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=gb2312", wrong},
+      {"UTF-8 密码错误 declared", QStringLiteral("密码错误").toUtf8(), "text/html; charset=utf-8", wrong},
+      {"UTF-8 密码错误 undeclared", QStringLiteral("密码错误").toUtf8(), "", wrong},
+      {"GBK 密码错误 declared ISO-8859-1", Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=ISO-8859-1", wrong},
+      {"unreadable", QByteArray("\xFF\xFE"), "", QStringLiteral("短信账号查询失败：短信网关的回复无法识别。")},
+      {"UTF-8 balance", QStringLiteral("余额：100条").toUtf8(), "text/plain", QString()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString stored = storedList();
+    server_.answer(200, c.body, c.contentType);
+    responder_.clear();
+    frmXtsz w(nullptr);
+    w.Check5->setChecked(true);
+    save(w);  // a question is answered No
+    if (c.firstMessage.isEmpty()) {
+      EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join("|").toStdString();
+      EXPECT_EQ(w.result(), int(QDialog::Accepted));
+      continue;
+    }
+    ASSERT_FALSE(responder_.messages.empty());
+    EXPECT_TRUE(responder_.messages[0].text.startsWith(c.firstMessage)) << responder_.messages[0].text.toStdString();
+    EXPECT_NE(w.result(), int(QDialog::Accepted));
+    EXPECT_EQ(storedList(), stored);
+  }
+}
+
 TEST_F(SettingsTest, AnUnreachableGatewayLetsTheUserDecide) {
   gSmsGatewayServer = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::refusingPort());
   const QString stored = storedList();
