@@ -4,6 +4,7 @@
 
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
+#include "app/services/TextLimits.h"
 #include "financing/AccountStep.h"
 #include "platform/Buttons.h"
 #include "platform/DateBox.h"
@@ -49,7 +50,7 @@ void PaymentForm::pbCDkgh_Click(int index) {
       reject();
       return;
     }
-    if (!checkInput()) return;
+    if (!CheckTextLimits(this) || !checkInput()) return;
     ConfirmPaymentSave(this, DocNo, callerCode_, [this] { 保存单据(); });
   });
 }

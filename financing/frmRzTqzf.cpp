@@ -9,6 +9,7 @@
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
+#include "app/services/TextLimits.h"
 #include "financing/AccountStep.h"
 #include "financing/FinancingData.h"
 #include "platform/Buttons.h"
@@ -40,6 +41,7 @@ frmRzTqzf::frmRzTqzf(QWidget* owner) : PaymentForm(owner, kAccountCallerEarlyPay
     });
   }
   for (int i = 0; i < 3; ++i) MakeAmountBox(Text1[i]);
+  LimitTextBox(Text1[3], QStringLiteral("PJ_Cjzfjl"), QStringLiteral("备注"), QStringLiteral("备注"));
   Combo1 = new QComboBox(this);
   Combo1->setObjectName(QStringLiteral("Combo1"));
   Combo1->addItems({QStringLiteral("已付"), QStringLiteral("支付部分")});

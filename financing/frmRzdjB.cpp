@@ -16,6 +16,7 @@
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
+#include "app/services/TextLimits.h"
 #include "financing/AccountStep.h"
 #include "financing/FinancingData.h"
 #include "financing/FinancingGrids.h"
@@ -54,6 +55,7 @@ frmRzdjB::frmRzdjB(QWidget* owner) : QDialog(owner) {
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
   for (int i : {0, 1, 4, 6}) MakeAmountBox(txtDkdj[i]);
+  LimitTextBox(txtDkdj[5], QStringLiteral("PJ_Cjjl"), QStringLiteral("备注"), QStringLiteral("备注"));
   // Investor and handler come from their lists only, so the record always names a known party.
   for (int i : {2, 3}) {
     txtDkdj[i]->setReadOnly(true);
@@ -328,6 +330,7 @@ void frmRzdjB::txtDkdj_Click(int index) {
 }
 
 bool frmRzdjB::validateBoxes() {
+  if (!CheckTextLimits(this)) return false;
   if (!ValidateTextInput(txtDkdj[2], QStringLiteral("客户名称"), 0)) return false;
   if (!ValidateTextInput(txtDkdj[0], QStringLiteral("借款金额"), kMoneyInput)) return false;
   if (!ValidateTextInput(txtDkdj[1], QStringLiteral("利率"), kRateInput)) return false;

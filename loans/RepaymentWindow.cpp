@@ -10,6 +10,7 @@
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
+#include "app/services/TextLimits.h"
 #include "loans/frmDkhk.h"
 #include "loans/frmDkjl.h"
 #include "loans/frmXjyh.h"
@@ -108,6 +109,7 @@ void RepaymentWindow::pbCDkgh_Click(int index) {
 }
 
 bool RepaymentWindow::fillEntry(RepaymentEntry* entry) {
+  if (!CheckTextLimits(this)) return false;
   entry->planId = PlanId;
   entry->date = DTPicker1->date();
   entry->handler = Handler;

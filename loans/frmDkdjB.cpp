@@ -19,6 +19,7 @@
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
 #include "app/services/SettingsList.h"
+#include "app/services/TextLimits.h"
 #include "control/pbCommand.h"
 #include "loans/LoanPresets.h"
 #include "loans/LoanStore.h"
@@ -186,6 +187,7 @@ frmDkdjB::frmDkdjB(QWidget* owner) : QDialog(owner) {
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
   for (int i = 0; i < 3; ++i) MakeAmountBox(txtDkdj[i]);
+  for (int i = 3; i < 8; ++i) LimitTextBox(txtDkdj[i], QStringLiteral("PJ_Dkjl"), fieldCaptions[i], fieldCaptions[i]);
   txtDkdj[6]->installEventFilter(this);
   txtDkdj[6]->setPlaceholderText(QStringLiteral("点击选择员工"));
   Check1 = new QCheckBox(QStringLiteral("首尾计息"), terms);
@@ -807,7 +809,7 @@ void frmDkdjB::pbCDkgh_Click(int index) {
     return;
   }
   Guarded(QString(), this, [this] {
-    if (!检查输入(kFieldsOnly)) return;
+    if (!检查输入(kFieldsOnly) || !CheckTextLimits(this)) return;
     if (!termsMatchPlan()) {
       MsgBox(QStringLiteral("借款条件已改变，请重新生成还款计划！"), Mb::Critical);
       return;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include "app/services/ErrorReport.h"
+#include "app/services/TextLimits.h"
 #include "platform/DateBox.h"
 #include "platform/Dialogs.h"
 #include "platform/Money.h"
@@ -44,6 +45,7 @@ frmDkgh::frmDkgh(QWidget* owner) : RepaymentWindow(QStringLiteral("贷款归还"
     }
     Text1[i] = box;
   }
+  LimitTextBox(Text1[3], QStringLiteral("PJ_Hkjl"), QStringLiteral("备注"), QStringLiteral("备注"));
   form_->addWidget(caption(QString::fromUtf8(captions[0])), 5, 0);
   form_->addWidget(Text1[0], 5, 1);
   form_->addWidget(caption(QString::fromUtf8(captions[1])), 5, 2);

@@ -17,6 +17,7 @@
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
 #include "app/services/Pinyin.h"
+#include "app/services/TextLimits.h"
 #include "control/pbCommand.h"
 #include "output/frmPrint.h"
 #include "parties/OptionFrame.h"
@@ -160,11 +161,14 @@ QLineEdit* PartyListBase::addText(int index, QLabel* label, const QString& colum
   box->setObjectName(QStringLiteral("txtZX_%1").arg(index));
   connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   txtZX[index] = box;
+  LimitTextBox(box, table_, column, label->text());
   addField(box, label, column, row, col, span);
   return box;
 }
 
 void PartyListBase::addField(QWidget* box, QLabel* label, const QString& column, int row, int col, int span) {
+  if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
+    LimitTextBox(combo->lineEdit(), table_, column, label->text());
   fields_->addWidget(label, row, col * 2);
   fields_->addWidget(box, row, col * 2 + 1, 1, span * 2 - 1);
   // Label columns of one width, so the boxes of a column line up under each other.
@@ -378,14 +382,14 @@ void PartyListBase::confirm() {
       confirmBrowse();
       break;
     case optAdd: {
-      if (!checkRequired(true)) return;
+      if (!CheckTextLimits(Frame3) || !checkRequired(true)) return;
       const qint32 id = 增修();
       afterSave(true, id);
       break;
     }
     case optModify: {
       if (CurrentId == 0) return;  // no record loaded: nothing to modify
-      if (!checkRequired(false)) return;
+      if (!CheckTextLimits(Frame3) || !checkRequired(false)) return;
       const qint32 id = 增修();
       if (id == 0) {
         reloadShowing(0);

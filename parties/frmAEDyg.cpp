@@ -16,6 +16,7 @@
 #include "app/services/LoginState.h"
 #include "app/services/PBclass.h"
 #include "app/services/Pinyin.h"
+#include "app/services/TextLimits.h"
 #include "control/pbCommand.h"
 #include "parties/StaffAccounts.h"
 #include "parties/frmYg.h"
@@ -79,6 +80,10 @@ frmAEDyg::frmAEDyg(QWidget* owner, frmYg* list) : QDialog(owner), list_(list) {
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
   txtQx[1]->setEchoMode(QLineEdit::Password);
+  LimitTextBox(txtQx[0], QStringLiteral("PJ_Admin"), QStringLiteral("登录账号"), QStringLiteral("登录帐号"));
+  LimitTextBox(txtQx[2], QStringLiteral("PJ_Admin"), QStringLiteral("姓名"), QStringLiteral("姓名"));
+  LimitTextBox(txtQx[3], QStringLiteral("PJ_Admin"), QStringLiteral("助记符"), QStringLiteral("助记符"));
+  LimitTextBox(txtQx[4], QStringLiteral("PJ_Admin"), QStringLiteral("手机"), QStringLiteral("手机"));
   CobQx[0] = new QComboBox(basic);
   CobQx[0]->setObjectName(QStringLiteral("CobQx_0"));
   CobQx[2] = new QComboBox(basic);
@@ -287,6 +292,7 @@ bool frmAEDyg::增修(qint16 editMode) {
   Guarded(QString(), this, [&] {
     if (!loadedOk_) return;
     const bool add = editMode != 1;
+    if (!CheckTextLimits(this)) return;
     // Names are stored trimmed; a box of blanks is as empty as an empty one.
     for (int i : {0, 2, 3, 4}) txtQx[i]->setText(txtQx[i]->text().trimmed());
     if (!checkedValidate(txtQx[0], QStringLiteral("登录帐号"))) return;

@@ -14,6 +14,7 @@
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
+#include "app/services/TextLimits.h"
 #include "control/pbCommand.h"
 #include "parties/OptionFrame.h"
 #include "platform/Buttons.h"
@@ -48,6 +49,8 @@ frmYhzh::frmYhzh(QWidget* owner) : QDialog(owner) {
     boxes->addWidget(lblLb[i], i, 0, Qt::AlignRight | Qt::AlignVCenter);
     boxes->addWidget(txtCz[i], i, 1);
   }
+  const QStringList columns = {QStringLiteral("开户行"), QStringLiteral("开户名"), QStringLiteral("账号")};
+  for (int i = 0; i < 3; ++i) LimitTextBox(txtCz[i], QStringLiteral("PJ_Yhzh"), columns[i], captions[i]);
   boxes->setColumnStretch(1, 1);
 
   Frame2 = new QGroupBox(QStringLiteral("操作选项"), this);
@@ -166,6 +169,7 @@ void frmYhzh::save(bool add) {
     MsgBox(QStringLiteral("请先在列表中选择要修改的账号！"), Mb::Exclamation);
     return;
   }
+  if (!CheckTextLimits(Frame1)) return;
   if (!ValidateTextInput(txtCz[0], QStringLiteral("开户行"), 0)) return;
   if (!ValidateTextInput(txtCz[1], QStringLiteral("开户名"), 0)) return;
   const QVariantList values = {txtCz[0]->text(), txtCz[1]->text(), txtCz[2]->text()};

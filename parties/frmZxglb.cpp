@@ -15,6 +15,7 @@
 #include "app/services/DocumentNumbers.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
+#include "app/services/TextLimits.h"
 #include "app/services/LoginState.h"
 #include "control/pbCommand.h"
 #include "parties/admin/frmDrExcel.h"
@@ -60,6 +61,9 @@ frmZxglb::frmZxglb(QWidget* owner) : QDialog(owner) {
   Text2 = new QLineEdit(this);
   Text2->setObjectName(QStringLiteral("Text2"));
   for (QLineEdit* box : {Text1, Text2}) connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
+  // 参数1 and 参数2 have one length, so Text2 takes it whichever list it serves.
+  LimitTextBox(Text1, QStringLiteral("PJ_Zaxiang"), QStringLiteral("名称"), QStringLiteral("名称"));
+  LimitTextBox(Text2, QStringLiteral("PJ_Zaxiang"), QStringLiteral("参数1"), QString());
   auto* boxes = new QGridLayout;
   boxes->addWidget(Label1, 0, 0, Qt::AlignRight | Qt::AlignVCenter);
   boxes->addWidget(Text1, 0, 1);
@@ -178,6 +182,7 @@ void frmZxglb::LoadItems() {
     if (!l) return;
     setWindowTitle(l->Name);
     Label2->setText(l->ParamName);
+    SetTextLimitLabel(Text2, l->ParamName);
     QString extra;
     if (l->Param == 1) extra = QStringLiteral("参数1,");
     if (l->Param >= 2) extra = QStringLiteral("参数2,");
@@ -287,6 +292,7 @@ bool frmZxglb::validate() {
   const LookupList* l = list();
   // A name of blanks only is as empty as an empty one.
   if (Text1->text().trimmed().isEmpty()) Text1->clear();
+  if (!CheckTextLimits(this)) return false;
   if (!ValidateTextInput(Text1, QStringLiteral("名称"), 0)) return false;
   if ((l->Param == 1 || l->Param == 2) && !ValidateTextInput(Text2, l->ParamName, 0)) return false;
   if (LookupNameRefusesComma(l->Category) && Text1->text().contains(QLatin1Char(','))) {

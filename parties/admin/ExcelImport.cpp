@@ -15,6 +15,7 @@
 #include "app/services/DocumentNumbers.h"
 #include "app/services/LoginState.h"
 #include "app/services/Pinyin.h"
+#include "app/services/TextLimits.h"
 #include "parties/PartyData.h"
 #include "parties/admin/XlsSharedStrings.h"
 
@@ -299,6 +300,10 @@ int ImportSheet(const ExcelSheet& sheet, const ImportRequest& request, const Imp
         row.values << (d.isEmpty() ? QVariant() : QVariant(d));
       } else {
         const QString t = ImportCellText(c, where);
+        // The server's column would refuse it (and the whole import with it) on save.
+        const int limit = TextColumnLength(target.table, b.field);
+        if (limit > 0 && t.size() > limit)
+          throw ImportRefused(cancelled(where + QStringLiteral("不能超过%1个字，这一行无法导入。").arg(limit)));
         row.values << t;
         if (b.field == target.nameField) row.name = t;
       }

@@ -16,6 +16,7 @@
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/SettingsList.h"
+#include "app/services/TextLimits.h"
 #include "parties/OptionFrame.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
@@ -52,6 +53,7 @@ frmKhdgl::frmKhdgl(QWidget* owner) : QDialog(owner) {
     txtCz[i]->installEventFilter(this);
     boxes->addWidget(lblLb[i], i, 0, Qt::AlignRight);
     boxes->addWidget(txtCz[i], i, 1);
+    LimitTextBox(txtCz[i], QStringLiteral("PJ_Jq"), QString::fromUtf8(labels[i]), QString::fromUtf8(labels[i]));
   }
   boxes->setVerticalSpacing(8);
 
@@ -160,6 +162,7 @@ void frmKhdgl::eCmdzx_Click(int index) {
   Guarded(QString(), this, [this] {
     const int mode = SelectedMode();
     if (mode == Add || mode == Modify) {
+      if (!CheckTextLimits(this)) return;
       for (int i = 0; i < 2; ++i)
         if (!ValidateTextInput(txtCz[i], lblLb[i]->text(), 0)) return;
       save(mode);

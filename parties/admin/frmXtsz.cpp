@@ -15,6 +15,7 @@
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
 #include "app/services/SmsGateway.h"
+#include "app/services/TextLimits.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 #include "platform/Dialogs.h"
@@ -50,6 +51,7 @@ frmXtsz::frmXtsz(QWidget* owner) : QDialog(owner) {
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
   txt[1]->setMaximumWidth(70);
+  LimitTextBox(txt[0], QStringLiteral("PJ_Jq"), QStringLiteral("单位名称"), QStringLiteral("公司名称"));
 
   // Business settings.
   auto* business = new QGroupBox(QStringLiteral("业务参数"), this);
@@ -189,6 +191,7 @@ bool frmXtsz::refuseComma(QLineEdit* box, const QString& caption) {
 }
 
 void frmXtsz::save() {
+  if (!CheckTextLimits(this)) return;
   if (!ValidateTextInput(txt[0], QStringLiteral("公司名称"), 0)) return;
   // The day count matters only with the reminder on; a switched-off box is not checked.
   if (Check6->isChecked() && !ValidateTextInput(txt[1], QStringLiteral("提前天数"), 1)) return;

@@ -950,3 +950,42 @@ TEST_F(LoanFormFixture, AProgramKilledAfterAPlanButtonLeavesNothing) {
   EXPECT_TRUE(QFileInfo::exists(field(QStringLiteral("路径"), QStringLiteral("PJ_DkFj"), saved->单号).toString()));
   EXPECT_EQ(LoanStore::RemoveUnsavedAttachmentCopies(), 0);
 }
+
+TEST_F(LoanFormFixture, AStoredRemarkLongerThanItsColumnSurvivesAnEditOfAnotherBox) {
+  auto w = newLoan(person(QStringLiteral("辛")));
+  click(w->pbCDkdj->at(Button::OnceAll));
+  save(*w);
+  ASSERT_TRUE(w->Saved);
+  const QString doc = w->单号;
+  // Stored by the local file, which has no column lengths.
+  const QString remark = QStringLiteral("长").repeated(300);
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 备注=? where 单号=?"), {remark, doc});
+
+  struct Case {
+    const char* name;
+    bool editRemark;
+  };
+  for (const Case& c : {Case{"other box", false}, Case{"remark shortened", true}}) {
+    SCOPED_TRACE(c.name);
+    responder_.clear();
+    frmDkdjB e;
+    e.EditDocNo = doc;
+    e.Form_Load();
+    ASSERT_EQ(e.txtDkdj[7]->text(), remark);
+    e.txtDkdj[5]->setFocus();
+    QTest::keyClicks(e.txtDkdj[5], QStringLiteral("house"));
+    if (c.editRemark) {
+      e.txtDkdj[7]->end(false);
+      QTest::keyClick(e.txtDkdj[7], Qt::Key_Backspace);
+    }
+    save(e);
+    EXPECT_EQ(e.Saved, !c.editRemark);
+    EXPECT_EQ(field(QStringLiteral("备注"), QStringLiteral("PJ_Dkjl"), doc).toString(), remark);
+    if (c.editRemark) {
+      EXPECT_TRUE(responder_.saw(QStringLiteral("备注不能超过255个字！")));
+      EXPECT_TRUE(marked(e.txtDkdj[7]));
+    } else {
+      EXPECT_EQ(field(QStringLiteral("抵押资产"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("house"));
+    }
+  }
+}

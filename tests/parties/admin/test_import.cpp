@@ -535,3 +535,21 @@ TEST_F(ImportTest, WindowRefusalsLeaveItOpenAndTheDataUntouched) {
   EXPECT_NE(w.result(), QDialog::Accepted);
   EXPECT_EQ(count("PJ_Kehu"), before);
 }
+
+TEST_F(ImportTest, AValueLongerThanItsColumnIsRefusedByRowAndField) {
+  ExcelSheet sheet;
+  sheet.name = QStringLiteral("Sheet1");
+  sheet.columns = 2;
+  sheet.rows = {{text(QStringLiteral("姓名")), text(QStringLiteral("家庭住址"))},
+                {text(QStringLiteral("张三")), text(QStringLiteral("北京"))},
+                {text(QStringLiteral("李四")), text(QStringLiteral("路").repeated(256))}};
+  const qint64 before = count("PJ_Kehu");
+  const QString m = refusal(sheet, 4, {{QStringLiteral("姓名"), 1}, {QStringLiteral("家庭住址"), 2}});
+  EXPECT_TRUE(m.startsWith(QStringLiteral("第3行“家庭住址”不能超过255个字"))) << m.toStdString();
+  EXPECT_TRUE(m.contains(QStringLiteral("没有导入任何数据"))) << m.toStdString();
+  EXPECT_EQ(count("PJ_Kehu"), before);
+  // At the length itself the row goes in.
+  sheet.rows[2][1] = text(QStringLiteral("路").repeated(255));
+  EXPECT_EQ(refusal(sheet, 4, {{QStringLiteral("姓名"), 1}, {QStringLiteral("家庭住址"), 2}}), QString());
+  EXPECT_EQ(count("PJ_Kehu"), before + 2);
+}
