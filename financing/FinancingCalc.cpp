@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/data/SettledInterest.h"
 #include "platform/Money.h"
 
 namespace {
@@ -95,11 +96,13 @@ void buildInstalments(const FinancingTerms& t, int button, const InstalmentOptio
   const double each = Money::round(P / n, 2);
   QDate start = o.首次支付日期;
   if (button == btn分期付息先息) start = AddPeriods(start, unit, -1);
-  // 首尾计息 adds its day once, to the first period of the plan.
-  const QDate firstStart = start;
+  // 首尾计息 adds its day once for the whole plan: to the first period computed. A row that repeats
+  // that period (the interest-ahead plan's second row) counts its plain days.
+  bool extraDayTaken = !t.首尾计息;
   Interest last;
   auto period = [&](const QDate& from, const QDate& due, double base) {
-    const int extra = (t.首尾计息 && from == firstStart) ? 1 : 0;
+    const int extra = extraDayTaken ? 0 : 1;
+    extraDayTaken = true;
     last = computeInterest(t, daily, from, due, due, base, extra, true);
     return last;
   };
@@ -275,28 +278,59 @@ PaymentProposal ProposePayment(const PlanRowState& row, const QDate& date, doubl
 }
 
 PaymentProposal ProposeEarlyPayment(const FinancingRates& rec, const PlanRowState& row, const QDate& date) {
-  PaymentProposal p;
+  // On the due date the row is simply due: the open remainder, nothing withheld.
+  const bool dueToday = row.约定支付日期.isValid() && date == row.约定支付日期;
+  PaymentProposal p = dueToday ? ProposePayment(row, date, rec.本金 - rec.已付本金) : PaymentProposal{};
   const double perDay = isDaily(rec.利率类别) ? 1.0 : 1.0 / 30;
   p.日利息 = rec.本金 * rec.利率 / 100 * perDay;
   p.提前支取日利息 = rec.本金 * rec.提前支取利率 / 100 * perDay;
   // A date before the period starts earns nothing (never a negative interest or deduction).
   p.天数 = std::max(0, DaysBetween(row.开始日期, date));
+  if (dueToday) return p;
   p.本金 = OpenRowPrincipal(row, rec.本金 - rec.已付本金);
   // A row created paid or planned at 0 earns nothing early.
   const bool interestOpen = row.应付利息 > 0.005 && row.已付利息 < row.应付利息 - 0.005;
   if (interestOpen) {
-    // Interest to the date, at most what the row planned; the deduction shrinks in proportion.
-    // Less what earlier part payments of the row already took.
-    const double toDate = p.天数 * p.日利息;
-    const double interest = std::min(toDate, row.应付利息);
-    const double share = toDate > 0 ? interest / toDate : 0;
-    const double deduction = std::max(0.0, (p.日利息 - p.提前支取日利息) * p.天数 * share);
-    p.利息 = std::max(0.0, Money::round(Money::round(interest, 2) - row.已付利息, 2));
-    p.提前支取扣款 = std::max(0.0, Money::round(Money::round(deduction, 2) - row.提前支取扣款, 2));
+    double earned = 0;
+    if (row.已付本金 > 0.005) {
+      // Principal returned before took its interest down; what the rest still held would earn
+      // from this day to the due date is not earned yet.
+      const double held = std::max(0.0, std::max(row.拆借本金, row.应付本金) - row.已付本金);
+      earned = InterestLeftAfterEarlyReturn(row.应付利息, 0, held, date, row.开始日期, row.约定支付日期,
+                                            FinancingDailyFraction(rec.利率, rec.利率类别));
+    } else {
+      // Interest to the date, at most what the row planned.
+      earned = Money::round(std::min(p.天数 * p.日利息, row.应付利息), 2);
+    }
+    p.利息 = std::max(0.0, Money::round(earned - row.已付利息, 2));
+    const double share = rec.利率 > 0 ? (rec.利率 - rec.提前支取利率) / rec.利率 : 0;
+    p.提前支取扣款 = std::max(0.0, Money::round(p.利息 * share, 2));
   }
   p.应付总额 = Money::round(p.本金 + p.利息 - p.提前支取扣款, 2);
   p.付款状态 = kPaid;
   return p;
+}
+
+PlanRowState PlanRowAfterEarlyPayment(const FinancingRates& rec, const PlanRowState& row, const QDate& date, double principal,
+                                      double interest, double deduction, const QString& status) {
+  PlanRowState after = row;
+  after.已付本金 = Money::round(row.已付本金 + principal, 2);
+  after.已付利息 = Money::round(row.已付利息 + interest, 2);
+  after.提前支取扣款 = Money::round(row.提前支取扣款 + deduction, 2);
+  after.结算状态 = status == kPaid ? kPaid : QStringLiteral("支付部分");
+  if (after.结算状态 == kPaid)
+    after.应付利息 = std::min(row.应付利息, after.已付利息);
+  else if (principal > 0.005)
+    after.应付利息 = InterestLeftAfterEarlyReturn(row.应付利息, after.已付利息, principal, date, row.开始日期, row.约定支付日期,
+                                                  FinancingDailyFraction(rec.利率, rec.利率类别));
+  return after;
+}
+
+double EarlyPaymentWaivable(const FinancingRates& rec, const PlanRowState& row, const PaymentProposal& proposal, const QDate& date,
+                            double principal, double interest, double deduction) {
+  if (principal < proposal.本金 - 0.005 || interest >= proposal.利息 - 0.005) return 0;
+  const PlanRowState after = PlanRowAfterEarlyPayment(rec, row, date, principal, interest, deduction, QStringLiteral("支付部分"));
+  return std::max(0.0, Money::round(after.应付利息 - after.已付利息, 2));
 }
 
 QString FinancingRowStatus(double principal, double openPrincipal, double interest, double openInterest) {
@@ -323,10 +357,6 @@ QString FinancingEarlyPaymentRefusal(const PaymentProposal& proposal, double pri
 QString FinancingEarlyDateRefusal(const PlanRowState& row, const QDate& date) {
   if (row.约定支付日期.isValid() && date.isValid() && date > row.约定支付日期) return QStringLiteral("提前支取日期不能晚于约定支付日期！");
   return {};
-}
-
-QString EarlyPaymentStatus(double totalDue, double entered) {
-  return entered + 0.005 >= totalDue ? kPaid : QStringLiteral("支付部分");
 }
 
 QString RecordSettlement(const QStringList& rowStatuses) {

@@ -114,6 +114,7 @@ struct PlanRowState {
   QString 结算状态;
   QDate 开始日期, 约定支付日期;
   int 计息天数 = 0;
+  double 拆借本金 = 0;  // principal owed at the start of the period (0 on interest-only rows)
 };
 // A payment as it would be recorded (the PJ_Cjzfjl columns) and the figures the window shows.
 struct PaymentProposal {
@@ -134,10 +135,21 @@ double OpenRowPrincipal(const PlanRowState& row, double recordOpenPrincipal);
 // Payment confirmation: the open remainder of the row, paid in full ("已付" also when it is 0).
 PaymentProposal ProposePayment(const PlanRowState& row, const QDate& date,
                                double recordOpenPrincipal = std::numeric_limits<double>::infinity());
-// Early payment: interest to the chosen date, at most the row's 应付利息, less the early-withdrawal
-// deduction (shrunk in the same proportion), in cents; 0 and 0 for a row created paid or planned at
-// 0 interest. "已付" also when everything is 0.
+// Early payment: interest to the chosen date, at most the row's 应付利息, less what the row has paid
+// of it; on a row whose principal was partly returned before, the row's 应付利息 less what the
+// principal still held would earn to the due date, less what was paid. The deduction is that
+// interest × (利率 − 提前支取利率) / 利率. On the due date itself: what 取款确认 proposes, no deduction.
+// In cents; 0 and 0 for a row created paid or planned at 0 interest. "已付" also when everything is 0.
 PaymentProposal ProposeEarlyPayment(const FinancingRates& rec, const PlanRowState& row, const QDate& date);
+// The row as an early payment's save leaves it, given the amounts paid and the status saved: the paid
+// sums added, 支付日期 aside; settled ("已付"), its 应付利息 comes down to what it has paid of it;
+// left open, principal paid stops earning (InterestLeftAfterEarlyReturn).
+PlanRowState PlanRowAfterEarlyPayment(const FinancingRates& rec, const PlanRowState& row, const QDate& date, double principal,
+                                      double interest, double deduction, const QString& status);
+// The interest 提前支取 offers to waive: what the payment leaves open on the row (after the lowering
+// for principal returned) when it pays all the row's principal with less interest than proposed; else 0.
+double EarlyPaymentWaivable(const FinancingRates& rec, const PlanRowState& row, const PaymentProposal& proposal, const QDate& date,
+                            double principal, double interest, double deduction);
 // The status of a row a payment leaves: "已付" only when the principal and the interest paid each
 // cover what was open of them (within half a cent), else "支付部分"; a surplus in one part never closes
 // the other. Against the row's open amounts in 取款确认, against the proposal in 提前支取.
@@ -150,8 +162,5 @@ QString FinancingPaymentRefusal(const PlanRowState& row, double recordOpenPrinci
 QString FinancingEarlyPaymentRefusal(const PaymentProposal& proposal, double principal, double interest, double deduction);
 // "提前支取日期不能晚于约定支付日期！" when the early date lies after the row's due date, else "".
 QString FinancingEarlyDateRefusal(const PlanRowState& row, const QDate& date);
-// The total-based status of older callers; FinancingRowStatus is the rule. The status an early payment of `entered` (principal + interest - deduction) gives against the
-// amount that settles the row: "已付" when it covers it to within half a cent, else "支付部分".
-QString EarlyPaymentStatus(double totalDue, double entered);
 // A record stays "未付" while any of its rows is not "已付"; else "已完结".
 QString RecordSettlement(const QStringList& rowStatuses);

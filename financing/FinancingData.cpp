@@ -228,7 +228,7 @@ void LoadInvestorBankInfoById(qint32 investorId) {
 
 namespace {
 const QString kPlanRowColumns = QStringLiteral("h.单号,h.支付期次,h.应付本金,h.应付利息,h.已付本金,h.已付利息,h.提前支取扣款,h.结算状态,"
-                                               "h.开始日期,h.约定支付日期,h.计息天数");
+                                               "h.开始日期,h.约定支付日期,h.计息天数,h.拆借本金");
 PlanRowState planRowOf(const QVariantList& v) {
   PlanRowState s;
   s.支付期次 = static_cast<int>(VariantNumber(v[1]));
@@ -241,6 +241,7 @@ PlanRowState planRowOf(const QVariantList& v) {
   s.开始日期 = ParseDateText(VariantText(v[8]));
   s.约定支付日期 = ParseDateText(VariantText(v[9]));
   s.计息天数 = static_cast<int>(VariantNumber(v[10]));
+  s.拆借本金 = VariantNumber(v[11]);
   return s;
 }
 [[noreturn]] void planRowGone(qint32 planRowId) {
@@ -261,14 +262,14 @@ PlanRowRead ReadPlanRow(qint32 planRowId) {
                                    {planRowId});
   if (r.rows.empty()) planRowGone(planRowId);
   const QVariantList& v = r.rows.front();
-  return {planRowId, VariantText(v[0]), static_cast<qint64>(VariantNumber(v[11])), planRowOf(v)};
+  return {planRowId, VariantText(v[0]), static_cast<qint64>(VariantNumber(v[12])), planRowOf(v)};
 }
 
 FinancingRates LoadFinancingRates(const QString& docNo) {
-  const QueryResult r = Db().query(QStringLiteral("select 本金,利率,利率类别,提前支取利率 from PJ_Cjjl where 单号=?"), {docNo});
+  const QueryResult r = Db().query(QStringLiteral("select 本金,利率,利率类别,提前支取利率,已付本金 from PJ_Cjjl where 单号=?"), {docNo});
   if (r.rows.empty()) throw AppError(Err::ObjectNotSet, QStringLiteral("拆借记录%1已不存在。").arg(docNo));
   const QVariantList& v = r.rows.front();
-  return {VariantNumber(v[0]), VariantNumber(v[1]), VariantText(v[2]), VariantNumber(v[3])};
+  return {VariantNumber(v[0]), VariantNumber(v[1]), VariantText(v[2]), VariantNumber(v[3]), VariantNumber(v[4])};
 }
 
 QString PaymentSavedMessage() { return QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】"); }
@@ -302,7 +303,17 @@ void PostFinancingPayment(const PaymentPosting& p) {
                       QVariantList{P, I, status, dateValue(p.date)} + seenParams);
   }
   if (paid != 1) throw DocumentChanged();
-  // Interest an early settlement did not charge is no longer owed.
+  if (p.early && status != kPaid) {
+    // Principal returned early earns nothing from the payment date to the due date.
+    const PlanRowState after = PlanRowAfterEarlyPayment(LoadFinancingRates(docNo), row, p.date, P, I, D, status);
+    const double cut = Money::round(row.应付利息 - after.应付利息, 2);
+    if (cut > 0) {
+      db.Execute(QStringLiteral("update PJ_Cjzfjh set 应付利息=?, 提前支取减息=round(coalesce(提前支取减息,0)+?,2) where 编号=?"),
+                 {after.应付利息, cut, p.planRowId});
+      db.Execute(QStringLiteral("update PJ_Cjjl set 利息=round(coalesce(利息,0)-?,2) where 单号=?"), {cut, docNo});
+    }
+  }
+  // Interest an early settlement (or a waiver) did not charge is no longer owed.
   LowerUnchargedInterest(db, PlanBook::Financing, QStringLiteral("编号=?"), {p.planRowId});
   QStringList statuses;
   for (const QVariantList& r : db.query(QStringLiteral("select 结算状态 from PJ_Cjzfjh where 单号=?"), {docNo}).rows)

@@ -100,7 +100,8 @@ void frmRzTqzf::计算利息() {
     row_ = Seen.row;
     const PlanRowState& row = row_;
     recordOpen_ = RecordOpenPrincipal(DocNo);
-    Proposal = PaymentRules::CappedToRecord(ProposeEarlyPayment(LoadFinancingRates(DocNo), row, DTPicker1->date()), row, recordOpen_);
+    rates_ = LoadFinancingRates(DocNo);
+    Proposal = PaymentRules::CappedToRecord(ProposeEarlyPayment(rates_, row, DTPicker1->date()), row, recordOpen_);
     lbltqhdr[0]->setText(DocNo);
     lbltqhdr[1]->setText(QString::number(row.支付期次));
     lbltqhdr[2]->setText(DateText(row.约定支付日期));
@@ -148,9 +149,17 @@ bool frmRzTqzf::checkInput() {
     MarkInputInvalid(Text1[static_cast<size_t>(c.box)]);
     return false;
   }
+  // The row's principal all paid with less interest than proposed: the rest may be waived, which
+  // settles the row.
+  waived_ = 0;
+  const double waivable = EarlyPaymentWaivable(rates_, row_, Proposal, DTPicker1->date(), typed(0), typed(1), typed(2));
+  if (waivable > 0.005 &&
+      MsgBox(QStringLiteral("本期尚有未付利息%1元，确认减免并结清该期吗？").arg(Money::format(waivable)), Mb::YesNo + Mb::Question) == Mb::Yes)
+    waived_ = waivable;
   // The deduction is kept back from the investor: on its own it pays out nothing. A row with
   // nothing left to pay is settled with a record of 0.
-  const bool settles = FinancingRowStatus(typed(0), Proposal.本金, typed(1), Proposal.利息) == QStringLiteral("已付");
+  const bool settles = waived_ > 0 || FinancingRowStatus(typed(0), Proposal.本金, typed(1), Proposal.利息) == QStringLiteral("已付");
+  Combo1->setCurrentIndex(settles ? 0 : 1);
   if (Money::round(typed(0) + typed(1) - typed(2), 2) <= 0 && !settles) {
     MsgBox(QStringLiteral("支付金额不能为零！"), Mb::Critical);
     MarkInputInvalid(Text1[0]);
@@ -163,7 +172,11 @@ void frmRzTqzf::fillPosting(PaymentPosting& post) {
   post.本金 = Money::valueOf(Text1[0]->text());
   post.利息 = Money::valueOf(Text1[1]->text());
   post.提前支取扣款 = Money::valueOf(Text1[2]->text());
-  post.付款状态 = FinancingRowStatus(post.本金, Proposal.本金, post.利息, Proposal.利息);
+  post.付款状态 = waived_ > 0 ? QStringLiteral("已付") : FinancingRowStatus(post.本金, Proposal.本金, post.利息, Proposal.利息);
   post.备注 = Text1[3]->text();
+  if (waived_ > 0) {
+    const QString note = QStringLiteral("减免利息%1元").arg(Money::format(waived_));
+    post.备注 = post.备注.isEmpty() ? note : post.备注 + QStringLiteral("；") + note;
+  }
   post.early = true;
 }

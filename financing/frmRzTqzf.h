@@ -29,13 +29,16 @@ class frmRzTqzf : public PaymentForm {
  protected:
   void load() override;
   // Every amount box holds a number (empty is 0), none more than is open or proposed, the date not
-  // after the due date, and together they pay something unless they settle the row.
+  // after the due date, and together they pay something unless they settle the row. All the
+  // principal with less interest than proposed asks whether the rest is waived.
   bool checkInput() override;
   void fillPosting(PaymentPosting& post) override;
 
  private:
   double typed(int box) const;
   PlanRowState row_;
+  FinancingRates rates_;
   double recordOpen_ = 0;  // the record's 本金 - 已付本金
+  double waived_ = 0;      // interest agreed to be waived at the last 确认, 0 when none
   bool ready_ = false;  // the date's first setting computes nothing twice
 };

@@ -551,7 +551,12 @@ class Filler {
       post.本金 = p.本金;
       post.利息 = p.利息;
       post.提前支取扣款 = p.提前支取扣款;
-      post.付款状态 = EarlyPaymentStatus(p.应付总额, p.本金 + p.利息 - p.提前支取扣款);
+      // Some investors take back only part of the principal; the rest is paid when it falls due.
+      if (p.本金 >= 2 && d_.percent(40)) {
+        post.本金 = Money::round(p.本金 / 2, 2);
+        schedule(row.约定支付日期, Task{Job::Pay, Way::OnTime, t.ref, t.doc});
+      }
+      post.付款状态 = FinancingRowStatus(post.本金, p.本金, post.利息, p.利息);
       post.备注 = QStringLiteral("提前支取");
       post.early = true;
     } else {

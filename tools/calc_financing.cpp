@@ -110,6 +110,7 @@ PlanRowState planRow(const QJsonObject& in) {
   r.开始日期 = date(o, "开始日期");
   r.约定支付日期 = date(o, "约定支付日期");
   r.计息天数 = o.value(key("计息天数")).toInt();
+  r.拆借本金 = number(o, "拆借本金", "拆借本金不合法！", 0);
   return r;
 }
 
@@ -152,7 +153,26 @@ QJsonObject payment(const QJsonObject& in, bool early) {
   if (!Money::withinCeiling(rec.利率, Money::kMaxRate)) throw CalcInputError(QStringLiteral("利率输入不合法！"));
   if (!Money::withinCeiling(rec.提前支取利率, Money::kMaxRate)) throw CalcInputError(QStringLiteral("提前支取利率输入不合法！"));
   if (r.contains(key("利率类别"))) rec.利率类别 = text(r, "利率类别");
-  return proposal(ProposeEarlyPayment(rec, row, when), true);
+  const PaymentProposal p = ProposeEarlyPayment(rec, row, when);
+  QJsonObject out = proposal(p, true);
+  // The amounts typed in the window, the proposal's where one is not given; with a principal or an
+  // interest given, the row as the save leaves it.
+  const double P = number(in, "支付本金", "支付本金输入不合法！", p.本金);
+  const double I = number(in, "支付利息", "支付利息输入不合法！", p.利息);
+  const double D = number(in, "扣除利息", "扣除利息输入不合法！", p.提前支取扣款);
+  if (P < 0 || I < 0 || D < 0) throw CalcInputError(QStringLiteral("支付金额不能为负数！"));
+  if (const QString refusal = FinancingEarlyPaymentRefusal(p, P, I, D); !refusal.isEmpty()) throw CalcInputError(refusal);
+  if (!in.contains(key("支付本金")) && !in.contains(key("支付利息"))) return out;
+  const PlanRowState after = PlanRowAfterEarlyPayment(rec, row, when, P, I, D, FinancingRowStatus(P, p.本金, I, p.利息));
+  QJsonObject saved = in.value(key("计划行")).toObject();
+  saved[key("应付利息")] = after.应付利息;
+  saved[key("已付本金")] = after.已付本金;
+  saved[key("已付利息")] = after.已付利息;
+  saved[key("提前支取扣款")] = after.提前支取扣款;
+  saved[key("结算状态")] = after.结算状态;
+  saved[key("支付日期")] = dateValue(when);
+  out[key("保存后计划行")] = saved;
+  return out;
 }
 
 QJsonObject payOnTime(const QJsonObject& in) { return payment(in, false); }

@@ -1,7 +1,10 @@
 #include "app/data/SettledInterest.h"
 
 #include "app/data/Database.h"
+#include "platform/Clock.h"
+#include "platform/Money.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -48,6 +51,58 @@ QStringList LowerUnchargedInterest(Connection& conn, PlanBook book, const QStrin
   return changed;
 }
 
+double FinancingDailyFraction(double rate, const QString& rateKind) {
+  return rateKind == QStringLiteral("日") ? rate / 100 : rate / 100 / 30;
+}
+
+double InterestLeftAfterEarlyReturn(double plannedInterest, double paidInterest, double principal, const QDate& paidOn,
+                                    const QDate& start, const QDate& due, double dailyFraction) {
+  // Days before the row's own period are not the row's interest: they never lower it.
+  const QDate from = start.isValid() && paidOn < start ? start : paidOn;
+  const qint64 days = from.isValid() && due.isValid() ? std::max<qint64>(0, from.daysTo(due)) : 0;
+  const double cut = std::max(0.0, Money::round(principal * static_cast<double>(days) * dailyFraction, 2));
+  const double left = std::max(Money::round(plannedInterest - cut, 2), Money::round(paidInterest, 2));
+  return std::min(plannedInterest, left);
+}
+
+namespace {
+// Open financing rows with principal returned early whose interest no save lowered for it.
+struct EarlyReturned {
+  QVariant id, docNo;
+  double planned, left;
+  QString line;
+};
+
+std::vector<EarlyReturned> findEarlyReturned(Connection& conn) {
+  const QueryResult rows = conn.query(
+      QStringLiteral("select h.编号,h.单号,h.支付期次,coalesce(h.应付利息,0),coalesce(h.已付利息,0),coalesce(h.已付本金,0),h.支付日期,"
+                     "h.开始日期,h.约定支付日期,coalesce(d.利率,0),d.利率类别 from PJ_Cjzfjh h join PJ_Cjjl d on d.单号=h.单号 "
+                     "where h.结算状态=? and coalesce(h.已付本金,0)>0.005 and coalesce(h.提前支取减息,0)=0 order by h.单号,h.支付期次,h.编号"),
+      {QStringLiteral("支付部分")});
+  std::vector<EarlyReturned> out;
+  for (const QVariantList& r : rows.rows) {
+    const QDate paidOn = ParseDateText(r[6].toString()), due = ParseDateText(r[8].toString());
+    if (!paidOn.isValid() || !due.isValid() || paidOn >= due) continue;
+    const double planned = r[3].toDouble();
+    const double left = InterestLeftAfterEarlyReturn(planned, r[4].toDouble(), r[5].toDouble(), paidOn, ParseDateText(r[7].toString()),
+                                                     due, FinancingDailyFraction(r[9].toDouble(), r[10].toString()));
+    if (left > planned - 0.005) continue;
+    out.push_back({r[0], r[1], planned, left,
+                   QStringLiteral("%1 %2 %3 -> %4").arg(r[1].toString(), r[2].toString(), money(planned), money(left))});
+  }
+  return out;
+}
+
+void lowerEarlyReturned(Connection& conn, const std::vector<EarlyReturned>& rows) {
+  for (const EarlyReturned& e : rows) {
+    const double cut = Money::round(e.planned - e.left, 2);
+    conn.Execute(QStringLiteral("update PJ_Cjzfjh set 应付利息=?, 提前支取减息=round(coalesce(提前支取减息,0)+?,2) where 编号=?"),
+                 {e.left, cut, e.id});
+    conn.Execute(QStringLiteral("update PJ_Cjjl set 利息=round(coalesce(利息,0)-?,2) where 单号=?"), {cut, e.docNo});
+  }
+}
+}  // namespace
+
 QStringList CorrectOldData(Connection& conn, const std::function<void()>& beforeChange) {
   QStringList changed;
   const struct {
@@ -73,9 +128,13 @@ QStringList CorrectOldData(Connection& conn, const std::function<void()>& before
     for (const Uncharged& u : uncharged.back().second)
       changed << QStringLiteral("planned interest lowered to the paid on %1: %2").arg(QString::fromUtf8(t.table), u.line);
   }
+  const std::vector<EarlyReturned> early = findEarlyReturned(conn);
+  for (const EarlyReturned& e : early)
+    changed << QStringLiteral("planned interest lowered for principal returned early on PJ_Cjzfjh: %1").arg(e.line);
   if (changed.isEmpty()) return changed;
   if (beforeChange) beforeChange();
   for (const QString& sql : deletes) conn.Execute(sql);
   for (const auto& [t, rows] : uncharged) lower(conn, t, rows);
+  lowerEarlyReturned(conn, early);
   return changed;
 }

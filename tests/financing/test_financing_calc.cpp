@@ -122,11 +122,11 @@ INSTANTIATE_TEST_SUITE_P(Buttons, PlanTable, ::testing::Values(
              "等额本金 - 后付", "日", "2024-06-04", 0,
              {{100000, 33333.33, 0, "未付", "2024-06-01", "2024-06-02", 1}, {66666.67, 33333.33, 0, "未付", "2024-06-02", "2024-06-03", 1},
               {33333.34, 33333.34, 0, "未付", "2024-06-03", "2024-06-04", 1}}},
-    // The interest-ahead plan: row 1 paid at registration over the first period, the extra day of
-    // 首尾计息 once, on that first period only.
+    // The interest-ahead plan: row 1 paid at registration over the first period takes the extra day
+    // of 首尾计息; row 2 repeats that period with its plain day.
     PlanCase{"interest_ahead_daily_both_ends", terms(10000, 0.1, "日", "2024-01-01", "2024-01-01", true), btn等额本金先付, 2, 'D', "2024-03-01",
              "等额本金 - 先付", "日", "2024-03-03", 20,
-             {{10000, 0, 20, "已付", "2024-03-01", "2024-03-02", 2}, {10000, 5000, 20, "未付", "2024-03-01", "2024-03-02", 2},
+             {{10000, 0, 20, "已付", "2024-03-01", "2024-03-02", 2}, {10000, 5000, 10, "未付", "2024-03-01", "2024-03-02", 1},
               {5000, 5000, 0, "未付", "2024-03-02", "2024-03-03", 1}}},
     PlanCase{"interest_ahead_one_period", terms(6000, 2, "月", "2024-01-01", "2024-01-01"), btn等额本金先付, 1, 'M', "2024-02-10",
              "等额本金 - 先付", "月", "2024-03-10", 120,
@@ -244,7 +244,9 @@ TEST(FinancingPayment, EarlyPaymentProposals) {
     int days;
     double daily, early, interest, deduction, principal, total;
   };
-  PlanRowState partPaid = row(100000, 1500, "2024-01-01", "2024-01-31");
+  // 40000 returned on 01-07 with its 300 of interest: 40000 x 24 days x 0.05 % came off the 1500.
+  PlanRowState partPaid = row(100000, 1020, "2024-01-01", "2024-01-31");
+  partPaid.拆借本金 = 100000;
   partPaid.已付本金 = 40000;
   partPaid.已付利息 = 300;
   partPaid.提前支取扣款 = 120;
@@ -254,8 +256,11 @@ TEST(FinancingPayment, EarlyPaymentProposals) {
       {"monthly", {30000, 1.5, S("月"), 0.9}, row(30000, 450, "2024-01-01", "2024-01-31"), "2024-01-21", 20, 15, 9, 300, 120, 30000, 30180},
       // Cents stay cents: 33333.33 is not cut to whole units.
       {"cents", {100000, 1, S("月"), 0.75}, row(33333.33, 1000, "2024-02-01", "2024-03-01"), "2024-02-11", 10, 33.333333, 25, 333.33, 83.33, 33333.33, 33583.33},
-      // Later part of a row already part paid: only what the earlier payment did not cover.
-      {"after_part_payment", {100000, 0.05, S("日"), 0.03}, partPaid, "2024-01-16", 15, 50, 30, 450, 180, 60000, 60270},
+      // Later part of a row already part paid: what the 60000 still held earned since, 9 days.
+      {"after_part_payment", {100000, 0.05, S("日"), 0.03}, partPaid, "2024-01-16", 15, 50, 30, 270, 108, 60000, 60162},
+      // On the due date: the open remainder, nothing withheld.
+      {"part_paid_on_due_date", {100000, 0.05, S("日"), 0.03}, partPaid, "2024-01-31", 30, 50, 30, 720, 0, 60000, 60720},
+      {"on_due_date", {100000, 0.05, S("日"), 0.03}, row(100000, 1500, "2024-01-01", "2024-01-31"), "2024-01-31", 30, 50, 30, 1500, 0, 100000, 101500},
       {"before_start", {100000, 0.05, S("日"), 0.03}, row(100000, 1500, "2024-01-10", "2024-01-31"), "2024-01-05", 0, 50, 30, 0, 0, 100000, 100000},
       {"no_planned_interest", {100000, 0.05, S("日"), 0.03}, row(100000, 0, "2024-01-01", "2024-01-31"), "2024-01-11", 10, 50, 30, 0, 0, 100000, 100000},
       {"early_rate_above_rate", {100000, 0.03, S("日"), 0.05}, row(100000, 900, "2024-01-01", "2024-01-31"), "2024-01-11", 10, 30, 50, 300, 0, 100000, 100300},
@@ -313,10 +318,6 @@ TEST(FinancingPayment, RouteStatusAndSettlement) {
     r.结算状态 = S(c.status);
     EXPECT_EQ(PaymentRouteRefusal(r, D(c.today), c.early), S(c.refusal)) << c.status << " " << c.today << " " << c.early;
   }
-  EXPECT_EQ(EarlyPaymentStatus(100300, 100300), S("已付"));
-  EXPECT_EQ(EarlyPaymentStatus(100300, 100299.996), S("已付"));
-  EXPECT_EQ(EarlyPaymentStatus(100300, 100299.99), S("支付部分"));
-  EXPECT_EQ(EarlyPaymentStatus(100300, 100400), S("已付"));
   EXPECT_EQ(RecordSettlement({S("已付"), S("支付部分")}), S("未付"));
   EXPECT_EQ(RecordSettlement({S("已付"), S("未付")}), S("未付"));
   EXPECT_EQ(RecordSettlement({S("已付"), S("已付")}), S("已完结"));
@@ -498,7 +499,7 @@ TEST(FinancingPayment, ProposalsNeverExceedWhatIsOpen) {
   last.提前支取扣款 = 50;
   p = ProposeEarlyPayment(rec, last, D("2024-03-31"));
   EXPECT_DOUBLE_EQ(p.利息, 250);
-  EXPECT_DOUBLE_EQ(p.提前支取扣款, 150);
+  EXPECT_DOUBLE_EQ(p.提前支取扣款, 125) << "the deduction is the interest's share at (利率 - 提前支取利率) / 利率";
   // A row created paid, or planned at 0, earns nothing early; its 0 proposal still settles it.
   PlanRowState paid{1, 0, 400, 0, 400, 0, S("已付"), D("2024-01-10"), D("2024-02-10"), 31};
   p = ProposeEarlyPayment(rec, paid, D("2024-01-31"));
@@ -559,4 +560,161 @@ TEST(MoneyRounding, LargeValuesMoveByNoMoreThanTheRoundingAsks) {
   EXPECT_EQ(Money::round(12345678901.234, 2), 12345678901.23);
   const double values[] = {0.1, 0.2, 999999999.99, 999999999.99};
   EXPECT_EQ(Money::sumCents(values, 4), 2000000000.28);
+}
+
+TEST(FinancingPlan, BothEndsAddTheExtraDayOnceToTheFirstPeriod) {
+  // 1000 at 1 % a day (a month for monthly periods), 3 periods from 2024-03-01: each plan with and
+  // without 首尾计息. Only the first row gains the day; with daily periods its interest grows by one
+  // day on the whole 1000 and no other row's changes (等额本息 moves its later split, so only days).
+  for (int button = btn等额本金先付; button <= btn分期付息后息; ++button) {
+    for (const char unit : {'D', 'M'}) {
+      SCOPED_TRACE(PlanKindName(button).toStdString() + " " + unit);
+      const InstalmentOptions o{3, QLatin1Char(unit), D("2024-03-01")};
+      const char* kind = unit == 'D' ? "日" : "月";
+      const FinancingPlan plain = BuildFinancingPlan(terms(1000, 1, kind, "2024-03-01", "2024-03-01"), button, &o);
+      const FinancingPlan both = BuildFinancingPlan(terms(1000, 1, kind, "2024-03-01", "2024-03-01", true), button, &o);
+      ASSERT_EQ(both.rows.size(), plain.rows.size());
+      EXPECT_EQ(both.计息天数, plain.计息天数 + 1);
+      for (size_t i = 0; i < both.rows.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        EXPECT_EQ(both.rows[i].开始日期, plain.rows[i].开始日期);
+        EXPECT_EQ(both.rows[i].计息天数, plain.rows[i].计息天数 + (i == 0 ? 1 : 0));
+        if (button == btn等额本息) continue;
+        const double extra = (i == 0 && unit == 'D') ? 10 : 0;
+        EXPECT_DOUBLE_EQ(both.rows[i].应付利息, plain.rows[i].应付利息 + extra);
+      }
+    }
+  }
+  // The case as reported: the row repeating the first period gets 1 day and 10, not 2 days and 20.
+  const InstalmentOptions two{2, QLatin1Char('D'), D("2024-03-01")};
+  const FinancingPlan p = BuildFinancingPlan(terms(1000, 1, "日", "2024-03-01", "2024-03-01", true), btn等额本金先付, &two);
+  ASSERT_EQ(p.rows.size(), 3u);
+  EXPECT_EQ(p.rows[1].计息天数, 1);
+  EXPECT_DOUBLE_EQ(p.rows[1].应付利息, 10);
+  EXPECT_DOUBLE_EQ(p.利息, 30);
+}
+
+// One early payment (or, with `onTime`, a payment confirmation) through the tool, on the row the
+// step before left.
+struct EarlyStep {
+  const char* date;
+  bool onTime;
+  double principal, interest, deduction;  // typed; < 0: the proposal's
+  // the proposal
+  double proposedPrincipal, proposedInterest, proposedDeduction;
+  // the row as the save leaves it (early payments with an amount typed)
+  double planned, paidPrincipal, paidInterest, withheld;
+  const char* status;
+};
+struct EarlyScenario {
+  const char* name;
+  QJsonObject record;
+  QJsonObject row;
+  std::vector<EarlyStep> steps;
+};
+
+QJsonObject financingRecord(double principal, double rate, const char* kind, double earlyRate) {
+  return {{S("本金"), principal}, {S("利率"), rate}, {S("利率类别"), S(kind)}, {S("提前支取利率"), earlyRate}, {S("已付本金"), 0}};
+}
+QJsonObject planRowJson(double owed, double principal, double interest, const char* start, const char* due) {
+  return {{S("支付期次"), 1},       {S("拆借本金"), owed},      {S("应付本金"), principal}, {S("应付利息"), interest},
+          {S("已付本金"), 0},       {S("已付利息"), 0},         {S("提前支取扣款"), 0},    {S("结算状态"), S("未付")},
+          {S("开始日期"), S(start)}, {S("约定支付日期"), S(due)}};
+}
+
+TEST(FinancingCalcTool, PrincipalReturnedEarlyStopsEarning) {
+  // 100000 at 0.05 %/day, early rate 0.025, 03-01 to 04-30: 3000 planned.
+  const QJsonObject daily = financingRecord(100000, 0.05, "日", 0.025);
+  const QJsonObject dailyRow = planRowJson(100000, 100000, 3000, "2024-03-01", "2024-04-30");
+  const EarlyStep returns60000{"2024-03-21", false, 60000, -1, -1, 100000, 1000, 500, 1800, 60000, 1000, 500, "支付部分"};
+  const std::vector<EarlyScenario> scenarios = {
+      {"rest_early", daily, dailyRow,
+       {returns60000, {"2024-04-10", false, 40000, -1, -1, 40000, 400, 200, 1400, 100000, 1400, 700, "已付"}}},
+      {"rest_confirmed", daily, dailyRow, {returns60000, {"2024-04-30", true, -1, -1, -1, 40000, 800, 0, 0, 0, 0, 0, ""}}},
+      {"rest_early_on_due_date", daily, dailyRow,
+       {returns60000, {"2024-04-30", false, -1, 800, -1, 40000, 800, 0, 1800, 100000, 1800, 500, "已付"}}},
+      // All the principal, 900 of the 1000: 2000 comes off, 100 stays open (the waiver's question).
+      {"short_interest", daily, dailyRow,
+       {{"2024-03-21", false, 100000, 900, 500, 100000, 1000, 500, 1000, 100000, 900, 500, "支付部分"},
+        {"2024-04-30", true, -1, -1, -1, 0, 100, 0, 0, 0, 0, 0, ""}}},
+      // 90000 at 1.5 %/month over three plan months (4050; 91 days, 0.05 % a day): the second proposal
+      // is 45 above the 30 days' 900, the day the plan's months do not count.
+      {"monthly_two_returns", financingRecord(90000, 1.5, "月", 0.9), planRowJson(90000, 90000, 4050, "2024-01-01", "2024-04-01"),
+       {{"2024-01-21", false, 30000, -1, -1, 90000, 900, 360, 2985, 30000, 900, 360, "支付部分"},
+        {"2024-02-20", false, 30000, -1, -1, 60000, 855, 342, 2370, 60000, 1755, 702, "支付部分"},
+        {"2024-04-01", true, -1, -1, -1, 30000, 615, 0, 0, 0, 0, 0, ""}}},
+      // The principal row of 分期付息-后息 (拆借本金 0): what it still holds is its 应付本金.
+      {"interest_plan_principal_row", financingRecord(60000, 1, "月", 0.5), planRowJson(0, 60000, 600, "2024-02-01", "2024-03-01"),
+       {{"2024-02-11", false, 20000, -1, -1, 60000, 200, 100, 473.33, 20000, 200, 100, "支付部分"},
+        {"2024-02-21", false, 40000, -1, -1, 40000, 153.33, 76.67, 353.33, 60000, 353.33, 176.67, "已付"}}},
+  };
+  for (const EarlyScenario& sc : scenarios) {
+    SCOPED_TRACE(sc.name);
+    QJsonObject record = sc.record, row = sc.row;
+    for (const EarlyStep& st : sc.steps) {
+      SCOPED_TRACE(st.date);
+      QJsonObject in{{S("计算"), S(st.onTime ? "支付" : "提前支付")}, {S("拆借"), record}, {S("计划行"), row}, {S("支付日期"), S(st.date)}};
+      const struct {
+        const char* key;
+        double value;
+      } typed[] = {{"支付本金", st.principal}, {"支付利息", st.interest}, {"扣除利息", st.deduction}};
+      for (const auto& t : typed)
+        if (t.value >= 0) in[S(t.key)] = t.value;
+      int status = -1;
+      QString err;
+      const QJsonObject out = run(in, &status, &err);
+      ASSERT_EQ(status, 0) << err.toStdString();
+      EXPECT_DOUBLE_EQ(out[S("本金")].toDouble(), st.proposedPrincipal);
+      EXPECT_DOUBLE_EQ(out[S("利息")].toDouble(), st.proposedInterest);
+      EXPECT_DOUBLE_EQ(out[S("提前支取扣款")].toDouble(), st.proposedDeduction);
+      if (st.onTime) {
+        EXPECT_FALSE(out.contains(S("保存后计划行")));
+        continue;
+      }
+      ASSERT_TRUE(out.contains(S("保存后计划行")));
+      const QJsonObject saved = out[S("保存后计划行")].toObject();
+      EXPECT_DOUBLE_EQ(saved[S("应付利息")].toDouble(), st.planned);
+      EXPECT_DOUBLE_EQ(saved[S("已付本金")].toDouble(), st.paidPrincipal);
+      EXPECT_DOUBLE_EQ(saved[S("已付利息")].toDouble(), st.paidInterest);
+      EXPECT_DOUBLE_EQ(saved[S("提前支取扣款")].toDouble(), st.withheld);
+      EXPECT_EQ(saved[S("结算状态")].toString(), S(st.status));
+      EXPECT_EQ(saved[S("支付日期")].toString(), S(st.date));
+      EXPECT_EQ(saved[S("开始日期")], row[S("开始日期")]) << "the rest of the row as given";
+      row = saved;
+      record[S("已付本金")] = record[S("已付本金")].toDouble() + saved[S("已付本金")].toDouble() - in[S("计划行")].toObject()[S("已付本金")].toDouble();
+    }
+  }
+}
+
+TEST(FinancingPayment, WaiverOffersWhatTheFullPrincipalLeavesOpen) {
+  const FinancingRates rec{100000, 0.05, S("日"), 0.025};
+  PlanRowState r{1, 100000, 3000, 0, 0, 0, S("未付"), D("2024-03-01"), D("2024-04-30"), 60, 100000};
+  const PaymentProposal p = ProposeEarlyPayment(rec, r, D("2024-03-21"));
+  struct Case {
+    double principal, interest;
+    double waivable;
+  };
+  // Only all the principal with less interest than proposed; 3000 - 100000 x 40 x 0.05 % - paid.
+  for (const Case& c : {Case{100000, 900, 100}, Case{100000, 0, 1000}, Case{100000, 1000, 0}, Case{99999.99, 900, 0}})
+    EXPECT_DOUBLE_EQ(EarlyPaymentWaivable(rec, r, p, D("2024-03-21"), c.principal, c.interest, 0), c.waivable)
+        << c.principal << " " << c.interest;
+  // The tool refuses what the window refuses.
+  QJsonObject in{{S("计算"), S("提前支付")},
+                 {S("拆借"), financingRecord(100000, 0.05, "日", 0.025)},
+                 {S("计划行"), planRowJson(100000, 100000, 3000, "2024-03-01", "2024-04-30")},
+                 {S("支付日期"), S("2024-03-21")},
+                 {S("扣除利息"), 500.01}};
+  int status = -1;
+  QString err;
+  EXPECT_TRUE(run(in, &status, &err).isEmpty());
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(err, S("扣除利息不能大于应扣利息！"));
+  in[S("扣除利息")] = 500;
+  in[S("支付利息")] = S("1.2.3");
+  run(in, &status, &err);
+  EXPECT_EQ(err, S("支付利息输入不合法！"));
+  in.remove(S("支付利息"));
+  const QJsonObject out = run(in, &status, &err);
+  ASSERT_EQ(status, 0);
+  EXPECT_FALSE(out.contains(S("保存后计划行"))) << "only a principal or an interest asks for the saved row";
 }

@@ -368,6 +368,129 @@ TEST_F(Payments, AccountPickerChoosesTheAccountsOrNothingIsSaved) {
   EXPECT_EQ(count(S("PJ_Liushui where 单号=? and 我方账号='6228001' and 对方账号='6222000011112222'"), {doc}), 2);
 }
 
+TEST_F(Payments, PrincipalReturnedEarlyStopsEarningThroughTheWindows) {
+  // One step: the window of the day (the test clock set to it), the amounts typed over the proposal
+  // (nullptr keeps it), the answer to the waiver question (0: none asked), then the proposal shown,
+  // the row, the record's 利息 and the journal rows the save adds.
+  struct Step {
+    const char* date;
+    bool early;
+    const char* principal;
+    const char* interest;
+    const char* deduction;
+    int waiver;
+    const char* shownPrincipal;
+    const char* shownInterest;
+    const char* shownDeduction;  // early only
+    double planned, paidPrincipal, paidInterest, withheld;
+    const char* status;
+    double recordInterest;
+    std::vector<std::pair<const char*, double>> journal;
+    const char* remark;
+  };
+  struct Scenario {
+    const char* name;
+    double principal, rate;
+    const char* kind;
+    double earlyRate;
+    const char* end;
+    std::vector<Step> steps;
+  };
+  const Step returns60000{"2024-03-21", true, "60000", nullptr, nullptr, 0, "100000.00", "1000.00", "500.00", 1800, 60000, 1000, 500,
+                          "支付部分", 1800, {{"拆借支取支出", -60000}, {"拆借利息支取支出", -1000}, {"拆借提前支取扣款收入", 500}}, ""};
+  // 100000 at 0.05 %/day, early rate 0.025, 03-01 to 04-30: 3000 planned.
+  const std::vector<Scenario> scenarios = {
+      {"rest_early", 100000, 0.05, "日", 0.025, "2024-04-30",
+       {returns60000,
+        {"2024-04-10", true, nullptr, nullptr, nullptr, 0, "40000.00", "400.00", "200.00", 1400, 100000, 1400, 700, "已付", 1400,
+         {{"拆借支取支出", -40000}, {"拆借利息支取支出", -400}, {"拆借提前支取扣款收入", 200}}, ""}}},
+      {"rest_confirmed", 100000, 0.05, "日", 0.025, "2024-04-30",
+       {returns60000,
+        {"2024-04-30", false, nullptr, nullptr, nullptr, 0, "40000.00", "800.00", nullptr, 1800, 100000, 1800, 500, "已付", 1800,
+         {{"拆借支取支出", -40000}, {"拆借利息支取支出", -800}}, nullptr}}},
+      {"rest_early_on_the_due_date", 100000, 0.05, "日", 0.025, "2024-04-30",
+       {returns60000,
+        {"2024-04-30", true, nullptr, nullptr, nullptr, 0, "40000.00", "800.00", "0.00", 1800, 100000, 1800, 500, "已付", 1800,
+         {{"拆借支取支出", -40000}, {"拆借利息支取支出", -800}}, ""}}},
+      {"waiver_yes", 100000, 0.05, "日", 0.025, "2024-04-30",
+       {{"2024-03-21", true, "100000", "900", "500", Mb::Yes, "100000.00", "1000.00", "500.00", 900, 100000, 900, 500, "已付", 900,
+         {{"拆借支取支出", -100000}, {"拆借利息支取支出", -900}, {"拆借提前支取扣款收入", 500}}, "减免利息100.00元"}}},
+      {"waiver_no", 100000, 0.05, "日", 0.025, "2024-04-30",
+       {{"2024-03-21", true, "100000", "900", "500", Mb::No, "100000.00", "1000.00", "500.00", 1000, 100000, 900, 500, "支付部分", 1000,
+         {{"拆借支取支出", -100000}, {"拆借利息支取支出", -900}, {"拆借提前支取扣款收入", 500}}, ""},
+        {"2024-04-30", false, nullptr, nullptr, nullptr, 0, "0.00", "100.00", nullptr, 1000, 100000, 1000, 500, "已付", 1000,
+         {{"拆借利息支取支出", -100}}, nullptr}}},
+      // 90000 at 1.5 %/month over three plan months (4050; 92 days at 0.05 % a day).
+      {"monthly_two_returns", 90000, 1.5, "月", 0.9, "2024-06-01",
+       {{"2024-03-21", true, "30000", nullptr, nullptr, 0, "90000.00", "900.00", "360.00", 2970, 30000, 900, 360, "支付部分", 2970,
+         {{"拆借支取支出", -30000}, {"拆借利息支取支出", -900}, {"拆借提前支取扣款收入", 360}}, ""},
+        {"2024-04-20", true, "30000", nullptr, nullptr, 0, "60000.00", "810.00", "324.00", 2340, 60000, 1710, 684, "支付部分", 2340,
+         {{"拆借支取支出", -30000}, {"拆借利息支取支出", -810}, {"拆借提前支取扣款收入", 324}}, ""},
+        {"2024-06-01", false, nullptr, nullptr, nullptr, 0, "30000.00", "630.00", nullptr, 2340, 90000, 2340, 684, "已付", 2340,
+         {{"拆借支取支出", -30000}, {"拆借利息支取支出", -630}}, nullptr}}},
+  };
+  for (const Scenario& sc : scenarios) {
+    SCOPED_TRACE(sc.name);
+    setNow(QDateTime(D("2024-03-01"), QTime(9, 0)));
+    FinancingTerms t = terms(sc.principal, sc.rate, sc.kind);
+    t.提前支取利率 = sc.earlyRate;
+    t.止息日期 = D(sc.end);
+    const QString doc = record(btn一次性支付本息, t);
+    const qint32 id = planIds(doc)[0];
+    for (const Step& st : sc.steps) {
+      SCOPED_TRACE(st.date);
+      setNow(QDateTime(D(st.date), QTime(9, 0)));
+      const size_t before = journal(doc).size();
+      responder_.clear();
+      if (st.waiver) responder_.answer(st.waiver);
+      responder_.answer(Mb::Yes);
+      if (st.early) {
+        frmRzTqzf w;
+        w.PlanRowId = id;
+        w.Form_Load();
+        EXPECT_EQ(w.Text1[0]->text(), S(st.shownPrincipal));
+        EXPECT_EQ(w.Text1[1]->text(), S(st.shownInterest));
+        EXPECT_EQ(w.Text1[2]->text(), S(st.shownDeduction));
+        const char* typed[] = {st.principal, st.interest, st.deduction};
+        for (int i = 0; i < 3; ++i)
+          if (typed[i]) w.Text1[static_cast<size_t>(i)]->setText(S(typed[i]));
+        w.归还总额();
+        w.pbCDkgh_Click(0);
+      } else {
+        frmRzzfqr w;
+        w.PlanRowId = id;
+        w.Form_Load();
+        EXPECT_EQ(w.lbltqhdr[5]->text(), S(st.shownPrincipal));
+        EXPECT_EQ(w.lbltqhdr[6]->text(), S(st.shownInterest));
+        w.pbCDkgh_Click(0);
+      }
+      const QString question = S("本期尚有未付利息100.00元，确认减免并结清该期吗？");
+      EXPECT_EQ(responder_.saw(question), st.waiver != 0) << responder_.texts().join(S("/")).toStdString();
+      ASSERT_TRUE(responder_.saw(PaymentSavedMessage())) << responder_.texts().join(S("/")).toStdString();
+      const QueryResult r = Db().query(S("select 应付利息,已付本金,已付利息,提前支取扣款,结算状态 from PJ_Cjzfjh where 编号=?"), {id});
+      ASSERT_EQ(r.rows.size(), 1u);
+      EXPECT_DOUBLE_EQ(VariantNumber(r.rows[0][0]), st.planned);
+      EXPECT_DOUBLE_EQ(VariantNumber(r.rows[0][1]), st.paidPrincipal);
+      EXPECT_DOUBLE_EQ(VariantNumber(r.rows[0][2]), st.paidInterest);
+      EXPECT_DOUBLE_EQ(VariantNumber(r.rows[0][3]), st.withheld);
+      EXPECT_EQ(VariantText(r.rows[0][4]), S(st.status));
+      // The record owes what its rows plan, and has paid what its rows have.
+      EXPECT_DOUBLE_EQ(number(S("select 利息 from PJ_Cjjl where 单号=?"), {doc}), st.recordInterest);
+      EXPECT_DOUBLE_EQ(number(S("select 已付本金 from PJ_Cjjl where 单号=?"), {doc}), st.paidPrincipal);
+      EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), st.paidInterest);
+      EXPECT_DOUBLE_EQ(number(S("select 提前支取扣款 from PJ_Cjjl where 单号=?"), {doc}), st.withheld);
+      EXPECT_EQ(recordStatus(doc), S(st.status) == S("已付") ? S("已完结") : S("未付"));
+      if (st.remark)
+        EXPECT_EQ(text(S("select 备注 from PJ_Cjzfjl where 计划ID=? order by 编号 desc limit 1"), {id}), S(st.remark));
+      const auto j = journal(doc);
+      ASSERT_EQ(j.size(), before + st.journal.size());
+      for (size_t k = 0; k < st.journal.size(); ++k)
+        EXPECT_EQ(j[before + k], std::make_pair(S(st.journal[k].first), st.journal[k].second));
+    }
+  }
+  expectBalancesRun();
+}
+
 TEST_F(Payments, PrepaidRowDoesNotCountAsAPayment) {
   InstalmentOptions o{2, QLatin1Char('M'), D("2024-04-01")};
   const QString doc = record(btn分期付息先息, terms(20000, 2, "月"), &o);

@@ -61,6 +61,10 @@ TEST_F(FillTest, SmallFillReconciles) {
        "select count(*) from PJ_Hdjh h where abs(h.已还本金-(select ifnull(sum(本金),0) from PJ_Hkjl k where k.计划ID=h.编号))>0.005"},
       {"a financing's paid principal is its rows'",
        "select count(*) from PJ_Cjjl d where abs(d.已付本金-(select sum(已付本金) from PJ_Cjzfjh h where h.单号=d.单号))>0.005"},
+      {"a financing's interest is its rows'",
+       "select count(*) from PJ_Cjjl d where abs(d.利息-(select sum(应付利息) from PJ_Cjzfjh h where h.单号=d.单号))>0.005"},
+      {"a financing row never plans less interest than it paid",
+       "select count(*) from PJ_Cjzfjh where 已付利息>应付利息+0.005"},
       {"a financing row's paid principal is its records'",
        "select count(*) from PJ_Cjzfjh h where abs(h.已付本金-(select ifnull(sum(本金),0) from PJ_Cjzfjl k where k.计划ID=h.编号))>0.005"},
       // (early repayment charges interest by the day, which on a monthly rate may pass the plan's)
@@ -107,6 +111,7 @@ TEST_F(FillTest, SmallFillReconciles) {
       "select count(*) from PJ_Hdjh where 归还状态='未还' and 约定归还日期<'2026-06-01'",  // overdue, never paid
       "select count(*) from PJ_Dkjl where 业务状态='未审核'",               // waiting for approval
       "select count(*) from PJ_Cjzfjl where 提前支取扣款>0",                // financing taken back early
+      "select count(*) from PJ_Cjzfjh where 提前支取减息>0 and 结算状态='已付'",  // part of it early, the rest when due
       "select count(*) from PJ_Cjjl where 结算状态='已完结'",               // financing paid off
   };
   for (const char* sql : present) EXPECT_GT(count(QString::fromUtf8(sql)), 0) << sql;

@@ -192,6 +192,20 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
               {QString::fromUtf8(r.doc), r.period, r.due, r.paid, QString::fromUtf8(r.status)});
   c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('F1', 1, 300, 100, '已付')"));
   c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('GONE', 1, 5, 0, '未付')"));
+  // Principal returned early while its interest ran on: 100000 at 0.05 %/day to 04-30, 60000 back
+  // on 03-21. Row 1 still plans the whole 3000; row 2 had it taken off by its save; row 3 was paid
+  // on its due date.
+  c.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户名称, 本金, 利率, 利率类别, 利息) values ('F2', '王投资', 300000, 0.05, '日', 7800)"));
+  const struct {
+    int period;
+    double planned, taken;
+    const char* paidOn;
+  } returned[] = {{1, 3000, 0, "2024-03-21"}, {2, 1800, 1200, "2024-03-21"}, {3, 3000, 0, "2024-04-30"}};
+  for (const auto& r : returned)
+    c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 拆借本金, 应付本金, 应付利息, 已付本金, 已付利息, 结算状态, 开始日期, "
+                             "约定支付日期, 支付日期, 提前支取减息) values ('F2', ?, 100000, 100000, ?, 60000, 1000, '支付部分', '2024-03-01', "
+                             "'2024-04-30', ?, ?)"),
+              {r.period, r.planned, QString::fromLatin1(r.paidOn), r.taken});
   for (const char* doc : {"D1", "F1", "GONE"})
     c.Execute(QStringLiteral("insert into PJ_DkFj (单号, 附件名称) values (?, 'a.jpg')"), {QString::fromUtf8(doc)});
   ResetConnections();
@@ -202,9 +216,10 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
                               QStringLiteral("removed 1 row(s) of PJ_Cjzfjh without a document: GONE"),
                               QStringLiteral("removed 1 row(s) of PJ_DkFj without a document: GONE"),
                               QStringLiteral("planned interest lowered to the paid on PJ_Hdjh: D1 1 90.00"),
-                              QStringLiteral("planned interest lowered to the paid on PJ_Cjzfjh: F1 1 200.00")})
+                              QStringLiteral("planned interest lowered to the paid on PJ_Cjzfjh: F1 1 200.00"),
+                              QStringLiteral("planned interest lowered for principal returned early on PJ_Cjzfjh: F2 1 3000.00 -> 1800.00")})
     EXPECT_TRUE(r.out.contains(line)) << r.out.toStdString();
-  EXPECT_EQ(r.out.count(QStringLiteral("lowered")), 2) << r.out.toStdString();
+  EXPECT_EQ(r.out.count(QStringLiteral("lowered")), 3) << r.out.toStdString();
   EXPECT_EQ(backups(appDir()).size(), 1) << "a copy first";
 
   Connection& after = Db();
@@ -214,8 +229,13 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
   for (const auto& row : after.query(QStringLiteral("select 应还利息 from PJ_Hdjh order by 还贷期次")).rows) interest << VariantText(row[0]);
   EXPECT_EQ(interest, (QStringList{"60", "150", "150"}));
   EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 利息 from PJ_Dkjl"))), 360);
-  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 应付利息 from PJ_Cjzfjh"))), 100);
-  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 利息 from PJ_Cjjl"))), 700);
+  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 应付利息 from PJ_Cjzfjh where 单号='F1'"))), 100);
+  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 利息 from PJ_Cjjl where 单号='F1'"))), 700);
+  QStringList early;
+  for (const auto& row : after.query(QStringLiteral("select 应付利息,提前支取减息 from PJ_Cjzfjh where 单号='F2' order by 支付期次")).rows)
+    early << VariantText(row[0]) + QLatin1Char('/') + VariantText(row[1]);
+  EXPECT_EQ(early, (QStringList{"1800/1200", "1800/1200", "3000/0"}));
+  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 利息 from PJ_Cjjl where 单号='F2'"))), 6600);
 
   // A second run finds nothing more and leaves the file as it is.
   ResetConnections();
