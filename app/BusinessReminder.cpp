@@ -16,8 +16,8 @@ int settingNumber(int index) {
 
 // The open instalments of one book due from `from` to `to`, counted by the database: a busy
 // business has tens of thousands of them, and only the two numbers are shown.
-int countDue(const QString& sql, const QDate& from, const QDate& to) {
-  return static_cast<int>(Db().scalar(sql, {DateText(from), DateText(to)}).toLongLong());
+int countDue(const QString& sql, const QStringList& open, const QDate& from, const QDate& to) {
+  return static_cast<int>(Db().scalar(sql, {open[0], open[1], DateText(from), DateText(to)}).toLongLong());
 }
 }  // namespace
 
@@ -26,15 +26,17 @@ ReminderCounts CountBusinessReminders(const QDate& today, int daysAhead) {
   // a due date is neither overdue nor due (the range starts at the first day of the calendar).
   const QString loans = QStringLiteral(
       "select count(*) from PJ_Hdjh a inner join PJ_Dkjl b on b.单号=a.单号 "
-      "where a.归还状态 in ('未还','归还部分') and a.约定归还日期>=? and a.约定归还日期<=?");
+      "where a.归还状态 in (?,?) and a.约定归还日期>=? and a.约定归还日期<=?");
   const QString financing = QStringLiteral(
-      "select count(*) from PJ_Cjzfjh where 结算状态 in ('未付','支付部分') and 约定支付日期>=? and 约定支付日期<=?");
+      "select count(*) from PJ_Cjzfjh where 结算状态 in (?,?) and 约定支付日期>=? and 约定支付日期<=?");
+  const QStringList openLoans = {QStringLiteral("未还"), QStringLiteral("归还部分")};
+  const QStringList openFinancing = {QStringLiteral("未付"), QStringLiteral("支付部分")};
   const QDate first(1, 1, 1), yesterday = today.addDays(-1), horizon = today.addDays(daysAhead);
   ReminderCounts c;
-  c.overdueLoans = countDue(loans, first, yesterday);
-  c.soonLoans = countDue(loans, today, horizon);
-  c.overdueFinancing = countDue(financing, first, yesterday);
-  c.soonFinancing = countDue(financing, today, horizon);
+  c.overdueLoans = countDue(loans, openLoans, first, yesterday);
+  c.soonLoans = countDue(loans, openLoans, today, horizon);
+  c.overdueFinancing = countDue(financing, openFinancing, first, yesterday);
+  c.soonFinancing = countDue(financing, openFinancing, today, horizon);
   return c;
 }
 

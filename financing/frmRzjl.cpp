@@ -211,7 +211,7 @@ void frmRzjl::刷新() {
       where += QStringLiteral(" and 拆借类别=? ");
       params << comJd[4]->currentText();
     }
-    where += BuildScopeInFilter(gDeptRights, QStringLiteral("部门"), QStringLiteral("and"));
+    where += BuildScopeInFilter(gDeptRights, QStringLiteral("部门"), QStringLiteral("and"), params);
     listSql_ = QStringLiteral(
                    "select 单号,客户名称,拆借类别,登记日期,利率类别,(利率/100) as 利率,起息日期,止息日期,本金,利息,待付本金,待付利息,"
                    "业务经办,提成比例,结算状态,业务状态,备注 from PJ_Cjjl where ") +

@@ -15,9 +15,9 @@ SqlWithParams OpenInstalmentsSql(const QString& from, const QString& to) {
   QString range = sqlDate(QStringLiteral("a.约定归还日期"), from, to);
   if (!range.trimmed().isEmpty()) range = QStringLiteral(" and ") + range;
   return {QStringLiteral("select a.编号,a.约定归还日期 from PJ_Hdjh a inner join PJ_Dkjl b on b.单号=a.单号 "
-                         "where a.归还状态 in ('未还','归还部分')") +
+                         "where a.归还状态 in (?,?)") +
               range + QStringLiteral(" order by a.约定归还日期,a.编号"),
-          {}};
+          {QStringLiteral("未还"), QStringLiteral("归还部分")}};
 }
 
 QStringList InstalmentDayLists(int year, int month) {

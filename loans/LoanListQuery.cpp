@@ -45,8 +45,9 @@ SqlWithParams BuildLoanListSql(const LoanListFilter& f) {
   const QString todayText = DateText(f.today);
   if (f.status == QStringLiteral("逾期") && f.dateField != 2) {
     where = QStringLiteral("(") + sqlDate(QStringLiteral("约定还款日期"), QString(), todayText) +
-            QStringLiteral(" or exists (select 1 from PJ_Hdjh h where h.单号=PJ_Dkjl.单号 and h.归还状态 in ('未还','归还部分') and ") +
+            QStringLiteral(" or exists (select 1 from PJ_Hdjh h where h.单号=PJ_Dkjl.单号 and h.归还状态 in (?,?) and ") +
             sqlDate(QStringLiteral("h.约定归还日期"), QString(), todayText) + QStringLiteral(")) ");
+    params << QStringLiteral("未还") << QStringLiteral("归还部分");
   } else if (!f.anyDate) {
     const QString field = f.dateField == 2 ? QStringLiteral("起息日期") : LoanListItems::dateFields().value(f.dateField);
     where = sqlDate(field, f.from, f.to) + QLatin1Char(' ');
@@ -54,7 +55,8 @@ SqlWithParams BuildLoanListSql(const LoanListFilter& f) {
   if (where.trimmed().isEmpty()) where = QStringLiteral("1=1 ");
   // Status.
   if (f.status == QStringLiteral("逾期")) {
-    where += QStringLiteral(" and 结算状态 in ('未还')");
+    where += QStringLiteral(" and 结算状态 in (?)");
+    params << QStringLiteral("未还");
   } else if (!f.status.isEmpty() && f.status != QStringLiteral("忽略")) {
     where += QStringLiteral(" and 结算状态 in (?)");
     params << f.status;
@@ -90,7 +92,7 @@ SqlWithParams BuildLoanListSql(const LoanListFilter& f) {
     where += QStringLiteral(" and 本金>=? ");
     params << kBandEdges[5];
   }
-  where += BuildScopeInFilter(f.deptScope, QStringLiteral("部门"), QStringLiteral("and"));
+  where += BuildScopeInFilter(f.deptScope, QStringLiteral("部门"), QStringLiteral("and"), params);
   return {QStringLiteral(" select ") + LoanListColumns() + QStringLiteral(" from PJ_Dkjl where ") + where +
               QStringLiteral(" order by 编号 desc"),
           params};

@@ -56,7 +56,9 @@ void DeleteLoan(const QString& docNo) {
 
 QString LoanSettlementStatus(const QString& docNo) {
   const qint64 open =
-      Db().scalar(QStringLiteral("select count(*) from PJ_Hdjh where 单号=? and 归还状态 in ('未还','归还部分')"), {docNo}).toLongLong();
+      Db().scalar(QStringLiteral("select count(*) from PJ_Hdjh where 单号=? and 归还状态 in (?,?)"),
+                  {docNo, QStringLiteral("未还"), QStringLiteral("归还部分")})
+          .toLongLong();
   return open > 0 ? QStringLiteral("未还") : QStringLiteral("已完结");
 }
 
@@ -76,17 +78,17 @@ RepaymentSaved SaveRepayment(const RepaymentEntry& e) {
   // The proposal came from the row as seen: a row paid since (by a save that did not claim) is not paid again.
   const InstalmentState& seen = e.seen.row;
   const qint64 paid = Db().Execute(
-      QStringLiteral("update PJ_Hdjh set 已还本金=round(已还本金+?,2),已还利息=round(已还利息+?,2),"
-                     "逾期手续费=round(逾期手续费+?,2),归还状态=?,归还日期=?,备注=? where 编号=? and 单号=? and "
-                     "abs(已还本金-?)<0.005 and abs(已还利息-?)<0.005 and 归还状态=?"),
+      QStringLiteral("update PJ_Hdjh set 已还本金=round(coalesce(已还本金,0)+?,2),已还利息=round(coalesce(已还利息,0)+?,2),"
+                     "逾期手续费=round(coalesce(逾期手续费,0)+?,2),归还状态=?,归还日期=?,备注=? where 编号=? and 单号=? and "
+                     "abs(coalesce(已还本金,0)-?)<0.005 and abs(coalesce(已还利息,0)-?)<0.005 and coalesce(归还状态,'')=?"),
       {e.principal, e.interest, e.early ? 0.0 : e.fee, status, day, remark, e.planId, e.seen.docNo, seen.paidPrincipal,
        seen.paidInterest, seen.status});
   if (paid != 1) throw DocumentChanged();
   // Interest a settlement did not charge (early, or waived) is no longer owed.
   LowerUnchargedInterest(Db(), PlanBook::Loans, QStringLiteral("编号=?"), {e.planId});
   const QString settled = LoanSettlementStatus(docNo);
-  Db().Execute(QStringLiteral("update PJ_Dkjl set 已还本金=round(已还本金+?,2),已还利息=round(已还利息+?,2),"
-                              "逾期利息=round(逾期利息+?,2),结算状态=? where 单号=?"),
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 已还本金=round(coalesce(已还本金,0)+?,2),已还利息=round(coalesce(已还利息,0)+?,2),"
+                              "逾期利息=round(coalesce(逾期利息,0)+?,2),结算状态=? where 单号=?"),
                {e.principal, e.interest, e.early ? 0.0 : e.fee, settled, docNo});
   Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,本金,利息,手续费,还款状态,计划ID,操作员,机器ID,科室ID,备注) "
                               "values (?,?,?,?,?,?,?,?,?,?,?)"),

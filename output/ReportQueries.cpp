@@ -97,8 +97,8 @@ FundsReport ComputeFundsReport(const QDate& baseDate) {
   // Capital still committed in open financing documents, by kind.
   for (int i = 0; i < 2; ++i) {
     OpenMainQuery(QStringLiteral("select coalesce(sum(本金-coalesce(已付本金,0)),0) as 金额 from PJ_Cjjl "
-                                 "where 业务状态='已审核' and 结算状态='未付' and 拆借类别=?"),
-                  {i == 0 ? QStringLiteral("自有") : QStringLiteral("外拆")});
+                                 "where 业务状态=? and 结算状态=? and 拆借类别=?"),
+                  {QStringLiteral("已审核"), QStringLiteral("未付"), i == 0 ? QStringLiteral("自有") : QStringLiteral("外拆")});
     v[size_t(i)] = money(QStringLiteral("金额"));
   }
   // Loans out: every plan row of the open loans; due = on or before the base date.
@@ -113,7 +113,8 @@ FundsReport ComputeFundsReport(const QDate& baseDate) {
                             sumOf(nz("已还利息"), due, false, QStringLiteral("已收回利息")),
                             sumOf(QStringLiteral("coalesce(应还利息,0)-coalesce(已还利息,0)"), due, true, QStringLiteral("未收回利息"))}
                     .join(QLatin1Char(',')) +
-                QStringLiteral(" from PJ_Hdjh where 单号 in (select 单号 from PJ_Dkjl where 结算状态='未还' and 业务状态='已审核')"));
+                QStringLiteral(" from PJ_Hdjh where 单号 in (select 单号 from PJ_Dkjl where 结算状态=? and 业务状态=?)"),
+                {QStringLiteral("未还"), QStringLiteral("已审核")});
   v[2] = money(QStringLiteral("本金总额"));
   v[3] = money(QStringLiteral("到期本金"));
   v[4] = money(QStringLiteral("已收回本金"));
@@ -131,7 +132,8 @@ FundsReport ComputeFundsReport(const QDate& baseDate) {
                             sumOf(nz("应付利息"), {}, false, QStringLiteral("利息总额")),
                             sumOf(nz("已付利息"), {}, false, QStringLiteral("已付利息"))}
                     .join(QLatin1Char(',')) +
-                QStringLiteral(" from PJ_Cjzfjh where 单号 in (select 单号 from PJ_Cjjl where 结算状态='未付' and 业务状态='已审核')"));
+                QStringLiteral(" from PJ_Cjzfjh where 单号 in (select 单号 from PJ_Cjjl where 结算状态=? and 业务状态=?)"),
+                {QStringLiteral("未付"), QStringLiteral("已审核")});
   v[12] = money(QStringLiteral("拆借总额"));
   v[13] = money(QStringLiteral("已付本金"));
   v[14] = Money::round(v[12] - v[13], 2);

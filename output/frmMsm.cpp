@@ -168,7 +168,7 @@ void frmMsm::刷新记录() {
     sql += QStringLiteral(" and ") + column + QStringLiteral(" like ? ") + CurrentDialect().likeEscape();
     params << CurrentDialect().likeContains(Text1->text());
   }
-  sql += BuildScopeInFilter(gDeptRights, QStringLiteral("部门"), QStringLiteral("and")) + QStringLiteral(" order by 编号 desc");
+  sql += BuildScopeInFilter(gDeptRights, QStringLiteral("部门"), QStringLiteral("and"), params) + QStringLiteral(" order by 编号 desc");
   gCurrentSql = sql;
   gCurrentParams = params;
   LoadGridFromQuery(Fg2, false, QString());

@@ -39,11 +39,13 @@ QString PresetRights(const QString& levelText) {
   return {};
 }
 
-QString StaffScopeCondition() {
-  // The role is a number of the login state and the department names are quoted by the dialect,
-  // so nothing typed by a user reaches the text.
-  return QStringLiteral(" 账号属性 <=") + QString::number(gCurrentUserRole) +
-         BuildScopeInFilter(gDeptRights, QStringLiteral("科室"), QStringLiteral("and")) + QStringLiteral("  order by 编号");
+SqlWithParams StaffScopeCondition() {
+  // The role is a number of the login state and the department names are bound, so nothing typed
+  // by a user reaches the text.
+  SqlWithParams c;
+  c.sql = QStringLiteral(" 账号属性 <=") + QString::number(gCurrentUserRole) +
+          BuildScopeInFilter(gDeptRights, QStringLiteral("科室"), QStringLiteral("and"), c.params) + QStringLiteral("  order by 编号");
+  return c;
 }
 
 bool StaffInScope(int level, const QString& dept) {

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/data/DataAccess.h"
+
 // The system's own administrator account: it can be neither deleted nor locked, and only a super
 // administrator may modify it.
 inline const QString kReservedAccount = QStringLiteral("超级管理员");
@@ -23,8 +25,8 @@ QString PresetRights(const QString& levelText);
 
 // The condition (without "where") that limits the staff list to the accounts the logged-in user
 // may manage: his own level and below, and for anyone but a super administrator only accounts of
-// the departments he holds; ends with the order by 编号.
-QString StaffScopeCondition();
+// the departments he holds; ends with the order by 编号. The department names are bound values.
+SqlWithParams StaffScopeCondition();
 
 // Whether the logged-in user may manage an account of level `level` in department `dept`.
 bool StaffInScope(int level, const QString& dept);

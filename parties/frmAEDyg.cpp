@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <optional>
+
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
@@ -301,21 +303,28 @@ bool frmAEDyg::增修(qint16 editMode) {
     if (!checkedValidate(txtQx[3], QStringLiteral("助记符"))) return;
 
     const QString login = txtQx[0]->text();
-    // Two accounts with one login name would log in against each other's row.
-    const QVariant taken =
-        add ? Db().scalar(QStringLiteral("select 编号 from PJ_Admin where 登录账号=?"), {login})
-            : Db().scalar(QStringLiteral("select 编号 from PJ_Admin where 登录账号=? and 编号<>?"), {login, AccountId});
+    const QString dept = CobQx[2]->currentText();
+    const QVariant deptId =
+        Db().scalar(QStringLiteral("Select 编号 from PJ_Zaxiang where 名称=? and 类别=9"), {dept});
+
+    // Two accounts with one login name would log in against each other's row. The name is read and
+    // the row written in one transaction; on SQL Server the read holds the name until it ends, so two
+    // workstations cannot add the same one.
+    std::optional<Transaction> tx(std::in_place);
+    const QString readName = QStringLiteral("select 编号 from ") + CurrentDialect().lockedTable(QStringLiteral("PJ_Admin")) +
+                             QStringLiteral(" where 登录账号=?");
+    const QVariant taken = add ? Db().scalar(readName, {login})
+                               : Db().scalar(readName + QStringLiteral(" and 编号<>?"), {login, AccountId});
+    UniquenessChecked();
     if (taken.isValid()) {
+      tx.reset();
       MsgBox(QStringLiteral("该账户已存在，请重新输入！"), Mb::Critical);
       MarkInputInvalid(txtQx[0]);
       SSTab1->setCurrentIndex(0);
       return;
     }
-
-    const QString dept = CobQx[2]->currentText();
-    const QVariant deptId =
-        Db().scalar(QStringLiteral("Select 编号 from PJ_Zaxiang where 名称=? and 类别=9"), {dept});
     if (!deptId.isValid()) {
+      tx.reset();
       MsgBox(dept.isEmpty() ? QStringLiteral("科室不能为空！请先在“常用数值”的“部门”中添加科室。")
                             : QStringLiteral("科室“") + dept + QStringLiteral("”不在部门列表中，请重新选择！"),
              Mb::Critical);
@@ -355,10 +364,12 @@ bool frmAEDyg::增修(qint16 editMode) {
       const QueryResult now =
           Db().query(QStringLiteral("select 账号属性,科室 from PJ_Admin where 编号=?"), {AccountId});
       if (now.rows.empty()) {
+        tx.reset();
         MsgBox(QStringLiteral("该帐号已不存在！"), Mb::Critical);
         return;
       }
       if (!StaffInScope(VariantText(now.rows.front().value(0)).toInt(), VariantText(now.rows.front().value(1)))) {
+        tx.reset();
         MsgBox(QStringLiteral("您无权修改该帐号！"), Mb::Critical);
         return;
       }
@@ -368,6 +379,7 @@ bool frmAEDyg::增修(qint16 editMode) {
       Db().Execute(QStringLiteral("update PJ_Admin set ") + sets.join(QLatin1Char(',')) + QStringLiteral(" where 编号=?"),
                    values);
     }
+    tx->Commit();
     saved = true;
     MsgBox(add ? QStringLiteral("添加成功！") : QStringLiteral("修改成功！"), Mb::Exclamation);
     if (list_) list_->刷新列表();

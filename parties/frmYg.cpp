@@ -120,8 +120,8 @@ void frmYg::Form_Load() {
 
 void frmYg::刷新列表() {
   Guarded(QStringLiteral("关闭基础输出"), nullptr, [this] {
-    if (scope_.isEmpty()) scope_ = StaffScopeCondition();
-    const QString rest = QLatin1Char(' ') + kColumns + QStringLiteral("  from PJ_Admin  where ") + scope_;
+    if (scope_.sql.isEmpty()) scope_ = StaffScopeCondition();
+    const QString rest = QLatin1Char(' ') + kColumns + QStringLiteral("  from PJ_Admin  where ") + scope_.sql;
     if (PickMode != 0) {
       gCurrentSql = CurrentDialect().selectTop(50, rest);
       cmdMLr->at(CmdClose)->setCaption(QStringLiteral("引用"));
@@ -129,7 +129,7 @@ void frmYg::刷新列表() {
       gCurrentSql = QStringLiteral("select") + rest;
       cmdMLr->at(CmdClose)->setCaption(QStringLiteral("退出"));
     }
-    gCurrentParams.clear();
+    gCurrentParams = scope_.params;
     finishList(false);
   });
 }
@@ -153,12 +153,12 @@ void frmYg::txtCzxx_Change() {
       return;
     }
     if (text.size() < 2) return;
-    if (scope_.isEmpty()) scope_ = StaffScopeCondition();
+    if (scope_.sql.isEmpty()) scope_ = StaffScopeCondition();
     const QString field = kSearchFields.value(Combo1->currentIndex(), kSearchFields.first());
     const SqlDialect& d = CurrentDialect();
     gCurrentSql = QStringLiteral("select ") + kColumns + QStringLiteral(" from PJ_Admin where ") + field +
-                  QStringLiteral(" like ?") + d.likeEscape() + QStringLiteral("and ") + scope_;
-    gCurrentParams = {d.likeContains(text)};
+                  QStringLiteral(" like ?") + d.likeEscape() + QStringLiteral("and ") + scope_.sql;
+    gCurrentParams = QVariantList{d.likeContains(text)} + scope_.params;
     finishList(true);
   });
 }

@@ -14,6 +14,8 @@
 
 #include <optional>
 
+#include "app/data/DataAccess.h"
+
 class ButtonArray;
 class Grid;
 class QComboBox;
@@ -79,6 +81,6 @@ class frmYg : public QDialog {
   // own (refused with `ownRefusal`).
   qint64 accountToChange(const QString& ownRefusal);
 
-  QString scope_;
+  SqlWithParams scope_;
   bool loaded_ = false;
 };

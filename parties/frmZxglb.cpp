@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 #include "app/data/DataAccess.h"
 #include "app/services/DocumentNumbers.h"
@@ -308,7 +309,16 @@ void frmZxglb::addItem() {
   const LookupList* l = list();
   if (!validate()) return;
   const QString name = Text1->text();
-  if (Db().scalar(QStringLiteral("select 编号 from PJ_Zaxiang where 类别=? and 名称=?"), {l->Category, name}).isValid()) {
+  // The name and the code are read and the row added in one transaction; on SQL Server the reads
+  // hold what they read until it ends, so two workstations cannot add the same name or code.
+  std::optional<Transaction> tx(std::in_place);
+  const bool taken = Db().scalar(QStringLiteral("select 编号 from ") + CurrentDialect().lockedTable(QStringLiteral("PJ_Zaxiang")) +
+                                     QStringLiteral(" where 类别=? and 名称=?"),
+                                 {l->Category, name})
+                         .isValid();
+  UniquenessChecked();
+  if (taken) {
+    tx.reset();
     MsgBox(QStringLiteral("不能重复！"), Mb::Critical);
     return;
   }
@@ -330,6 +340,7 @@ void frmZxglb::addItem() {
   Db().Execute(QStringLiteral("insert into PJ_Zaxiang (") + columns + QStringLiteral(") values (?,?,?,?") +
                    (values.size() > 4 ? QStringLiteral(",?)") : QStringLiteral(")")),
                values);
+  tx->Commit();
   clearBoxes();
   LoadItems();
 }

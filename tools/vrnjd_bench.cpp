@@ -278,7 +278,8 @@ void benchLists(const QDate& today) {
     const Timing bareCounts = measure([&] {
       const SqlWithParams loans = OpenInstalmentsSql(QString(), soon);
       return bare(loans.sql, loans.params) +
-             bare(QStringLiteral("select 编号 from PJ_Cjzfjh where 结算状态 in ('未付','支付部分') and 约定支付日期<=?"), {soon});
+             bare(QStringLiteral("select 编号 from PJ_Cjzfjh where 结算状态 in (?,?) and 约定支付日期<=?"),
+                  {QStringLiteral("未付"), QStringLiteral("支付部分"), soon});
     });
     report(QStringLiteral("登录主窗口与业务提醒"), shown, bareCounts);
   }
@@ -325,9 +326,9 @@ void benchSaves(const QDate& today) {
   const QueryResult open = Db().query(
       CurrentDialect().selectTop(1, QStringLiteral(" h.编号,h.还贷期次,h.贷款本金,h.应还本金,h.应还利息,h.已还本金,h.已还利息,h.归还状态,h.开始日期,"
                                                    "h.约定归还日期,h.归还日期,d.利率类别,d.利率,d.逾期日利率 from PJ_Hdjh h join PJ_Dkjl d on "
-                                                   "d.单号=h.单号 where h.归还状态='未还' and h.约定归还日期<=? and d.业务状态='已审核' "
+                                                   "d.单号=h.单号 where h.归还状态=? and h.约定归还日期<=? and d.业务状态=? "
                                                    "order by h.约定归还日期 desc")),
-      {today.toString(Qt::ISODate)});
+      {QStringLiteral("未还"), today.toString(Qt::ISODate), QStringLiteral("已审核")});
   if (!open.rows.empty()) {
     const QVariantList& v = open.rows.front();
     const InstalmentState s = ReadInstalment(v, 1);

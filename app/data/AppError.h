@@ -24,6 +24,18 @@ inline QString unreadable(const QString& file) { return QStringLiteral("数据�
 inline QString noSystemTables(const QString& file) { return QStringLiteral("数据库文件中没有本系统的数据表：") + file; }
 inline QString diskFull() { return QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"); }
 inline QString readOnly() { return QStringLiteral("数据库文件是只读的，不能保存。"); }
+// What two workstations on one server meet.
+inline QString otherWorkstation() { return QStringLiteral("其他工作站正在使用这些数据，本次操作没有保存任何数据，请稍后重试。"); }
+inline QString addedElsewhere() { return QStringLiteral("该记录已被其他工作站添加，请刷新后重试。"); }
+inline QString connectionLost() { return QStringLiteral("与数据库服务器的连接已断开，本次操作没有保存任何数据。"); }
+inline QString connectionLostAtCommit() {
+  return QStringLiteral("与数据库服务器的连接在保存时断开，无法确定本次操作是否已保存，请刷新后核对再重做。");
+}
+// A text longer than its column; `field` is empty when the server does not name it.
+inline QString textTooLong(const QString& field) {
+  return field.isEmpty() ? QStringLiteral("输入的文字超过了数据库允许的长度，本次操作没有保存任何数据。")
+                         : QStringLiteral("“") + field + QStringLiteral("”的文字超过了数据库允许的长度，本次操作没有保存任何数据。");
+}
 // "代码：n\r\n描述：text", the details of a translated failure.
 inline QString details(int number, const QString& driverText) {
   return QStringLiteral("代码：") + QString::number(number) + QStringLiteral("\r\n描述：") + driverText;

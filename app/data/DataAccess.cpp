@@ -209,6 +209,21 @@ void CreateTableQuietly(const QString& table, const QString& columns) {
   gExcelConnection.reset();
 }
 
+namespace {
+std::function<void()>& uniquenessHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+}  // namespace
+
+void UniquenessChecked() {
+  // A copy: the hook may replace itself while it runs.
+  const std::function<void()> hook = uniquenessHook();
+  if (hook) hook();
+}
+
+void SetUniquenessCheckedHook(std::function<void()> hook) { uniquenessHook() = std::move(hook); }
+
 Transaction::Transaction() : conn_(DbPtr(gDatabaseType)) {
   conn_->begin();
   gMainConnection = conn_;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
+
 #include "app/data/Database.h"
 
 
@@ -58,6 +60,11 @@ QString SumColumnSql(const QString& field, const QString& alias);
 QString sqlCont(const QString& sql, int mode, const QVariantList& params = {});
 // Creates a table, ignoring every error (the table may exist).
 void CreateTableQuietly(const QString& table, const QString& columns);
+
+// Saves call this right after the locked read that decided their name, code or number is free;
+// tests set a hook there to run a second workstation's save at that moment.
+void UniquenessChecked();
+void SetUniquenessCheckedHook(std::function<void()> hook);
 
 // All or nothing: a transaction on the current mode's connection, rolled back unless committed.
 class Transaction {

@@ -25,6 +25,10 @@ QString SqlDialect::selectTop(int n, const QString& rest) const {
   return QStringLiteral("select %1 limit %2").arg(rest).arg(n);
 }
 
+QString SqlDialect::lockedTable(const QString& table) const {
+  return isServer() ? table + QStringLiteral(" with (updlock, holdlock)") : table;
+}
+
 QString SqlDialect::lastIdSql() const {
   return isServer() ? QStringLiteral("select cast(@@IDENTITY as bigint)") : QStringLiteral("select last_insert_rowid()");
 }
@@ -52,6 +56,59 @@ QString SqlDialect::likeContains(const QString& text) const {
 QString SqlDialect::likeStartsWith(const QString& text) const { return escapeLike(text) + QLatin1Char('%'); }
 
 // ---------------------------------------------------------------------------------------------
+// Literals
+
+namespace {
+bool g_refuseNonAsciiLiterals = false;
+}
+
+void RefuseQuotedNonAsciiLiterals(bool on) { g_refuseNonAsciiLiterals = on; }
+
+QString QuotedNonAsciiLiteral(const QString& sql) {
+  const qsizetype n = sql.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const QChar c = sql[i];
+    if (c == QLatin1Char('[') || c == QLatin1Char('"')) {
+      // A quoted identifier ("]]" or doubled quotes inside it) is a name, not a value.
+      const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : QLatin1Char('"');
+      for (++i; i < n; ++i)
+        if (sql[i] == close) {
+          if (i + 1 < n && sql[i + 1] == close) ++i;
+          else break;
+        }
+      continue;
+    }
+    if (c != QLatin1Char('\'')) continue;
+    const bool national = i > 0 && (sql[i - 1] == QLatin1Char('N') || sql[i - 1] == QLatin1Char('n')) &&
+                          (i < 2 || !(sql[i - 2].isLetterOrNumber() || sql[i - 2] == QLatin1Char('_')));
+    bool beyondAscii = false;
+    qsizetype j = i + 1;
+    for (; j < n; ++j) {
+      if (sql[j] == QLatin1Char('\'')) {
+        if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
+          ++j;
+          continue;
+        }
+        break;
+      }
+      if (sql[j].unicode() > 0x7f) beyondAscii = true;
+    }
+    if (beyondAscii && !national) return sql.mid(i, j - i + 1);
+    i = j;
+  }
+  return {};
+}
+
+void Connection::checkText(const QString& sql) const {
+  if (!g_refuseNonAsciiLiterals) return;
+  const QString head = sql.trimmed().left(6).toLower();
+  if (head == QLatin1String("create") || head == QLatin1String("alter ")) return;
+  const QString literal = QuotedNonAsciiLiteral(sql);
+  if (!literal.isEmpty())
+    throw AppError(Err::InvalidCall, QStringLiteral("语句中的值 %1 应作为绑定值传递：%2").arg(literal, sql));
+}
+
+// ---------------------------------------------------------------------------------------------
 // Connection
 
 Connection::Connection(std::unique_ptr<DbBackend> backend, SqlDialect dialect)
@@ -71,6 +128,7 @@ void Connection::ensureOpen() {
 
 void Connection::close() {
   if (depth_ > 0) {
+    afterCommit_.clear();
     backend_->rollback();
     depth_ = 0;
     failed_ = false;
@@ -79,11 +137,13 @@ void Connection::close() {
 }
 
 QueryResult Connection::query(const QString& sql, const QVariantList& params) {
+  checkText(sql);
   ensureOpen();
   return backend_->query(sql, params);
 }
 
 qint64 Connection::Execute(const QString& sql, const QVariantList& params) {
+  checkText(sql);
   ensureOpen();
   return backend_->exec(sql, params);
 }
@@ -116,6 +176,7 @@ void Connection::commit() {
   auto endWithRollback = [this] {
     depth_ = 0;
     failed_ = false;
+    afterCommit_.clear();
     try {
       backend_->rollback();
     } catch (...) {
@@ -133,6 +194,14 @@ void Connection::commit() {
     throw;
   }
   depth_ = 0;
+  const auto actions = std::move(afterCommit_);
+  afterCommit_.clear();
+  for (const auto& action : actions) action();
+}
+
+void Connection::afterCommit(std::function<void()> action) {
+  if (depth_ == 0) action();
+  else afterCommit_.push_back(std::move(action));
 }
 
 void Connection::rollback() {
@@ -142,6 +211,7 @@ void Connection::rollback() {
     return;
   }
   failed_ = false;
+  afterCommit_.clear();
   backend_->rollback();
 }
 

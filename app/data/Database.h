@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,10 @@ struct SqlDialect {
   QString sumColumn(const QString& field, const QString& alias) const;
   // "select top n <rest>" / "select <rest> limit n"; rest is everything after "select".
   QString selectTop(int n, const QString& rest) const;
+  // A table in the FROM clause of a read that decides what a save may add (a name, a code, a
+  // number): on SQL Server what it read stays locked until the save's transaction ends, so a second
+  // workstation making the same read waits and then sees this one's row.
+  QString lockedTable(const QString& table) const;
   // The key of the row the connection inserted last.
   QString lastIdSql() const;
   // The database's local time expression, for columns it stamps.
@@ -62,6 +67,9 @@ class DbBackend {
   virtual void begin() = 0;
   virtual void commit() = 0;
   virtual void rollback() = 0;
+  // The driver's own connection handle (the ODBC connection handle), for a test that cuts the
+  // connection underneath the backend; nullptr where there is none.
+  virtual void* nativeHandle() const { return nullptr; }
 };
 
 // The SQLCipher file, keyed with the given password.
@@ -71,9 +79,24 @@ std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QStri
 // server backup or restore takes as long as it takes).
 std::unique_ptr<DbBackend> MakeOdbcBackend(const QString& connectionString, bool wideText, int queryTimeoutSeconds = 30);
 
+// How an ODBC failure reads to the user, by the server's native error number and the ODBC state: the
+// failures two workstations meet get the system's sentence (the number and the driver's words in the
+// details); anything else keeps the driver's words. `duringCommit`: the failure ended a COMMIT.
+AppError OdbcFailure(int native, const QString& sqlState, const QString& driverText, bool duringCommit = false);
+// The ODBC states that say the connection to the server is gone.
+bool IsLostConnectionState(const QString& sqlState);
+
 // How a value an ODBC driver hands over as text reads in the program, by the column type the driver
 // reports: date and time types lose the fraction of their seconds, every other text stays whole.
 QString OdbcColumnText(int odbcType, const QString& text);
+
+// The first quoted literal of `sql` holding a character beyond ASCII that is not SQL Server's
+// national N'...' form; "" when there is none. Such a literal takes the server database's code page
+// (status words would match nothing on a database without a Chinese collation): values are bound.
+QString QuotedNonAsciiLiteral(const QString& sql);
+// When on, every connection refuses a statement (other than DDL, whose defaults cannot be bound)
+// that holds such a literal. The test build turns it on, so the whole suite enforces it.
+void RefuseQuotedNonAsciiLiterals(bool on);
 
 class Connection {
  public:
@@ -81,6 +104,7 @@ class Connection {
   ~Connection();
 
   const SqlDialect& dialect() const { return dialect_; }
+  DbBackend& backend() { return *backend_; }
   bool isOpen() const { return backend_->isOpen(); }
   void ensureOpen();
   void close();
@@ -97,12 +121,18 @@ class Connection {
   void commit();
   void rollback();
   bool inTransaction() const { return depth_ > 0; }
+  // Runs `action` once the transaction open now has committed (at once when none is open); a
+  // rollback drops it. What the program shows of a save follows the database, never ahead of it.
+  void afterCommit(std::function<void()> action);
 
  private:
+  void checkText(const QString& sql) const;
+
   std::unique_ptr<DbBackend> backend_;
   SqlDialect dialect_;
   int depth_ = 0;
   bool failed_ = false;  // an inner level rolled back: the outer commit must not commit
+  std::vector<std::function<void()>> afterCommit_;
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;

@@ -20,6 +20,9 @@ class OdbcBackend : public DbBackend {
 
   void open() override {
     if (dbc_) return;
+    // A connection lost inside a transaction took the transaction with it: the save must end (roll
+    // back) before anything runs again, or its later statements would commit one by one.
+    if (tranLost_) throw OdbcFailure(0, QStringLiteral("08S01"), QStringLiteral("connection lost inside a transaction"));
     if (!env_) {
       check(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_), SQL_HANDLE_ENV, env_);
       check(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0), SQL_HANDLE_ENV, env_);
@@ -32,11 +35,11 @@ class OdbcBackend : public DbBackend {
     SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS, nullptr, 0, nullptr,
                                     SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
-      AppError e = diag(SQL_HANDLE_DBC, dbc);
+      const Diag d = diag(SQL_HANDLE_DBC, dbc);
       SQLFreeHandle(SQL_HANDLE_DBC, dbc);
       // The driver explains in its own language; the user first reads what to check.
-      e.description = QStringLiteral("无法连接数据库服务器，请检查服务器地址、数据库名、登录名和密码，以及网络是否连通。\r\n") + e.description;
-      throw e;
+      throw AppError(d.native != 0 ? d.native : Err::Database,
+                     QStringLiteral("无法连接数据库服务器，请检查服务器地址、数据库名、登录名和密码，以及网络是否连通。\r\n") + d.text);
     }
     dbc_ = dbc;
   }
@@ -44,11 +47,9 @@ class OdbcBackend : public DbBackend {
   bool isOpen() const override { return dbc_ != SQL_NULL_HDBC; }
 
   void close() override {
-    if (dbc_) {
-      SQLDisconnect(dbc_);
-      SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-      dbc_ = SQL_NULL_HDBC;
-    }
+    dropConnection();
+    inTran_ = false;
+    tranLost_ = false;
     if (env_) {
       SQLFreeHandle(SQL_HANDLE_ENV, env_);
       env_ = SQL_NULL_HENV;
@@ -100,11 +101,11 @@ class OdbcBackend : public DbBackend {
 
   void begin() override {
     check(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0), SQL_HANDLE_DBC, dbc_);
+    inTran_ = true;
   }
   void commit() override { endTran(SQL_COMMIT); }
-  void rollback() override {
-    if (dbc_) endTran(SQL_ROLLBACK);
-  }
+  void rollback() override { endTran(SQL_ROLLBACK); }
+  void* nativeHandle() const override { return dbc_; }
 
  private:
   struct Stmt {
@@ -112,9 +113,15 @@ class OdbcBackend : public DbBackend {
     explicit Stmt(OdbcBackend* b) {
       if (!b->dbc_) throw AppError(Err::ObjectNotSet, QStringLiteral("数据库连接未打开。"));
       b->check(SQLAllocHandle(SQL_HANDLE_STMT, b->dbc_, &h), SQL_HANDLE_DBC, b->dbc_);
+      b_ = b;
       SQLSetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(b->timeout_)), 0);
     }
-    ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
+    ~Stmt() {
+      SQLFreeHandle(SQL_HANDLE_STMT, h);
+      // A statement that found the connection gone lets it go once the statement is freed.
+      if (b_->lost_) b_->dropConnection();
+    }
+    OdbcBackend* b_ = nullptr;
   };
 
   // Buffers of bound values; they must live until the statement has run.
@@ -221,31 +228,82 @@ class OdbcBackend : public DbBackend {
     }
   }
 
+  // Ends the transaction. The connection stays in manual-commit mode until the end has succeeded:
+  // a COMMIT that fails is rolled back there and then, so nothing of the failed save stays pending
+  // for the next save to commit. When even the rollback fails the connection is closed (the server
+  // rolls back) and the next statement opens it again.
   void endTran(SQLSMALLINT how) {
+    if (!inTran_ || !dbc_) {
+      const bool lost = tranLost_;
+      inTran_ = false;
+      tranLost_ = false;
+      if (lost && how == SQL_COMMIT) throw OdbcFailure(0, QStringLiteral("08S01"), QStringLiteral("connection lost inside a transaction"));
+      return;
+    }
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_, how);
-    SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    check(rc, SQL_HANDLE_DBC, dbc_);
+    if (SQL_SUCCEEDED(rc)) {
+      inTran_ = false;
+      autocommitOn();
+      return;
+    }
+    const Diag d = diag(SQL_HANDLE_DBC, dbc_);
+    bool drop = true;
+    if (!IsLostConnectionState(d.state) && how == SQL_COMMIT) drop = !SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK));
+    inTran_ = false;
+    if (drop) dropConnection();
+    else autocommitOn();
+    throw OdbcFailure(d.native, d.state, d.text, how == SQL_COMMIT);
   }
 
-  AppError diag(SQLSMALLINT type, SQLHANDLE h) {
+  void autocommitOn() {
+    // A connection whose mode cannot be set back would run the next save's statements as part of
+    // nothing the program knows of: let it go and open a fresh one.
+    if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0))) dropConnection();
+  }
+
+  void dropConnection() {
+    lost_ = false;
+    if (!dbc_) return;
+    SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    dbc_ = SQL_NULL_HDBC;
+  }
+
+  struct Diag {
+    int native = 0;
+    QString state;
+    QString text;
+  };
+
+  Diag diag(SQLSMALLINT type, SQLHANDLE h) {
     SQLCHAR state[6] = {0};
     SQLINTEGER native = 0;
     SQLCHAR msg[2048] = {0};
     SQLSMALLINT len = 0;
-    QString all;
-    int first = 0;
+    Diag d;
     for (SQLSMALLINT i = 1; SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len)); ++i) {
-      if (i == 1) first = native != 0 ? native : Err::Database;
-      if (!all.isEmpty()) all += QLatin1Char('\n');
-      all += QString::fromUtf8(reinterpret_cast<const char*>(msg)) + QStringLiteral(" [%1]").arg(QString::fromLatin1(reinterpret_cast<const char*>(state)));
+      const QString st = QString::fromLatin1(reinterpret_cast<const char*>(state));
+      // The first record says what happened; a later one may carry the number the first lacks.
+      if (d.state.isEmpty()) d.state = st;
+      if (d.native == 0) d.native = native;
+      if (!d.text.isEmpty()) d.text += QLatin1Char('\n');
+      d.text += QString::fromUtf8(reinterpret_cast<const char*>(msg)) + QStringLiteral(" [%1]").arg(st);
     }
-    if (all.isEmpty()) all = QStringLiteral("ODBC 调用失败。");
-    return AppError(first ? first : Err::Database, all);
+    if (d.text.isEmpty()) d.text = QStringLiteral("ODBC 调用失败。");
+    return d;
   }
 
   void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
     if (SQL_SUCCEEDED(rc)) return;
-    throw diag(type, h);
+    const Diag d = diag(type, h);
+    if (IsLostConnectionState(d.state)) {
+      if (inTran_) tranLost_ = true;
+      inTran_ = false;
+      // A statement's handle is freed first; a failure of the connection itself lets it go now.
+      if (type == SQL_HANDLE_STMT) lost_ = true;
+      else dropConnection();
+    }
+    throw OdbcFailure(d.native, d.state, d.text);
   }
 
   QString connStr_;
@@ -253,9 +311,38 @@ class OdbcBackend : public DbBackend {
   int timeout_;
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
+  bool inTran_ = false;
+  bool tranLost_ = false;  // the connection went while a transaction was open
+  bool lost_ = false;      // a statement found the connection gone; it goes when the statement is freed
 };
 
 }  // namespace
+
+bool IsLostConnectionState(const QString& sqlState) {
+  return sqlState == QLatin1String("08S01") || sqlState == QLatin1String("08003") || sqlState == QLatin1String("08001");
+}
+
+AppError OdbcFailure(int native, const QString& sqlState, const QString& driverText, bool duringCommit) {
+  QString sentence;
+  if (IsLostConnectionState(sqlState)) {
+    sentence = duringCommit ? DbFailure::connectionLostAtCommit() : DbFailure::connectionLost();
+  } else if (native == 1205 || native == 1222 || sqlState == QLatin1String("HYT00") ||
+             ((native == 5 || native == 6) && sqlState == QLatin1String("HY000"))) {
+    // A deadlock victim, a lock request time-out, or the statement's own time-out waiting for locks;
+    // an ODBC source on SQLite says a lock another connection holds as its busy or locked code
+    // (SQL Server has no messages below 21).
+    sentence = DbFailure::otherWorkstation();
+  } else if (native == 2601 || native == 2627) {
+    sentence = DbFailure::addedElsewhere();
+  } else if (native == 8152 || native == 2628 || sqlState == QLatin1String("22001")) {
+    // Newer servers name the column: "... in table 'x', column '备注'. Truncated value: ...".
+    static const QRegularExpression column(QStringLiteral("column '([^']+)'"));
+    sentence = DbFailure::textTooLong(column.match(driverText).captured(1));
+  }
+  const int number = native != 0 ? native : Err::Database;
+  if (sentence.isEmpty()) return AppError(number, driverText);
+  return AppError(number, sentence, DbFailure::details(number, driverText));
+}
 
 QString OdbcColumnText(int odbcType, const QString& text) {
   // SQL Server's own codes for time, datetime2 and datetimeoffset as its drivers report them.

@@ -63,8 +63,7 @@ QString NewDocumentNumber(const QString& table, const QString& prefix, const QSt
 }
 
 QString DocumentSequenceReadSql(const SqlDialect& dialect) {
-  return dialect.isServer() ? QStringLiteral("select 序号 from PJ_Djxh with (updlock, holdlock) where 前缀=?")
-                            : QStringLiteral("select 序号 from PJ_Djxh where 前缀=?");
+  return QStringLiteral("select 序号 from ") + dialect.lockedTable(QStringLiteral("PJ_Djxh")) + QStringLiteral(" where 前缀=?");
 }
 
 QString PeekDocumentNumber(const QString& prefix, const QStringList& tables) {
@@ -90,7 +89,10 @@ QString TakeDocumentNumber(const QString& prefix, const QStringList& tables) {
 qint16 NextCodeNumber(const QString& table, const QString& field) {
   try {
     const QString column = field.isEmpty() ? QStringLiteral("代码") : field;
-    gCurrentSql = QStringLiteral("select ") + column + QStringLiteral(" from ") + table + QStringLiteral(" order by 编号");
+    // Inside the save's transaction the codes read stay locked on SQL Server until it ends, so two
+    // workstations never give one code twice.
+    gCurrentSql = QStringLiteral("select ") + column + QStringLiteral(" from ") + CurrentDialect().lockedTable(table) +
+                  QStringLiteral(" order by 编号");
     gCurrentParams.clear();
     OpenMainQuery();
     if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));

@@ -315,12 +315,15 @@ void SelectComboItemByText(QComboBox* combo, const QString& text) {
   });
 }
 
-QString BuildScopeInFilter(const QString& values, const QString& field, const QString& conjunction) {
+QString BuildScopeInFilter(const QString& values, const QString& field, const QString& conjunction, QVariantList& params) {
   if (gCurrentUserRole == 3) return {};
-  const SqlDialect& dialect = CurrentDialect();
   QStringList items;
-  // Whole items of the list, blanks around them ignored, as rights lists are matched.
-  for (const QString& v : values.split(QLatin1Char(','))) items << dialect.quote(v.trimmed());
+  // Whole items of the list, blanks around them ignored, as rights lists are matched; the names
+  // travel bound, as every Chinese value does.
+  for (const QString& v : values.split(QLatin1Char(','))) {
+    items << QStringLiteral("?");
+    params << v.trimmed();
+  }
   return QLatin1Char(' ') + conjunction + QLatin1Char(' ') + field + QStringLiteral(" in (") + items.join(QLatin1Char(',')) +
          QStringLiteral(") ");
 }

@@ -69,8 +69,8 @@ void FillListFromQuery(QListWidget* list);
 void SelectComboItemByText(QComboBox* combo, const QString& text);
 
 // The department scope of a query: "" for an unrestricted user (role 3), else
-// " <conjunction> <field> in ('a','b') " with every value of the comma list quoted.
-QString BuildScopeInFilter(const QString& values, const QString& field, const QString& conjunction);
+// " <conjunction> <field> in (?,?) " with every value of the comma list appended to `params`.
+QString BuildScopeInFilter(const QString& values, const QString& field, const QString& conjunction, QVariantList& params);
 
 // Saves the grid as a workbook in the reports folder ("报表/" + title + yyyyMMddHHmmss + ".xlsx"),
 // asks whether to open it (the answer goes to gAnswer) and opens it on Yes. Returns the file's path,

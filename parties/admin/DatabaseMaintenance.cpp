@@ -555,12 +555,15 @@ QString ServerBackupSql(const QString& database, const QString& file) {
 
 QStringList ServerRestoreSql(const QString& database, const QString& file, const QString& safetyFile) {
   const QString db = ServerName(database);
+  // The safety backup is taken while the database still serves everyone; single use, the restore
+  // and multi use then go in one batch, so no other client can take the one connection in between.
   return {
       QStringLiteral("RESTORE VERIFYONLY FROM DISK = %1").arg(ServerText(file)),
-      QStringLiteral("ALTER DATABASE %1 SET SINGLE_USER WITH ROLLBACK IMMEDIATE").arg(db),
       ServerBackupSql(database, safetyFile),
-      QStringLiteral("RESTORE DATABASE %1 FROM DISK = %2 WITH REPLACE").arg(db, ServerText(file)),
-      QStringLiteral("ALTER DATABASE %1 SET MULTI_USER").arg(db),
+      QStringLiteral("ALTER DATABASE %1 SET SINGLE_USER WITH ROLLBACK IMMEDIATE;\n"
+                     "RESTORE DATABASE %1 FROM DISK = %2 WITH REPLACE;\n"
+                     "ALTER DATABASE %1 SET MULTI_USER")
+          .arg(db, ServerText(file)),
   };
 }
 

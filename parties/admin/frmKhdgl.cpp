@@ -23,7 +23,9 @@
 #include "platform/Grid.h"
 
 qint16 NextMachineId() {
-  const qint64 next = static_cast<qint64>(VariantNumber(Db().scalar(QStringLiteral("select max(机器ID) from PJ_Jq")))) + 1;
+  const qint64 next =
+      static_cast<qint64>(VariantNumber(Db().scalar(QStringLiteral("select max(机器ID) from ") + CurrentDialect().lockedTable(QStringLiteral("PJ_Jq"))))) + 1;
+  UniquenessChecked();
   if (next > 32767) throw AppError(6, QStringLiteral("溢出：客户端编号已超过 32767。"));
   return static_cast<qint16>(next);
 }
@@ -106,8 +108,8 @@ int frmKhdgl::SelectedMode() const {
 }
 
 void frmKhdgl::刷新列表() {
-  gCurrentSql = QStringLiteral("select 编号,单位名称,客户端名称 from PJ_Jq where 主控权限='否' order by 编号");
-  gCurrentParams.clear();
+  gCurrentSql = QStringLiteral("select 编号,单位名称,客户端名称 from PJ_Jq where 主控权限=? order by 编号");
+  gCurrentParams = {QStringLiteral("否")};
   LoadGridFromQuery(Fg, false, QString());
   CloseRecordset(gMainRecordset);
 }
@@ -193,7 +195,7 @@ void frmKhdgl::save(int mode) {
     MsgBox(QStringLiteral("请先在列表中选择要修改的客户端。"), Mb::Critical);
     return;
   }
-  const qint64 changed = Db().Execute(QStringLiteral("update PJ_Jq set 单位名称=?,客户端名称=? where 编号=? and 主控权限='否'"), {unit, name, CurrentId});
+  const qint64 changed = Db().Execute(QStringLiteral("update PJ_Jq set 单位名称=?,客户端名称=? where 编号=? and 主控权限=?"), {unit, name, CurrentId, QStringLiteral("否")});
   if (changed == 0) MsgBox(QStringLiteral("要修改的客户端已不存在。"), Mb::Critical);
 }
 
@@ -204,7 +206,7 @@ void frmKhdgl::deleteCurrentRow() {
   }
   const int r = Fg->row();
   const qint32 id = Fg->textMatrix(r, 0).toInt();
-  const QueryResult row = Db().query(QStringLiteral("select 机器ID,客户端名称 from PJ_Jq where 编号=? and 主控权限='否'"), {id});
+  const QueryResult row = Db().query(QStringLiteral("select 机器ID,客户端名称 from PJ_Jq where 编号=? and 主控权限=?"), {id, QStringLiteral("否")});
   if (row.rows.empty()) {
     刷新列表();
     return;
@@ -222,7 +224,7 @@ void frmKhdgl::deleteCurrentRow() {
     return;
   }
   if (MsgBox(QStringLiteral("确定要删除客户端“%1”（%2）吗？").arg(name, Fg->textMatrix(r, 1)), Mb::YesNo + Mb::Question) != Mb::Yes) return;
-  Db().Execute(QStringLiteral("delete from  PJ_Jq  where 编号=? and 主控权限='否'"), {id});
+  Db().Execute(QStringLiteral("delete from  PJ_Jq  where 编号=? and 主控权限=?"), {id, QStringLiteral("否")});
   if (CurrentId == id) CurrentId = 0;
   刷新列表();
 }

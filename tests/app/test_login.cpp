@@ -281,10 +281,10 @@ TEST_F(ReminderTest, CountsOverdueAndSoonDueInstalmentsAtTheBoundaries) {
   plan("PJ_Cjzfjh", "支付部分", today.addDays(-30));
   plan("PJ_Cjzfjh", "未付", today.addDays(3));
   plan("PJ_Cjzfjh", "已付", today.addDays(3));
-  Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号, 归还状态, 约定归还日期) values ('D2', '未还', '')"));  // no date: left out
+  Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号, 归还状态, 约定归还日期) values ('D2', ?, '')"), {QStringLiteral("未还")});  // no date: left out
   // The loans the rows belong to; a row of a loan never saved is not counted, as the calendar leaves it out.
-  Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号, 结算状态) values ('D1', '未还'), ('D2', '未还')"));
-  Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号, 归还状态, 约定归还日期) values ('D9', '未还', ?)"), {DateText(today.addDays(-2))});
+  Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号, 结算状态) values ('D1', ?), ('D2', ?)"), {QStringLiteral("未还"), QStringLiteral("未还")});
+  Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号, 归还状态, 约定归还日期) values ('D9', ?, ?)"), {QStringLiteral("未还"), DateText(today.addDays(-2))});
 
   ReminderCounts c = CountBusinessReminders(today, 7);
   EXPECT_EQ(c.overdueLoans, 1);

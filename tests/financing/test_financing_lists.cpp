@@ -51,7 +51,7 @@ TEST_F(Lists, FiltersAreValuesNotSql) {
   const QString a = record(btn一次性支付本息, t);
   const QString b = record(btn一次性支付本息, terms(5000));
   const QString c = record(btn一次性支付本息, terms(7000));
-  Db().Execute(S("update PJ_Cjjl set 拆借类别='自有', 备注='a_b' where 单号=?"), {c});
+  Db().Execute(S("update PJ_Cjjl set 拆借类别=?, 备注='a_b' where 单号=?"), {S("自有"), c});
   frmRzjl w;
   w.Form_Load();
   // The first list: this month's 外拆 records still to pay, newest first.
@@ -83,7 +83,7 @@ TEST_F(Lists, QueryModeListsOneInvestorOnce) {
   FinancingTerms t = terms(2000);
   t.客户名称 = S("赵敏");
   record(btn一次性支付本息, t);
-  Db().Execute(S("update PJ_Cjjl set 拆借类别='自有', 结算状态='已完结', 登记日期='2023-05-01' where 单号=?"), {a});
+  Db().Execute(S("update PJ_Cjjl set 拆借类别=?, 结算状态=?, 登记日期='2023-05-01' where 单号=?"), {S("自有"), S("已完结"), a});
   frmRzjl w;
   w.QueryMode = 1;
   w.QueryText = S("王投资");
@@ -111,7 +111,7 @@ TEST_F(Lists, QueryModeListsOneInvestorOnce) {
 TEST_F(Lists, VoidedRecordsScopeAndTotals) {
   const QString a = record(btn一次性支付本息, terms(1000));
   const QString b = record(btn一次性支付本息, terms(2000), nullptr, S("业务二部"));
-  Db().Execute(S("update PJ_Cjjl set 业务状态='废弃' where 单号=?"), {a});
+  Db().Execute(S("update PJ_Cjjl set 业务状态=? where 单号=?"), {S("废弃"), a});
   frmRzjl w;
   openAll(w);
   w.刷新();
@@ -259,11 +259,11 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   t2.客户名称 = S("赵敏");
   const QString second = record(btn分期付息后息, t2, &o);
   const QString voided = record(btn分期付息后息, terms(1000, 1, "月"), &o);
-  Db().Execute(S("update PJ_Cjjl set 业务状态='废弃' where 单号=?"), {voided});
+  Db().Execute(S("update PJ_Cjjl set 业务状态=? where 单号=?"), {S("废弃"), voided});
   // An abandoned plan without its record.
   ReplaceFinancingPlan(S("C999"), BuildFinancingPlan(terms(), btn等额本息, &o), S("无主"), S("李经办"));
   // A paid row drops out.
-  Db().Execute(S("update PJ_Cjzfjh set 结算状态='已付' where 单号=? and 支付期次=2"), {second});
+  Db().Execute(S("update PJ_Cjzfjh set 结算状态=? where 单号=? and 支付期次=2"), {S("已付"), second});
 
   frmRzZfrc cal;
   cal.Form_Load();
@@ -301,7 +301,7 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   cal.Menu->mnu_lss_Click(1);
   EXPECT_EQ(opened, second);
   // A record not yet approved is refused, as the list refuses it.
-  Db().Execute(S("update PJ_Cjjl set 业务状态='未审核' where 单号=?"), {second});
+  Db().Execute(S("update PJ_Cjjl set 业务状态=? where 单号=?"), {S("未审核"), second});
   cal.Menu->mnu_lss_Click(1);
   EXPECT_TRUE(responder_.saw(S("该单据未审核！")));
   // A day-number cell adds nothing to the popup.

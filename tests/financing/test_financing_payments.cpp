@@ -302,7 +302,7 @@ TEST_F(Payments, APlanWithANegativeRowPaysExactlyThePrincipalAndEnds) {
   }
   EXPECT_EQ(recordStatus(doc), S("已完结"));
   EXPECT_DOUBLE_EQ(number(S("select 已付本金 from PJ_Cjjl where 单号=?"), {doc}), 3);
-  EXPECT_DOUBLE_EQ(number(S("select sum(金额) from PJ_Liushui where 单号=? and 摘要='拆借支取支出'"), {doc}), -3);
+  EXPECT_DOUBLE_EQ(number(S("select sum(金额) from PJ_Liushui where 单号=? and 摘要=?"), {doc, S("拆借支取支出")}), -3);
 }
 
 TEST_F(Payments, PaymentsLockTheDocument) {
@@ -337,7 +337,7 @@ TEST_F(Payments, AccountPickerChoosesTheAccountsOrNothingIsSaved) {
   const QString doc = threeRows();
   const qint32 id = planIds(doc)[0];
   gSystemSettings[5] = S("1");
-  Db().Execute(S("insert into PJ_Yhzh (开户行,开户名,账号,类别) values ('农业银行','示范借贷有限公司','6228001',0)"));
+  Db().Execute(S("insert into PJ_Yhzh (开户行,开户名,账号,类别) values (?,?,'6228001',0)"), {S("农业银行"), S("示范借贷有限公司")});
   setNow(QDateTime(QDate(2024, 4, 1), QTime(9, 0)));
   auto confirm = [this] {
     responder_.answer(Mb::Yes);
@@ -498,7 +498,7 @@ TEST_F(Payments, PrepaidRowDoesNotCountAsAPayment) {
   EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), 400);
   // The interest paid out at registration points at the prepaid row.
   const qint32 prepaidRow = planIds(doc)[0];
-  EXPECT_EQ(count(S("PJ_Liushui where 单号=? and 摘要='拆借利息支出' and 对应ID=? and 金额=-400"), {doc, prepaidRow}), 1);
+  EXPECT_EQ(count(S("PJ_Liushui where 单号=? and 摘要=? and 对应ID=? and 金额=-400"), {doc, S("拆借利息支出"), prepaidRow}), 1);
   EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=? and 计划ID=?"), {doc, prepaidRow}), 1);
 }
 

@@ -92,14 +92,14 @@ TEST_F(Registration, NewDocumentWithPrepaidInterestEndToEnd) {
   EXPECT_DOUBLE_EQ(number(S("select 利息 from PJ_Cjjl where 单号=?"), {doc}), 3000);
   EXPECT_EQ(text(S("select 业务状态 from PJ_Cjjl where 单号=?"), {doc}), S("已审核"));
   EXPECT_EQ(text(S("select 结算状态 from PJ_Cjjl where 单号=?"), {doc}), S("未付"));
-  EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=? and 备注='提前支取利息' and 利息=3000 and 本金=0"), {doc}), 1);
+  EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=? and 备注=? and 利息=3000 and 本金=0"), {doc, S("提前支取利息")}), 1);
   const auto j = journal(doc);
   ASSERT_EQ(j.size(), 2u);
   EXPECT_EQ(j[0], std::make_pair(S("拆借本金收入"), 100000.0));
   EXPECT_EQ(j[1], std::make_pair(S("拆借利息支出"), -3000.0));
   // Without the account picker the counterparty is the investor, our side empty.
-  EXPECT_EQ(text(S("select 对方账号 from PJ_Liushui where 单号=? and 摘要='拆借利息支出'"), {doc}), S("6222000011112222"));
-  EXPECT_EQ(text(S("select coalesce(我方账号,'') from PJ_Liushui where 单号=? and 摘要='拆借利息支出'"), {doc}), QString());
+  EXPECT_EQ(text(S("select 对方账号 from PJ_Liushui where 单号=? and 摘要=?"), {doc, S("拆借利息支出")}), S("6222000011112222"));
+  EXPECT_EQ(text(S("select coalesce(我方账号,'') from PJ_Liushui where 单号=? and 摘要=?"), {doc, S("拆借利息支出")}), QString());
   expectBalancesRun();
 }
 

@@ -49,20 +49,20 @@ class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInter
     loanRows_[0] = addPlanRow(QStringLiteral("D1"), 1, 10000, 4000, 150, QDate(2024, 1, 1), QDate(2024, 2, 1));
     loanRows_[1] = addPlanRow(QStringLiteral("D1"), 2, 6000, 6000, 150, QDate(2024, 2, 1), QDate(2024, 3, 1));
     addLoan({.docNo = QStringLiteral("D2"), .borrower = QStringLiteral("赵六"), .registered = QDate(2024, 3, 1), .approval = QStringLiteral("未审核")});
-    Db().Execute(QStringLiteral("insert into PJ_Gd (姓名,开户行,开户名,银行账号) values ('王投资','工商银行','王投资','6222000011112222')"));
+    Db().Execute(QStringLiteral("insert into PJ_Gd (姓名,开户行,开户名,银行账号) values (?,?,?,'6222000011112222')"), {QStringLiteral("王投资"), QStringLiteral("工商银行"), QStringLiteral("王投资")});
     const qint64 investor = Db().lastInsertId();
     for (const char* doc : {"C1", "C2"})
       Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,登记日期,客户ID,客户名称,拆借类别,本金,利率类别,利率,利率系数,日利率,提前支取利率,"
                                   "提前支取日利率,利息,起息日期,止息日期,支付计划,业务经办,部门,结算状态,业务状态) values (?,'2024-01-01',?,"
-                                  "'王投资','外拆',10000,'日',0.1,1,0.001,0.05,0.0005,300,'2024-01-01','2024-03-01','等额本金','李经办',"
-                                  "'综合部','未付',?)"),
-                   {QString::fromLatin1(doc), investor, QString::fromLatin1(doc) == QLatin1String("C1") ? QStringLiteral("已审核")
-                                                                                               : QStringLiteral("未审核")});
+                                  "?,?,10000,?,0.1,1,0.001,0.05,0.0005,300,'2024-01-01','2024-03-01',?,?,?,?,?)"),
+                   {QString::fromLatin1(doc), investor, QStringLiteral("王投资"), QStringLiteral("外拆"), QStringLiteral("日"),
+                    QStringLiteral("等额本金"), QStringLiteral("李经办"), QStringLiteral("综合部"), QStringLiteral("未付"),
+                    QString::fromLatin1(doc) == QLatin1String("C1") ? QStringLiteral("已审核") : QStringLiteral("未审核")});
     for (int i = 0; i < 2; ++i) {
       Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,支付期次,拆借本金,应付本金,应付利息,结算状态,开始日期,约定支付日期,计息天数,"
-                                  "客户名称,经办人) values ('C1',?,?,5000,150,'未付',?,?,30,'王投资','李经办')"),
-                   {i + 1, 10000 - 5000 * i, i ? QStringLiteral("2024-02-01") : QStringLiteral("2024-01-01"),
-                    i ? QStringLiteral("2024-03-01") : QStringLiteral("2024-02-01")});
+                                  "客户名称,经办人) values ('C1',?,?,5000,150,?,?,?,30,?,?)"),
+                   {i + 1, 10000 - 5000 * i, QStringLiteral("未付"), i ? QStringLiteral("2024-02-01") : QStringLiteral("2024-01-01"),
+                    i ? QStringLiteral("2024-03-01") : QStringLiteral("2024-02-01"), QStringLiteral("王投资"), QStringLiteral("李经办")});
       financingRows_[i] = static_cast<qint32>(Db().lastInsertId());
     }
   }
@@ -202,7 +202,7 @@ TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
       {
         Transaction t;
         ClaimDocument(table, doc, DocumentVersion(table, doc));
-        Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 备注='改' where 单号=?"), {doc});
+        Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 备注=? where 单号=?"), {QStringLiteral("改"), doc});
         t.Commit();
       }
       window(0);

@@ -33,10 +33,11 @@ qint32 LoanRecordsFixture::addLoan(LoanSpec s) {
   if (s.customerId == 0) s.customerId = s.kind == QStringLiteral("个人") ? addPerson(s.borrower) : addCompany(s.borrower, QStringLiteral("13812345678"));
   Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号,登记日期,客户性质,客户ID,客户名称,本金,利率类别,利率,逾期利率,日利率,逾期日利率,利息,"
                               "计息天数,首尾计息,起息日期,止息日期,约定还款日期,还款计划,业务经办,保证人,担保企业,结算状态,业务状态,部门,操作员,"
-                              "贷款用途) values (?,?,?,?,?,?,?,?,?,?,?,?,60,0,?,?,?,'一次性归还本息',?,?,'0',?,?,?,'管理员','经营周转')"),
+                              "贷款用途) values (?,?,?,?,?,?,?,?,?,?,?,?,60,0,?,?,?,?,?,?,'0',?,?,?,?,?)"),
                {s.docNo, DateText(s.registered), s.kind, s.customerId, s.borrower, s.principal, s.rateType, s.rate,
                 s.overdueDailyRate * 100, s.rate / 100, s.overdueDailyRate, s.interest, DateText(s.start), DateText(s.lastDue),
-                DateText(s.lastDue), s.handler, s.guarantors, s.settlement, s.approval, s.dept});
+                DateText(s.lastDue), QStringLiteral("一次性归还本息"), s.handler, s.guarantors, s.settlement, s.approval, s.dept,
+                QStringLiteral("管理员"), QStringLiteral("经营周转")});
   return s.customerId;
 }
 

@@ -78,7 +78,7 @@ TEST_F(CalendarTest, DaysListTheOpenInstalmentsOfSavedLoans) {
 
   // A repayment made meanwhile shows after 刷新.
   w.pbCommand1_Click(frmCkrc::cmdThisMonth);
-  Db().Execute(QStringLiteral("update PJ_Hdjh set 归还状态='已还' where 编号=?"), {b_});
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 归还状态=? where 编号=?"), {QStringLiteral("已还"), b_});
   EXPECT_EQ(w.Calendar->dayText(5), QStringLiteral("张三→1500.00\n李四→2060.50\n"));
   w.pbCommand1_Click(frmCkrc::cmdRefresh);
   EXPECT_EQ(w.Calendar->dayText(5), QStringLiteral("张三→1500.00\n"));
@@ -118,12 +118,12 @@ TEST_F(CalendarTest, PopupOpensTheLoanViewWithTheListsChecks) {
   // The payment calendar's popup: financing plan rows, into the financing record's payment view
   // with that list's checks.
   loginAsSuperAdmin();
-  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态) values ('C1','赵敏','已审核'),('C2','钱多','未审核'),('C3','孙少','废弃')"));
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态) values ('C1',?,?),('C2',?,?),('C3',?,?)"), {QStringLiteral("赵敏"), QStringLiteral("已审核"), QStringLiteral("钱多"), QStringLiteral("未审核"), QStringLiteral("孙少"), QStringLiteral("废弃")});
   QStringList ids;
   for (const char* doc : {"C1", "C2", "C3"}) {
     Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,支付期次,客户名称,应付本金,应付利息,已付本金,已付利息,结算状态,约定支付日期) "
-                                "values (?,1,(select 客户名称 from PJ_Cjjl where 单号=?),10000,150,0,0,'未付','2024-03-10')"),
-                 {QString::fromUtf8(doc), QString::fromUtf8(doc)});
+                                "values (?,1,(select 客户名称 from PJ_Cjjl where 单号=?),10000,150,0,0,?,'2024-03-10')"),
+                 {QString::fromUtf8(doc), QString::fromUtf8(doc), QStringLiteral("未付")});
     ids << QString::number(Db().lastInsertId());
   }
   w.Menu->Mode = QStringLiteral("支付");

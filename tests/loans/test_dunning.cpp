@@ -71,7 +71,7 @@ TEST_F(DunningTest, ACompanyBorrowerIsReachedThroughItsOwnRecord) {
   // A person and a company with the same key: the company's loan must reach the company.
   const qint32 company = addCompany(QStringLiteral("示范贸易公司"), QStringLiteral("13600000009"));
   Db().Execute(QStringLiteral("delete from PJ_Kehu where 编号=?"), {company});
-  Db().Execute(QStringLiteral("insert into PJ_Kehu (编号,姓名,手机) values (?,'无关的人','13500000000')"), {company});
+  Db().Execute(QStringLiteral("insert into PJ_Kehu (编号,姓名,手机) values (?,?,'13500000000')"), {company, QStringLiteral("无关的人")});
   addLoan({.docNo = QStringLiteral("D2"), .borrower = QStringLiteral("示范贸易公司"), .customerId = company, .kind = QStringLiteral("企业")});
   const qint32 row = addPlanRow(QStringLiteral("D2"), 1, 5000, 5000, 0, QDate(2024, 1, 1), QDate(2024, 2, 1));
   auto w = open(QStringLiteral("D2"), row);

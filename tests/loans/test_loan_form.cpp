@@ -124,14 +124,14 @@ TEST_F(LoanFormFixture, BorrowersBoundByAnOpenLoanAreRefused) {
   }
 
   // A settled loan frees its borrower and guarantors.
-  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态='已完结' where 单号='D9'"));
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态=? where 单号='D9'"), {QStringLiteral("已完结")});
   auto w = newLoan(guarantor);
   EXPECT_EQ(w->txtJkkh[0]->text(), QStringLiteral("担保人"));
   EXPECT_EQ(w->txtJkkh[4]->text(), QStringLiteral("6214-0001"));
   EXPECT_EQ(w->cmbJkkh[1]->currentText(), QStringLiteral("个体户"));
 
   // The loan being edited never refuses its own borrower or guarantors.
-  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态='未还' where 单号='D9'"));
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态=? where 单号='D9'"), {QStringLiteral("未还")});
   EXPECT_EQ(LoanStore::BorrowerFreeze(true, borrower, QStringLiteral("D9")), LoanStore::Freeze::None);
   EXPECT_EQ(LoanStore::BorrowerFreeze(true, borrower, QStringLiteral("D1")), LoanStore::Freeze::OpenLoan);
   EXPECT_EQ(LoanStore::BorrowerFreeze(true, guarantor, QStringLiteral("D9")), LoanStore::Freeze::None);
@@ -338,7 +338,7 @@ TEST_F(LoanFormFixture, AccountPickerComesBeforeTheSaveAndClosingItSavesNothing)
   EXPECT_EQ(j.rows[0][2].toString(), QStringLiteral("6214-5555"));
 
   // An edit of the remark keeps the accounts without asking; a new amount asks, from the row's accounts.
-  Db().Execute(QStringLiteral("update PJ_Liushui set 对方账号='旧账号' where 单号=?"), {w->单号});
+  Db().Execute(QStringLiteral("update PJ_Liushui set 对方账号=? where 单号=?"), {QStringLiteral("旧账号"), w->单号});
   struct Case {
     const char* amount;
     bool asks;
@@ -426,8 +426,8 @@ TEST_F(LoanFormFixture, ALoanWithRepaymentsCannotBeEditedOrReplanned) {
   save(*w);
   const QString doc = w->单号;
   // A repayment of the first instalment.
-  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还利息=应还利息,归还状态='已还',归还日期='2026-12-10' where 单号=? and 还贷期次=1"), {doc});
-  Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,本金,利息,还款状态) values (?,1,0,50,'已还')"), {doc});
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还利息=应还利息,归还状态=?,归还日期='2026-12-10' where 单号=? and 还贷期次=1"), {QStringLiteral("已还"), doc});
+  Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,本金,利息,还款状态) values (?,1,0,50,?)"), {doc, QStringLiteral("已还")});
   const qint64 rows = count(QStringLiteral("PJ_Hdjh"));
   const qint64 journal = count(QStringLiteral("PJ_Liushui"));
 
@@ -844,14 +844,14 @@ TEST_F(LoanFormFixture, EditsKeepTheJournalRowsWhereTheyAreUnlessThePlanChanges)
     click(later->pbCDkdj->at(Button::OnceAll));
     save(*later);
   }
-  Db().Execute(QStringLiteral("update PJ_Liushui set 时间='2026-12-01 09:00:00', 我方账号='现金' where 单号=?"), {doc});
+  Db().Execute(QStringLiteral("update PJ_Liushui set 时间='2026-12-01 09:00:00', 我方账号=? where 单号=?"), {QStringLiteral("现金"), doc});
   const auto journal = [] {
     return Db().query(QStringLiteral("select 编号,单号,时间,金额,余额,我方账号,对方账号 from PJ_Liushui order by 编号")).rows;
   };
   const auto prepaidLinks = [&doc] {
     const QVariant plan = Db().scalar(QStringLiteral("select 计划ID from PJ_Hkjl where 单号=?"), {doc});
-    const QVariant related = Db().scalar(QStringLiteral("select 对应ID from PJ_Liushui where 单号=? and 摘要='贷款利息收入'"), {doc});
-    const QVariant paidRow = Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh where 单号=? and 归还状态='已还'"), {doc});
+    const QVariant related = Db().scalar(QStringLiteral("select 对应ID from PJ_Liushui where 单号=? and 摘要=?"), {doc, QStringLiteral("贷款利息收入")});
+    const QVariant paidRow = Db().scalar(QStringLiteral("select 编号 from PJ_Hdjh where 单号=? and 归还状态=?"), {doc, QStringLiteral("已还")});
     return std::tuple{plan.toLongLong(), related.toLongLong(), paidRow.toLongLong()};
   };
   const auto before = journal();

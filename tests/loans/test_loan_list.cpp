@@ -260,7 +260,7 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   LoanStore::SaveAttachmentRows(QStringLiteral("D41"), {attachment});
   const QString copied = VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 单号='D41'")));
   ASSERT_TRUE(QFile::exists(copied));
-  Db().Execute(QStringLiteral("insert into PJ_Dxck (单号,内容) values ('D41','已电话催收')"));
+  Db().Execute(QStringLiteral("insert into PJ_Dxck (单号,内容) values ('D41',?)"), {QStringLiteral("已电话催收")});
   const qint64 customers = count(QStringLiteral("PJ_Kehu"));
 
   auto w = openList();

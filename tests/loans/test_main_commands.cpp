@@ -67,10 +67,10 @@ TEST_F(MainCommandsTest, TheShellHandsTheLoanWindowsTheirPrintingSmsAndPaymentWi
   view.pbCJkzl_Click(frmDkhk::cmdReceipt);
   EXPECT_EQ(modal_.shown, std::vector<QString>{QStringLiteral("frmPrintFr3")});
   // The payment calendar's popup into a financing record.
-  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态) values ('C1','赵敏','已审核')"));
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态) values ('C1',?,?)"), {QStringLiteral("赵敏"), QStringLiteral("已审核")});
   frmMenu menu(&main);
   menu.Mode = QStringLiteral("支付");
-  Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,客户名称,应付本金,应付利息,结算状态,约定支付日期) values ('C1','赵敏',100,1,'未付','2024-03-10')"));
+  Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,客户名称,应付本金,应付利息,结算状态,约定支付日期) values ('C1',?,100,1,?,'2024-03-10')"), {QStringLiteral("赵敏"), QStringLiteral("未付")});
   menu.支付日程_点击Fg(QString::number(Db().lastInsertId()));
   modal_.shown.clear();
   menu.mnu_lss_Click(0);

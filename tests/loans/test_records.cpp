@@ -128,3 +128,35 @@ TEST_F(RecordsTest, TheCustomerPickerFillsTheFilter) {
 }
 
 }  // namespace
+
+namespace {
+class OlderRowsTest : public LoanRecordsFixture {};
+}  // namespace
+
+// Rows an older version left with empty paid columns are repaid like any other: NULL counts as 0
+// in the check that the row is still as read, and in the sums.
+TEST_F(OlderRowsTest, ARowWithEmptyPaidColumnsIsRepaid) {
+  addLoan({.docNo = QStringLiteral("D7"), .borrower = QStringLiteral("老客户")});
+  const qint32 row = addPlanRow(QStringLiteral("D7"), 1, 10000, 10000, 300, QDate(2024, 1, 1), QDate(2024, 2, 1));
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=null, 已还利息=null, 逾期手续费=null where 编号=?"), {row});
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 已还本金=null, 已还利息=null, 逾期利息=null where 单号=?"), {QStringLiteral("D7")});
+  RepaymentEntry e;
+  e.planId = row;
+  e.principal = 10000;
+  e.interest = 300;
+  e.fee = 12.5;
+  e.status = QStringLiteral("已还");
+  e.date = QDate(2024, 2, 1);
+  e.seen = ReadInstalmentRow(e.planId);
+  ASSERT_EQ(SaveRepayment(e), RepaymentSaved::Saved);
+  const QVariantList plan = Db().query(QStringLiteral("select 已还本金, 已还利息, 逾期手续费, 归还状态 from PJ_Hdjh where 编号=?"), {row}).rows.at(0);
+  EXPECT_DOUBLE_EQ(plan[0].toDouble(), 10000);
+  EXPECT_DOUBLE_EQ(plan[1].toDouble(), 300);
+  EXPECT_DOUBLE_EQ(plan[2].toDouble(), 12.5);
+  EXPECT_EQ(plan[3].toString(), QStringLiteral("已还"));
+  const QVariantList loan = Db().query(QStringLiteral("select 已还本金, 已还利息, 逾期利息, 结算状态 from PJ_Dkjl where 单号=?"), {QStringLiteral("D7")}).rows.at(0);
+  EXPECT_DOUBLE_EQ(loan[0].toDouble(), 10000);
+  EXPECT_DOUBLE_EQ(loan[1].toDouble(), 300);
+  EXPECT_DOUBLE_EQ(loan[2].toDouble(), 12.5);
+  EXPECT_EQ(loan[3].toString(), QStringLiteral("已完结"));
+}

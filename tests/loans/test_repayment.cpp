@@ -126,7 +126,7 @@ TEST_F(RepaymentTest, OnTimeThenOverdueSettlesTheLoanWithItsJournal) {
   EXPECT_EQ(journal(), (QStringList{"D1 贷款本金支出 支出 -10000.00 -10000.00", "D1 存款本金收入 收入 4000.00 -6000.00",
                                     "D1 贷款利息收入 收入 150.00 -5850.00", "D1 存款本金收入 收入 6000.00 150.00",
                                     "D1 贷款利息收入 收入 150.00 300.00", "D1 逾期手续费收入 收入 90.00 390.00"}));
-  EXPECT_EQ(value(QStringLiteral("select count(*) from PJ_Liushui where 经办人='李经办' and 对应ID=?"), {row2_}).toInt(), 3);
+  EXPECT_EQ(value(QStringLiteral("select count(*) from PJ_Liushui where 经办人=? and 对应ID=?"), {QStringLiteral("李经办"), row2_}).toInt(), 3);
 }
 
 TEST_F(RepaymentTest, PartThenFullCountsOverdueFromTheLastPaymentAndKeepsCents) {
@@ -155,7 +155,7 @@ TEST_F(RepaymentTest, PartThenFullCountsOverdueFromTheLastPaymentAndKeepsCents) 
   EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
   confirm(*w);
   EXPECT_EQ(rowText(row1_), QStringLiteral("4000 150 225 已还 2024-02-16 "));
-  EXPECT_EQ(value(QStringLiteral("select sum(金额) from PJ_Liushui where 摘要='存款本金收入'")).toDouble(), 4000.0);
+  EXPECT_EQ(value(QStringLiteral("select sum(金额) from PJ_Liushui where 摘要=?"), {QStringLiteral("存款本金收入")}).toDouble(), 4000.0);
   EXPECT_EQ(journal().last(), QStringLiteral("D1 逾期手续费收入 收入 75.00 -5625.00"));
 }
 
@@ -283,7 +283,7 @@ TEST_F(RepaymentTest, EarlyRepaymentOfPrepaidAndPartlyPaidRows) {
   EXPECT_EQ(rowText(partly), QStringLiteral("10000 200 0 已还 2024-02-21 提前还贷"));
   EXPECT_EQ(value(QStringLiteral("select 结算状态 from PJ_Dkjl where 单号='D3'")).toString(), QStringLiteral("已完结"));
   EXPECT_EQ(value(QStringLiteral("select 已还本金 from PJ_Dkjl where 单号='D3'")).toDouble(), 16000.0);
-  EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号='D3' and 摘要='贷款利息收入'")), 1);
+  EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号='D3' and 摘要=?"), {QStringLiteral("贷款利息收入")}), 1);
 }
 
 TEST_F(RepaymentTest, RefusalsComeBeforeTheQuestionAndWriteNothing) {
@@ -357,8 +357,8 @@ TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansIntere
   const Case cases[] = {{"", "减免利息100.00元"}, {"客户困难", "客户困难；减免利息100.00元"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.recorded);
-    Db().Execute(QStringLiteral("update PJ_Hdjh set 应还利息=150,已还本金=0,已还利息=0,归还状态='未还' where 编号=?"), {row1_});
-    Db().Execute(QStringLiteral("update PJ_Dkjl set 利息=300,已还本金=0,已还利息=0,结算状态='未还'"));
+    Db().Execute(QStringLiteral("update PJ_Hdjh set 应还利息=150,已还本金=0,已还利息=0,归还状态=? where 编号=?"), {QStringLiteral("未还"), row1_});
+    Db().Execute(QStringLiteral("update PJ_Dkjl set 利息=300,已还本金=0,已还利息=0,结算状态=?"), {QStringLiteral("未还")});
     Db().Execute(QStringLiteral("delete from PJ_Hkjl"));
     setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
     auto w = repayWindow(row1_);
@@ -384,7 +384,7 @@ TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansIntere
 TEST_F(RepaymentTest, ARowWithNothingProposedIsSettledWithARecordOfZero) {
   // Row 1 paid in full but left 归还部分; a row of no principal after the amount was used up.
   setNow(QDateTime(QDate(2024, 2, 10), QTime(9, 0)));
-  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=4000,已还利息=150,归还状态='归还部分',归还日期='2024-02-01' where 编号=?"), {row1_});
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=4000,已还利息=150,归还状态=?,归还日期='2024-02-01' where 编号=?"), {QStringLiteral("归还部分"), row1_});
   const qint32 empty = addPlanRow(QStringLiteral("D1"), 3, 0, 0, 0, QDate(2024, 3, 1), QDate(2024, 4, 1));
   for (qint32 id : {row1_, empty}) {
     responder_.clear();
@@ -441,7 +441,7 @@ TEST_F(RepaymentTest, EveryOpenFigureIsWhatThePlanRowsAndTheJournalLeaveOpen) {
     open[r[0].toString()].principal += r[1].toDouble();
     open[r[0].toString()].interest += r[2].toDouble();
   }
-  for (const QVariantList& r : Db().query(QStringLiteral("select 单号,sum(金额) from PJ_Liushui where 摘要='贷款利息收入' group by 单号")).rows)
+  for (const QVariantList& r : Db().query(QStringLiteral("select 单号,sum(金额) from PJ_Liushui where 摘要=? group by 单号"), {QStringLiteral("贷款利息收入")}).rows)
     open[r[0].toString()].interestIn = r[1].toDouble();
   EXPECT_NEAR(open["D1"].principal, 5000, 0.001);
   EXPECT_NEAR(open["D1"].interest, 100, 0.001);
@@ -659,13 +659,13 @@ TEST_F(RepaymentTest, TheAccountPickerSettingLoadsTheBorrowersBankData) {
   confirm(*w);
   EXPECT_EQ(gBankInfo[0].toString(), QString()) << "no stale bank of another movement";
   EXPECT_EQ(gBankInfo[3].toString(), QStringLiteral("工商银行"));
-  EXPECT_EQ(value(QStringLiteral("select 对方账号 from PJ_Liushui where 摘要='存款本金收入'")).toString(), QStringLiteral("6222000011112222"));
+  EXPECT_EQ(value(QStringLiteral("select 对方账号 from PJ_Liushui where 摘要=?"), {QStringLiteral("存款本金收入")}).toString(), QStringLiteral("6222000011112222"));
 }
 
 TEST_F(RepaymentTest, WithTheAccountPickerTheSaveWaitsForItsChoice) {
   setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
   gSystemSettings[5] = QStringLiteral("1");
-  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values ('农业银行','示范公司','6228-001',0)"));
+  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values (?,?,'6228-001',0)"), {QStringLiteral("农业银行"), QStringLiteral("示范公司")});
   auto w = repayWindow(row1_);
   // Closed without its OK: nothing is saved, the window stays open.
   confirm(*w);
@@ -685,7 +685,7 @@ TEST_F(RepaymentTest, WithTheAccountPickerTheSaveWaitsForItsChoice) {
   EXPECT_EQ(gBankInfo[50].toInt(), frmXjyh::Repayment);
   EXPECT_EQ(theirBank, QStringLiteral("工商银行"));
   EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 1);
-  EXPECT_EQ(value(QStringLiteral("select 我方账号||'/'||对方账号 from PJ_Liushui where 摘要='存款本金收入'")).toString(),
+  EXPECT_EQ(value(QStringLiteral("select 我方账号||'/'||对方账号 from PJ_Liushui where 摘要=?"), {QStringLiteral("存款本金收入")}).toString(),
             QStringLiteral("6228-001/6222000011112222"));
 
   // Early repayment passes its own caller code.

@@ -203,7 +203,7 @@ TEST_F(DocumentsTest, ContractsFillTheShippedTemplates) {
   const qint64 g1 = person(QStringLiteral("保证人甲"), QStringLiteral("13600000001"));
   const qint64 g2 = person(QStringLiteral("保证人乙<&>"), QStringLiteral("13600000002"));
   Db().Execute(QStringLiteral("update PJ_Dkjl set 保证人=? where 单号='D1'"), {QStringLiteral("%1,%2").arg(g1).arg(g2)});
-  Db().Execute(QStringLiteral("update PJ_Admin set 性别='男' where 姓名='管理员'"));
+  Db().Execute(QStringLiteral("update PJ_Admin set 性别=? where 姓名=?"), {QStringLiteral("男"), QStringLiteral("管理员")});
   QDir(appDir() + QStringLiteral("合同")).removeRecursively();
   QStringList opened;
   SetOpenFileHandler([&](const QString& p) {
@@ -239,7 +239,7 @@ TEST_F(DocumentsTest, ContractsFillTheShippedTemplates) {
 
   // Failures name their cause and write nothing.
   responder_.clear();
-  Db().Execute(QStringLiteral("update PJ_Dkjl set 业务经办='无此人' where 单号='D4'"));
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 业务经办=? where 单号='D4'"), {QStringLiteral("无此人")});
   EXPECT_EQ(GenerateLoanContract(QStringLiteral("D4")), QString());
   EXPECT_EQ(GenerateLoanContract(QStringLiteral("D404")), QString());
   QFile::remove(appDir() + QStringLiteral("template/gr.docx"));

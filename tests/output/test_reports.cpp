@@ -116,8 +116,8 @@ TEST_F(ReportsTest, FundsReportTakesOpenDocumentsOnly) {
   for (const auto& [name, value] : expected) EXPECT_DOUBLE_EQ(r.value(QString::fromUtf8(name)), value) << name;
 
   // No open document at all: every figure is 0.
-  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态='已完结'"));
-  Db().Execute(QStringLiteral("update PJ_Cjjl set 业务状态='未审核'"));
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态=?"), {QStringLiteral("已完结")});
+  Db().Execute(QStringLiteral("update PJ_Cjjl set 业务状态=?"), {QStringLiteral("未审核")});
   for (double v : ComputeFundsReport(QDate(2024, 3, 5)).values) EXPECT_EQ(v, 0);
 }
 

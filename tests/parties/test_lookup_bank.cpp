@@ -21,8 +21,8 @@ class LookupTest : public ProgramTest {
     ProgramTest::SetUp();
     loginAsSuperAdmin();
     // A second shown list whose items carry an extra value.
-    Db().Execute(QStringLiteral("insert into PJ_Zxlb (名称,类别,参数,参数名,显示) values ('费用类别',20,1,'补偿百分比',1)"));
-    Db().Execute(QStringLiteral("insert into PJ_Zxlb (名称,类别,参数,参数名,显示) values ('隐藏',21,0,'',0)"));
+    Db().Execute(QStringLiteral("insert into PJ_Zxlb (名称,类别,参数,参数名,显示) values (?,20,1,?,1)"), {QStringLiteral("费用类别"), QStringLiteral("补偿百分比")});
+    Db().Execute(QStringLiteral("insert into PJ_Zxlb (名称,类别,参数,参数名,显示) values (?,21,0,'',0)"), {QStringLiteral("隐藏")});
   }
   static QStringList items(int category) {
     QStringList out;
@@ -71,8 +71,8 @@ TEST_F(LookupTest, AddChecksDuplicatesPerCategoryAndNumbersCodesAndOrder) {
   add(w, QStringLiteral("销售部"));
   add(w, QStringLiteral("财务部"));
   EXPECT_EQ(items(9), (QStringList{"综合部", "销售部", "财务部"}));
-  EXPECT_EQ(value(QStringLiteral("select 代码 from PJ_Zaxiang where 名称='财务部'")).toInt(), highestCode + 2);
-  EXPECT_EQ(value(QStringLiteral("select 排序 from PJ_Zaxiang where 名称='财务部'")), QStringLiteral("3"));
+  EXPECT_EQ(value(QStringLiteral("select 代码 from PJ_Zaxiang where 名称=?"), {QStringLiteral("财务部")}).toInt(), highestCode + 2);
+  EXPECT_EQ(value(QStringLiteral("select 排序 from PJ_Zaxiang where 名称=?"), {QStringLiteral("财务部")}), QStringLiteral("3"));
 
   add(w, QStringLiteral("销售部"));
   EXPECT_TRUE(responder_.saw(QStringLiteral("不能重复！")));
@@ -102,7 +102,8 @@ TEST_F(LookupTest, AddChecksDuplicatesPerCategoryAndNumbersCodesAndOrder) {
 
 TEST_F(LookupTest, RenameAndDeleteActOnTheClickedItemOnly) {
   Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称,类别,代码,排序,参数1) values ('a''b',20,50,1,'1'),('x',20,51,2,'2'),"
-                              "('中药费',20,52,3,'5'),('a''b',21,53,1,'')"));
+                              "(?,20,52,3,'5'),('a''b',21,53,1,'')"),
+               {QStringLiteral("中药费")});
   frmZxglb w;
   w.List1->setCurrentRow(1);
   clickItem(w, QStringLiteral("a'b"));
@@ -126,7 +127,7 @@ TEST_F(LookupTest, RenameAndDeleteActOnTheClickedItemOnly) {
   w.Text1->setText(QStringLiteral("中药费"));
   w.Text2->setText(QStringLiteral("8"));
   w.eCmdzx_Click(0);
-  EXPECT_EQ(value(QStringLiteral("select 参数1 from PJ_Zaxiang where 名称='中药费'")), QStringLiteral("8"));
+  EXPECT_EQ(value(QStringLiteral("select 参数1 from PJ_Zaxiang where 名称=?"), {QStringLiteral("中药费")}), QStringLiteral("8"));
 
   clickItem(w, QStringLiteral("x"));
   w.optGn[3]->click();
@@ -148,9 +149,10 @@ TEST_F(LookupTest, RenameAndDeleteActOnTheClickedItemOnly) {
 }
 
 TEST_F(LookupTest, DepartmentsInUseAreKeptAndRenamesReachTheAccounts) {
-  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称,类别,代码,排序) values ('销售',9,60,2),('销售二部',9,61,3)"));
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称,类别,代码,排序) values (?,9,60,2),(?,9,61,3)"), {QStringLiteral("销售"), QStringLiteral("销售二部")});
   Db().Execute(QStringLiteral("insert into PJ_Admin (登录账号,登录密码,姓名,助记符,科室,账号属性,科室权限) "
-                              "values ('zs','x','张三','ZS','综合部',0,'销售二部,综合部')"));
+                              "values ('zs','x',?,'ZS',?,0,?)"),
+               {QStringLiteral("张三"), QStringLiteral("综合部"), QStringLiteral("销售二部,综合部")});
   gDeptRights = QStringLiteral("综合部,销售二部");
   frmZxglb w;
   clickItem(w, QStringLiteral("销售二部"));
@@ -182,7 +184,7 @@ class BankTest : public ProgramTest {
   void SetUp() override {
     ProgramTest::SetUp();
     loginAsSuperAdmin();
-    Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values ('对方银行','对方','999',1)"));
+    Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values (?,?,'999',1)"), {QStringLiteral("对方银行"), QStringLiteral("对方")});
   }
   static QStringList rows() {
     QStringList out;
@@ -245,7 +247,7 @@ TEST_F(BankTest, AddModifyAndDeleteOwnAccounts) {
 }
 
 TEST_F(BankTest, ModifyWithoutAClickedRowChangesNothing) {
-  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号) values ('建设银行','示范公司','1')"));
+  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号) values (?,?,'1')"), {QStringLiteral("建设银行"), QStringLiteral("示范公司")});
   frmYhzh w;
   w.optGn[2]->click();
   w.eCmdzx_Click(0);  // the current row was loaded by the option click

@@ -36,9 +36,9 @@ class StaffTest : public ProgramTest {
   static qint32 account(const QString& login, int level, const QString& department, const QString& rights = QString(),
                         const QString& deptRights = QString()) {
     Db().Execute(QStringLiteral("insert into PJ_Admin (登录账号,登录密码,姓名,助记符,科室,账号级别,账号属性,锁定,模块权限,科室权限)"
-                                " values (?,?,?,?,?,?,?,'否',?,?)"),
+                                " values (?,?,?,?,?,?,?,?,?,?)"),
                  {login, QStringLiteral("NjE3Mw=="), login + QStringLiteral("名"), login.toUpper(), department,
-                  LevelEntries().value(level), level, rights, deptRights});
+                  LevelEntries().value(level), level, QStringLiteral("否"), rights, deptRights});
     return static_cast<qint32>(Db().lastInsertId());
   }
   static void loginAs(int role, const QString& deptRights, const QString& rights, qint32 id = 9999) {
@@ -269,7 +269,7 @@ TEST_F(StaffTest, AddStoresThePasswordAsTypedAndTheChosenLevel) {
   EXPECT_EQ(field(id, QStringLiteral("科室权限")), QStringLiteral("销售"));
   EXPECT_EQ(field(id, QStringLiteral("模块权限")), QStringLiteral(",")) << "nothing ticked grants nothing";
   EXPECT_EQ(field(id, QStringLiteral("对应科室ID")),
-            VariantText(Db().scalar(QStringLiteral("select 编号 from PJ_Zaxiang where 名称='销售二部' and 类别=9"))));
+            VariantText(Db().scalar(QStringLiteral("select 编号 from PJ_Zaxiang where 名称=? and 类别=9"), {QStringLiteral("销售二部")})));
   EXPECT_EQ(field(id, QStringLiteral("客户端权限")), gUnitName);
   EXPECT_TRUE(listed(list).contains(QStringLiteral("wang"))) << "the list was refreshed";
 

@@ -7,6 +7,7 @@
 #include <clocale>
 
 #include "IsolatedProfile.h"
+#include "app/data/Database.h"
 #include "platform/ChineseDesktop.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // As the program does: Qt's own texts in Chinese whatever LANG says.
   UseChineseDesktop();
+  // Every statement the suite sends carries its Chinese values bound, as SQL Server needs them.
+  RefuseQuotedNonAsciiLiterals(true);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -18,8 +18,8 @@ class FillTest : public ProgramTest {
     ProgramTest::SetUp();
     FillLoginState();
   }
-  qint64 count(const QString& sql) { return Db().scalar(sql).toLongLong(); }
-  double number(const QString& sql) { return VariantNumber(Db().scalar(sql)); }
+  qint64 count(const QString& sql, const QVariantList& values = {}) { return Db().scalar(sql, values).toLongLong(); }
+  double number(const QString& sql, const QVariantList& values = {}) { return VariantNumber(Db().scalar(sql, values)); }
 };
 
 TEST_F(FillTest, SmallFillReconciles) {
@@ -47,6 +47,7 @@ TEST_F(FillTest, SmallFillReconciles) {
   struct Rule {
     const char* what;
     const char* violations;
+    QVariantList values;  // the status words, bound
   };
   const Rule rules[] = {
       {"a loan's plan repays its amount",
@@ -69,25 +70,29 @@ TEST_F(FillTest, SmallFillReconciles) {
        "select count(*) from PJ_Cjzfjh h where abs(h.已付本金-(select ifnull(sum(本金),0) from PJ_Cjzfjl k where k.计划ID=h.编号))>0.005"},
       // (early repayment charges interest by the day, which on a monthly rate may pass the plan's)
       {"nothing is paid beyond what is due",
-       "select count(*) from PJ_Hdjh where 已还本金>应还本金+0.005 or (已还利息>应还利息+0.005 and ifnull(备注,'')<>'提前还贷')"},
+       "select count(*) from PJ_Hdjh where 已还本金>应还本金+0.005 or (已还利息>应还利息+0.005 and ifnull(备注,'')<>?)",
+       {QStringLiteral("提前还贷")}},
       {"a settled loan has no open row",
-       "select count(*) from PJ_Dkjl d where 结算状态='已完结' and exists (select 1 from PJ_Hdjh h where h.单号=d.单号 and 归还状态<>'已还')"},
+       "select count(*) from PJ_Dkjl d where 结算状态=? and exists (select 1 from PJ_Hdjh h where h.单号=d.单号 and 归还状态<>?)",
+       {QStringLiteral("已完结"), QStringLiteral("已还")}},
       {"an open loan has an open row",
-       "select count(*) from PJ_Dkjl d where 结算状态='未还' and not exists (select 1 from PJ_Hdjh h where h.单号=d.单号 and 归还状态<>'已还')"},
+       "select count(*) from PJ_Dkjl d where 结算状态=? and not exists (select 1 from PJ_Hdjh h where h.单号=d.单号 and 归还状态<>?)",
+       {QStringLiteral("未还"), QStringLiteral("已还")}},
       {"every journal row belongs to a document", "select count(*) from PJ_Liushui where 单号 not in (select 单号 from PJ_Dkjl union select 单号 from PJ_Cjjl)"},
       {"the journal's time lies in the five years",
        "select count(*) from PJ_Liushui where 时间<'2021-12-01' or 时间>'2026-11-30 23:59:59'"},
       {"a repayment record is made on its repayment day",
-       "select count(*) from PJ_Hkjl k join PJ_Hdjh h on h.编号=k.计划ID where ifnull(k.备注,'')<>'提前扣除利息' and k.还款状态<>'归还部分' and substr(k.日期,1,10)<>h.归还日期"},
+       "select count(*) from PJ_Hkjl k join PJ_Hdjh h on h.编号=k.计划ID where ifnull(k.备注,'')<>? and k.还款状态<>? and substr(k.日期,1,10)<>h.归还日期",
+       {QStringLiteral("提前扣除利息"), QStringLiteral("归还部分")}},
       {"a repayment is never before its loan",
        "select count(*) from PJ_Hkjl k join PJ_Dkjl d on d.单号=k.单号 where substr(k.日期,1,10)<d.登记日期"},
   };
-  for (const Rule& r : rules) EXPECT_EQ(count(QString::fromUtf8(r.violations)), 0) << r.what;
+  for (const Rule& r : rules) EXPECT_EQ(count(QString::fromUtf8(r.violations), r.values), 0) << r.what;
 
   // Money in and out of the journal is the money of the records.
-  const double principalOut = number(QStringLiteral("select sum(金额) from PJ_Liushui where 摘要='贷款本金支出'"));
+  const double principalOut = number(QStringLiteral("select sum(金额) from PJ_Liushui where 摘要=?"), {QStringLiteral("贷款本金支出")});
   EXPECT_NEAR(principalOut, -number(QStringLiteral("select sum(本金) from PJ_Dkjl")), 0.005);
-  const double principalIn = number(QStringLiteral("select sum(金额) from PJ_Liushui where 摘要 in ('存款本金收入','回款本金收入')"));
+  const double principalIn = number(QStringLiteral("select sum(金额) from PJ_Liushui where 摘要 in (?,?)"), {QStringLiteral("存款本金收入"), QStringLiteral("回款本金收入")});
   EXPECT_NEAR(principalIn, number(QStringLiteral("select sum(本金) from PJ_Hkjl")), 0.005);
 
   // The running balance: each row's 余额 is the sum of 金额 up to it, the last one the whole sum.
@@ -102,19 +107,22 @@ TEST_F(FillTest, SmallFillReconciles) {
   EXPECT_NEAR(VariantNumber(journal.rows.back()[1]), number(QStringLiteral("select sum(金额) from PJ_Liushui")), 0.005);
 
   // Every kind of business the windows write is there.
-  const char* present[] = {
-      "select count(distinct 还款计划) from PJ_Dkjl",                      // every plan type
-      "select count(*) from PJ_Dkjl where 客户性质='企业'",                // company borrowers
-      "select count(*) from PJ_Hkjl where 手续费>0",                        // late, with overdue fees
-      "select count(*) from PJ_Hkjl where 还款状态='归还部分'",             // partial
-      "select count(*) from PJ_Hkjl where 备注='提前还贷'",                 // early
-      "select count(*) from PJ_Hdjh where 归还状态='未还' and 约定归还日期<'2026-06-01'",  // overdue, never paid
-      "select count(*) from PJ_Dkjl where 业务状态='未审核'",               // waiting for approval
-      "select count(*) from PJ_Cjzfjl where 提前支取扣款>0",                // financing taken back early
-      "select count(*) from PJ_Cjzfjh where 提前支取减息>0 and 结算状态='已付'",  // part of it early, the rest when due
-      "select count(*) from PJ_Cjjl where 结算状态='已完结'",               // financing paid off
+  const std::pair<const char*, const char*> present[] = {
+      {"select count(distinct 还款计划) from PJ_Dkjl", ""},                 // every plan type
+      {"select count(*) from PJ_Dkjl where 客户性质=?", "企业"},            // company borrowers
+      {"select count(*) from PJ_Hkjl where 手续费>0", ""},                   // late, with overdue fees
+      {"select count(*) from PJ_Hkjl where 还款状态=?", "归还部分"},         // partial
+      {"select count(*) from PJ_Hkjl where 备注=?", "提前还贷"},             // early
+      {"select count(*) from PJ_Hdjh where 归还状态=? and 约定归还日期<'2026-06-01'", "未还"},  // overdue, never paid
+      {"select count(*) from PJ_Dkjl where 业务状态=?", "未审核"},           // waiting for approval
+      {"select count(*) from PJ_Cjzfjl where 提前支取扣款>0", ""},           // financing taken back early
+      {"select count(*) from PJ_Cjzfjh where 提前支取减息>0 and 结算状态=?", "已付"},  // part of it early, the rest when due
+      {"select count(*) from PJ_Cjjl where 结算状态=?", "已完结"},           // financing paid off
   };
-  for (const char* sql : present) EXPECT_GT(count(QString::fromUtf8(sql)), 0) << sql;
+  for (const auto& [sql, word] : present) {
+    const QVariantList values = *word ? QVariantList{QString::fromUtf8(word)} : QVariantList{};
+    EXPECT_GT(count(QString::fromUtf8(sql), values), 0) << sql;
+  }
   EXPECT_GE(count(QStringLiteral("select count(distinct 还款计划) from PJ_Dkjl")), 7);
 }
 

@@ -6,6 +6,7 @@
 #include "app/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
+#include "app/services/BookStart.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
@@ -284,7 +285,7 @@ TEST_F(DataAccessTest, CreateTableQuietlyIgnoresAnExistingTable) {
 }
 
 TEST_F(DataAccessTest, StartUpReadsTheSettingsRowFromTheLocalFile) {
-  Db(0).Execute(QStringLiteral("update PJ_Sys set SqlIP='10.0.0.5', SqlName='借贷', SqlUser='sa', SqlPass='p;w', 数据库类型=1, 机器ID=7 where 编号=1"));
+  Db(0).Execute(QStringLiteral("update PJ_Sys set SqlIP='10.0.0.5', SqlName=?, SqlUser='sa', SqlPass='p;w', 数据库类型=1, 机器ID=7 where 编号=1"), {QStringLiteral("借贷")});
   gDatabaseType = 0;
   LoadDatabaseSettings();
   EXPECT_TRUE(responder_.messages.empty());
@@ -412,4 +413,35 @@ TEST_F(DataAccessTest, ASaveOnAFullDiskOrAReadOnlyFileIsToldInTheSystemsWordsAnd
     ResetConnections();
     EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt(), before);
   }
+}
+
+// The book start the program shows (and its status bar) follows the database: a save that rolls
+// back leaves it; a committed one moves it once, to the earliest date the save wrote.
+TEST_F(DataAccessTest, TheBookStartMovesInTheProgramOnlyOnceTheSaveHasCommitted) {
+  loginAsSuperAdmin();
+  const auto stored = [] {
+    return VariantText(Db().scalar(QStringLiteral("select 建账日期 from PJ_Jq where 机器ID=?"), {static_cast<int>(gMachineId)}));
+  };
+  Db().Execute(QStringLiteral("update PJ_Jq set 建账日期='2024-03-10' where 机器ID=?"), {static_cast<int>(gMachineId)});
+  gBookStartDate = QStringLiteral("2024-03-10");
+  int told = 0;
+  SetBookStartListener([&told] { ++told; });
+  {
+    Transaction t;
+    MoveBookStartBack(QDate(2024, 2, 1), QDate(2024, 2, 1));
+    EXPECT_EQ(gBookStartDate, QStringLiteral("2024-03-10")) << "moved before the commit";
+  }  // rolled back
+  EXPECT_EQ(stored(), QStringLiteral("2024-03-10"));
+  EXPECT_EQ(gBookStartDate, QStringLiteral("2024-03-10"));
+  EXPECT_EQ(told, 0);
+  {
+    Transaction t;
+    MoveBookStartBack(QDate(2024, 2, 1), QDate(2024, 2, 5));
+    MoveBookStartBack(QDate(2024, 2, 20), QDate(2024, 2, 20));  // a later date in the same save
+    t.Commit();
+  }
+  EXPECT_EQ(stored(), QStringLiteral("2024-02-01"));
+  EXPECT_EQ(gBookStartDate, QStringLiteral("2024-02-01"));
+  EXPECT_EQ(told, 1);
+  SetBookStartListener({});
 }

@@ -148,8 +148,10 @@ TEST_F(DatabaseToolTest, ANewerSchemaOnlyAddsAfterSavingACopy) {
   Db().Execute(QStringLiteral("insert into PJ_Pingji (等级) values (?)"), {QStringLiteral("A")});
   EXPECT_EQ(Db().scalar(QStringLiteral("select 分数 from PJ_Pingji")).toInt(), 60);
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from sqlite_master where type='index' "
-                                       "and (sql like '%ON PJ_Kehu (信用等级)%' or sql like '%ON PJ_Kehu (信用等级,编号)%' "
-                                       "or sql like '%ON PJ_Pingji (等级)%')")).toInt(), 3);
+                                       "and (sql like ? or sql like ? or sql like ?)"),
+                               {QStringLiteral("%ON PJ_Kehu (信用等级)%"), QStringLiteral("%ON PJ_Kehu (信用等级,编号)%"),
+                                QStringLiteral("%ON PJ_Pingji (等级)%")}).toInt(),
+            3);
 
   // The copy saved first holds the database as it was, byte for byte.
   const QStringList saved = backups(appDir());
@@ -176,8 +178,8 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
   // As the old rules left them: plan and attachment rows of documents never saved, and rows settled
   // early with less interest than planned that still count the difference as owed.
   Connection& c = Db();
-  c.Execute(QStringLiteral("insert into PJ_Dkjl (单号, 客户名称, 本金, 利息) values ('D1', '王五', 10000, 450)"));
-  c.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户名称, 本金, 利息) values ('F1', '王投资', 90000, 900)"));
+  c.Execute(QStringLiteral("insert into PJ_Dkjl (单号, 客户名称, 本金, 利息) values ('D1', ?, 10000, 450)"), {QStringLiteral("王五")});
+  c.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户名称, 本金, 利息) values ('F1', ?, 90000, 900)"), {QStringLiteral("王投资")});
   const struct {
     const char* doc;
     int period;
@@ -190,12 +192,12 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
   for (const auto& r : loanRows)
     c.Execute(QStringLiteral("insert into PJ_Hdjh (单号, 还贷期次, 应还利息, 已还利息, 归还状态) values (?, ?, ?, ?, ?)"),
               {QString::fromUtf8(r.doc), r.period, r.due, r.paid, QString::fromUtf8(r.status)});
-  c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('F1', 1, 300, 100, '已付')"));
-  c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('GONE', 1, 5, 0, '未付')"));
+  c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('F1', 1, 300, 100, ?)"), {QStringLiteral("已付")});
+  c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('GONE', 1, 5, 0, ?)"), {QStringLiteral("未付")});
   // Principal returned early while its interest ran on: 100000 at 0.05 %/day to 04-30, 60000 back
   // on 03-21. Row 1 still plans the whole 3000; row 2 had it taken off by its save; row 3 was paid
   // on its due date.
-  c.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户名称, 本金, 利率, 利率类别, 利息) values ('F2', '王投资', 300000, 0.05, '日', 7800)"));
+  c.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户名称, 本金, 利率, 利率类别, 利息) values ('F2', ?, 300000, 0.05, ?, 7800)"), {QStringLiteral("王投资"), QStringLiteral("日")});
   const struct {
     int period;
     double planned, taken;
@@ -203,9 +205,9 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
   } returned[] = {{1, 3000, 0, "2024-03-21"}, {2, 1800, 1200, "2024-03-21"}, {3, 3000, 0, "2024-04-30"}};
   for (const auto& r : returned)
     c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 拆借本金, 应付本金, 应付利息, 已付本金, 已付利息, 结算状态, 开始日期, "
-                             "约定支付日期, 支付日期, 提前支取减息) values ('F2', ?, 100000, 100000, ?, 60000, 1000, '支付部分', '2024-03-01', "
+                             "约定支付日期, 支付日期, 提前支取减息) values ('F2', ?, 100000, 100000, ?, 60000, 1000, ?, '2024-03-01', "
                              "'2024-04-30', ?, ?)"),
-              {r.period, r.planned, QString::fromLatin1(r.paidOn), r.taken});
+              {r.period, r.planned, QStringLiteral("支付部分"), QString::fromLatin1(r.paidOn), r.taken});
   for (const char* doc : {"D1", "F1", "GONE"})
     c.Execute(QStringLiteral("insert into PJ_DkFj (单号, 附件名称) values (?, 'a.jpg')"), {QString::fromUtf8(doc)});
   ResetConnections();

@@ -79,21 +79,21 @@ TEST_F(DocumentNumberTest, NextCodeNumberFollowsTheHighestCode) {
   EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang"), QStringLiteral("代码")), 28);
   Db().Execute(QStringLiteral("delete from PJ_Zaxiang"));
   EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 1) << "an empty list starts at 1";
-  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('甲', 9, 7)"));
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values (?, 9, 7)"), {QStringLiteral("甲")});
   EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 8);
-  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('乙', 9, 8), ('丙', 9, 9)"));
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values (?, 9, 8), (?, 9, 9)"), {QStringLiteral("乙"), QStringLiteral("丙")});
   Db().Execute(QStringLiteral("delete from PJ_Zaxiang where 代码=8"));
   EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 10);
   EXPECT_TRUE(responder_.messages.empty());
 }
 
 TEST_F(DocumentNumberTest, ACodeThatIsNotANumberIsReportedAndGivesZero) {
-  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('空', 9, null)"));
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values (?, 9, null)"), {QStringLiteral("空")});
   EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 0);
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("程序出现异常！")));
   Db().Execute(QStringLiteral("delete from PJ_Zaxiang where 代码 is null"));
-  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values ('大', 9, 32767)"));
+  Db().Execute(QStringLiteral("insert into PJ_Zaxiang (名称, 类别, 代码) values (?, 9, 32767)"), {QStringLiteral("大")});
   EXPECT_EQ(NextCodeNumber(QStringLiteral("PJ_Zaxiang")), 0) << "past a 16-bit code";
   EXPECT_EQ(responder_.messages.size(), 2u);
 }

@@ -308,7 +308,7 @@ TEST_F(GridHelpersTest, NameValueListShowsTheFirstRecordAndClosesTheQuery) {
   EXPECT_EQ(grid_.rowHeight(2), 300);
   EXPECT_FALSE(gMainRecordset.isOpen());
 
-  ShowRecordAsNameValueGrid(&grid_, QStringLiteral("select 客户, 本金 from 测试清单 where 单号='无'"), 450);
+  ShowRecordAsNameValueGrid(&grid_, QStringLiteral("select 客户, 本金 from 测试清单 where 单号='none'"), 450);
   EXPECT_TRUE(responder_.messages.empty()) << "no record: blanks, no error";
   EXPECT_EQ(grid_.rows(), 2);
   EXPECT_EQ(grid_.textMatrix(0, 1), QStringLiteral(" "));
@@ -362,22 +362,32 @@ TEST_F(GridHelpersTest, SelectingAComboTextNeverLandsOnAnotherItem) {
   EXPECT_TRUE(responder_.messages.empty());
 }
 
-TEST_F(GridHelpersTest, ScopeFilterQuotesEveryValueAndIsEmptyForTheSuperAdministrator) {
-  gCurrentUserRole = 3;
-  EXPECT_EQ(BuildScopeInFilter(QStringLiteral("a,b"), QStringLiteral("部门"), QStringLiteral("and")), QString());
-  gCurrentUserRole = 1;
-  EXPECT_EQ(BuildScopeInFilter(QStringLiteral("a,b"), QStringLiteral("部门"), QStringLiteral("and")),
-            QStringLiteral(" and 部门 in ('a','b') "));
-  EXPECT_EQ(BuildScopeInFilter(QStringLiteral("综合部"), QStringLiteral("部门"), QStringLiteral("where")),
-            QStringLiteral(" where 部门 in ('综合部') "));
-  EXPECT_EQ(BuildScopeInFilter(QString(), QStringLiteral("部门"), QStringLiteral("and")), QStringLiteral(" and 部门 in ('') "));
+TEST_F(GridHelpersTest, ScopeFilterBindsEveryValueAndIsEmptyForTheSuperAdministrator) {
+  struct Case {
+    int role;
+    QString list, conjunction, sql;
+    QVariantList values;
+  };
+  const Case cases[] = {
+      {3, QStringLiteral("a,b"), QStringLiteral("and"), QString(), {}},
+      {1, QStringLiteral("a, b"), QStringLiteral("and"), QStringLiteral(" and 部门 in (?,?) "), {QStringLiteral("a"), QStringLiteral("b")}},
+      {1, QStringLiteral("综合部"), QStringLiteral("where"), QStringLiteral(" where 部门 in (?) "), {QStringLiteral("综合部")}},
+      {1, QString(), QStringLiteral("and"), QStringLiteral(" and 部门 in (?) "), {QString()}},
+  };
+  for (const Case& c : cases) {
+    gCurrentUserRole = c.role;
+    QVariantList params = {QStringLiteral("before")};
+    EXPECT_EQ(BuildScopeInFilter(c.list, QStringLiteral("部门"), c.conjunction, params), c.sql) << c.list.toStdString();
+    EXPECT_EQ(params, QVariantList{QStringLiteral("before")} + c.values) << "values follow the ones already there";
+  }
 
-  // A quote inside a department name stays inside its literal.
-  const QString filter = BuildScopeInFilter(QStringLiteral("O'Brien部,' or '1'='1"), QStringLiteral("状态"), QStringLiteral("and"));
-  EXPECT_EQ(filter, QStringLiteral(" and 状态 in ('O''Brien部',''' or ''1''=''1') "));
+  // A quote inside a department name is a value, never SQL.
+  gCurrentUserRole = 1;
+  QVariantList params;
+  const QString filter = BuildScopeInFilter(QStringLiteral("O'Brien部,' or '1'='1"), QStringLiteral("状态"), QStringLiteral("and"), params);
   addRow(QStringLiteral("甲"), QStringLiteral("O'Brien部"), 1.0, 1.0);
   addRow(QStringLiteral("乙"), QStringLiteral("未还"), 1.0, 1.0);
-  EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from 测试清单 where 1=1") + filter).toInt(), 1);
+  EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from 测试清单 where 1=1") + filter, params).toInt(), 1);
 }
 
 // Widths fit the widest text of header, data and totals: equal totals side by side and totals longer

@@ -199,9 +199,9 @@ TEST_F(LedgerTest, ClearBankInfoEmptiesItemsZeroToFiveOnly) {
 
 TEST_F(LedgerTest, BorrowerBankDataComeFromTheCustomerTableOfTheLoansKind) {
   Connection& db = Db();
-  db.Execute(QStringLiteral("insert into PJ_Kehu (编号, 姓名, 开户行, 开户名, 银行帐号) values (5, '王五', '农业银行', '王五', '622848')"));
-  db.Execute(QStringLiteral("insert into PJ_Kehu_Gs (编号, 公司名称, 开户行, 开户名, 银行帐号) values (5, '某公司', '中国银行', '某公司', '104100')"));
-  db.Execute(QStringLiteral("insert into PJ_Dkjl (单号, 客户性质, 客户ID) values ('DP', '个人', 5), ('DE', '企业', 5), ('DX', '', 5)"));
+  db.Execute(QStringLiteral("insert into PJ_Kehu (编号, 姓名, 开户行, 开户名, 银行帐号) values (5, ?, ?, ?, '622848')"), {QStringLiteral("王五"), QStringLiteral("农业银行"), QStringLiteral("王五")});
+  db.Execute(QStringLiteral("insert into PJ_Kehu_Gs (编号, 公司名称, 开户行, 开户名, 银行帐号) values (5, ?, ?, ?, '104100')"), {QStringLiteral("某公司"), QStringLiteral("中国银行"), QStringLiteral("某公司")});
+  db.Execute(QStringLiteral("insert into PJ_Dkjl (单号, 客户性质, 客户ID) values ('DP', ?, 5), ('DE', ?, 5), ('DX', '', 5)"), {QStringLiteral("个人"), QStringLiteral("企业")});
 
   gBankInfo[0] = QStringLiteral("our bank");
   gBankInfo[50] = 3;
@@ -226,7 +226,7 @@ TEST_F(LedgerTest, BorrowerBankDataComeFromTheCustomerTableOfTheLoansKind) {
 
 TEST_F(LedgerTest, InvestorBankDataComeFromTheInvestorTable) {
   Connection& db = Db();
-  db.Execute(QStringLiteral("insert into PJ_Gd (编号, 姓名, 开户行, 开户名, 银行账号) values (9, '赵六', '招商银行', '赵六', '6225880')"));
+  db.Execute(QStringLiteral("insert into PJ_Gd (编号, 姓名, 开户行, 开户名, 银行账号) values (9, ?, ?, ?, '6225880')"), {QStringLiteral("赵六"), QStringLiteral("招商银行"), QStringLiteral("赵六")});
   db.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户ID) values ('C1', 9), ('C2', 99)"));
   LoadInvestorBankInfo(QStringLiteral("C1"));
   EXPECT_EQ(gBankInfo[3].toString(), QStringLiteral("招商银行"));

@@ -576,10 +576,12 @@ TEST_F(ServerMaintenanceTest, RestoreVerifiesSavesAndRestoresInSingleUse) {
                                          "MOVE N'借贷_log' TO N'/var/opt/mssql/data/借贷]库_恢复检查_2.ldf', REPLACE, RECOVERY"),
                       QStringLiteral("IF DB_ID(N'借贷]库_恢复检查') IS NOT NULL DROP DATABASE [借贷]]库_恢复检查]"),
                       QStringLiteral("RESTORE VERIFYONLY FROM DISK = ") + file,
-                      QStringLiteral("ALTER DATABASE [借贷]]库] SET SINGLE_USER WITH ROLLBACK IMMEDIATE"),
+                      // The safety backup while others still work; then single use, the restore
+                      // and multi use in one batch.
                       QStringLiteral("BACKUP DATABASE [借贷]]库] TO DISK = N'/var/opt/mssql/backup/20261209080000_恢复前.bak'"),
-                      QStringLiteral("RESTORE DATABASE [借贷]]库] FROM DISK = ") + file + QStringLiteral(" WITH REPLACE"),
-                      QStringLiteral("ALTER DATABASE [借贷]]库] SET MULTI_USER"),
+                      QStringLiteral("ALTER DATABASE [借贷]]库] SET SINGLE_USER WITH ROLLBACK IMMEDIATE;\n"
+                                     "RESTORE DATABASE [借贷]]库] FROM DISK = ") +
+                          file + QStringLiteral(" WITH REPLACE;\nALTER DATABASE [借贷]]库] SET MULTI_USER"),
                   }));
   EXPECT_EQ(undo_, QStringList{QStringLiteral("ALTER DATABASE [借贷]]库] SET MULTI_USER")});
   ASSERT_EQ(responder_.messages.size(), 2u) << responder_.texts().join("|").toStdString();

@@ -23,8 +23,8 @@ class WorkstationTest : public ProgramTest {
   }
 
   static void addRow(qint16 machine, const QString& name) {
-    Db().Execute(QStringLiteral("insert into PJ_Jq (机器ID,单位名称,客户端名称,主控权限,建账日期,参数) values (?,?,?,'否','No','7')"),
-                 {machine, QStringLiteral("分公司"), name});
+    Db().Execute(QStringLiteral("insert into PJ_Jq (机器ID,单位名称,客户端名称,主控权限,建账日期,参数) values (?,?,?,?,'No','7')"),
+                 {machine, QStringLiteral("分公司"), name, QStringLiteral("否")});
   }
   static QList<qint64> machineIds() {
     QList<qint64> ids;
