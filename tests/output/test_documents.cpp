@@ -258,24 +258,26 @@ TEST_F(DocumentsTest, ContractSentencesLeaveOutThePhraseOfAMissingValue) {
   SetOpenFileHandler([](const QString&) { return true; });
   struct Case {
     const char* what;
-    const char* sql;   // what the record lacks
+    const char* sql;  // what the record lacks
+    QVariantList values;
     const char* docNo;
     QString expected;  // the sentence in the contract
   };
+  const QString zhang = QStringLiteral("张三");
   const Case cases[] = {
-      {"borrower without a birthday", "update PJ_Kehu set 生日='' where 姓名='张三'", "D1",
+      {"borrower without a birthday", "update PJ_Kehu set 生日='' where 姓名=?", {zhang}, "D1",
        QStringLiteral("姓名：张三，男，身份证号：110101198005060011，手机：13800138000，住址：北京市东城区1号/")},
-      {"borrower without a sex or an address", "update PJ_Kehu set 性别='', 家庭住址=null, 生日='1980-05-06' where 姓名='张三'", "D1",
+      {"borrower without a sex or an address", "update PJ_Kehu set 性别='', 家庭住址=null, 生日='1980-05-06' where 姓名=?", {zhang}, "D1",
        QStringLiteral("姓名：张三，1980年05月06日出生，身份证号：110101198005060011，手机：13800138000/")},
-      {"borrower without an ID number or a mobile", "update PJ_Kehu set 性别='男', 家庭住址='北京', 身份证号='', 手机='' where 姓名='张三'",
-       "D1", QStringLiteral("姓名：张三，男，1980年05月06日出生，住址：北京/")},
-      {"lender without a sex", "update PJ_Admin set 性别='' where 姓名='管理员'", "D1", QStringLiteral("姓名：管理员，住址：")},
-      {"company without a registration number", "update PJ_Kehu_Gs set 营业执照注册号='' where 公司名称='某公司'", "D2",
+      {"borrower without an ID number or a mobile", "update PJ_Kehu set 性别=?, 家庭住址=?, 身份证号='', 手机='' where 姓名=?",
+       {QStringLiteral("男"), QStringLiteral("北京"), zhang}, "D1", QStringLiteral("姓名：张三，男，1980年05月06日出生，住址：北京/")},
+      {"lender without a sex", "update PJ_Admin set 性别='' where 姓名=?", {QStringLiteral("管理员")}, "D1", QStringLiteral("姓名：管理员，住址：")},
+      {"company without a registration number", "update PJ_Kehu_Gs set 营业执照注册号='' where 公司名称=?", {QStringLiteral("某公司")}, "D2",
        QStringLiteral("某公司，住所地：上海市浦东新区")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Db().Execute(QString::fromUtf8(c.sql));
+    Db().Execute(QString::fromUtf8(c.sql), c.values);
     const QString file = GenerateLoanContract(QString::fromUtf8(c.docNo));
     ASSERT_FALSE(file.isEmpty()) << responder_.texts().join(QLatin1Char('|')).toStdString();
     const QString text = documentText(file);

@@ -231,9 +231,11 @@ TEST_F(PrintTest, ALongReportPrintsEveryTotalAndTextWhole) {
 // day, not the stamp's hidden time), so the note stays beside it.
 TEST_F(PrintTest, AOneRecordRepaymentListPrintsOnOnePage) {
   loginAsSuperAdmin();
-  Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号,客户名称,业务经办,本金) values ('D1','张三','管理员',3000)"));
+  Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号,客户名称,业务经办,本金) values ('D1',?,?,3000)"),
+               {QStringLiteral("张三"), QStringLiteral("管理员")});
   Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,日期,本金,利息,手续费,还款状态,备注) "
-                              "values ('D1',1,'2024-03-05 09:30:15',1000,100,0,'已还','按时归还')"));
+                              "values ('D1',1,'2024-03-05 09:30:15',1000,100,0,?,?)"),
+               {QStringLiteral("已还"), QStringLiteral("按时归还")});
   frmDkhkjl records;
   records.Form_Load();
   ASSERT_EQ(records.Fg->dataRowCount(), 2) << "the record and the totals row";

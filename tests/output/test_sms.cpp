@@ -277,7 +277,7 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
     EXPECT_EQ(server_.requests().size(), requests) << "nothing was posted";
     EXPECT_EQ(smsCount(), logged);
   }
-  EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin where 内容='还款提醒'")).toLongLong(), logged);
+  EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin where 内容=?"), {QStringLiteral("还款提醒")}).toLongLong(), logged);
 
   // 查询余额: a UTF-8 balance is shown as it reads; a UTF-8 "密码错误" is shown, not mistaken.
   for (const QString& answer : {QStringLiteral("余额：88条"), QStringLiteral("密码错误")}) {
