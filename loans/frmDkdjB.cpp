@@ -183,7 +183,8 @@ frmDkdjB::frmDkdjB(QWidget* owner) : QDialog(owner) {
     QLineEdit* box = txtDkdj[i];
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
-  for (int i = 0; i < 3; ++i) MakeAmountBox(txtDkdj[i]);
+  MakeMoneyBox(txtDkdj[0]);
+  for (int i = 1; i < 3; ++i) MakeAmountBox(txtDkdj[i]);
   txtDkdj[6]->installEventFilter(this);
   txtDkdj[6]->setPlaceholderText(QStringLiteral("点击选择员工"));
   Check1 = new QCheckBox(QStringLiteral("首尾计息"), terms);
@@ -640,7 +641,8 @@ void frmDkdjB::pbCJkzl_Click(int index) {
 
 LoanTerms frmDkdjB::Terms() const {
   LoanTerms t;
-  t.amount = Money::valueOf(txtDkdj[0]->text().trimmed());
+  // The amount as it will be stored, so the checks judge what the save writes.
+  t.amount = Money::round(Money::valueOf(txtDkdj[0]->text().trimmed()));
   t.rate = Money::valueOf(txtDkdj[1]->text().trimmed());
   t.overdueRate = Money::valueOf(txtDkdj[2]->text().trimmed());
   t.rateType = comJkzl[1]->currentText();
@@ -757,7 +759,7 @@ LoanStore::LoanDocument frmDkdjB::document() const {
   rec.customerKind = cmbJkkh[0]->currentText();
   rec.customerId = CustomerId;
   rec.customerName = txtJkkh[0]->text();
-  rec.amount = Money::valueOf(txtDkdj[0]->text().trimmed());
+  rec.amount = Terms().amount;
   rec.rateType = comJkzl[1]->currentText();
   rec.rate = Money::valueOf(txtDkdj[1]->text().trimmed());
   rec.overdueRate = Money::valueOf(txtDkdj[2]->text().trimmed());

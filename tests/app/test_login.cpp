@@ -279,6 +279,12 @@ TEST_F(ReminderTest, CountsOverdueAndSoonDueInstalmentsAtTheBoundaries) {
   plan("PJ_Cjzfjh", "支付部分", today.addDays(-30));
   plan("PJ_Cjzfjh", "未付", today.addDays(3));
   plan("PJ_Cjzfjh", "已付", today.addDays(3));
+  // The financing record of those rows; the open rows of a voided record, or of none, are not counted.
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号, 业务状态, 结算状态) values ('C1', '已审核', '未付'), ('C2', '废弃', '未付')"));
+  for (const QDate& due : {today.addDays(-2), today.addDays(1)})
+    for (const char* doc : {"C2", "C9"})
+      Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 结算状态, 约定支付日期) values (?, '未付', ?)"),
+                   {QString::fromLatin1(doc), DateText(due)});
   Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号, 归还状态, 约定归还日期) values ('D2', '未还', '')"));  // no date: left out
   // The loans the rows belong to; a row of a loan never saved is not counted, as the calendar leaves it out.
   Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号, 结算状态) values ('D1', '未还'), ('D2', '未还')"));
