@@ -2,6 +2,7 @@
 
 #include "app/data/DataAccess.h"
 #include "app/services/SettingsList.h"
+#include "loans/CollectionSchedule.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -14,29 +15,24 @@ int settingNumber(int index) {
   return static_cast<int>(v);
 }
 
-// The open instalments of one book due from `from` to `to`, counted by the database: a busy
+// The open instalments of one book (as its calendar finds them) counted by the database: a busy
 // business has tens of thousands of them, and only the two numbers are shown.
-int countDue(const QString& sql, const QStringList& open, const QDate& from, const QDate& to) {
-  return static_cast<int>(Db().scalar(sql, {open[0], open[1], DateText(from), DateText(to)}).toLongLong());
+int countDue(const SqlWithParams& open) {
+  return static_cast<int>(Db().scalar(QStringLiteral("select count(*)") + open.sql, open.params).toLongLong());
 }
 }  // namespace
 
 ReminderCounts CountBusinessReminders(const QDate& today, int daysAhead) {
-  // The same instalments as the collection calendar shows: open rows of saved loans. A row without
-  // a due date is neither overdue nor due (the range starts at the first day of the calendar).
-  const QString loans = QStringLiteral(
-      "select count(*) from PJ_Hdjh a inner join PJ_Dkjl b on b.单号=a.单号 "
-      "where a.归还状态 in (?,?) and a.约定归还日期>=? and a.约定归还日期<=?");
-  const QString financing = QStringLiteral(
-      "select count(*) from PJ_Cjzfjh where 结算状态 in (?,?) and 约定支付日期>=? and 约定支付日期<=?");
-  const QStringList openLoans = {QStringLiteral("未还"), QStringLiteral("归还部分")};
-  const QStringList openFinancing = {QStringLiteral("未付"), QStringLiteral("支付部分")};
-  const QDate first(1, 1, 1), yesterday = today.addDays(-1), horizon = today.addDays(daysAhead);
+  // The same rows as the calendars show: open rows of saved loans, and open rows of financing
+  // records not voided. A row without a due date is neither overdue nor due (the range starts at
+  // the first day of the calendars).
+  const QString first = DateText(QDate(1900, 1, 1)), yesterday = DateText(today.addDays(-1));
+  const QString from = DateText(today), horizon = DateText(today.addDays(daysAhead));
   ReminderCounts c;
-  c.overdueLoans = countDue(loans, openLoans, first, yesterday);
-  c.soonLoans = countDue(loans, openLoans, today, horizon);
-  c.overdueFinancing = countDue(financing, openFinancing, first, yesterday);
-  c.soonFinancing = countDue(financing, openFinancing, today, horizon);
+  c.overdueLoans = countDue(OpenInstalmentsFrom(first, yesterday));
+  c.soonLoans = countDue(OpenInstalmentsFrom(from, horizon));
+  c.overdueFinancing = countDue(OpenPaymentRowsFrom(first, yesterday));
+  c.soonFinancing = countDue(OpenPaymentRowsFrom(from, horizon));
   return c;
 }
 

@@ -7,6 +7,7 @@
 #include "app/services/TextLimits.h"
 #include "financing/AccountStep.h"
 #include "platform/Buttons.h"
+#include "platform/Clock.h"
 #include "platform/DateBox.h"
 #include "platform/Money.h"
 
@@ -51,6 +52,12 @@ void PaymentForm::pbCDkgh_Click(int index) {
       return;
     }
     if (!CheckTextLimits(this) || !checkInput()) return;
+    // Money is paid out today or was paid before; a later date is a typing mistake.
+    if (const QString late = Clock::futureDateRefusal(QStringLiteral("支付日期"), DTPicker1->date()); !late.isEmpty()) {
+      MsgBox(late, Mb::Critical);
+      DTPicker1->setFocus();
+      return;
+    }
     ConfirmPaymentSave(this, DocNo, callerCode_, [this] { 保存单据(); });
   });
 }

@@ -40,7 +40,7 @@ frmRzTqzf::frmRzTqzf(QWidget* owner) : PaymentForm(owner, kAccountCallerEarlyPay
       归还总额();
     });
   }
-  for (int i = 0; i < 3; ++i) MakeAmountBox(Text1[i]);
+  for (int i = 0; i < 3; ++i) MakeMoneyBox(Text1[i]);
   LimitTextBox(Text1[3], QStringLiteral("PJ_Cjzfjl"), QStringLiteral("备注"), QStringLiteral("备注"));
   Combo1 = new QComboBox(this);
   Combo1->setObjectName(QStringLiteral("Combo1"));
@@ -128,7 +128,7 @@ void frmRzTqzf::归还总额() {
 bool frmRzTqzf::checkInput() {
   for (int i = 0; i < 3; ++i) {
     if (Text1[i]->text().isEmpty()) continue;
-    if (!ValidateTextInput(Text1[i], QString::fromUtf8(kBoxCaptions[i]), 1)) return false;
+    if (!ValidateTextInput(Text1[i], QString::fromUtf8(kBoxCaptions[i]), kMoneyInput)) return false;
   }
   const QString late = FinancingEarlyDateRefusal(row_, DTPicker1->date());
   if (!late.isEmpty()) {

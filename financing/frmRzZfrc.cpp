@@ -8,6 +8,7 @@
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "financing/frmRzLxzf.h"
+#include "loans/CollectionSchedule.h"
 #include "loans/frmMenu.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"
@@ -106,14 +107,9 @@ void frmRzZfrc::日历过程(int year, int month) {
 
 void frmRzZfrc::预处理(int year, int month, int days) {
   for (auto& list : DayLists) list.clear();
-  const QString from = DateText(QDate(year, month, 1));
-  const QString to = DateText(QDate(year, month, days));
-  // Only rows of saved records that are not voided: an abandoned plan or a voided record owes nothing.
-  const QueryResult r = Db().query(
-      QStringLiteral("select a.编号,a.约定支付日期 from PJ_Cjzfjh a inner join PJ_Cjjl b on b.单号=a.单号 where ") +
-      sqlDate(QStringLiteral("a.约定支付日期"), from, to) +
-      QStringLiteral(" and (a.结算状态=? or a.结算状态=?) and coalesce(b.业务状态,'')<>? order by a.约定支付日期,a.编号"),
-      {QStringLiteral("未付"), QStringLiteral("支付部分"), QStringLiteral("废弃")});
+  const SqlWithParams open = OpenPaymentRowsFrom(DateText(QDate(year, month, 1)), DateText(QDate(year, month, days)));
+  const QueryResult r =
+      Db().query(QStringLiteral("select a.编号,a.约定支付日期") + open.sql + QStringLiteral(" order by a.约定支付日期,a.编号"), open.params);
   for (const QVariantList& row : r.rows) {
     const QDate due = ParseDateText(VariantText(row[1]));
     if (due.isValid() && due.day() < int(DayLists.size())) DayLists[due.day()] << static_cast<qint64>(VariantNumber(row[0]));
@@ -122,8 +118,10 @@ void frmRzZfrc::预处理(int year, int month, int days) {
 
 QString frmRzZfrc::未还贷款(const QList<qint64>& ids) {
   QString lines;
-  const QueryResult r = Db().query(QStringLiteral("select 客户名称,(应付本金+应付利息) as 应付 from PJ_Cjzfjh where 编号 in (") +
-                                   keyList(ids) + QStringLiteral(") order by 编号"));
+  // What is still to pay, as the day's popup says it.
+  const QueryResult r = Db().query(QStringLiteral("select a.客户名称,") + OpenPaymentAmountSql() +
+                                   QStringLiteral(" as 应付 from PJ_Cjzfjh a where a.编号 in (") + keyList(ids) +
+                                   QStringLiteral(") order by a.编号"));
   for (const QVariantList& row : r.rows)
     lines += VariantText(row[0]) + QStringLiteral("→") + Money::format(VariantNumber(row[1])) + QStringLiteral("\r\n");
   return lines;

@@ -54,7 +54,8 @@ frmRzdjB::frmRzdjB(QWidget* owner) : QDialog(owner) {
     QLineEdit* box = txtDkdj[i];
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
-  for (int i : {0, 1, 4, 6}) MakeAmountBox(txtDkdj[i]);
+  MakeMoneyBox(txtDkdj[0]);
+  for (int i : {1, 4, 6}) MakeAmountBox(txtDkdj[i]);
   LimitTextBox(txtDkdj[5], QStringLiteral("PJ_Cjjl"), QStringLiteral("备注"), QStringLiteral("备注"));
   // Investor and handler come from their lists only, so the record always names a known party.
   for (int i : {2, 3}) {
@@ -348,7 +349,8 @@ bool frmRzdjB::validateBoxes() {
 
 FinancingTerms frmRzdjB::terms() const {
   FinancingTerms t;
-  t.本金 = Money::valueOf(txtDkdj[0]->text());
+  // The amount as it will be stored, so the checks judge what the save writes.
+  t.本金 = Money::round(Money::valueOf(txtDkdj[0]->text()));
   t.利率 = Money::valueOf(txtDkdj[1]->text());
   t.利率类别 = comJkzl[1]->currentText();
   t.提前支取利率 = Money::valueOf(txtDkdj[6]->text());

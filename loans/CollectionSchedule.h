@@ -8,9 +8,16 @@
 
 #include "app/data/DataAccess.h"
 
-// 编号 and 约定归还日期 of the open instalments, due between two "yyyy-MM-dd" dates (either end may
-// be empty), earliest due first.
+// " from ... where ..." of the open instalments (alias a), due between two "yyyy-MM-dd" dates (either
+// end may be empty): the rows the collection calendar shows and the login reminder counts.
+SqlWithParams OpenInstalmentsFrom(const QString& from, const QString& to);
+// 编号 and 约定归还日期 of those instalments, earliest due first.
 SqlWithParams OpenInstalmentsSql(const QString& from, const QString& to);
+// " from ... where ..." of the open financing plan rows (alias a) of records not voided, due between
+// two dates: the rows the payment calendar shows and the login reminder counts.
+SqlWithParams OpenPaymentRowsFrom(const QString& from, const QString& to);
+// What is still to pay of a financing plan row (alias a): 应付本金 + 应付利息 − 已付本金 − 已付利息.
+QString OpenPaymentAmountSql();
 // The day lists of a month: entry d holds the 编号 values due on day d joined by ",", "" for none
 // (32 entries, entry 0 unused).
 QStringList InstalmentDayLists(int year, int month);

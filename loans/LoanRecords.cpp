@@ -17,7 +17,8 @@ void ApproveLoan(const QString& docNo, qint64 version) {
 InstalmentRead ReadInstalmentRow(qint32 planId) {
   const QueryResult q = Db().query(
       QStringLiteral("select h.单号,h.还贷期次,h.贷款本金,h.应还本金,h.应还利息,h.已还本金,h.已还利息,h.归还状态,h.开始日期,h.约定归还日期,"
-                     "h.归还日期,d.版本,d.利率类别,d.利率,d.逾期日利率 from PJ_Hdjh h join PJ_Dkjl d on d.单号=h.单号 where h.编号=?"),
+                     "h.归还日期,d.版本,d.利率类别,d.利率,d.逾期日利率,(select max(k.日期) from PJ_Hkjl k where k.计划ID=h.编号) "
+                     "from PJ_Hdjh h join PJ_Dkjl d on d.单号=h.单号 where h.编号=?"),
       {planId});
   if (q.rows.empty()) throw AppError(Err::NoCurrentRecord, QStringLiteral("找不到该期还款计划（编号%1）。").arg(planId));
   const QVariantList& v = q.rows.front();
@@ -35,6 +36,7 @@ InstalmentRead ReadInstalmentRow(qint32 planId) {
   s.start = ParseDateText(VariantText(v[8]));
   s.due = ParseDateText(VariantText(v[9]));
   s.lastPaid = ParseDateText(VariantText(v[10]));
+  s.lastRecordDay = ParseDateText(VariantText(v[15]));
   r.version = static_cast<qint64>(VariantNumber(v[11]));
   r.terms = {VariantText(v[12]), VariantNumber(v[13]), VariantNumber(v[14])};
   return r;

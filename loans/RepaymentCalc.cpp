@@ -18,7 +18,10 @@ double DailyFraction(const LoanRateTerms& terms) { return LoanCalc::DailyFractio
 
 int OverdueDays(const InstalmentState& row, const QDate& payDate) {
   QDate from = row.due;
-  if (row.lastPaid.isValid() && (!from.isValid() || row.lastPaid > from)) from = row.lastPaid;
+  QDate lastPaid = row.lastPaid;
+  // A date typed ahead (saved before such dates were refused) must not hide the days overdue.
+  if (lastPaid.isValid() && row.lastRecordDay.isValid() && lastPaid > row.lastRecordDay) lastPaid = row.lastRecordDay;
+  if (lastPaid.isValid() && (!from.isValid() || lastPaid > from)) from = lastPaid;
   if (!from.isValid() || !payDate.isValid()) return 0;
   return static_cast<int>(std::max<qint64>(0, from.daysTo(payDate)));
 }

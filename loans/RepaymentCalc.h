@@ -24,6 +24,7 @@ struct InstalmentState {
   QDate start;                // 开始日期
   QDate due;                  // 约定归还日期
   QDate lastPaid;             // 归还日期 (invalid when never paid)
+  QDate lastRecordDay;        // the day the row's latest repayment record was saved (invalid: none)
 };
 
 // A proposal as the repayment record would store it (PJ_Hkjl) plus its day count.
@@ -43,7 +44,8 @@ bool Covers(double total, double amountDue);
 QString StatusFor(double total, double amountDue);
 // The daily fraction of the loan's rate: daily 利率/100, monthly 利率/100/30 at six decimals.
 double DailyFraction(const LoanRateTerms& terms);
-// Overdue days count from the later of the due date and the last repayment; none before that.
+// Overdue days count from the later of the due date and the last repayment; none before that. A
+// stored repayment date later than the day its record was saved counts as that day.
 int OverdueDays(const InstalmentState& row, const QDate& payDate);
 
 // The repayment of a due instalment on `payDate`: what is still open of principal and interest,

@@ -117,7 +117,14 @@ bool RepaymentWindow::fillEntry(RepaymentEntry* entry) {
   // Early repayment pays exactly the system's amounts for the date now chosen.
   if (early_ && DTPicker1->date() != proposalDate_) 计算利息();
   entry->seen = seen_;
-  return readEntry(entry);
+  if (!readEntry(entry)) return false;
+  // A payment dated ahead would stop the row's overdue days until that day.
+  if (const QString late = Clock::futureDateRefusal(QStringLiteral("归还日期"), entry->date); !late.isEmpty()) {
+    MsgBox(late, Mb::Critical);
+    DTPicker1->setFocus();
+    return false;
+  }
+  return true;
 }
 
 void RepaymentWindow::保存单据() {

@@ -186,7 +186,8 @@ frmDkdjB::frmDkdjB(QWidget* owner) : QDialog(owner) {
     QLineEdit* box = txtDkdj[i];
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
-  for (int i = 0; i < 3; ++i) MakeAmountBox(txtDkdj[i]);
+  MakeMoneyBox(txtDkdj[0]);
+  for (int i = 1; i < 3; ++i) MakeAmountBox(txtDkdj[i]);
   for (int i = 3; i < 8; ++i) LimitTextBox(txtDkdj[i], QStringLiteral("PJ_Dkjl"), fieldCaptions[i], fieldCaptions[i]);
   txtDkdj[6]->installEventFilter(this);
   txtDkdj[6]->setPlaceholderText(QStringLiteral("点击选择员工"));
@@ -644,7 +645,8 @@ void frmDkdjB::pbCJkzl_Click(int index) {
 
 LoanTerms frmDkdjB::Terms() const {
   LoanTerms t;
-  t.amount = Money::valueOf(txtDkdj[0]->text().trimmed());
+  // The amount as it will be stored, so the checks judge what the save writes.
+  t.amount = Money::round(Money::valueOf(txtDkdj[0]->text().trimmed()));
   t.rate = Money::valueOf(txtDkdj[1]->text().trimmed());
   t.overdueRate = Money::valueOf(txtDkdj[2]->text().trimmed());
   t.rateType = comJkzl[1]->currentText();
@@ -761,7 +763,7 @@ LoanStore::LoanDocument frmDkdjB::document() const {
   rec.customerKind = cmbJkkh[0]->currentText();
   rec.customerId = CustomerId;
   rec.customerName = txtJkkh[0]->text();
-  rec.amount = Money::valueOf(txtDkdj[0]->text().trimmed());
+  rec.amount = Terms().amount;
   rec.rateType = comJkzl[1]->currentText();
   rec.rate = Money::valueOf(txtDkdj[1]->text().trimmed());
   rec.overdueRate = Money::valueOf(txtDkdj[2]->text().trimmed());

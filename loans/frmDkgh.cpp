@@ -36,7 +36,7 @@ frmDkgh::frmDkgh(QWidget* owner) : RepaymentWindow(QStringLiteral("贷款归还"
     auto* box = new QLineEdit(frame);
     box->setObjectName(QStringLiteral("Text1_%1").arg(i));
     if (i < 3) {
-      MakeAmountBox(box);
+      MakeMoneyBox(box);
       // A box left with a text totals again; the user may then change the status.
       connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
       connect(box, &QLineEdit::textChanged, this, [this, box] {
@@ -111,7 +111,7 @@ bool frmDkgh::readEntry(RepaymentEntry* entry) {
   double amounts[3] = {0, 0, 0};
   for (int i = 0; i < 3; ++i) {
     if (!ValidateTextInput(Text1[i], QString::fromUtf8(captions[i]), 0)) return false;
-    if (!ValidateTextInput(Text1[i], QString::fromUtf8(captions[i]), 1)) return false;
+    if (!ValidateTextInput(Text1[i], QString::fromUtf8(captions[i]), kMoneyInput)) return false;
     Money::parse(Text1[i]->text().trimmed(), &amounts[i]);
     amounts[i] = Money::round(amounts[i]);
   }

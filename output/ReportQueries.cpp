@@ -101,17 +101,21 @@ FundsReport ComputeFundsReport(const QDate& baseDate) {
                   {QStringLiteral("已审核"), QStringLiteral("未付"), i == 0 ? QStringLiteral("自有") : QStringLiteral("外拆")});
     v[size_t(i)] = money(QStringLiteral("金额"));
   }
-  // Loans out: every plan row of the open loans; due = on or before the base date.
+  // Loans out: every plan row of the open loans; due = on or before the base date. The 到期 lines take
+  // the due rows only (each is its 已收回 plus its 未收回); the balances take everything collected,
+  // early repayments of rows not yet due included.
   const QString due = sqlDate(QStringLiteral("约定归还日期"), QString(), DateText(baseDate));
   OpenMainQuery(QStringLiteral("select ") +
                 QStringList{sumOf(nz("应还本金"), due, false, QStringLiteral("本金总额")),
                             sumOf(nz("应还本金"), due, true, QStringLiteral("到期本金")),
-                            sumOf(nz("已还本金"), due, false, QStringLiteral("已收回本金")),
+                            sumOf(nz("已还本金"), due, true, QStringLiteral("已收回本金")),
                             sumOf(QStringLiteral("coalesce(应还本金,0)-coalesce(已还本金,0)"), due, true, QStringLiteral("未收回本金")),
+                            sumOf(nz("已还本金"), due, false, QStringLiteral("全部已收回本金")),
                             sumOf(nz("应还利息"), due, false, QStringLiteral("利息总额")),
                             sumOf(nz("应还利息"), due, true, QStringLiteral("到期利息")),
-                            sumOf(nz("已还利息"), due, false, QStringLiteral("已收回利息")),
-                            sumOf(QStringLiteral("coalesce(应还利息,0)-coalesce(已还利息,0)"), due, true, QStringLiteral("未收回利息"))}
+                            sumOf(nz("已还利息"), due, true, QStringLiteral("已收回利息")),
+                            sumOf(QStringLiteral("coalesce(应还利息,0)-coalesce(已还利息,0)"), due, true, QStringLiteral("未收回利息")),
+                            sumOf(nz("已还利息"), due, false, QStringLiteral("全部已收回利息"))}
                     .join(QLatin1Char(',')) +
                 QStringLiteral(" from PJ_Hdjh where 单号 in (select 单号 from PJ_Dkjl where 结算状态=? and 业务状态=?)"),
                 {QStringLiteral("未还"), QStringLiteral("已审核")});
@@ -119,12 +123,12 @@ FundsReport ComputeFundsReport(const QDate& baseDate) {
   v[3] = money(QStringLiteral("到期本金"));
   v[4] = money(QStringLiteral("已收回本金"));
   v[5] = money(QStringLiteral("未收回本金"));
-  v[6] = Money::round(v[2] - v[4], 2);
+  v[6] = Money::round(v[2] - money(QStringLiteral("全部已收回本金")), 2);
   v[7] = money(QStringLiteral("利息总额"));
   v[8] = money(QStringLiteral("到期利息"));
   v[9] = money(QStringLiteral("已收回利息"));
   v[10] = money(QStringLiteral("未收回利息"));
-  v[11] = Money::round(v[7] - v[9], 2);
+  v[11] = Money::round(v[7] - money(QStringLiteral("全部已收回利息")), 2);
   // Financing taken in: every plan row of the open financing documents.
   OpenMainQuery(QStringLiteral("select ") +
                 QStringList{sumOf(nz("应付本金"), {}, false, QStringLiteral("拆借总额")),

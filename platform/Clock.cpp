@@ -10,6 +10,9 @@ namespace Clock {
 QDate today() { return now().date(); }
 QDateTime now() { return g_fixed.isValid() ? g_fixed : QDateTime::currentDateTime(); }
 void setFixed(const QDateTime& at) { g_fixed = at; }
+QString futureDateRefusal(const QString& caption, const QDate& date) {
+  return date.isValid() && date > today() ? caption + QStringLiteral("不能晚于今天！") : QString();
+}
 }  // namespace Clock
 
 QString DateText(const QDate& d) { return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd")) : QString(); }

@@ -8,6 +8,8 @@ QDate today();
 QDateTime now();
 // Tests: freeze the clock at `at`; an invalid value returns to the system clock.
 void setFixed(const QDateTime& at);
+// A payment is never dated after today: caption + "不能晚于今天！" for such a date, else "".
+QString futureDateRefusal(const QString& caption, const QDate& date);
 }
 
 // Date and time texts of the whole program. Windows set these formats machine-wide at start-up;

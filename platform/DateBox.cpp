@@ -294,3 +294,9 @@ void MakeAmountBox(QLineEdit* box) {
   static const QRegularExpression re(QStringLiteral("^[0-9]*\\.?[0-9]*$"));
   box->setValidator(new QRegularExpressionValidator(re, box));
 }
+
+void MakeMoneyBox(QLineEdit* box) {
+  // A key or a paste that would write a third decimal is not taken: what is shown is what is saved.
+  static const QRegularExpression re(QStringLiteral("^[0-9]*\\.?[0-9]{0,2}$"));
+  box->setValidator(new QRegularExpressionValidator(re, box));
+}

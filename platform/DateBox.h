@@ -57,5 +57,8 @@ class DateBox : public QDateEdit {
 };
 
 class QLineEdit;
-// Makes a text box accept only what an amount or rate may hold: digits and one ".".
+// Makes a text box accept only what a rate may hold: digits and one ".".
 void MakeAmountBox(QLineEdit* box);
+// Makes a text box accept only what an amount of money may hold: digits, one "." and at most two
+// decimals.
+void MakeMoneyBox(QLineEdit* box);

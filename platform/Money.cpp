@@ -1,5 +1,6 @@
 #include "platform/Money.h"
 
+#include <QLocale>
 #include <QVariant>
 
 #include <algorithm>
@@ -96,6 +97,19 @@ double valueOf(const QString& text) {
   double v = 0;
   parse(text, &v);
   return v;
+}
+
+bool hasAtMostPlaces(const QString& text, int places) {
+  if (!isStrictNumber(text)) return false;
+  const qsizetype dot = text.indexOf(QLatin1Char('.'));
+  return dot < 0 || text.size() - dot - 1 <= places;
+}
+
+bool hasAtMostPlaces(double value, int places) {
+  if (!std::isfinite(value)) return false;
+  // The shortest text that reads back as the same double: what the user or the request wrote.
+  const QString text = QString::number(std::fabs(value), 'f', QLocale::FloatingPointShortest);
+  return hasAtMostPlaces(text, places);
 }
 
 }  // namespace Money

@@ -34,6 +34,13 @@ bool isStrictNumber(const QString& text);
 bool parse(const QString& text, double* out);
 // The value of a box for calculation: the strict number, or 0 when the text is not one.
 double valueOf(const QString& text);
+// The decimals an amount may carry: whole cents.
+inline constexpr int kAmountPlaces = 2;
+// Whether a strict number has at most `places` digits after its point.
+bool hasAtMostPlaces(const QString& text, int places = kAmountPlaces);
+// Whether a number, as its shortest decimal form writes it, has at most `places` decimals
+// (0.1 + 0.2 has more; 999999999.99 has two).
+bool hasAtMostPlaces(double value, int places = kAmountPlaces);
 }
 
 class QVariant;

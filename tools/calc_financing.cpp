@@ -42,6 +42,8 @@ QJsonObject financingPlan(const QJsonObject& in) {
   t.客户名称 = text(in, "客户名称");
   t.业务经办 = text(in, "业务经办");
   t.本金 = number(in, "本金", "借款金额输入不合法！", -1);
+  // Whole cents, as the amount box takes them.
+  if (!Money::hasAtMostPlaces(t.本金)) throw CalcInputError(QStringLiteral("借款金额输入不合法！"));
   t.利率 = number(in, "利率", "利率输入不合法！", -1);
   t.提成比例 = number(in, "提成比例", "提成比例输入不合法！", 0);
   t.提前支取利率 = number(in, "提前支取利率", "提前支取利率输入不合法！", 0);

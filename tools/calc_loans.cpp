@@ -23,6 +23,13 @@ double number(const QJsonObject& in, const char* key, const QString& caption) {
   return d;
 }
 
+// An amount of money: a number of whole cents, as the amount box takes it.
+double amount(const QJsonObject& in, const char* key, const QString& caption) {
+  const double d = number(in, key, caption);
+  if (!Money::hasAtMostPlaces(d)) throw CalcInputError(caption + QStringLiteral("输入不合法！"));
+  return d;
+}
+
 QDate date(const QJsonObject& in, const char* key, const QString& caption) {
   const QDate d = ParseDateText(in.value(QString::fromUtf8(key)).toString());
   if (!d.isValid()) throw CalcInputError(caption + QStringLiteral("输入不合法！"));
@@ -36,7 +43,7 @@ QJsonObject loanPlan(const QJsonObject& in) {
   t.customer = text(in, "客户名称");
   t.handler = text(in, "业务经办");
   if (t.customer.trimmed().isEmpty()) throw CalcInputError(QStringLiteral("请先选择借款客户！"));
-  t.amount = number(in, "本金", QStringLiteral("借款金额"));
+  t.amount = amount(in, "本金", QStringLiteral("借款金额"));
   t.rate = number(in, "利率", QStringLiteral("利率"));
   t.overdueRate = number(in, "逾期利率", QStringLiteral("逾期利率"));
   t.rateType = text(in, "利率类别");

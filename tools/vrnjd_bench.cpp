@@ -213,13 +213,10 @@ void benchLists(const QDate& today) {
       return n;
     });
     const QDate first(today.year(), today.month(), 1);
-    const QString sql = QStringLiteral(
-        "select a.编号,a.约定支付日期,a.客户名称,(a.应付本金+a.应付利息) as 应付 from PJ_Cjzfjh a inner join PJ_Cjjl b on b.单号=a.单号 "
-        "where a.约定支付日期>=? and a.约定支付日期<=? and (a.结算状态=? or a.结算状态=?) and coalesce(b.业务状态,'')<>? "
-        "order by a.约定支付日期,a.编号");
-    const QVariantList params = {first.toString(Qt::ISODate), first.addMonths(1).addDays(-1).toString(Qt::ISODate), QStringLiteral("未付"),
-                                 QStringLiteral("支付部分"), QStringLiteral("废弃")};
-    report(QStringLiteral("支付日程（本月）"), shown, measure([&] { return bare(sql, params); }));
+    const SqlWithParams open = OpenPaymentRowsFrom(DateText(first), DateText(first.addMonths(1).addDays(-1)));
+    const QString sql = QStringLiteral("select a.编号,a.约定支付日期,a.客户名称,") + OpenPaymentAmountSql() + QStringLiteral(" as 应付") +
+                        open.sql + QStringLiteral(" order by a.约定支付日期,a.编号");
+    report(QStringLiteral("支付日程（本月）"), shown, measure([&] { return bare(sql, open.params); }));
   }
   // Daily reports on today's base date.
   if (want()) {
@@ -277,9 +274,8 @@ void benchLists(const QDate& today) {
     // Its bare part: the open instalments of both books due up to the reminder's horizon.
     const Timing bareCounts = measure([&] {
       const SqlWithParams loans = OpenInstalmentsSql(QString(), soon);
-      return bare(loans.sql, loans.params) +
-             bare(QStringLiteral("select 编号 from PJ_Cjzfjh where 结算状态 in (?,?) and 约定支付日期<=?"),
-                  {QStringLiteral("未付"), QStringLiteral("支付部分"), soon});
+      const SqlWithParams financing = OpenPaymentRowsFrom(QString(), soon);
+      return bare(loans.sql, loans.params) + bare(QStringLiteral("select a.编号") + financing.sql, financing.params);
     });
     report(QStringLiteral("登录主窗口与业务提醒"), shown, bareCounts);
   }

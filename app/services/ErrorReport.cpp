@@ -30,9 +30,10 @@ bool ValidateTextInput(QLineEdit* box, const QString& caption, int mode) {
     return false;
   }
   double value = 0;
-  if (Money::parse(box->text(), &value) &&
-      (mode == kNumberInput || Money::withinCeiling(value, mode == kRateInput ? Money::kMaxRate : Money::kMaxAmount)))
-    return true;
+  const bool number = Money::parse(box->text(), &value);
+  const bool fits = mode == kNumberInput || (mode == kRateInput && Money::withinCeiling(value, Money::kMaxRate)) ||
+                    (mode == kMoneyInput && Money::withinCeiling(value) && Money::hasAtMostPlaces(box->text()));
+  if (number && fits) return true;
   MsgBox(caption + QStringLiteral("输入不合法！"), Mb::Critical);
   MarkInputInvalid(box);
   box->setText(QStringLiteral("0"));

@@ -15,8 +15,8 @@ bool CheckUserRight(const QString& right);
 // Whether a comma list holds `item` as a whole element (blanks around elements ignored).
 bool ListHasItem(const QString& commaList, const QString& item);
 
-// The modes of ValidateTextInput that check a number: any number, an amount (at most 999999999.99),
-// a rate in percent (at most 100). Any other mode: the text must not be empty.
+// The modes of ValidateTextInput that check a number: any number, an amount (at most 999999999.99,
+// whole cents), a rate in percent (at most 100). Any other mode: the text must not be empty.
 inline constexpr int kNumberInput = 1, kMoneyInput = 2, kRateInput = 3;
 // The number modes: the text must be a number (digits and one ".") within the mode's ceiling, else
 // caption + "输入不合法！"; other modes: caption + "不能为空！". A failure marks the box (and a bad

@@ -107,10 +107,13 @@ TEST_F(CommonTest, RequiredAndNumericFieldChecks) {
   }
 }
 
-TEST_F(CommonTest, MoneyAndRateBoxesHaveACeiling) {
+TEST_F(CommonTest, MoneyAndRateBoxesHaveACeilingAndAmountsWholeCents) {
   struct Case { int mode; const char* text; bool ok; };
   for (Case c : {Case{kMoneyInput, "999999999.99", true}, Case{kMoneyInput, "1000000000", false},
                  Case{kMoneyInput, "98765432109876", false}, Case{kMoneyInput, "0", true}, Case{kMoneyInput, "1e3", false},
+                 Case{kMoneyInput, "0.001", false}, Case{kMoneyInput, "100.999", false}, Case{kMoneyInput, "12.345.6", false},
+                 Case{kMoneyInput, "100.10", true}, Case{kMoneyInput, "0.5", true}, Case{kMoneyInput, "7.", true},
+                 Case{kRateInput, "0.123456", true}, Case{kNumberInput, "0.001", true},
                  Case{kRateInput, "100", true}, Case{kRateInput, "101", false}, Case{kRateInput, "100.01", false},
                  Case{kRateInput, "0.05", true}, Case{kNumberInput, "1000000000", true}}) {
     QLineEdit b;

@@ -281,6 +281,13 @@ TEST_F(ReminderTest, CountsOverdueAndSoonDueInstalmentsAtTheBoundaries) {
   plan("PJ_Cjzfjh", "支付部分", today.addDays(-30));
   plan("PJ_Cjzfjh", "未付", today.addDays(3));
   plan("PJ_Cjzfjh", "已付", today.addDays(3));
+  // The financing record of those rows; the open rows of a voided record, or of none, are not counted.
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号, 业务状态, 结算状态) values ('C1', ?, ?), ('C2', ?, ?)"),
+               {QStringLiteral("已审核"), QStringLiteral("未付"), QStringLiteral("废弃"), QStringLiteral("未付")});
+  for (const QDate& due : {today.addDays(-2), today.addDays(1)})
+    for (const char* doc : {"C2", "C9"})
+      Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 结算状态, 约定支付日期) values (?, ?, ?)"),
+                   {QString::fromLatin1(doc), QStringLiteral("未付"), DateText(due)});
   Db().Execute(QStringLiteral("insert into PJ_Hdjh (单号, 归还状态, 约定归还日期) values ('D2', ?, '')"), {QStringLiteral("未还")});  // no date: left out
   // The loans the rows belong to; a row of a loan never saved is not counted, as the calendar leaves it out.
   Db().Execute(QStringLiteral("insert into PJ_Dkjl (单号, 结算状态) values ('D1', ?), ('D2', ?)"), {QStringLiteral("未还"), QStringLiteral("未还")});

@@ -1,12 +1,14 @@
 // The financing list (filters as bound values, scope, totals row, commands and delete), the
 // payment calendar (live documents only) and the payment records, and how the main window opens them.
 #include <QAction>
+#include <QMenu>
 #include <QTest>
 
 #include "FinancingFixture.h"
 #include "app/frmMain.h"
 #include "output/OutputLinks.h"
 #include "output/frmPrintFr3.h"
+#include "app/services/ChineseAmount.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/LoginState.h"
 #include "control/pbCommand.h"
@@ -264,6 +266,8 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   ReplaceFinancingPlan(S("C999"), BuildFinancingPlan(terms(), btn等额本息, &o), S("无主"), S("李经办"));
   // A paid row drops out.
   Db().Execute(S("update PJ_Cjzfjh set 结算状态=? where 单号=? and 支付期次=2"), {S("已付"), second});
+  // A part-paid row shows what is still open of it: 24000 + 240 less 10000 + 240 paid.
+  Db().Execute(S("update PJ_Cjzfjh set 已付本金=10000,已付利息=240,结算状态=? where 单号=? and 支付期次=2"), {S("支付部分"), live});
 
   frmRzZfrc cal;
   cal.Form_Load();
@@ -273,7 +277,13 @@ TEST_F(Lists, PaymentCalendarShowsOpenRowsOfLiveDocuments) {
   EXPECT_EQ(cal.DayLists[10].size(), 2);
   cal.pbCommand1_Click(1);
   EXPECT_EQ(cal.Fg->month(), 4);
-  EXPECT_EQ(cal.Fg->dayText(10), S("王投资→24240.00\r\n"));
+  EXPECT_EQ(cal.Fg->dayText(10), S("王投资→14000.00\r\n"));
+  // Its popup says the same amount.
+  const QPoint april = MonthLayout::cellOf(2024, 4, 10);
+  cal.Fg->clickCell(april.x(), april.y() + 1);
+  ASSERT_EQ(cal.Menu->mnu_lss.size(), 1u);
+  EXPECT_TRUE(cal.Menu->mnu_lss[0]->text().contains(S("：") + AmountToChineseUppercase(14000) + S("  单号："))) << cal.Menu->mnu_lss[0]->text().toStdString();
+  cal.Menu->mnu_ls->close();
   // December turns into January; the ends of the year list are kept.
   cal.Combo1->setCurrentIndex(2100 - 1900);
   cal.Combo2->setCurrentIndex(11);

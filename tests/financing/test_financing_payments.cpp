@@ -2,6 +2,8 @@
 // part payments, the record closing only when every row is paid, the journal, and the refusals.
 #include <QTabWidget>
 
+#include <memory>
+
 #include "FinancingFixture.h"
 #include "financing/frmRzLxzf.h"
 #include "financing/frmRzTqzf.h"
@@ -9,6 +11,7 @@
 #include "financing/frmRzzfqr.h"
 #include "loans/frmXjyh.h"
 #include "output/ReportQueries.h"
+#include "platform/Clock.h"
 
 namespace {
 
@@ -202,6 +205,10 @@ TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeAsking) {
       {"10000", "50000", "0", "支付利息不能大于应付利息！"},
       {"0", "100", "250.01", "扣除利息不能大于应扣利息！"},
       {"100000", "1000", "250", "提前支取日期不能晚于约定支付日期！", 0, "2024-04-01"},
+      {"100000", "1000", "250", "支付日期不能晚于今天！", 0, "2024-03-12"},
+      {"1000000000", "0", "0", "支付本金输入不合法！"},
+      {"0", "100.999", "0", "支付利息输入不合法！"},
+      {"0", "100", "0.001", "扣除利息输入不合法！"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -229,6 +236,48 @@ TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeAsking) {
   responder_.answer(Mb::No);
   w.pbCDkgh_Click(0);
   EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
+}
+
+// Neither payment window takes a 支付日期 after today; today and yesterday are taken.
+TEST_F(Payments, APaymentDatedAfterTodayIsRefusedInBothWindows) {
+  // A record of 100000 from 2024-03-01, due 2024-03-31: 取款确认 on 2024-04-05, 提前支取 on 2024-03-11.
+  struct Case {
+    bool early;
+    int offset;  // days from today
+    bool saved;
+  };
+  const Case cases[] = {{false, 1, false}, {false, 0, true}, {false, -1, true}, {true, 1, false}, {true, 0, true}, {true, -1, true}};
+  for (const Case& c : cases) {
+    setNow(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
+    const QString doc = record(btn一次性支付本息, terms());
+    const qint32 id = planIds(doc)[0];
+    const QDate today = c.early ? D("2024-03-11") : D("2024-04-05");
+    const QDate day = today.addDays(c.offset);
+    SCOPED_TRACE((c.early ? "提前支取 " : "取款确认 ") + DateText(day).toStdString());
+    setNow(QDateTime(today, QTime(9, 0)));
+    std::unique_ptr<PaymentForm> w;
+    if (c.early) w = std::make_unique<frmRzTqzf>();
+    else w = std::make_unique<frmRzzfqr>();
+    w->PlanRowId = id;
+    w->Form_Load();
+    w->DTPicker1->setDateValue(day);
+    responder_.clear();
+    responder_.answer(Mb::Yes);
+    w->pbCDkgh_Click(0);
+    if (!c.saved) {
+      EXPECT_EQ(responder_.texts(), QStringList{S("支付日期不能晚于今天！")}) << "refused before the question";
+      EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=?"), {doc}), 0);
+      EXPECT_EQ(count(S("PJ_Liushui where 单号=?"), {doc}), 1);
+      EXPECT_EQ(status(id), S("未付"));
+      EXPECT_EQ(number(S("select 已付本金 from PJ_Cjjl where 单号=?"), {doc}), 0);
+      continue;
+    }
+    ASSERT_FALSE(responder_.texts().isEmpty());
+    EXPECT_EQ(responder_.texts().front(), S("您确认保存该笔业务的操作吗？"));
+    EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=?"), {doc}), 1);
+    EXPECT_EQ(text(S("select 支付日期 from PJ_Cjzfjh where 编号=?"), {id}), DateText(day));
+    EXPECT_EQ(status(id), S("已付"));
+  }
 }
 
 TEST_F(Payments, EarlyStatusFollowsTheAmountsAndTheUnchargedInterestIsNotOwed) {

@@ -264,6 +264,42 @@ TEST_F(Registration, ADateTypedWrongNamesItsBox) {
   }
 }
 
+// The amount box takes at most two decimals as typed; the checks and the save read what it shows.
+TEST_F(Registration, TheTypedAmountIsTheAmountSaved) {
+  struct Case {
+    const char* keys;
+    const char* shown;
+    const char* message;  // the refusal, or nullptr for a save of the shown amount
+  };
+  const Case cases[] = {{"0.001", "0.00", "借款金额输入不合法！"},
+                        {"0.004", "0.00", "借款金额输入不合法！"},
+                        {"100.999", "100.99", nullptr},
+                        {"12.345.6", "12.34", nullptr},
+                        {"999999999.99", "999999999.99", nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    responder_.clear();
+    frmRzdjB w;
+    fill(w);
+    w.txtDkdj[0]->clear();
+    QTest::keyClicks(w.txtDkdj[0], S(c.keys));
+    EXPECT_EQ(w.txtDkdj[0]->text(), S(c.shown));
+    w.pbCDkdj_Click(btn一次性支付本息);
+    if (c.message) {
+      EXPECT_EQ(responder_.texts(), QStringList{S(c.message)});
+      EXPECT_TRUE(w.Plan.rows.empty());
+      continue;
+    }
+    w.pbCDkgh_Click(0);
+    ASSERT_TRUE(responder_.saw(S("保存成功！"))) << responder_.texts().join('|').toStdString();
+    const double amount = Money::valueOf(S(c.shown));
+    EXPECT_DOUBLE_EQ(number(S("select 本金 from PJ_Cjjl where 单号=?"), {w.DocNo}), amount);
+    EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {w.DocNo}), amount);
+    EXPECT_EQ(journal(w.DocNo).front(), std::make_pair(S("拆借本金收入"), amount));
+  }
+  EXPECT_EQ(count(S("PJ_Cjjl")), 3);
+}
+
 TEST_F(Registration, PresetsAndBothEnds) {
   frmRzdjB w;
   w.Form_Load();

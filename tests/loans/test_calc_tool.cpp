@@ -122,3 +122,55 @@ TEST(CalcLoanPlan, BadInputGetsTheWindowsMessageAndNoAnswer) {
     EXPECT_EQ(a.err, QString::fromUtf8(c.message));
   }
 }
+
+// Both plan requests take an amount as the amount box does: whole cents up to 999999999.99; more
+// decimals are refused rather than rounded into another amount.
+TEST(CalcLoanPlan, AmountsOfBothPlanRequestsAreWholeCents) {
+  const QJsonObject financing{{QStringLiteral("计算"), QStringLiteral("拆借计划")},
+                              {QStringLiteral("利率"), 0.01},
+                              {QStringLiteral("利率类别"), QStringLiteral("日")},
+                              {QStringLiteral("提前支取利率"), 0},
+                              {QStringLiteral("提成比例"), 0},
+                              {QStringLiteral("首尾计息"), 0},
+                              {QStringLiteral("登记日期"), QStringLiteral("2024-01-10")},
+                              {QStringLiteral("起息日期"), QStringLiteral("2024-01-10")},
+                              {QStringLiteral("止息日期"), QStringLiteral("2024-02-09")},
+                              {QStringLiteral("客户名称"), QStringLiteral("王投资")},
+                              {QStringLiteral("业务经办"), QStringLiteral("李四")},
+                              {QStringLiteral("支付计划"), QStringLiteral("一次性支付本息")}};
+  const struct {
+    const char* kind;
+    QJsonObject base;
+    const char* principalColumn;
+  } requests[] = {{"贷款计划", request({}), "应还本金"}, {"拆借计划", financing, "应付本金"}};
+  const struct {
+    QJsonValue amount;
+    double saved;  // < 0: refused with "借款金额输入不合法！"
+  } cases[] = {{0.001, -1},
+               {0.004, -1},
+               {100.999, -1},
+               {QStringLiteral("100.999"), -1},
+               {QStringLiteral("12.345.6"), -1},
+               {QStringLiteral("0.001"), -1},
+               {999999999.99, 999999999.99},
+               {QStringLiteral("100.10"), 100.10},
+               {12345.6, 12345.6}};
+  for (const auto& r : requests) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(r.kind) + " " + QJsonDocument(QJsonArray{c.amount}).toJson(QJsonDocument::Compact).toStdString());
+      QJsonObject in = r.base;
+      in.insert(QStringLiteral("本金"), c.amount);
+      const Answer a = run(in);
+      if (c.saved < 0) {
+        EXPECT_EQ(a.status, 2);
+        EXPECT_EQ(a.err, QStringLiteral("借款金额输入不合法！"));
+        continue;
+      }
+      ASSERT_EQ(a.status, 0) << a.err.toStdString();
+      double principal = 0;
+      for (const QJsonValue& v : a.out.value(QStringLiteral("计划行")).toArray())
+        principal += v.toObject().value(QString::fromUtf8(r.principalColumn)).toDouble();
+      EXPECT_DOUBLE_EQ(principal, c.saved);
+    }
+  }
+}

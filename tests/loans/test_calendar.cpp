@@ -15,6 +15,7 @@
 #include "loans/LoanLinks.h"
 #include "loans/frmCkrc.h"
 #include "loans/frmMenu.h"
+#include "platform/Clock.h"
 #include "platform/Grid.h"
 #include "platform/MonthCalendar.h"
 
@@ -199,21 +200,40 @@ TEST_F(CalendarTest, NextMonthAtTheEndOfTheYearListChangesNothing) {
   }
 }
 
-TEST_F(CalendarTest, TheReminderCountsWhatTheCalendarShows) {
-  // Due before 2024-03-12: the two rows of the 5th; within 8 days: the row of the 20th.
+TEST_F(CalendarTest, TheReminderCountsWhatTheCalendarsShow) {
+  // Financing rows of a live record and of a voided one, open, part-paid and paid.
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态,结算状态) values ('C1','王投资','已审核','未付'),"
+                              "('C2','赵敏','废弃','未付')"));
+  const struct {
+    const char* doc;
+    int day;
+    const char* status;
+  } rows[] = {{"C1", 3, "未付"}, {"C2", 5, "未付"}, {"C1", 15, "支付部分"}, {"C2", 16, "未付"}, {"C1", 18, "已付"}};
+  for (const auto& r : rows)
+    Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,客户名称,应付本金,应付利息,已付本金,已付利息,结算状态,约定支付日期) "
+                                "values (?,'x',100,0,0,0,?,?)"),
+                 {QString::fromLatin1(r.doc), QString::fromUtf8(r.status), DateText(QDate(2024, 3, r.day))});
+  // Due before 2024-03-12: the two loan rows of the 5th and C1's row of the 3rd; within 8 days: the
+  // loan row of the 20th and C1's row of the 15th. Nothing of the voided C2.
   ReminderCounts c = CountBusinessReminders(QDate(2024, 3, 12), 8);
-  frmCkrc w;
-  w.Form_Load();
-  int overdue = 0, soon = 0;
+  frmCkrc loans;
+  loans.Form_Load();
+  frmRzZfrc payments;
+  payments.Form_Load();
+  int overdue[2] = {0, 0}, soon[2] = {0, 0};
   for (int d = 1; d <= 31; ++d) {
-    const int n = w.dayLists()[d].isEmpty() ? 0 : int(w.dayLists()[d].split(QLatin1Char(',')).size());
-    if (d < 12) overdue += n;
-    else soon += n;
+    const int n[2] = {loans.dayLists()[d].isEmpty() ? 0 : int(loans.dayLists()[d].split(QLatin1Char(',')).size()),
+                      int(payments.DayLists[d].size())};
+    for (int book = 0; book < 2; ++book) (d < 12 ? overdue : soon)[book] += n[book];
   }
-  EXPECT_EQ(c.overdueLoans, overdue);
+  EXPECT_EQ(c.overdueLoans, overdue[0]);
   EXPECT_EQ(c.overdueLoans, 2);
-  EXPECT_EQ(c.soonLoans, soon);
+  EXPECT_EQ(c.soonLoans, soon[0]);
   EXPECT_EQ(c.soonLoans, 1);
+  EXPECT_EQ(c.overdueFinancing, overdue[1]);
+  EXPECT_EQ(c.overdueFinancing, 1);
+  EXPECT_EQ(c.soonFinancing, soon[1]);
+  EXPECT_EQ(c.soonFinancing, 1);
 }
 
 }  // namespace

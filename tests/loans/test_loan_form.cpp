@@ -1,7 +1,9 @@
 // The registration window: defaults and presets, borrowers and guarantors, plans of every button,
 // the save with its records and journal rows, edits, bad input and abandoned documents.
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QTabWidget>
 
@@ -17,7 +19,10 @@
 #include "app/services/DocumentClaim.h"
 #include "app/services/DocumentNumbers.h"
 #include "app/services/Ledger.h"
+#include "financing/frmRzTqzf.h"
+#include "financing/frmRzdjB.h"
 #include "loans/LoanStore.h"
+#include "loans/frmDkgh.h"
 #include "loans/frmXjyh.h"
 #include "parties/frmYg.h"
 
@@ -87,6 +92,90 @@ TEST_F(LoanFormFixture, PresetsFillTheBoxesThatCount) {
   w.txtDkdj[0]->clear();
   QTest::keyClicks(w.txtDkdj[0], QStringLiteral("5a0,0.0.1"));
   EXPECT_EQ(w.txtDkdj[0]->text(), QStringLiteral("500.01"));
+}
+
+// The eight money boxes of the registration and payment windows take at most two decimals, typed
+// or pasted; the rate boxes keep theirs. What a box shows is what its save reads.
+TEST_F(LoanFormFixture, MoneyBoxesTakeAtMostTwoDecimalsAndSaveWhatTheyShow) {
+  frmDkdjB loan;
+  frmRzdjB financing;
+  frmDkgh repayment;
+  frmRzTqzf early;
+  struct Box {
+    const char* name;
+    QLineEdit* box;
+    bool money;
+  };
+  const Box boxes[] = {
+      {"借款金额", loan.txtDkdj[0], true},        {"拆借金额", financing.txtDkdj[0], true}, {"归还本金", repayment.Text1[0], true},
+      {"归还利息", repayment.Text1[1], true},     {"逾期手续费", repayment.Text1[2], true}, {"支付本金", early.Text1[0], true},
+      {"支付利息", early.Text1[1], true},         {"扣除利息", early.Text1[2], true},       {"利率", loan.txtDkdj[1], false},
+      {"提前支取利率", financing.txtDkdj[6], false},
+  };
+  struct Typed {
+    const char* keys;
+    const char* money;  // what a money box shows
+    const char* rate;   // what a rate box shows
+  };
+  const Typed typed[] = {{"0.001", "0.00", "0.001"},
+                         {"0.004", "0.00", "0.004"},
+                         {"100.999", "100.99", "100.999"},
+                         {"12.345.6", "12.34", "12.3456"},
+                         {"999999999.99", "999999999.99", "999999999.99"}};
+  for (const Box& b : boxes) {
+    SCOPED_TRACE(b.name);
+    for (const Typed& t : typed) {
+      b.box->clear();
+      QTest::keyClicks(b.box, QString::fromUtf8(t.keys));
+      EXPECT_EQ(b.box->text(), QString::fromUtf8(b.money ? t.money : t.rate)) << t.keys;
+    }
+    // A paste that would make a third decimal is not taken at all; one that keeps two is.
+    b.box->setText(QStringLiteral("5"));
+    b.box->end(false);
+    QGuiApplication::clipboard()->setText(QStringLiteral("1.234"));
+    b.box->paste();
+    EXPECT_EQ(b.box->text(), b.money ? QStringLiteral("5") : QStringLiteral("51.234"));
+    b.box->setText(QStringLiteral("5"));
+    b.box->end(false);
+    QGuiApplication::clipboard()->setText(QStringLiteral("1.23"));
+    b.box->paste();
+    EXPECT_EQ(b.box->text(), QStringLiteral("51.23"));
+  }
+
+  // The loan form judges and saves the amount it shows.
+  struct Saved {
+    const char* keys;
+    const char* message;  // the refusal, or nullptr for a save of `amount`
+    double amount;
+  };
+  const Saved saves[] = {{"0.001", "借款金额必须大于0！", 0},
+                         {"0.004", "借款金额必须大于0！", 0},
+                         {"100.999", nullptr, 100.99},
+                         {"12.345.6", nullptr, 12.34},
+                         {"999999999.99", nullptr, 999999999.99}};
+  int n = 0;
+  for (const Saved& c : saves) {
+    SCOPED_TRACE(c.keys);
+    auto w = newLoan(person(QStringLiteral("金额%1").arg(++n)));
+    w->txtDkdj[0]->clear();
+    QTest::keyClicks(w->txtDkdj[0], QString::fromUtf8(c.keys));
+    responder_.clear();
+    click(w->pbCDkdj->at(Button::OnceAll));
+    const QString doc = w->单号;
+    if (c.message) {
+      EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.message)});
+      EXPECT_TRUE(marked(w->txtDkdj[0]));
+      EXPECT_EQ(count(QStringLiteral("PJ_Hdjh"), QStringLiteral("单号=?"), {doc}), 0);
+      continue;
+    }
+    ASSERT_TRUE(responder_.texts().isEmpty()) << responder_.texts().join('|').toStdString();
+    save(*w);
+    EXPECT_TRUE(responder_.saw(QStringLiteral("保存成功！")));
+    EXPECT_DOUBLE_EQ(field(QStringLiteral("本金"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), c.amount);
+    EXPECT_DOUBLE_EQ(sum(QStringLiteral("应还本金"), QStringLiteral("PJ_Hdjh"), doc), c.amount);
+    EXPECT_DOUBLE_EQ(sum(QStringLiteral("金额"), QStringLiteral("PJ_Liushui"), doc), -c.amount);
+  }
+  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 3);
 }
 
 TEST_F(LoanFormFixture, BorrowersBoundByAnOpenLoanAreRefused) {

@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <memory>
 #include <tuple>
 
 #include "LoanRecordsFixture.h"
@@ -26,6 +27,7 @@
 #include "platform/Buttons.h"
 #include "platform/DateBox.h"
 #include "platform/Grid.h"
+#include "platform/Clock.h"
 #include "platform/Money.h"
 
 namespace {
@@ -324,6 +326,99 @@ TEST_F(RepaymentTest, RefusalsComeBeforeTheQuestionAndWriteNothing) {
     EXPECT_EQ(journal().size(), 1);
   }
   EXPECT_EQ(loanText(), QStringLiteral("0 0 0 未还"));
+}
+
+// Neither repayment window takes a 归还日期 after today; today and yesterday are taken.
+TEST_F(RepaymentTest, ARepaymentDatedAfterTodayIsRefusedInBothWindows) {
+  // Today is 2024-02-10: a row due 2024-02-01 goes to 回款确认, one due 2024-03-01 to 提前还贷.
+  setNow(QDateTime(QDate(2024, 2, 10), QTime(9, 0)));
+  struct Case {
+    bool early;
+    int offset;  // days from today
+    bool saved;
+  };
+  const Case cases[] = {{false, 1, false}, {false, 0, true}, {false, -1, true}, {true, 1, false}, {true, 0, true}, {true, -1, true}};
+  int n = 0;
+  for (const Case& c : cases) {
+    const QString doc = QStringLiteral("T%1").arg(++n);
+    addLoan({.docNo = doc, .borrower = QStringLiteral("借款人%1").arg(n)});
+    const qint32 row = c.early ? addPlanRow(doc, 1, 10000, 10000, 300, QDate(2024, 2, 1), QDate(2024, 3, 1))
+                               : addPlanRow(doc, 1, 10000, 10000, 300, QDate(2024, 1, 1), QDate(2024, 2, 1));
+    const QDate day = QDate(2024, 2, 10).addDays(c.offset);
+    SCOPED_TRACE((c.early ? "提前还贷 " : "回款确认 ") + DateText(day).toStdString());
+    std::unique_ptr<RepaymentWindow> w;
+    if (c.early) w = std::make_unique<frmDktqhd>();
+    else w = std::make_unique<frmDkgh>();
+    w->PlanId = row;
+    w->Form_Load();
+    w->DTPicker1->setDateValue(day);
+    emit w->DTPicker1->editingFinished();
+    responder_.clear();
+    confirm(*w);
+    const qint64 records = count(QStringLiteral("PJ_Hkjl"), QStringLiteral("单号=?"), {doc});
+    if (!c.saved) {
+      EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("归还日期不能晚于今天！")}) << "refused before the question";
+      EXPECT_EQ(records, 0);
+      EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号=?"), {doc}), 0);
+      EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {row}).toString(), QStringLiteral("未还"));
+      continue;
+    }
+    EXPECT_EQ(responder_.texts().back(), kSaved);
+    EXPECT_EQ(records, 1);
+    EXPECT_EQ(value(QStringLiteral("select 归还日期 from PJ_Hdjh where 编号=?"), {row}).toString(), DateText(day));
+    EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {row}).toString(), QStringLiteral("已还"));
+  }
+}
+
+// A row saved before future dates were refused may hold a 归还日期 ahead: its overdue days count from
+// the day its latest repayment record was saved, not from that date.
+TEST_F(RepaymentTest, AStoredFutureRepaymentDateCountsFromItsRecordsDay) {
+  setNow(QDateTime(QDate(2024, 2, 21), QTime(9, 0)));
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=1000,归还状态='归还部分',归还日期='2027-12-09' where 编号=?"), {row1_});
+  struct Case {
+    const char* recordDays;  // the 日期 of the row's records, "" for none
+    const char* overdueDays;
+    const char* fee;
+  };
+  const Case cases[] = {
+      {"2024-02-11 15:20:00", "10", "150.00"},                       // from the record's day, not 0 until 2027
+      {"2024-02-05 08:00:00|2024-02-16 10:00:00", "5", "75.00"},    // the latest record counts
+      {"", "0", "0.00"},                                             // no record: the stored date stays
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.recordDays);
+    Db().Execute(QStringLiteral("delete from PJ_Hkjl"));
+    for (const QString& day : QString::fromUtf8(c.recordDays).split(QLatin1Char('|'), Qt::SkipEmptyParts))
+      Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,日期,本金,利息,手续费,还款状态,计划ID) values ('D1',1,?,1000,0,0,'归还部分',?)"),
+                   {day, row1_});
+    auto w = repayWindow(row1_);
+    EXPECT_EQ(w->lbltqhdr[7]->text(), QString::fromUtf8(c.overdueDays));
+    EXPECT_EQ(w->Text1[2]->text(), QString::fromUtf8(c.fee));
+  }
+}
+
+// The overdue fee is an amount like the others: above the ceiling, or with a third decimal, it is
+// refused before the question and nothing is written.
+TEST_F(RepaymentTest, TheOverdueFeeHasTheAmountCeiling) {
+  setNow(QDateTime(QDate(2024, 2, 11), QTime(9, 0)));
+  for (const char* fee : {"99999999999999", "1000000000", "150.001"}) {
+    SCOPED_TRACE(fee);
+    auto w = repayWindow(row1_);
+    w->Text1[2]->setText(QString::fromUtf8(fee));
+    responder_.clear();
+    confirm(*w);
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("逾期手续费输入不合法！")});
+    EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 0);
+    EXPECT_EQ(journal().size(), 1);
+  }
+  // The largest fee is taken.
+  auto w = repayWindow(row1_);
+  w->Text1[2]->setText(QStringLiteral("999999999.99"));
+  responder_.clear();
+  confirm(*w);
+  EXPECT_EQ(responder_.texts().back(), kSaved);
+  EXPECT_DOUBLE_EQ(value(QStringLiteral("select 逾期手续费 from PJ_Hdjh where 编号=?"), {row1_}).toDouble(), 999999999.99);
+  EXPECT_DOUBLE_EQ(value(QStringLiteral("select 手续费 from PJ_Hkjl")).toDouble(), 999999999.99);
 }
 
 TEST_F(RepaymentTest, TheStatusIsTheOneTheAmountsGive) {

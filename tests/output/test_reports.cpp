@@ -121,6 +121,36 @@ TEST_F(ReportsTest, FundsReportTakesOpenDocumentsOnly) {
   for (double v : ComputeFundsReport(QDate(2024, 3, 5)).values) EXPECT_EQ(v, 0);
 }
 
+// The 到期 lines take only rows due by the base date; the balances take everything collected.
+TEST_F(ReportsTest, FundsReportDueLinesCountOnlyRowsDue) {
+  // One 等额本金 loan of 30000 whose next-month row of 10000 was repaid early, nothing else due.
+  loan(QStringLiteral("D1"), QStringLiteral("个人"), person(QStringLiteral("张三")), QStringLiteral("张三"), 30000, QStringLiteral("已审核"),
+       QStringLiteral("未还"));
+  loanRow(QStringLiteral("D1"), 1, QStringLiteral("张三"), 10000, 150, 10000, 150, QStringLiteral("已还"), QStringLiteral("2024-04-01"));
+  loanRow(QStringLiteral("D1"), 2, QStringLiteral("张三"), 10000, 300, 0, 0, QStringLiteral("未还"), QStringLiteral("2024-05-01"));
+  loanRow(QStringLiteral("D1"), 3, QStringLiteral("张三"), 10000, 150, 0, 0, QStringLiteral("未还"), QStringLiteral("2024-06-01"));
+  const FundsReport r = ComputeFundsReport(QDate(2024, 3, 5));
+  const std::vector<std::pair<const char*, double>> expected = {
+      {"外放本金总额", 30000}, {"外放到期本金", 0},       {"外放到期已收回本金", 0}, {"外放到期未收回本金", 0},
+      {"外放本金余额", 20000}, {"外放利息总额", 600},     {"外放到期利息", 0},       {"外放到期已收回利息", 0},
+      {"外放到期未收回利息", 0}, {"外放利息余额", 450}};
+  for (const auto& [name, value] : expected) EXPECT_DOUBLE_EQ(r.value(QString::fromUtf8(name)), value) << name;
+
+  // On the filled book, at every base date, each 到期 line is its 已收回 plus its 未收回.
+  Db().Execute(QStringLiteral("delete from PJ_Hdjh"));
+  Db().Execute(QStringLiteral("delete from PJ_Dkjl"));
+  fillBook();
+  for (const QDate& base : {QDate(2024, 1, 1), QDate(2024, 2, 1), QDate(2024, 3, 5), QDate(2024, 4, 1), QDate(2024, 5, 1)}) {
+    SCOPED_TRACE(base.toString(Qt::ISODate).toStdString());
+    const FundsReport f = ComputeFundsReport(base);
+    for (const char* part : {"本金", "利息"}) {
+      const auto v = [&](const char* line) { return f.value(QStringLiteral("外放") + QString::fromUtf8(line) + QString::fromUtf8(part)); };
+      EXPECT_NEAR(v("到期"), v("到期已收回") + v("到期未收回"), 0.001) << part;
+    }
+    EXPECT_DOUBLE_EQ(f.value(QStringLiteral("外放本金余额")), 3600) << "总额 5000 less all 1400 collected";
+  }
+}
+
 TEST_F(ReportsTest, FundsReportWindowKeepsOneRowAndRefusesAnEarlierBaseDate) {
   fillBook();
   frmTjZjrb w;
