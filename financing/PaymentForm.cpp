@@ -58,6 +58,7 @@ void PaymentForm::pbCDkgh_Click(int index) {
       DTPicker1->setFocus();
       return;
     }
+    if (!askBeforeSave()) return;
     ConfirmPaymentSave(this, DocNo, callerCode_, [this] { 保存单据(); });
   });
 }

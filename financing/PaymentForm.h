@@ -50,6 +50,9 @@ class PaymentForm : public QDialog {
   virtual void load() = 0;
   // The window's own checks before the question; false stops the save.
   virtual bool checkInput() { return true; }
+  // After every check has passed: the window's own questions before the confirmation (false: the
+  // user stopped there).
+  virtual bool askBeforeSave() { return true; }
   // The payment to post; `post` comes with the row, date and handler filled in.
   virtual void fillPosting(PaymentPosting& post) = 0;
 

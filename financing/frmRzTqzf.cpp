@@ -149,6 +149,10 @@ bool frmRzTqzf::checkInput() {
     MarkInputInvalid(Text1[static_cast<size_t>(c.box)]);
     return false;
   }
+  return true;
+}
+
+bool frmRzTqzf::askBeforeSave() {
   // The row's principal all paid with less interest than proposed: the rest may be waived, which
   // settles the row.
   waived_ = 0;

@@ -32,6 +32,7 @@ class frmRzTqzf : public PaymentForm {
   // after the due date, and together they pay something unless they settle the row. All the
   // principal with less interest than proposed asks whether the rest is waived.
   bool checkInput() override;
+  bool askBeforeSave() override;
   void fillPosting(PaymentPosting& post) override;
 
  private:

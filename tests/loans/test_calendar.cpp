@@ -202,8 +202,9 @@ TEST_F(CalendarTest, NextMonthAtTheEndOfTheYearListChangesNothing) {
 
 TEST_F(CalendarTest, TheReminderCountsWhatTheCalendarsShow) {
   // Financing rows of a live record and of a voided one, open, part-paid and paid.
-  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态,结算状态) values ('C1','王投资','已审核','未付'),"
-                              "('C2','赵敏','废弃','未付')"));
+  Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,客户名称,业务状态,结算状态) values ('C1',?,?,?),('C2',?,?,?)"),
+               {QStringLiteral("王投资"), QStringLiteral("已审核"), QStringLiteral("未付"), QStringLiteral("赵敏"), QStringLiteral("废弃"),
+                QStringLiteral("未付")});
   const struct {
     const char* doc;
     int day;

@@ -374,7 +374,8 @@ TEST_F(RepaymentTest, ARepaymentDatedAfterTodayIsRefusedInBothWindows) {
 // the day its latest repayment record was saved, not from that date.
 TEST_F(RepaymentTest, AStoredFutureRepaymentDateCountsFromItsRecordsDay) {
   setNow(QDateTime(QDate(2024, 2, 21), QTime(9, 0)));
-  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=1000,归还状态='归还部分',归还日期='2027-12-09' where 编号=?"), {row1_});
+  Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=1000,归还状态=?,归还日期='2027-12-09' where 编号=?"),
+               {QStringLiteral("归还部分"), row1_});
   struct Case {
     const char* recordDays;  // the 日期 of the row's records, "" for none
     const char* overdueDays;
@@ -389,8 +390,8 @@ TEST_F(RepaymentTest, AStoredFutureRepaymentDateCountsFromItsRecordsDay) {
     SCOPED_TRACE(c.recordDays);
     Db().Execute(QStringLiteral("delete from PJ_Hkjl"));
     for (const QString& day : QString::fromUtf8(c.recordDays).split(QLatin1Char('|'), Qt::SkipEmptyParts))
-      Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,日期,本金,利息,手续费,还款状态,计划ID) values ('D1',1,?,1000,0,0,'归还部分',?)"),
-                   {day, row1_});
+      Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,日期,本金,利息,手续费,还款状态,计划ID) values ('D1',1,?,1000,0,0,?,?)"),
+                   {day, QStringLiteral("归还部分"), row1_});
     auto w = repayWindow(row1_);
     EXPECT_EQ(w->lbltqhdr[7]->text(), QString::fromUtf8(c.overdueDays));
     EXPECT_EQ(w->Text1[2]->text(), QString::fromUtf8(c.fee));

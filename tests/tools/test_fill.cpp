@@ -112,13 +112,14 @@ TEST_F(FillTest, SmallFillReconciles) {
   for (const QDate& base : {QDate(2024, 6, 30), kLastDay}) {
     SCOPED_TRACE(base.toString(Qt::ISODate).toStdString());
     const FundsReport f = ComputeFundsReport(base);
-    const QString open = QStringLiteral(" from PJ_Hdjh where 单号 in (select 单号 from PJ_Dkjl where 结算状态='未还' and 业务状态='已审核')");
+    const QString open = QStringLiteral(" from PJ_Hdjh where 单号 in (select 单号 from PJ_Dkjl where 结算状态=? and 业务状态=?)");
+    const QVariantList openWords = {QStringLiteral("未还"), QStringLiteral("已审核")};
     for (const char* part : {"本金", "利息"}) {
       const QString p = QString::fromUtf8(part);
       const auto v = [&](const char* line) { return f.value(QStringLiteral("外放") + QString::fromUtf8(line) + p); };
       EXPECT_GT(v("到期"), 0) << part;
       EXPECT_NEAR(v("到期"), v("到期已收回") + v("到期未收回"), 0.005) << part;
-      const double balance = number(QStringLiteral("select round(sum(应还%1-已还%1),2)").arg(p) + open);
+      const double balance = number(QStringLiteral("select round(sum(应还%1-已还%1),2)").arg(p) + open, openWords);
       EXPECT_NEAR(f.value(QStringLiteral("外放") + p + QStringLiteral("余额")), balance, 0.005) << part;
     }
   }
