@@ -4,7 +4,7 @@
 #include "app/data/ConnectionSettings.h"
 #include "app/frmMain.h"
 #include "app/services/LocalDatabaseLock.h"
-#include "loans/LoanStore.h"
+#include "loans/AttachmentCopies.h"
 #include "platform/Dialogs.h"
 
 frmMain* Main() {
@@ -15,22 +15,31 @@ frmMain* Main() {
     throw;
   } catch (...) {
   }
-  // One program per local file: a second one would write under the first one's feet. Without a lock
-  // file (a read-only folder) the program still starts; its first save says the folder is read-only.
-  if (gDatabaseType == 0 && !LockLocalDatabase()) {
-    MsgBox(DatabaseInUseMessage(), Mb::Critical);
-    EndProgram();
-  }
-  // Alone on the local file: copies made for a window of a program that was killed before its save
-  // are named by no row and would stay for ever. A failure here must not stop the start.
-  if (gDatabaseType == 0) {
-    try {
-      LoanStore::RemoveUnsavedAttachmentCopies();
-    } catch (const AppError&) {
-    }
-  }
+  ClaimLocalDatabase();
   auto* w = new frmMain();
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->Form_Load();
   return w;
+}
+
+void ClaimLocalDatabase() {
+  // One program per local file: a second one would write under the first one's feet. A lock file
+  // that exists but cannot be opened (another account's) may be held, so it refuses the start too.
+  // Without a lock file (a read-only folder) the program still starts; its first save says the
+  // folder is read-only.
+  if (gDatabaseType != 0) return;
+  if (!LockLocalDatabase()) {
+    MsgBox(DatabaseInUseMessage(), Mb::Critical);
+    EndProgram();
+  }
+  // Copies listed by a window of a program killed before its save, and named by no row, would stay
+  // for ever. Only while no other program can be adding attachments (the lock held), and never on
+  // SQL Server, where other workstations' rows are not this folder's. A failure must not stop the
+  // start.
+  if (HoldsLocalDatabaseLock()) {
+    try {
+      LoanStore::RemoveListedCopies();
+    } catch (const AppError&) {
+    }
+  }
 }

@@ -52,7 +52,9 @@ QString backupCopyOf(const QString& file) {
 // The program holds data.pbb.lock beside its file while it runs. The tool checks a file without it
 // and takes it only once it has something to write, so a running program blocks only a real change.
 void takeProgramLock(const QString& file) {
-  if (AcquireFileLock(file + QStringLiteral(".lock")) == FileLockState::Busy)
+  // A lock file another account made and this one cannot open at all may be held: treated as held.
+  const FileLockState s = AcquireFileLock(file + QStringLiteral(".lock"));
+  if (s == FileLockState::Busy || s == FileLockState::Inaccessible)
     throw AppError(Err::InvalidCall, QStringLiteral("程序正在使用数据库，请先退出程序再升级。"));
 }
 

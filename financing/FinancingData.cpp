@@ -14,6 +14,7 @@
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
+#include "loans/AttachmentCopies.h"
 #include "platform/Clock.h"
 #include "platform/Money.h"
 
@@ -199,7 +200,7 @@ QString SaveFinancingDocument(const FinancingDocument& doc) {
   droppedFiles = LoanStore::SaveAttachmentRows(in.docNo, doc.attachments);
   MoveBookStartBack(in.登记日期, in.起息日期);
   tx.Commit();
-  LoanStore::RemoveAttachmentFiles(droppedFiles);
+  LoanStore::SettleSavedAttachments(doc.attachments, droppedFiles);
   return in.docNo;
 }
 

@@ -43,17 +43,13 @@ InstalmentRead ReadInstalmentRow(qint32 planId) {
 }
 
 void DeleteLoan(const QString& docNo) {
-  QStringList files;
-  {
-    Transaction t;
-    files = LoanStore::AttachmentFiles(docNo);
-    for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Dxck"})
-      Db().Execute(QStringLiteral("delete from ") + QString::fromLatin1(table) + QStringLiteral(" where 单号=?"), {docNo});
-    DeleteLedgerEntries(docNo);
-    t.Commit();
-  }
-  // The copied attachments go with their rows, once the delete has been saved.
-  LoanStore::RemoveAttachmentFiles(files);
+  // The attachment rows go, their files stay in the attachment folder: a backup restored after a
+  // mistaken delete brings the rows back, and they must find their files.
+  Transaction t;
+  for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Dxck"})
+    Db().Execute(QStringLiteral("delete from ") + QString::fromLatin1(table) + QStringLiteral(" where 单号=?"), {docNo});
+  DeleteLedgerEntries(docNo);
+  t.Commit();
 }
 
 QString LoanSettlementStatus(const QString& docNo) {

@@ -1,9 +1,9 @@
 #include "loans/LoanStore.h"
+#include "loans/AttachmentCopies.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -265,10 +265,13 @@ QStringList SaveAttachmentRows(const QString& docNo, const QList<Attachment>& li
   QSet<qint64> kept;
   for (const Attachment& a : list)
     if (a.id) kept.insert(a.id);
-  for (const Attachment& stored : StoredAttachments(docNo)) {
-    if (kept.contains(stored.id)) continue;
-    Db().Execute(QStringLiteral("delete from PJ_DkFj where 编号=?"), {stored.id});
-    dropped << stored.path;
+  const QueryResult stored = Db().query(QStringLiteral("select 编号,路径,机器ID from PJ_DkFj where 单号=? order by 编号"), {docNo});
+  for (const QVariantList& r : stored.rows) {
+    const qint64 id = static_cast<qint64>(VariantNumber(r[0]));
+    if (kept.contains(id)) continue;
+    Db().Execute(QStringLiteral("delete from PJ_DkFj where 编号=?"), {id});
+    // On SQL Server another workstation's row names a file in its own folder, not in ours.
+    if (gDatabaseType == 0 || static_cast<qint64>(VariantNumber(r[2])) == gMachineId) dropped << VariantText(r[1]);
   }
   for (const Attachment& a : list)
     if (!a.id)
@@ -323,7 +326,7 @@ QString SaveLoanDocument(const LoanDocument& doc) {
     MoveBookStartBack(rec.registered, rec.start);
     tx.Commit();
   }
-  RemoveAttachmentFiles(droppedFiles);
+  SettleSavedAttachments(doc.attachments, droppedFiles);
   return rec.docNo;
 }
 
@@ -349,7 +352,13 @@ QString CopyAttachment(const QString& path, Attachment* copied) {
     target = folder + stamp + (n ? QStringLiteral("_%1").arg(n) : QString()) + (ext.isEmpty() ? QString() : QStringLiteral(".") + ext);
     if (!QFileInfo::exists(target)) break;
   }
-  if (!QFile::copy(path, target)) return QStringLiteral("附件复制失败：") + path;
+  // Noted first: a program killed after the copy still leaves a name the next start can act on.
+  const QString copyName = StripPath(target);
+  if (const QString why = NotePendingCopy(copyName); !why.isEmpty()) return QStringLiteral("附件复制失败：") + why;
+  if (!QFile::copy(path, target)) {
+    ForgetPendingCopies({copyName});
+    return QStringLiteral("附件复制失败：") + path;
+  }
   *copied = Attachment{0, name, ext, target};
   return {};
 }
@@ -363,34 +372,22 @@ QList<Attachment> StoredAttachments(const QString& docNo) {
 
 QString AttachmentPath(qint64 id) { return VariantText(Db().scalar(QStringLiteral("select 路径 from PJ_DkFj where 编号=?"), {id})); }
 
-QStringList AttachmentFiles(const QString& docNo) {
-  QStringList files;
-  for (const QVariantList& row : Db().query(QStringLiteral("select 路径 from PJ_DkFj where 单号=?"), {docNo}).rows)
-    files << VariantText(row.value(0));
-  return files;
-}
-
-void RemoveAttachmentFiles(const QStringList& files) {
-  for (const QString& f : files)
-    if (!f.isEmpty()) QFile::remove(f);
-}
-
-int RemoveUnsavedAttachmentCopies() {
-  static const QRegularExpression copyName(QStringLiteral("^\\d{14}(_\\d+)?(\\.[a-z0-9]+)?$"));
-  QSet<QString> named;
-  for (const QVariantList& row : Db().query(QStringLiteral("select 路径 from PJ_DkFj")).rows) named.insert(StripPath(VariantText(row.value(0))));
-  int removed = 0;
-  const QDir folder(AttachmentFolder());
-  for (const QString& name : folder.entryList(QDir::Files)) {
-    if (!copyName.match(name).hasMatch() || named.contains(name)) continue;
-    if (QFile::remove(folder.filePath(name))) ++removed;
-  }
-  return removed;
-}
-
 void DiscardCopies(const QList<Attachment>& attachments) {
-  for (const Attachment& a : attachments)
-    if (!a.id && !a.path.isEmpty()) QFile::remove(a.path);
+  QStringList gone;
+  for (const Attachment& a : attachments) {
+    if (a.id || a.path.isEmpty()) continue;
+    const QString name = StripPath(a.path);
+    // Without the database to ask, the copy stays listed for the next start to decide.
+    bool named = true;
+    try {
+      named = NamedByAnyRow(name);
+    } catch (const AppError&) {
+      continue;
+    }
+    if (!named) QFile::remove(a.path);
+    gone << name;
+  }
+  ForgetPendingCopies(gone);
 }
 
 }  // namespace LoanStore

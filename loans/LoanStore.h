@@ -110,7 +110,8 @@ struct SaveRefused : std::runtime_error {
 // An edit claims the loan at `version` (DocumentChanged), is refused when it has repayments
 // (SaveRefused), keeps its plan rows (客户名称, 业务经办 updated) or replaces them with a new plan,
 // and updates its prepaid record and journal rows in place. Attachment rows follow the list;
-// the files of dropped rows are removed after the commit. Throws with nothing written.
+// after the commit the copies leave the pending list and the files of dropped rows go
+// (SettleSavedAttachments). Throws with nothing written.
 QString SaveLoanDocument(const LoanDocument& doc);
 
 // ---- attachments and abandoned documents
@@ -121,26 +122,20 @@ QString AttachmentFolder();
 QString StripPath(const QString& path);
 // Copies the file into the attachment folder under a name of its own (the time "yyyyMMddHHmmss",
 // a counter when that name is taken, and the file's extension in lower case) for the save to
-// record. Returns "" on success, else the message to show (nothing copied).
+// record. The name goes on the pending list first (AttachmentCopies.h). Returns "" on success,
+// else the message to show, "附件复制失败：" + why (nothing copied).
 QString CopyAttachment(const QString& path, Attachment* copied);
 // The stored attachment rows of a document.
 QList<Attachment> StoredAttachments(const QString& docNo);
-// The copied files of a document's attachments, read before its rows are deleted, and their removal
-// once the delete is saved.
-QStringList AttachmentFiles(const QString& docNo);
-void RemoveAttachmentFiles(const QStringList& files);
-// Removes the copies in the attachment folder that no attachment row names: files copied for a
-// window that never saved because its program was killed. Only names of the copies' own pattern are
-// touched (templates live in the same folder). Call it only while no other program can be adding
-// attachments (the local file's lock held). Returns the number removed.
-int RemoveUnsavedAttachmentCopies();
 // The stored copy of an attachment, "" when the row is gone.
 QString AttachmentPath(qint64 id);
 // In the save's transaction: the document's attachment rows follow the window's list (copies
-// inserted, stored rows missing from it deleted). Returns the files of the deleted rows, which
-// the caller removes once it has committed.
+// inserted, stored rows missing from it deleted). Returns the files of the deleted rows that this
+// workstation may remove once the save has committed (SettleSavedAttachments): on SQL Server only
+// those of rows this workstation added.
 QStringList SaveAttachmentRows(const QString& docNo, const QList<Attachment>& list);
-// Removes the files the window copied and no save recorded (id 0), as a window left unsaved does.
+// Removes the files the window copied and no save recorded (id 0), as a window left unsaved does,
+// and takes them off the pending list; a file some row names stays.
 void DiscardCopies(const QList<Attachment>& attachments);
 
 }  // namespace LoanStore

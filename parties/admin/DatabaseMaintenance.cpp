@@ -18,8 +18,10 @@
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
+#include "app/services/LocalDatabaseLock.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/FileLock.h"
 
 bool gBackupOk = false;
 
@@ -77,9 +79,14 @@ void syncFile(const QString& path) {
   ::close(fd);
 }
 
+// A database file is replaced only by the process that holds its lock (the program's own, or taken
+// here for another file), never under another program's feet.
+bool holdsDatabaseLock(const QString& file) { return AcquireFileLock(file + QStringLiteral(".lock")) == FileLockState::Held; }
+
 // Moves `from` over the database file `to` in one step; the connections must be closed. A journal
 // left beside the old file would otherwise be played back into the new one.
 void replaceDatabaseFile(const QString& from, const QString& to) {
+  if (!holdsDatabaseLock(to)) throw AppError(kPathAccessError, DatabaseInUseMessage());
   for (const char* suffix : {"-journal", "-wal", "-shm"}) QFile::remove(to + QLatin1String(suffix));
   syncFile(from);
   if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
@@ -247,6 +254,10 @@ void restoreLocal(const QString& path, const ProgressFn& progress) {
   const QString shown = QDir::toNativeSeparators(source);
   if (!QFileInfo(source).isFile()) {
     MsgBox(QStringLiteral("找不到备份文件“%1”！").arg(shown), Mb::Critical);
+    return;
+  }
+  if (!holdsDatabaseLock(LocalDatabasePath())) {
+    MsgBox(DatabaseInUseMessage(), Mb::Critical, kRestoreTitle);
     return;
   }
   report(progress, 5);
@@ -499,6 +510,7 @@ bool CompactDatabaseFile(const QString& source, const QString& workFile, const Q
         return false;
       if (!QFile::remove(workFile)) throw AppError(kPathAccessError, QStringLiteral("无法删除文件“%1”。").arg(QDir::toNativeSeparators(workFile)));
     }
+    if (!holdsDatabaseLock(source)) throw AppError(kPathAccessError, DatabaseInUseMessage());
     report(progress, 5);
     // The program's connection is closed first; the compaction reads the file through its own.
     ResetConnections();

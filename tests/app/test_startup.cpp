@@ -4,11 +4,24 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <functional>
+#include <memory>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "TestSupport.h"
 #include "app/data/ConnectionSettings.h"
+#include "app/data/DataAccess.h"
 #include "app/Main.h"
 #include "app/frmMain.h"
 #include "app/services/LocalDatabaseLock.h"
+#include "loans/AttachmentCopies.h"
+#include "parties/admin/DatabaseMaintenance.h"
 #include "platform/Clock.h"
 
 using StartupTest = ProgramTest;
@@ -56,13 +69,152 @@ TEST_F(StartupChild, StartOnAFileAnotherProgramHolds) {
   EXPECT_EQ(ended_.calls, 1);
 }
 
-TEST_F(StartupTest, WithoutALockFileTheProgramStillStarts) {
-  // Something the lock file cannot be made over stands for a read-only folder (tests may run as root).
-  ASSERT_TRUE(QDir().mkpath(LocalDatabasePath() + QStringLiteral(".lock")));
-  std::unique_ptr<frmMain> w(Main());
-  ASSERT_NE(w, nullptr);
-  EXPECT_TRUE(w->isVisible());
-  EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join(" | ").toStdString();
+namespace {
+// Lets an account other than this one reach `path` (search permission on the folders of this test
+// process's own profile above it), as on a program folder that two accounts share.
+void letOthersThrough(const QString& path) {
+  const QString profile = QFileInfo(qEnvironmentVariable("TMPDIR")).absolutePath();
+  ASSERT_TRUE(QFileInfo(path).absoluteFilePath().startsWith(profile + QLatin1Char('/'))) << path.toStdString();
+  for (QDir d(path);; d.cdUp()) {
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(d.absolutePath());
+    if (::stat(name.constData(), &st) == 0 && st.st_uid == ::geteuid()) ::chmod(name.constData(), (st.st_mode & 07777) | S_IXOTH);
+    if (d.absolutePath() == profile || d.isRoot()) break;
+  }
+}
+
+// Runs `body` in a child process of another account (nobody, when the tests run as root; with
+// the same account the mode bits bind already) and returns its exit status (-1: it did not exit).
+int asAnotherAccount(const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
+    ::_exit(body());
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// Another process holding the lock file until it is killed.
+struct LockHolder {
+  pid_t pid = -1;
+  explicit LockHolder(const QString& lockFile) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid = fork();
+    if (pid == 0) {
+      const int fd = ::open(QFile::encodeName(lockFile).constData(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+      (void)!::write(ready[1], "h", 1);
+      for (;;) ::pause();
+    }
+    char c = 0;
+    if (::read(ready[0], &c, 1) != 1) pid = -1;
+    ::close(ready[0]);
+    ::close(ready[1]);
+  }
+  ~LockHolder() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+};
+}  // namespace
+
+TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
+  enum Outcome { Refused = 0, StartedWithLock = 1, StartedWithoutLock = 2 };
+  struct Case {
+    const char* name;
+    int lockMode;      // -1: no lock file
+    bool held;         // another process holds it
+    bool dataReadOnly; // the data folder cannot take a new file
+    Outcome outcome;
+  };
+  const Case cases[] = {
+      {"made by the program", -1, false, false, StartedWithLock},
+      {"0444 of another account, held by its program", 0444, true, false, Refused},
+      {"0444 of another account, free", 0444, false, false, StartedWithLock},
+      {"existing but unreadable", 0000, false, false, Refused},
+      {"missing in a read-only folder", -1, false, true, StartedWithoutLock},
+  };
+  const QString lock = LocalDatabasePath() + QStringLiteral(".lock");
+  const QString dataDir = QFileInfo(LocalDatabasePath()).absolutePath();
+  const QString folder = LoanStore::AttachmentFolder();
+  const QString copy = QStringLiteral("20261208093000.pdf");
+  letOthersThrough(folder);
+  ::chmod(QFile::encodeName(folder).constData(), 0777);
+  // The folders of a program shared by two accounts: the one that starts first makes the lock file.
+  ::chmod(QFile::encodeName(dataDir).constData(), 0777);
+  // The child starts on the connection this process has open, as the program would have one.
+  Db(0).scalar(QStringLiteral("select count(*) from PJ_Sys"));
+  const mode_t oldMask = ::umask(022);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(lock);
+    if (c.lockMode >= 0) {
+      QFile f(lock);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.close();
+      ASSERT_EQ(::chmod(QFile::encodeName(lock).constData(), static_cast<mode_t>(c.lockMode)), 0);
+    }
+    // A copy a killed window listed: only a start that holds the lock may remove it.
+    {
+      QFile f(folder + copy);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(LoanStore::NotePendingCopy(copy).isEmpty());
+    const QStringList filesBefore = QDir(folder).entryList(QDir::Files);
+    if (c.dataReadOnly) ::chmod(QFile::encodeName(dataDir).constData(), 0555);
+    std::unique_ptr<LockHolder> holder;
+    if (c.held) {
+      holder = std::make_unique<LockHolder>(lock);
+      ASSERT_GT(holder->pid, 0);
+    }
+    responder_.clear();
+    // The child runs the start up to the main window (a forked child must not paint: Qt's painting
+    // threads do not come along).
+    const int status = asAnotherAccount([this] {
+      try {
+        LoadDatabaseSettings();
+        ClaimLocalDatabase();
+        return int(HoldsLocalDatabaseLock() ? StartedWithLock : StartedWithoutLock);
+      } catch (const ProgramEnded&) {
+        return responder_.texts() == QStringList{DatabaseInUseMessage()} ? int(Refused) : 10;
+      }
+    });
+    if (c.held) {
+      // Neither does this process replace the file under the holder's feet.
+      const QByteArray bytes = [&] {
+        QFile f(LocalDatabasePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+      }();
+      const QString backup = ExportLocalDatabase(DefaultBackupFolder(), QStringLiteral("恢复用"));
+      responder_.clear();
+      EXPECT_FALSE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
+      responder_.answer(Mb::Yes);  // would confirm the restore, if it were ever asked
+      BackupOrRestoreDatabase(1, backup);
+      EXPECT_FALSE(gBackupOk);
+      EXPECT_EQ(responder_.texts(), (QStringList{DatabaseInUseMessage(), DatabaseInUseMessage()}));
+      responder_.answers.clear();
+      QFile f(LocalDatabasePath());
+      ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+      EXPECT_EQ(f.readAll(), bytes);
+    }
+    holder.reset();
+    ::chmod(QFile::encodeName(dataDir).constData(), 0777);
+    EXPECT_EQ(status, c.outcome);
+    QStringList expected = filesBefore;
+    if (c.outcome == StartedWithLock) expected.removeAll(copy);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), expected);
+    if (c.lockMode < 0 && !c.dataReadOnly) {
+      struct stat st {};
+      ASSERT_EQ(::stat(QFile::encodeName(lock).constData(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, 0666u) << "whatever the umask";
+    }
+    LoanStore::ForgetPendingCopies({copy});
+  }
+  ::umask(oldMask);
 }
 
 TEST(DateTextTest, DatesAndTimesReadTheProgramsFormatsWhateverTheLocale) {

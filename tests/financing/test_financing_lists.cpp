@@ -17,6 +17,7 @@
 #include "financing/frmRzZfrc.h"
 #include "financing/frmRzjl.h"
 #include "loans/LoanLinks.h"
+#include "loans/LoanStore.h"
 #include "loans/frmMenu.h"
 #include "platform/Buttons.h"
 #include "platform/MonthCalendar.h"
@@ -218,7 +219,11 @@ TEST_F(Lists, DeleteTakesEverythingInOneGoAndBalancesFollow) {
   post.付款状态 = S("已付");
   post.seen = ReadPlanRow(post.planRowId);
   PostFinancingPayment(post);
-  Db().Execute(S("insert into PJ_DkFj (单号,附件名称) values (?,'a.pdf')"), {a});
+  const QString source = appDir() + S("a.pdf");
+  QFile(source).open(QIODevice::WriteOnly);
+  LoanStore::Attachment attachment;
+  ASSERT_TRUE(LoanStore::CopyAttachment(source, &attachment).isEmpty());
+  LoanStore::SaveAttachmentRows(a, {attachment});
   frmRzjl w;
   openAll(w);
   w.刷新();
@@ -248,6 +253,7 @@ TEST_F(Lists, DeleteTakesEverythingInOneGoAndBalancesFollow) {
   w.pbCJd_Click(2);
   for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_DkFj", "PJ_Cjzfjl", "PJ_Liushui"})
     EXPECT_EQ(count(S(table) + S(" where 单号=?"), {a}), 0) << table;
+  EXPECT_TRUE(QFile::exists(attachment.path)) << "the file stays for a backup restored after a mistaken delete";
   EXPECT_EQ(listed(w), QStringList{b});
   // What is left of the journal runs from 0 again.
   expectBalancesRun();

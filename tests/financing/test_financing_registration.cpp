@@ -9,6 +9,9 @@
 #include "app/services/LoginState.h"
 #include "financing/frmRzdjB.h"
 #include "financing/frmrzZfjh.h"
+#include "loans/AttachmentCopies.h"
+#include "loans/LoanStore.h"
+#include "platform/Grid.h"
 #include "parties/frmTzr.h"
 #include "parties/frmYg.h"
 
@@ -364,6 +367,42 @@ TEST_F(Registration, ClosingAnUnsavedDocumentLeavesNothing) {
   // The next document's number is not one a row of an older version could still hold.
   ReplaceFinancingPlan(S("C00100012024030100") + S("7"), BuildFinancingPlan(terms(), btn一次性支付本息), S("x"), S("y"));
   EXPECT_EQ(NewFinancingNumber(), S("C001000120240301008"));
+}
+
+TEST_F(Registration, AnAttachmentRemovedInAnEditLosesItsFileOnlyWithTheSaveThatDropsItsRow) {
+  const QString doc = record(btn一次性支付本息, terms());
+  const QString source = appDir() + S("凭证.pdf");
+  QFile(source).open(QIODevice::WriteOnly);
+  LoanStore::Attachment copy;
+  ASSERT_TRUE(LoanStore::CopyAttachment(source, &copy).isEmpty());
+  {
+    Transaction tx;
+    LoanStore::SaveAttachmentRows(doc, {copy});
+    tx.Commit();
+  }
+  LoanStore::SettleSavedAttachments({copy}, {});
+  EXPECT_TRUE(LoanStore::PendingCopies().isEmpty()) << "a saved copy is off the list";
+  for (const bool saved : {false, true}) {
+    SCOPED_TRACE(saved ? "saved" : "closed without saving");
+    frmRzdjB w;
+    w.EditDocNo = doc;
+    w.Form_Load();
+    w.Fg1->setRow(w.Fg1->fixedRows());
+    w.pbCJkzl_Click(2);
+    ASSERT_TRUE(w.Attachments.isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(copy.path)) << "the file waits for the save";
+    responder_.clear();
+    if (saved) {
+      w.pbCDkgh_Click(0);
+      EXPECT_TRUE(responder_.saw(S("保存成功！")));
+    } else {
+      responder_.answer(Mb::Yes);
+      w.reject();
+      EXPECT_TRUE(responder_.saw(S("单据已修改，是否放弃修改并退出？")));
+    }
+    EXPECT_EQ(count(S("PJ_DkFj where 单号=?"), {doc}), saved ? 0 : 1);
+    EXPECT_EQ(QFileInfo::exists(copy.path), !saved);
+  }
 }
 
 TEST_F(Registration, AFailureInTheMiddleOfTheSaveLeavesNothing) {

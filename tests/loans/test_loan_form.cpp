@@ -10,10 +10,6 @@
 #include <algorithm>
 #include <memory>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "LoanFixture.h"
 #include "app/data/DataAccess.h"
 #include "app/services/DocumentClaim.h"
@@ -995,49 +991,6 @@ TEST_F(LoanFormFixture, AStaleEditIsRefusedAndWritesNothing) {
   EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
   EXPECT_EQ(everything(), before);
   EXPECT_EQ(field(QStringLiteral("备注"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("先"));
-}
-
-TEST_F(LoanFormFixture, AProgramKilledAfterAPlanButtonLeavesNothing) {
-  const QString src = dir_.path() + QStringLiteral("/合同.pdf");
-  {
-    QFile f(src);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  }
-  const qint32 id = person(QStringLiteral("壬"));
-  const QStringList before = everything();
-  const pid_t child = fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
-    // The child drives a window up to its plan and attachment, then dies without closing it.
-    auto w = newLoan(id);
-    click(w->pbCDkdj->at(Button::OncePrepaid));
-    w->添加附件(src);
-    ::kill(::getpid(), SIGKILL);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status));
-  // Only the copied file can be left by a killed window; no row names it, and no row was written.
-  const auto rowsOnly = [](QStringList list) {
-    list.erase(std::remove_if(list.begin(), list.end(), [](const QString& s) { return s.startsWith(QStringLiteral("file:")); }),
-               list.end());
-    return list;
-  };
-  EXPECT_EQ(rowsOnly(everything()), rowsOnly(before));
-  EXPECT_EQ(count(QStringLiteral("PJ_DkFj")), 0);
-  // The next start removes that copy, and only it: a saved attachment's copy and the templates stay.
-  auto saved = newLoan(id);
-  click(saved->pbCDkdj->at(Button::OncePrepaid));
-  saved->添加附件(src);
-  save(*saved);
-  ASSERT_TRUE(saved->Saved);
-  const QDir folder(LoanStore::AttachmentFolder());
-  const QStringList files = folder.entryList(QDir::Files);
-  ASSERT_EQ(LoanStore::RemoveUnsavedAttachmentCopies(), 1) << files.join(QLatin1Char(' ')).toStdString();
-  const QStringList kept = folder.entryList(QDir::Files);
-  EXPECT_EQ(kept.size(), files.size() - 1);
-  EXPECT_TRUE(QFileInfo::exists(field(QStringLiteral("路径"), QStringLiteral("PJ_DkFj"), saved->单号).toString()));
-  EXPECT_EQ(LoanStore::RemoveUnsavedAttachmentCopies(), 0);
 }
 
 TEST_F(LoanFormFixture, AStoredRemarkLongerThanItsColumnSurvivesAnEditOfAnotherBox) {

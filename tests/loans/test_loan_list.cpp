@@ -288,7 +288,7 @@ TEST_F(LoanListTest, DeleteRemovesEverythingInOneGoAndRecomputesLaterBalances) {
   for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Dxck", "PJ_Liushui"})
     EXPECT_EQ(count(QString::fromUtf8(table), QStringLiteral("单号='D41'")), 0) << table;
   EXPECT_EQ(count(QStringLiteral("PJ_Kehu")), customers) << "the customer stays";
-  EXPECT_FALSE(QFile::exists(copied)) << "the copied attachment goes with its loan";
+  EXPECT_TRUE(QFile::exists(copied)) << "the file stays for a backup restored after a mistaken delete";
   EXPECT_TRUE(QFile::exists(source));
   EXPECT_EQ(journal(), (QStringList{"D42 贷款本金支出 支出 -5000.00 -5000.00", "D42 贷款利息收入 收入 800.00 -4200.00"}));
   EXPECT_EQ(listed(*w), QStringList{"D42"});

@@ -60,6 +60,9 @@ bool isPlainSqlite(const QString& path) {
   return f.open(QIODevice::ReadOnly) && f.read(16) == QByteArray("SQLite format 3\0", 16);
 }
 
+// The database and the lock a restore holds while it replaces it; no staging file is left.
+const QStringList kDataFolderFiles = {QStringLiteral("data.pbb"), QStringLiteral("data.pbb.lock")};
+
 QStringList filesIn(const QString& folder) {
   return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
@@ -271,7 +274,7 @@ TEST_F(BackupTest, RestoreBringsBackExactlyTheBackedUpRowsAndKeepsThisWorkstatio
   ASSERT_TRUE(QFile::exists(safety));
   ResetConnections();
   EXPECT_EQ(dumpFile(safety, gDbPassword, false), beforeRestore);
-  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), QStringList{QStringLiteral("data.pbb")});
+  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles);
 }
 
 TEST_F(BackupTest, ARestoreFileThatIsNotOurDatabaseIsRefusedAndChangesNothing) {
@@ -328,7 +331,7 @@ TEST_F(BackupTest, ARestoreFileThatIsNotOurDatabaseIsRefusedAndChangesNothing) {
     responder_.answers.clear();
     EXPECT_EQ(liveHash(), before);
     EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore) << "nothing was saved for a restore that never happened";
-    EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), QStringList{QStringLiteral("data.pbb")});
+    EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles);
   }
   EXPECT_EQ(ended_.calls, 0);
 }
@@ -839,7 +842,7 @@ TEST_F(BackupTest, ABackupThatCannotBeUpgradedReplacesNothing) {
       << "the driver's own text: " << responder_.messages[0].details.toStdString();
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore);
-  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), QStringList{QStringLiteral("data.pbb")});
+  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles);
   EXPECT_EQ(customers(QStringLiteral("留下")), 1);
 }
 

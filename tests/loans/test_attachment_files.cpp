@@ -1,0 +1,346 @@
+// The attachment files are the user's: a start removes only the copies a window listed and never
+// saved, a restored backup or another database file removes nothing, deletes keep the files, and
+// an attachment removed in an edit loses its file only after the save that drops its row commits.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <functional>
+#include <memory>
+
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "LoanFixture.h"
+#include "app/Main.h"
+#include "app/data/ConnectionSettings.h"
+#include "app/frmMain.h"
+#include "loans/AttachmentCopies.h"
+#include "loans/LoanStore.h"
+#include "parties/admin/DatabaseMaintenance.h"
+#include "platform/FileLock.h"
+
+using LoanCalc::Button;
+
+namespace {
+
+class AttachmentFiles : public LoanFormFixture {
+ protected:
+  // A file the user picks, outside the program folder.
+  QString userFile(const QString& name) {
+    const QString path = dir_.path() + QStringLiteral("/") + name;
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(name.toUtf8());
+    return path;
+  }
+  static QStringList folderFiles() { return QDir(LoanStore::AttachmentFolder()).entryList(QDir::Files, QDir::Name); }
+
+  // A loan saved through its window with one attachment; its number and the copy's path.
+  struct Saved {
+    QString docNo, copy;
+  };
+  Saved savedLoan(const QString& borrower) {
+    auto w = newLoan(person(borrower));
+    click(w->pbCDkdj->at(Button::OnceAll));
+    w->添加附件(userFile(borrower + QStringLiteral("的合同.pdf")));
+    save(*w);
+    EXPECT_TRUE(w->Saved) << responder_.texts().join(QLatin1Char(' ')).toStdString();
+    return {w->单号, field(QStringLiteral("路径"), QStringLiteral("PJ_DkFj"), w->单号).toString()};
+  }
+
+  // The program started again on this folder, as the user starts it.
+  void start() {
+    std::unique_ptr<frmMain> w(Main());
+    ASSERT_NE(w, nullptr);
+    // As the fixture has it: no review, no account picker.
+    loginAsSuperAdmin();
+    gSystemSettings[3] = QStringLiteral("0");
+    gSystemSettings[5] = QStringLiteral("0");
+  }
+
+  static void writeList(const QStringList& names) {
+    QFile f(LoanStore::PendingCopiesPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(names.join(QLatin1Char('\n')).toUtf8() + '\n');
+  }
+
+  // Runs `drive` in a child that dies by SIGKILL at the end of it (or when `killWhen` holds).
+  static void killedChild(const std::function<void()>& drive) {
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      drive();
+      ::kill(::getpid(), SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+  }
+};
+
+// A window killed between the commit of its save and the clearing of its list entry: the child
+// saves while this process holds the list, so the child waits there with the row committed.
+void killAfterCommit(qint32 borrower, const QString& source, const std::function<std::unique_ptr<frmDkdjB>(qint32)>& open) {
+  int ready[2], go[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(go), 0);
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    auto w = open(borrower);
+    QTest::mouseClick(w->pbCDkdj->at(Button::OnceAll), Qt::LeftButton);
+    w->添加附件(source);
+    char c = 'r';
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(go[0], &c, 1);
+    QTest::mouseClick(w->pbCDkgh->at(0), Qt::LeftButton);
+    ::_exit(3);  // the save never got stuck: the parent sees a normal exit and fails
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  // This process watches through a connection of its own, open before the child starts to write.
+  Connection other(MakeSqlCipherBackend(LocalDatabasePath(), gDbPassword), SqlDialect{});
+  other.Execute(QStringLiteral("PRAGMA busy_timeout = 2000"));
+  const int list = OpenSharedFileLocked(LoanStore::PendingCopiesPath());
+  ASSERT_GE(list, 0);
+  ASSERT_EQ(::write(go[1], &c, 1), 1);
+  bool committed = false;
+  for (int i = 0; i < 600 && !committed; ++i) {
+    try {
+      committed = other.scalar(QStringLiteral("select count(*) from PJ_DkFj")).toInt() > 0;
+    } catch (const AppError&) {
+    }
+    if (!committed) ::usleep(50000);
+  }
+  other.close();
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ::close(list);
+  ASSERT_TRUE(committed) << "the child's save never committed";
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the child was not waiting on the list after its commit";
+}
+
+}  // namespace
+
+TEST_F(AttachmentFiles, AStartRemovesOnlyListedCopiesThatNoRowNames) {
+  // A template lives in the same folder and has no copy's name.
+  {
+    QFile t(LoanStore::AttachmentFolder() + QStringLiteral("gr.docx"));
+    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+  }
+  struct Case {
+    const char* name;
+    // Sets the folder, the list and the database up; returns the copies the start must remove.
+    std::function<QStringList()> arrange;
+    // What the user then finds (the copy 查 看 must open), checked after the start.
+    std::function<void()> check;
+  };
+  QString savedAfterKill, savedCopy;
+  const std::vector<Case> cases = {
+      {"an older backup restored",
+       [&] {
+         const QString backup = ExportLocalDatabase(DefaultBackupFolder(), QStringLiteral("昨晚"));
+         savedLoan(QStringLiteral("恢复前"));
+         responder_.answer(Mb::Yes);
+         BackupOrRestoreDatabase(1, backup);
+         EXPECT_TRUE(gBackupOk);
+         EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_DkFj")).toInt(), 0) << "the backup names no attachment";
+         return QStringList();
+       },
+       {}},
+      {"another database file that names no attachment",
+       [&] {
+         savedLoan(QStringLiteral("换库前"));
+         ResetConnections();
+         CopyShippedDatabase(LocalDatabasePath());
+         loginAsSuperAdmin();
+         return QStringList();
+       },
+       {}},
+      {"a list naming files outside the copies",
+       [&] {
+         writeList({QStringLiteral("../data/data.pbb"), QStringLiteral("gr.docx"), QStringLiteral("../template/gr.docx"),
+                    QStringLiteral("/etc/hostname"), QStringLiteral("合同.pdf"), QStringLiteral("20261208093000.pdf/..")});
+         return QStringList();
+       },
+       {}},
+      {"a window killed after its copy",
+       [&] {
+         const qint32 id = person(QStringLiteral("被杀"));
+         const QString source = userFile(QStringLiteral("借据.jpg"));
+         const QStringList before = folderFiles();
+         killedChild([&] {
+           auto w = newLoan(id);
+           click(w->pbCDkdj->at(Button::OncePrepaid));
+           w->添加附件(source);
+         });
+         QStringList made = folderFiles();
+         for (const QString& f : before) made.removeAll(f);
+         EXPECT_EQ(made.size(), 1) << "the child made its copy";
+         EXPECT_EQ(LoanStore::PendingCopies(), made) << "and listed it";
+         return made;
+       },
+       {}},
+      {"a program killed after its save's commit",
+       [&] {
+         const qint32 id = person(QStringLiteral("已提交"));
+         killAfterCommit(id, userFile(QStringLiteral("收据.png")), [this](qint32 b) { return newLoan(b); });
+         savedAfterKill = Db().scalar(QStringLiteral("select 单号 from PJ_DkFj order by 编号 desc")).toString();
+         savedCopy = field(QStringLiteral("路径"), QStringLiteral("PJ_DkFj"), savedAfterKill).toString();
+         EXPECT_TRUE(LoanStore::PendingCopies().contains(LoanStore::StripPath(savedCopy))) << "the entry is still listed";
+         return QStringList();
+       },
+       [&] {
+         ASSERT_TRUE(QFileInfo::exists(savedCopy));
+         QStringList opened;
+         SetOpenFileHandler([&opened](const QString& p) {
+           opened << p;
+           return true;
+         });
+         frmDkdjB w;
+         w.EditDocNo = savedAfterKill;
+         w.Form_Load();
+         w.Fg1->setRow(w.Fg1->fixedRows());
+         responder_.clear();
+         click(w.pbCJkzl->at(3));  // 查 看
+         EXPECT_EQ(opened, QStringList{savedCopy});
+         EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join(QLatin1Char(' ')).toStdString();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QStringList removed = c.arrange();
+    QStringList expected = folderFiles();
+    for (const QString& f : removed) expected.removeAll(f);
+    start();
+    EXPECT_EQ(folderFiles(), expected);
+    EXPECT_TRUE(QFileInfo::exists(LocalDatabasePath()));
+    EXPECT_TRUE(LoanStore::PendingCopies().isEmpty()) << "the start empties the list";
+    if (c.check) c.check();
+  }
+  // On SQL Server the start removes nothing, and leaves the list for the local file's next start.
+  const QString orphan = LoanStore::AttachmentFolder() + QStringLiteral("20261208093001.pdf");
+  {
+    QFile f(orphan);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  writeList({QStringLiteral("20261208093001.pdf")});
+  Db().Execute(QStringLiteral("update PJ_Sys set 数据库类型=1 where 编号=1"));
+  SetConnectionOverride(1, DbPtr(0));
+  start();
+  EXPECT_EQ(gDatabaseType, 1);
+  EXPECT_TRUE(QFileInfo::exists(orphan));
+  EXPECT_EQ(LoanStore::PendingCopies(), QStringList{QStringLiteral("20261208093001.pdf")});
+}
+
+TEST_F(AttachmentFiles, EachCopyIsListedFirstAndACopyThatCannotBeListedIsNotMade) {
+  const mode_t old = ::umask(022);
+  auto w = newLoan(person(QStringLiteral("清单")));
+  w->添加附件(userFile(QStringLiteral("一.pdf")));
+  ::umask(old);
+  ASSERT_EQ(w->Attachments.size(), 1);
+  const QString copy = LoanStore::StripPath(w->Attachments[0].path);
+  EXPECT_TRUE(LoanStore::IsCopyName(copy)) << copy.toStdString();
+  EXPECT_EQ(LoanStore::PendingCopies(), QStringList{copy});
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(LoanStore::PendingCopiesPath()).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666u) << "another account sharing the folder can write the list";
+
+  // A list that cannot be written (here: a folder stands where it should be) stops the copy.
+  // The window's own copy is discarded first (closed unsaved), so the list can be moved away.
+  click(w->pbCDkgh->at(1));
+  EXPECT_TRUE(LoanStore::PendingCopies().isEmpty());
+  EXPECT_FALSE(QFileInfo::exists(LoanStore::AttachmentFolder() + copy));
+  ASSERT_TRUE(QFile::remove(LoanStore::PendingCopiesPath()));
+  ASSERT_TRUE(QDir().mkpath(LoanStore::PendingCopiesPath()));
+  const QStringList before = folderFiles();
+  auto v = newLoan(person(QStringLiteral("清单坏了")));
+  responder_.clear();
+  v->添加附件(userFile(QStringLiteral("二.pdf")));
+  ASSERT_EQ(responder_.messages.size(), 1u);
+  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("附件复制失败："))) << responder_.messages[0].text.toStdString();
+  EXPECT_TRUE(v->Attachments.isEmpty());
+  EXPECT_EQ(folderFiles(), before);
+}
+
+TEST_F(AttachmentFiles, AnAttachmentRemovedInAnEditLosesItsFileOnlyAfterTheSaveCommits) {
+  enum class End { Close, Save, SaveRefusedAtCommit };
+  struct Case {
+    const char* name;
+    End end;
+    bool namedElsewhere;  // another document's row names the same file
+    bool rowKept, fileKept;
+  };
+  const Case cases[] = {
+      {"closed without saving", End::Close, false, true, true},
+      {"a commit another connection blocks", End::SaveRefusedAtCommit, false, true, true},
+      {"saved", End::Save, false, false, false},
+      {"saved, the file still named by another row", End::Save, true, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Saved s = savedLoan(QString::fromUtf8(c.name));
+    ASSERT_TRUE(QFileInfo::exists(s.copy));
+    if (c.namedElsewhere) Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称,路径) values ('D-其他','x.pdf',?)"), {s.copy});
+    frmDkdjB w;
+    w.EditDocNo = s.docNo;
+    w.Form_Load();
+    w.Fg1->setRow(w.Fg1->fixedRows());
+    click(w.pbCJkzl->at(4));  // 删 除
+    ASSERT_TRUE(w.Attachments.isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(s.copy)) << "the file waits for the save";
+    std::unique_ptr<Connection> reader;
+    switch (c.end) {
+      case End::Close:
+        responder_.answer(Mb::Yes);
+        click(w.pbCDkgh->at(1));
+        break;
+      case End::SaveRefusedAtCommit:
+        Db().query(QStringLiteral("PRAGMA busy_timeout = 100"));
+        reader = std::make_unique<Connection>(MakeSqlCipherBackend(LocalDatabasePath(), gDbPassword), SqlDialect{});
+        reader->Execute(QStringLiteral("BEGIN"));
+        reader->scalar(QStringLiteral("select count(*) from PJ_DkFj"));
+        save(w);
+        EXPECT_FALSE(w.Saved);
+        reader->Execute(QStringLiteral("COMMIT"));
+        break;
+      case End::Save:
+        save(w);
+        EXPECT_TRUE(w.Saved);
+        break;
+    }
+    EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_DkFj where 单号=?"), {s.docNo}).toInt(), c.rowKept ? 1 : 0);
+    EXPECT_EQ(QFileInfo::exists(s.copy), c.fileKept);
+  }
+}
+
+TEST_F(AttachmentFiles, OnSqlServerOnlyThisWorkstationsDroppedRowsLoseTheirFiles) {
+  struct Case {
+    const char* name;
+    int rowMachine;
+    bool fileKept;
+  };
+  for (const Case& c : {Case{"this workstation's row", 1, false}, Case{"another workstation's row", 2, true}}) {
+    SCOPED_TRACE(c.name);
+    const Saved s = savedLoan(QString::fromUtf8(c.name));
+    Db().Execute(QStringLiteral("update PJ_DkFj set 机器ID=? where 单号=?"), {c.rowMachine, s.docNo});
+    SetConnectionOverride(1, DbPtr(0));
+    gDatabaseType = 1;
+    QStringList dropped;
+    {
+      // What the registration save does with its attachment rows, in its transaction and after it.
+      Transaction tx;
+      dropped = LoanStore::SaveAttachmentRows(s.docNo, {});
+      tx.Commit();
+    }
+    LoanStore::SettleSavedAttachments({}, dropped);
+    gDatabaseType = 0;
+    EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_DkFj where 单号=?"), {s.docNo}).toInt(), 0);
+    EXPECT_EQ(QFileInfo::exists(s.copy), c.fileKept);
+  }
+}
