@@ -286,7 +286,8 @@ TEST_F(AttachmentFiles, AnAttachmentRemovedInAnEditLosesItsFileOnlyAfterTheSaveC
     SCOPED_TRACE(c.name);
     const Saved s = savedLoan(QString::fromUtf8(c.name));
     ASSERT_TRUE(QFileInfo::exists(s.copy));
-    if (c.namedElsewhere) Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称,路径) values ('D-其他','x.pdf',?)"), {s.copy});
+    if (c.namedElsewhere)
+      Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称,路径) values (?,'x.pdf',?)"), {QStringLiteral("D-其他"), s.copy});
     frmDkdjB w;
     w.EditDocNo = s.docNo;
     w.Form_Load();
