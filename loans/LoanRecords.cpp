@@ -9,6 +9,7 @@
 #include "app/services/LoginState.h"
 #include "app/data/ConnectionSettings.h"
 #include "platform/Clock.h"
+#include "platform/WaitCursor.h"
 
 void ApproveLoan(const QString& docNo, qint64 version) {
   SetDocumentState(QStringLiteral("PJ_Dkjl"), docNo, version, QStringLiteral("已审核"));
@@ -41,6 +42,7 @@ InstalmentRead ReadInstalmentRow(qint32 planId) {
 }
 
 void DeleteLoan(const QString& docNo) {
+  WaitCursor busy;
   QStringList files;
   {
     Transaction t;
@@ -61,6 +63,7 @@ QString LoanSettlementStatus(const QString& docNo) {
 }
 
 RepaymentSaved SaveRepayment(const RepaymentEntry& e) {
+  WaitCursor busy;
   Transaction t;
   if (e.seen.planId != e.planId) throw DocumentChanged();
   ClaimDocument(QStringLiteral("PJ_Dkjl"), e.seen.docNo, e.seen.version);
