@@ -59,6 +59,8 @@ int gRuns = 3;
 // --only N: measure only the N-th list (from 1), to look at one window closely.
 int gOnly = 0;
 int gBlock = 0;
+// --first-reads: only the first reads after a fresh start, to compare two files quickly.
+bool gFirstReadsOnly = false;
 bool want() { return gOnly == 0 || ++gBlock == gOnly; }
 
 // The best of the runs, in milliseconds; `work` returns the rows it produced.
@@ -424,10 +426,11 @@ int main(int argc, char** argv) {
     if (args[i] == QLatin1String("--odbc")) odbc = true;
     else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) gRuns = std::max(1, args[++i].toInt());
     else if (args[i] == QLatin1String("--only") && i + 1 < args.size()) gOnly = std::max(0, args[++i].toInt());
+    else if (args[i] == QLatin1String("--first-reads")) gFirstReadsOnly = true;
     else folder = args[i];
   }
   if (folder.isEmpty()) {
-    std::fprintf(stderr, "usage: vrnjd_bench FOLDER [--odbc] [--runs N]\n");
+    std::fprintf(stderr, "usage: vrnjd_bench FOLDER [--odbc] [--runs N] [--only N] [--first-reads]\n");
     return 2;
   }
   SetAppDir(QDir(folder).absolutePath());
@@ -473,8 +476,10 @@ int main(int argc, char** argv) {
       say(QStringLiteral("pages of %1 bytes").arg(Db().scalar(QStringLiteral("PRAGMA page_size")).toLongLong()));
       if (gOnly == 0) benchFirstReads(today);
     }
-    benchLists(today);
-    if (gOnly == 0) benchSaves(today);
+    if (!gFirstReadsOnly) {
+      benchLists(today);
+      if (gOnly == 0) benchSaves(today);
+    }
   } catch (const AppError& e) {
     std::fprintf(stderr, "vrnjd_bench: %d %s\n", e.number, e.description.toUtf8().constData());
     return 1;
