@@ -17,6 +17,7 @@
 
 #include "app/data/DatabaseBuilder.h"
 #include "app/services/PBclass.h"
+#include "parties/admin/DatabaseMaintenance.h"
 #include "platform/FileLock.h"
 
 namespace {
@@ -78,17 +79,32 @@ void createFile(const QString& path, const QString& key, const Schema& schema, c
 }
 
 // An existing file gets what it lacks, after a copy of it is saved; the copy is taken under the
-// upgrade's write lock, so nobody changes the file between the copy and the upgrade.
+// upgrade's write lock, so nobody changes the file between the copy and the upgrade. A file of
+// earlier versions' 1024-byte pages is then rewritten in this version's pages, from the closed file
+// after that copy; when that fails the file stays as it was (it still opens) and the build goes on.
 void upgradeFile(const QString& path, const QString& key, const Schema& schema, const QByteArray& seed) {
   Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
+  conn.ensureOpen();
+  const bool oldPages = DatabasePageSize(conn) == kSqlCipherOldPageSize;
   QString copy;
   QStringList corrected;
-  const QStringList added = UpgradeDatabase(conn, schema, seed, BuildOptions{true}, [&] {
+  auto takeCopy = [&] {
+    if (!copy.isEmpty()) return;
     takeProgramLock(path);
     copy = backupCopyOf(path);
-  }, &corrected);
+  };
+  const QStringList added = UpgradeDatabase(conn, schema, seed, BuildOptions{true}, takeCopy, &corrected);
   conn.close();
+  if (oldPages) takeCopy();
   if (!copy.isEmpty()) std::printf("vrnjd_db: %s: saved a copy as %s\n", path.toUtf8().constData(), copy.toUtf8().constData());
+  if (oldPages) {
+    QString reason;
+    if (ConvertDatabaseFile(path, key, &reason))
+      corrected << QStringLiteral("rewritten in pages of %1 bytes (was %2)").arg(kSqlCipherPageSize).arg(kSqlCipherOldPageSize);
+    else
+      std::fprintf(stderr, "vrnjd_db: %s: not rewritten in pages of %d bytes, left as it was (it still opens): %s\n",
+                   path.toUtf8().constData(), kSqlCipherPageSize, reason.toUtf8().constData());
+  }
   tell(path, added, corrected);
 }
 }  // namespace

@@ -17,6 +17,7 @@
 #include "loans/AttachmentCopies.h"
 #include "platform/Clock.h"
 #include "platform/Money.h"
+#include "platform/WaitCursor.h"
 
 namespace {
 const QString kPaid = QStringLiteral("已付");
@@ -104,6 +105,7 @@ QString SaveFinancingDocument(const FinancingDocument& doc) {
   FinancingRecordInput in = doc.record;
   in.editing = doc.record.editing;
   QStringList droppedFiles;
+  WaitCursor busy;
   Transaction tx;
   Connection& db = Db();
   if (in.editing) {
@@ -211,6 +213,7 @@ qint64 FinancingPaymentRecordCount(const QString& docNo) {
 }
 
 void DeleteFinancingRecord(const QString& docNo, qint64 version) {
+  WaitCursor busy;
   Transaction tx;
   ClaimDocument(QStringLiteral("PJ_Cjjl"), docNo, version);
   Connection& db = Db();
@@ -278,6 +281,7 @@ QString PaymentSavedMessage() { return QStringLiteral("保存成功！\r\n【请
 void PostFinancingPayment(const PaymentPosting& p) {
   const double P = Money::round(p.本金, 2), I = Money::round(p.利息, 2), D = Money::round(p.提前支取扣款, 2);
   if (P < 0 || I < 0 || D < 0) refuse(QStringLiteral("支付金额不能为负数！"));
+  WaitCursor busy;
   Transaction tx;
   if (p.seen.planRowId != p.planRowId) throw DocumentChanged();
   ClaimDocument(QStringLiteral("PJ_Cjjl"), p.seen.docNo, p.seen.version);

@@ -9,6 +9,7 @@
 #include "app/services/LoginState.h"
 #include "app/data/ConnectionSettings.h"
 #include "platform/Clock.h"
+#include "platform/WaitCursor.h"
 
 void ApproveLoan(const QString& docNo, qint64 version) {
   SetDocumentState(QStringLiteral("PJ_Dkjl"), docNo, version, QStringLiteral("已审核"));
@@ -45,6 +46,7 @@ InstalmentRead ReadInstalmentRow(qint32 planId) {
 void DeleteLoan(const QString& docNo) {
   // The attachment rows go, their files stay in the attachment folder: a backup restored after a
   // mistaken delete brings the rows back, and they must find their files.
+  WaitCursor busy;
   Transaction t;
   for (const char* table : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_DkFj", "PJ_Dxck"})
     Db().Execute(QStringLiteral("delete from ") + QString::fromLatin1(table) + QStringLiteral(" where 单号=?"), {docNo});
@@ -61,6 +63,7 @@ QString LoanSettlementStatus(const QString& docNo) {
 }
 
 RepaymentSaved SaveRepayment(const RepaymentEntry& e) {
+  WaitCursor busy;
   Transaction t;
   if (e.seen.planId != e.planId) throw DocumentChanged();
   ClaimDocument(QStringLiteral("PJ_Dkjl"), e.seen.docNo, e.seen.version);

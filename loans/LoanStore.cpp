@@ -18,6 +18,7 @@
 #include "app/services/LoginState.h"
 #include "platform/Clock.h"
 #include "platform/Money.h"
+#include "platform/WaitCursor.h"
 
 namespace LoanStore {
 
@@ -294,6 +295,7 @@ QString SaveLoanDocument(const LoanDocument& doc) {
   const QString handler = rec.handler.trimmed();
   const double prepaid = Money::round(rec.prepaid, 2);
   QStringList droppedFiles;
+  WaitCursor busy;
   {
     Transaction tx;
     if (doc.editing) {

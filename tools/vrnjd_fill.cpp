@@ -16,6 +16,7 @@
 #include "app/data/DataAccess.h"
 #include "app/services/PBclass.h"
 #include "tools/Fill.h"
+#include "parties/admin/DatabaseMaintenance.h"
 
 namespace {
 void say(const QString& s) { std::fprintf(stderr, "%s\n", s.toUtf8().constData()); }
@@ -62,6 +63,12 @@ int main(int argc, char** argv) {
   QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
   gDatabaseType = 0;
   gDbPassword = PBclass().mySys(1).toString();
+  // A program folder the build has not upgraded yet may hold a file of earlier versions' pages.
+  QString reason;
+  if (!ConvertDatabaseFile(target, gDbPassword, &reason)) {
+    say(QStringLiteral("vrnjd_fill: ") + reason);
+    return 1;
+  }
   FillLoginState();
 
   QElapsedTimer timer;

@@ -72,8 +72,17 @@ class DbBackend {
   virtual void* nativeHandle() const { return nullptr; }
 };
 
-// The SQLCipher file, keyed with the given password.
+// The SQLCipher file, keyed with the given password. It is read and written in pages of
+// kSqlCipherPageSize bytes; a file of earlier versions, in pages of kSqlCipherOldPageSize, is read at
+// its own size (`PRAGMA page_size` tells which a connection has).
+extern const int kSqlCipherPageSize;
+extern const int kSqlCipherOldPageSize;
 std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QString& key, bool create = false);
+class Connection;
+// Attaches the file `path` to the SQLCipher connection `conn` as `alias`, keyed with `key`, for a
+// sqlcipher_export into it: the copy is written in pages of kSqlCipherPageSize bytes whatever the
+// pages of the file it copies.
+void AttachExportTarget(Connection& conn, const QString& path, const QString& alias, const QString& key);
 // An ODBC data source given by a connection string. `wideText` binds text as national characters
 // (for SQL Server's nvarchar columns). A statement may run `queryTimeoutSeconds` (0: no limit; a
 // server backup or restore takes as long as it takes).

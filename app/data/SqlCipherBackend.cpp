@@ -12,6 +12,9 @@
 
 namespace {
 
+constexpr int kPageSize = 4096;
+constexpr int kOldPageSize = 1024;
+
 // The last few distinct texts of one column, with their UTF-8 bytes.
 class RecentTexts {
  public:
@@ -60,7 +63,14 @@ class SqlCipherBackend : public DbBackend {
       QString k = key_;
       k.replace(QLatin1Char('\''), QStringLiteral("''"));
       execRaw(QStringLiteral("PRAGMA key = '%1'").arg(k));
-      // The key is only checked at the first read: a wrong key, a plain or a cut file fails here.
+      // Pages of 4096 bytes: a list or report reads a quarter of the pages (each decrypted and
+      // checked) that 1024-byte pages cost. The key and the page size are only checked at the first
+      // read: a wrong key, a plain or a cut file fails there. A file written with 1024-byte pages
+      // (earlier versions) fails at 4096 as not a database and is read again at its own size.
+      execRaw(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kPageSize));
+      if (sqlite3_exec(db_, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) == SQLITE_NOTADB) {
+        execRaw(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kOldPageSize));
+      }
       execRaw(QStringLiteral("select count(*) from sqlite_master"));
       sqlite3_busy_timeout(db_, 5000);
       execRaw(QStringLiteral("PRAGMA foreign_keys = OFF"));
@@ -234,6 +244,14 @@ class SqlCipherBackend : public DbBackend {
 
 }  // namespace
 
+const int kSqlCipherPageSize = kPageSize;
+const int kSqlCipherOldPageSize = kOldPageSize;
+
 std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QString& key, bool create) {
   return std::make_unique<SqlCipherBackend>(path, key, create);
+}
+
+void AttachExportTarget(Connection& conn, const QString& path, const QString& alias, const QString& key) {
+  conn.Execute(QStringLiteral("ATTACH DATABASE ? AS %1 KEY ?").arg(alias), {path, key});
+  conn.Execute(QStringLiteral("PRAGMA %1.cipher_page_size = %2").arg(alias).arg(kPageSize));
 }

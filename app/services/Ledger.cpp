@@ -99,16 +99,15 @@ void LoadInvestorBankInfo(const QString& docNo) {
 }
 
 namespace {
-// 余额 of every row from `from` on, from the balance of the row just before it.
-void recomputeBalancesFrom(qint64 from) {
-  Connection& db = Db();
-  double balance = VariantNumber(db.scalar(
-      CurrentDialect().selectTop(1, QStringLiteral(" 余额 from PJ_Liushui where 编号<? order by 编号 desc")), {from}));
-  const QueryResult later = db.query(QStringLiteral("select 编号, 金额 from PJ_Liushui where 编号>=? order by 编号"), {from});
-  for (const QVariantList& row : later.rows) {
-    balance = Money::round(balance + VariantNumber(row.value(1)), 2);
-    db.Execute(QStringLiteral("update PJ_Liushui set 余额=? where 编号=?"), {balance, row.value(0)});
-  }
+// Moves 余额 of the rows from `from` on (up to, not including, `to` when it is not 0) by `difference`
+// in one statement, so that a change costs the same however long the journal behind it is.
+void shiftBalances(double difference, qint64 from, qint64 to = 0) {
+  const double d = Money::round(difference, 2);
+  if (d == 0) return;
+  if (to > 0)
+    Db().Execute(QStringLiteral("update PJ_Liushui set 余额=round(余额+?,2) where 编号>=? and 编号<?"), {d, from, to});
+  else
+    Db().Execute(QStringLiteral("update PJ_Liushui set 余额=round(余额+?,2) where 编号>=?"), {d, from});
 }
 }  // namespace
 
@@ -117,13 +116,20 @@ qint64 DeleteLedgerEntries(const QString& docNo) {
   Connection& db = Db();
   // Lock the journal first (as WriteLedgerEntry does), then find where the balances change.
   db.query(journalTotalSql());
-  const QVariant first = db.scalar(QStringLiteral("select min(编号) from PJ_Liushui where 单号=?"), {docNo});
-  if (!first.isValid() || first.isNull()) {
+  const QueryResult own = db.query(QStringLiteral("select 编号, 金额 from PJ_Liushui where 单号=? order by 编号"), {docNo});
+  if (own.rows.empty()) {
     tx.Commit();
     return 0;
   }
   const qint64 deleted = db.Execute(QStringLiteral("delete from PJ_Liushui where 单号=?"), {docNo});
-  recomputeBalancesFrom(first.toLongLong());
+  // Between one deleted row and the next, every row loses the amounts deleted before it.
+  double removed = 0;
+  for (size_t i = 0; i < own.rows.size(); ++i) {
+    removed += VariantNumber(own.rows[i].value(1));
+    const qint64 from = own.rows[i].value(0).toLongLong();
+    const qint64 to = i + 1 < own.rows.size() ? own.rows[i + 1].value(0).toLongLong() : 0;
+    shiftBalances(-removed, from, to);
+  }
   tx.Commit();
   return deleted;
 }
@@ -139,10 +145,11 @@ void UpdateLedgerRow(const LedgerRow& row, double signedAmount, const QString& h
   Transaction tx;
   Connection& db = Db();
   db.query(journalTotalSql());
-  const bool moved = Money::round(signedAmount, 2) != Money::round(row.amount, 2);
+  // The difference from the amount as stored now, read under the journal's lock.
+  const double stored = VariantNumber(db.scalar(QStringLiteral("select 金额 from PJ_Liushui where 编号=?"), {row.id}));
   db.Execute(QStringLiteral("update PJ_Liushui set 金额=?, 经办人=?, 对应ID=? where 编号=?"),
              {Money::round(signedAmount, 2), handler, relatedId, row.id});
-  if (moved) recomputeBalancesFrom(row.id);
+  shiftBalances(Money::round(signedAmount, 2) - Money::round(stored, 2), row.id);
   tx.Commit();
 }
 
@@ -166,7 +173,7 @@ void DeleteLedgerRow(qint64 id) {
   Transaction tx;
   Connection& db = Db();
   db.query(journalTotalSql());
-  db.Execute(QStringLiteral("delete from PJ_Liushui where 编号=?"), {id});
-  recomputeBalancesFrom(id);
+  const QVariant amount = db.scalar(QStringLiteral("select 金额 from PJ_Liushui where 编号=?"), {id});
+  if (db.Execute(QStringLiteral("delete from PJ_Liushui where 编号=?"), {id}) > 0) shiftBalances(-VariantNumber(amount), id);
   tx.Commit();
 }

@@ -28,7 +28,8 @@ void LoadInvestorBankInfo(const QString& docNo);
 
 // For the windows that delete or edit a document: deletes its journal rows and recomputes 余额 of
 // every later row, so that each row's balance is again the sum of 金额 up to it. Runs in the caller's
-// transaction (or one of its own). Returns the number of rows deleted.
+// transaction (or one of its own). Returns the number of rows deleted. The later balances move by
+// one statement per stretch between two of its rows, whatever the length of the journal.
 qint64 DeleteLedgerEntries(const QString& docNo);
 
 // ---- an edit of a registration keeps its rows where they are (same 编号, 时间, accounts)
@@ -39,12 +40,12 @@ struct LedgerRow {
 // The document's first row with this 摘要.
 std::optional<LedgerRow> FindLedgerRow(const QString& docNo, const QString& summary);
 // Sets 金额 (signed), 经办人 and 对应ID of the row; when 金额 changes, the row's and every later
-// 余额 are recomputed. In the caller's transaction (or one of its own).
+// 余额 move by the difference in one statement. In the caller's transaction (or one of its own).
 void UpdateLedgerRow(const LedgerRow& row, double signedAmount, const QString& handler, qint32 relatedId);
 // Writes gBankInfo items 0 to 5 into the row's accounts (an edit whose accounts were chosen again).
 void UpdateLedgerAccounts(qint64 id);
 // gBankInfo items 0 to 5 from the accounts of the document's first row with this 摘要 (an edit's
 // account picker opens with them); false, and nothing changed, when there is no such row.
 bool LoadLedgerRowAccounts(const QString& docNo, const QString& summary);
-// Deletes one row and recomputes the later balances.
+// Deletes one row; the later balances move by its amount in one statement.
 void DeleteLedgerRow(qint64 id);

@@ -58,7 +58,7 @@ void exportInto(Connection& conn, const QString& target, const QString& key) {
     if (!empty.open(QIODevice::WriteOnly | QIODevice::Truncate))
       throw AppError(kPathAccessError, QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(target), empty.errorString()));
   }
-  conn.Execute(QStringLiteral("ATTACH DATABASE ? AS vrn_copy KEY ?"), {target, key});
+  AttachExportTarget(conn, target, QStringLiteral("vrn_copy"), key);
   try {
     conn.query(QStringLiteral("SELECT sqlcipher_export('vrn_copy')"));
     conn.Execute(QStringLiteral("DETACH DATABASE vrn_copy"));
@@ -84,9 +84,12 @@ void syncFile(const QString& path) {
 bool holdsDatabaseLock(const QString& file) { return AcquireFileLock(file + QStringLiteral(".lock")) == FileLockState::Held; }
 
 // Moves `from` over the database file `to` in one step; the connections must be closed. A journal
-// left beside the old file would otherwise be played back into the new one.
+// left beside the old file would otherwise be played back into the new one. The file keeps the
+// permission bits it had (another user of a shared program folder may need to write it).
 void replaceDatabaseFile(const QString& from, const QString& to) {
   if (!holdsDatabaseLock(to)) throw AppError(kPathAccessError, DatabaseInUseMessage());
+  struct stat old {};
+  if (::stat(QFile::encodeName(to).constData(), &old) == 0) ::chmod(QFile::encodeName(from).constData(), old.st_mode & 07777);
   for (const char* suffix : {"-journal", "-wal", "-shm"}) QFile::remove(to + QLatin1String(suffix));
   syncFile(from);
   if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
@@ -282,6 +285,9 @@ void restoreLocal(const QString& path, const ProgressFn& progress) {
   }
   report(progress, 35);
   if (!upgradeStaging(staging, gDbPassword)) return;
+  // A backup of an earlier version gets this version's pages as the tool's upgrade gives them; one
+  // that cannot be converted (a full disk) is restored as it is, and still opens.
+  ConvertDatabaseFile(staging, gDbPassword, nullptr, LocalDatabasePath());
   report(progress, 40);
   if (!askRestore(shown, false)) return;
   ExportLocalDatabase(DefaultBackupFolder(), timeStampNow() + QStringLiteral("_恢复前"));
@@ -502,8 +508,60 @@ void BackupOrRestoreDatabase(qint16 operation, const QString& path, const Progre
   }
 }
 
-bool CompactDatabaseFile(const QString& source, const QString& workFile, const QString& password, const ProgressFn& progress) {
+void RewriteDatabaseFile(const QString& source, const QString& workFile, const QString& key, const QString& what,
+                         const QString& database) {
   bool madeWorkFile = false;
+  try {
+    {
+      Connection from(MakeSqlCipherBackend(source, key), SqlDialect{DialectKind::Sqlite});
+      from.ensureOpen();
+      madeWorkFile = true;
+      exportInto(from, workFile, key);
+      Connection to(MakeSqlCipherBackend(workFile, key), SqlDialect{DialectKind::Sqlite});
+      to.ensureOpen();
+      const QueryResult check = to.query(QStringLiteral("PRAGMA integrity_check"));
+      if (check.rows.size() != 1 || check.rows.front().value(0).toString() != QLatin1String("ok"))
+        throw AppError(Err::Database, QStringLiteral("%1后的文件检查未通过：数据库文件已损坏。").arg(what));
+      if (rowCounts(from) != rowCounts(to))
+        throw AppError(Err::Database, QStringLiteral("%1后的数据与原数据的记录数不一致，已放弃%1。").arg(what));
+      to.close();
+      from.close();
+    }
+    QString reason;
+    if (!IsSystemDatabaseFile(workFile, key, &reason)) throw AppError(Err::Database, QStringLiteral("%1后的文件检查未通过：%2").arg(what, reason));
+    // The file is replaced only by the program that holds it (a compaction in the program, the tool
+    // once it has taken the lock): never from under another program.
+    const QString guarded = database.isEmpty() ? source : database;
+    if (AcquireFileLock(guarded + QStringLiteral(".lock")) == FileLockState::Busy) throw AppError(Err::Database, DatabaseInUseMessage());
+    replaceDatabaseFile(workFile, source);
+  } catch (...) {
+    if (madeWorkFile) QFile::remove(workFile);
+    throw;
+  }
+}
+
+int DatabasePageSize(Connection& conn) { return static_cast<int>(conn.scalar(QStringLiteral("PRAGMA page_size")).toLongLong()); }
+
+bool ConvertDatabaseFile(const QString& path, const QString& key, QString* reason, const QString& database) {
+  const QString workFile = path + QStringLiteral(".convert");
+  try {
+    // A work file of a run that was killed may be half written: it is never taken for the result.
+    if (QFileInfo::exists(workFile) && !QFile::remove(workFile))
+      throw AppError(kPathAccessError, QStringLiteral("无法删除文件“%1”。").arg(QDir::toNativeSeparators(workFile)));
+    {
+      Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
+      conn.ensureOpen();
+      if (DatabasePageSize(conn) != kSqlCipherOldPageSize) return true;
+    }
+    RewriteDatabaseFile(path, workFile, key, QStringLiteral("转换"), database);
+  } catch (const AppError& e) {
+    if (reason) *reason = e.details.isEmpty() ? e.description : e.description + QStringLiteral("（") + e.details + QStringLiteral("）");
+    return false;
+  }
+  return true;
+}
+
+bool CompactDatabaseFile(const QString& source, const QString& workFile, const QString& password, const ProgressFn& progress) {
   try {
     if (QFileInfo::exists(workFile)) {
       if (MsgBox(QStringLiteral("此压缩文件已存在是否将其覆盖？"), Mb::YesNo + Mb::Question, QStringLiteral("压缩工程数据文件")) != Mb::Yes)
@@ -514,26 +572,10 @@ bool CompactDatabaseFile(const QString& source, const QString& workFile, const Q
     report(progress, 5);
     // The program's connection is closed first; the compaction reads the file through its own.
     ResetConnections();
-    {
-      Connection from(MakeSqlCipherBackend(source, password), SqlDialect{DialectKind::Sqlite});
-      from.ensureOpen();
-      report(progress, 15);
-      madeWorkFile = true;
-      exportInto(from, workFile, password);
-      report(progress, 60);
-      QString reason;
-      if (!IsSystemDatabaseFile(workFile, password, &reason)) throw AppError(Err::Database, QStringLiteral("压缩后的文件检查未通过：%1").arg(reason));
-      Connection to(MakeSqlCipherBackend(workFile, password), SqlDialect{DialectKind::Sqlite});
-      to.ensureOpen();
-      if (rowCounts(from) != rowCounts(to)) throw AppError(Err::Database, QStringLiteral("压缩后的数据与原数据的记录数不一致，已放弃压缩。"));
-      to.close();
-      from.close();
-    }
-    report(progress, 80);
-    replaceDatabaseFile(workFile, source);
+    report(progress, 15);
+    RewriteDatabaseFile(source, workFile, password, QStringLiteral("压缩"));
     report(progress, 100);
   } catch (const AppError& e) {
-    if (madeWorkFile) QFile::remove(workFile);
     MsgBox(e.description, Mb::OkOnly, QString(), e.details);
     return false;
   }

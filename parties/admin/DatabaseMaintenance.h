@@ -36,6 +36,22 @@ void BackupOrRestoreDatabase(qint16 operation, const QString& path, const Progre
 bool CompactDatabaseFile(const QString& source, const QString& workFile, const QString& password,
                          const ProgressFn& progress = {});
 
+// The export-check-replace of compaction and conversion: the closed file `source` is copied through
+// SQLCipher into `workFile` (pages of kSqlCipherPageSize bytes), the copy must pass integrity_check,
+// hold the system's tables and every table's row count, and then replaces `source` with its
+// permission bits, only while this process holds the lock of `database` (the database file that
+// `source` is or is about to replace; "" for `source` itself). `what` names the operation in the
+// messages ("压缩"). Throws AppError; `source` is then left as it was and the work file removed.
+void RewriteDatabaseFile(const QString& source, const QString& workFile, const QString& key, const QString& what,
+                         const QString& database = {});
+// The page size the connection reads its main file in.
+int DatabasePageSize(Connection& conn);
+// Rewrites a file of kSqlCipherOldPageSize-byte pages in pages of kSqlCipherPageSize through the
+// work file path + ".convert" (one a killed run left is removed first); a file already in the new
+// pages is left alone. False, with `reason`, when it could not: the file is then left byte for byte
+// and still opens. `database` as for RewriteDatabaseFile.
+bool ConvertDatabaseFile(const QString& path, const QString& key, QString* reason = nullptr, const QString& database = {});
+
 // gAppDir + "Databackup/".
 QString DefaultBackupFolder();
 // The compaction work file: gAppDir + "text.bak".

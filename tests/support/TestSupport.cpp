@@ -64,6 +64,25 @@ void CopyShippedDatabase(const QString& path) {
   QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
 
+void WriteOldPageCopy(const QString& from, const QString& to, const QString& key) {
+  QFile::remove(to);
+  QFile empty(to);
+  ASSERT_TRUE(empty.open(QIODevice::WriteOnly)) << to.toStdString();
+  empty.close();
+  Connection conn(MakeSqlCipherBackend(from, key), SqlDialect{DialectKind::Sqlite});
+  conn.Execute(QStringLiteral("ATTACH DATABASE ? AS old KEY ?"), {to, key});
+  conn.Execute(QStringLiteral("PRAGMA old.cipher_page_size = 1024"));
+  conn.query(QStringLiteral("SELECT sqlcipher_export('old')"));
+  conn.Execute(QStringLiteral("DETACH DATABASE old"));
+  conn.close();
+  ASSERT_EQ(FilePageSize(to, key), 1024);
+}
+
+int FilePageSize(const QString& path, const QString& key) {
+  Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
+  return conn.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+}
+
 void ProgramTest::SetUp() {
   ASSERT_TRUE(dir_.isValid());
   ResetConnections();

@@ -61,6 +61,10 @@ class ProgramTest : public ::testing::Test {
 QString ShippedDatabasePath();
 // A fresh copy of the shipped database at `path`.
 void CopyShippedDatabase(const QString& path);
+// The database `from` copied to `to` in 1024-byte pages, as earlier versions wrote their files.
+void WriteOldPageCopy(const QString& from, const QString& to, const QString& key);
+// The page size of a keyed file, as a connection of the program reads it.
+int FilePageSize(const QString& path, const QString& key);
 // Runs a command-line tool (unzip, pdftotext, ...) and returns what it printed; "" when it does not
 // finish within 30 seconds.
 QString ToolOutput(const QString& program, const QStringList& args);

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <sys/stat.h>
+
 #include "TestSupport.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
@@ -78,6 +80,11 @@ QStringList userRows(Connection& c) {
     out << cells.join(QLatin1Char('|'));
   }
   return out;
+}
+
+int modeOf(const QString& path) {
+  struct stat st {};
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
 }
 
 QStringList backups(const QString& appDir) {
@@ -246,6 +253,72 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
   ASSERT_EQ(again.exitCode, 0) << again.out.toStdString();
   EXPECT_EQ(again.out.trimmed(), QString()) << again.out.toStdString();
   EXPECT_EQ(hashOf(LocalDatabasePath()), corrected);
+  EXPECT_EQ(backups(appDir()).size(), 1);
+}
+
+TEST_F(DatabaseToolTest, AFileOfEarlierVersionsPagesOpensAndTheUpgradeRewritesItWithEveryRow) {
+  addCustomerAndLoan(Db());
+  const QStringList rows = userRows(Db());
+  ResetConnections();
+  const QString file = LocalDatabasePath();
+  // The user's rows, in the pages earlier versions wrote, readable by the group of a shared folder.
+  WriteOldPageCopy(file, file + QStringLiteral(".old"), gDbPassword);
+  ASSERT_TRUE(QFile::remove(file));
+  ASSERT_TRUE(QFile::rename(file + QStringLiteral(".old"), file));
+  ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0664), 0);
+  ASSERT_EQ(FilePageSize(file, gDbPassword), 1024);
+  EXPECT_EQ(userRows(Db()), rows) << "the program reads a file of 1024-byte pages";
+  ResetConnections();
+  const QByteArray before = hashOf(file);
+  QMap<QString, qint64> countsBefore;
+  {
+    Connection c(MakeSqlCipherBackend(file, gDbPassword), SqlDialect{DialectKind::Sqlite});
+    for (const auto& t : c.query(QStringLiteral("select name from sqlite_master where type='table'")).rows)
+      countsBefore[t[0].toString()] = c.scalar(QStringLiteral("select count(*) from \"%1\"").arg(t[0].toString())).toLongLong();
+  }
+  // What a killed run left is never taken for the result.
+  {
+    QFile leftover(file + QStringLiteral(".convert"));
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.write("half a file");
+  }
+
+  // While the program holds the file, nothing is converted and the build is told why.
+  const QString lock = file + QStringLiteral(".lock");
+  ASSERT_EQ(AcquireFileLock(lock), FileLockState::Held);
+  const ToolRun held = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
+  EXPECT_NE(held.exitCode, 0);
+  EXPECT_TRUE(held.out.contains(QStringLiteral("程序正在使用数据库，请先退出程序再升级。"))) << held.out.toStdString();
+  EXPECT_EQ(hashOf(file), before);
+  EXPECT_TRUE(backups(appDir()).isEmpty());
+  ReleaseFileLock(lock);
+
+  const ToolRun r = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
+  ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains(QStringLiteral("rewritten in pages of 4096 bytes (was 1024)"))) << r.out.toStdString();
+  EXPECT_EQ(FilePageSize(file, gDbPassword), 4096);
+  EXPECT_FALSE(QFile::exists(file + QStringLiteral(".convert")));
+  EXPECT_EQ(modeOf(file), 0664) << "the file keeps its permission bits";
+  const QStringList saved = backups(appDir());
+  ASSERT_EQ(saved.size(), 1);
+  EXPECT_EQ(hashOf(appDir() + QStringLiteral("Databackup/") + saved[0]), before) << "the copy is the old file byte for byte";
+  EXPECT_EQ(userRows(Db()), rows);
+  ResetConnections();
+  {
+    Connection c(MakeSqlCipherBackend(file, gDbPassword), SqlDialect{DialectKind::Sqlite});
+    EXPECT_EQ(c.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    QMap<QString, qint64> countsAfter;
+    for (const auto& t : c.query(QStringLiteral("select name from sqlite_master where type='table'")).rows)
+      countsAfter[t[0].toString()] = c.scalar(QStringLiteral("select count(*) from \"%1\"").arg(t[0].toString())).toLongLong();
+    EXPECT_EQ(countsAfter, countsBefore);
+  }
+
+  // Converted once: the next build finds nothing to do.
+  const QByteArray converted = hashOf(file);
+  const ToolRun again = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
+  ASSERT_EQ(again.exitCode, 0) << again.out.toStdString();
+  EXPECT_EQ(again.out.trimmed(), QString()) << again.out.toStdString();
+  EXPECT_EQ(hashOf(file), converted);
   EXPECT_EQ(backups(appDir()).size(), 1);
 }
 

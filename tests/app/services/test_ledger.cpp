@@ -1,6 +1,9 @@
 // The cash journal writer and the bank-information record.
 #include <QDialog>
 
+#include <cmath>
+#include <functional>
+
 #include "TestSupport.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
@@ -8,6 +11,9 @@
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"
 #include "app/services/PBclass.h"
+#include "loans/LoanRecords.h"
+#include "platform/Money.h"
+#include "platform/WaitCursor.h"
 
 namespace {
 
@@ -265,10 +271,10 @@ TEST_F(LedgerTest, TheTotalIsTheNewestRowsBalanceNotASumOfTheWholeJournal) {
   double amount = 5;
   WriteLedgerEntry(QStringLiteral("D1"), amount, QStringLiteral("贷款利息收入"), QStringLiteral("收入"), QStringLiteral("张经办"), 0);
   EXPECT_DOUBLE_EQ(journal().back().balance, 1005);
-  // A delete recomputes the later rows from the balance of the row before the first one deleted.
+  // A delete moves the later balances by the amount deleted, whatever they hold.
   Db().Execute(QStringLiteral("update PJ_Liushui set 单号='D2' where 编号=(select min(编号) from PJ_Liushui where 单号='D0')+1"));
   EXPECT_EQ(DeleteLedgerEntries(QStringLiteral("D2")), 1);
-  EXPECT_DOUBLE_EQ(journal().back().balance, 15) << "10 before it, then the 5";
+  EXPECT_DOUBLE_EQ(journal().back().balance, 985) << "1005 less the 20 deleted";
 }
 
 TEST_F(LedgerTest, OnSqlServerTheTotalIsReadUnderATableLock) {
@@ -287,4 +293,135 @@ TEST_F(LedgerTest, OnSqlServerTheTotalIsReadUnderATableLock) {
   EXPECT_EQ(amount, 10) << "nothing changed before the failure";
   gDatabaseType = 0;
   EXPECT_TRUE(journal().empty());
+}
+
+namespace {
+
+// The program's connection to the local file, counting the statements the writers send through it
+// and noting whether each ran under the wait cursor.
+class CountingBackend : public DbBackend {
+ public:
+  CountingBackend(std::unique_ptr<DbBackend> inner, int* count, bool* allWaiting)
+      : inner_(std::move(inner)), count_(count), allWaiting_(allWaiting) {}
+  void open() override { inner_->open(); }
+  bool isOpen() const override { return inner_->isOpen(); }
+  void close() override { inner_->close(); }
+  QueryResult query(const QString& sql, const QVariantList& params) override {
+    note();
+    return inner_->query(sql, params);
+  }
+  qint64 exec(const QString& sql, const QVariantList& params) override {
+    note();
+    return inner_->exec(sql, params);
+  }
+  void begin() override { inner_->begin(); }
+  void commit() override { inner_->commit(); }
+  void rollback() override { inner_->rollback(); }
+
+ private:
+  void note() {
+    ++*count_;
+    *allWaiting_ = *allWaiting_ && WaitCursor::shown();
+  }
+  std::unique_ptr<DbBackend> inner_;
+  int* count_;
+  bool* allWaiting_;
+};
+
+// `count` rows of 12.34 each, in one statement, continuing the running balance `balance`.
+void addFiller(qint64 count, double& balance) {
+  Db().Execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<?) "
+                              "insert into PJ_Liushui (单号,金额,摘要,方向,余额) "
+                              "select 'F', 12.34, '贷款利息收入', '收入', round(?+12.34*i,2) from n"),
+               {count, balance});
+  balance = Money::round(balance + 12.34 * static_cast<double>(count), 2);
+}
+
+void addRow(const QString& docNo, double amount, double& balance) {
+  balance = Money::round(balance + amount, 2);
+  Db().Execute(QStringLiteral("insert into PJ_Liushui (单号,金额,摘要,方向,余额) values (?,?,'贷款本金支出',?,?)"),
+               {docNo, amount, amount < 0 ? QStringLiteral("支出") : QStringLiteral("收入"), balance});
+}
+
+// The first row whose 余额 is not the sum of 金额 up to it (by the cent), or -1.
+qint64 firstWrongBalance() {
+  const QueryResult r = Db().query(QStringLiteral("select 编号, 金额, 余额 from PJ_Liushui order by 编号"));
+  double sum = 0;
+  for (const QVariantList& row : r.rows) {
+    sum = Money::round(sum + VariantNumber(row[1]), 2);
+    if (std::abs(VariantNumber(row[2]) - sum) > 0.001) return row[0].toLongLong();
+  }
+  return -1;
+}
+
+}  // namespace
+
+TEST_F(LedgerTest, ChangingAnOldDocumentCostsTheSameStatementsHoweverLongTheJournalAfterIt) {
+  struct Case {
+    const char* name;
+    bool throughTheLoanDelete;  // a window's delete: it runs under the wait cursor
+    qint64 rowsRemoved;
+    double totalMoves;  // what the journal's total changes by
+    std::function<void()> change;
+  };
+  const Case cases[] = {
+      {"a loan deleted, its rows spread among the others", true, 4, 5000.55 - 123.45 * 6, [] { DeleteLoan(QStringLiteral("OLD")); }},
+      {"the amount of an old loan changed", false, 0, -7654.32 + 5000.55,
+       [] {
+         Transaction save;
+         const auto row = FindLedgerRow(QStringLiteral("OLD"), QStringLiteral("贷款本金支出"));
+         ASSERT_TRUE(row.has_value());
+         UpdateLedgerRow(*row, -7654.32, QStringLiteral("李经办"), 0);
+         save.Commit();
+       }},
+      {"a prepaid row dropped", false, 1, 5000.55,
+       [] {
+         Transaction save;
+         DeleteLedgerRow(FindLedgerRow(QStringLiteral("OLD"), QStringLiteral("贷款本金支出"))->id);
+         save.Commit();
+       }},
+  };
+  const QString key = PBclass().mySys(1).toString();
+  for (const Case& c : cases) {
+    int statements[2] = {0, 0};
+    const qint64 sizes[2] = {1000, 100000};
+    for (int k = 0; k < 2; ++k) {
+      SCOPED_TRACE(std::string(c.name) + ", later rows: " + std::to_string(sizes[k]));
+      ResetConnections();
+      Db().Execute(QStringLiteral("delete from PJ_Liushui"));
+      double balance = 0;
+      {
+        Transaction fill;
+        addFiller(3, balance);
+        // The old document: four rows, the later journal between them.
+        for (int part = 0; part < 4; ++part) {
+          addRow(QStringLiteral("OLD"), part == 0 ? -5000.55 : 123.45 * part, balance);
+          addFiller(sizes[k] / 4, balance);
+        }
+        fill.Commit();
+      }
+      ASSERT_EQ(firstWrongBalance(), -1) << "the filled journal adds up";
+      const qint64 rowsBefore = Db().scalar(QStringLiteral("select count(*) from PJ_Liushui")).toLongLong();
+      const double totalBefore = journal().back().balance;
+
+      int count = 0;
+      bool allWaiting = true;
+      SetConnectionOverride(0, std::make_shared<Connection>(
+                                   std::make_unique<CountingBackend>(MakeSqlCipherBackend(LocalDatabasePath(), key), &count, &allWaiting),
+                                   SqlDialect{DialectKind::Sqlite}));
+      c.change();
+      statements[k] = count;
+      EXPECT_GT(count, 0);
+      if (c.throughTheLoanDelete) EXPECT_TRUE(allWaiting) << "the wait cursor shows while the delete runs";
+      EXPECT_FALSE(WaitCursor::shown()) << "and goes when it ends";
+      ResetConnections();
+      SetConnectionOverride(0, nullptr);
+
+      EXPECT_EQ(firstWrongBalance(), -1) << "every balance equals a recomputation from the first row";
+      const qint64 rowsAfter = Db().scalar(QStringLiteral("select count(*) from PJ_Liushui")).toLongLong();
+      EXPECT_EQ(rowsBefore - rowsAfter, c.rowsRemoved);
+      EXPECT_NEAR(journal().back().balance - totalBefore, c.totalMoves, 0.001);
+    }
+    EXPECT_EQ(statements[0], statements[1]) << c.name << ": statements at 1,000 and at 100,000 later rows";
+  }
 }

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "app/data/BuiltInSchema.h"
@@ -909,4 +910,58 @@ TEST_F(BackupTest, AStagingCopyThatCannotBeWrittenIsToldAsAReadOnlyFolderOrAFull
   QDir(staging).removeRecursively();
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(customers(QStringLiteral("留下")), 1);
+}
+
+TEST_F(BackupTest, AConversionThatFailsLeavesTheFileByteForByteAndItStillOpens) {
+  addCustomer(QStringLiteral("旧页客户"));
+  ResetConnections();
+  const QString file = LocalDatabasePath();
+  WriteOldPageCopy(file, file + QStringLiteral(".old"), gDbPassword);
+  ASSERT_TRUE(QFile::remove(file));
+  ASSERT_TRUE(QFile::rename(file + QStringLiteral(".old"), file));
+  const QByteArray before = fileHash(file);
+  QString reason;
+  {
+    FillingDisk disk(".convert", 3 * 4096);
+    EXPECT_FALSE(ConvertDatabaseFile(file, gDbPassword, &reason));
+    EXPECT_GT(disk.written(), 0) << "the conversion ran until the disk was full";
+  }
+  EXPECT_TRUE(reason.contains(QStringLiteral("磁盘空间不足"))) << reason.toStdString();
+  EXPECT_EQ(fileHash(file), before);
+  EXPECT_FALSE(QFile::exists(file + QStringLiteral(".convert")));
+  EXPECT_EQ(customers(QStringLiteral("旧页客户")), 1) << "the program still opens it";
+  ResetConnections();
+  // With room on the disk the same file converts.
+  EXPECT_TRUE(ConvertDatabaseFile(file, gDbPassword, &reason)) << reason.toStdString();
+  EXPECT_EQ(FilePageSize(file, gDbPassword), 4096);
+  EXPECT_EQ(customers(QStringLiteral("旧页客户")), 1);
+}
+
+TEST_F(BackupTest, ABackupOfEarlierVersionsPagesRestoresConvertedAndKeepsTheFilesPermissions) {
+  addCustomer(QStringLiteral("旧备份客户"));
+  const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  EXPECT_EQ(FilePageSize(backup, gDbPassword), 4096) << "backups are written in this version's pages";
+  ResetConnections();
+  const QString old = DefaultBackupFolder() + QStringLiteral("旧版本.bak");
+  WriteOldPageCopy(backup, old, gDbPassword);
+  const auto backedUp = dumpFile(old, gDbPassword, false);
+  addCustomer(QStringLiteral("恢复前"));
+  ResetConnections();
+  ASSERT_EQ(::chmod(QFile::encodeName(LocalDatabasePath()).constData(), 0660), 0);
+
+  responder_.clear();
+  responder_.answer(Mb::Yes);
+  BackupOrRestoreDatabase(1, old);
+  ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+  ResetConnections();
+  EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword, false), backedUp);
+  EXPECT_EQ(customers(QStringLiteral("旧备份客户")), 1);
+  EXPECT_EQ(customers(QStringLiteral("恢复前")), 0);
+  ResetConnections();
+  EXPECT_EQ(FilePageSize(LocalDatabasePath(), gDbPassword), 4096);
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(LocalDatabasePath()).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0660u) << "data.pbb keeps its permission bits";
+  EXPECT_FALSE(QFile::exists(gAppDir + QStringLiteral("data/restore.tmp.convert")));
+  EXPECT_FALSE(QFile::exists(gAppDir + QStringLiteral("data/restore.tmp")));
 }
