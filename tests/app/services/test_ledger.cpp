@@ -332,8 +332,8 @@ class CountingBackend : public DbBackend {
 void addFiller(qint64 count, double& balance) {
   Db().Execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<?) "
                               "insert into PJ_Liushui (单号,金额,摘要,方向,余额) "
-                              "select 'F', 12.34, '贷款利息收入', '收入', round(?+12.34*i,2) from n"),
-               {count, balance});
+                              "select 'F', 12.34, ?, ?, round(?+12.34*i,2) from n"),
+               {count, QStringLiteral("贷款利息收入"), QStringLiteral("收入"), balance});
   balance = Money::round(balance + 12.34 * static_cast<double>(count), 2);
 }
 
