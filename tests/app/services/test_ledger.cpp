@@ -339,8 +339,8 @@ void addFiller(qint64 count, double& balance) {
 
 void addRow(const QString& docNo, double amount, double& balance) {
   balance = Money::round(balance + amount, 2);
-  Db().Execute(QStringLiteral("insert into PJ_Liushui (单号,金额,摘要,方向,余额) values (?,?,'贷款本金支出',?,?)"),
-               {docNo, amount, amount < 0 ? QStringLiteral("支出") : QStringLiteral("收入"), balance});
+  Db().Execute(QStringLiteral("insert into PJ_Liushui (单号,金额,摘要,方向,余额) values (?,?,?,?,?)"),
+               {docNo, amount, QStringLiteral("贷款本金支出"), amount < 0 ? QStringLiteral("支出") : QStringLiteral("收入"), balance});
 }
 
 // The first row whose 余额 is not the sum of 金额 up to it (by the cent), or -1.
