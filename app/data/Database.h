@@ -27,6 +27,10 @@ struct SqlDialect {
   QString sumColumn(const QString& field, const QString& alias) const;
   // "select top n <rest>" / "select <rest> limit n"; rest is everything after "select".
   QString selectTop(int n, const QString& rest) const;
+  // What follows a table name in a read that must hold its rows to the commit, so that a save and
+  // a delete of one party cannot cross: " with (updlock, holdlock) " on SQL Server; nothing on the
+  // local file, whose transactions are exclusive anyway.
+  QString lockedRead() const { return isServer() ? QStringLiteral(" with (updlock, holdlock) ") : QStringLiteral(" "); }
   // The key of the row the connection inserted last.
   QString lastIdSql() const;
   // The database's local time expression, for columns it stamps.
