@@ -114,40 +114,46 @@ struct PaymentCase {
   const char* name;
   const char* today;
   std::function<std::function<void()>(StaleWindows&)> open;
+  const char* doc = "";  // the document the window saves
 };
 
 // The four payment windows, each on a row it can pay on `today`.
 std::vector<PaymentCase> PaymentWindows() {
-  return {
+  std::vector<PaymentCase> windows = {
       {"回款确认", "2024-02-01",
        [](StaleWindows& t) -> std::function<void()> {
          auto w = std::make_shared<frmDkgh>();
          w->PlanId = t.loanRows_[0];
          w->Form_Load();
          return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
-       }},
+       },
+       "D1"},
       {"提前还贷", "2024-02-10",
        [](StaleWindows& t) -> std::function<void()> {
          auto w = std::make_shared<frmDktqhd>();
          w->PlanId = t.loanRows_[1];
          w->Form_Load();
          return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
-       }},
+       },
+       "D1"},
       {"支付确认", "2024-02-01",
        [](StaleWindows& t) -> std::function<void()> {
          auto w = std::make_shared<frmRzzfqr>();
          w->PlanRowId = t.financingRows_[0];
          w->Form_Load();
          return [w] { w->pbCDkgh_Click(0); };
-       }},
+       },
+       "C1"},
       {"提前支取", "2024-02-10",
        [](StaleWindows& t) -> std::function<void()> {
          auto w = std::make_shared<frmRzTqzf>();
          w->PlanRowId = t.financingRows_[1];
          w->Form_Load();
          return [w] { w->pbCDkgh_Click(0); };
-       }},
+       },
+       "C1"},
   };
+  return windows;
 }
 
 TEST_P(StaleWindows, TheSecondPaymentWindowOnOneRowIsRefusedAndWritesNothing) {
@@ -241,59 +247,26 @@ TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
 // Every window that saves a document, opened and then left behind by another workstation's delete
 // of the document: 确认 or 保存 says the document changed, and nothing else, and writes nothing.
 TEST_P(StaleWindows, WindowsOnADocumentDeletedMeanwhileSaySoAndWriteNothing) {
-  struct Case {
-    const char* name;
-    const char* today;
-    const char* doc;
-    std::function<std::function<void()>(StaleWindows&)> open;
-  };
-  const Case cases[] = {
-      {"回款确认", "2024-02-01", "D1",
-       [](StaleWindows& t) -> std::function<void()> {
-         auto w = std::make_shared<frmDkgh>();
-         w->PlanId = t.loanRows_[0];
-         w->Form_Load();
-         return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
-       }},
-      {"提前还贷", "2024-02-10", "D1",
-       [](StaleWindows& t) -> std::function<void()> {
-         auto w = std::make_shared<frmDktqhd>();
-         w->PlanId = t.loanRows_[1];
-         w->Form_Load();
-         return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
-       }},
-      {"取款确认", "2024-02-01", "C1",
-       [](StaleWindows& t) -> std::function<void()> {
-         auto w = std::make_shared<frmRzzfqr>();
-         w->PlanRowId = t.financingRows_[0];
-         w->Form_Load();
-         return [w] { w->pbCDkgh_Click(0); };
-       }},
-      {"提前支取", "2024-02-10", "C1",
-       [](StaleWindows& t) -> std::function<void()> {
-         auto w = std::make_shared<frmRzTqzf>();
-         w->PlanRowId = t.financingRows_[1];
-         w->Form_Load();
-         return [w] { w->pbCDkgh_Click(0); };
-       }},
-      {"贷款登记 修改", "2024-02-01", "D1",
-       [](StaleWindows&) -> std::function<void()> {
-         auto w = std::make_shared<frmDkdjB>();
-         w->EditDocNo = QStringLiteral("D1");
-         w->Form_Load();
-         w->txtDkdj[7]->setText(QStringLiteral("改"));
-         return [w] { w->pbCDkgh_Click(0); };
-       }},
-      {"融资登记 修改", "2024-02-01", "C1",
-       [](StaleWindows&) -> std::function<void()> {
-         auto w = std::make_shared<frmRzdjB>();
-         w->EditDocNo = QStringLiteral("C1");
-         w->Form_Load();
-         w->txtDkdj[5]->setText(QStringLiteral("改"));
-         return [w] { w->pbCDkgh_Click(0); };
-       }},
-  };
-  for (const Case& c : cases) {
+  std::vector<PaymentCase> cases = PaymentWindows();
+  cases.push_back({"贷款登记 修改", "2024-02-01",
+                   [](StaleWindows&) -> std::function<void()> {
+                     auto w = std::make_shared<frmDkdjB>();
+                     w->EditDocNo = QStringLiteral("D1");
+                     w->Form_Load();
+                     w->txtDkdj[7]->setText(QStringLiteral("改"));
+                     return [w] { w->pbCDkgh_Click(0); };
+                   },
+                   "D1"});
+  cases.push_back({"融资登记 修改", "2024-02-01",
+                   [](StaleWindows&) -> std::function<void()> {
+                     auto w = std::make_shared<frmRzdjB>();
+                     w->EditDocNo = QStringLiteral("C1");
+                     w->Form_Load();
+                     w->txtDkdj[5]->setText(QStringLiteral("改"));
+                     return [w] { w->pbCDkgh_Click(0); };
+                   },
+                   "C1"});
+  for (const PaymentCase& c : cases) {
     SCOPED_TRACE(c.name);
     setNow(QDateTime(QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate), QTime(9, 0)));
     window(0);

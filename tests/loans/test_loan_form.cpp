@@ -884,13 +884,7 @@ TEST_F(LoanFormFixture, EditsKeepTheJournalRowsWhereTheyAreUnlessThePlanChanges)
 }
 
 TEST_F(LoanFormFixture, AStaleEditIsRefusedAndWritesNothing) {
-  QString doc;
-  {
-    auto w = newLoan(person(QStringLiteral("辛")));
-    click(w->pbCDkdj->at(Button::OnceAll));
-    save(*w);
-    doc = w->单号;
-  }
+  const QString doc = savedLoan(person(QStringLiteral("辛")), Button::OnceAll);
   frmDkdjB first, second;
   for (frmDkdjB* w : {&first, &second}) {
     w->EditDocNo = doc;
@@ -1049,13 +1043,7 @@ TEST_F(LoanFormFixture, AnEditListsAGuarantorDeletedSinceAndSavesOnceItIsRemoved
 }
 
 TEST_F(LoanFormFixture, AnEditOfALoanDeletedMeanwhileSaysSoAndWritesNothing) {
-  QString doc;
-  {
-    auto w = newLoan(person(QStringLiteral("借款人")));
-    click(w->pbCDkdj->at(Button::OnceAll));
-    save(*w);
-    doc = w->单号;
-  }
+  const QString doc = savedLoan(person(QStringLiteral("借款人")), Button::OnceAll);
   frmDkdjB e;
   e.EditDocNo = doc;
   e.Form_Load();
