@@ -25,7 +25,12 @@ void RunMoneySave(QWidget* owner, int callerCode, const std::function<void()>& s
 void ConfirmPaymentSave(QWidget* owner, const QString& docNo, int callerCode, const std::function<void()>& save) {
   gAnswer = MsgBox(QStringLiteral("您确认保存该笔业务的操作吗？"), Mb::YesNo + Mb::Question);
   if (gAnswer != Mb::Yes) return;
-  LoadInvestorBankInfo(docNo);
+  try {
+    LoadInvestorBankInfo(docNo);
+  } catch (const DocumentChanged& changed) {
+    MsgBox(changed.message, Mb::Exclamation);
+    return;
+  }
   RunMoneySave(owner, callerCode, save);
 }
 

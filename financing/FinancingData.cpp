@@ -114,6 +114,9 @@ QString SaveFinancingDocument(const FinancingDocument& doc) {
   } else {
     in.docNo = TakeDocumentNumber(QStringLiteral("C"), kNumberTables);
   }
+  // The investor as it is now, held to the commit on SQL Server so that its delete cannot cross this save.
+  if (db.query(QStringLiteral("select 编号 from ") + db.dialect().lockedTable(QStringLiteral("PJ_Gd")) + QStringLiteral(" where 编号=?"), {in.客户ID}).rows.empty())
+    refuse(QStringLiteral("投资人已被删除，请重新选择！"));
   if (doc.newPlan || !in.editing) ReplaceFinancingPlan(in.docNo, doc.plan, in.客户名称, in.业务经办);
   const QueryResult plan = db.query(
       QStringLiteral("select 编号,支付期次,应付本金,应付利息,计息天数,结算状态,支付日期 from PJ_Cjzfjh where 单号=? order by 支付期次,编号"),

@@ -57,8 +57,9 @@ struct FinancingDocument {
 // Writes the window's record in one transaction and returns its number: a new record takes its
 // number and is inserted (版本 0) with its plan, prepaid record and journal rows; an edit claims the
 // record at `version` (DocumentChanged), is refused when it has payments, keeps or replaces its plan
-// rows and updates its prepaid record and journal rows in place. A refusal is a
-// FinancingInputError, with nothing written.
+// rows and updates its prepaid record and journal rows in place. After the claim or the number the
+// investor is read again (held to the commit on SQL Server): one deleted meanwhile refuses the save.
+// A refusal is a FinancingInputError, with nothing written.
 QString SaveFinancingDocument(const FinancingDocument& doc);
 // The payment records beyond the interest paid at registration.
 qint64 FinancingPaymentRecordCount(const QString& docNo);

@@ -23,6 +23,7 @@
 #include "financing/frmrzZfjh.h"
 #include "loans/LoanStore.h"
 #include "loans/PlanGrid.h"
+#include "loans/frmXjyh.h"
 #include "parties/frmTzr.h"
 #include "parties/frmYg.h"
 #include "platform/Buttons.h"
@@ -262,7 +263,8 @@ void frmRzdjB::窗体载入() {
       EarlyDailyRate = VariantNumber(v("提前支取日利率"));
       PrepaidInterest = VariantNumber(v("已付利息"));
       basis_ = planBasis();
-      Version = DocumentVersion(QStringLiteral("PJ_Cjjl"), DocNo);
+      // The 版本 of the row shown: an edit saved elsewhere after this read makes this window's save stale.
+      Version = static_cast<qint64>(VariantNumber(v("版本")));
       Attachments = LoanStore::StoredAttachments(DocNo);
       loadedAmount_ = Money::round(terms().本金, 2);
       loadedPrepaid_ = Money::round(PrepaidInterest, 2);
@@ -456,16 +458,13 @@ void frmRzdjB::pbCDkgh_Click(int index) {
     }
     // The counterparty of the money coming in is the investor; our side is chosen or left empty.
     LoadInvestorBankInfoById(InvestorId);
-    // An edit keeps its movements' accounts unless an amount moves.
-    const bool amountsMoved = EditDocNo.isEmpty() || Money::round(terms().本金, 2) != loadedAmount_ ||
-                              Money::round(PrepaidInterest, 2) != loadedPrepaid_;
-    if (!amountsMoved) {
-      保存单据();
-      return;
-    }
-    // An edit's picker opens with the accounts its principal row holds.
-    if (!EditDocNo.isEmpty()) LoadLedgerRowAccounts(EditDocNo, QStringLiteral("拆借本金收入"));
-    RunMoneySave(this, kAccountCallerRegistration, [this] { 保存单据(); });
+    // An edit keeps its movements' accounts unless the user changes them in the picker.
+    const bool amountsMoved = Money::round(terms().本金, 2) != loadedAmount_ || Money::round(PrepaidInterest, 2) != loadedPrepaid_;
+    const auto chosen =
+        frmXjyh::RegistrationAccounts(this, kAccountCallerRegistration, EditDocNo, QStringLiteral("拆借本金收入"), amountsMoved);
+    if (!chosen) return;
+    accountsChosen_ = *chosen;
+    保存单据();
   });
 }
 
@@ -503,9 +502,7 @@ QString frmRzdjB::editedState() const {
 void frmRzdjB::保存单据() {
   Guarded(QString(), this, [this] {
     FinancingDocument doc = document();
-    // The account picker ran only when amounts moved; an edit rewrites its rows' accounts then.
-    doc.accountsChosen = doc.record.editing && (Money::round(doc.record.本金, 2) != loadedAmount_ ||
-                                                Money::round(PrepaidInterest, 2) != loadedPrepaid_);
+    doc.accountsChosen = accountsChosen_;
     QString number;
     try {
       number = SaveFinancingDocument(doc);

@@ -90,4 +90,5 @@ class frmRzdjB : public QDialog {
   QString basis_;
   QString loadedState_;
   double loadedAmount_ = 0, loadedPrepaid_ = 0;
+  bool accountsChosen_ = false;  // the kept journal rows take gBankInfo's accounts (changed in the picker)
 };

@@ -122,6 +122,13 @@ QList<StoredRow> PlanRows(const QString& docNo) {
   return rows;
 }
 
+double StoredPrepaid(const QString& docNo) {
+  const QVariant sum = Db().scalar(QStringLiteral("select sum(应还利息) from PJ_Hdjh where 单号=? and 归还状态=? and "
+                                                  "(归还日期 is null or 归还日期='')"),
+                                   {docNo, QStringLiteral("已还")});
+  return Money::round(VariantNumber(sum), 2);
+}
+
 namespace {
 // The plan the save writes or keeps: the window's new plan, or (an edit keeping it) the stored rows.
 struct PlanTotals {
@@ -259,6 +266,38 @@ void updateRegistrationInPlace(const LoanDocument& doc, const PrepaidTarget& t, 
   if (incomeRow) DeleteLedgerRow(incomeRow->id);
 }
 
+bool partyExists(const QString& table, qint32 id) {
+  return !Db().query(QStringLiteral("select 编号 from ") + CurrentDialect().lockedTable(table) + QStringLiteral(" where 编号=?"), {id})
+              .rows.empty();
+}
+
+QString shownName(const QMap<qint32, QString>& names, qint32 id) { return names.value(id, QString::number(id)); }
+
+// The parties as they are now, inside the save's transaction: each read holds its row on SQL Server,
+// so a delete of the party waits for this save (and this save for it), and two saves for one
+// borrower run one after the other, the second seeing the first's loan in its freeze check.
+void checkParties(const LoanDocument& doc, const QString& docNo) {
+  const LoanRecord& rec = doc.record;
+  const bool person = rec.customerKind == QStringLiteral("个人");
+  if (!partyExists(person ? QStringLiteral("PJ_Kehu") : QStringLiteral("PJ_Kehu_Gs"), rec.customerId))
+    throw SaveRefused(QStringLiteral("借款客户已被删除，请重新选择！"));
+  for (qint32 id : rec.guarantors)
+    if (!partyExists(QStringLiteral("PJ_Kehu"), id))
+      throw SaveRefused(QStringLiteral("保证人“%1”已被删除，请重新选择！").arg(shownName(doc.guarantorNames, id)));
+  for (qint32 id : rec.companies)
+    if (!partyExists(QStringLiteral("PJ_Kehu_Gs"), id))
+      throw SaveRefused(QStringLiteral("担保企业“%1”已被删除，请重新选择！").arg(shownName(doc.companyNames, id)));
+  bool borrowerChanged = !doc.editing;
+  if (doc.editing) {
+    const QueryResult stored = Db().query(QStringLiteral("select 客户性质,客户ID from PJ_Dkjl where 单号=?"), {docNo});
+    borrowerChanged = stored.rows.empty() || VariantText(stored.rows.front().value(0)) != rec.customerKind ||
+                      static_cast<qint32>(VariantNumber(stored.rows.front().value(1))) != rec.customerId;
+  }
+  if (!borrowerChanged) return;
+  const Freeze f = BorrowerFreeze(person, rec.customerId, docNo);
+  if (f != Freeze::None) throw SaveRefused(FreezeMessage(f));
+}
+
 }  // namespace
 
 QStringList SaveAttachmentRows(const QString& docNo, const QList<Attachment>& list) {
@@ -282,6 +321,8 @@ QStringList SaveAttachmentRows(const QString& docNo, const QList<Attachment>& li
 }
 
 QString SaveRefusal(const LoanDocument& doc) {
+  // A loan deleted meanwhile has no plan either; the user is told what happened.
+  if (doc.editing && DocumentVersion(QStringLiteral("PJ_Dkjl"), doc.record.docNo) < 0) return DocumentChangedMessage();
   const PlanTotals plan = totalsOf(doc);
   if (plan.rows == 0) return QStringLiteral("还没有添加还款计划！");
   if (doc.editing && HasRepayments(doc.record.docNo)) return QStringLiteral("该单据已有还款记录，不能修改！");
@@ -293,7 +334,6 @@ QString SaveRefusal(const LoanDocument& doc) {
 QString SaveLoanDocument(const LoanDocument& doc) {
   LoanRecord rec = doc.record;
   const QString handler = rec.handler.trimmed();
-  const double prepaid = Money::round(rec.prepaid, 2);
   QStringList droppedFiles;
   WaitCursor busy;
   {
@@ -304,6 +344,10 @@ QString SaveLoanDocument(const LoanDocument& doc) {
     } else {
       rec.docNo = TakeDocumentNumber(QStringLiteral("D"), kNumberTables);
     }
+    checkParties(doc, rec.docNo);
+    // A kept plan keeps the interest its rows took at registration, whatever its name says.
+    if (doc.editing && !doc.newPlan) rec.prepaid = StoredPrepaid(rec.docNo);
+    const double prepaid = Money::round(rec.prepaid, 2);
     const PlanTotals totals = totalsOf(doc);
     writeLoanRow(rec, totals, doc.editing, doc.needsReview);
 

@@ -5,6 +5,7 @@
 // abandoned new document. Windows read their boxes into these values and report what comes back.
 #include <QDate>
 #include <QList>
+#include <QMap>
 #include <QString>
 
 #include <stdexcept>
@@ -43,6 +44,9 @@ qint64 RepaymentRecordCount(const QString& docNo);
 // Replaces the document's plan rows with `plan` (in the caller's transaction, or one of its own).
 // 经办人 and 客户名称 are stamped on every row.
 void ReplacePlan(const QString& docNo, const LoanCalc::Plan& plan, const QString& handler, const QString& customer);
+// The interest taken at registration as the stored plan holds it: the rows created paid (归还状态
+// "已还" without a repayment date).
+double StoredPrepaid(const QString& docNo);
 // The document's plan rows as the save and the reports read them (ordered by 还贷期次).
 struct StoredRow {
   qint64 id = 0;
@@ -92,9 +96,11 @@ struct LoanDocument {
   LoanCalc::Plan plan;
   bool accountsChosen = false;  // gBankInfo holds accounts picked for this save (an edit rewrites its rows')
   QList<Attachment> attachments;
+  QMap<qint32, QString> guarantorNames, companyNames;  // the names the window listed, for the refusals
 };
 
 // What stops a save before anything is written; "" when the loan may be saved.
+//   "该单据已被其他用户修改，请关闭窗口后重新打开！"   an edit of a loan deleted meanwhile
 //   "还没有添加还款计划！"            no plan rows
 //   "该单据已有还款记录，不能修改！"    an edit of a loan with repayments
 //   "还款计划与借款金额不符，请重新生成还款计划！"   the plan repays another amount
@@ -108,7 +114,9 @@ struct SaveRefused : std::runtime_error {
 // and is inserted (版本 0, 结算状态 "未还", 放弃标记 "正常", 业务状态 "未审核" when it needs review,
 // else "已审核") with its plan, prepaid record and journal rows "贷款本金支出" / "贷款利息收入".
 // An edit claims the loan at `version` (DocumentChanged), is refused when it has repayments
-// (SaveRefused), keeps its plan rows (客户名称, 业务经办 updated) or replaces them with a new plan,
+// (SaveRefused). After the claim or the number the parties are read again (held to the commit on SQL
+// Server): a borrower, guarantor or guarantee company deleted meanwhile, and for a new loan or a
+// changed borrower a borrower frozen meanwhile, refuse the save (SaveRefused). An edit keeps its plan rows (客户名称, 业务经办 updated) or replaces them with a new plan,
 // and updates its prepaid record and journal rows in place. Attachment rows follow the list;
 // after the commit the copies leave the pending list and the files of dropped rows go
 // (SettleSavedAttachments). Throws with nothing written.

@@ -101,7 +101,12 @@ void RepaymentWindow::pbCDkgh_Click(int index) {
     gAnswer = MsgBox(QStringLiteral("您确认保存该笔业务的操作吗？"), Mb::YesNo + Mb::Question);
     if (gAnswer != Mb::Yes) return;
     // The journal rows carry the borrower's bank data, and ours when the account picker is used.
-    LoadBorrowerBankInfo(docNo_);
+    try {
+      LoadBorrowerBankInfo(docNo_);
+    } catch (const DocumentChanged& changed) {
+      MsgBox(changed.message, Mb::Exclamation);
+      return;
+    }
     // Closing the picker without its OK saves nothing.
     if (frmXjyh::InUse() && !frmXjyh::ChooseAccounts(this, early_ ? frmXjyh::EarlyRepayment : frmXjyh::Repayment)) return;
     保存单据();
@@ -131,10 +136,10 @@ void RepaymentWindow::保存单据() {
   Guarded(QString(), this, [this] {
     RepaymentEntry entry;
     if (!fillEntry(&entry)) return;
-    // Without the account picker the journal gets the borrower's bank data and none of ours.
-    if (!frmXjyh::InUse()) LoadBorrowerBankInfo(docNo_);
     RepaymentSaved saved;
     try {
+      // Without the account picker the journal gets the borrower's bank data and none of ours.
+      if (!frmXjyh::InUse()) LoadBorrowerBankInfo(docNo_);
       saved = SaveRepayment(entry);
     } catch (const DocumentChanged& changed) {
       MsgBox(changed.message, Mb::Exclamation);

@@ -13,6 +13,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/data/DataAccess.h"
 #include "app/services/DocumentClaim.h"
 #include "app/services/ErrorReport.h"
@@ -346,16 +348,16 @@ void frmDkdjB::窗体载入() {
     BusinessDept = rs.text(QStringLiteral("部门"));
     // What an edit saves again unless a plan button builds anew.
     还款计划 = rs.text(QStringLiteral("还款计划"));
-    const int b = ButtonOfPlanName(还款计划);
-    const bool prepaidKind = b == OncePrepaid || b == EqualPrincipalAhead || b == InterestAhead;
-    PrepaidInterest = prepaidKind ? rs.number(QStringLiteral("已还利息")) : 0;
     Working.dailyRate = rs.number(QStringLiteral("日利率"));
     Working.factor = static_cast<int>(rs.integer(QStringLiteral("利率系数")));
     Working.overdueDailyRate = rs.number(QStringLiteral("逾期日利率"));
     Working.days = static_cast<int>(rs.integer(QStringLiteral("计息天数")));
     Working.interest = rs.number(QStringLiteral("利息"));
+    // The 版本 of the row shown: an edit saved elsewhere after this read makes this window's save stale.
+    Version = rs.integer(QStringLiteral("版本"));
     CloseRecordset(gMainRecordset);
-    Version = DocumentVersion(QStringLiteral("PJ_Dkjl"), 单号);
+    // The interest the kept plan took at registration, as its rows hold it.
+    PrepaidInterest = LoanStore::StoredPrepaid(单号);
     Attachments = LoanStore::StoredAttachments(单号);
     取客户资料(false);
     planTerms_ = Terms();
@@ -432,21 +434,36 @@ void frmDkdjB::reloadPartyGrid(bool company) {
   }
   const QString select = company ? QStringLiteral("select 编号,公司名称,法人姓名,营业执照注册号,手机,住所地 from PJ_Kehu_Gs where ")
                                  : QStringLiteral("select 编号,姓名,性别,身份证号,手机,家庭住址 from PJ_Kehu where ");
-  gCurrentParams.clear();
+  QVariantList params;
+  QString sql;
   if (ids.isEmpty()) {
-    gCurrentSql = select + QStringLiteral("编号=0");
+    sql = select + QStringLiteral("编号=0");
   } else {
     QStringList marks;
     for (qint32 id : ids) {
       marks << QStringLiteral("?");
-      gCurrentParams << id;
+      params << id;
     }
-    gCurrentSql = select + QStringLiteral("编号 in (") + marks.join(QLatin1Char(',')) + QStringLiteral(")");
+    sql = select + QStringLiteral("编号 in (") + marks.join(QLatin1Char(',')) + QStringLiteral(")");
+  }
+  const QueryResult found = Db().query(sql, params);
+  std::vector<QVariantList> rows = found.rows;
+  // A party deleted since the loan named it stays listed, so that it can be seen and removed.
+  for (qint32 id : ids) {
+    const bool present = std::any_of(found.rows.begin(), found.rows.end(),
+                                     [id](const QVariantList& r) { return static_cast<qint32>(VariantNumber(r.value(0))) == id; });
+    if (!present) rows.push_back({id, QStringLiteral("（已删除）"), QVariant(), QVariant(), QVariant(), QVariant()});
   }
   Grid* grid = company ? Fg3 : Fg2;
-  LoadGridFromQuery(grid, false, QString());
-  CloseRecordset(gMainRecordset);
+  LoadGridFromRows(grid, found.columns, rows, false, QString());
   grid->setColHidden(0, false);
+}
+
+QMap<qint32, QString> frmDkdjB::listedNames(bool company) const {
+  QMap<qint32, QString> names;
+  const Grid* grid = company ? Fg3 : Fg2;
+  for (int r = grid->fixedRows(); r < grid->rows(); ++r) names.insert(grid->textMatrix(r, 0).toInt(), grid->textMatrix(r, 1));
+  return names;
 }
 
 void frmDkdjB::保证人() { reloadPartyGrid(false); }
@@ -790,6 +807,8 @@ LoanStore::LoanDocument frmDkdjB::document() const {
   doc.newPlan = NewPlan;
   doc.plan = Plan;
   doc.attachments = Attachments;
+  doc.guarantorNames = listedNames(false);
+  doc.companyNames = listedNames(true);
   return doc;
 }
 
@@ -834,17 +853,11 @@ void frmDkdjB::pbCDkgh_Click(int index) {
       gBankInfo[5] = gMainRecordset.text(QStringLiteral("银行帐号"));
     }
     CloseRecordset(gMainRecordset);
-    // An edit keeps its movements' accounts unless an amount moves.
-    accountsChosen_ = false;
-    const bool amountsMoved = doc.editing ? Money::round(doc.record.amount, 2) != loadedAmount_ ||
-                                                Money::round(doc.record.prepaid, 2) != loadedPrepaid_
-                                          : true;
-    if (amountsMoved && frmXjyh::InUse()) {
-      // An edit's picker opens with the accounts its principal row holds.
-      if (doc.editing) LoadLedgerRowAccounts(EditDocNo, QStringLiteral("贷款本金支出"));
-      if (!frmXjyh::ChooseAccounts(this, frmXjyh::LoanRegistration)) return;
-      accountsChosen_ = true;
-    }
+    // An edit keeps its movements' accounts unless the user changes them in the picker.
+    const bool amountsMoved = Money::round(doc.record.amount, 2) != loadedAmount_ || Money::round(doc.record.prepaid, 2) != loadedPrepaid_;
+    const auto chosen = frmXjyh::RegistrationAccounts(this, frmXjyh::LoanRegistration, EditDocNo, QStringLiteral("贷款本金支出"), amountsMoved);
+    if (!chosen) return;
+    accountsChosen_ = *chosen;
     保存单据();
   });
 }

@@ -11,6 +11,7 @@
 // runs right after a successful save, with the document number, as the list's refresh.
 #include <QDialog>
 #include <QList>
+#include <QMap>
 
 #include <array>
 #include <functional>
@@ -121,6 +122,8 @@ class frmDkdjB : public QDialog {
   void pickBorrower();
   void pickParty(bool company);
   void reloadPartyGrid(bool company);
+  // The guarantors (or guarantee companies) by 编号 with the names the grid shows.
+  QMap<qint32, QString> listedNames(bool company) const;
   bool refuseRebuild();
   // Whether amount, rate, rate type, 首尾计息 (and a one-time plan's dates) are those the plan was
   // built (or the loan loaded) with.

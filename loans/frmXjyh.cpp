@@ -12,6 +12,7 @@
 #include "app/data/DataAccess.h"
 #include "app/services/BankInfo.h"
 #include "app/services/ErrorReport.h"
+#include "app/services/Ledger.h"
 #include "app/services/SettingsList.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
@@ -36,9 +37,9 @@ bool frmXjyh::InUse() {
   return ok && v == 1;
 }
 
-std::optional<BankAccounts> frmXjyh::ChooseAccounts(QWidget* opener, int callerCode) {
+std::optional<BankAccounts> frmXjyh::ChooseAccounts(QWidget* opener, int callerCode, Shown shown) {
   gBankInfo[50] = callerCode;
-  frmXjyh picker(opener);
+  frmXjyh picker(opener, shown);
   if (RunModal(&picker) != QDialog::Accepted || !picker.Chosen) return std::nullopt;
   const BankAccounts& a = *picker.Chosen;
   const std::array<QString, 6> items = {a.ourBank, a.ourName, a.ourAccount, a.theirBank, a.theirName, a.theirAccount};
@@ -46,7 +47,25 @@ std::optional<BankAccounts> frmXjyh::ChooseAccounts(QWidget* opener, int callerC
   return a;
 }
 
-frmXjyh::frmXjyh(QWidget* owner) : QDialog(owner) {
+std::optional<bool> frmXjyh::RegistrationAccounts(QWidget* opener, int callerCode, const QString& editDocNo,
+                                                   const QString& principalSummary, bool amountsMoved) {
+  if (!InUse()) return false;
+  if (editDocNo.isEmpty()) {
+    if (!ChooseAccounts(opener, callerCode)) return std::nullopt;
+    return false;
+  }
+  if (!amountsMoved) return false;
+  LoadLedgerRowAccounts(editDocNo, principalSummary);
+  std::array<QString, 6> shown;
+  for (size_t i = 0; i < shown.size(); ++i) shown[i] = VariantText(gBankInfo[i]);
+  const auto chosen = ChooseAccounts(opener, callerCode, Shown::Given);
+  if (!chosen) return std::nullopt;
+  const std::array<QString, 6> now = {chosen->ourBank, chosen->ourName, chosen->ourAccount,
+                                      chosen->theirBank, chosen->theirName, chosen->theirAccount};
+  return now != shown;
+}
+
+frmXjyh::frmXjyh(QWidget* owner, Shown shown) : QDialog(owner) {
   setObjectName(QStringLiteral("frmXjyh"));
   setWindowTitle(QStringLiteral("记账"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -104,12 +123,22 @@ frmXjyh::frmXjyh(QWidget* owner) : QDialog(owner) {
   root->setContentsMargins(10, 10, 10, 10);
   resize(640, 230);
 
-  Guarded(QString(), nullptr, [this] {
+  Guarded(QString(), nullptr, [this, shown] {
     取开户行(0);
-    cmbJz[1]->setEditText(VariantText(gBankInfo[3]));
-    cmbJz[4]->setEditText(VariantText(gBankInfo[4]));
-    cmbJz[5]->setEditText(VariantText(gBankInfo[5]));
+    if (shown == Shown::Given) showSide(0, VariantText(gBankInfo[0]), VariantText(gBankInfo[1]), VariantText(gBankInfo[2]));
+    showSide(1, VariantText(gBankInfo[3]), VariantText(gBankInfo[4]), VariantText(gBankInfo[5]));
   });
+}
+
+void frmXjyh::showSide(int side, const QString& bank, const QString& name, const QString& account) {
+  const auto& boxes = side == 0 ? kOurBoxes : kTheirBoxes;
+  auto& opts = side == 0 ? optwf : optDf;
+  const bool cash = bank == kCash;
+  // A cash side is shown as cash, never as a bank called "现金".
+  const std::array<QString, 3> texts = {cash ? QString() : bank, cash ? QString() : name, cash ? QString() : account};
+  for (size_t i = 0; i < boxes.size(); ++i) cmbJz[boxes[i]]->setEditText(texts[i]);
+  opts[cash ? 1 : 0]->setChecked(true);
+  enableSide(side, !cash);
 }
 
 void frmXjyh::取开户行(int side) {

@@ -50,14 +50,26 @@ class frmXjyh : public QDialog {
     PaymentConfirmation = 6,
   };
 
-  explicit frmXjyh(QWidget* owner = nullptr);
+  // What the boxes show when the picker opens: our first account and the counterparty of gBankInfo
+  // items 3 to 5 (a new movement), or both sides as gBankInfo items 0 to 5 hold them (an edit's
+  // rows: "现金" selects 现金结算, an empty text leaves its box empty).
+  enum class Shown { FirstAccount, Given };
+  explicit frmXjyh(QWidget* owner = nullptr, Shown shown = Shown::FirstAccount);
 
   // Whether money-moving saves go through the picker: settings item 5 read as a number equals 1.
   static bool InUse();
   // Shows the picker modally over `opener` with the counterparty pre-filled from gBankInfo items 3
   // to 5. On OK the choice is written to gBankInfo items 0 to 5 and returned; closed any other way
   // it returns nothing and gBankInfo items 0 to 5 keep their values.
-  static std::optional<BankAccounts> ChooseAccounts(QWidget* opener, int callerCode);
+  static std::optional<BankAccounts> ChooseAccounts(QWidget* opener, int callerCode, Shown shown = Shown::FirstAccount);
+  // The account step of a registration save (loans and financing alike), with gBankInfo items 3 to
+  // 5 holding the counterparty's bank data and items 0 to 2 empty. A new document picks its
+  // accounts when the picker is in use. An edit keeps its journal rows' accounts; only when an
+  // amount moved and the picker is in use does the picker come up, showing the accounts of the row
+  // `principalSummary` of `editDocNo`. Returns nothing when the picker was closed (no save), else
+  // whether the kept rows take gBankInfo's accounts: only when the user changed what was shown.
+  static std::optional<bool> RegistrationAccounts(QWidget* opener, int callerCode, const QString& editDocNo,
+                                                  const QString& principalSummary, bool amountsMoved);
 
   // The choice once OK was accepted; empty until then.
   std::optional<BankAccounts> Chosen;
@@ -91,5 +103,7 @@ class frmXjyh : public QDialog {
 
  private:
   void enableSide(int side, bool on);
+  // One side's boxes as a stored row holds them (side 0 ours, else the counterparty's).
+  void showSide(int side, const QString& bank, const QString& name, const QString& account);
   BankAccounts pending_;
 };

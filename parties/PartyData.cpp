@@ -34,7 +34,8 @@ namespace {
 // rows; the element test keeps 1 from matching 11 or 21.
 bool namedInLoanList(const QString& column, qint64 id) {
   const QString key = QString::number(id);
-  const QueryResult r = Db().query(QStringLiteral("select ") + column + QStringLiteral(" from PJ_Dkjl where ") + column +
+  const QueryResult r = Db().query(QStringLiteral("select ") + column + QStringLiteral(" from ") + CurrentDialect().lockedTable(QStringLiteral("PJ_Dkjl")) +
+                                       QStringLiteral(" where ") + column +
                                        QStringLiteral(" like ?") + CurrentDialect().likeEscape(),
                                    {CurrentDialect().likeContains(key)});
   for (const QVariantList& row : r.rows)
@@ -47,15 +48,17 @@ bool anyRow(const QString& sql, const QVariantList& params) { return Db().scalar
 
 bool PartyHasBusiness(PartyKind kind, qint64 id) {
   const QString individual = QStringLiteral("个人");
+  // On SQL Server the guard's rows stay locked to the delete's commit, as a save's party reads do.
+  const QString loans = QStringLiteral("select count(*) from ") + CurrentDialect().lockedTable(QStringLiteral("PJ_Dkjl")) + QStringLiteral(" ");
   switch (kind) {
     case PartyKind::Person:
-      return anyRow(QStringLiteral("select count(*) from PJ_Dkjl where 客户ID=? and 客户性质=?"), {id, individual}) ||
+      return anyRow(loans + QStringLiteral("where 客户ID=? and 客户性质=?"), {id, individual}) ||
              namedInLoanList(QStringLiteral("保证人"), id);
     case PartyKind::Company:
-      return anyRow(QStringLiteral("select count(*) from PJ_Dkjl where 客户ID=? and 客户性质<>?"), {id, individual}) ||
+      return anyRow(loans + QStringLiteral("where 客户ID=? and 客户性质<>?"), {id, individual}) ||
              namedInLoanList(QStringLiteral("担保企业"), id);
     case PartyKind::Investor:
-      return anyRow(QStringLiteral("select count(*) from PJ_Cjjl where 客户ID=?"), {id});
+      return anyRow(QStringLiteral("select count(*) from ") + CurrentDialect().lockedTable(QStringLiteral("PJ_Cjjl")) + QStringLiteral(" where 客户ID=?"), {id});
   }
   return false;
 }

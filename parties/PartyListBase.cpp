@@ -427,6 +427,8 @@ void PartyListBase::deleteCurrentRow() {
   {
     // The check and the delete together, so no loan can name the party in between.
     Transaction t;
+    // The party row first: a save that names it reads the same row the same way and waits for us.
+    Db().query(QStringLiteral("select 编号 from ") + CurrentDialect().lockedTable(table_) + QStringLiteral(" where 编号=?"), {id});
     inBusiness = PartyHasBusiness(kind_, id);
     if (!inBusiness) Db().Execute(QStringLiteral("delete from ") + table_ + QStringLiteral(" where 编号=?"), {id});
     t.Commit();

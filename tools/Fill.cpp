@@ -197,6 +197,31 @@ class Filler {
     ++counter;
   }
 
+  // A new customer (a person, or a company); its index in its list.
+  qint32 addCustomer(bool company) {
+    Connection& db = Db();
+    if (!company) {
+      Party p = party(personName(d_), "6228");
+      db.Execute(QStringLiteral("insert into PJ_Kehu (姓名,助记符,性别,生日,手机,身份证号,家庭住址,职业,开户行,开户名,银行帐号,"
+                                "不良贷款记录,建档人) values (?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                 {p.name, GetPinyinInitials(p.name), d_.percent(55) ? QStringLiteral("男") : QStringLiteral("女"),
+                  QDate(d_.between(1955, 2000), d_.between(1, 12), d_.between(1, 28)).toString(Qt::ISODate), mobile(d_),
+                  QStringLiteral("3301") + d_.digits(14), QStringLiteral("幸福路%1号").arg(d_.between(1, 999)),
+                  QStringLiteral("个体经营"), p.bank, p.holder, p.account, d_.percent(5) ? QStringLiteral("有") : QStringLiteral("无"),
+                  gUserName});
+      keep(persons_, c_.persons, p);
+      return static_cast<qint32>(persons_.size()) - 1;
+    }
+    Party p = party(companyName(d_), "3301");
+    db.Execute(QStringLiteral("insert into PJ_Kehu_Gs (公司名称,助记符,法人姓名,法人职务,营业执照注册号,住所地,开户行,开户名,"
+                              "银行帐号,不良贷款记录,手机,建档人) values (?,?,?,?,?,?,?,?,?,?,?,?)"),
+               {p.name, GetPinyinInitials(p.name), personName(d_), QStringLiteral("总经理"), d_.digits(15),
+                QStringLiteral("工业园区%1号").arg(d_.between(1, 500)), p.bank, p.holder, p.account, QStringLiteral("无"),
+                mobile(d_), gUserName});
+    keep(companies_, c_.companies, p);
+    return static_cast<qint32>(companies_.size()) - 1;
+  }
+
   void parties() {
     Connection& db = Db();
     Transaction tx;
@@ -221,26 +246,8 @@ class Filler {
       ownAccounts_.push_back(own);
     }
     const qint64 companies = scaled(6000), persons = scaled(20000) - companies, investors = scaled(2000);
-    for (qint64 i = 0; i < persons; ++i) {
-      Party p = party(personName(d_), "6228");
-      db.Execute(QStringLiteral("insert into PJ_Kehu (姓名,助记符,性别,生日,手机,身份证号,家庭住址,职业,开户行,开户名,银行帐号,"
-                                "不良贷款记录,建档人) values (?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-                 {p.name, GetPinyinInitials(p.name), d_.percent(55) ? QStringLiteral("男") : QStringLiteral("女"),
-                  QDate(d_.between(1955, 2000), d_.between(1, 12), d_.between(1, 28)).toString(Qt::ISODate), mobile(d_),
-                  QStringLiteral("3301") + d_.digits(14), QStringLiteral("幸福路%1号").arg(d_.between(1, 999)),
-                  QStringLiteral("个体经营"), p.bank, p.holder, p.account, d_.percent(5) ? QStringLiteral("有") : QStringLiteral("无"),
-                  gUserName});
-      keep(persons_, c_.persons, p);
-    }
-    for (qint64 i = 0; i < companies; ++i) {
-      Party p = party(companyName(d_), "3301");
-      db.Execute(QStringLiteral("insert into PJ_Kehu_Gs (公司名称,助记符,法人姓名,法人职务,营业执照注册号,住所地,开户行,开户名,"
-                                "银行帐号,不良贷款记录,手机,建档人) values (?,?,?,?,?,?,?,?,?,?,?,?)"),
-                 {p.name, GetPinyinInitials(p.name), personName(d_), QStringLiteral("总经理"), d_.digits(15),
-                  QStringLiteral("工业园区%1号").arg(d_.between(1, 500)), p.bank, p.holder, p.account, QStringLiteral("无"),
-                  mobile(d_), gUserName});
-      keep(companies_, c_.companies, p);
-    }
+    for (qint64 i = 0; i < persons; ++i) addCustomer(false);
+    for (qint64 i = 0; i < companies; ++i) addCustomer(true);
     for (qint64 i = 0; i < investors; ++i) {
       Party p = party(personName(d_), "6217");
       db.Execute(QStringLiteral("insert into PJ_Gd (姓名,助记符,性别,家庭住址,手机,身份证号,开户行,开户名,银行账号,备注,建档人) "
@@ -348,7 +355,11 @@ class Filler {
   // ---- loans
 
   void newLoan(qint32 index) {
-    const LoanSpec& s = loans_[static_cast<size_t>(index)];
+    LoanSpec& s = loans_[static_cast<size_t>(index)];
+    // A customer with an open loan is refused by the save, as by the window: a new customer borrows.
+    if (LoanStore::BorrowerFreeze(!s.company, (s.company ? companies_ : persons_)[static_cast<size_t>(s.party)].id, QString()) !=
+        LoanStore::Freeze::None)
+      s.party = addCustomer(s.company);
     const Party& who = (s.company ? companies_ : persons_)[static_cast<size_t>(s.party)];
     const int button = pickShape(d_, kLoanShapes);
     LoanCalc::LoanTerms t;

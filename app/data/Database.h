@@ -28,9 +28,11 @@ struct SqlDialect {
   QString sumColumn(const QString& field, const QString& alias) const;
   // "select top n <rest>" / "select <rest> limit n"; rest is everything after "select".
   QString selectTop(int n, const QString& rest) const;
-  // A table in the FROM clause of a read that decides what a save may add (a name, a code, a
-  // number): on SQL Server what it read stays locked until the save's transaction ends, so a second
-  // workstation making the same read waits and then sees this one's row.
+  // A table in the FROM clause of a read that decides what a save may write (a name, a code, a
+  // number, a party that must still exist): on SQL Server what it read stays locked until the
+  // transaction ends, so a second workstation making the same read waits and then sees this one's
+  // rows, and a save and a delete of one party cannot cross. The local file's transactions are
+  // exclusive anyway.
   QString lockedTable(const QString& table) const;
   // The key of the row the connection inserted last.
   QString lastIdSql() const;

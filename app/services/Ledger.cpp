@@ -2,6 +2,7 @@
 
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
+#include "app/services/DocumentClaim.h"
 #include "app/services/LoginState.h"
 #include "platform/Money.h"
 
@@ -66,36 +67,31 @@ void ClearBankInfo() {
   for (int i = 0; i <= 5; ++i) gBankInfo[static_cast<size_t>(i)] = QString();
 }
 
+namespace {
+// Items 3 to 5 from the party's row; a party deleted since leaves them empty.
+void loadCounterparty(const QString& table, qint64 id, const QString& accountColumn) {
+  const QueryResult r = Db().query(QStringLiteral("select 开户行,开户名,") + accountColumn + QStringLiteral(" from ") + table +
+                                       QStringLiteral(" where 编号=?"),
+                                   {id});
+  if (r.rows.empty()) return;
+  for (int i = 0; i < 3; ++i) gBankInfo[static_cast<size_t>(3 + i)] = VariantText(r.rows.front().value(i));
+}
+}  // namespace
+
 void LoadBorrowerBankInfo(const QString& docNo) {
   ClearBankInfo();
-  OpenMainQuery(QStringLiteral("select * from  PJ_Dkjl  where 单号=? "), {docNo});
-  if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
-  const QString kind = gMainRecordset.text(QStringLiteral("客户性质"));
-  const qint64 customerId = gMainRecordset.integer(QStringLiteral("客户ID"));
-  CloseRecordset(gMainRecordset);
-  if (kind == QStringLiteral("个人"))
-    OpenMainQuery(QStringLiteral("select * from PJ_Kehu where 编号=?"), {customerId});
-  else
-    OpenMainQuery(QStringLiteral("select * from PJ_Kehu_Gs where 编号=?"), {customerId});
-  if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
-  gBankInfo[3] = gMainRecordset.text(QStringLiteral("开户行"));
-  gBankInfo[4] = gMainRecordset.text(QStringLiteral("开户名"));
-  gBankInfo[5] = gMainRecordset.text(QStringLiteral("银行帐号"));
-  CloseRecordset(gMainRecordset);
+  const QueryResult r = Db().query(QStringLiteral("select 客户性质,客户ID from PJ_Dkjl where 单号=?"), {docNo});
+  if (r.rows.empty()) throw DocumentChanged();
+  const bool person = VariantText(r.rows.front().value(0)) == QStringLiteral("个人");
+  loadCounterparty(person ? QStringLiteral("PJ_Kehu") : QStringLiteral("PJ_Kehu_Gs"),
+                   static_cast<qint64>(VariantNumber(r.rows.front().value(1))), QStringLiteral("银行帐号"));
 }
 
 void LoadInvestorBankInfo(const QString& docNo) {
   ClearBankInfo();
-  OpenMainQuery(QStringLiteral("select * from  PJ_Cjjl  where 单号=? "), {docNo});
-  if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
-  const qint64 investorId = gMainRecordset.integer(QStringLiteral("客户ID"));
-  CloseRecordset(gMainRecordset);
-  OpenMainQuery(QStringLiteral("select * from  PJ_Gd  where 编号=?"), {investorId});
-  if (gMainRecordset.isNothing()) throw AppError(Err::ObjectNotSet, QStringLiteral("对象变量或 With 块变量未设置"));
-  gBankInfo[3] = gMainRecordset.text(QStringLiteral("开户行"));
-  gBankInfo[4] = gMainRecordset.text(QStringLiteral("开户名"));
-  gBankInfo[5] = gMainRecordset.text(QStringLiteral("银行账号"));
-  CloseRecordset(gMainRecordset);
+  const QVariant investor = Db().scalar(QStringLiteral("select 客户ID from PJ_Cjjl where 单号=?"), {docNo});
+  if (!investor.isValid()) throw DocumentChanged();
+  loadCounterparty(QStringLiteral("PJ_Gd"), static_cast<qint64>(VariantNumber(investor)), QStringLiteral("银行账号"));
 }
 
 namespace {

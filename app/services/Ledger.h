@@ -20,10 +20,12 @@ void WriteLedgerEntry(const QString& docNo, double& amount, const QString& summa
 // Sets gBankInfo items 0 to 5 to the empty text; items 6 to 50 keep their values.
 void ClearBankInfo();
 // ClearBankInfo, then items 3 to 5 from the bank data (开户行, 开户名, 银行帐号) of the borrower of the
-// loan `docNo`: PJ_Kehu when its 客户性质 is "个人", PJ_Kehu_Gs otherwise. A missing row throws.
+// loan `docNo`: PJ_Kehu when its 客户性质 is "个人", PJ_Kehu_Gs otherwise. A borrower deleted since
+// leaves them empty; a loan deleted since throws DocumentChanged.
 void LoadBorrowerBankInfo(const QString& docNo);
 // ClearBankInfo, then items 3 to 5 from the investor (PJ_Gd: 开户行, 开户名, 银行账号) of the
-// financing record `docNo`. A missing row throws.
+// financing record `docNo`. An investor deleted since leaves them empty; a record deleted since
+// throws DocumentChanged.
 void LoadInvestorBankInfo(const QString& docNo);
 
 // For the windows that delete or edit a document: deletes its journal rows and recomputes 余额 of

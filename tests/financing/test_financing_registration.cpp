@@ -2,6 +2,7 @@
 // with its prepaid record and journal rows, edits, bad input and the close question.
 #include <QTest>
 
+#include "EditAccounts.h"
 #include "FinancingFixture.h"
 #include "app/services/DocumentClaim.h"
 #include "app/data/ConnectionSettings.h"
@@ -467,6 +468,64 @@ TEST_F(Registration, TwoWindowsSaveTwoRecordsAndAStaleEditWritesNothing) {
   responder_.answer(Mb::Yes);
   second.reject();
   EXPECT_TRUE(responder_.saw(S("单据已修改，是否放弃修改并退出？")));
+}
+
+TEST_F(Registration, AnInvestorDeletedSinceThePickOrARecordDeletedSinceTheOpenRefusesTheSave) {
+  const auto everything = [] {
+    QStringList out;
+    for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui", "PJ_Djxh"})
+      for (const auto& row : Db().query(S("select * from ") + S(table) + S(" order by 编号")).rows) {
+        QStringList cells;
+        for (const QVariant& v : row) cells << v.toString();
+        out << cells.join(QLatin1Char('|'));
+      }
+    return out;
+  };
+  const QString stored = record(btn一次性支付本息, terms());
+  struct Case {
+    const char* what;
+    bool edit;
+    const char* deleteSql;
+    QString message;
+  };
+  const Case cases[] = {
+      {"investor deleted after the pick", false, "delete from PJ_Gd", S("投资人已被删除，请重新选择！")},
+      {"record deleted after the edit opened", true, "delete from PJ_Cjjl", DocumentChangedMessage()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    frmRzdjB w;
+    if (c.edit) {
+      w.EditDocNo = stored;
+      w.Form_Load();
+      w.txtDkdj[5]->setText(S("改"));
+    } else {
+      fill(w);
+      w.pbCDkdj_Click(btn一次性先付利息);
+    }
+    Db().Execute(S(c.deleteSql));
+    const QStringList before = everything();
+    responder_.clear();
+    w.pbCDkgh_Click(0);
+    EXPECT_EQ(responder_.texts(), QStringList{c.message});
+    EXPECT_EQ(everything(), before);
+  }
+}
+
+TEST_F(Registration, AnEditKeepsItsJournalAccountsUnlessTheUserChangesThem) {
+  ExpectEditsKeepJournalAccounts(modal_, {[this] { return record(btn一次性先付利息, terms()); },
+                                          [this](const QString& doc) {
+                                            frmRzdjB e;
+                                            e.EditDocNo = doc;
+                                            e.Form_Load();
+                                            e.txtDkdj[0]->setText(S("60000"));
+                                            e.pbCDkdj_Click(btn一次性先付利息);
+                                            responder_.clear();
+                                            e.pbCDkgh_Click(0);
+                                            return responder_.saw(S("保存成功！")) &&
+                                                   number(S("select 本金 from PJ_Cjjl where 单号=?"), {doc}) == 60000;
+                                          }});
+  expectBalancesRun();
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 #include "app/services/DocumentClaim.h"
 #include "app/services/PBclass.h"
 #include "financing/frmRzTqzf.h"
+#include "financing/frmRzdjB.h"
 #include "financing/frmRzjl.h"
 #include "financing/frmRzzfqr.h"
+#include "loans/frmDkdjB.h"
 #include "loans/frmDkgh.h"
 #include "loans/frmDkjl.h"
 #include "loans/frmDktqhd.h"
@@ -20,6 +22,9 @@
 #include "platform/Grid.h"
 
 #include <QFile>
+
+// Test messages show Chinese texts as text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -41,8 +46,14 @@ class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInter
         }
       }
       gDatabaseType = 1;
-      window(0);
     }
+    SetUpDocuments();
+  }
+  // The documents every test starts from (again, after a test deleted them).
+  void SetUpDocuments() {
+    window(0);
+    for (const char* t : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui", "PJ_Gd"})
+      Db().Execute(QStringLiteral("delete from ") + QString::fromLatin1(t));
     // A daily loan in two rows and a financing record in two rows, both approved; a loan and a
     // financing record waiting for approval.
     addLoan({.docNo = QStringLiteral("D1")});
@@ -53,8 +64,8 @@ class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInter
     const qint64 investor = Db().lastInsertId();
     for (const char* doc : {"C1", "C2"})
       Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,登记日期,客户ID,客户名称,拆借类别,本金,利率类别,利率,利率系数,日利率,提前支取利率,"
-                                  "提前支取日利率,利息,起息日期,止息日期,支付计划,业务经办,部门,结算状态,业务状态) values (?,'2024-01-01',?,"
-                                  "?,?,10000,?,0.1,1,0.001,0.05,0.0005,300,'2024-01-01','2024-03-01',?,?,?,?,?)"),
+                                  "提前支取日利率,利息,起息日期,止息日期,支付计划,业务经办,部门,结算状态,业务状态,提成比例) values (?,'2024-01-01',?,"
+                                  "?,?,10000,?,0.1,1,0.001,0.05,0.0005,300,'2024-01-01','2024-03-01',?,?,?,?,?,0)"),
                    {QString::fromLatin1(doc), investor, QStringLiteral("王投资"), QStringLiteral("外拆"), QStringLiteral("日"),
                     QStringLiteral("等额本金"), QStringLiteral("李经办"), QStringLiteral("综合部"), QStringLiteral("未付"),
                     QString::fromLatin1(doc) == QLatin1String("C1") ? QStringLiteral("已审核") : QStringLiteral("未审核")});
@@ -103,39 +114,50 @@ struct PaymentCase {
   const char* name;
   const char* today;
   std::function<std::function<void()>(StaleWindows&)> open;
+  const char* doc = "";  // the document the window saves
 };
 
-TEST_P(StaleWindows, TheSecondPaymentWindowOnOneRowIsRefusedAndWritesNothing) {
-  const PaymentCase cases[] = {
+// The four payment windows, each on a row it can pay on `today`.
+std::vector<PaymentCase> PaymentWindows() {
+  std::vector<PaymentCase> windows = {
       {"回款确认", "2024-02-01",
        [](StaleWindows& t) -> std::function<void()> {
          auto w = std::make_shared<frmDkgh>();
          w->PlanId = t.loanRows_[0];
          w->Form_Load();
          return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
-       }},
+       },
+       "D1"},
       {"提前还贷", "2024-02-10",
        [](StaleWindows& t) -> std::function<void()> {
          auto w = std::make_shared<frmDktqhd>();
          w->PlanId = t.loanRows_[1];
          w->Form_Load();
          return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
-       }},
+       },
+       "D1"},
       {"支付确认", "2024-02-01",
        [](StaleWindows& t) -> std::function<void()> {
          auto w = std::make_shared<frmRzzfqr>();
          w->PlanRowId = t.financingRows_[0];
          w->Form_Load();
          return [w] { w->pbCDkgh_Click(0); };
-       }},
+       },
+       "C1"},
       {"提前支取", "2024-02-10",
        [](StaleWindows& t) -> std::function<void()> {
          auto w = std::make_shared<frmRzTqzf>();
          w->PlanRowId = t.financingRows_[1];
          w->Form_Load();
          return [w] { w->pbCDkgh_Click(0); };
-       }},
+       },
+       "C1"},
   };
+  return windows;
+}
+
+TEST_P(StaleWindows, TheSecondPaymentWindowOnOneRowIsRefusedAndWritesNothing) {
+  const std::vector<PaymentCase> cases = PaymentWindows();
   for (const PaymentCase& c : cases) {
     SCOPED_TRACE(c.name);
     setNow(QDateTime(QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate), QTime(9, 0)));
@@ -222,8 +244,166 @@ TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
   }
 }
 
+// Every window that saves a document, opened and then left behind by another workstation's delete
+// of the document: 确认 or 保存 says the document changed, and nothing else, and writes nothing.
+TEST_P(StaleWindows, WindowsOnADocumentDeletedMeanwhileSaySoAndWriteNothing) {
+  std::vector<PaymentCase> cases = PaymentWindows();
+  cases.push_back({"贷款登记 修改", "2024-02-01",
+                   [](StaleWindows&) -> std::function<void()> {
+                     auto w = std::make_shared<frmDkdjB>();
+                     w->EditDocNo = QStringLiteral("D1");
+                     w->Form_Load();
+                     w->txtDkdj[7]->setText(QStringLiteral("改"));
+                     return [w] { w->pbCDkgh_Click(0); };
+                   },
+                   "D1"});
+  cases.push_back({"融资登记 修改", "2024-02-01",
+                   [](StaleWindows&) -> std::function<void()> {
+                     auto w = std::make_shared<frmRzdjB>();
+                     w->EditDocNo = QStringLiteral("C1");
+                     w->Form_Load();
+                     w->txtDkdj[5]->setText(QStringLiteral("改"));
+                     return [w] { w->pbCDkgh_Click(0); };
+                   },
+                   "C1"});
+  for (const PaymentCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    setNow(QDateTime(QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate), QTime(9, 0)));
+    window(0);
+    const auto confirmOnStaleWindow = c.open(*this);
+    // The other workstation deletes the document with its rows.
+    window(1);
+    const bool loan = QString::fromLatin1(c.doc).startsWith(QLatin1Char('D'));
+    {
+      Transaction t;
+      for (const QString& table : loan ? QStringList{QStringLiteral("PJ_Dkjl"), QStringLiteral("PJ_Hdjh")}
+                                       : QStringList{QStringLiteral("PJ_Cjjl"), QStringLiteral("PJ_Cjzfjh")})
+        Db().Execute(QStringLiteral("delete from ") + table + QStringLiteral(" where 单号=?"), {QString::fromLatin1(c.doc)});
+      t.Commit();
+    }
+    window(0);
+    const QString before = snapshot();
+    responder_.clear();
+    confirm(confirmOnStaleWindow);
+    ASSERT_FALSE(responder_.texts().isEmpty());
+    EXPECT_EQ(responder_.texts().last(), DocumentChangedMessage());
+    for (const QString& shown : responder_.texts()) EXPECT_FALSE(shown.contains(QStringLiteral("程序出现异常"))) << shown.toStdString();
+    EXPECT_EQ(snapshot(), before);
+    SetUpDocuments();
+  }
+}
+
+// A payment on a document whose borrower or investor was deleted since: the journal rows carry no
+// bank data of that side, and the save goes through.
+TEST_P(StaleWindows, PaymentsWhosePartyIsGoneSaveWithThatSidesBankDataEmpty) {
+  for (const PaymentCase& c : PaymentWindows()) {
+    SCOPED_TRACE(c.name);
+    setNow(QDateTime(QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate), QTime(9, 0)));
+    window(0);
+    Db().Execute(QStringLiteral("delete from PJ_Kehu"));
+    Db().Execute(QStringLiteral("delete from PJ_Gd"));
+    const QVariant lastBefore = Db().scalar(QStringLiteral("select coalesce(max(编号),0) from PJ_Liushui"));
+    const auto save = c.open(*this);
+    responder_.clear();
+    confirm(save);
+    EXPECT_TRUE(responder_.saw(QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】"))) << responder_.texts().join('|').toStdString();
+    const QueryResult added = Db().query(QStringLiteral("select 对方开户行,对方开户名,对方账号 from PJ_Liushui where 编号>?"), {lastBefore});
+    ASSERT_FALSE(added.rows.empty());
+    for (const QVariantList& r : added.rows) EXPECT_EQ(VariantText(r[0]) + VariantText(r[1]) + VariantText(r[2]), QString());
+    SetUpDocuments();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StaleWindows, ::testing::Values(Backend::SqlCipher, Backend::Odbc),
                          [](const auto& info) { return info.param == Backend::Odbc ? "Odbc" : "SqlCipher"; });
+
+// A workstation's connection that lets the test act right after a given read, as another
+// workstation's save can fall between two statements of a window.
+class HookedBackend : public DbBackend {
+ public:
+  explicit HookedBackend(std::unique_ptr<DbBackend> inner) : inner_(std::move(inner)) {}
+  // Runs `hook` once, right after the first query whose text starts with `prefix`.
+  void after(const QString& prefix, std::function<void()> hook) {
+    prefix_ = prefix;
+    hook_ = std::move(hook);
+  }
+  void open() override { inner_->open(); }
+  bool isOpen() const override { return inner_->isOpen(); }
+  void close() override { inner_->close(); }
+  QueryResult query(const QString& sql, const QVariantList& params) override {
+    QueryResult r = inner_->query(sql, params);
+    if (hook_ && sql.startsWith(prefix_)) std::exchange(hook_, {})();
+    return r;
+  }
+  qint64 exec(const QString& sql, const QVariantList& params) override { return inner_->exec(sql, params); }
+  void begin() override { inner_->begin(); }
+  void commit() override { inner_->commit(); }
+  void rollback() override { inner_->rollback(); }
+
+ private:
+  std::unique_ptr<DbBackend> inner_;
+  QString prefix_;
+  std::function<void()> hook_;
+};
+
+// Two workstations on the server: the other one saves an edit of the document right after this
+// window has read the document's row, before anything else the window loads. The window's own
+// save, which would put the old values back, is refused.
+class RacedEdit : public StaleWindows {};
+TEST_P(RacedEdit, AnEditSavedRightAfterTheWindowReadTheDocumentMakesItsSaveStale) {
+  struct Case {
+    const char* table;
+    const char* doc;
+    std::function<std::function<void()>()> open;
+  };
+  const Case cases[] = {
+      {"PJ_Dkjl", "D1",
+       []() -> std::function<void()> {
+         auto w = std::make_shared<frmDkdjB>();
+         w->EditDocNo = QStringLiteral("D1");
+         w->Form_Load();
+         w->txtDkdj[7]->setText(QStringLiteral("只改备注"));
+         return [w] { w->pbCDkgh_Click(0); };
+       }},
+      {"PJ_Cjjl", "C1",
+       []() -> std::function<void()> {
+         auto w = std::make_shared<frmRzdjB>();
+         w->EditDocNo = QStringLiteral("C1");
+         w->Form_Load();
+         w->txtDkdj[5]->setText(QStringLiteral("只改备注"));
+         return [w] { w->pbCDkgh_Click(0); };
+       }},
+  };
+  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.doc);
+    const QString table = QString::fromLatin1(c.table), doc = QString::fromLatin1(c.doc);
+    auto backend = std::make_unique<HookedBackend>(
+        MakeOdbcBackend(QStringLiteral("DRIVER=SQLite3;Database=") + appDir() + QStringLiteral("data/odbc.db"), false));
+    HookedBackend* hooked = backend.get();
+    auto connection = std::make_shared<Connection>(std::move(backend), SqlDialect{DialectKind::Sqlite});
+    hooked->after(QStringLiteral("select * from ") + table + QStringLiteral(" where 单号=?"), [this, weak = std::weak_ptr<Connection>(connection), table, doc] {
+      window(1);
+      {
+        Transaction t;
+        ClaimDocument(table, doc, DocumentVersion(table, doc));
+        Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 利率=0.2 where 单号=?"), {doc});
+        t.Commit();
+      }
+      SetConnectionOverride(1, weak.lock());
+    });
+    SetConnectionOverride(1, connection);
+    const auto save = c.open();
+    responder_.clear();
+    save();
+    window(0);
+    EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
+    EXPECT_DOUBLE_EQ(VariantNumber(Db().scalar(QStringLiteral("select 利率 from ") + table + QStringLiteral(" where 单号=?"), {doc})), 0.2);
+    EXPECT_NE(VariantText(Db().scalar(QStringLiteral("select 备注 from ") + table + QStringLiteral(" where 单号=?"), {doc})),
+              QStringLiteral("只改备注"));
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Server, RacedEdit, ::testing::Values(Backend::Odbc), [](const auto&) { return "Odbc"; });
 
 // On SQL Server the claim is the statement the server gets first; there it also holds the row lock.
 using DocumentClaimSql = LoanRecordsFixture;

@@ -143,6 +143,13 @@ class LoanFormFixture : public LoanFixture {
     w.dtpDjrq[1]->setDateValue(start);
     w.dtpDjrq[2]->setDateValue(end);
   }
+  // A loan of borrower `id` saved through a new window with the plan of `button`; its number.
+  QString savedLoan(qint32 id, int button) {
+    auto w = newLoan(id);
+    click(w->pbCDkdj->at(button));
+    save(*w);
+    return w->单号;
+  }
   static void click(pbCommand* b) { QTest::mouseClick(b, Qt::LeftButton); }
   static void save(frmDkdjB& w) { click(w.pbCDkgh->at(0)); }
   static bool marked(QWidget* box) { return box->styleSheet().contains(QStringLiteral("#00FFFF")); }

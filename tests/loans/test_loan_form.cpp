@@ -5,11 +5,17 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QRadioButton>
 #include <QTabWidget>
 
 #include <algorithm>
 #include <memory>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "EditAccounts.h"
 #include "LoanFixture.h"
 #include "app/data/DataAccess.h"
 #include "app/services/DocumentClaim.h"
@@ -968,13 +974,7 @@ TEST_F(LoanFormFixture, EditsKeepTheJournalRowsWhereTheyAreUnlessThePlanChanges)
 }
 
 TEST_F(LoanFormFixture, AStaleEditIsRefusedAndWritesNothing) {
-  QString doc;
-  {
-    auto w = newLoan(person(QStringLiteral("辛")));
-    click(w->pbCDkdj->at(Button::OnceAll));
-    save(*w);
-    doc = w->单号;
-  }
+  const QString doc = savedLoan(person(QStringLiteral("辛")), Button::OnceAll);
   frmDkdjB first, second;
   for (frmDkdjB* w : {&first, &second}) {
     w->EditDocNo = doc;
@@ -1030,4 +1030,167 @@ TEST_F(LoanFormFixture, AStoredRemarkLongerThanItsColumnSurvivesAnEditOfAnotherB
       EXPECT_EQ(field(QStringLiteral("抵押资产"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("house"));
     }
   }
+}
+
+// ---- the parties as they are when the save runs
+
+TEST_F(LoanFormFixture, PartiesGoneOrFrozenSinceThePickRefuseTheSaveAndWriteNothing) {
+  struct Case {
+    const char* what;
+    std::function<void(qint32 borrower, qint32 guarantor, qint32 firm)> meanwhile;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"borrower deleted", [](qint32 b, qint32, qint32) { Db().Execute(QStringLiteral("delete from PJ_Kehu where 编号=?"), {b}); },
+       "借款客户已被删除，请重新选择！"},
+      {"guarantor deleted", [](qint32, qint32 g, qint32) { Db().Execute(QStringLiteral("delete from PJ_Kehu where 编号=?"), {g}); },
+       "保证人“保人”已被删除，请重新选择！"},
+      {"guarantee company deleted",
+       [](qint32, qint32, qint32 f) { Db().Execute(QStringLiteral("delete from PJ_Kehu_Gs where 编号=?"), {f}); },
+       "担保企业“保证公司”已被删除，请重新选择！"},
+      {"borrower given an open loan by another save",
+       [](qint32 b, qint32, qint32) { storedLoan(QStringLiteral("D800"), QStringLiteral("个人"), b, QStringLiteral("0"), QStringLiteral("0")); },
+       "该用户有未完结借款，临时被冻结。"},
+      {"borrower made guarantor of an open loan by another save",
+       [](qint32 b, qint32, qint32) {
+         storedLoan(QStringLiteral("D801"), QStringLiteral("个人"), person(QStringLiteral("他人")), QStringLiteral("7,%1").arg(b), QStringLiteral("0"));
+       },
+       "该用户目前在担保期间，临时被冻结。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Db().Execute(QStringLiteral("delete from PJ_Dkjl"));
+    const qint32 borrower = person(QStringLiteral("借款人")), guarantor = person(QStringLiteral("保人"));
+    const qint32 firm = company(QStringLiteral("保证公司"));
+    auto w = newLoan(borrower);
+    answerPick(guarantor);
+    click(w->pbCJkzl->at(0));
+    answerPick(firm);
+    click(w->pbCJkzl->at(6));
+    click(w->pbCDkdj->at(Button::OncePrepaid));
+    c.meanwhile(borrower, guarantor, firm);
+    const QStringList before = everything();
+    responder_.clear();
+    save(*w);
+    EXPECT_FALSE(w->Saved);
+    EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.message)});
+    EXPECT_EQ(everything(), before);
+  }
+}
+
+TEST_F(LoanFormFixture, AnEditListsAGuarantorDeletedSinceAndSavesOnceItIsRemoved) {
+  const qint32 kept = person(QStringLiteral("留下")), gone = person(QStringLiteral("走了"));
+  const qint32 firm = company(QStringLiteral("没了公司"));
+  QString doc;
+  {
+    auto w = newLoan(person(QStringLiteral("借款人")));
+    for (qint32 id : {kept, gone}) {
+      answerPick(id);
+      click(w->pbCJkzl->at(0));
+    }
+    answerPick(firm);
+    click(w->pbCJkzl->at(6));
+    click(w->pbCDkdj->at(Button::OnceAll));
+    save(*w);
+    ASSERT_TRUE(w->Saved);
+    doc = w->单号;
+  }
+  Db().Execute(QStringLiteral("delete from PJ_Kehu where 编号=?"), {gone});
+  Db().Execute(QStringLiteral("delete from PJ_Kehu_Gs where 编号=?"), {firm});
+  frmDkdjB e;
+  e.EditDocNo = doc;
+  e.Form_Load();
+  const auto rowOf = [](Grid* g, qint32 id) {
+    for (int r = g->fixedRows(); r < g->rows(); ++r)
+      if (g->textMatrix(r, 0) == QString::number(id)) return r;
+    return -1;
+  };
+  ASSERT_EQ(e.Fg2->dataRowCount(), 2);
+  ASSERT_GE(rowOf(e.Fg2, gone), 0);
+  EXPECT_EQ(e.Fg2->textMatrix(rowOf(e.Fg2, gone), 1), QStringLiteral("（已删除）"));
+  EXPECT_EQ(e.Fg2->textMatrix(rowOf(e.Fg2, kept), 1), QStringLiteral("留下"));
+  ASSERT_EQ(e.Fg3->dataRowCount(), 1);
+  EXPECT_EQ(e.Fg3->textMatrix(1, 1), QStringLiteral("（已删除）"));
+
+  // Saved as it stands, the deleted guarantor is named as the window lists it.
+  responder_.clear();
+  save(e);
+  EXPECT_FALSE(e.Saved);
+  EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("保证人“（已删除）”已被删除，请重新选择！")});
+
+  e.Fg2->setRow(rowOf(e.Fg2, gone));
+  click(e.pbCJkzl->at(2));
+  e.Fg3->setRow(1);
+  click(e.pbCJkzl->at(7));
+  save(e);
+  ASSERT_TRUE(e.Saved);
+  EXPECT_EQ(field(QStringLiteral("保证人"), QStringLiteral("PJ_Dkjl"), doc).toString(), QString::number(kept));
+  EXPECT_EQ(field(QStringLiteral("担保企业"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("0"));
+}
+
+TEST_F(LoanFormFixture, AnEditOfALoanDeletedMeanwhileSaysSoAndWritesNothing) {
+  const QString doc = savedLoan(person(QStringLiteral("借款人")), Button::OnceAll);
+  frmDkdjB e;
+  e.EditDocNo = doc;
+  e.Form_Load();
+  e.txtDkdj[7]->setText(QStringLiteral("改"));
+  Db().Execute(QStringLiteral("delete from PJ_Dkjl where 单号=?"), {doc});
+  Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {doc});
+  const QStringList before = everything();
+  responder_.clear();
+  save(e);
+  EXPECT_FALSE(e.Saved);
+  EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
+  EXPECT_EQ(everything(), before);
+}
+
+TEST_F(LoanFormFixture, AKeptPlanKeepsTheInterestItsRowsTookWhateverItsNameSays) {
+  // Rows of an older version can carry a plan name that does not say the interest was taken.
+  for (const char* name : {"一次性归还本息", "等额本金"}) {
+    SCOPED_TRACE(name);
+    QString doc;
+    {
+      auto w = newLoan(person(QStringLiteral("借款人")));
+      setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+      click(w->pbCDkdj->at(Button::OncePrepaid));
+      save(*w);
+      doc = w->单号;
+    }
+    Db().Execute(QStringLiteral("update PJ_Dkjl set 还款计划=? where 单号=?"), {QString::fromUtf8(name), doc});
+    const double prepaid = sum(QStringLiteral("利息"), QStringLiteral("PJ_Hkjl"), doc);
+    ASSERT_GT(prepaid, 0);
+    const auto journal = [&doc] { return Db().query(QStringLiteral("select 编号,摘要,金额,余额 from PJ_Liushui where 单号=? order by 编号"), {doc}).rows; };
+    const auto rowsBefore = journal();
+    frmDkdjB e;
+    e.EditDocNo = doc;
+    e.Form_Load();
+    e.txtDkdj[7]->setText(QStringLiteral("只改备注"));
+    save(e);
+    ASSERT_TRUE(e.Saved);
+    EXPECT_DOUBLE_EQ(field(QStringLiteral("已还利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), prepaid);
+    EXPECT_DOUBLE_EQ(sum(QStringLiteral("利息"), QStringLiteral("PJ_Hkjl"), doc), prepaid);
+    EXPECT_EQ(journal(), rowsBefore);
+  }
+}
+
+TEST_F(LoanFormFixture, AnEditKeepsItsJournalAccountsUnlessTheUserChangesThem) {
+  const qint32 borrower = person(QStringLiteral("借款人"));
+  ExpectEditsKeepJournalAccounts(
+      modal_, {[&] {
+                 Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态='已完结'"));  // frees the borrower for the next loan
+                 auto w = newLoan(borrower);
+                 setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+                 click(w->pbCDkdj->at(Button::OncePrepaid));
+                 save(*w);
+                 return w->单号;
+               },
+               [](const QString& doc) {
+                 frmDkdjB e;
+                 e.EditDocNo = doc;
+                 e.Form_Load();
+                 e.txtDkdj[0]->setText(QStringLiteral("60000"));
+                 click(e.pbCDkdj->at(Button::OncePrepaid));
+                 save(e);
+                 return e.Saved && field(QStringLiteral("本金"), QStringLiteral("PJ_Dkjl"), doc).toDouble() == 60000;
+               }});
 }
