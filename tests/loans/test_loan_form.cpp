@@ -1177,7 +1177,7 @@ TEST_F(LoanFormFixture, AnEditKeepsItsJournalAccountsUnlessTheUserChangesThem) {
   const qint32 borrower = person(QStringLiteral("借款人"));
   ExpectEditsKeepJournalAccounts(
       modal_, {[&] {
-                 Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态='已完结'"));  // frees the borrower for the next loan
+                 Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态=?"), {QStringLiteral("已完结")});  // frees the borrower for the next loan
                  auto w = newLoan(borrower);
                  setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
                  click(w->pbCDkdj->at(Button::OncePrepaid));

@@ -28,8 +28,10 @@ struct EditAccountsSubject {
 
 inline void ExpectEditsKeepJournalAccounts(ModalScript& modal, const EditAccountsSubject& subject) {
   using Side = std::array<QString, 3>;
-  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values ('工商银行','示范公司','6222-001',0)"));
-  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values ('农业银行','李出纳','6228-001',0)"));
+  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values (?,?,'6222-001',0)"),
+               {QStringLiteral("工商银行"), QStringLiteral("示范公司")});
+  Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values (?,?,'6228-001',0)"),
+               {QStringLiteral("农业银行"), QStringLiteral("李出纳")});
   const Side cash = {QStringLiteral("现金"), QString(), QString()};
   const Side ourBank = {QStringLiteral("农业银行"), QStringLiteral("李出纳"), QStringLiteral("6228-001")};
   const Side theirBank = {QStringLiteral("招商银行"), QStringLiteral("对方户名"), QStringLiteral("6214-0001")};

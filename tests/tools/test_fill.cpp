@@ -55,7 +55,8 @@ TEST_F(FillTest, SmallFillReconciles) {
   };
   const Rule rules[] = {
       {"a customer has one open loan at most",
-       "select count(*) from (select 客户ID from PJ_Dkjl where 结算状态='未还' group by 客户性质,客户ID having count(*)>1) x"},
+       "select count(*) from (select 客户ID from PJ_Dkjl where 结算状态=? group by 客户性质,客户ID having count(*)>1) x",
+       {QStringLiteral("未还")}},
       {"a loan's plan repays its amount",
        "select count(*) from PJ_Dkjl d where abs(d.本金-(select sum(应还本金) from PJ_Hdjh h where h.单号=d.单号))>0.005"},
       {"a financing's plan pays back its amount",
