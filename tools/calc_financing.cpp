@@ -26,6 +26,15 @@ double number(const QJsonObject& o, const char* k, const char* message, double m
   throw CalcInputError(QString::fromUtf8(message));
 }
 
+// An amount typed in a money box: as the box and the window's check take it (at most two decimals,
+// within the ceiling), else the box's label + "输入不合法！". Negative amounts keep their own message.
+double typedAmount(const QJsonObject& o, const char* k, double missing) {
+  const QString refusal = key(k) + QStringLiteral("输入不合法！");
+  const double d = number(o, k, refusal.toUtf8().constData(), missing);
+  if (d >= 0 && (!Money::withinCeiling(d) || !Money::hasAtMostPlaces(d))) throw CalcInputError(refusal);
+  return d;
+}
+
 QDate date(const QJsonObject& o, const char* k, bool required = true) {
   const QString text = o.value(key(k)).toString();
   const QDate d = ParseDateText(text);
@@ -159,9 +168,9 @@ QJsonObject payment(const QJsonObject& in, bool early) {
   QJsonObject out = proposal(p, true);
   // The amounts typed in the window, the proposal's where one is not given; with a principal or an
   // interest given, the row as the save leaves it.
-  const double P = number(in, "支付本金", "支付本金输入不合法！", p.本金);
-  const double I = number(in, "支付利息", "支付利息输入不合法！", p.利息);
-  const double D = number(in, "扣除利息", "扣除利息输入不合法！", p.提前支取扣款);
+  const double P = typedAmount(in, "支付本金", p.本金);
+  const double I = typedAmount(in, "支付利息", p.利息);
+  const double D = typedAmount(in, "扣除利息", p.提前支取扣款);
   if (P < 0 || I < 0 || D < 0) throw CalcInputError(QStringLiteral("支付金额不能为负数！"));
   if (const QString refusal = FinancingEarlyPaymentRefusal(p, P, I, D); !refusal.isEmpty()) throw CalcInputError(refusal);
   if (!in.contains(key("支付本金")) && !in.contains(key("支付利息"))) return out;

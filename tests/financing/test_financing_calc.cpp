@@ -710,10 +710,20 @@ TEST(FinancingPayment, WaiverOffersWhatTheFullPrincipalLeavesOpen) {
   EXPECT_EQ(status, 2);
   EXPECT_EQ(err, S("扣除利息不能大于应扣利息！"));
   in[S("扣除利息")] = 500;
-  in[S("支付利息")] = S("1.2.3");
-  run(in, &status, &err);
-  EXPECT_EQ(err, S("支付利息输入不合法！"));
-  in.remove(S("支付利息"));
+  // Each typed amount as its box takes it: a third decimal or more than the ceiling is refused with
+  // the box's label, not rounded into another amount.
+  const struct {
+    const char* box;
+    QJsonValue typed;
+  } bad[] = {{"支付利息", S("1.2.3")},        {"支付利息", 100.999},         {"支付本金", 60000.001},
+             {"支付本金", S("60000.005")},     {"扣除利息", 0.001},           {"支付本金", 1000000000.0}};
+  for (const auto& b : bad) {
+    QJsonObject typed = in;
+    typed[S(b.box)] = b.typed;
+    run(typed, &status, &err);
+    EXPECT_EQ(status, 2) << b.box;
+    EXPECT_EQ(err, S(b.box) + S("输入不合法！")) << b.typed.toVariant().toString().toStdString();
+  }
   const QJsonObject out = run(in, &status, &err);
   ASSERT_EQ(status, 0);
   EXPECT_FALSE(out.contains(S("保存后计划行"))) << "only a principal or an interest asks for the saved row";
