@@ -5,9 +5,9 @@
 
 void ShowTextStart(QLineEdit* box) {
   // Setting a box to the text it already holds moves the caret to the end without a textChanged,
-  // so the caret itself is watched: a box the user is not in keeps it at the start.
+  // so the caret itself is watched. A text the user typed or pasted (modified) keeps its caret.
   const auto toStart = [box] {
-    if (!box->hasFocus() && box->cursorPosition() != 0) box->setCursorPosition(0);
+    if (!box->hasFocus() && !box->isModified() && box->cursorPosition() != 0) box->setCursorPosition(0);
   };
   QObject::connect(box, &QLineEdit::textChanged, box, toStart);
   QObject::connect(box, &QLineEdit::cursorPositionChanged, box, toStart);
