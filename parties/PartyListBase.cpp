@@ -18,6 +18,7 @@
 #include "app/services/LoginState.h"
 #include "app/services/Pinyin.h"
 #include "app/services/TextLimits.h"
+#include "platform/TextStart.h"
 #include "control/pbCommand.h"
 #include "output/frmPrint.h"
 #include "parties/OptionFrame.h"
@@ -162,6 +163,8 @@ QLineEdit* PartyListBase::addText(int index, QLabel* label, const QString& colum
   connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   txtZX[index] = box;
   LimitTextBox(box, table_, column, label->text());
+  // A record loaded for editing shows each text from its start, as the user reads it.
+  ShowTextStart(box);
   addField(box, label, column, row, col, span);
   return box;
 }

@@ -4,9 +4,13 @@
 #include <QLineEdit>
 
 void ShowTextStart(QLineEdit* box) {
-  QObject::connect(box, &QLineEdit::textChanged, box, [box] {
-    if (!box->hasFocus()) box->setCursorPosition(0);
-  });
+  // Setting a box to the text it already holds moves the caret to the end without a textChanged,
+  // so the caret itself is watched. A text the user typed or pasted (modified) keeps its caret.
+  const auto toStart = [box] {
+    if (!box->hasFocus() && !box->isModified() && box->cursorPosition() != 0) box->setCursorPosition(0);
+  };
+  QObject::connect(box, &QLineEdit::textChanged, box, toStart);
+  QObject::connect(box, &QLineEdit::cursorPositionChanged, box, toStart);
   box->setCursorPosition(0);
 }
 

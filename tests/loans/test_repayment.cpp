@@ -653,8 +653,10 @@ TEST_F(RepaymentTest, TheViewShowsTheStartOfEveryLongText) {
   Db().Execute(QStringLiteral("update PJ_Kehu set 姓名=?, 身份证号=?, 家庭住址=? where 姓名=?"),
                {QStringLiteral("欧阳诸葛慕容上官司马东方皇甫尉迟公羊"), QStringLiteral("110101198005060011"),
                 QStringLiteral("北京市东城区东华门街道王府井大街一百号院三号楼二单元八百零八室后面的小院子"), QStringLiteral("张三")});
-  Db().Execute(QStringLiteral("update PJ_Dkjl set 备注=? where 单号='D1'"),
-               {QStringLiteral("借款人以其名下位于北京市东城区的房产作为抵押，另有两名保证人承担连带责任，按月付息到期还本")});
+  // The loan holds the borrower's name as the party does, so the view sets the same text twice.
+  Db().Execute(QStringLiteral("update PJ_Dkjl set 备注=?, 客户名称=? where 单号='D1'"),
+               {QStringLiteral("借款人以其名下位于北京市东城区的房产作为抵押，另有两名保证人承担连带责任，按月付息到期还本"),
+                QStringLiteral("欧阳诸葛慕容上官司马东方皇甫尉迟公羊")});
   frmDkhk view;
   view.DocNo = QStringLiteral("D1");
   view.Form_Load();

@@ -189,6 +189,9 @@ TEST_F(KhgrTest, LoadShowsStoredValuesKeepsUnlistedTextsAndEmptiesNulls) {
   EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("司机"));
   EXPECT_EQ(w.dtpCs->dateText(), QStringLiteral("1980-02-29"));
   EXPECT_TRUE(w.Check1->isChecked());
+  // Every loaded text is shown from its start, however narrow its box.
+  for (const auto& [index, box] : w.txtZX)
+    if (!box->text().isEmpty()) EXPECT_EQ(box->cursorPosition(), 0) << box->objectName().toStdString();
 
   clickRow(w, sparse);
   EXPECT_EQ(w.CurrentId, sparse);
