@@ -235,6 +235,35 @@ TEST_F(LoanFormFixture, BorrowersBoundByAnOpenLoanAreRefused) {
   EXPECT_TRUE(w->txtJkkh[0]->text().isEmpty());
 }
 
+// The open loans' lists are narrowed by the number's digits before they are parsed: a number inside
+// another, or written with spaces or a leading zero, must still be told apart.
+TEST_F(LoanFormFixture, GuaranteeListsHoldWholeNumbersOnly) {
+  const qint32 borrower = person(QStringLiteral("欠款人"));
+  storedLoan(QStringLiteral("D9"), QStringLiteral("个人"), borrower, QStringLiteral("0"), QStringLiteral("0"));
+  struct Case {
+    bool person;
+    const char* list;
+    qint32 id;
+    bool held;
+  };
+  const Case cases[] = {
+      {true, "12", 12, true},     {true, "5,12", 12, true},  {true, "5, 12 ", 12, true}, {true, "7,012", 12, true},
+      {true, " 12", 12, true},    {true, "112,5", 12, false}, {true, "5,121", 12, false}, {true, "1,2", 12, false},
+      {true, "0", 12, false},
+      {false, "30,4", 4, true},   {false, "34,40", 4, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.list) + " / " + std::to_string(c.id));
+    const QString column = c.person ? QStringLiteral("保证人") : QStringLiteral("担保企业");
+    const QString other = c.person ? QStringLiteral("担保企业") : QStringLiteral("保证人");
+    Db().Execute(QStringLiteral("update PJ_Dkjl set %1=?, %2=? where 单号=?").arg(column, other),
+                 {QString::fromUtf8(c.list), QStringLiteral("0"), QStringLiteral("D9")});
+    EXPECT_EQ(LoanStore::BorrowerFreeze(c.person, c.id, QStringLiteral("D1")), c.held ? LoanStore::Freeze::Guarantor : LoanStore::Freeze::None);
+    // Its own loan never holds a borrower.
+    EXPECT_EQ(LoanStore::BorrowerFreeze(c.person, c.id, QStringLiteral("D9")), LoanStore::Freeze::None);
+  }
+}
+
 TEST_F(LoanFormFixture, GuarantorListsHoldEachPartyOnce) {
   const qint32 a = person(QStringLiteral("甲")), b = person(QStringLiteral("乙")), c = company(QStringLiteral("丙公司"));
   EXPECT_EQ(LoanStore::ParseIdList(QStringLiteral(",12,,1,12,0")), (QList<qint32>{12, 1}));
