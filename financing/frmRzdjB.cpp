@@ -541,12 +541,7 @@ void frmRzdjB::reject() {
 void frmRzdjB::添加附件(const QString& path) {
   Guarded(QString(), this, [this, &path] {
     if (path.isEmpty()) return;
-    LoanStore::Attachment copied;
-    const QString failure = LoanStore::CopyAttachment(path, &copied);
-    if (!failure.isEmpty())
-      MsgBox(failure, Mb::Critical);
-    else
-      Attachments << copied;
+    if (const QString failure = LoanStore::AddAttachmentCopy(path, &Attachments); !failure.isEmpty()) MsgBox(failure, Mb::Critical);
     刷新附件();
   });
 }

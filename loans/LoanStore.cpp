@@ -417,6 +417,13 @@ QString CopyAttachment(const QString& path, Attachment* copied) {
   return {};
 }
 
+QString AddAttachmentCopy(const QString& path, QList<Attachment>* list) {
+  Attachment copied;
+  const QString failure = CopyAttachment(path, &copied);
+  if (failure.isEmpty() && !path.isEmpty()) *list << copied;
+  return failure;
+}
+
 QList<Attachment> StoredAttachments(const QString& docNo) {
   QList<Attachment> list;
   for (const QVariantList& r : Db().query(QStringLiteral("select 编号,附件名称,文件类型,路径 from PJ_DkFj where 单号=? order by 编号"), {docNo}).rows)

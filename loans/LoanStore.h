@@ -133,6 +133,9 @@ QString StripPath(const QString& path);
 // record. The name goes on the pending list first (AttachmentCopies.h). Returns "" on success,
 // else the message to show, "附件复制失败：" + why (nothing copied).
 QString CopyAttachment(const QString& path, Attachment* copied);
+// The registration windows' 添加: the copy joins `list` (what the window holds until its save);
+// returns the failure to show, "" when copied.
+QString AddAttachmentCopy(const QString& path, QList<Attachment>* list);
 // The stored attachment rows of a document.
 QList<Attachment> StoredAttachments(const QString& docNo);
 // The stored copy of an attachment, "" when the row is gone.
