@@ -1,0 +1,51 @@
+#pragma once
+// The program's folders that other system accounts may write (data/, template/, 报表/, 合同/,
+// Databackup/) are hostile ground: a link or a special file planted there must never make the program
+// write, truncate, change the mode of or remove a file elsewhere, nor hang it. Every file the program
+// keeps or makes there by a fixed or guessable name goes through these calls.
+#include <QString>
+
+#include <sys/types.h>
+
+enum class KeptFileOpen {
+  ReadWrite,          // read-write only
+  ReadWriteElseRead,  // read-write, else read-only (enough for flock)
+};
+
+enum class KeptFileState {
+  Opened,
+  Missing,       // not there, and not created (or cannot be: a read-only folder)
+  NotRegular,    // a link, a FIFO, a device, a folder, or a file with a second hard link
+  Inaccessible,  // there, but this account may not open it (errno tells)
+};
+
+// Opens a file kept by a fixed name (a lock, a list) without following a link, without blocking on a
+// FIFO and close-on-exec, never truncating; the descriptor's own fstat then decides: only a regular
+// file with one link is used. A missing file is created with `createMode` (set by fchmod, whatever the
+// umask) when that is not 0. Returns the descriptor, or -1 with `*state` saying why (errno kept).
+int OpenKeptFile(const QString& path, KeptFileOpen access, mode_t createMode, KeptFileState* state);
+
+// "<what>不是普通文件，为安全起见没有使用，请删除它后重试：<path>"
+QString NotRegularFileMessage(const QString& what, const QString& path);
+
+// Makes a new file by a fixed or predictable name: whatever stands at the name (a file, a link, a
+// FIFO) is unlinked first, then the file is created exclusively without following a link and given
+// `mode` by fchmod. Returns a write-only descriptor, or -1 with errno set.
+int CreateFreshFile(const QString& path, mode_t mode);
+// The same without the unlink: fails with EEXIST where anything stands at the name (names that must
+// never be replaced, such as attachment copies and backups).
+int CreateNewFile(const QString& path, mode_t mode);
+// CreateFreshFile, closed again at once: for a library that then writes the (now empty, regular) file
+// by its name. False with errno set when it cannot be made.
+bool MakeFreshFile(const QString& path, mode_t mode);
+
+// Removes a name with unlink: never follows a link, never touches a folder. A missing name counts
+// as removed.
+bool RemoveName(const QString& path);
+// Renames `from` to `to` only when nothing stands at `to` (EEXIST otherwise).
+bool RenameNoReplace(const QString& from, const QString& to);
+// Renames `from` over `to`; a link standing at `to` is replaced, never followed.
+bool RenameReplacing(const QString& from, const QString& to);
+
+// Whether a regular file (not a link to one) stands at `path`.
+bool IsPlainFile(const QString& path);
