@@ -212,5 +212,8 @@ void frmMsm::Send() {
 
 void frmMsm::QueryBalance() {
   const SmsReply r = QuerySmsAccount(gSystemSettings[6], gSystemSettings[7]);
-  if (r.accepted() || r.outcome == SmsReply::Outcome::WrongAccount) MsgBox(r.text, Mb::Information);
+  if (r.accepted())
+    MsgBox(r.text, Mb::Information);
+  else if (r.outcome == SmsReply::Outcome::WrongAccount)
+    MsgBox(r.failure, Mb::Critical);
 }

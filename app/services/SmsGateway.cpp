@@ -97,14 +97,14 @@ QString declaredCharset(const QByteArray& contentType) {
   return {};
 }
 
-bool validUtf8WithMultiByte(const QByteArray& bytes) {
-  bool multiByte = false;
+bool hasNonAscii(const QByteArray& bytes) {
   for (char ch : bytes)
-    if (static_cast<unsigned char>(ch) >= 0x80) {
-      multiByte = true;
-      break;
-    }
-  if (!multiByte) return false;
+    if (static_cast<unsigned char>(ch) >= 0x80) return true;
+  return false;
+}
+
+bool validUtf8WithMultiByte(const QByteArray& bytes) {
+  if (!hasNonAscii(bytes)) return false;
   try {
     decodeWithIconv(bytes, QStringLiteral("UTF-8"));
     return true;
@@ -113,14 +113,25 @@ bool validUtf8WithMultiByte(const QByteArray& bytes) {
   }
 }
 
-// A gateway reply read by what it declares: UTF-8 or a GB charset strictly so; with none or another,
-// bytes that are valid UTF-8 with a multi-byte sequence as UTF-8, else GBK (the gateway's own). Bytes
-// none of these reads throw: the reply may say anything, "sent" included.
+// A gateway reply: declared UTF-8 strictly so; otherwise bytes that are valid UTF-8 with a multi-byte
+// sequence as UTF-8 (GBK Chinese is practically never valid UTF-8, and gateways behind a proxy often
+// declare GBK wrongly), else GBK. A reply with non-ASCII bytes whose other reading holds the refusal
+// "密码错误" is taken in that reading, so a refusal is never read as a sent message. Bytes none of these
+// reads throw: the reply may say anything, "sent" included.
 QString decodeReply(const QByteArray& bytes, const QByteArray& contentType) {
-  const QString declared = declaredCharset(contentType);
-  if (isUtf8(declared)) return decodeWithIconv(bytes, QStringLiteral("UTF-8"));
-  if (isGbkFamily(declared) || !validUtf8WithMultiByte(bytes)) return decodeWithIconv(bytes, QStringLiteral("GB18030"));
-  return decodeWithIconv(bytes, QStringLiteral("UTF-8"));
+  const QString utf8 = QStringLiteral("UTF-8"), gbk = QStringLiteral("GB18030");
+  const QString first = isUtf8(declaredCharset(contentType)) || validUtf8WithMultiByte(bytes) ? utf8 : gbk;
+  if (hasNonAscii(bytes)) {
+    for (const QString& charset : {first, first == utf8 ? gbk : utf8}) {
+      try {
+        const QString text = decodeWithIconv(bytes, charset);
+        if (text.contains(QStringLiteral("密码错误"))) return text;
+      } catch (const AppError&) {
+        // a reading that fails holds no refusal
+      }
+    }
+  }
+  return decodeWithIconv(bytes, first);
 }
 
 // What the user reads: the sentence says what happened in this system's words; the gateway's address
@@ -151,7 +162,7 @@ FailureMessage failureText(const QString& what, const SmsReply& r, const QString
   QString details = QStringLiteral("短信网关地址：") + address;
   if (!r.detail.isEmpty()) details += QStringLiteral("\n网络：") + r.detail;
   if (!r.raw.isEmpty()) details += QStringLiteral("\n回复：") + QString::fromLatin1(r.raw.left(64).toHex(' '));
-  return {what + reason + QStringLiteral("\r\n") + consequence, details};
+  return {what + reason + (consequence.isEmpty() ? QString() : QStringLiteral("\r\n") + consequence), details};
 }
 
 }  // namespace
@@ -314,9 +325,11 @@ SmsReply SendSmsMessage(const QString& text, const QString& recipients) {
 
 SmsReply QuerySmsAccount(const QString& account, const QString& password) {
   SmsReply r = PostToSmsGateway(BuildAccountCheckBody(account, password));
-  if (r.accepted() || r.outcome == SmsReply::Outcome::WrongAccount) return r;
-  const FailureMessage m = failureText(QStringLiteral("短信账号查询失败："), r, SmsGatewayAddress(), QStringLiteral("请检查网络和短信网关后再试。"));
+  if (r.accepted()) return r;
+  const bool wrongAccount = r.outcome == SmsReply::Outcome::WrongAccount;
+  const FailureMessage m = failureText(QStringLiteral("短信账号查询失败："), r, SmsGatewayAddress(),
+                                       wrongAccount ? QString() : QStringLiteral("请检查网络和短信网关后再试。"));
   r.failure = m.text;
-  MsgBox(m.text, Mb::Critical, QString(), m.details);
+  if (!wrongAccount) MsgBox(m.text, Mb::Critical, QString(), m.details);
   return r;
 }

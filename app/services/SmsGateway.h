@@ -16,8 +16,9 @@ QString BuildSmsRequestBody(const QString& text, const QString& recipients);
 QString BuildAccountCheckBody(const QString& account, const QString& password);
 // Posts a form body to the address (blanks around both removed) and waits at most gSmsTimeoutMs.
 // HTTP status 200: the answer decoded in `charset`, or with "" by the charset the answer declares
-// (UTF-8 or a GB charset strictly; none or another: valid UTF-8 holding a multi-byte sequence as
-// UTF-8, else GBK; bytes none reads are reported and give ""); another status: "sms error";
+// (UTF-8 strictly; a GB charset, none or another: valid UTF-8 holding a multi-byte sequence as UTF-8,
+// else GBK; with non-ASCII bytes, the reading that holds "密码错误" if either does; bytes none reads
+// are reported and give ""); another status: "sms error";
 // no answer at all (refused, unreachable, time-out): reported through ReportRuntimeError and "".
 QString HttpPostForm(const QString& address, const QString& body, const QString& charset = QString());
 // Percent-encodes the text's GBK bytes: letters, digits and "-", "_", ".", "~" stay, a blank becomes
@@ -69,6 +70,7 @@ SmsReply PostToSmsGateway(const QString& body);
 // is shown here in a critical message box and nothing is logged.
 SmsReply SendSmsMessage(const QString& text, const QString& recipients);
 // The account check and balance query. Failures without an answer, HTTP errors, "-1" and an empty
-// answer are shown here; any other answer, "密码错误" included (outcome WrongAccount), is returned
-// for the caller to act on: the settings form fills in its defaults, the SMS window shows it.
+// or undecodable answer are shown here; any other answer, "密码错误" included (outcome WrongAccount,
+// with its sentence in `failure`), is returned for the caller to act on: the settings form refuses
+// the save, the SMS window shows the balance or the failure.
 SmsReply QuerySmsAccount(const QString& account, const QString& password);

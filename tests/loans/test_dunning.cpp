@@ -99,18 +99,28 @@ TEST_F(DunningSmsTest, AnAcceptedMessageIsLoggedAndNoted) {
   EXPECT_EQ(responder_.texts(), QStringList{"发送成功，共1条"});
   EXPECT_EQ(count(QStringLiteral("PJ_Duanxin"), QStringLiteral("手机='13912345678'")), 1);
   EXPECT_EQ(column(w->Fg, 1), QStringList{"请于本周还款 & 联系我们"});
+  // A send id under a declared GBK is accepted all the same.
+  server_.answer(200, "100", "text/html; charset=gbk");
+  w->PbC_Click();
+  EXPECT_EQ(responder_.texts().last(), QStringLiteral("100"));
+  EXPECT_EQ(count(QStringLiteral("PJ_Dxck")), 2);
 }
 
 TEST_F(DunningSmsTest, AFailedSendIsShownAndNeitherLoggedNorNoted) {
   gSystemSettings[9] = QStringLiteral("1");
   struct Case {
     int status;
-    QByteArray body;
+    QByteArray body, contentType;
   };
-  const Case cases[] = {{200, "-1"}, {200, ""}, {500, "error"}};
+  const QByteArray gbk = "text/html; charset=gbk";
+  const Case cases[] = {{200, "-1", gbk},
+                        {200, "", gbk},
+                        {500, "error", gbk},
+                        {200, QStringLiteral("密码错误").toUtf8(), gbk},
+                        {200, Gbk::encode(QStringLiteral("密码错误")), gbk}};
   for (const Case& c : cases) {
     responder_.clear();
-    server_.answer(c.status, c.body);
+    server_.answer(c.status, c.body, c.contentType);
     auto w = open(QStringLiteral("D1"), row_);
     w->PbC_Click();
     EXPECT_FALSE(responder_.messages.empty()) << "a failure is shown: " << c.body.constData();

@@ -217,8 +217,8 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
 }
 
 // The windows' reply boxes carry the program's title ("提醒" for the notice), whatever charset the
-// gateway answers in; a refusal in UTF-8 is shown as a failure and not logged; a text the gateway
-// cannot carry is refused before anything is posted.
+// gateway answers in or declares; a refusal in either is shown as a failure and not logged; a text
+// the gateway cannot carry is refused before anything is posted.
 TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatWasSent) {
   const QString appTitle = QStringLiteral("Varnel民间借贷管理");
   struct Sender {
@@ -257,6 +257,9 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
         {Gbk::encode(QStringLiteral("提交成功")), "text/html; charset=ISO-8859-1", QStringLiteral("提交成功"), true},
         {QStringLiteral("密码错误").toUtf8(), "", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
         {Gbk::encode(QStringLiteral("提交成功")), "text/html; charset=utf-8", QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"), false},
+        {QStringLiteral("密码错误").toUtf8(), "text/html; charset=gbk", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
+        {Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=gbk", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
+        {"100", "text/html; charset=gbk", QStringLiteral("100"), true},
     };
     for (const auto& r : replies) {
       SCOPED_TRACE(r.shown.toStdString());
@@ -279,12 +282,27 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
   }
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin where 内容=?"), {QStringLiteral("还款提醒")}).toLongLong(), logged);
 
-  // 查询余额: a UTF-8 balance is shown as it reads; a UTF-8 "密码错误" is shown, not mistaken.
-  for (const QString& answer : {QStringLiteral("余额：88条"), QStringLiteral("密码错误")}) {
-    server_.answer(200, answer.toUtf8(), "text/plain");
+  // 查询余额: a balance is shown as it reads, whatever the declared charset; "密码错误" is a failure.
+  const QString wrongAccount = QStringLiteral("短信账号查询失败：短信账号或密码错误");
+  const struct {
+    QByteArray body, contentType;
+    QString shown;  // the box's text, or its start for a failure
+  } balances[] = {
+      {QStringLiteral("余额：88条").toUtf8(), "text/plain", QStringLiteral("余额：88条")},
+      {QStringLiteral("余额：88条").toUtf8(), "text/html; charset=gbk", QStringLiteral("余额：88条")},
+      {"100", "text/html; charset=gbk", QStringLiteral("100")},
+      {QStringLiteral("密码错误").toUtf8(), "text/plain", wrongAccount},
+      {QStringLiteral("密码错误").toUtf8(), "text/html; charset=gbk", wrongAccount},
+      {Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=gbk", wrongAccount},
+  };
+  for (const auto& b : balances) {
+    SCOPED_TRACE(b.shown.toStdString());
+    server_.answer(200, b.body, b.contentType);
     responder_.clear();
     sms.eButton2->Click();
-    EXPECT_EQ(responder_.texts(), QStringList{answer});
-    EXPECT_EQ(responder_.messages.at(0).title, appTitle);
+    ASSERT_EQ(responder_.messages.size(), 1u);
+    EXPECT_TRUE(responder_.messages[0].text.startsWith(b.shown)) << responder_.messages[0].text.toStdString();
+    EXPECT_EQ(responder_.messages[0].style & 0xF0, b.shown == wrongAccount ? int(Mb::Critical) : int(Mb::Information));
+    EXPECT_EQ(responder_.messages[0].title, appTitle);
   }
 }

@@ -145,9 +145,9 @@ TEST_F(SmsTest, AnAnswerThatIsNoGbkTextIsAFailureAndNothingIsLogged) {
   EXPECT_EQ(historyRows(), 1);
 }
 
-// A reply is read by the charset it declares (UTF-8 or a GB charset strictly), else as UTF-8 when it
-// is valid UTF-8 with a multi-byte sequence, else as GBK; the same reading serves sending and the
-// account query, so a refusal in UTF-8 is never logged as a sent message.
+// A reply declared UTF-8 is read strictly so; otherwise (a GB charset too) as UTF-8 when it is valid
+// UTF-8 with a multi-byte sequence, else as GBK; "密码错误" counts in either reading. The same reading
+// serves sending and the account query, so a refusal is never logged as a sent message.
 TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
   using O = SmsReply::Outcome;
   const QByteArray utf8Ok = QStringLiteral("提交成功").toUtf8(), gbkOk = Gbk::encode(QStringLiteral("提交成功"));
@@ -173,6 +173,14 @@ TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
       {"UTF-8 wrong password declared utf-8", utf8Wrong, "text/html; charset=utf-8", O::WrongAccount, QStringLiteral("密码错误"),
        QStringLiteral("短信发送失败：短信账号或密码错误")},
       {"GBK wrong password declared ISO-8859-1", gbkWrong, "text/html; charset=ISO-8859-1", O::WrongAccount, QStringLiteral("密码错误"),
+       QStringLiteral("短信发送失败：短信账号或密码错误")},
+      {"UTF-8 declared gbk", utf8Ok, "text/html; charset=gbk", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"a number declared gbk", "100", "text/html; charset=gbk", O::Accepted, QStringLiteral("100"), {}},
+      {"UTF-8 wrong password declared gbk", utf8Wrong, "text/html; charset=gbk", O::WrongAccount, QStringLiteral("密码错误"),
+       QStringLiteral("短信发送失败：短信账号或密码错误（网关应答：密码错误）")},
+      {"GBK wrong password declared gbk", gbkWrong, "text/html; charset=gbk", O::WrongAccount, QStringLiteral("密码错误"),
+       QStringLiteral("短信发送失败：短信账号或密码错误")},
+      {"GBK wrong password declared utf-8", gbkWrong, "text/html; charset=utf-8", O::WrongAccount, QStringLiteral("密码错误"),
        QStringLiteral("短信发送失败：短信账号或密码错误")},
       {"-1 declared utf-8", "-1", "text/html; charset=utf-8", O::Refused, QStringLiteral("-1"),
        QStringLiteral("短信发送失败：短信网关拒绝了请求（应答 -1）。")},
@@ -206,6 +214,7 @@ TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
     EXPECT_EQ(account.text.trimmed(), c.text);
     const bool callerShows = c.outcome == O::Accepted || c.outcome == O::WrongAccount;
     EXPECT_EQ(responder_.messages.size(), callerShows ? 0u : 1u);
+    EXPECT_EQ(account.failure.startsWith(QStringLiteral("短信账号查询失败：短信账号或密码错误")), c.outcome == O::WrongAccount);
     if (c.outcome == O::Undecodable)
       EXPECT_TRUE(responder_.messages.at(0).text.startsWith(QStringLiteral("短信账号查询失败：短信网关的回复无法识别。")));
     // HttpPostForm with no charset of its own reads the same way; unreadable bytes are reported and give "".

@@ -218,7 +218,7 @@ TEST_F(SettingsTest, AWrongSmsAccountSavesNothingAndKeepsWhatWasTyped) {
   EXPECT_TRUE(main.action(QStringLiteral("mnu_dxgl"))->isVisible());
 }
 
-// The account check reads the reply by its charset: "密码错误" in GBK or UTF-8 refuses the save, a
+// The account check reads the reply as sending does: "密码错误" in GBK or UTF-8 refuses the save, a
 // reply that cannot be read leaves the choice to the user, an accepted one saves.
 TEST_F(SettingsTest, TheAccountCheckRecognisesAWrongPasswordInEitherCharset) {
   const QString wrong = QStringLiteral("短信账号或密码错误，请联系") + Installation::kSupportText + QStringLiteral("开户充值！");
@@ -230,9 +230,12 @@ TEST_F(SettingsTest, TheAccountCheckRecognisesAWrongPasswordInEitherCharset) {
       {"GBK 密码错误", Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=gb2312", wrong},
       {"UTF-8 密码错误 declared", QStringLiteral("密码错误").toUtf8(), "text/html; charset=utf-8", wrong},
       {"UTF-8 密码错误 undeclared", QStringLiteral("密码错误").toUtf8(), "", wrong},
+      {"UTF-8 密码错误 declared gbk", QStringLiteral("密码错误").toUtf8(), "text/html; charset=gbk", wrong},
+      {"GBK 密码错误 declared utf-8", Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=utf-8", wrong},
       {"GBK 密码错误 declared ISO-8859-1", Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=ISO-8859-1", wrong},
       {"unreadable", QByteArray("\xFF\xFE"), "", QStringLiteral("短信账号查询失败：短信网关的回复无法识别。")},
       {"UTF-8 balance", QStringLiteral("余额：100条").toUtf8(), "text/plain", QString()},
+      {"a number declared gbk", "100", "text/html; charset=gbk", QString()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
