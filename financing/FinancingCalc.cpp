@@ -19,6 +19,10 @@ const QString kOpen = QStringLiteral("未付");
 
 bool isDaily(const QString& kind) { return kind == QStringLiteral("日"); }
 
+EarlyReturnRow returnRow(const PlanRowState& row) {
+  return {row.应付利息, row.提前支取减息, std::max(row.拆借本金, row.应付本金), row.开始日期, row.约定支付日期};
+}
+
 // One interest computation: of the whole span (one-time plans) or of one period.
 struct Interest {
   int days = 0;
@@ -288,16 +292,17 @@ PaymentProposal ProposeEarlyPayment(const FinancingRates& rec, const PlanRowStat
   p.天数 = std::max(0, DaysBetween(row.开始日期, date));
   if (dueToday) return p;
   p.本金 = OpenRowPrincipal(row, rec.本金 - rec.已付本金);
-  // A row created paid or planned at 0 earns nothing early.
+  // A row created paid or planned at 0 earns nothing early, nor one whose period has not begun.
   const bool interestOpen = row.应付利息 > 0.005 && row.已付利息 < row.应付利息 - 0.005;
-  if (interestOpen) {
+  const bool periodBegun = !row.开始日期.isValid() || date > row.开始日期;
+  if (interestOpen && periodBegun) {
     double earned = 0;
     if (row.已付本金 > 0.005) {
       // Principal returned before took its interest down; what the rest still held would earn
       // from this day to the due date is not earned yet.
-      const double held = std::max(0.0, std::max(row.拆借本金, row.应付本金) - row.已付本金);
-      earned = InterestLeftAfterEarlyReturn(row.应付利息, 0, held, date, row.开始日期, row.约定支付日期,
-                                            FinancingDailyFraction(rec.利率, rec.利率类别));
+      const EarlyReturnRow r = returnRow(row);
+      const double held = std::max(0.0, r.base - row.已付本金);
+      earned = InterestLeftAfterEarlyReturn(r, 0, held, date, FinancingDailyFraction(rec.利率, rec.利率类别));
     } else {
       // Interest to the date, at most what the row planned.
       earned = Money::round(std::min(p.天数 * p.日利息, row.应付利息), 2);
@@ -318,11 +323,13 @@ PlanRowState PlanRowAfterEarlyPayment(const FinancingRates& rec, const PlanRowSt
   after.已付利息 = Money::round(row.已付利息 + interest, 2);
   after.提前支取扣款 = Money::round(row.提前支取扣款 + deduction, 2);
   after.结算状态 = status == kPaid ? kPaid : QStringLiteral("支付部分");
-  if (after.结算状态 == kPaid)
+  if (after.结算状态 == kPaid) {
     after.应付利息 = std::min(row.应付利息, after.已付利息);
-  else if (principal > 0.005)
-    after.应付利息 = InterestLeftAfterEarlyReturn(row.应付利息, after.已付利息, principal, date, row.开始日期, row.约定支付日期,
-                                                  FinancingDailyFraction(rec.利率, rec.利率类别));
+  } else if (principal > 0.005) {
+    after.应付利息 =
+        InterestLeftAfterEarlyReturn(returnRow(row), after.已付利息, principal, date, FinancingDailyFraction(rec.利率, rec.利率类别));
+    after.提前支取减息 = Money::round(row.提前支取减息 + row.应付利息 - after.应付利息, 2);
+  }
   return after;
 }
 

@@ -115,6 +115,7 @@ struct PlanRowState {
   QDate 开始日期, 约定支付日期;
   int 计息天数 = 0;
   double 拆借本金 = 0;  // principal owed at the start of the period (0 on interest-only rows)
+  double 提前支取减息 = 0;  // interest taken off the row for principal returned early
 };
 // A payment as it would be recorded (the PJ_Cjzfjl columns) and the figures the window shows.
 struct PaymentProposal {
@@ -139,11 +140,12 @@ PaymentProposal ProposePayment(const PlanRowState& row, const QDate& date,
 // of it; on a row whose principal was partly returned before, the row's 应付利息 less what the
 // principal still held would earn to the due date, less what was paid. The deduction is that
 // interest × (利率 − 提前支取利率) / 利率. On the due date itself: what 取款确认 proposes, no deduction.
-// In cents; 0 and 0 for a row created paid or planned at 0 interest. "已付" also when everything is 0.
+// In cents; 0 and 0 for a row created paid or planned at 0 interest, and on or before the row's start.
+// "已付" also when everything is 0.
 PaymentProposal ProposeEarlyPayment(const FinancingRates& rec, const PlanRowState& row, const QDate& date);
 // The row as an early payment's save leaves it, given the amounts paid and the status saved: the paid
 // sums added, 支付日期 aside; settled ("已付"), its 应付利息 comes down to what it has paid of it;
-// left open, principal paid stops earning (InterestLeftAfterEarlyReturn).
+// left open, principal paid stops earning (InterestLeftAfterEarlyReturn), what came off added to 提前支取减息.
 PlanRowState PlanRowAfterEarlyPayment(const FinancingRates& rec, const PlanRowState& row, const QDate& date, double principal,
                                       double interest, double deduction, const QString& status);
 // The interest 提前支取 offers to waive: what the payment leaves open on the row (after the lowering

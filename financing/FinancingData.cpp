@@ -235,7 +235,7 @@ void LoadInvestorBankInfoById(qint32 investorId) {
 
 namespace {
 const QString kPlanRowColumns = QStringLiteral("h.单号,h.支付期次,h.应付本金,h.应付利息,h.已付本金,h.已付利息,h.提前支取扣款,h.结算状态,"
-                                               "h.开始日期,h.约定支付日期,h.计息天数,h.拆借本金");
+                                               "h.开始日期,h.约定支付日期,h.计息天数,h.拆借本金,h.提前支取减息");
 PlanRowState planRowOf(const QVariantList& v) {
   PlanRowState s;
   s.支付期次 = static_cast<int>(VariantNumber(v[1]));
@@ -249,6 +249,7 @@ PlanRowState planRowOf(const QVariantList& v) {
   s.约定支付日期 = ParseDateText(VariantText(v[9]));
   s.计息天数 = static_cast<int>(VariantNumber(v[10]));
   s.拆借本金 = VariantNumber(v[11]);
+  s.提前支取减息 = VariantNumber(v[12]);
   return s;
 }
 [[noreturn]] void planRowGone(qint32 planRowId) {
@@ -269,7 +270,7 @@ PlanRowRead ReadPlanRow(qint32 planRowId) {
                                    {planRowId});
   if (r.rows.empty()) planRowGone(planRowId);
   const QVariantList& v = r.rows.front();
-  return {planRowId, VariantText(v[0]), static_cast<qint64>(VariantNumber(v[12])), planRowOf(v)};
+  return {planRowId, VariantText(v[0]), static_cast<qint64>(VariantNumber(v[13])), planRowOf(v)};
 }
 
 FinancingRates LoadFinancingRates(const QString& docNo) {

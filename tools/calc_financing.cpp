@@ -122,6 +122,7 @@ PlanRowState planRow(const QJsonObject& in) {
   r.约定支付日期 = date(o, "约定支付日期");
   r.计息天数 = o.value(key("计息天数")).toInt();
   r.拆借本金 = number(o, "拆借本金", "拆借本金不合法！", 0);
+  r.提前支取减息 = number(o, "提前支取减息", "提前支取减息不合法！", 0);
   return r;
 }
 
@@ -180,6 +181,7 @@ QJsonObject payment(const QJsonObject& in, bool early) {
   saved[key("已付本金")] = after.已付本金;
   saved[key("已付利息")] = after.已付利息;
   saved[key("提前支取扣款")] = after.提前支取扣款;
+  saved[key("提前支取减息")] = after.提前支取减息;
   saved[key("结算状态")] = after.结算状态;
   saved[key("支付日期")] = dateValue(when);
   out[key("保存后计划行")] = saved;

@@ -55,14 +55,18 @@ double FinancingDailyFraction(double rate, const QString& rateKind) {
   return rateKind == QStringLiteral("日") ? rate / 100 : rate / 100 / 30;
 }
 
-double InterestLeftAfterEarlyReturn(double plannedInterest, double paidInterest, double principal, const QDate& paidOn,
-                                    const QDate& start, const QDate& due, double dailyFraction) {
-  // Days before the row's own period are not the row's interest: they never lower it.
-  const QDate from = start.isValid() && paidOn < start ? start : paidOn;
-  const qint64 days = from.isValid() && due.isValid() ? std::max<qint64>(0, from.daysTo(due)) : 0;
-  const double cut = std::max(0.0, Money::round(principal * static_cast<double>(days) * dailyFraction, 2));
-  const double left = std::max(Money::round(plannedInterest - cut, 2), Money::round(paidInterest, 2));
-  return std::min(plannedInterest, left);
+double InterestLeftAfterEarlyReturn(const EarlyReturnRow& row, double paidInterest, double principal, const QDate& paidOn,
+                                    double dailyFraction) {
+  double cut = 0;
+  if (row.start.isValid() && paidOn.isValid() && paidOn <= row.start && paidOn < row.due) {
+    // Back before the period began: none of the period's interest was earned on it.
+    if (row.base > 0.005) cut = Money::round(principal / row.base * (row.interest + row.loweredBefore), 2);
+  } else {
+    const qint64 days = paidOn.isValid() && row.due.isValid() ? std::max<qint64>(0, paidOn.daysTo(row.due)) : 0;
+    cut = Money::round(principal * static_cast<double>(days) * dailyFraction, 2);
+  }
+  const double left = std::max(Money::round(row.interest - std::max(0.0, cut), 2), Money::round(paidInterest, 2));
+  return std::min(row.interest, left);
 }
 
 namespace {
@@ -76,7 +80,8 @@ struct EarlyReturned {
 std::vector<EarlyReturned> findEarlyReturned(Connection& conn) {
   const QueryResult rows = conn.query(
       QStringLiteral("select h.编号,h.单号,h.支付期次,coalesce(h.应付利息,0),coalesce(h.已付利息,0),coalesce(h.已付本金,0),h.支付日期,"
-                     "h.开始日期,h.约定支付日期,coalesce(d.利率,0),d.利率类别 from PJ_Cjzfjh h join PJ_Cjjl d on d.单号=h.单号 "
+                     "h.开始日期,h.约定支付日期,coalesce(d.利率,0),d.利率类别,coalesce(h.拆借本金,0),coalesce(h.应付本金,0) "
+                     "from PJ_Cjzfjh h join PJ_Cjjl d on d.单号=h.单号 "
                      "where h.结算状态=? and coalesce(h.已付本金,0)>0.005 and coalesce(h.提前支取减息,0)=0 order by h.单号,h.支付期次,h.编号"),
       {QStringLiteral("支付部分")});
   std::vector<EarlyReturned> out;
@@ -84,8 +89,10 @@ std::vector<EarlyReturned> findEarlyReturned(Connection& conn) {
     const QDate paidOn = ParseDateText(r[6].toString()), due = ParseDateText(r[8].toString());
     if (!paidOn.isValid() || !due.isValid() || paidOn >= due) continue;
     const double planned = r[3].toDouble();
-    const double left = InterestLeftAfterEarlyReturn(planned, r[4].toDouble(), r[5].toDouble(), paidOn, ParseDateText(r[7].toString()),
-                                                     due, FinancingDailyFraction(r[9].toDouble(), r[10].toString()));
+    // Nothing was taken off these rows before (提前支取减息 0): what they plan is what they planned.
+    const EarlyReturnRow row{planned, 0, std::max(r[11].toDouble(), r[12].toDouble()), ParseDateText(r[7].toString()), due};
+    const double left =
+        InterestLeftAfterEarlyReturn(row, r[4].toDouble(), r[5].toDouble(), paidOn, FinancingDailyFraction(r[9].toDouble(), r[10].toString()));
     if (left > planned - 0.005) continue;
     out.push_back({r[0], r[1], planned, left,
                    QStringLiteral("%1 %2 %3 -> %4").arg(r[1].toString(), r[2].toString(), money(planned), money(left))});

@@ -22,11 +22,20 @@ QStringList LowerUnchargedInterest(Connection& conn, PlanBook book, const QStrin
 // The daily fraction of a financing rate: percent a day, or a monthly percent spread over 30 days;
 // not rounded.
 double FinancingDailyFraction(double rate, const QString& rateKind);
-// Principal returned before its due date earns nothing after: the row's planned interest less
-// `principal` × the days from `paidOn` (the row's `start` when that is later) to `due` × `dailyFraction`,
-// in cents; never below `paidInterest` (the row's paid interest after the payment), never raised.
-double InterestLeftAfterEarlyReturn(double plannedInterest, double paidInterest, double principal, const QDate& paidOn,
-                                    const QDate& start, const QDate& due, double dailyFraction);
+// What of a financing plan row principal returned early lowers.
+struct EarlyReturnRow {
+  double interest = 0;       // 应付利息 as it stands
+  double loweredBefore = 0;  // 提前支取减息: what returns before this one took off it
+  double base = 0;           // the principal the period's interest was planned on: the larger of 拆借本金 and 应付本金
+  QDate start, due;          // 开始日期, 约定支付日期
+};
+// Principal returned before its due date earns nothing after: the row's interest less `principal` ×
+// the days from `paidOn` to the due date × `dailyFraction`, in cents. Returned on or before the row's
+// start it earns the row nothing: its whole share of what the row planned, `principal` ÷ base ×
+// (interest + loweredBefore), comes off (nothing on a row of base 0).
+// Never below `paidInterest` (the row's paid interest after the payment), never raised.
+double InterestLeftAfterEarlyReturn(const EarlyReturnRow& row, double paidInterest, double principal, const QDate& paidOn,
+                                    double dailyFraction);
 
 // Plan and attachment rows whose document does not exist are deleted, rows settled with less
 // interest than planned get LowerUnchargedInterest, and open financing rows whose principal was

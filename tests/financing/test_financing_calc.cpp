@@ -262,6 +262,7 @@ TEST(FinancingPayment, EarlyPaymentProposals) {
       {"part_paid_on_due_date", {100000, 0.05, S("日"), 0.03}, partPaid, "2024-01-31", 30, 50, 30, 720, 0, 60000, 60720},
       {"on_due_date", {100000, 0.05, S("日"), 0.03}, row(100000, 1500, "2024-01-01", "2024-01-31"), "2024-01-31", 30, 50, 30, 1500, 0, 100000, 101500},
       {"before_start", {100000, 0.05, S("日"), 0.03}, row(100000, 1500, "2024-01-10", "2024-01-31"), "2024-01-05", 0, 50, 30, 0, 0, 100000, 100000},
+      {"part_paid_on_start_day", {100000, 0.05, S("日"), 0.03}, partPaid, "2024-01-01", 0, 50, 30, 0, 0, 60000, 60000},
       {"no_planned_interest", {100000, 0.05, S("日"), 0.03}, row(100000, 0, "2024-01-01", "2024-01-31"), "2024-01-11", 10, 50, 30, 0, 0, 100000, 100000},
       {"early_rate_above_rate", {100000, 0.03, S("日"), 0.05}, row(100000, 900, "2024-01-01", "2024-01-31"), "2024-01-11", 10, 30, 50, 300, 0, 100000, 100300},
   };
@@ -647,6 +648,20 @@ TEST(FinancingCalcTool, PrincipalReturnedEarlyStopsEarning) {
       {"interest_plan_principal_row", financingRecord(60000, 1, "月", 0.5), planRowJson(0, 60000, 600, "2024-02-01", "2024-03-01"),
        {{"2024-02-11", false, 20000, -1, -1, 60000, 200, 100, 473.33, 20000, 200, 100, "支付部分"},
         {"2024-02-21", false, 40000, -1, -1, 40000, 153.33, 76.67, 353.33, 60000, 353.33, 176.67, "已付"}}},
+      // Returned before the period begins (the third row of 90000 等额本金 - 后付 from 2026-12-01): each
+      // return takes its whole share of the 300 off and earns nothing.
+      {"monthly_before_the_period", financingRecord(90000, 1, "月", 0.5), planRowJson(30000, 30000, 300, "2027-02-01", "2027-03-01"),
+       {{"2027-01-10", false, 10000, -1, -1, 30000, 0, 0, 200, 10000, 0, 0, "支付部分"},
+        {"2027-01-15", false, 20000, -1, -1, 20000, 0, 0, 0, 30000, 0, 0, "已付"}}},
+      // A share of what the row planned, not of what is left of it: 100 each time, on the start day too.
+      {"monthly_thirds_up_to_the_start", financingRecord(90000, 1, "月", 0.5), planRowJson(30000, 30000, 300, "2027-02-01", "2027-03-01"),
+       {{"2027-01-10", false, 10000, -1, -1, 30000, 0, 0, 200, 10000, 0, 0, "支付部分"},
+        {"2027-02-01", false, 10000, -1, -1, 20000, 0, 0, 100, 20000, 0, 0, "支付部分"},
+        {"2027-02-01", false, 10000, -1, -1, 10000, 0, 0, 0, 30000, 0, 0, "已付"}}},
+      // 首尾计息's extra day goes with the rest: 61 days at 0.05 %/day, 3050.
+      {"daily_both_ends_before_the_period", daily, planRowJson(100000, 100000, 3050, "2024-03-01", "2024-04-30"),
+       {{"2024-02-20", false, 40000, -1, -1, 100000, 0, 0, 1830, 40000, 0, 0, "支付部分"},
+        {"2024-02-25", false, 60000, -1, -1, 60000, 0, 0, 0, 100000, 0, 0, "已付"}}},
   };
   for (const EarlyScenario& sc : scenarios) {
     SCOPED_TRACE(sc.name);

@@ -444,6 +444,9 @@ TEST_F(Payments, PrincipalReturnedEarlyStopsEarningThroughTheWindows) {
     double earlyRate;
     const char* end;
     std::vector<Step> steps;
+    const char* registered = "2024-03-01";
+    const char* start = "2024-03-01";  // 起息日期
+    bool bothEnds = false;
   };
   const Step returns60000{"2024-03-21", true, "60000", nullptr, nullptr, 0, "100000.00", "1000.00", "500.00", 1800, 60000, 1000, 500,
                           "支付部分", 1800, {{"拆借支取支出", -60000}, {"拆借利息支取支出", -1000}, {"拆借提前支取扣款收入", 500}}, ""};
@@ -477,13 +480,32 @@ TEST_F(Payments, PrincipalReturnedEarlyStopsEarningThroughTheWindows) {
          {{"拆借支取支出", -30000}, {"拆借利息支取支出", -810}, {"拆借提前支取扣款收入", 324}}, ""},
         {"2024-06-01", false, nullptr, nullptr, nullptr, 0, "30000.00", "630.00", nullptr, 2340, 90000, 2340, 684, "已付", 2340,
          {{"拆借支取支出", -30000}, {"拆借利息支取支出", -630}}, nullptr}}},
+      // Returned before the period begins: nothing proposed, the whole share of the 300 taken off.
+      {"monthly_before_the_period", 30000, 1, "月", 0.5, "2027-03-01",
+       {{"2027-01-10", true, "10000", nullptr, nullptr, 0, "30000.00", "0.00", "0.00", 200, 10000, 0, 0, "支付部分", 200,
+         {{"拆借支取支出", -10000}}, ""},
+        {"2027-01-15", true, nullptr, nullptr, nullptr, 0, "20000.00", "0.00", "0.00", 0, 30000, 0, 0, "已付", 0,
+         {{"拆借支取支出", -20000}}, ""}},
+       "2027-01-01", "2027-02-01"},
+      // 首尾计息: 61 days, 3050; each share is of the 3050, what came off before included.
+      {"daily_both_ends_before_the_period", 100000, 0.05, "日", 0.025, "2024-04-30",
+       {{"2024-02-20", true, "40000", nullptr, nullptr, 0, "100000.00", "0.00", "0.00", 1830, 40000, 0, 0, "支付部分", 1830,
+         {{"拆借支取支出", -40000}}, ""},
+        {"2024-02-22", true, "30000", nullptr, nullptr, 0, "60000.00", "0.00", "0.00", 915, 70000, 0, 0, "支付部分", 915,
+         {{"拆借支取支出", -30000}}, ""},
+        {"2024-02-25", true, nullptr, nullptr, nullptr, 0, "30000.00", "0.00", "0.00", 0, 100000, 0, 0, "已付", 0,
+         {{"拆借支取支出", -30000}}, ""}},
+       "2024-02-01", "2024-03-01", true},
   };
   for (const Scenario& sc : scenarios) {
     SCOPED_TRACE(sc.name);
-    setNow(QDateTime(D("2024-03-01"), QTime(9, 0)));
+    setNow(QDateTime(D(sc.registered), QTime(9, 0)));
     FinancingTerms t = terms(sc.principal, sc.rate, sc.kind);
     t.提前支取利率 = sc.earlyRate;
+    t.登记日期 = D(sc.registered);
+    t.起息日期 = D(sc.start);
     t.止息日期 = D(sc.end);
+    t.首尾计息 = sc.bothEnds;
     const QString doc = record(btn一次性支付本息, t);
     const qint32 id = planIds(doc)[0];
     for (const Step& st : sc.steps) {

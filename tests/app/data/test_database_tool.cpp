@@ -203,18 +203,22 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
   c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 应付利息, 已付利息, 结算状态) values ('GONE', 1, 5, 0, ?)"), {QStringLiteral("未付")});
   // Principal returned early while its interest ran on: 100000 at 0.05 %/day to 04-30, 60000 back
   // on 03-21. Row 1 still plans the whole 3000; row 2 had it taken off by its save; row 3 was paid
-  // on its due date.
-  c.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户名称, 本金, 利率, 利率类别, 利息) values ('F2', ?, 300000, 0.05, ?, 7800)"), {QStringLiteral("王投资"), QStringLiteral("日")});
+  // on its due date; row 4 (首尾计息, 3050) had 40000 back before its period began.
+  c.Execute(QStringLiteral("insert into PJ_Cjjl (单号, 客户名称, 本金, 利率, 利率类别, 利息) values ('F2', ?, 400000, 0.05, ?, 10850)"), {QStringLiteral("王投资"), QStringLiteral("日")});
   const struct {
     int period;
     double planned, taken;
     const char* paidOn;
-  } returned[] = {{1, 3000, 0, "2024-03-21"}, {2, 1800, 1200, "2024-03-21"}, {3, 3000, 0, "2024-04-30"}};
+    double paid, paidInterest;
+  } returned[] = {{1, 3000, 0, "2024-03-21", 60000, 1000},
+                  {2, 1800, 1200, "2024-03-21", 60000, 1000},
+                  {3, 3000, 0, "2024-04-30", 60000, 1000},
+                  {4, 3050, 0, "2024-02-20", 40000, 0}};
   for (const auto& r : returned)
     c.Execute(QStringLiteral("insert into PJ_Cjzfjh (单号, 支付期次, 拆借本金, 应付本金, 应付利息, 已付本金, 已付利息, 结算状态, 开始日期, "
-                             "约定支付日期, 支付日期, 提前支取减息) values ('F2', ?, 100000, 100000, ?, 60000, 1000, ?, '2024-03-01', "
+                             "约定支付日期, 支付日期, 提前支取减息) values ('F2', ?, 100000, 100000, ?, ?, ?, ?, '2024-03-01', "
                              "'2024-04-30', ?, ?)"),
-              {r.period, r.planned, QStringLiteral("支付部分"), QString::fromLatin1(r.paidOn), r.taken});
+              {r.period, r.planned, r.paid, r.paidInterest, QStringLiteral("支付部分"), QString::fromLatin1(r.paidOn), r.taken});
   for (const char* doc : {"D1", "F1", "GONE"})
     c.Execute(QStringLiteral("insert into PJ_DkFj (单号, 附件名称) values (?, 'a.jpg')"), {QString::fromUtf8(doc)});
   ResetConnections();
@@ -226,9 +230,10 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
                               QStringLiteral("removed 1 row(s) of PJ_DkFj without a document: GONE"),
                               QStringLiteral("planned interest lowered to the paid on PJ_Hdjh: D1 1 90.00"),
                               QStringLiteral("planned interest lowered to the paid on PJ_Cjzfjh: F1 1 200.00"),
-                              QStringLiteral("planned interest lowered for principal returned early on PJ_Cjzfjh: F2 1 3000.00 -> 1800.00")})
+                              QStringLiteral("planned interest lowered for principal returned early on PJ_Cjzfjh: F2 1 3000.00 -> 1800.00"),
+                              QStringLiteral("planned interest lowered for principal returned early on PJ_Cjzfjh: F2 4 3050.00 -> 1830.00")})
     EXPECT_TRUE(r.out.contains(line)) << r.out.toStdString();
-  EXPECT_EQ(r.out.count(QStringLiteral("lowered")), 3) << r.out.toStdString();
+  EXPECT_EQ(r.out.count(QStringLiteral("lowered")), 4) << r.out.toStdString();
   EXPECT_EQ(backups(appDir()).size(), 1) << "a copy first";
 
   Connection& after = Db();
@@ -243,8 +248,8 @@ TEST_F(DatabaseToolTest, TheUpgradeCorrectsWhatTheOldRulesLeftOnce) {
   QStringList early;
   for (const auto& row : after.query(QStringLiteral("select 应付利息,提前支取减息 from PJ_Cjzfjh where 单号='F2' order by 支付期次")).rows)
     early << VariantText(row[0]) + QLatin1Char('/') + VariantText(row[1]);
-  EXPECT_EQ(early, (QStringList{"1800/1200", "1800/1200", "3000/0"}));
-  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 利息 from PJ_Cjjl where 单号='F2'"))), 6600);
+  EXPECT_EQ(early, (QStringList{"1800/1200", "1800/1200", "3000/0", "1830/1220"}));
+  EXPECT_DOUBLE_EQ(VariantNumber(after.scalar(QStringLiteral("select 利息 from PJ_Cjjl where 单号='F2'"))), 8430);
 
   // A second run finds nothing more and leaves the file as it is.
   ResetConnections();
