@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "app/services/LocalDatabaseLock.h"
 #include "loans/AttachmentCopies.h"
+#include "parties/admin/DatabaseMaintenance.h"
 #include "platform/Dialogs.h"
 
 frmMain* Main() {
@@ -37,6 +38,7 @@ void ClaimLocalDatabase() {
   // SQL Server, where other workstations' rows are not this folder's. A failure must not stop the
   // start.
   if (HoldsLocalDatabaseLock()) {
+    RemoveLeftoverWorkFiles();
     try {
       LoanStore::RemoveListedCopies();
     } catch (const AppError&) {

@@ -19,6 +19,7 @@
 #include "app/services/PBclass.h"
 #include "parties/admin/DatabaseMaintenance.h"
 #include "platform/FileLock.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 int usage() {
@@ -43,9 +44,8 @@ QString backupCopyOf(const QString& file) {
   folder.cdUp();
   const QString dir = folder.absoluteFilePath(QStringLiteral("Databackup"));
   if (!QDir().mkpath(dir)) throw AppError(Err::InvalidCall, QStringLiteral("cannot create %1").arg(dir));
-  const QString stem = dir + QLatin1Char('/') + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral("_升级前");
-  QString name = stem + QStringLiteral(".bak");
-  for (int n = 2; QFileInfo::exists(name); ++n) name = stem + QStringLiteral("-%1.bak").arg(n);
+  // A name anything stands at, a link too, is taken; the copy never replaces a file.
+  const QString name = UniqueBackupFileName(dir, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral("_升级前"));
   if (!QFile::copy(file, name)) throw AppError(Err::InvalidCall, QStringLiteral("cannot copy %1 to %2").arg(file, name));
   return name;
 }
@@ -66,14 +66,16 @@ void createFile(const QString& path, const QString& key, const Schema& schema, c
   QDir().mkpath(target.absolutePath());
   takeProgramLock(target.absoluteFilePath());
   const QString tmp = target.absoluteFilePath() + QStringLiteral(".tmp");
-  QFile::remove(tmp);
+  // Made anew, whatever stood at the name: SQLite would follow a link there.
+  RemoveName(tmp + QStringLiteral("-journal"));
+  if (!MakeFreshFile(tmp, MaskedMode(0644))) throw AppError(Err::InvalidCall, QStringLiteral("cannot write %1").arg(tmp));
   {
     Connection conn(MakeSqlCipherBackend(tmp, key, true), SqlDialect{DialectKind::Sqlite});
     BuildDatabase(conn, schema, seed, BuildOptions{true});
     conn.close();
   }
-  if (!QFile::rename(tmp, target.absoluteFilePath())) {
-    QFile::remove(tmp);
+  if (!RenameNoReplace(tmp, target.absoluteFilePath())) {
+    RemoveName(tmp);
     throw AppError(Err::InvalidCall, QStringLiteral("cannot write %1").arg(path));
   }
 }

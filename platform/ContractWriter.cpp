@@ -7,6 +7,8 @@
 
 #include <zip.h>
 
+#include "platform/SafeFiles.h"
+
 #include <algorithm>
 
 namespace {
@@ -188,22 +190,27 @@ std::vector<std::pair<QString, QByteArray>> ReadDocxParts(const QString& path) {
 }
 
 bool WriteDocxParts(const QString& path, const std::vector<std::pair<QString, QByteArray>>& parts) {
+  // A new regular file of ours stands at the name before the library opens it (it would follow a link).
+  if (!MakeFreshFile(path, MaskedMode(0666))) return false;
   int error = 0;
   zip_t* z = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  if (!z) return false;
+  if (!z) {
+    RemoveName(path);
+    return false;
+  }
   for (const auto& [name, data] : parts) {
     // The buffers live in `parts` until zip_close has written them.
     zip_source_t* s = zip_source_buffer(z, data.constData(), zip_uint64_t(data.size()), 0);
     if (!s || zip_file_add(z, name.toUtf8().constData(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
       if (s) zip_source_free(s);
       zip_discard(z);
-      QFile::remove(path);
+      RemoveName(path);
       return false;
     }
   }
   if (zip_close(z) != 0) {
     zip_discard(z);
-    QFile::remove(path);
+    RemoveName(path);
     return false;
   }
   return true;
@@ -223,12 +230,12 @@ QString WriteContract(const QString& templatePath, const QString& resultPath, co
   QDir().mkpath(QFileInfo(resultPath).absolutePath());
   const QString temp = resultPath + QStringLiteral(".part");
   if (!WriteDocxParts(temp, parts)) {
-    QFile::remove(temp);
+    RemoveName(temp);
     return QStringLiteral("无法写入合同文件：") + resultPath;
   }
-  QFile::remove(resultPath);
-  if (!QFile::rename(temp, resultPath)) {
-    QFile::remove(temp);
+  // One step over whatever stands at the name: a link there is replaced, never followed.
+  if (!RenameReplacing(temp, resultPath)) {
+    RemoveName(temp);
     return QStringLiteral("无法写入合同文件（文件可能正被打开）：") + resultPath;
   }
   return QString();

@@ -7,11 +7,18 @@
 #include <vector>
 
 #include "platform/Grid.h"
+#include "platform/SafeFiles.h"
 
 QString SaveGridAsWorkbook(const Grid& grid, const QString& path) {
+  // The library writes the file by its name: a new regular file of ours stands there first, whatever
+  // stood at the name before (a link would be followed).
+  if (!MakeFreshFile(path, MaskedMode(0666))) return QStringLiteral("无法创建文件：") + path;
   const QByteArray file = QFile::encodeName(path);
   lxw_workbook* book = workbook_new(file.constData());
-  if (!book) return QStringLiteral("无法创建文件：") + path;
+  if (!book) {
+    RemoveName(path);
+    return QStringLiteral("无法创建文件：") + path;
+  }
   lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
 
   // Every cell is stored as text ("@"), as the lists show it.
@@ -67,7 +74,7 @@ QString SaveGridAsWorkbook(const Grid& grid, const QString& path) {
   lxw_error closed = workbook_close(book);
   if (error == LXW_NO_ERROR) error = closed;
   if (error != LXW_NO_ERROR) {
-    QFile::remove(path);
+    RemoveName(path);
     return QString::fromUtf8(lxw_strerror(error)) + QStringLiteral("：") + path;
   }
   return {};

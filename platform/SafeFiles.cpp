@@ -133,3 +133,19 @@ bool IsPlainFile(const QString& path) {
   struct stat st {};
   return ::lstat(nameOf(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+mode_t MaskedMode(mode_t mode) {
+  // The kernel tells the umask without changing it; setting it twice would open a window in which
+  // another thread's new file gets none.
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (status.open(QIODevice::ReadOnly))
+    for (QByteArray line; !(line = status.readLine()).isEmpty();)
+      if (line.startsWith("Umask:")) {
+        bool ok = false;
+        const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+        if (ok) return mode & ~static_cast<mode_t>(mask);
+      }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mode & ~mask;
+}

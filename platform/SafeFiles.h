@@ -49,3 +49,7 @@ bool RenameReplacing(const QString& from, const QString& to);
 
 // Whether a regular file (not a link to one) stands at `path`.
 bool IsPlainFile(const QString& path);
+
+// The bits a file created with `mode` gets under this process's umask, as open() would give them: for
+// files the user saves (exports, contracts, backups), whose mode is then set by fchmod.
+mode_t MaskedMode(mode_t mode);

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QSet>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -22,6 +21,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/FileLock.h"
+#include "platform/SafeFiles.h"
 
 bool gBackupOk = false;
 
@@ -38,27 +38,49 @@ void report(const ProgressFn& progress, int percent) {
 
 QString cleanFolder(const QString& path) { return QDir::cleanPath(QDir::fromNativeSeparators(path.trimmed())); }
 
+QString systemText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
 // Creates the folder when missing and proves that a file can be written in it; returns what is wrong
-// in words the user understands, or "".
-QString backupFolderProblem(const QString& folder) {
+// in words the user understands (the system's own text in the details), or number 0.
+AppError backupFolderProblem(const QString& folder) {
+  const QString shown = QDir::toNativeSeparators(folder);
   if (!QDir().mkpath(folder))
-    return QStringLiteral("无法创建备份目录“%1”，请检查路径是否正确、是否有写入权限！").arg(QDir::toNativeSeparators(folder));
-  QTemporaryFile probe(folder + QStringLiteral("/.vrnjd-XXXXXX"));
-  if (!probe.open())
-    return QStringLiteral("备份目录“%1”不能写入（%2），请选择其他目录！").arg(QDir::toNativeSeparators(folder), probe.errorString());
-  return {};
+    return AppError(kPathAccessError, QStringLiteral("无法创建备份目录“%1”，请检查路径是否正确、是否有写入权限！").arg(shown));
+  QByteArray probe = QFile::encodeName(folder + QStringLiteral("/.vrnjd-XXXXXX"));
+  const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    return AppError(kPathAccessError, QStringLiteral("备份目录“%1”不能写入，请选择其他目录！").arg(shown),
+                    DbFailure::details(err, shown + QStringLiteral("：") + systemText(err)));
+  }
+  ::close(fd);
+  ::unlink(probe.constData());
+  return AppError(0, QString());
 }
 
-// A consistent copy of the database behind `conn`, keyed with `key`, into the new file `target`.
-void exportInto(Connection& conn, const QString& target, const QString& key) {
+// Removes a work file of ours and the journal SQLite keeps beside it; a journal left by a killed run
+// would otherwise be played back into the next file made under that name.
+void removeWorkFile(const QString& path) {
+  RemoveName(path);
+  RemoveName(path + QStringLiteral("-journal"));
+}
+
+// A consistent copy of the database behind `conn`, keyed with `key`, into the new file `target`,
+// made with `mode` whatever stood at its name.
+void exportInto(Connection& conn, const QString& target, const QString& key, mode_t mode) {
   if (conn.inTransaction()) throw AppError(Err::InvalidCall, QStringLiteral("数据正在保存，请稍后再试。"));
-  {
-    // The connection may open files but not create them: an empty file is an empty database to it.
-    QFile empty(target);
-    if (!empty.open(QIODevice::WriteOnly | QIODevice::Truncate))
-      throw AppError(kPathAccessError, QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(target), empty.errorString()));
+  // The connection may open files but not create them: an empty file is an empty database to it.
+  RemoveName(target + QStringLiteral("-journal"));
+  if (!MakeFreshFile(target, mode)) {
+    const int err = errno;
+    throw AppError(kPathAccessError, QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(target), systemText(err)));
   }
-  AttachExportTarget(conn, target, QStringLiteral("vrn_copy"), key);
+  try {
+    AttachExportTarget(conn, target, QStringLiteral("vrn_copy"), key);
+  } catch (...) {
+    removeWorkFile(target);
+    throw;
+  }
   try {
     conn.query(QStringLiteral("SELECT sqlcipher_export('vrn_copy')"));
     conn.Execute(QStringLiteral("DETACH DATABASE vrn_copy"));
@@ -67,33 +89,47 @@ void exportInto(Connection& conn, const QString& target, const QString& key) {
       conn.Execute(QStringLiteral("DETACH DATABASE vrn_copy"));
     } catch (...) {
     }
-    QFile::remove(target);
+    removeWorkFile(target);
     throw;
   }
 }
 
-void syncFile(const QString& path) {
-  int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+// Syncs a file or folder of ours, giving a file the permission bits `mode` first when that is not -1;
+// a link or a special file at the name is left alone.
+void syncFile(const QString& path, int mode = -1) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
-  ::fsync(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+    if (mode >= 0 && S_ISREG(st.st_mode)) ::fchmod(fd, static_cast<mode_t>(mode));
+    ::fsync(fd);
+  }
   ::close(fd);
 }
 
 // A database file is replaced only by the process that holds its lock (the program's own, or taken
-// here for another file), never under another program's feet.
-bool holdsDatabaseLock(const QString& file) { return AcquireFileLock(file + QStringLiteral(".lock")) == FileLockState::Held; }
+// here for another file), never under another program's feet. "" when held; else why not: a lock
+// file that is missing and cannot be made is a read-only folder, not another program.
+QString databaseLockRefusal(const QString& database) {
+  switch (AcquireFileLock(database + QStringLiteral(".lock"))) {
+    case FileLockState::Held: return {};
+    case FileLockState::Unavailable: return DbFailure::readOnly();
+    default: return DatabaseInUseMessage();
+  }
+}
 
-// Moves `from` over the database file `to` in one step; the connections must be closed. A journal
-// left beside the old file would otherwise be played back into the new one. The file keeps the
-// permission bits it had (another user of a shared program folder may need to write it).
-void replaceDatabaseFile(const QString& from, const QString& to) {
-  if (!holdsDatabaseLock(to)) throw AppError(kPathAccessError, DatabaseInUseMessage());
+// Moves `from` over the database file `to` in one step, under the lock of `database` (`to` itself
+// when ""); the connections must be closed. A journal left beside the old file would otherwise be
+// played back into the new one. The file keeps the permission bits it had (another user of a shared
+// program folder may need to write it).
+void replaceDatabaseFile(const QString& from, const QString& to, const QString& database = {}) {
+  if (const QString refused = databaseLockRefusal(database.isEmpty() ? to : database); !refused.isEmpty())
+    throw AppError(kPathAccessError, refused);
   struct stat old {};
-  if (::stat(QFile::encodeName(to).constData(), &old) == 0) ::chmod(QFile::encodeName(from).constData(), old.st_mode & 07777);
-  for (const char* suffix : {"-journal", "-wal", "-shm"}) QFile::remove(to + QLatin1String(suffix));
-  syncFile(from);
-  if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-    throw AppError(kPathAccessError, QStringLiteral("无法替换数据库文件“%1”：%2").arg(QDir::toNativeSeparators(to), QString::fromLocal8Bit(std::strerror(errno))));
+  syncFile(from, ::stat(QFile::encodeName(to).constData(), &old) == 0 ? static_cast<int>(old.st_mode & 07777) : -1);
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveName(to + QLatin1String(suffix));
+  if (!RenameReplacing(from, to))
+    throw AppError(kPathAccessError, QStringLiteral("无法替换数据库文件“%1”：%2").arg(QDir::toNativeSeparators(to), systemText(errno)));
   syncFile(QFileInfo(to).absolutePath());
 }
 
@@ -183,16 +219,14 @@ AppError CopyBackupFile(const QString& source, const QString& target) {
   if (!in.open(QIODevice::ReadOnly))
     return AppError(kPathAccessError, QStringLiteral("无法读取备份文件“%1”：%2").arg(shownSource, in.errorString()));
   // The backup reads: what fails from here on is the database folder, a read-only one or a full disk
-  // (written through the system calls, whose answers say which).
+  // (written through the system calls, whose answers say which). The copy is a new file of our own,
+  // whatever stood at its name.
   const QByteArray path = QFile::encodeName(target);
-  const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  // Only a file of our own making is removed again, never a device or anything else the path names.
-  struct stat made {};
-  const bool regular = fd >= 0 && ::fstat(fd, &made) == 0 && S_ISREG(made.st_mode);
+  const int fd = CreateFreshFile(target, 0600);
   auto cannotWrite = [&](int err, const QString& sentence) {
     if (fd >= 0) {
       ::close(fd);
-      if (regular) ::unlink(path.constData());
+      ::unlink(path.constData());
     }
     return AppError(kPathAccessError, sentence,
                     DbFailure::details(err, QDir::toNativeSeparators(target) + QStringLiteral("：") + QString::fromLocal8Bit(std::strerror(err))));
@@ -218,7 +252,7 @@ AppError CopyBackupFile(const QString& source, const QString& target) {
   if (::fsync(fd) != 0 && errno != EINVAL) return cannotWrite(errno, DbFailure::diskFull());
   if (::close(fd) != 0) {
     const int err = errno;
-    if (regular) ::unlink(path.constData());
+    ::unlink(path.constData());
     return AppError(kPathAccessError, DbFailure::diskFull(),
                     DbFailure::details(err, QDir::toNativeSeparators(target) + QStringLiteral("：") + QString::fromLocal8Bit(std::strerror(err))));
   }
@@ -236,8 +270,8 @@ void backupLocal(const QString& path, const ProgressFn& progress) {
     return;
   }
   report(progress, 10);
-  if (QString problem = backupFolderProblem(folder); !problem.isEmpty()) {
-    MsgBox(problem, Mb::Critical);
+  if (const AppError problem = backupFolderProblem(folder); problem.number != 0) {
+    MsgBox(problem.description, Mb::Critical, QString(), problem.details);
     return;
   }
   report(progress, 30);
@@ -259,24 +293,23 @@ void restoreLocal(const QString& path, const ProgressFn& progress) {
     MsgBox(QStringLiteral("找不到备份文件“%1”！").arg(shown), Mb::Critical);
     return;
   }
-  if (!holdsDatabaseLock(LocalDatabasePath())) {
-    MsgBox(DatabaseInUseMessage(), Mb::Critical, kRestoreTitle);
+  if (const QString refused = databaseLockRefusal(LocalDatabasePath()); !refused.isEmpty()) {
+    MsgBox(refused, Mb::Critical, kRestoreTitle);
     return;
   }
   report(progress, 5);
   // Everything is checked and prepared on a copy beside the database, which then replaces it whole.
-  const QString staging = gAppDir + QStringLiteral("data/restore.tmp");
+  const QString staging = RestoreStagingFile();
   struct RemoveStaging {
     QString path;
-    ~RemoveStaging() { QFile::remove(path); }
+    ~RemoveStaging() { removeWorkFile(path); }
   } cleanup{staging};
-  QFile::remove(staging);
+  removeWorkFile(staging);
   if (const AppError failed = CopyBackupFile(source, staging); failed.number != 0) {
     if (failed.details.isEmpty()) throw failed;
     MsgBox(failed.description, Mb::Critical, kRestoreTitle, failed.details);
     return;
   }
-  QFile::setPermissions(staging, QFile::ReadOwner | QFile::WriteOwner);
   report(progress, 25);
   QString reason;
   if (!IsSystemDatabaseFile(staging, gDbPassword, &reason)) {
@@ -427,13 +460,27 @@ QString DefaultBackupFolder() { return gAppDir + QStringLiteral("Databackup/"); 
 
 QString CompactionWorkFile() { return gAppDir + QStringLiteral("text.bak"); }
 
+QString RestoreStagingFile() { return gAppDir + QStringLiteral("data/restore.tmp"); }
+
+void RemoveLeftoverWorkFiles() {
+  const QString staging = RestoreStagingFile();
+  const QString convert = QStringLiteral(".convert");
+  for (const QString& work : {CompactionWorkFile() + QStringLiteral("-journal"), LocalDatabasePath() + convert, staging,
+                              staging + convert, staging + QStringLiteral(".lock")})
+    removeWorkFile(work);
+  const QDir backups(DefaultBackupFolder());
+  for (const QString& part : backups.entryList({QStringLiteral("*.part")}, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
+    RemoveName(backups.filePath(part));
+}
+
 QString BackupTimeStamp(const QDateTime& at) { return at.toString(QStringLiteral("yyyyMMddHHmmss")); }
 
 QString UniqueBackupFileName(const QString& folder, const QString& stem) {
   const QString base = cleanFolder(folder) + QLatin1Char('/') + stem;
   QString name = base + QStringLiteral(".bak");
-  for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral(".part")); ++n)
-    name = base + QStringLiteral("-%1.bak").arg(n);
+  // Whatever stands at a name takes it, a link that leads nowhere too.
+  auto taken = [](const QString& n) { return QFileInfo(n).exists() || QFileInfo(n).isSymLink(); };
+  for (int n = 2; taken(name) || taken(name + QStringLiteral(".part")); ++n) name = base + QStringLiteral("-%1.bak").arg(n);
   return name;
 }
 
@@ -480,19 +527,23 @@ bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reas
 
 QString ExportLocalDatabase(const QString& folder, const QString& stem) {
   const QString dir = cleanFolder(folder);
-  if (QString problem = backupFolderProblem(dir); !problem.isEmpty()) throw AppError(kPathAccessError, problem);
-  const QString target = UniqueBackupFileName(dir, stem);
+  if (AppError problem = backupFolderProblem(dir); problem.number != 0) throw problem;
+  QString target = UniqueBackupFileName(dir, stem);
   const QString part = target + QStringLiteral(".part");
-  exportInto(Db(0), part, gDbPassword);
+  exportInto(Db(0), part, gDbPassword, MaskedMode(0666));
   QString reason;
   if (!IsSystemDatabaseFile(part, gDbPassword, &reason)) {
-    QFile::remove(part);
+    removeWorkFile(part);
     throw AppError(Err::Database, QStringLiteral("备份文件检查未通过：%1").arg(reason));
   }
   syncFile(part);
-  if (!QFile::rename(part, target)) {
-    QFile::remove(part);
-    throw AppError(kPathAccessError, QStringLiteral("无法写入备份文件“%1”。").arg(QDir::toNativeSeparators(target)));
+  // A backup never replaces a file: a name taken meanwhile gives way to the next.
+  while (!RenameNoReplace(part, target)) {
+    if (errno != EEXIST) {
+      removeWorkFile(part);
+      throw AppError(kPathAccessError, QStringLiteral("无法写入备份文件“%1”。").arg(QDir::toNativeSeparators(target)));
+    }
+    target = UniqueBackupFileName(dir, stem);
   }
   return target;
 }
@@ -516,7 +567,8 @@ void RewriteDatabaseFile(const QString& source, const QString& workFile, const Q
       Connection from(MakeSqlCipherBackend(source, key), SqlDialect{DialectKind::Sqlite});
       from.ensureOpen();
       madeWorkFile = true;
-      exportInto(from, workFile, key);
+      // Private until it replaces the file, which then gives it that file's permission bits.
+      exportInto(from, workFile, key, 0600);
       Connection to(MakeSqlCipherBackend(workFile, key), SqlDialect{DialectKind::Sqlite});
       to.ensureOpen();
       const QueryResult check = to.query(QStringLiteral("PRAGMA integrity_check"));
@@ -531,11 +583,9 @@ void RewriteDatabaseFile(const QString& source, const QString& workFile, const Q
     if (!IsSystemDatabaseFile(workFile, key, &reason)) throw AppError(Err::Database, QStringLiteral("%1后的文件检查未通过：%2").arg(what, reason));
     // The file is replaced only by the program that holds it (a compaction in the program, the tool
     // once it has taken the lock): never from under another program.
-    const QString guarded = database.isEmpty() ? source : database;
-    if (AcquireFileLock(guarded + QStringLiteral(".lock")) == FileLockState::Busy) throw AppError(Err::Database, DatabaseInUseMessage());
-    replaceDatabaseFile(workFile, source);
+    replaceDatabaseFile(workFile, source, database);
   } catch (...) {
-    if (madeWorkFile) QFile::remove(workFile);
+    if (madeWorkFile) removeWorkFile(workFile);
     throw;
   }
 }
@@ -545,9 +595,8 @@ int DatabasePageSize(Connection& conn) { return static_cast<int>(conn.scalar(QSt
 bool ConvertDatabaseFile(const QString& path, const QString& key, QString* reason, const QString& database) {
   const QString workFile = path + QStringLiteral(".convert");
   try {
-    // A work file of a run that was killed may be half written: it is never taken for the result.
-    if (QFileInfo::exists(workFile) && !QFile::remove(workFile))
-      throw AppError(kPathAccessError, QStringLiteral("无法删除文件“%1”。").arg(QDir::toNativeSeparators(workFile)));
+    // A work file of a run that was killed may be half written: it is never taken for the result,
+    // as the rewrite makes its work file anew.
     {
       Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
       conn.ensureOpen();
@@ -566,9 +615,9 @@ bool CompactDatabaseFile(const QString& source, const QString& workFile, const Q
     if (QFileInfo::exists(workFile)) {
       if (MsgBox(QStringLiteral("此压缩文件已存在是否将其覆盖？"), Mb::YesNo + Mb::Question, QStringLiteral("压缩工程数据文件")) != Mb::Yes)
         return false;
-      if (!QFile::remove(workFile)) throw AppError(kPathAccessError, QStringLiteral("无法删除文件“%1”。").arg(QDir::toNativeSeparators(workFile)));
+      if (!RemoveName(workFile)) throw AppError(kPathAccessError, QStringLiteral("无法删除文件“%1”。").arg(QDir::toNativeSeparators(workFile)));
     }
-    if (!holdsDatabaseLock(source)) throw AppError(kPathAccessError, DatabaseInUseMessage());
+    if (const QString refused = databaseLockRefusal(source); !refused.isEmpty()) throw AppError(kPathAccessError, refused);
     report(progress, 5);
     // The program's connection is closed first; the compaction reads the file through its own.
     ResetConnections();

@@ -56,6 +56,12 @@ bool ConvertDatabaseFile(const QString& path, const QString& key, QString* reaso
 QString DefaultBackupFolder();
 // The compaction work file: gAppDir + "text.bak".
 QString CompactionWorkFile();
+// The restore's staging copy: gAppDir + "data/restore.tmp".
+QString RestoreStagingFile();
+// Removes, by name, the work files a failed or killed compaction, conversion, restore or backup left
+// (journals, staging copies, a backup's ".part" in the default backup folder). Only for a process that
+// holds the database's lock; a name that cannot be removed is left.
+void RemoveLeftoverWorkFiles();
 // "yyyyMMddHHmmss": sorts by time and never gives two moments the same name.
 QString BackupTimeStamp(const QDateTime& at);
 // folder/stem.bak, or folder/stem-2.bak, -3, ... when that name is taken.
@@ -72,8 +78,8 @@ const QStringList& RequiredSystemTables();
 // or the full-disk sentence, the system error in the details, and leaves no target behind.
 AppError CopyBackupFile(const QString& source, const QString& target);
 
-// Writes a consistent, keyed copy of the open local database to folder/stem.bak (made unique) and
-// returns its path. An unwritable folder throws with a message that names it.
+// Writes a consistent, keyed copy of the open local database to folder/stem.bak (made unique, never
+// replacing anything) and returns its path. An unwritable folder throws with a message that names it.
 QString ExportLocalDatabase(const QString& folder, const QString& stem);
 
 // --- SQL Server ------------------------------------------------------------------------------

@@ -178,7 +178,12 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
       try {
         LoadDatabaseSettings();
         ClaimLocalDatabase();
-        return int(HoldsLocalDatabaseLock() ? StartedWithLock : StartedWithoutLock);
+        if (HoldsLocalDatabaseLock()) return int(StartedWithLock);
+        // Compaction and restore need the lock too; without a lock file the folder is read-only,
+        // and they say so rather than blame another program.
+        CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword);
+        BackupOrRestoreDatabase(1, LocalDatabasePath());
+        return responder_.texts() == QStringList(2, DbFailure::readOnly()) ? int(StartedWithoutLock) : 11;
       } catch (const ProgramEnded&) {
         return responder_.texts() == QStringList{DatabaseInUseMessage()} ? int(Refused) : 10;
       }
@@ -215,6 +220,35 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
     LoanStore::ForgetPendingCopies({copy});
   }
   ::umask(oldMask);
+}
+
+// What a killed or failed compaction, conversion, restore or backup left is removed by the next start
+// that holds the lock, by name: a link goes, never what it points to; a folder is never entered.
+TEST_F(StartupTest, TheNextStartRemovesTheWorkFilesAKilledRunLeft) {
+  const QString data = QFileInfo(LocalDatabasePath()).absolutePath() + QLatin1Char('/');
+  const QString backups = DefaultBackupFolder();
+  const QStringList leftovers = {
+      appDir() + QStringLiteral("text.bak-journal"), data + QStringLiteral("data.pbb.convert"),
+      data + QStringLiteral("data.pbb.convert-journal"), data + QStringLiteral("restore.tmp"),
+      data + QStringLiteral("restore.tmp-journal"), data + QStringLiteral("restore.tmp.convert"),
+      data + QStringLiteral("restore.tmp.convert-journal"), data + QStringLiteral("restore.tmp.lock"),
+      backups + QStringLiteral("20261208093000.bak.part"), backups + QStringLiteral("20261208093000_恢复前-2.bak.part"),
+  };
+  const QStringList kept = {appDir() + QStringLiteral("text.bak"), backups + QStringLiteral("20261208093000.bak"),
+                            data + QStringLiteral("restore.tmp.txt"), backups + QStringLiteral("一个目录.part/留着.bak")};
+  QDir().mkpath(backups + QStringLiteral("一个目录.part"));
+  for (const QString& name : leftovers + kept) {
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+    f.write("留下的");
+  }
+  const PlantedName link(Plant::LinkToOthersFile, backups + QStringLiteral("20261208093001.bak.part"), dir_.path());
+  ClaimLocalDatabase();
+  ASSERT_TRUE(HoldsLocalDatabaseLock());
+  for (const QString& name : leftovers) EXPECT_FALSE(QFileInfo::exists(name)) << name.toStdString();
+  for (const QString& name : kept) EXPECT_TRUE(QFileInfo::exists(name)) << name.toStdString();
+  EXPECT_FALSE(link.stillPlanted());
+  EXPECT_TRUE(link.othersUntouched());
 }
 
 TEST(DateTextTest, DatesAndTimesReadTheProgramsFormatsWhateverTheLocale) {

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "platform/ContractWriter.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 const char* kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
@@ -100,6 +101,19 @@ TEST_F(ContractFileTest, WritesAWellFormedDocxAndNothingOnFailure) {
   // Generated again, the contract is replaced.
   EXPECT_EQ(WriteContract(templ, result, {{QStringLiteral("{甲方}"), QStringLiteral("李四")}}), QString());
   EXPECT_EQ(plainText(ReadDocxParts(result)[1].second), QStringLiteral("李四|"));
+  // Another account that may write 合同/ planted something at the name or at its part file: the
+  // contract is a file of its own there, written nowhere else.
+  for (Plant kind : kEveryPlant) {
+    SCOPED_TRACE(PlantText(kind));
+    const PlantedName atName(kind, result, dir_.path());
+    const PlantedName atPart(kind, result + QStringLiteral(".part"), dir_.path());
+    EXPECT_EQ(WriteContract(templ, result, {{QStringLiteral("{甲方}"), QStringLiteral("王五")}}), QString());
+    EXPECT_TRUE(IsPlainFile(result));
+    EXPECT_EQ(plainText(ReadDocxParts(result)[1].second), QStringLiteral("王五|"));
+    EXPECT_FALSE(atPart.stillPlanted());
+    EXPECT_TRUE(atName.othersUntouched());
+    EXPECT_TRUE(atPart.othersUntouched());
+  }
 
   // A missing template, a file that is not a docx, a damaged document: named, and no file left.
   const QString other = dir_.filePath(QStringLiteral("合同/D002.docx"));

@@ -14,6 +14,7 @@
 #include "platform/ExcelExport.h"
 #include "platform/Grid.h"
 #include "platform/PrintPreview.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 // A grid with two header rows: columns 0-1 alone, 2-3 under the group "应还".
@@ -183,6 +184,17 @@ TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
   EXPECT_FALSE(sheet.contains(QStringLiteral("E1"))) << "the hidden column leaves no gap";
 
   EXPECT_NE(SaveGridAsWorkbook(g, dir.filePath(QStringLiteral("没有的文件夹/表.xlsx"))), QString());
+
+  // Another account that may write 报表/ planted something at the name: the workbook is a file of
+  // its own there, written nowhere else.
+  for (Plant kind : kEveryPlant) {
+    SCOPED_TRACE(PlantText(kind));
+    const PlantedName planted(kind, dir.filePath(QStringLiteral("报表/表.xlsx")), dir.path());
+    ASSERT_EQ(SaveGridAsWorkbook(g, planted.path), QString());
+    EXPECT_TRUE(IsPlainFile(planted.path));
+    EXPECT_TRUE(unzipMember(planted.path, QStringLiteral("xl/sharedStrings.xml")).contains(QStringLiteral("客户0")));
+    EXPECT_TRUE(planted.othersUntouched());
+  }
 }
 
 TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {

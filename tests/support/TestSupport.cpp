@@ -3,7 +3,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
@@ -145,3 +149,68 @@ QString ToolOutput(const QString& program, const QStringList& args) {
   }
   return QString::fromUtf8(p.readAllStandardOutput());
 }
+
+const char* PlantText(Plant kind) {
+  switch (kind) {
+    case Plant::LinkToOthersFile: return "a link to another account's file";
+    case Plant::DanglingLink: return "a link to where nothing is yet";
+    case Plant::Fifo: return "a FIFO";
+  }
+  return "";
+}
+
+namespace {
+// Every entry of a folder with what it holds, its mode and owner.
+QStringList folderState(const QString& folder) {
+  QStringList out;
+  const QDir d(folder);
+  for (const QString& name : d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(d.filePath(name));
+    if (::lstat(path.constData(), &st) != 0) continue;
+    QFile f(d.filePath(name));
+    const QByteArray bytes = S_ISREG(st.st_mode) && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    out << QStringLiteral("%1 %2 %3 %4 ").arg(name).arg(st.st_mode, 0, 8).arg(st.st_uid).arg(st.st_size) + QString::fromLatin1(bytes.toHex());
+  }
+  return out;
+}
+}  // namespace
+
+PlantedName::PlantedName(Plant k, const QString& p, const QString& elsewhere) : kind(k), path(p) {
+  static int planted = 0;
+  folder_ = elsewhere + QStringLiteral("/planted-%1").arg(++planted);
+  QDir().mkpath(folder_);
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  const QByteArray name = QFile::encodeName(path);
+  ::unlink(name.constData());
+  if (kind == Plant::Fifo) {
+    EXPECT_EQ(::mkfifo(name.constData(), 0666), 0) << path.toStdString();
+  } else {
+    const QString target = folder_ + (kind == Plant::DanglingLink ? QStringLiteral("/not-yet") : QStringLiteral("/private.txt"));
+    if (kind == Plant::LinkToOthersFile) {
+      QFile f(target);
+      EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write("another account's private file\n");
+      f.close();
+      const QByteArray t = QFile::encodeName(target);
+      ::chmod(t.constData(), 0600);
+      if (::geteuid() == 0) EXPECT_EQ(::chown(t.constData(), 65534, 65534), 0);
+    }
+    EXPECT_EQ(::symlink(QFile::encodeName(target).constData(), name.constData()), 0) << path.toStdString();
+  }
+  snapshot_ = folderState(folder_);
+}
+
+::testing::AssertionResult PlantedName::othersUntouched() const {
+  const QStringList now = folderState(folder_);
+  if (now == snapshot_) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the other account's folder changed, was\n  " << snapshot_.join(QStringLiteral("\n  ")).toStdString()
+                                       << "\nnow\n  " << now.join(QStringLiteral("\n  ")).toStdString();
+}
+
+bool PlantedName::stillPlanted() const {
+  struct stat st {};
+  if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return false;
+  return kind == Plant::Fifo ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode);
+}
+

@@ -68,3 +68,31 @@ int FilePageSize(const QString& path, const QString& key);
 // Runs a command-line tool (unzip, pdftotext, ...) and returns what it printed; "" when it does not
 // finish within 30 seconds.
 QString ToolOutput(const QString& program, const QStringList& args);
+
+// What another system account may plant at a name in a folder it shares with the program.
+enum class Plant {
+  LinkToOthersFile,  // a link to that account's private file (0600, owned by uid 65534 when run as root)
+  DanglingLink,      // a link to a name in that account's folder where nothing is yet
+  Fifo,              // a named pipe: whoever opens it waits for the other end
+};
+inline constexpr Plant kEveryPlant[] = {Plant::LinkToOthersFile, Plant::DanglingLink, Plant::Fifo};
+const char* PlantText(Plant kind);
+
+// Plants `kind` at `path`; a link points into a folder of its own under `elsewhere`.
+class PlantedName {
+ public:
+  PlantedName(Plant kind, const QString& path, const QString& elsewhere);
+  // The other account's folder as it was planted: the linked file byte for byte, with its mode and
+  // owner, and nothing made where a link points.
+  ::testing::AssertionResult othersUntouched() const;
+  // Whether the name still holds what was planted.
+  bool stillPlanted() const;
+
+  Plant kind;
+  QString path;
+
+ private:
+  QString folder_;
+  QStringList snapshot_;
+};
+

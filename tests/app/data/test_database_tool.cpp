@@ -12,6 +12,7 @@
 #include "app/data/DataAccess.h"
 #include "app/data/DatabaseBuilder.h"
 #include "platform/FileLock.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 QByteArray hashOf(const QString& path) {
@@ -325,6 +326,32 @@ TEST_F(DatabaseToolTest, AFileOfEarlierVersionsPagesOpensAndTheUpgradeRewritesIt
   EXPECT_EQ(again.out.trimmed(), QString()) << again.out.toStdString();
   EXPECT_EQ(hashOf(file), converted);
   EXPECT_EQ(backups(appDir()).size(), 1);
+}
+
+// Another account that may write data/ plants something at the conversion's work file and its
+// journal: the conversion makes its own files there and the database stays a regular file.
+TEST_F(DatabaseToolTest, WhatIsPlantedAtTheConversionsWorkFileIsNeverFollowed) {
+  addCustomerAndLoan(Db());
+  const QStringList rows = userRows(Db());
+  ResetConnections();
+  const QString file = LocalDatabasePath();
+  const QString fresh = file + QStringLiteral(".new");
+  ASSERT_TRUE(QFile::copy(file, fresh));
+  for (Plant kind : kEveryPlant) {
+    SCOPED_TRACE(PlantText(kind));
+    ResetConnections();
+    WriteOldPageCopy(fresh, file, gDbPassword);
+    const PlantedName work(kind, file + QStringLiteral(".convert"), dir_.path());
+    const PlantedName journal(kind, file + QStringLiteral(".convert-journal"), dir_.path());
+    const ToolRun r = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
+    ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("rewritten in pages of 4096 bytes (was 1024)"))) << r.out.toStdString();
+    EXPECT_TRUE(work.othersUntouched());
+    EXPECT_TRUE(journal.othersUntouched());
+    EXPECT_TRUE(IsPlainFile(file));
+    EXPECT_EQ(FilePageSize(file, gDbPassword), 4096);
+    EXPECT_EQ(userRows(Db()), rows);
+  }
 }
 
 TEST_F(DatabaseToolTest, AnOdbcDatabaseIsUpgradedInPlace) {

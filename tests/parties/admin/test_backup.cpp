@@ -27,6 +27,7 @@
 #include "parties/admin/frmSjys.h"
 #include "parties/admin/frmbackup.h"
 #include "platform/Buttons.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ bool isPlainSqlite(const QString& path) {
 const QStringList kDataFolderFiles = {QStringLiteral("data.pbb"), QStringLiteral("data.pbb.lock")};
 
 QStringList filesIn(const QString& folder) {
-  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 void addCustomer(const QString& name) {
@@ -370,12 +371,14 @@ TEST_F(BackupTest, ABackupFolderThatCannotBeWrittenGivesAClearMessage) {
   struct Case {
     QString folder;
     QString expected;
+    bool systemText;  // the system's own words behind the details button
   };
   const Case cases[] = {
       {gAppDir + QStringLiteral("一个文件/备份"),
-       QStringLiteral("无法创建备份目录“") + QDir::toNativeSeparators(gAppDir + QStringLiteral("一个文件/备份")) + QStringLiteral("”，请检查路径是否正确、是否有写入权限！")},
+       QStringLiteral("无法创建备份目录“") + QDir::toNativeSeparators(gAppDir + QStringLiteral("一个文件/备份")) + QStringLiteral("”，请检查路径是否正确、是否有写入权限！"),
+       false},
       // A folder nobody may create files in, not even an administrator.
-      {QStringLiteral("/proc"), QStringLiteral("备份目录“/proc”不能写入（")},
+      {QStringLiteral("/proc"), QStringLiteral("备份目录“/proc”不能写入，请选择其他目录！"), true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder.toStdString());
@@ -383,8 +386,10 @@ TEST_F(BackupTest, ABackupFolderThatCannotBeWrittenGivesAClearMessage) {
     BackupOrRestoreDatabase(0, c.folder);
     EXPECT_FALSE(gBackupOk);
     ASSERT_EQ(responder_.messages.size(), 1u);
-    EXPECT_TRUE(responder_.messages[0].text.startsWith(c.expected)) << responder_.messages[0].text.toStdString();
+    EXPECT_EQ(responder_.messages[0].text, c.expected);
     EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
+    EXPECT_EQ(responder_.messages[0].details.contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}"))), c.systemText)
+        << responder_.messages[0].details.toStdString();
   }
   responder_.clear();
   BackupOrRestoreDatabase(0, QStringLiteral("  "));
@@ -790,6 +795,7 @@ TEST_F(BackupTest, AFullDiskDuringABackupOrACompactionIsToldInTheSystemsWordsAnd
     EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword), before);
     EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore) << "no half backup left";
     EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
+    EXPECT_FALSE(QFile::exists(CompactionWorkFile() + QStringLiteral("-journal")));
   }
 }
 
@@ -929,6 +935,7 @@ TEST_F(BackupTest, AConversionThatFailsLeavesTheFileByteForByteAndItStillOpens) 
   EXPECT_TRUE(reason.contains(QStringLiteral("磁盘空间不足"))) << reason.toStdString();
   EXPECT_EQ(fileHash(file), before);
   EXPECT_FALSE(QFile::exists(file + QStringLiteral(".convert")));
+  EXPECT_FALSE(QFile::exists(file + QStringLiteral(".convert-journal")));
   EXPECT_EQ(customers(QStringLiteral("旧页客户")), 1) << "the program still opens it";
   ResetConnections();
   // With room on the disk the same file converts.
@@ -962,6 +969,50 @@ TEST_F(BackupTest, ABackupOfEarlierVersionsPagesRestoresConvertedAndKeepsTheFile
   struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(LocalDatabasePath()).constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0660u) << "data.pbb keeps its permission bits";
-  EXPECT_FALSE(QFile::exists(gAppDir + QStringLiteral("data/restore.tmp.convert")));
-  EXPECT_FALSE(QFile::exists(gAppDir + QStringLiteral("data/restore.tmp")));
+  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles) << "no staging copy, work file or lock of them left";
+}
+
+// Another account that may write data/ and Databackup/ plants something at the names a restore and a
+// backup make: they make files of their own, never write where a link points, never wait on a FIFO.
+TEST_F(BackupTest, WhatIsPlantedAtTheNamesOfARestoreOrABackupIsNeverFollowed) {
+  addCustomer(QStringLiteral("旧备份客户"));
+  const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
+  ResetConnections();
+  const QString old = gAppDir + QStringLiteral("旧版本.bak");
+  WriteOldPageCopy(backup, old, gDbPassword);
+  const auto backedUp = dumpFile(old, gDbPassword, false);
+  const QString staging = gAppDir + QStringLiteral("data/restore.tmp");
+  int minute = 0;
+  for (Plant kind : kEveryPlant) {
+    SCOPED_TRACE(PlantText(kind));
+    std::vector<PlantedName> planted;
+    for (const char* suffix : {"", "-journal", ".convert", ".convert-journal"})
+      planted.emplace_back(kind, staging + QString::fromUtf8(suffix), dir_.path());
+    addCustomer(QStringLiteral("恢复前"));
+    responder_.clear();
+    responder_.answer(Mb::Yes);
+    BackupOrRestoreDatabase(1, old);
+    ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+    for (const PlantedName& p : planted) EXPECT_TRUE(p.othersUntouched()) << p.path.toStdString();
+    EXPECT_TRUE(IsPlainFile(LocalDatabasePath()));
+    ResetConnections();
+    EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword, false), backedUp);
+    EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles);
+
+    // A backup takes the next name where anything stands at the name or its part file.
+    const QDateTime at(QDate(2026, 12, 9), QTime(9, ++minute, 0));
+    const QString stem = DefaultBackupFolder() + BackupTimeStamp(at);
+    const PlantedName taken(kind, stem + QStringLiteral(".bak"), dir_.path());
+    const PlantedName part(kind, stem + QStringLiteral("-2.bak.part"), dir_.path());
+    responder_.clear();
+    setNow(at);
+    BackupOrRestoreDatabase(0, DefaultBackupFolder());
+    ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+    for (const PlantedName* p : {&taken, &part}) {
+      EXPECT_TRUE(p->stillPlanted()) << p->path.toStdString();
+      EXPECT_TRUE(p->othersUntouched()) << p->path.toStdString();
+    }
+    EXPECT_TRUE(IsPlainFile(stem + QStringLiteral("-3.bak")));
+    EXPECT_TRUE(IsSystemDatabaseFile(stem + QStringLiteral("-3.bak"), gDbPassword));
+  }
 }
