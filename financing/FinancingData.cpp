@@ -99,7 +99,22 @@ void updateRegistrationInPlace(const FinancingDocument& doc, const QString& docN
   if (hadRecord) Db().Execute(QStringLiteral("delete from PJ_Cjzfjl where 编号=?"), {recordId});
   if (payoutRow) DeleteLedgerRow(payoutRow->id);
 }
+
+// Inside a save's transaction the read holds the investor's row to the commit on SQL Server, so that
+// its delete cannot cross the save.
+bool investorExists(qint32 id) {
+  return !Db().query(QStringLiteral("select 编号 from ") + CurrentDialect().lockedTable(QStringLiteral("PJ_Gd")) + QStringLiteral(" where 编号=?"), {id})
+              .rows.empty();
+}
 }  // namespace
+
+QString OutdatedFinancingRefusal(const FinancingDocument& doc) {
+  const FinancingRecordInput& in = doc.record;
+  if (in.editing && DocumentVersion(QStringLiteral("PJ_Cjjl"), in.docNo) != doc.version) return DocumentChangedMessage();
+  // An investor not picked yet is the window's own check.
+  if (in.客户ID > 0 && !investorExists(in.客户ID)) return QStringLiteral("投资人已被删除，请重新选择！");
+  return {};
+}
 
 QString SaveFinancingDocument(const FinancingDocument& doc) {
   FinancingRecordInput in = doc.record;
@@ -114,9 +129,7 @@ QString SaveFinancingDocument(const FinancingDocument& doc) {
   } else {
     in.docNo = TakeDocumentNumber(QStringLiteral("C"), kNumberTables);
   }
-  // The investor as it is now, held to the commit on SQL Server so that its delete cannot cross this save.
-  if (db.query(QStringLiteral("select 编号 from ") + db.dialect().lockedTable(QStringLiteral("PJ_Gd")) + QStringLiteral(" where 编号=?"), {in.客户ID}).rows.empty())
-    refuse(QStringLiteral("投资人已被删除，请重新选择！"));
+  if (!investorExists(in.客户ID)) refuse(QStringLiteral("投资人已被删除，请重新选择！"));
   if (doc.newPlan || !in.editing) ReplaceFinancingPlan(in.docNo, doc.plan, in.客户名称, in.业务经办);
   const QueryResult plan = db.query(
       QStringLiteral("select 编号,支付期次,应付本金,应付利息,计息天数,结算状态,支付日期 from PJ_Cjzfjh where 单号=? order by 支付期次,编号"),

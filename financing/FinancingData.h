@@ -54,6 +54,10 @@ struct FinancingDocument {
   bool accountsChosen = false;  // gBankInfo holds accounts picked for this save
   QList<LoanStore::Attachment> attachments;
 };
+// What no correction in the window mends, said before any check of its boxes or plan; "" when none:
+// "该单据已被其他用户修改，请关闭窗口后重新打开！" (an edit of a record saved or deleted since it was
+// read), "投资人已被删除，请重新选择！".
+QString OutdatedFinancingRefusal(const FinancingDocument& doc);
 // Writes the window's record in one transaction and returns its number: a new record takes its
 // number and is inserted (版本 0) with its plan, prepaid record and journal rows; an edit claims the
 // record at `version` (DocumentChanged), is refused when it has payments, keeps or replaces its plan

@@ -40,7 +40,7 @@ frmRzTqzf::frmRzTqzf(QWidget* owner) : PaymentForm(owner, kAccountCallerEarlyPay
       归还总额();
     });
   }
-  for (int i = 0; i < 3; ++i) MakeMoneyBox(Text1[i]);
+  for (int i = 0; i < 3; ++i) MakeMoneyBox(Text1[i], QString::fromUtf8(kBoxCaptions[i]));
   LimitTextBox(Text1[3], QStringLiteral("PJ_Cjzfjl"), QStringLiteral("备注"), QStringLiteral("备注"));
   Combo1 = new QComboBox(this);
   Combo1->setObjectName(QStringLiteral("Combo1"));
@@ -160,6 +160,8 @@ bool frmRzTqzf::askBeforeSave() {
   if (waivable > 0.005 &&
       MsgBox(QStringLiteral("本期尚有未付利息%1元，确认减免并结清该期吗？").arg(Money::format(waivable)), Mb::YesNo + Mb::Question) == Mb::Yes)
     waived_ = waivable;
+  // The note the waiver adds to the remark must fit beside it.
+  if (waived_ > 0 && !CheckRoomForNote(Text1[3], QStringLiteral("减免利息%1元").arg(Money::format(waived_)))) return false;
   // The deduction is kept back from the investor: on its own it pays out nothing. A row with
   // nothing left to pay is settled with a record of 0.
   const bool settles = waived_ > 0 || FinancingRowStatus(typed(0), Proposal.本金, typed(1), Proposal.利息) == QStringLiteral("已付");

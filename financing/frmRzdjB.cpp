@@ -55,7 +55,7 @@ frmRzdjB::frmRzdjB(QWidget* owner) : QDialog(owner) {
     QLineEdit* box = txtDkdj[i];
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
-  MakeMoneyBox(txtDkdj[0]);
+  MakeMoneyBox(txtDkdj[0], QStringLiteral("拆借金额"));
   for (int i : {1, 4, 6}) MakeAmountBox(txtDkdj[i]);
   LimitTextBox(txtDkdj[5], QStringLiteral("PJ_Cjjl"), QStringLiteral("备注"), QStringLiteral("备注"));
   // Investor and handler come from their lists only, so the record always names a known party.
@@ -445,6 +445,11 @@ void frmRzdjB::pbCDkgh_Click(int index) {
   Guarded(QString(), this, [this, index] {
     if (index != 0) {
       reject();
+      return;
+    }
+    // What the boxes cannot mend is said before anything about them, and before the account picker.
+    if (const QString outdated = OutdatedFinancingRefusal(document()); !outdated.isEmpty()) {
+      MsgBox(outdated, Mb::Critical);
       return;
     }
     if (!validateBoxes()) return;

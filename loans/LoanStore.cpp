@@ -65,6 +65,12 @@ QString FreezeMessage(Freeze f) {
   }
 }
 
+bool IsOwnGuarantor(bool person, qint32 borrowerId, bool company, qint32 partyId) {
+  return borrowerId != 0 && person != company && partyId == borrowerId;
+}
+
+QString OwnGuarantorMessage() { return QStringLiteral("借款人不能作为本笔借款的保证人！"); }
+
 QList<qint32> ParseIdList(const QString& text) {
   QList<qint32> ids;
   for (const QString& part : text.split(QLatin1Char(','))) {
@@ -281,20 +287,30 @@ bool partyExists(const QString& table, qint32 id) {
 
 QString shownName(const QMap<qint32, QString>& names, qint32 id) { return names.value(id, QString::number(id)); }
 
+bool isPerson(const LoanRecord& rec) { return rec.customerKind == QStringLiteral("个人"); }
+
+// The first party of the window deleted since, "" when all are there (a borrower not picked yet is
+// the window's own check).
+QString goneParty(const LoanDocument& doc) {
+  const LoanRecord& rec = doc.record;
+  if (rec.customerId != 0 && !partyExists(isPerson(rec) ? QStringLiteral("PJ_Kehu") : QStringLiteral("PJ_Kehu_Gs"), rec.customerId))
+    return QStringLiteral("借款客户已被删除，请重新选择！");
+  for (qint32 id : rec.guarantors)
+    if (!partyExists(QStringLiteral("PJ_Kehu"), id))
+      return QStringLiteral("保证人“%1”已被删除，请重新选择！").arg(shownName(doc.guarantorNames, id));
+  for (qint32 id : rec.companies)
+    if (!partyExists(QStringLiteral("PJ_Kehu_Gs"), id))
+      return QStringLiteral("担保企业“%1”已被删除，请重新选择！").arg(shownName(doc.companyNames, id));
+  return {};
+}
+
 // The parties as they are now, inside the save's transaction: each read holds its row on SQL Server,
 // so a delete of the party waits for this save (and this save for it), and two saves for one
 // borrower run one after the other, the second seeing the first's loan in its freeze check.
 void checkParties(const LoanDocument& doc, const QString& docNo) {
   const LoanRecord& rec = doc.record;
-  const bool person = rec.customerKind == QStringLiteral("个人");
-  if (!partyExists(person ? QStringLiteral("PJ_Kehu") : QStringLiteral("PJ_Kehu_Gs"), rec.customerId))
-    throw SaveRefused(QStringLiteral("借款客户已被删除，请重新选择！"));
-  for (qint32 id : rec.guarantors)
-    if (!partyExists(QStringLiteral("PJ_Kehu"), id))
-      throw SaveRefused(QStringLiteral("保证人“%1”已被删除，请重新选择！").arg(shownName(doc.guarantorNames, id)));
-  for (qint32 id : rec.companies)
-    if (!partyExists(QStringLiteral("PJ_Kehu_Gs"), id))
-      throw SaveRefused(QStringLiteral("担保企业“%1”已被删除，请重新选择！").arg(shownName(doc.companyNames, id)));
+  const bool person = isPerson(rec);
+  if (const QString gone = goneParty(doc); !gone.isEmpty()) throw SaveRefused(gone);
   bool borrowerChanged = !doc.editing;
   if (doc.editing) {
     const QueryResult stored = Db().query(QStringLiteral("select 客户性质,客户ID from PJ_Dkjl where 单号=?"), {docNo});
@@ -328,9 +344,19 @@ QStringList SaveAttachmentRows(const QString& docNo, const QList<Attachment>& li
   return dropped;
 }
 
+QString OutdatedRefusal(const LoanDocument& doc) {
+  // A loan saved or deleted since has another plan or none; the user is told what happened.
+  if (doc.editing && DocumentVersion(QStringLiteral("PJ_Dkjl"), doc.record.docNo) != doc.version) return DocumentChangedMessage();
+  return goneParty(doc);
+}
+
 QString SaveRefusal(const LoanDocument& doc) {
-  // A loan deleted meanwhile has no plan either; the user is told what happened.
-  if (doc.editing && DocumentVersion(QStringLiteral("PJ_Dkjl"), doc.record.docNo) < 0) return DocumentChangedMessage();
+  if (const QString outdated = OutdatedRefusal(doc); !outdated.isEmpty()) return outdated;
+  const LoanRecord& rec = doc.record;
+  for (qint32 id : rec.guarantors)
+    if (IsOwnGuarantor(isPerson(rec), rec.customerId, false, id)) return OwnGuarantorMessage();
+  for (qint32 id : rec.companies)
+    if (IsOwnGuarantor(isPerson(rec), rec.customerId, true, id)) return OwnGuarantorMessage();
   const PlanTotals plan = totalsOf(doc);
   if (plan.rows == 0) return QStringLiteral("还没有添加还款计划！");
   if (doc.editing && HasRepayments(doc.record.docNo)) return QStringLiteral("该单据已有还款记录，不能修改！");

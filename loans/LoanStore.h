@@ -23,6 +23,13 @@ Freeze BorrowerFreeze(bool person, qint32 customerId, const QString& ownDocNo);
 // The message of a refusal ("" for None).
 QString FreezeMessage(Freeze f);
 
+// Whether `partyId`, picked as a guarantor (`company` false) or as a guarantee company, is the
+// borrower himself: a person is never his own guarantor, nor a borrowing company its own guarantee
+// company.
+bool IsOwnGuarantor(bool person, qint32 borrowerId, bool company, qint32 partyId);
+// "借款人不能作为本笔借款的保证人！"
+QString OwnGuarantorMessage();
+
 // A guarantor (guarantee-company) list as stored: 编号 values joined by ",", "0" when there is none.
 // Reading skips empty, "0" and repeated elements; writing gives "0" for an empty list.
 QList<qint32> ParseIdList(const QString& text);
@@ -99,8 +106,13 @@ struct LoanDocument {
   QMap<qint32, QString> guarantorNames, companyNames;  // the names the window listed, for the refusals
 };
 
+// What no correction in the window mends, said before any check of its boxes or plan; "" when none:
+//   "该单据已被其他用户修改，请关闭窗口后重新打开！"   an edit of a loan saved or deleted since it was read
+//   "借款客户已被删除，请重新选择！", "保证人“X”已被删除，请重新选择！", "担保企业“X”已被删除，请重新选择！"
+QString OutdatedRefusal(const LoanDocument& doc);
 // What stops a save before anything is written; "" when the loan may be saved.
-//   "该单据已被其他用户修改，请关闭窗口后重新打开！"   an edit of a loan deleted meanwhile
+//   OutdatedRefusal's sentences first
+//   "借款人不能作为本笔借款的保证人！"  the borrower among his own guarantors
 //   "还没有添加还款计划！"            no plan rows
 //   "该单据已有还款记录，不能修改！"    an edit of a loan with repayments
 //   "还款计划与借款金额不符，请重新生成还款计划！"   the plan repays another amount

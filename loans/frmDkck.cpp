@@ -20,6 +20,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Grid.h"
 #include "platform/Money.h"
+#include "platform/TextStart.h"
 
 namespace {
 // A sum in its shortest text: 600, 50.5, 0.
@@ -51,6 +52,7 @@ frmDkck::frmDkck(QWidget* owner) : QDialog(owner) {
     cg->addWidget(l, i / 2, (i % 2) * 2);
     cg->addWidget(txtCk[i], i / 2, (i % 2) * 2 + 1);
   }
+  FitIdentityNumber(txtCk[3]);
   auto* noteCaption = new QLabel(QStringLiteral("催款内容"), customer);
   noteCaption->setAlignment(Qt::AlignRight | Qt::AlignTop);
   txtNote = new QPlainTextEdit(customer);

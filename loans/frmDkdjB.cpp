@@ -114,6 +114,7 @@ frmDkdjB::frmDkdjB(QWidget* owner) : QDialog(owner) {
     txtJkkh[i]->setReadOnly(true);
     ShowTextStart(txtJkkh[i]);
   }
+  FitIdentityNumber(txtJkkh[1]);
   txtJkkh[0]->installEventFilter(this);
   txtJkkh[0]->setPlaceholderText(QStringLiteral("点击选择借款客户"));
   pbCommand* pick = pbCJkzl->add(5, QStringLiteral("..."), borrower);
@@ -188,7 +189,7 @@ frmDkdjB::frmDkdjB(QWidget* owner) : QDialog(owner) {
     QLineEdit* box = txtDkdj[i];
     connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
   }
-  MakeMoneyBox(txtDkdj[0]);
+  MakeMoneyBox(txtDkdj[0], QStringLiteral("借款金额"));
   for (int i = 1; i < 3; ++i) MakeAmountBox(txtDkdj[i]);
   for (int i = 3; i < 8; ++i) LimitTextBox(txtDkdj[i], QStringLiteral("PJ_Dkjl"), fieldCaptions[i], fieldCaptions[i]);
   txtDkdj[6]->installEventFilter(this);
@@ -429,7 +430,10 @@ bool frmDkdjB::取客户资料(bool check) {
 void frmDkdjB::reloadPartyGrid(bool company) {
   QList<qint32>& ids = company ? CompanyIds : GuarantorIds;
   if (PickedPartyId != 0) {
-    if (!ids.contains(PickedPartyId)) ids.prepend(PickedPartyId);
+    if (LoanStore::IsOwnGuarantor(cmbJkkh[0]->currentIndex() == 0, CustomerId, company, PickedPartyId))
+      MsgBox(LoanStore::OwnGuarantorMessage(), Mb::Critical);
+    else if (!ids.contains(PickedPartyId))
+      ids.prepend(PickedPartyId);
     PickedPartyId = 0;
   }
   const QString select = company ? QStringLiteral("select 编号,公司名称,法人姓名,营业执照注册号,手机,住所地 from PJ_Kehu_Gs where ")
@@ -825,6 +829,11 @@ void frmDkdjB::pbCDkgh_Click(int index) {
     return;
   }
   Guarded(QString(), this, [this] {
+    // What the boxes cannot mend is said before anything about them, and before the account picker.
+    if (const QString outdated = LoanStore::OutdatedRefusal(document()); !outdated.isEmpty()) {
+      MsgBox(outdated, Mb::Critical);
+      return;
+    }
     if (!检查输入(kFieldsOnly) || !CheckTextLimits(this)) return;
     if (!termsMatchPlan()) {
       MsgBox(QStringLiteral("借款条件已改变，请重新生成还款计划！"), Mb::Critical);

@@ -36,7 +36,7 @@ frmDkgh::frmDkgh(QWidget* owner) : RepaymentWindow(QStringLiteral("贷款归还"
     auto* box = new QLineEdit(frame);
     box->setObjectName(QStringLiteral("Text1_%1").arg(i));
     if (i < 3) {
-      MakeMoneyBox(box);
+      MakeMoneyBox(box, QString::fromUtf8(captions[i]));
       // A box left with a text totals again; the user may then change the status.
       connect(box, &QLineEdit::textEdited, box, [box] { ClearInputMark(box); });
       connect(box, &QLineEdit::textChanged, this, [this, box] {
@@ -142,6 +142,7 @@ bool frmDkgh::readEntry(RepaymentEntry* entry) {
   entry->remark = Text1[3]->text();
   if (waiver) {
     const QString note = QStringLiteral("减免利息%1元").arg(Money::format(Money::round(proposal_.interest - amounts[1])));
+    if (!CheckRoomForNote(Text1[3], note)) return false;
     entry->remark = entry->remark.isEmpty() ? note : entry->remark + QStringLiteral("；") + note;
   }
   return true;

@@ -114,6 +114,7 @@ frmDkhk::frmDkhk(QWidget* owner) : QDialog(owner) {
   }
   cmbJkkh[0]->addItems({QStringLiteral("个人"), QStringLiteral("企业")});
   for (int i = 0; i < 5; ++i) txtJkkh[i] = readOnlyBox(borrower, QStringLiteral("txtJkkh_%1").arg(i));
+  FitIdentityNumber(txtJkkh[1]);
   addPair(bg, 0, 0, QStringLiteral("客户类别"), cmbJkkh[0]);
   addPair(bg, 0, 1, QStringLiteral("名称"), txtJkkh[0]);
   addPair(bg, 1, 0, QStringLiteral("证件号码"), txtJkkh[1]);

@@ -8,10 +8,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRegularExpressionValidator>
+#include <QTimer>
+
+#include <algorithm>
 
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/Money.h"
 
 namespace {
 // What may stand in a typed date.
@@ -295,8 +300,63 @@ void MakeAmountBox(QLineEdit* box) {
   box->setValidator(new QRegularExpressionValidator(re, box));
 }
 
-void MakeMoneyBox(QLineEdit* box) {
-  // A key or a paste that would write a third decimal is not taken: what is shown is what is saved.
-  static const QRegularExpression re(QStringLiteral("^[0-9]*\\.?[0-9]{0,2}$"));
-  box->setValidator(new QRegularExpressionValidator(re, box));
-}
+namespace {
+// A key that would break the money box's rule (digits, one ".", two decimals) is not taken: what is
+// shown is what is saved. A paste is read as the clerk meant it first (Money::fromPaste); what still
+// breaks the rule is said, never dropped without a word.
+class MoneyValidator : public QRegularExpressionValidator {
+ public:
+  MoneyValidator(QLineEdit* box, const QString& label) : QRegularExpressionValidator(rule(), box), box_(box), label_(label) {
+    shown_ = box->text();
+    connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { shown_ = text; });
+    box->installEventFilter(this);
+  }
+
+  State validate(QString& input, int& pos) const override {
+    const State state = QRegularExpressionValidator::validate(input, pos);
+    // Typing stays as it was; a text the program sets is no paste (setting it leaves the box unmodified).
+    if (state != Invalid || typing_ || !box_->isModified()) return state;
+    // What the paste put between the unchanged start and end of the text shown.
+    const qsizetype most = std::min(shown_.size(), input.size());
+    qsizetype head = 0, tail = 0;
+    while (head < most && shown_[head] == input[head]) ++head;
+    while (tail < most - head && shown_[shown_.size() - 1 - tail] == input[input.size() - 1 - tail]) ++tail;
+    const QString read = Money::fromPaste(input.mid(head, input.size() - head - tail));
+    QString whole = input.left(head) + read + input.right(tail);
+    int at = int(head + read.size());
+    const State taken = QRegularExpressionValidator::validate(whole, at);
+    if (taken != Invalid) {
+      input = whole;
+      pos = at;
+      return taken;
+    }
+    // Said once the paste is over, not from inside it.
+    QTimer::singleShot(0, box_, [box = QPointer<QLineEdit>(box_), label = label_] {
+      if (box) MsgBox(label + QStringLiteral("输入不合法！"), Mb::Critical);
+    });
+    return Invalid;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    // The box judges a key right after this sees it; a paste key, a menu, a drop or a click is no typing.
+    if (e->type() == QEvent::KeyPress)
+      typing_ = !static_cast<QKeyEvent*>(e)->matches(QKeySequence::Paste);
+    else
+      typing_ = e->type() == QEvent::InputMethod;
+    return QRegularExpressionValidator::eventFilter(watched, e);
+  }
+
+ private:
+  static const QRegularExpression& rule() {
+    static const QRegularExpression re(QStringLiteral("^[0-9]*\\.?[0-9]{0,2}$"));
+    return re;
+  }
+  QLineEdit* box_;
+  QString label_;
+  QString shown_;        // the box's text before the edit being judged
+  bool typing_ = false;  // the box is handling a key or a typed character
+};
+}  // namespace
+
+void MakeMoneyBox(QLineEdit* box, const QString& label) { box->setValidator(new MoneyValidator(box, label)); }

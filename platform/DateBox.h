@@ -60,5 +60,6 @@ class QLineEdit;
 // Makes a text box accept only what a rate may hold: digits and one ".".
 void MakeAmountBox(QLineEdit* box);
 // Makes a text box accept only what an amount of money may hold: digits, one "." and at most two
-// decimals.
-void MakeMoneyBox(QLineEdit* box);
+// decimals. A paste drops what groups thousands and reads full-width digits; one that still does not
+// fit is refused with `label` + "输入不合法！".
+void MakeMoneyBox(QLineEdit* box, const QString& label);

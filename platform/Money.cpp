@@ -1,6 +1,7 @@
 #include "platform/Money.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QVariant>
 
 #include <algorithm>
@@ -91,6 +92,24 @@ bool parse(const QString& text, double* out) {
   if (!ok) return false;
   if (out) *out = v;
   return true;
+}
+
+QString fromPaste(const QString& pasted) {
+  QString t;
+  t.reserve(pasted.size());
+  for (const QChar c : pasted) {
+    if (c >= QChar(0xFF10) && c <= QChar(0xFF19))
+      t += QChar(u'0' + (c.unicode() - 0xFF10));
+    else if (c == QChar(0xFF0E))
+      t += QLatin1Char('.');
+    else
+      t += c;
+  }
+  t = t.trimmed();
+  // One separator throughout, every group after the first of exactly three digits.
+  static const QRegularExpression grouped(QStringLiteral("^[0-9]{1,3}([,， ])[0-9]{3}(\\1[0-9]{3})*(\\.[0-9]*)?$"));
+  if (const QRegularExpressionMatch m = grouped.match(t); m.hasMatch()) t.remove(m.captured(1));
+  return t;
 }
 
 double valueOf(const QString& text) {

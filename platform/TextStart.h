@@ -9,3 +9,5 @@ class QLineEdit;
 void ShowTextStart(QLineEdit* box);
 // The same for an editable combo's text.
 void ShowTextStart(QComboBox* box);
+// A box that shows an identity number is never too narrow for its 18 characters.
+void FitIdentityNumber(QLineEdit* box);

@@ -85,6 +85,15 @@ void SetTextLimitLabel(QLineEdit* box, const QString& label) {
 
 int TextBoxLimit(const QLineEdit* box) { return box ? box->property(kLimitProperty).toInt() : 0; }
 
+bool CheckRoomForNote(QLineEdit* box, const QString& note) {
+  const int limit = TextBoxLimit(box);
+  const qsizetype separator = box->text().isEmpty() ? 0 : 1;
+  if (limit <= 0 || box->text().size() + separator + note.size() <= limit) return true;
+  MsgBox(TextTooLongMessage(box->property(kLabelProperty).toString(), limit - int(note.size()) - 1), Mb::Exclamation);
+  MarkInputInvalid(box);
+  return false;
+}
+
 bool CheckTextLimits(QWidget* form) {
   if (!form) return true;
   for (QLineEdit* box : form->findChildren<QLineEdit*>()) {

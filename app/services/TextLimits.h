@@ -23,5 +23,10 @@ int TextBoxLimit(const QLineEdit* box);
 // length is said (label + "不能超过N个字！"), marked, and false is returned.
 bool CheckTextLimits(QWidget* form);
 
+// Before a save that adds `note` to the remark typed in a limited `box` (after "；" when the box holds
+// text): when the two together would pass the box's length, says label + "不能超过N个字！" (N: what
+// the note leaves), marks the box and returns false.
+bool CheckRoomForNote(QLineEdit* box, const QString& note);
+
 // The message for a text over its column's length.
 QString TextTooLongMessage(const QString& label, int length);

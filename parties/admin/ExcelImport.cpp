@@ -102,6 +102,10 @@ QString ExcelSheet::title(int column) const {
 
 ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName) {
   if (!QFileInfo(path).isFile()) throw ImportRefused(QStringLiteral("找不到文件“%1”。").arg(path));
+  // Workbooks of the newer formats (the program's own exports among them) are said as such.
+  static const QStringList newer = {QStringLiteral("xlsx"), QStringLiteral("xlsm"), QStringLiteral("ods")};
+  if (newer.contains(QFileInfo(path).suffix().toLower()))
+    throw ImportRefused(QStringLiteral("只能导入 Excel 97-2003 工作簿（.xls），请在表格程序中另存为 .xls 后再导入：") + QFileInfo(path).fileName());
   // FreeXL cannot read a shared-string table that holds an empty string; such a workbook is read
   // from a copy that holds a marker in its place.
   QTemporaryDir scratch;
@@ -329,7 +333,10 @@ int ImportSheet(const ExcelSheet& sheet, const ImportRequest& request, const Imp
   if (lookup) {
     // A list holds each name once, as adding an item by hand requires.
     QSet<QString> names;
-    const QueryResult existing = Db().query(QStringLiteral("select 名称 from PJ_Zaxiang where 类别=?"), {request.category});
+    // Read locked, as adding one item is: a name another workstation adds meanwhile waits or is seen.
+    const QueryResult existing =
+        Db().query(QStringLiteral("select 名称 from ") + CurrentDialect().lockedTable(QStringLiteral("PJ_Zaxiang")) + QStringLiteral(" where 类别=?"),
+                   {request.category});
     for (const QVariantList& r : existing.rows) names.insert(VariantText(r.value(0)));
     for (const Row& row : rows) {
       // The lookup form's rule: a name kept in the accounts' comma lists holds no comma.

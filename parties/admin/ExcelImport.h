@@ -40,7 +40,8 @@ struct ExcelSheet {
 inline const QString kImportSheetName = QStringLiteral("Sheet1");
 
 // Reads the sheet `sheetName` (matched without regard to case) of an .xls workbook. A file that is
-// not a readable workbook, or has no such sheet, is refused with a message that says so.
+// not a readable workbook, or has no such sheet, is refused with a message that says so; one named
+// as a newer workbook (.xlsx, .xlsm, .ods) is told to be saved as .xls first.
 ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName = kImportSheetName);
 
 // The text a cell imports as: text trimmed ("'" alone is empty), a whole number without decimals or

@@ -193,6 +193,7 @@ TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeAsking) {
     const char* message;
     double recordPaid = 0;       // 已付本金 of the record, as another row left it
     const char* date = nullptr;  // the payment date, else today
+    int remark = 0;              // characters typed into 备注; with interest short, the waiver is agreed to
   };
   const Case cases[] = {
       {"1.2.3", "0", "0", "支付本金输入不合法！"},
@@ -209,6 +210,7 @@ TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeAsking) {
       {"1000000000", "0", "0", "支付本金输入不合法！"},
       {"0", "100.999", "0", "支付利息输入不合法！"},
       {"0", "100", "0.001", "扣除利息输入不合法！"},
+      {"100000", "900", "250", "备注不能超过243个字！", 0, nullptr, 255},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -221,9 +223,12 @@ TEST_F(Payments, EarlyPaymentRefusesBadAmountsBeforeAsking) {
     w.Text1[0]->setText(S(c.p));
     w.Text1[1]->setText(S(c.i));
     w.Text1[2]->setText(S(c.d));
+    w.Text1[3]->setText(S("满").repeated(c.remark));
     responder_.answer(Mb::Yes);
     w.pbCDkgh_Click(0);
-    EXPECT_EQ(responder_.texts(), QStringList{S(c.message)}) << "refused before the question";
+    QStringList said{S(c.message)};
+    if (c.remark) said.prepend(S("本期尚有未付利息100.00元，确认减免并结清该期吗？"));
+    EXPECT_EQ(responder_.texts(), said) << "refused before the question";
     EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
     EXPECT_EQ(count(S("PJ_Liushui where 单号=?"), {doc}), 1);
     EXPECT_EQ(status(id), S("未付"));
@@ -436,6 +441,7 @@ TEST_F(Payments, PrincipalReturnedEarlyStopsEarningThroughTheWindows) {
     double recordInterest;
     std::vector<std::pair<const char*, double>> journal;
     const char* remark;
+    int typed = 0;  // characters typed into 备注 (early only), kept before the remark the save adds
   };
   struct Scenario {
     const char* name;
@@ -467,6 +473,9 @@ TEST_F(Payments, PrincipalReturnedEarlyStopsEarningThroughTheWindows) {
       {"waiver_yes", 100000, 0.05, "日", 0.025, "2024-04-30",
        {{"2024-03-21", true, "100000", "900", "500", Mb::Yes, "100000.00", "1000.00", "500.00", 900, 100000, 900, 500, "已付", 900,
          {{"拆借支取支出", -100000}, {"拆借利息支取支出", -900}, {"拆借提前支取扣款收入", 500}}, "减免利息100.00元"}}},
+      {"waiver_after_a_remark_that_leaves_it_room", 100000, 0.05, "日", 0.025, "2024-04-30",
+       {{"2024-03-21", true, "100000", "900", "500", Mb::Yes, "100000.00", "1000.00", "500.00", 900, 100000, 900, 500, "已付", 900,
+         {{"拆借支取支出", -100000}, {"拆借利息支取支出", -900}, {"拆借提前支取扣款收入", 500}}, "；减免利息100.00元", 243}}},
       {"waiver_no", 100000, 0.05, "日", 0.025, "2024-04-30",
        {{"2024-03-21", true, "100000", "900", "500", Mb::No, "100000.00", "1000.00", "500.00", 1000, 100000, 900, 500, "支付部分", 1000,
          {{"拆借支取支出", -100000}, {"拆借利息支取支出", -900}, {"拆借提前支取扣款收入", 500}}, ""},
@@ -525,6 +534,7 @@ TEST_F(Payments, PrincipalReturnedEarlyStopsEarningThroughTheWindows) {
         const char* typed[] = {st.principal, st.interest, st.deduction};
         for (int i = 0; i < 3; ++i)
           if (typed[i]) w.Text1[static_cast<size_t>(i)]->setText(S(typed[i]));
+        w.Text1[3]->setText(S("长").repeated(st.typed));
         w.归还总额();
         w.pbCDkgh_Click(0);
       } else {
@@ -552,7 +562,7 @@ TEST_F(Payments, PrincipalReturnedEarlyStopsEarningThroughTheWindows) {
       EXPECT_DOUBLE_EQ(number(S("select 提前支取扣款 from PJ_Cjjl where 单号=?"), {doc}), st.withheld);
       EXPECT_EQ(recordStatus(doc), S(st.status) == S("已付") ? S("已完结") : S("未付"));
       if (st.remark)
-        EXPECT_EQ(text(S("select 备注 from PJ_Cjzfjl where 计划ID=? order by 编号 desc limit 1"), {id}), S(st.remark));
+        EXPECT_EQ(text(S("select 备注 from PJ_Cjzfjl where 计划ID=? order by 编号 desc limit 1"), {id}), S("长").repeated(st.typed) + S(st.remark));
       const auto j = journal(doc);
       ASSERT_EQ(j.size(), before + st.journal.size());
       for (size_t k = 0; k < st.journal.size(); ++k)

@@ -446,20 +446,25 @@ TEST_F(RepaymentTest, TheStatusIsTheOneTheAmountsGive) {
 }
 
 TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansInterest) {
+  // The note and its separator leave 243 of the remark's 255 characters.
+  const QString fits = QStringLiteral("长").repeated(243);
   struct Case {
-    const char* remark;
-    const char* recorded;
+    QString remark;
+    QString recorded;  // "": the remark leaves no room for the note, nothing is written
   };
-  const Case cases[] = {{"", "减免利息100.00元"}, {"客户困难", "客户困难；减免利息100.00元"}};
+  const Case cases[] = {{QString(), QStringLiteral("减免利息100.00元")},
+                        {QStringLiteral("客户困难"), QStringLiteral("客户困难；减免利息100.00元")},
+                        {fits, fits + QStringLiteral("；减免利息100.00元")},
+                        {QStringLiteral("满").repeated(255), QString()}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.recorded);
+    SCOPED_TRACE(c.remark.size());
     Db().Execute(QStringLiteral("update PJ_Hdjh set 应还利息=150,已还本金=0,已还利息=0,归还状态=? where 编号=?"), {QStringLiteral("未还"), row1_});
     Db().Execute(QStringLiteral("update PJ_Dkjl set 利息=300,已还本金=0,已还利息=0,结算状态=?"), {QStringLiteral("未还")});
     Db().Execute(QStringLiteral("delete from PJ_Hkjl"));
     setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
     auto w = repayWindow(row1_);
     w->Text1[1]->setText(QStringLiteral("50"));
-    w->Text1[3]->setText(QString::fromUtf8(c.remark));
+    w->Text1[3]->setText(c.remark);
     responder_.clear();
     // No keeps the row open; Yes takes 已还.
     for (int answer : {int(Mb::No), int(Mb::Yes)}) {
@@ -470,8 +475,16 @@ TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansIntere
     }
     EXPECT_EQ(responder_.texts(), QStringList(2, QStringLiteral("本期尚有未还利息100.00元，确认减免并结清该期吗？")));
     confirm(*w);
+    if (c.recorded.isEmpty()) {
+      EXPECT_EQ(responder_.texts().mid(2), QStringList{QStringLiteral("备注不能超过243个字！")}) << "refused before the save is confirmed";
+      EXPECT_TRUE(records().isEmpty());
+      EXPECT_TRUE(rowText(row1_).startsWith(QStringLiteral("0 0 0 未还 ")));
+      EXPECT_EQ(value(QStringLiteral("select 应还利息 from PJ_Hdjh where 编号=?"), {row1_}).toDouble(), 150.0);
+      EXPECT_TRUE(w->Text1[3]->styleSheet().contains(QStringLiteral("#00FFFF"))) << "the remark is marked";
+      continue;
+    }
     EXPECT_EQ(responder_.texts().last(), kSaved);
-    EXPECT_EQ(records(), QStringList{QStringLiteral("1 4000 50 0 已还 %1 管理员 %2").arg(row1_).arg(QString::fromUtf8(c.recorded))});
+    EXPECT_EQ(records(), QStringList{QStringLiteral("1 4000 50 0 已还 %1 管理员 %2").arg(row1_).arg(c.recorded)});
     EXPECT_EQ(value(QStringLiteral("select 应还利息 from PJ_Hdjh where 编号=?"), {row1_}).toDouble(), 50.0);
     EXPECT_EQ(value(QStringLiteral("select 利息 from PJ_Dkjl where 单号='D1'")).toDouble(), 200.0);
   }
@@ -647,8 +660,8 @@ TEST_F(RepaymentTest, TheViewHasTheFormsPageButtonsDisabledAndItsQuickFillLists)
   }
 }
 
-// Texts the view fills in show their start in a box too narrow for them: the first digits of an
-// 18-digit ID number, a long name's surname, the first words of an address.
+// Texts the view fills in show their start in a box too narrow for them: a long name's surname, the
+// first words of an address. An 18-digit ID number is shown whole.
 TEST_F(RepaymentTest, TheViewShowsTheStartOfEveryLongText) {
   Db().Execute(QStringLiteral("update PJ_Kehu set 姓名=?, 身份证号=?, 家庭住址=? where 姓名=?"),
                {QStringLiteral("欧阳诸葛慕容上官司马东方皇甫尉迟公羊"), QStringLiteral("110101198005060011"),
@@ -677,6 +690,14 @@ TEST_F(RepaymentTest, TheViewShowsTheStartOfEveryLongText) {
     if (box->fontMetrics().horizontalAdvance(box->text()) > box->contentsRect().width()) ++cut;
   }
   EXPECT_GE(cut, 2) << "the test needs boxes narrower than their texts";
+
+  // The identity number is never among them: with the caret at its end the text has not scrolled.
+  QLineEdit* id = view.txtJkkh[1];
+  const int start = id->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+  id->setModified(true);  // a caret the user moved stays where it is
+  id->end(false);
+  id->repaint();
+  EXPECT_NEAR(id->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() - start, id->fontMetrics().horizontalAdvance(id->text()), 1);
 }
 
 TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment) {

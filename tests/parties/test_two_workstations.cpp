@@ -12,6 +12,7 @@
 #include "app/data/DataAccess.h"
 #include "app/data/DatabaseBuilder.h"
 #include "app/services/LoginState.h"
+#include "parties/admin/ExcelImport.h"
 #include "parties/admin/frmKhdgl.h"
 #include "parties/frmAEDyg.h"
 #include "parties/frmZxglb.h"
@@ -37,6 +38,20 @@ void AddLookupItem(const QString& name) {
   w.optGn[1]->click();
   w.Text1->setText(name);
   w.eCmdzx_Click(0);
+}
+
+void ImportLookupItem(const QString& name) {
+  ExcelSheet sheet;
+  sheet.columns = 1;
+  sheet.rows = {{ExcelCell{ExcelCell::Text, QStringLiteral("名称"), 0}}, {ExcelCell{ExcelCell::Text, name, 0}}};
+  ImportRequest request;
+  request.target = TargetForKind(3, 0);
+  request.category = 9;
+  request.bindings = {{QStringLiteral("名称"), 1}};
+  try {
+    ImportSheet(sheet, request);
+  } catch (const ImportRefused&) {
+  }
 }
 
 void AddWorkstation(const QString& name) {
@@ -166,6 +181,7 @@ TEST_F(TwoWorkstations, TheServerReadsTheNameOrNumberWithUpdateAndHoldLocks) {
        {QStringLiteral("select 编号 from PJ_Zaxiang with (updlock, holdlock) where 类别=? and 名称=?"),
         QStringLiteral("select 代码 from PJ_Zaxiang with (updlock, holdlock) order by 编号")}},
       {AddWorkstation, QStringLiteral("前台"), {QStringLiteral("select max(机器ID) from PJ_Jq with (updlock, holdlock)")}},
+      {ImportLookupItem, QStringLiteral("销售部"), {QStringLiteral("select 名称 from PJ_Zaxiang with (updlock, holdlock) where 类别=?")}},
   };
   for (const auto& c : cases) {
     sent.clear();

@@ -204,6 +204,20 @@ TEST_F(ImportTest, WorkbooksThatCannotBeReadAreRefusedWithAClearMessage) {
   } catch (const ImportRefused& r) {
     EXPECT_TRUE(r.message.contains(QStringLiteral("无法读取“damaged.xls”"))) << r.message.toStdString();
   }
+  // Newer workbooks, the program's own exports among them, are told to be saved as .xls.
+  for (const char* name : {"导出.xlsx", "macro.XLSM", "calc.ods"}) {
+    const QString path = appDir() + QString::fromUtf8(name);
+    QFile newer(path);
+    ASSERT_TRUE(newer.open(QIODevice::WriteOnly));
+    newer.write("PK\x03\x04");
+    newer.close();
+    try {
+      ReadExcelSheet(path);
+      FAIL() << name;
+    } catch (const ImportRefused& r) {
+      EXPECT_EQ(r.message, QStringLiteral("只能导入 Excel 97-2003 工作簿（.xls），请在表格程序中另存为 .xls 后再导入：") + QString::fromUtf8(name));
+    }
+  }
   try {
     ReadExcelSheet(appDir() + "missing.xls");
     FAIL();
