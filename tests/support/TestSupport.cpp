@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QProcess>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/LoginState.h"
@@ -144,4 +147,45 @@ QString ToolOutput(const QString& program, const QStringList& args) {
     return {};
   }
   return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+namespace {
+// Its first line could pass for an attachment copy's name: a list read through a link would take it.
+const QByteArray kPrivateText = QByteArrayLiteral("20261208093000.pdf\n只有本人能看的记录\n");
+}
+
+PlantedNames::PlantedNames(const QString& folder)
+    : privateFile(folder + QStringLiteral("/私人.txt")), danglingTarget(folder + QStringLiteral("/别处/新文件")) {
+  QDir().mkpath(folder + QStringLiteral("/别处"));
+  ::chmod(QFile::encodeName(folder + QStringLiteral("/别处")).constData(), 0777);
+  QFile f(privateFile);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(kPrivateText) == kPrivateText.size());
+  f.close();
+  const QByteArray name = QFile::encodeName(privateFile);
+  EXPECT_EQ(::chmod(name.constData(), 0600), 0);
+  if (::geteuid() == 0) EXPECT_EQ(::chown(name.constData(), 65534, 65534), 0);
+}
+
+void PlantedNames::plant(const QString& at, Plant how) const {
+  const QByteArray name = QFile::encodeName(at);
+  ::unlink(name.constData());
+  switch (how) {
+    case Plant::LinkToPrivateFile: ASSERT_EQ(::symlink(QFile::encodeName(privateFile).constData(), name.constData()), 0); break;
+    case Plant::DanglingLink: ASSERT_EQ(::symlink(QFile::encodeName(danglingTarget).constData(), name.constData()), 0); break;
+    case Plant::Fifo:
+      ASSERT_EQ(::mkfifo(name.constData(), 0444), 0);
+      ASSERT_EQ(::chmod(name.constData(), 0444), 0);
+      break;
+  }
+}
+
+::testing::AssertionResult PlantedNames::untouched() const {
+  struct stat st {};
+  if (::lstat(QFile::encodeName(danglingTarget).constData(), &st) == 0) return ::testing::AssertionFailure() << "made where a link pointed";
+  if (::lstat(QFile::encodeName(privateFile).constData(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 07777) != 0600 ||
+      st.st_uid != (::geteuid() == 0 ? 65534u : ::geteuid()))
+    return ::testing::AssertionFailure() << "the private file's mode or owner changed";
+  QFile f(privateFile);
+  if (!f.open(QIODevice::ReadOnly) || f.readAll() != kPrivateText) return ::testing::AssertionFailure() << "the private file changed";
+  return ::testing::AssertionSuccess();
 }

@@ -68,3 +68,17 @@ int FilePageSize(const QString& path, const QString& key);
 // Runs a command-line tool (unzip, pdftotext, ...) and returns what it printed; "" when it does not
 // finish within 30 seconds.
 QString ToolOutput(const QString& program, const QStringList& args);
+
+// What another system account sharing the program folder may plant at a name the program uses: a
+// link to a private file of the account that runs the program, a link to a name not there yet (in
+// a folder that account could write), or a FIFO of mode 0444.
+enum class Plant { LinkToPrivateFile, DanglingLink, Fifo };
+struct PlantedNames {
+  // The private file (0600, of the account the tests' children switch to when the tests run as root,
+  // else of this one) and the dangling links' target live in `folder`.
+  explicit PlantedNames(const QString& folder);
+  void plant(const QString& at, Plant how) const;
+  // The private file byte for byte with its owner and mode, and nothing made where a link pointed.
+  ::testing::AssertionResult untouched() const;
+  QString privateFile, danglingTarget;
+};
