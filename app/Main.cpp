@@ -25,22 +25,22 @@ frmMain* Main() {
 
 void ClaimLocalDatabase() {
   // One program per local file: a second one would write under the first one's feet. A lock file
-  // that exists but cannot be opened (another account's) may be held, so it refuses the start too.
-  // Without a lock file (a read-only folder) the program still starts; its first save says the
-  // folder is read-only.
+  // that exists but cannot be opened (another account's) may be held, so it refuses the start too,
+  // and so does anything but a plain file at its name. Without a lock file (a read-only folder) the
+  // program still starts; its first save says the folder is read-only.
   if (gDatabaseType != 0) return;
-  if (!LockLocalDatabase()) {
-    MsgBox(DatabaseInUseMessage(), Mb::Critical);
+  if (const QString refusal = LockLocalDatabase(); !refusal.isEmpty()) {
+    MsgBox(refusal, Mb::Critical);
     EndProgram();
   }
   // Copies listed by a window of a program killed before its save, and named by no row, would stay
   // for ever. Only while no other program can be adding attachments (the lock held), and never on
   // SQL Server, where other workstations' rows are not this folder's. A failure must not stop the
-  // start.
+  // start; a list that cannot be used is told (one that is no plain file, so that it is removed).
   if (HoldsLocalDatabaseLock()) {
     RemoveLeftoverWorkFiles();
     try {
-      LoanStore::RemoveListedCopies();
+      if (const QString failure = LoanStore::RemoveListedCopies(); !failure.isEmpty()) MsgBox(failure, Mb::Exclamation);
     } catch (const AppError&) {
     }
   }

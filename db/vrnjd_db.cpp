@@ -54,9 +54,12 @@ QString backupCopyOf(const QString& file) {
 // and takes it only once it has something to write, so a running program blocks only a real change.
 void takeProgramLock(const QString& file) {
   // A lock file another account made and this one cannot open at all may be held: treated as held.
-  const FileLockState s = AcquireFileLock(file + QStringLiteral(".lock"));
+  const QString lock = file + QStringLiteral(".lock");
+  const FileLockState s = AcquireFileLock(lock);
   if (s == FileLockState::Busy || s == FileLockState::Inaccessible)
     throw AppError(Err::InvalidCall, QStringLiteral("程序正在使用数据库，请先退出程序再升级。"));
+  // A link or a FIFO at the lock's name is nobody's lock: nothing is changed beside it.
+  if (s == FileLockState::NotRegular) throw AppError(Err::InvalidCall, NotRegularFileMessage(QStringLiteral("数据库锁文件"), lock));
 }
 
 // A new file is built whole beside the target and then moved into place, so a failed build leaves

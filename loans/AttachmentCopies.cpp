@@ -1,7 +1,6 @@
 #include "loans/AttachmentCopies.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -13,18 +12,15 @@
 #include "app/data/DataAccess.h"
 #include "loans/LoanStore.h"
 #include "platform/FileLock.h"
+#include "platform/SafeFiles.h"
 
 namespace LoanStore {
 
 namespace {
 QString systemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-// The list, read and rewritten under its flock; `change` edits the names in between.
-template <typename Change>
-QString changeList(Change change) {
-  const QString path = PendingCopiesPath();
-  const int fd = OpenSharedFileLocked(path);
-  if (fd < 0) return QStringLiteral("无法写入附件清单“%1”：%2").arg(QDir::toNativeSeparators(path), systemReason());
+// The copy names a list holds: any other line (a path, a template's name) is no copy of ours.
+QStringList readNames(int fd) {
   QByteArray text;
   char buffer[4096];
   for (;;) {
@@ -35,16 +31,47 @@ QString changeList(Change change) {
   }
   QStringList names;
   for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n')))
-    if (!line.trimmed().isEmpty()) names << line.trimmed();
+    if (IsCopyName(line.trimmed()) && !names.contains(line.trimmed())) names << line.trimmed();
+  return names;
+}
+
+// Earlier versions kept the list beside template/, in the program folder: read once into the list,
+// then unlinked. Anything but a plain file there is never read through.
+QString oldListPath() { return gAppDir + QStringLiteral("template.pending"); }
+QStringList readOldList() {
+  KeptFileState state;
+  const int fd = OpenKeptFile(oldListPath(), KeptFileOpen::ReadWriteElseRead, 0, &state);
+  if (fd < 0) return {};
+  const QStringList names = readNames(fd);
+  ::close(fd);
+  return names;
+}
+
+// The list, read and rewritten under its flock; `change` edits the names in between.
+template <typename Change>
+QString changeList(Change change) {
+  const QString path = PendingCopiesPath();
+  KeptFileState state;
+  const int fd = OpenSharedFileLocked(path, &state);
+  if (fd < 0 && state == KeptFileState::NotRegular) return NotRegularFileMessage(QStringLiteral("附件清单"), path);
+  if (fd < 0) return QStringLiteral("无法写入附件清单“%1”：%2").arg(QDir::toNativeSeparators(path), systemReason());
+  QStringList names = readNames(fd);
+  const bool oldList = NameTaken(oldListPath());
+  const qsizetype listed = names.size();
+  if (oldList)
+    for (const QString& name : readOldList())
+      if (!names.contains(name)) names << name;
+  const bool merged = names.size() != listed;
   const QStringList before = names;
   change(names);
   QString failure;
-  if (names != before) {
+  if (merged || names != before) {
     const QByteArray out = names.isEmpty() ? QByteArray() : names.join(QLatin1Char('\n')).toUtf8() + '\n';
     if (::lseek(fd, 0, SEEK_SET) != 0 || ::ftruncate(fd, 0) != 0 ||
         (!out.isEmpty() && ::write(fd, out.constData(), static_cast<size_t>(out.size())) != out.size()) || ::fdatasync(fd) != 0)
       failure = QStringLiteral("无法写入附件清单“%1”：%2").arg(QDir::toNativeSeparators(path), systemReason());
   }
+  if (oldList && failure.isEmpty()) RemoveName(oldListPath());
   ::close(fd);
   return failure;
 }
@@ -71,7 +98,7 @@ QString copyInFolder(const QString& path) {
 }
 }  // namespace
 
-QString PendingCopiesPath() { return gAppDir + QStringLiteral("template.pending"); }
+QString PendingCopiesPath() { return gAppDir + QStringLiteral("template/.pending"); }
 
 bool IsCopyName(const QString& name) {
   static const QRegularExpression pattern(QStringLiteral("^\\d{14}(_\\d+)?(\\.[^./\\\\]+)?$"));
@@ -94,26 +121,22 @@ void ForgetPendingCopies(const QStringList& gone) {
 
 QStringList PendingCopies() {
   QStringList listed;
-  if (!QFileInfo::exists(PendingCopiesPath())) return listed;
+  if (!NameTaken(PendingCopiesPath()) && !NameTaken(oldListPath())) return listed;
   changeList([&listed](QStringList& names) { listed = names; });
   return listed;
 }
 
 bool NamedByAnyRow(const QString& name) { return namedIn(allStoredPaths(), name); }
 
-int RemoveListedCopies() {
-  if (!QFileInfo::exists(PendingCopiesPath())) return 0;
+QString RemoveListedCopies() {
+  if (!NameTaken(PendingCopiesPath()) && !NameTaken(oldListPath())) return {};
   // Read before the list is touched: a failing read leaves the list for the next start.
   const QStringList stored = allStoredPaths();
-  int removed = 0;
-  changeList([&](QStringList& names) {
-    for (const QString& name : names) {
-      if (!IsCopyName(name) || namedIn(stored, name)) continue;
-      if (QFile::remove(AttachmentFolder() + name)) ++removed;
-    }
+  return changeList([&](QStringList& names) {
+    for (const QString& name : names)
+      if (!namedIn(stored, name)) RemoveName(AttachmentFolder() + name);
     names.clear();
   });
-  return removed;
 }
 
 void SettleSavedAttachments(const QList<Attachment>& saved, const QStringList& dropped) {
@@ -131,7 +154,7 @@ void SettleSavedAttachments(const QList<Attachment>& saved, const QStringList& d
   }
   for (const QString& path : dropped) {
     const QString file = copyInFolder(path);
-    if (!file.isEmpty() && !namedIn(stored, StripPath(path))) QFile::remove(file);
+    if (!file.isEmpty() && !namedIn(stored, StripPath(path))) RemoveName(file);
   }
 }
 

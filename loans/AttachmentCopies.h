@@ -1,7 +1,7 @@
 #pragma once
 // The files of attachments belong to the user. A file of the attachment folder is removed only where
 // the program knows it is a copy a window made and did not save: each window notes its copies, by
-// file name, in a pending list beside the attachment folder before it makes them, and the save
+// file name, in a pending list in the attachment folder before it makes them, and the save
 // clears its own entries once it has committed. Nothing is ever inferred from the database that
 // happens to be open (a restored backup or another file names fewer files than the folder holds).
 #include <QList>
@@ -12,7 +12,7 @@
 
 namespace LoanStore {
 
-// "template.pending" beside the attachment folder: one file name a line.
+// "template/.pending": one copy name a line, kept as a plain file only (SafeFiles.h).
 QString PendingCopiesPath();
 // Whether `name` has the shape of a copy the windows make ("yyyyMMddHHmmss", an optional "_n" and
 // an extension): templates and anything with a folder in it never do.
@@ -27,8 +27,9 @@ QStringList PendingCopies();
 bool NamedByAnyRow(const QString& name);
 
 // At start, on the local file and holding its lock: removes each listed copy that lies in the
-// attachment folder and that no row names, then empties the list. Returns the number removed.
-int RemoveListedCopies();
+// attachment folder and that no row names, then empties the list. Returns "" or why the list
+// could not be used (nothing then removed).
+QString RemoveListedCopies();
 // After a save has committed: its copies leave the list, and the files of the attachment rows it
 // dropped (`dropped`, as SaveAttachmentRows returned them) are removed where they are copies in the
 // attachment folder that no row names any more.

@@ -7,7 +7,10 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
@@ -18,6 +21,7 @@
 #include "app/services/LoginState.h"
 #include "platform/Clock.h"
 #include "platform/Money.h"
+#include "platform/SafeFiles.h"
 #include "platform/WaitCursor.h"
 
 namespace LoanStore {
@@ -421,26 +425,55 @@ QString StripPath(const QString& path) {
   return cut < 0 ? path : path.mid(cut + 1);
 }
 
+namespace {
+// The user's file into the new copy's descriptor, which is closed here.
+bool writeCopy(QFile& source, int fd) {
+  QFile out;
+  if (!out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return false;
+  }
+  char buffer[65536];
+  for (;;) {
+    const qint64 n = source.read(buffer, sizeof buffer);
+    if (n <= 0) return n == 0 && out.flush();
+    if (out.write(buffer, n) != n) return false;
+  }
+}
+}  // namespace
+
 QString CopyAttachment(const QString& path, Attachment* copied) {
   if (path.isEmpty()) return {};
+  const QString failed = QStringLiteral("附件复制失败：");
   const QString name = StripPath(path);
   const QString ext = QFileInfo(name).suffix().toLower();
   const QString folder = AttachmentFolder();
   const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMddHHmmss"));
-  QString target;
+  QFile source(path);
+  struct stat st {};
+  if (!source.open(QIODevice::ReadOnly) || ::fstat(source.handle(), &st) != 0) return failed + path;
   for (int n = 0;; ++n) {
-    target = folder + stamp + (n ? QStringLiteral("_%1").arg(n) : QString()) + (ext.isEmpty() ? QString() : QStringLiteral(".") + ext);
-    if (!QFileInfo::exists(target)) break;
+    const QString copyName = stamp + (n ? QStringLiteral("_%1").arg(n) : QString()) + (ext.isEmpty() ? QString() : QStringLiteral(".") + ext);
+    const QString target = folder + copyName;
+    // Whatever stands at a name (a file, a link, a FIFO) is never written through: the next name.
+    if (NameTaken(target)) continue;
+    // Noted first: a program killed after the copy still leaves a name the next start can act on.
+    if (const QString why = NotePendingCopy(copyName); !why.isEmpty()) return failed + why;
+    const int fd = CreateNewFile(target, st.st_mode & 0777);
+    if (fd < 0) {
+      const bool taken = errno == EEXIST;
+      ForgetPendingCopies({copyName});
+      if (taken) continue;
+      return failed + path;
+    }
+    if (!writeCopy(source, fd)) {
+      RemoveName(target);
+      ForgetPendingCopies({copyName});
+      return failed + path;
+    }
+    *copied = Attachment{0, name, ext, target};
+    return {};
   }
-  // Noted first: a program killed after the copy still leaves a name the next start can act on.
-  const QString copyName = StripPath(target);
-  if (const QString why = NotePendingCopy(copyName); !why.isEmpty()) return QStringLiteral("附件复制失败：") + why;
-  if (!QFile::copy(path, target)) {
-    ForgetPendingCopies({copyName});
-    return QStringLiteral("附件复制失败：") + path;
-  }
-  *copied = Attachment{0, name, ext, target};
-  return {};
 }
 
 QString AddAttachmentCopy(const QString& path, QList<Attachment>* list) {
@@ -471,7 +504,7 @@ void DiscardCopies(const QList<Attachment>& attachments) {
     } catch (const AppError&) {
       continue;
     }
-    if (!named) QFile::remove(a.path);
+    if (!named) RemoveName(a.path);
     gone << name;
   }
   ForgetPendingCopies(gone);

@@ -1,12 +1,9 @@
 #include "platform/FileLock.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -20,38 +17,12 @@ std::map<QString, int>& heldLocks() {
 }
 QString keyOf(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
 
-int openExisting(const QByteArray& name, int flags) { return ::open(name.constData(), flags | O_CLOEXEC); }
-
-// Opens the file another account may have made: read-write when allowed, else read-only (flock
-// works on either). A missing file is created 0666; the umask would otherwise keep other accounts
-// from opening it read-write. `missingAndUncreatable` tells a missing file that cannot be made (a
-// read-only folder) from one that exists and cannot be opened.
-int openShared(const QString& path, bool readOnlyAllowed, bool* missingAndUncreatable) {
-  const QByteArray name = QFile::encodeName(path);
-  *missingAndUncreatable = false;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    int fd = openExisting(name, O_RDWR);
-    if (fd >= 0) return fd;
-    if (errno != ENOENT) {
-      if (!readOnlyAllowed) return -1;
-      const int first = errno;
-      fd = openExisting(name, O_RDONLY);
-      if (fd < 0) errno = first;
-      return fd;
-    }
-    fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::fchmod(fd, 0666);
-      return fd;
-    }
-    if (errno != EEXIST) {
-      *missingAndUncreatable = true;
-      return -1;
-    }
-    // Made by someone else between the two calls (or a dangling link): look again.
+FileLockState stateOf(KeptFileState s) {
+  switch (s) {
+    case KeptFileState::Missing: return FileLockState::Unavailable;
+    case KeptFileState::NotRegular: return FileLockState::NotRegular;
+    default: return FileLockState::Inaccessible;
   }
-  errno = EACCES;
-  return -1;
 }
 }  // namespace
 
@@ -59,9 +30,11 @@ FileLockState AcquireFileLock(const QString& path) {
   std::lock_guard<std::mutex> guard(gMutex);
   const QString key = keyOf(path);
   if (heldLocks().count(key)) return FileLockState::Held;
-  bool uncreatable = false;
-  const int fd = openShared(key, true, &uncreatable);
-  if (fd < 0) return uncreatable ? FileLockState::Unavailable : FileLockState::Inaccessible;
+  // Another account sharing the folder may have made it: read-write when allowed, else read-only
+  // (flock works on either). Made 0666, or the umask would keep other accounts from writing it.
+  KeptFileState state;
+  const int fd = OpenKeptFile(key, KeptFileOpen::ReadWriteElseRead, 0666, &state);
+  if (fd < 0) return stateOf(state);
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const bool busy = errno == EWOULDBLOCK;
     ::close(fd);
@@ -81,7 +54,8 @@ bool FileLockedElsewhere(const QString& path) {
   const QString key = keyOf(path);
   if (heldLocks().count(key)) return false;
   // A missing lock file is held by nobody; the check creates nothing.
-  const int fd = openExisting(QFile::encodeName(key), O_RDONLY);
+  KeptFileState state;
+  const int fd = OpenKeptFile(key, KeptFileOpen::ReadWriteElseRead, 0, &state);
   if (fd < 0) return false;
   const bool busy = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   if (!busy) ::flock(fd, LOCK_UN);
@@ -97,9 +71,10 @@ void ReleaseFileLock(const QString& path) {
   heldLocks().erase(it);
 }
 
-int OpenSharedFileLocked(const QString& path) {
-  bool uncreatable = false;
-  const int fd = openShared(path, false, &uncreatable);
+int OpenSharedFileLocked(const QString& path, KeptFileState* state) {
+  KeptFileState s;
+  const int fd = OpenKeptFile(path, KeptFileOpen::ReadWrite, 0666, &s);
+  if (state) *state = s;
   if (fd < 0) return -1;
   int r;
   do {

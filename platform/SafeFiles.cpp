@@ -38,7 +38,7 @@ int OpenKeptFile(const QString& path, KeptFileOpen access, mode_t createMode, Ke
   const QByteArray name = nameOf(path);
   for (int attempt = 0; attempt < 3; ++attempt) {
     int fd = openNoFollow(name, O_RDWR);
-    if (fd < 0 && errno == EACCES && access == KeptFileOpen::ReadWriteElseRead) {
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM) && access == KeptFileOpen::ReadWriteElseRead) {
       fd = openNoFollow(name, O_RDONLY);
       if (fd < 0 && errno != EACCES && !notRegularErrno(errno)) errno = EACCES;
     }
@@ -127,6 +127,11 @@ bool RenameNoReplace(const QString& from, const QString& to) {
 
 bool RenameReplacing(const QString& from, const QString& to) {
   return std::rename(nameOf(from).constData(), nameOf(to).constData()) == 0;
+}
+
+bool NameTaken(const QString& path) {
+  struct stat st {};
+  return ::lstat(nameOf(path).constData(), &st) == 0;
 }
 
 bool IsPlainFile(const QString& path) {

@@ -47,6 +47,8 @@ bool RenameNoReplace(const QString& from, const QString& to);
 // Renames `from` over `to`; a link standing at `to` is replaced, never followed.
 bool RenameReplacing(const QString& from, const QString& to);
 
+// Whether anything stands at `path`: a file, a folder, a link (a dangling one too), a FIFO.
+bool NameTaken(const QString& path);
 // Whether a regular file (not a link to one) stands at `path`.
 bool IsPlainFile(const QString& path);
 

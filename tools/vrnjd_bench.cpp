@@ -439,8 +439,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   SetAppDir(QDir(folder).absolutePath());
-  if (!LockLocalDatabase()) {
-    std::fprintf(stderr, "vrnjd_bench: %s\n", DatabaseInUseMessage().toUtf8().constData());
+  if (const QString refusal = LockLocalDatabase(); !refusal.isEmpty()) {
+    std::fprintf(stderr, "vrnjd_bench: %s\n", refusal.toUtf8().constData());
     return 1;
   }
   gDatabaseType = 0;

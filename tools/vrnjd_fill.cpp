@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
   const QString shipped = app.applicationDirPath() + QStringLiteral("/data/data.pbb");
   SetAppDir(QDir(folder).absolutePath());
   const QString target = LocalDatabasePath();
-  if (!LockLocalDatabase()) {
-    say(QStringLiteral("vrnjd_fill: ") + DatabaseInUseMessage());
+  if (const QString refusal = LockLocalDatabase(); !refusal.isEmpty()) {
+    say(QStringLiteral("vrnjd_fill: ") + refusal);
     return 1;
   }
   if (QFile::exists(target)) {

@@ -2,11 +2,20 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <array>
+#include <cerrno>
+#include <climits>
+#include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/data/Database.h"
 
@@ -14,6 +23,83 @@ namespace {
 
 constexpr int kPageSize = 4096;
 constexpr int kOldPageSize = 1024;
+
+// SQLite opens more than the file it is pointed at: the journal, -wal and -shm beside it, attached
+// files, the folder (to sync it). Those names lie in folders other accounts may write, so none of
+// them is opened through a link (nor is a link in a name resolved first, which SQLite does for the
+// files it is given), nor is a FIFO planted there waited on. Only the files open connections were
+// pointed at, and their folders, are taken as named.
+std::mutex gNamedMutex;
+std::multiset<std::string>& namedFiles() {
+  static std::multiset<std::string> names;
+  return names;
+}
+
+// A relative name is taken from the working folder, as SQLite does.
+std::string fullName(const std::string& name) {
+  char cwd[PATH_MAX];
+  if ((!name.empty() && name[0] == '/') || !::getcwd(cwd, sizeof cwd)) return name;
+  return std::string(cwd) + '/' + name;
+}
+
+bool isNamed(const char* name) {
+  const std::string full = fullName(name);
+  std::lock_guard<std::mutex> guard(gNamedMutex);
+  return namedFiles().count(full) > 0;
+}
+
+ssize_t readLinkOfNamedOnly(const char* name, char* buffer, size_t size) {
+  if (isNamed(name)) return ::readlink(name, buffer, size);
+  errno = ELOOP;
+  return -1;
+}
+
+int openWithoutFollowing(const char* name, int flags, int mode) {
+  if (isNamed(name)) return ::open(name, flags, mode);
+  const int fd = ::open(name, flags | O_NOFOLLOW | O_NONBLOCK, mode);
+  if (fd < 0) return fd;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) {
+    ::close(fd);
+    errno = ENXIO;
+    return -1;
+  }
+  if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// Before the first connection: every unix VFS of SQLite opens through this.
+void installOpenWithoutFollowing() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
+    if (!vfs || vfs->iVersion < 3 || !vfs->xSetSystemCall) return;
+    vfs->xSetSystemCall(vfs, "open", reinterpret_cast<sqlite3_syscall_ptr>(&openWithoutFollowing));
+    vfs->xSetSystemCall(vfs, "readlink", reinterpret_cast<sqlite3_syscall_ptr>(&readLinkOfNamedOnly));
+  });
+}
+
+// The file a connection is pointed at, and its folder, opened as named while the connection lives.
+class NamedFile {
+ public:
+  explicit NamedFile(const QString& path) : file_(fullName(QFile::encodeName(path).toStdString())) {
+    const size_t cut = file_.rfind('/');
+    folder_ = cut == std::string::npos ? std::string(".") : cut == 0 ? std::string("/") : file_.substr(0, cut);
+    std::lock_guard<std::mutex> guard(gNamedMutex);
+    namedFiles().insert(file_);
+    namedFiles().insert(folder_);
+  }
+  ~NamedFile() {
+    std::lock_guard<std::mutex> guard(gNamedMutex);
+    namedFiles().erase(namedFiles().find(file_));
+    namedFiles().erase(namedFiles().find(folder_));
+  }
+  NamedFile(const NamedFile&) = delete;
+  NamedFile& operator=(const NamedFile&) = delete;
+
+ private:
+  std::string file_, folder_;
+};
 
 // The last few distinct texts of one column, with their UTF-8 bytes.
 class RecentTexts {
@@ -52,10 +138,13 @@ class SqlCipherBackend : public DbBackend {
       throw AppError(Err::Database, QStringLiteral("找不到数据库文件“%1”。").arg(path_));
     // A connection is only ever used by the thread that opened it: no lock around every call.
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create_ ? SQLITE_OPEN_CREATE : 0);
+    installOpenWithoutFollowing();
+    named_ = std::make_unique<NamedFile>(path_);
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
       sqlite3_close(db);
+      named_.reset();
       throw AppError(rc, QStringLiteral("无法打开数据库文件“%1”，请检查文件是否存在、是否有读写权限。").arg(path_));
     }
     db_ = db;
@@ -82,6 +171,7 @@ class SqlCipherBackend : public DbBackend {
     } catch (...) {
       sqlite3_close(db_);
       db_ = nullptr;
+      named_.reset();
       throw;
     }
   }
@@ -92,6 +182,7 @@ class SqlCipherBackend : public DbBackend {
     if (!db_) return;
     sqlite3_close_v2(db_);
     db_ = nullptr;
+    named_.reset();
   }
 
   QueryResult query(const QString& sql, const QVariantList& params) override {
@@ -206,13 +297,16 @@ class SqlCipherBackend : public DbBackend {
     QString sentence;
     // sqlcipher_export hands an attached file's failure on as a plain error with the code's own text.
     if (code == SQLITE_ERROR)
-      for (int inner : {SQLITE_FULL, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY})
+      for (int inner : {SQLITE_FULL, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY, SQLITE_CANTOPEN})
         if (driverText == QLatin1String(sqlite3_errstr(inner))) code = inner;
     switch (code & 0xff) {
       case SQLITE_CORRUPT: sentence = DbFailure::damaged(file); break;
       case SQLITE_NOTADB: sentence = DbFailure::unreadable(file); break;
       case SQLITE_FULL: sentence = DbFailure::diskFull(); break;
-      case SQLITE_READONLY: sentence = DbFailure::readOnly(); break;
+      // A journal (or an attached file) that cannot be made or opened: a read-only folder, or
+      // something planted at its name that is not followed.
+      case SQLITE_READONLY:
+      case SQLITE_CANTOPEN: sentence = DbFailure::readOnly(); break;
       case SQLITE_ERROR:
         // SQLite has no code of its own for a missing table.
         if (driverText.startsWith(QLatin1String("no such table")) && !hasSettingsTable()) sentence = DbFailure::noSystemTables(file);
@@ -240,6 +334,7 @@ class SqlCipherBackend : public DbBackend {
   QString key_;
   bool create_;
   sqlite3* db_ = nullptr;
+  std::unique_ptr<NamedFile> named_;
 };
 
 }  // namespace

@@ -1,7 +1,8 @@
 #include "app/services/LocalDatabaseLock.h"
 
+#include <QDir>
+
 #include "app/data/ConnectionSettings.h"
-#include "platform/FileLock.h"
 
 namespace {
 QString lockPath() { return LocalDatabasePath() + QStringLiteral(".lock"); }
@@ -9,9 +10,16 @@ QString lockPath() { return LocalDatabasePath() + QStringLiteral(".lock"); }
 
 QString DatabaseInUseMessage() { return QStringLiteral("数据库文件正被另一个程序使用，不能同时打开。"); }
 
-bool LockLocalDatabase() {
-  const FileLockState s = AcquireFileLock(lockPath());
-  return s == FileLockState::Held || s == FileLockState::Unavailable;
+QString LockRefusalMessage(FileLockState s, const QString& lockPath) {
+  switch (s) {
+    case FileLockState::Busy: return DatabaseInUseMessage();
+    case FileLockState::Inaccessible:
+      return QStringLiteral("数据库锁文件“%1”不能被当前系统账户打开，请让管理员把它的权限改为所有人可读写。").arg(QDir::toNativeSeparators(lockPath));
+    case FileLockState::NotRegular: return NotRegularFileMessage(QStringLiteral("数据库锁文件"), lockPath);
+    default: return {};
+  }
 }
+
+QString LockLocalDatabase() { return LockRefusalMessage(AcquireFileLock(lockPath()), lockPath()); }
 
 bool HoldsLocalDatabaseLock() { return HoldsFileLock(lockPath()); }

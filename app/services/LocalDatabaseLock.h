@@ -3,12 +3,17 @@
 // data/data.pbb.lock for the whole of their run.
 #include <QString>
 
+#include "platform/FileLock.h"
+
 // "数据库文件正被另一个程序使用，不能同时打开。"
 QString DatabaseInUseMessage();
-// Takes the lock beside LocalDatabasePath(). False when another process holds it, or when the lock
-// file exists but cannot be opened at all (another account's file whose holder cannot be known).
-// A lock file that is missing and cannot be created (a read-only folder) does not stop the caller.
-bool LockLocalDatabase();
+// Why a lock in state `s` on the lock file `lockPath` refuses to go on: held by another program, a
+// lock file this account cannot open (its holder cannot be known), or anything but a plain file at
+// its name. "" for a lock held, or missing and impossible to create (a read-only folder).
+QString LockRefusalMessage(FileLockState s, const QString& lockPath);
+// Takes the lock beside LocalDatabasePath(). "" when taken, or when the lock file is missing and
+// cannot be created (a read-only folder: the caller goes on without it); else LockRefusalMessage.
+QString LockLocalDatabase();
 // Whether this process holds that lock now: files beside the database (the database itself, the
 // attachment copies) are replaced or removed only then.
 bool HoldsLocalDatabaseLock();

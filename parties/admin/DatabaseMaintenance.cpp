@@ -111,11 +111,10 @@ void syncFile(const QString& path, int mode = -1) {
 // here for another file), never under another program's feet. "" when held; else why not: a lock
 // file that is missing and cannot be made is a read-only folder, not another program.
 QString databaseLockRefusal(const QString& database) {
-  switch (AcquireFileLock(database + QStringLiteral(".lock"))) {
-    case FileLockState::Held: return {};
-    case FileLockState::Unavailable: return DbFailure::readOnly();
-    default: return DatabaseInUseMessage();
-  }
+  const QString lock = database + QStringLiteral(".lock");
+  const FileLockState state = AcquireFileLock(lock);
+  if (state == FileLockState::Unavailable) return DbFailure::readOnly();
+  return LockRefusalMessage(state, lock);
 }
 
 // Moves `from` over the database file `to` in one step, under the lock of `database` (`to` itself

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -23,6 +24,7 @@
 #include "loans/AttachmentCopies.h"
 #include "parties/admin/DatabaseMaintenance.h"
 #include "platform/Clock.h"
+#include "platform/SafeFiles.h"
 
 using StartupTest = ProgramTest;
 
@@ -89,6 +91,7 @@ int asAnotherAccount(const std::function<int()>& body) {
   const pid_t child = fork();
   if (child == 0) {
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
+    ::alarm(60);  // a start that hangs fails the case
     ::_exit(body());
   }
   int status = 0;
@@ -124,21 +127,30 @@ struct LockHolder {
 
 TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
   enum Outcome { Refused = 0, StartedWithLock = 1, StartedWithoutLock = 2 };
+  const QString lock = LocalDatabasePath() + QStringLiteral(".lock");
+  const QString cannotOpen = QStringLiteral("数据库锁文件“%1”不能被当前系统账户打开，请让管理员把它的权限改为所有人可读写。").arg(lock);
+  const QString notPlain = QStringLiteral("数据库锁文件不是普通文件，为安全起见没有使用，请删除它后重试：") + lock;
   struct Case {
     const char* name;
-    int lockMode;      // -1: no lock file
-    bool held;         // another process holds it
-    bool dataReadOnly; // the data folder cannot take a new file
+    int lockMode;          // -1: no lock file
+    std::optional<Plant> plant;  // planted at its name instead
+    bool held;             // another process holds it
+    bool dataReadOnly;     // the data folder cannot take a new file
     Outcome outcome;
+    QString refusal;
   };
+  // Left by an earlier build under umask 077; with a single account its owner is shut out by 0000.
+  const int othersLock = ::geteuid() == 0 ? 0600 : 0000;
   const Case cases[] = {
-      {"made by the program", -1, false, false, StartedWithLock},
-      {"0444 of another account, held by its program", 0444, true, false, Refused},
-      {"0444 of another account, free", 0444, false, false, StartedWithLock},
-      {"existing but unreadable", 0000, false, false, Refused},
-      {"missing in a read-only folder", -1, false, true, StartedWithoutLock},
+      {"made by the program", -1, {}, false, false, StartedWithLock, {}},
+      {"0444 of another account, held by its program", 0444, {}, true, false, Refused, DatabaseInUseMessage()},
+      {"0444 of another account, free", 0444, {}, false, false, StartedWithLock, {}},
+      {"another account's that this one cannot open", othersLock, {}, false, false, Refused, cannotOpen},
+      {"missing in a read-only folder", -1, {}, false, true, StartedWithoutLock, {}},
+      {"a link to a private file of the account starting", -1, Plant::LinkToOthersFile, false, false, Refused, notPlain},
+      {"a dangling link", -1, Plant::DanglingLink, false, false, Refused, notPlain},
+      {"a FIFO", -1, Plant::Fifo, false, false, Refused, notPlain},
   };
-  const QString lock = LocalDatabasePath() + QStringLiteral(".lock");
   const QString dataDir = QFileInfo(LocalDatabasePath()).absolutePath();
   const QString folder = LoanStore::AttachmentFolder();
   const QString copy = QStringLiteral("20261208093000.pdf");
@@ -151,7 +163,12 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
   const mode_t oldMask = ::umask(022);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    QFile::remove(lock);
+    ::unlink(QFile::encodeName(lock).constData());
+    std::optional<PlantedName> planted;
+    if (c.plant) {
+      planted.emplace(*c.plant, lock, dir_.path() + QStringLiteral("/另一账户"));
+      letOthersThrough(planted->folder());
+    }
     if (c.lockMode >= 0) {
       QFile f(lock);
       ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -174,7 +191,7 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
     responder_.clear();
     // The child runs the start up to the main window (a forked child must not paint: Qt's painting
     // threads do not come along).
-    const int status = asAnotherAccount([this] {
+    const int status = asAnotherAccount([this, &c] {
       try {
         LoadDatabaseSettings();
         ClaimLocalDatabase();
@@ -185,7 +202,7 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
         BackupOrRestoreDatabase(1, LocalDatabasePath());
         return responder_.texts() == QStringList(2, DbFailure::readOnly()) ? int(StartedWithoutLock) : 11;
       } catch (const ProgramEnded&) {
-        return responder_.texts() == QStringList{DatabaseInUseMessage()} ? int(Refused) : 10;
+        return responder_.texts() == QStringList{c.refusal} ? int(Refused) : 10;
       }
     });
     if (c.held) {
@@ -212,10 +229,14 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
     QStringList expected = filesBefore;
     if (c.outcome == StartedWithLock) expected.removeAll(copy);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), expected);
-    if (c.lockMode < 0 && !c.dataReadOnly) {
+    if (c.lockMode < 0 && !c.plant && !c.dataReadOnly) {
       struct stat st {};
       ASSERT_EQ(::stat(QFile::encodeName(lock).constData(), &st), 0);
       EXPECT_EQ(st.st_mode & 0777, 0666u) << "whatever the umask";
+    }
+    if (c.plant) {
+      EXPECT_TRUE(planted->othersUntouched());
+      EXPECT_TRUE(NameTaken(lock) && !IsPlainFile(lock)) << "what was planted stays";
     }
     LoanStore::ForgetPendingCopies({copy});
   }

@@ -169,6 +169,16 @@ TEST_F(AttachmentFiles, AStartRemovesOnlyListedCopiesThatNoRowNames) {
          return QStringList();
        },
        {}},
+      {"a list an earlier version kept beside template/",
+       [&] {
+         const QString copy = QStringLiteral("20261208093002.pdf");
+         QFile f(LoanStore::AttachmentFolder() + copy), old(gAppDir + QStringLiteral("template.pending"));
+         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+         EXPECT_TRUE(old.open(QIODevice::WriteOnly));
+         old.write("../data/data.pbb\n" + copy.toUtf8() + "\n");
+         return QStringList{copy};
+       },
+       [&] { EXPECT_FALSE(QFileInfo::exists(gAppDir + QStringLiteral("template.pending"))) << "read once and unlinked"; }},
       {"a window killed after its copy",
        [&] {
          const qint32 id = person(QStringLiteral("被杀"));

@@ -180,17 +180,20 @@ PlantedName::PlantedName(Plant k, const QString& p, const QString& elsewhere) : 
   static int planted = 0;
   folder_ = elsewhere + QStringLiteral("/planted-%1").arg(++planted);
   QDir().mkpath(folder_);
+  ::chmod(QFile::encodeName(folder_).constData(), 0777);
   QDir().mkpath(QFileInfo(path).absolutePath());
   const QByteArray name = QFile::encodeName(path);
   ::unlink(name.constData());
   if (kind == Plant::Fifo) {
-    EXPECT_EQ(::mkfifo(name.constData(), 0666), 0) << path.toStdString();
+    EXPECT_EQ(::mkfifo(name.constData(), 0444), 0) << path.toStdString();
+    ::chmod(name.constData(), 0444);
   } else {
     const QString target = folder_ + (kind == Plant::DanglingLink ? QStringLiteral("/not-yet") : QStringLiteral("/private.txt"));
     if (kind == Plant::LinkToOthersFile) {
       QFile f(target);
       EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-      f.write("another account's private file\n");
+      // Its first line could pass for an attachment copy's name: a list read through a link would take it.
+      f.write("20261208093000.pdf\n只有本人能看的记录\n");
       f.close();
       const QByteArray t = QFile::encodeName(target);
       ::chmod(t.constData(), 0600);

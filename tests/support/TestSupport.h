@@ -73,7 +73,7 @@ QString ToolOutput(const QString& program, const QStringList& args);
 enum class Plant {
   LinkToOthersFile,  // a link to that account's private file (0600, owned by uid 65534 when run as root)
   DanglingLink,      // a link to a name in that account's folder where nothing is yet
-  Fifo,              // a named pipe: whoever opens it waits for the other end
+  Fifo,              // a named pipe of mode 0444: whoever opens it waits for the other end
 };
 inline constexpr Plant kEveryPlant[] = {Plant::LinkToOthersFile, Plant::DanglingLink, Plant::Fifo};
 const char* PlantText(Plant kind);
@@ -87,6 +87,8 @@ class PlantedName {
   ::testing::AssertionResult othersUntouched() const;
   // Whether the name still holds what was planted.
   bool stillPlanted() const;
+  // The other account's folder (writable by every account, so a create through a link would succeed).
+  const QString& folder() const { return folder_; }
 
   Plant kind;
   QString path;
