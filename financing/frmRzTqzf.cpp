@@ -161,7 +161,7 @@ bool frmRzTqzf::askBeforeSave() {
       MsgBox(QStringLiteral("本期尚有未付利息%1元，确认减免并结清该期吗？").arg(Money::format(waivable)), Mb::YesNo + Mb::Question) == Mb::Yes)
     waived_ = waivable;
   // The note the waiver adds to the remark must fit beside it.
-  if (waived_ > 0 && !CheckRoomForNote(Text1[3], QStringLiteral("减免利息%1元").arg(Money::format(waived_)))) return false;
+  if (waived_ > 0 && !CheckRoomForNote(Text1[3], WaiverNote(waived_))) return false;
   // The deduction is kept back from the investor: on its own it pays out nothing. A row with
   // nothing left to pay is settled with a record of 0.
   const bool settles = waived_ > 0 || FinancingRowStatus(typed(0), Proposal.本金, typed(1), Proposal.利息) == QStringLiteral("已付");
@@ -179,10 +179,6 @@ void frmRzTqzf::fillPosting(PaymentPosting& post) {
   post.利息 = Money::valueOf(Text1[1]->text());
   post.提前支取扣款 = Money::valueOf(Text1[2]->text());
   post.付款状态 = waived_ > 0 ? QStringLiteral("已付") : FinancingRowStatus(post.本金, Proposal.本金, post.利息, Proposal.利息);
-  post.备注 = Text1[3]->text();
-  if (waived_ > 0) {
-    const QString note = QStringLiteral("减免利息%1元").arg(Money::format(waived_));
-    post.备注 = post.备注.isEmpty() ? note : post.备注 + QStringLiteral("；") + note;
-  }
+  post.备注 = waived_ > 0 ? RemarkWithNote(Text1[3]->text(), WaiverNote(waived_)) : Text1[3]->text();
   post.early = true;
 }

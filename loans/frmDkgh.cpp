@@ -141,9 +141,9 @@ bool frmDkgh::readEntry(RepaymentEntry* entry) {
   entry->status = status;
   entry->remark = Text1[3]->text();
   if (waiver) {
-    const QString note = QStringLiteral("减免利息%1元").arg(Money::format(Money::round(proposal_.interest - amounts[1])));
+    const QString note = WaiverNote(Money::round(proposal_.interest - amounts[1]));
     if (!CheckRoomForNote(Text1[3], note)) return false;
-    entry->remark = entry->remark.isEmpty() ? note : entry->remark + QStringLiteral("；") + note;
+    entry->remark = RemarkWithNote(entry->remark, note);
   }
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include "app/data/BuiltInSchema.h"
 #include "app/services/ErrorReport.h"
+#include "platform/Money.h"
 
 namespace {
 
@@ -92,6 +93,12 @@ bool CheckRoomForNote(QLineEdit* box, const QString& note) {
   MsgBox(TextTooLongMessage(box->property(kLabelProperty).toString(), limit - int(note.size()) - 1), Mb::Exclamation);
   MarkInputInvalid(box);
   return false;
+}
+
+QString WaiverNote(double waived) { return QStringLiteral("减免利息%1元").arg(Money::format(waived)); }
+
+QString RemarkWithNote(const QString& remark, const QString& note) {
+  return remark.isEmpty() ? note : remark + QStringLiteral("；") + note;
 }
 
 bool CheckTextLimits(QWidget* form) {

@@ -27,6 +27,10 @@ bool CheckTextLimits(QWidget* form);
 // text): when the two together would pass the box's length, says label + "不能超过N个字！" (N: what
 // the note leaves), marks the box and returns false.
 bool CheckRoomForNote(QLineEdit* box, const QString& note);
+// "减免利息X元": the note a waiver adds to the record's remark.
+QString WaiverNote(double waived);
+// The remark with `note` after it, "；" between them when the remark holds text.
+QString RemarkWithNote(const QString& remark, const QString& note);
 
 // The message for a text over its column's length.
 QString TextTooLongMessage(const QString& label, int length);

@@ -329,7 +329,8 @@ TEST_F(DatabaseToolTest, AFileOfEarlierVersionsPagesOpensAndTheUpgradeRewritesIt
 }
 
 // Another account that may write data/ plants something at the conversion's work file and its
-// journal: the conversion makes its own files there and the database stays a regular file.
+// journal: the conversion makes its own files there and the database stays a regular file. At the
+// lock's name it is nobody's lock: the tool refuses and changes nothing.
 TEST_F(DatabaseToolTest, WhatIsPlantedAtTheConversionsWorkFileIsNeverFollowed) {
   addCustomerAndLoan(Db());
   const QStringList rows = userRows(Db());
@@ -337,21 +338,37 @@ TEST_F(DatabaseToolTest, WhatIsPlantedAtTheConversionsWorkFileIsNeverFollowed) {
   const QString file = LocalDatabasePath();
   const QString fresh = file + QStringLiteral(".new");
   ASSERT_TRUE(QFile::copy(file, fresh));
-  for (Plant kind : kEveryPlant) {
-    SCOPED_TRACE(PlantText(kind));
-    ResetConnections();
-    WriteOldPageCopy(fresh, file, gDbPassword);
-    const PlantedName work(kind, file + QStringLiteral(".convert"), dir_.path());
-    const PlantedName journal(kind, file + QStringLiteral(".convert-journal"), dir_.path());
-    const ToolRun r = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
-    ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains(QStringLiteral("rewritten in pages of 4096 bytes (was 1024)"))) << r.out.toStdString();
-    EXPECT_TRUE(work.othersUntouched());
-    EXPECT_TRUE(journal.othersUntouched());
-    EXPECT_TRUE(IsPlainFile(file));
-    EXPECT_EQ(FilePageSize(file, gDbPassword), 4096);
-    EXPECT_EQ(userRows(Db()), rows);
-  }
+  struct Case {
+    QStringList names;  // planted beside the database
+    QString refusal;    // "" when the conversion goes through
+  };
+  const Case cases[] = {
+      {{QStringLiteral(".convert"), QStringLiteral(".convert-journal")}, {}},
+      {{QStringLiteral(".lock")}, QStringLiteral("数据库锁文件不是普通文件，为安全起见没有使用，请删除它后重试：") + file + QStringLiteral(".lock")},
+  };
+  for (const Case& c : cases)
+    for (Plant kind : kEveryPlant) {
+      SCOPED_TRACE(c.names.join(QLatin1Char(' ')).toStdString() + ", " + PlantText(kind));
+      ResetConnections();
+      WriteOldPageCopy(fresh, file, gDbPassword);
+      const QByteArray before = hashOf(file);
+      std::vector<PlantedName> planted;
+      for (const QString& name : c.names) planted.emplace_back(kind, file + name, dir_.path());
+      const ToolRun r = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
+      if (c.refusal.isEmpty()) {
+        ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("rewritten in pages of 4096 bytes (was 1024)"))) << r.out.toStdString();
+      } else {
+        EXPECT_NE(r.exitCode, 0);
+        EXPECT_TRUE(r.out.contains(c.refusal)) << r.out.toStdString();
+        EXPECT_EQ(hashOf(file), before);
+      }
+      for (const PlantedName& p : planted) EXPECT_TRUE(p.othersUntouched());
+      EXPECT_TRUE(IsPlainFile(file));
+      EXPECT_EQ(FilePageSize(file, gDbPassword), c.refusal.isEmpty() ? 4096 : 1024);
+      EXPECT_EQ(userRows(Db()), rows);
+      for (const QString& name : c.names) ::unlink(QFile::encodeName(file + name).constData());
+    }
 }
 
 TEST_F(DatabaseToolTest, AnOdbcDatabaseIsUpgradedInPlace) {
