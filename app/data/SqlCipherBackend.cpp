@@ -31,8 +31,9 @@ constexpr int kOldPageSize = 1024;
 // pointed at, and their folders, are taken as named.
 std::mutex gNamedMutex;
 std::multiset<std::string>& namedFiles() {
-  static std::multiset<std::string> names;
-  return names;
+  // Never destroyed: connections kept in statics close after function statics are gone.
+  static auto* names = new std::multiset<std::string>;
+  return *names;
 }
 
 // A relative name is taken from the working folder, as SQLite does.
