@@ -18,10 +18,12 @@
 #include "app/services/TextLimits.h"
 #include "parties/PartyData.h"
 #include "parties/admin/XlsSharedStrings.h"
+#include "parties/admin/XlsxReader.h"
 
 namespace {
 
-// Excel keeps 15 significant digits of a number; anything from 16 digits on has lost its end.
+// Spreadsheets keep 15 significant digits of a number; a whole number of 16 digits or more has lost
+// its end.
 constexpr double kExactDigitsLimit = 1e15;
 
 const QString kBirthdayField = QStringLiteral("生日");
@@ -34,9 +36,31 @@ struct WorkbookHandle {
 };
 
 QString unreadable(const QString& path) {
-  return QStringLiteral("无法读取“%1”：它不是Excel 97-2003工作簿（.xls），或文件已损坏。\n"
-                        "请在Excel中把它另存为“Excel 97-2003 工作簿(*.xls)”后再导入。")
+  return QStringLiteral("无法读取“%1”：它不是Excel工作簿（.xls 或 .xlsx），或文件已损坏。\n"
+                        "请在表格程序中把它另存为 .xls 或 .xlsx 后再导入。")
       .arg(QFileInfo(path).fileName());
+}
+
+ExcelSheet readXlsx(const QString& path) {
+  ExcelSheet sheet;
+  switch (ReadXlsxFirstSheet(path, &sheet)) {
+    case XlsxRead::Done:
+      return sheet;
+    case XlsxRead::NotAWorkbook:
+      throw ImportRefused(QStringLiteral("只能导入 Excel 工作簿（.xls 或 .xlsx），请在表格程序中另存为 .xls 或 .xlsx 后再导入：") +
+                          QFileInfo(path).fileName());
+    case XlsxRead::TooLarge:
+      throw ImportRefused(QStringLiteral("“%1”的工作表超过%2MB，太大，无法导入。请把数据分成几个工作簿后再导入。")
+                              .arg(QFileInfo(path).fileName())
+                              .arg(kXlsxPartLimit >> 20));
+    case XlsxRead::Damaged:
+      break;
+  }
+  throw ImportRefused(unreadable(path));
+}
+
+ImportRefused encrypted(const QString& path) {
+  return ImportRefused(QStringLiteral("工作簿已加密，请在表格程序中取消密码后再导入：") + QFileInfo(path).fileName());
 }
 
 ExcelCell cellFrom(const FreeXL_CellValue& v, const QString& emptyMarker) {
@@ -94,18 +118,20 @@ const ExcelCell& ExcelSheet::cell(int row, int column) const {
   return r[static_cast<size_t>(column)];
 }
 
-QString ExcelSheet::title(int column) const {
-  const ExcelCell& c = cell(0, column);
-  if (c.kind == ExcelCell::Number) return QString::number(c.number, 'g', 15);
-  return c.text.trimmed();
-}
+QString ExcelSheet::title(int column) const { return ExcelCellText(cell(0, column)).trimmed(); }
 
 ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName) {
   if (!QFileInfo(path).isFile()) throw ImportRefused(QStringLiteral("找不到文件“%1”。").arg(path));
-  // Workbooks of the newer formats (the program's own exports among them) are said as such.
-  static const QStringList newer = {QStringLiteral("xlsx"), QStringLiteral("xlsm"), QStringLiteral("ods")};
-  if (newer.contains(QFileInfo(path).suffix().toLower()))
-    throw ImportRefused(QStringLiteral("只能导入 Excel 97-2003 工作簿（.xls），请在表格程序中另存为 .xls 后再导入：") + QFileInfo(path).fileName());
+  // What the file holds decides how it is read, not its name: a ZIP is an .xlsx or no workbook at
+  // all; a compound file is an .xls, or the encrypted package of a workbook with a password.
+  {
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly)) throw ImportRefused(unreadable(path));
+    const QByteArray start = probe.read(8);
+    if (start.startsWith("PK")) return readXlsx(path);
+    if (start == QByteArray::fromHex("D0CF11E0A1B11AE1") && IsEncryptedPackage(probe.seek(0) ? probe.readAll() : QByteArray()))
+      throw encrypted(path);
+  }
   // FreeXL cannot read a shared-string table that holds an empty string; such a workbook is read
   // from a copy that holds a marker in its place.
   QTemporaryDir scratch;
@@ -118,7 +144,7 @@ ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName) {
 
   unsigned int info = 0;
   if (freexl_get_info(wb.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-    throw ImportRefused(QStringLiteral("工作簿“%1”设有密码保护，无法读取。请先在Excel中取消密码。").arg(QFileInfo(path).fileName()));
+    throw encrypted(path);
   unsigned int sheets = 0;
   // A workbook has at least one sheet; none read means the file could not be read.
   if (freexl_get_info(wb.h, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0) throw ImportRefused(unreadable(path));
@@ -157,7 +183,22 @@ ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName) {
   return sheet;
 }
 
-QString ImportCellText(const ExcelCell& cell, const QString& where) {
+QString ExcelCellText(const ExcelCell& cell) {
+  if (cell.kind != ExcelCell::Number) return cell.text;
+  const double v = cell.number;
+  if (!std::isfinite(v) || v != std::floor(v)) return QString::number(v, 'g', 15);
+  if (std::fabs(v) < kExactDigitsLimit) return QString::number(v, 'f', 0);
+  // The 15 digits kept, then zeros to the number's length.
+  const QString e = QString::number(v, 'e', 14);  // "-6.21700001000123e+18"
+  const qsizetype mark = e.indexOf(QLatin1Char('e'));
+  QString digits = e.left(mark).remove(QLatin1Char('.'));
+  const bool negative = digits.startsWith(QLatin1Char('-'));
+  if (negative) digits.remove(0, 1);
+  const int length = e.mid(mark + 1).toInt() + 1;
+  return (negative ? QStringLiteral("-") : QString()) + digits.leftJustified(length, QLatin1Char('0'), true);
+}
+
+QString ImportCellText(const ExcelCell& cell, const QString& field, int line) {
   switch (cell.kind) {
     case ExcelCell::Empty:
       return {};
@@ -167,13 +208,10 @@ QString ImportCellText(const ExcelCell& cell, const QString& where) {
     }
     case ExcelCell::Number: {
       const double v = cell.number;
-      if (!std::isfinite(v)) throw ImportRefused(cancelled(where + QStringLiteral("不是有效的数字。")));
+      if (!std::isfinite(v)) throw ImportRefused(cancelled(QStringLiteral("第%1行“%2”不是有效的数字。").arg(line).arg(field)));
       if (std::fabs(v) >= kExactDigitsLimit)
-        throw ImportRefused(cancelled(where + QStringLiteral("是一个16位以上的数字（%1），Excel只保留了它的前15位，末几位已经丢失。\n"
-                                                             "请在Excel中把该列设为“文本”格式，重新输入这些号码后再导入。")
-                                                  .arg(QString::number(v, 'f', 0))));
-      if (v == std::floor(v)) return QString::number(static_cast<qint64>(v));
-      return QString::number(v, 'g', 15);
+        throw ImportRefused(QStringLiteral("%1的数字超过15位，表格程序已改动其末位，请把该列设为文本后重新导入（第%2行）").arg(field).arg(line));
+      return ExcelCellText(cell);
     }
     case ExcelCell::DateTime:
       return cell.text.endsWith(QLatin1String(" 00:00:00")) ? cell.text.left(10) : cell.text;
@@ -206,7 +244,7 @@ QString ImportDateText(const ExcelCell& cell, const QString& where) {
         const QString s = fromParts(n / 10000, n / 100 % 100, n % 100);
         if (!s.isEmpty()) return s;
       }
-      throw refuse(QString::number(v, 'g', 15));
+      throw refuse(ExcelCellText(cell));
     }
     case ExcelCell::Time:
       throw refuse(cell.text);
@@ -303,7 +341,7 @@ int ImportSheet(const ExcelSheet& sheet, const ImportRequest& request, const Imp
         const QString d = ImportDateText(c, where);
         row.values << (d.isEmpty() ? QVariant() : QVariant(d));
       } else {
-        const QString t = ImportCellText(c, where);
+        const QString t = ImportCellText(c, b.field, r + 1);
         // The server's column would refuse it (and the whole import with it) on save.
         const int limit = TextColumnLength(target.table, b.field);
         if (limit > 0 && t.size() > limit)

@@ -1,5 +1,5 @@
 #pragma once
-// Reading the sheet "Sheet1" of an .xls workbook and appending its rows to one table of the system,
+// Reading the sheet of a workbook (.xls or .xlsx) and appending its rows to one table of the system,
 // without any window: the import window reads its controls and calls these.
 #include <QString>
 #include <QStringList>
@@ -36,19 +36,24 @@ struct ExcelSheet {
   QString title(int column) const;
 };
 
-// The name of the sheet the import reads.
+// The name of the sheet the import reads from an .xls workbook.
 inline const QString kImportSheetName = QStringLiteral("Sheet1");
 
-// Reads the sheet `sheetName` (matched without regard to case) of an .xls workbook. A file that is
-// not a readable workbook, or has no such sheet, is refused with a message that says so; one named
-// as a newer workbook (.xlsx, .xlsm, .ods) is told to be saved as .xls first.
+// Reads the sheet to import. The file's content decides how: an .xls workbook (a compound file) gives
+// its sheet `sheetName` (matched without regard to case), an .xlsx workbook its first sheet, whatever
+// the file is named. An encrypted workbook, a ZIP that is no .xlsx (.xlsm, .ods), a sheet too large
+// and a file that cannot be read are refused with a message that says so.
 ExcelSheet ReadExcelSheet(const QString& path, const QString& sheetName = kImportSheetName);
 
-// The text a cell imports as: text trimmed ("'" alone is empty), a whole number without decimals or
-// exponent (a phone number stays 13800138000), other numbers with up to 15 significant digits,
-// dates "yyyy-MM-dd". A number of 16 or more digits is refused: Excel kept only 15 of them.
-// `where` names the cell in the message ("第3行“身份证号”").
-QString ImportCellText(const ExcelCell& cell, const QString& where);
+// The text a cell shows: text as it stands, dates "yyyy-MM-dd", a whole number by its digits (never
+// in exponent form; past the 15 digits a spreadsheet keeps, zeros as it shows them), other numbers
+// with up to 15 significant digits. The preview and the import read cells of both formats through it.
+QString ExcelCellText(const ExcelCell& cell);
+
+// The text a cell of a text field imports as: ExcelCellText trimmed ("'" alone is empty), a date
+// time at midnight as its date. A number of 16 or more integer digits is refused naming the field
+// and the sheet row `line`: the spreadsheet kept only 15 of them.
+QString ImportCellText(const ExcelCell& cell, const QString& field, int line);
 // A birthday cell as "yyyy-MM-dd" ("" for an empty cell): date cells, and texts such as
 // "1978/6/1", "1978-06-01", "1978.6.1", "1978年6月1日". Anything else is refused.
 QString ImportDateText(const ExcelCell& cell, const QString& where);

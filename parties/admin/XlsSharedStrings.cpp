@@ -40,8 +40,9 @@ void set32(QByteArray& b, qsizetype at, quint32 v) {
   for (int i = 0; i < 4; ++i) b[at + i] = char((v >> (8 * i)) & 0xFF);
 }
 
-// The workbook stream of a compound file, or nothing when the file is not one that reads cleanly.
-std::optional<QByteArray> workbookStream(const QByteArray& file) {
+// The first stream of a compound file named one of `names`, or nothing when there is none or the
+// file is not one that reads cleanly.
+std::optional<QByteArray> compoundStream(const QByteArray& file, const QStringList& names) {
   if (file.size() < 512 || !file.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1"))) return std::nullopt;
   const int shift = u16(file, 0x1E);
   if (shift != 9 && shift != 12) return std::nullopt;
@@ -88,7 +89,7 @@ std::optional<QByteArray> workbookStream(const QByteArray& file) {
     const int nameBytes = u16(e, 64);
     if (nameBytes < 2 || nameBytes > 64 || e[66] != 2) continue;
     const QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(e.constData()), nameBytes / 2 - 1);
-    if (name != QLatin1String("Workbook") && name != QLatin1String("Book")) continue;
+    if (!names.contains(name)) continue;
     const quint32 start = u32(e, 116);
     const quint32 size = u32(e, 120);
     std::optional<QByteArray> data;
@@ -252,7 +253,7 @@ std::optional<QByteArray> compoundFile(QByteArray stream) {
 bool CopyWithMarkedEmptyStrings(const QString& path, const QString& copyPath, QString* marker) {
   QFile in(path);
   if (!in.open(QIODevice::ReadOnly)) return false;
-  const auto stream = workbookStream(in.readAll());
+  const auto stream = compoundStream(in.readAll(), {QStringLiteral("Workbook"), QStringLiteral("Book")});
   if (!stream) return false;
 
   std::vector<Record> records;
@@ -310,4 +311,8 @@ bool CopyWithMarkedEmptyStrings(const QString& path, const QString& copyPath, QS
   if (!copy.open(QIODevice::WriteOnly) || copy.write(*file) != file->size() || !copy.commit()) return false;
   *marker = mark;
   return true;
+}
+
+bool IsEncryptedPackage(const QByteArray& file) {
+  return compoundStream(file, {QStringLiteral("EncryptedPackage")}).has_value();
 }

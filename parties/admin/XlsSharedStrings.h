@@ -10,3 +10,7 @@
 // writes nothing in every other case (no such string, another format, a damaged file): the file is
 // then read as it is, and a damaged one refused as such.
 bool CopyWithMarkedEmptyStrings(const QString& path, const QString& copyPath, QString* marker);
+
+// Whether a compound file is a password-protected Office workbook: the encrypted package of an
+// .xlsx, which the office programs keep in a compound file as they keep an .xls.
+bool IsEncryptedPackage(const QByteArray& file);

@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 #include "app/services/ErrorReport.h"
 #include "app/services/GridHelpers.h"
@@ -29,12 +28,6 @@ namespace {
 
 // Enough rows to recognise the sheet; the import itself reads them all.
 constexpr int kPreviewRows = 1000;
-
-QString previewText(const ExcelCell& c) {
-  if (c.kind != ExcelCell::Number) return c.text;
-  if (c.number == std::floor(c.number) && std::fabs(c.number) < 1e18) return QString::number(static_cast<qint64>(c.number));
-  return QString::number(c.number, 'g', 15);
-}
 
 // Runs a handler: a refusal is shown as it stands, anything else goes to the error report.
 template <class F>
@@ -62,7 +55,7 @@ frmDrExcel::frmDrExcel(QWidget* owner) : QDialog(owner) {
   auto* step1 = new QGroupBox(QStringLiteral("第一步 打开文件"), this);
   eButton1 = MakeButton(QStringLiteral("打开Excel文件"), step1);
   eButton1->setObjectName(QStringLiteral("eButton1"));
-  lblFile = new QLabel(QStringLiteral("请打开要导入的Excel文件（*.xls），数据取自工作表“Sheet1”，第一行为标题。"), step1);
+  lblFile = new QLabel(QStringLiteral("请打开要导入的Excel文件（*.xls 或 *.xlsx），数据取自工作表“Sheet1”（.xlsx 取第一个工作表），第一行为标题。"), step1);
   lblFile->setObjectName(QStringLiteral("lblFile"));
   lblFile->setWordWrap(true);
   Fg = new Grid(step1);
@@ -217,7 +210,7 @@ void frmDrExcel::showSheet() {
   const int last = std::min(static_cast<int>(sheet_.rows.size()), kPreviewRows + 1);
   for (int r = 1; r < last; ++r) {
     QVariantList values;
-    for (int c = 0; c < sheet_.columns; ++c) values << previewText(sheet_.cell(r, c));
+    for (int c = 0; c < sheet_.columns; ++c) values << ExcelCellText(sheet_.cell(r, c));
     rows.push_back(values);
   }
   // Two header rows: the column number to bind, over the column's title.
@@ -245,7 +238,7 @@ void frmDrExcel::suggestColumn() {
 
 void frmDrExcel::eButton1_Click() {
   Guarded(QStringLiteral("连接Excel"), nullptr, [this] {
-    const QString path = ChooseOpenFile(this, QStringLiteral("打开Excel文件"), QStringLiteral("Excel文件 (*.xls)"));
+    const QString path = ChooseOpenFile(this, QStringLiteral("打开Excel文件"), QStringLiteral("Excel 工作簿 (*.xls *.xlsx)"));
     if (path.isEmpty()) return;
     OpenWorkbook(path);
   });
@@ -261,8 +254,8 @@ void frmDrExcel::eButton2_Click() {
         return;
       }
     }
-    // Excel 97-2003 sheets have at most 256 columns.
-    const int maxColumn = sheet_.isEmpty() ? 256 : sheet_.columns;
+    // Before a workbook is open, as many columns as an .xlsx sheet may have.
+    const int maxColumn = sheet_.isEmpty() ? 16384 : sheet_.columns;
     bool ok = false;
     const int column = Text1->text().trimmed().toInt(&ok);
     if (!ok || column < 1 || column > maxColumn) {

@@ -216,6 +216,12 @@ int main(int argc, char** argv) {
   import.eButton2_Click();
   import.eButton2_Click();
   save(&import, QStringLiteral("frmDrExcel"));
+  // The same window with a customer list exported, edited in a spreadsheet program and saved as .xlsx.
+  frmDrExcel importXlsx(&main);
+  importXlsx.TargetKind = 4;
+  importXlsx.Form_Load();
+  importXlsx.OpenWorkbook(QStringLiteral(VRN_FIXTURES "/import/exported-customers.xlsx"));
+  save(&importXlsx, QStringLiteral("frmDrExcel-xlsx"));
   Db().Execute(QStringLiteral("insert into PJ_Jq (机器ID,单位名称,客户端名称,主控权限,建账日期,参数) values (2,'示范借贷有限公司','前台收银','否','No','7')"));
   Db().Execute(QStringLiteral("insert into PJ_Jq (机器ID,单位名称,客户端名称,主控权限,建账日期,参数) values (3,'示范借贷有限公司城东分部','财务室','否','No','7')"));
   frmKhdgl workstations(&main);
