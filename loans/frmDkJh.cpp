@@ -79,8 +79,8 @@ void frmDkJh::pbCommand1_Click() {
       if (MsgBox(QStringLiteral("利率类别将改为") + type + QStringLiteral("，利率不变，是否继续？"), Mb::YesNo + Mb::Question) != Mb::Yes)
         return;
     }
-    // The box is the first period's start, as the plan reads it: a date other than the one that
-    // fits 起息日期 moves every due date, so it is built only when the clerk says so.
+    // The plan steps from the box as it stands: a date other than the one that fits 起息日期 moves
+    // every due date off the term chosen, so it is built only when confirmed.
     const QDate first = DTPicker1->date(), fitting = DefaultFirstDate();
     if (first != fitting &&
         MsgBox(QStringLiteral("首次归还日期") + DateText(first) + QStringLiteral("与按起息日期") + DateText(StartDate) +
