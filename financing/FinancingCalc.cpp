@@ -227,6 +227,8 @@ void ValidateFinancingTerms(const FinancingTerms& t, bool oneOff) {
     refuse("按月计息的期限不足一个月，请调整止息日期！");
 }
 
+QDate DefaultFirstPaymentDate(const QDate& 起息日期) { return 起息日期; }
+
 FinancingPlan BuildFinancingPlan(const FinancingTerms& t, int button, const InstalmentOptions* options) {
   if (button < 0 || button >= kFinancingPlanButtons) throw FinancingInputError(QStringLiteral("没有这种支付计划！"));
   const bool instalments = IsInstalmentButton(button);

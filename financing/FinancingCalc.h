@@ -84,6 +84,11 @@ struct FinancingPlan {
 // Checks every value a plan reads, in the form's order; throws with the form's message.
 // `oneOff`: the one-time plans also read the interest dates.
 void ValidateFinancingTerms(const FinancingTerms& t, bool oneOff);
+// The first payment date the plan dialog proposes: the one whose plan's last due date is 起息日期
+// plus the count of units. Every instalment plan here ends there when it starts on 起息日期 (the
+// 先付 plan's prepaid row repeats its first period; 分期付息-先息 steps back a unit before its
+// prepaid row, which then falls due on 起息日期).
+QDate DefaultFirstPaymentDate(const QDate& 起息日期);
 // Builds the plan of a button. Instalment buttons need `options`. Throws FinancingInputError, also
 // when the plan's total interest exceeds 999999999.99 or a value is not a finite number
 // (FinancingInterestCeilingMessage). No row takes more principal than is still outstanding.

@@ -379,7 +379,7 @@ void frmRzdjB::pbCDkdj_Click(int index) {
     if (!validateBoxes()) return;
     InstalmentOptions options;
     if (IsInstalmentButton(index)) {
-      frmrzZfjh dialog(index, comJkzl[1]->currentIndex(), this);
+      frmrzZfjh dialog(index, comJkzl[1]->currentIndex(), dtpDjrq[1]->date(), this);
       if (RunModal(&dialog) != QDialog::Accepted || !dialog.Chosen) return;  // closed: the old plan stays
       options = *dialog.Chosen;
     }

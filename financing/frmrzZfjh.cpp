@@ -11,14 +11,15 @@
 #include "platform/DateBox.h"
 #include "platform/Dialogs.h"
 
-frmrzZfjh::frmrzZfjh(int method, int rateKindIndex, QWidget* owner) : QDialog(owner), Method(method), RateKindIndex(rateKindIndex) {
+frmrzZfjh::frmrzZfjh(int method, int rateKindIndex, const QDate& start, QWidget* owner)
+    : QDialog(owner), Method(method), RateKindIndex(rateKindIndex), StartDate(start) {
   setObjectName(QStringLiteral("frmrzZfjh"));
   setWindowTitle(QStringLiteral("编辑计划"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
   DTPicker1 = new DateBox(this);
   DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
-  DTPicker1->setDateValue(Clock::today());
+  DTPicker1->setDateValue(DefaultFirstPaymentDate(start));
   Combo1 = new QComboBox(this);
   Combo1->setObjectName(QStringLiteral("Combo1"));
   Combo1->addItems({QStringLiteral("日"), QStringLiteral("月")});
@@ -53,10 +54,18 @@ void frmrzZfjh::pbCommand1_Click() {
       if (MsgBox(QStringLiteral("利率类别将改为") + kind + QStringLiteral("，利率不变，是否继续？"), Mb::YesNo + Mb::Question) != Mb::Yes)
         return;
     }
+    // The plan steps from the box as it stands: a date other than the one that fits 起息日期 moves
+    // every due date off the term chosen, so it is built only when confirmed.
+    const QDate first = DTPicker1->date(), fitting = DefaultFirstPaymentDate(StartDate);
+    if (first != fitting &&
+        MsgBox(QStringLiteral("首次支付日期") + DateText(first) + QStringLiteral("与按起息日期") + DateText(StartDate) +
+                   QStringLiteral("推算的") + DateText(fitting) + QStringLiteral("不同，确认按此生成支付计划吗？"),
+               Mb::YesNo + Mb::Question) != Mb::Yes)
+      return;
     InstalmentOptions o;
     o.unit = unitIndex == 0 ? QLatin1Char('D') : QLatin1Char('M');
     o.分期数 = Combo2->currentIndex() + 1;
-    o.首次支付日期 = DTPicker1->date();
+    o.首次支付日期 = first;
     Chosen = o;
     accept();
   });

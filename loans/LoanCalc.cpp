@@ -26,6 +26,7 @@ double cents(double v) { return Money::round(v, 2); }
 
 // One period forward: a day, or a calendar month with the day clipped to a shorter month's end.
 QDate step(const QDate& d, bool monthly) { return monthly ? d.addMonths(1) : d.addDays(1); }
+QDate stepBack(const QDate& d, bool monthly) { return monthly ? d.addMonths(-1) : d.addDays(-1); }
 
 // Builds the rows of an instalment plan, keeping the working values of the last interest call.
 class RowWriter {
@@ -124,6 +125,17 @@ int ButtonOfPlanName(const QString& name) {
 
 bool IsInstalment(int button) { return button >= EqualPrincipalAhead && button <= InterestArrears; }
 
+int ButtonOfMethod(int method) {
+  switch (method) {
+    case 1: return EqualPrincipalArrears;
+    case 2: return EqualPrincipalAhead;
+    case 3: return EqualInstalment;
+    case 4: return InterestAhead;
+    case 5: return InterestArrears;
+    default: return -1;
+  }
+}
+
 int Plan::totalDays() const {
   int s = 0;
   for (const PlanRow& r : rows) s += r.days;
@@ -176,6 +188,10 @@ std::optional<Problem> PlanProblem(const Plan& plan) {
 }
 
 QString InterestCeilingMessage() { return QStringLiteral("利息超出系统允许的范围，请检查利率和期限！"); }
+
+QDate DefaultFirstDate(int button, const QDate& start, bool monthly) {
+  return button == EqualPrincipalAhead ? stepBack(start, monthly) : start;
+}
 
 Plan BuildPlan(int button, const LoanTerms& terms, const Instalments& inst) {
   Plan plan;
@@ -281,7 +297,7 @@ Plan BuildPlan(int button, const LoanTerms& terms, const Instalments& inst) {
       break;
     }
     case InterestAhead: {
-      from = m ? from.addMonths(-1) : from.addDays(-1);
+      from = stepBack(from, m);
       for (int k = 1; k <= n + 1; ++k) {
         const QDate to = step(from, m);
         if (k == n + 1) {

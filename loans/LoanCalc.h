@@ -74,6 +74,8 @@ QString PlanName(int button);
 int ButtonOfPlanName(const QString& name);
 // Whether the button asks for periods (buttons 2 to 6).
 bool IsInstalment(int button);
+// The button that builds a plan dialog's method (1 to 5), or -1.
+int ButtonOfMethod(int method);
 
 // What the plan dialog asks for an instalment plan.
 struct Instalments {
@@ -126,6 +128,12 @@ std::optional<Problem> CheckTerms(const LoanTerms& t, int button, const Instalme
 // the interest ceiling's problem (InterestCeilingMessage), marked on the rate.
 std::optional<Problem> PlanProblem(const Plan& plan);
 QString InterestCeilingMessage();
+
+// The first date the plan dialog proposes for an instalment button: the one whose plan's last due
+// date is 起息日期 plus the count of units. That is 起息日期 itself, except for 等额本金-先付, whose
+// closing row comes a unit after its periods: it starts a unit earlier (stepped back as the plan
+// steps), so its prepaid row falls due on 起息日期, as 分期付息-先息's does.
+QDate DefaultFirstDate(int button, const QDate& start, bool monthly);
 
 // Builds the plan of a button. Instalment plans take the rate type of their unit (the window asks
 // first when the unit differs from the loan's rate type). Call CheckTerms first: the result of

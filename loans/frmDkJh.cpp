@@ -31,6 +31,10 @@ frmDkJh::frmDkJh(QWidget* owner) : QDialog(owner) {
   pbCommand1->setMinimumSize(90, 30);
   MarkDefaultButton(pbCommand1);
   connect(pbCommand1, &pbCommand::Click, this, [this] { pbCommand1_Click(); });
+  connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { followUnit(); });
+  connect(DTPicker1, &QDateEdit::dateChanged, this, [this] {
+    if (!settingDate_) dateByHand_ = true;
+  });
 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("分期数："), Combo2);
@@ -49,9 +53,21 @@ void frmDkJh::showEvent(QShowEvent* e) {
 
 void frmDkJh::Form_Load() {
   loaded_ = true;
+  dateByHand_ = false;
   Combo1->setCurrentIndex(UnitIndex == 0 ? 0 : 1);
   Combo2->setCurrentIndex(0);
-  DTPicker1->setDateValue(Clock::today());
+  followUnit();
+}
+
+QDate frmDkJh::DefaultFirstDate() const {
+  return LoanCalc::DefaultFirstDate(LoanCalc::ButtonOfMethod(PlanMethod), StartDate, Combo1->currentIndex() != 0);
+}
+
+void frmDkJh::followUnit() {
+  if (dateByHand_) return;
+  settingDate_ = true;
+  DTPicker1->setDateValue(DefaultFirstDate());
+  settingDate_ = false;
 }
 
 void frmDkJh::pbCommand1_Click() {
@@ -63,10 +79,18 @@ void frmDkJh::pbCommand1_Click() {
       if (MsgBox(QStringLiteral("利率类别将改为") + type + QStringLiteral("，利率不变，是否继续？"), Mb::YesNo + Mb::Question) != Mb::Yes)
         return;
     }
+    // The plan steps from the box as it stands: a date other than the one that fits 起息日期 moves
+    // every due date off the term chosen, so it is built only when confirmed.
+    const QDate first = DTPicker1->date(), fitting = DefaultFirstDate();
+    if (first != fitting &&
+        MsgBox(QStringLiteral("首次归还日期") + DateText(first) + QStringLiteral("与按起息日期") + DateText(StartDate) +
+                   QStringLiteral("推算的") + DateText(fitting) + QStringLiteral("不同，确认按此生成还款计划吗？"),
+               Mb::YesNo + Mb::Question) != Mb::Yes)
+      return;
     LoanCalc::Instalments inst;
     inst.count = Combo2->currentIndex() + 1;
     inst.monthly = unit == 1;
-    inst.first = DTPicker1->date();
+    inst.first = first;
     Chosen = inst;
     accept();
   });

@@ -47,20 +47,9 @@ const QString kPresetHint = QStringLiteral("仅作快捷辅助，以后面的实
 
 const char* const kOccupations[] = {"管理人员", "技术人员", "职员", "农民", "军人", "无业人员", "学生", "个体户", "其他"};
 
-// Plan method of the dialog -> the button that builds it.
-int buttonOfMethod(int method) {
-  switch (method) {
-    case 1: return EqualPrincipalArrears;
-    case 2: return EqualPrincipalAhead;
-    case 3: return EqualInstalment;
-    case 4: return InterestAhead;
-    case 5: return InterestArrears;
-    default: return -1;
-  }
-}
 int methodOfButton(int button) {
   for (int m = 1; m <= 5; ++m)
-    if (buttonOfMethod(m) == button) return m;
+    if (ButtonOfMethod(m) == button) return m;
   return 0;
 }
 
@@ -750,6 +739,7 @@ void frmDkdjB::打开计划窗体(int method) {
   frmDkJh dlg(this);
   dlg.PlanMethod = static_cast<qint16>(method);
   dlg.UnitIndex = static_cast<qint16>(comJkzl[1]->currentIndex() == 0 ? 0 : 1);
+  dlg.StartDate = dtpDjrq[1]->date();
   dlg.Form_Load();
   if (RunModal(&dlg) != QDialog::Accepted || !dlg.Chosen) return;
   分期计划(method, dlg.Chosen->count, dlg.Chosen->monthly ? QStringLiteral("M") : QStringLiteral("D"), DateText(dlg.Chosen->first));
@@ -757,7 +747,7 @@ void frmDkdjB::打开计划窗体(int method) {
 
 void frmDkdjB::分期计划(int method, int count, const QString& unit, const QString& firstDate) {
   Guarded(QString(), this, [&] {
-    const int button = buttonOfMethod(method);
+    const int button = ButtonOfMethod(method);
     if (button < 0) return;
     Instalments inst;
     inst.count = count;

@@ -183,6 +183,7 @@ TEST_F(Registration, InstalmentPlanThroughTheDialog) {
   EXPECT_TRUE(w.Plan.rows.empty());
   answerDialog(3, 1, "2024-03-31");
   responder_.answer(Mb::Yes);
+  responder_.answer(Mb::Yes);  // then the first date of the clerk's own
   w.pbCDkdj_Click(btn等额本金后付);
   ASSERT_EQ(w.Plan.rows.size(), 3u);
   EXPECT_EQ(w.comJkzl[1]->currentText(), S("月"));

@@ -15,6 +15,7 @@
 
 // Test messages show Chinese texts as text.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QDate& d, std::ostream* os) { *os << d.toString(Qt::ISODate).toStdString(); }
 
 class LoanFixture : public ProgramTest {
  protected:

@@ -18,6 +18,7 @@ TEST_F(LoanFormFixture, RegisteredApprovedRepaidOnTimeLateAndEarly) {
   auto form = newLoan(person(QStringLiteral("周九")));
   setTerms(*form, QStringLiteral("12000"), QStringLiteral("1.5"), true, D("2026-12-08"), D("2027-03-08"));
   answerPlan(3, true, D("2027-01-08"));
+  responder_.answer(Mb::Yes);  // the first period a month after 起息日期, as the clerk chose
   click(form->pbCDkdj->at(LoanCalc::EqualPrincipalArrears));
   save(*form);
   const QString doc = form->单号;

@@ -341,7 +341,10 @@ TEST_F(LoanFormFixture, EveryPlanTypeSavesRowsThatReconcile) {
     auto w = newLoan(person(QStringLiteral("客户%1").arg(c.button)));
     setTerms(*w, QStringLiteral("120000"), c.monthly ? QStringLiteral("1.5") : QStringLiteral("0.05"), c.monthly, D("2026-12-08"),
              D("2027-03-08"));
-    if (LoanCalc::IsInstalment(c.button)) answerPlan(c.count, c.monthly, D("2027-01-08"));
+    if (LoanCalc::IsInstalment(c.button)) {
+      answerPlan(c.count, c.monthly, D("2027-01-08"));
+      responder_.answer(Mb::Yes);  // a first date of the clerk's own
+    }
     click(w->pbCDkdj->at(c.button));
     ASSERT_EQ(w->Fg->dataRowCount(), c.rows + 1) << "plan rows and the totals row";
     EXPECT_TRUE(w->Fg->isTotalsRow(w->Fg->rows() - 1));
@@ -517,6 +520,7 @@ TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
     setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), true, D("2026-12-08"), D("2027-06-08"));
     w->Check1->click();
     answerPlan(3, true, D("2027-01-08"));
+    responder_.answer(Mb::Yes);  // a first date of the clerk's own
     click(w->pbCDkdj->at(Button::EqualPrincipalAhead));
     save(*w);
     doc = w->单号;
@@ -562,6 +566,7 @@ TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
 TEST_F(LoanFormFixture, ALoanWithRepaymentsCannotBeEditedOrReplanned) {
   auto w = newLoan(person(QStringLiteral("钱七")));
   answerPlan(2, false, D("2026-12-09"));
+  responder_.answer(Mb::Yes);  // a first date of the clerk's own
   click(w->pbCDkdj->at(Button::InterestArrears));
   save(*w);
   const QString doc = w->单号;
@@ -683,12 +688,14 @@ TEST_F(LoanFormFixture, AFailingJournalInsertLeavesNothingOfTheSave) {
 TEST_F(LoanFormFixture, ThePlanDialogStartsAtTheRateTypeAndAsksBeforeChangingIt) {
   frmDkJh dlg;
   dlg.UnitIndex = 0;
+  dlg.PlanMethod = 5;
+  dlg.StartDate = D("2026-11-20");
   dlg.Form_Load();
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("编辑计划"));
   EXPECT_EQ(dlg.Combo1->currentText(), QStringLiteral("日"));
   EXPECT_EQ(dlg.Combo2->currentText(), QStringLiteral("1"));
   EXPECT_EQ(dlg.Combo2->count(), 999);
-  EXPECT_EQ(dlg.DTPicker1->date(), kToday);
+  EXPECT_EQ(dlg.DTPicker1->date(), D("2026-11-20"));
 
   auto w = newLoan(person(QStringLiteral("周九")));  // a daily rate
   answerPlan(2, true, D("2027-01-08"));           // answered No
@@ -702,6 +709,7 @@ TEST_F(LoanFormFixture, ThePlanDialogStartsAtTheRateTypeAndAsksBeforeChangingIt)
   EXPECT_EQ(w->Plan.rows.size(), 1u);
 
   responder_.answer(Mb::Yes);
+  responder_.answer(Mb::Yes);  // then the first date of the clerk's own
   answerPlan(2, true, D("2027-01-08"));
   click(w->pbCDkdj->at(Button::InterestArrears));
   EXPECT_EQ(w->Plan.rows.size(), 2u);

@@ -53,6 +53,7 @@
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzZfrc.h"
 #include "financing/frmRzdjB.h"
+#include "loans/frmDkJh.h"
 #include "loans/frmDkdjB.h"
 #include "financing/frmRzjl.h"
 #include "financing/frmRzzfqr.h"
@@ -272,12 +273,16 @@ int main(int argc, char** argv) {
   registration.txtDkdj[3]->setText(QStringLiteral("管理员"));
   registration.txtDkdj[0]->setText(QStringLiteral("300000"));
   registration.txtDkdj[5]->setText(QStringLiteral("季度付息"));
+  // Typed in after the fact: the plan dialogs open on the first date that follows from 起息日期.
+  registration.dtpDjrq[0]->setDateValue(Clock::today().addDays(-40));
+  registration.dtpDjrq[1]->setDateValue(Clock::today().addDays(-40));
   SetModalHandler([&](QDialog* d) {
     if (auto* plan = qobject_cast<frmrzZfjh*>(d)) {
       plan->Combo2->setCurrentIndex(5);
       save(d, d->objectName());
       plan->pbCommand1_Click();
     }
+    if (qobject_cast<frmDkJh*>(d)) save(d, d->objectName());  // then closed
     return d->result();
   });
   registration.pbCDkdj_Click(btn等额本金后付);
@@ -289,7 +294,12 @@ int main(int argc, char** argv) {
     loan.CustomerId = Db().scalar(QStringLiteral("select min(编号) from PJ_Kehu")).toInt();
     loan.取客户资料(false);
     loan.txtDkdj[6]->setText(QStringLiteral("管理员"));
+    loan.dtpDjrq[0]->setDateValue(Clock::today().addDays(-40));
+    loan.dtpDjrq[1]->setDateValue(Clock::today().addDays(-40));
     loan.dtpDjrq[2]->setDateValue(loan.dtpDjrq[1]->date().addDays(30));
+    loan.comJkzl[1]->setCurrentIndex(1);
+    loan.comJkzl_Click(1);
+    loan.pbCDkdj_Click(LoanCalc::EqualPrincipalAhead);
     loan.pbCDkdj_Click(LoanCalc::OncePrepaid);
     save(&loan, QStringLiteral("frmDkdjB"));
   }
