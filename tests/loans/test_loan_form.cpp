@@ -259,7 +259,7 @@ TEST_F(LoanFormFixture, PasteOverAMoneyBoxReadsThePasteAloneWhateverTheBoxHeld) 
       {"借款金额", loan.txtDkdj[0]},  {"拆借金额", financing.txtDkdj[0]}, {"归还本金", repayment.Text1[0]}, {"归还利息", repayment.Text1[1]},
       {"逾期手续费", repayment.Text1[2]}, {"支付本金", early.Text1[0]}, {"支付利息", early.Text1[1]},       {"扣除利息", early.Text1[2]},
   };
-  const char* const held[] = {"", "15", "240.00", "1000.00", "4000", "12000", "100000.00", "30000.00"};
+  const char* const held[] = {"", "1", "15", "240.00", "1000.00", "4000", "12000", "100000.00", "30000.00"};
   struct Row {
     const char* held;   // nullptr: each of `held`, the whole text selected
     const char* clip;
@@ -291,7 +291,8 @@ TEST_F(LoanFormFixture, PasteOverAMoneyBoxReadsThePasteAloneWhateverTheBoxHeld) 
             box->end(false);
           responder_.clear();
           PutInto(box, path, QString::fromUtf8(r.clip));
-          const QString trace = QStringLiteral("%1 \"%2\" over \"%3\"").arg(QString::fromUtf8(IntoText(path)), QString::fromUtf8(r.clip), QString::fromUtf8(before));
+          const QString trace =
+              QStringLiteral("%1 \"%2\" over \"%3\"").arg(QString::fromUtf8(IntoText(path)), QString::fromUtf8(r.clip), QString::fromUtf8(before));
           EXPECT_EQ(box->text(), QString::fromUtf8(r.taken ? r.taken : before)) << trace.toStdString();
           EXPECT_EQ(responder_.texts(), r.taken ? QStringList() : refused) << trace.toStdString();
         }
