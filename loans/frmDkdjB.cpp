@@ -894,7 +894,8 @@ void frmDkdjB::done(int r) {
       question = QStringLiteral("有未保存还款计划，是否删除并退出？");
     else if (!isNew && editedState() != loadedState_)
       question = QStringLiteral("单据已修改，是否放弃修改并退出？");
-    if (!question.isEmpty() && MsgBox(question, Mb::YesNo + Mb::Question) != Mb::Yes) return;
+    // No is the default: Enter keeps the window and what was typed.
+    if (!question.isEmpty() && MsgBox(question, Mb::YesNo + Mb::Question + Mb::DefaultButton2) != Mb::Yes) return;
     LoanStore::DiscardCopies(Attachments);
   }
   QDialog::done(r);

@@ -1,18 +1,24 @@
 #include "platform/DateBox.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QCalendarWidget>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QFormLayout>
+#include <QGuiApplication>
+#include <QInputMethodQueryEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QRegularExpressionValidator>
 #include <QTimer>
-
-#include <algorithm>
 
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -301,62 +307,136 @@ void MakeAmountBox(QLineEdit* box) {
 }
 
 namespace {
-// A key that would break the money box's rule (digits, one ".", two decimals) is not taken: what is
-// shown is what is saved. A paste is read as the clerk meant it first (Money::fromPaste); what still
-// breaks the rule is said, never dropped without a word.
-class MoneyValidator : public QRegularExpressionValidator {
- public:
-  MoneyValidator(QLineEdit* box, const QString& label) : QRegularExpressionValidator(rule(), box), box_(box), label_(label) {
-    shown_ = box->text();
-    connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { shown_ = text; });
-    box->installEventFilter(this);
-  }
+// The money box's rule: digits, one "." and at most two decimals. A key that would break it is not
+// taken: what is shown is what is saved.
+const QRegularExpression& moneyRule() {
+  static const QRegularExpression re(QStringLiteral("^[0-9]*\\.?[0-9]{0,2}$"));
+  return re;
+}
 
-  State validate(QString& input, int& pos) const override {
-    const State state = QRegularExpressionValidator::validate(input, pos);
-    // Typing stays as it was; a text the program sets is no paste (setting it leaves the box unmodified).
-    if (state != Invalid || typing_ || !box_->isModified()) return state;
-    // What the paste put between the unchanged start and end of the text shown.
-    const qsizetype most = std::min(shown_.size(), input.size());
-    qsizetype head = 0, tail = 0;
-    while (head < most && shown_[head] == input[head]) ++head;
-    while (tail < most - head && shown_[shown_.size() - 1 - tail] == input[input.size() - 1 - tail]) ++tail;
-    const QString read = Money::fromPaste(input.mid(head, input.size() - head - tail));
-    QString whole = input.left(head) + read + input.right(tail);
-    int at = int(head + read.size());
-    const State taken = QRegularExpressionValidator::validate(whole, at);
-    if (taken != Invalid) {
-      input = whole;
-      pos = at;
-      return taken;
-    }
-    // Said once the paste is over, not from inside it.
-    QTimer::singleShot(0, box_, [box = QPointer<QLineEdit>(box_), label = label_] {
-      if (box) MsgBox(label + QStringLiteral("输入不合法！"), Mb::Critical);
-    });
-    return Invalid;
+// The paste command of a line edit's standard context menu.
+QAction* pasteAction(const QMenu* menu) {
+  // The line edit's own menu names its paste by this text (translated), with the shortcut after a tab.
+  const QString paste = QCoreApplication::translate("QLineEdit", "&Paste");
+  for (QAction* action : menu->actions())
+    if (action->text().section(QLatin1Char('\t'), 0, 0) == paste) return action;
+  return nullptr;
+}
+
+// A text pasted or dropped into a money box is read alone, as the clerk meant it (Money::fromPaste),
+// and put where Qt puts it: over the selection for a paste, at the drop point for a drop, at the
+// cursor for a middle-click. Each path is taken here, where its text is known: the validator sees
+// only the whole new text, and guessing the pasted piece from it misreads "4,000.00" pasted over
+// "4000". A reading that leaves the box's text against its rule is said, never dropped without a word.
+class MoneyPaste : public QObject {
+ public:
+  MoneyPaste(QLineEdit* box, const QString& label) : QObject(box), box_(box), label_(label) {
+    // A Chinese input method in its punctuation mode would turn a typed "." into "。".
+    box->setAttribute(Qt::WA_InputMethodEnabled, false);
+    box->installEventFilter(this);
   }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* e) override {
-    // The box judges a key right after this sees it; a paste key, a menu, a drop or a click is no typing.
-    if (e->type() == QEvent::KeyPress)
-      typing_ = !static_cast<QKeyEvent*>(e)->matches(QKeySequence::Paste);
-    else
-      typing_ = e->type() == QEvent::InputMethod;
-    return QRegularExpressionValidator::eventFilter(watched, e);
+    if (watched != box_) return false;
+    if (e->type() == QEvent::InputMethodQuery) {
+      // The line edit says it takes input whatever the attribute says; the input method asks this.
+      auto* query = static_cast<QInputMethodQueryEvent*>(e);
+      const auto asked = uint(query->queries().toInt());
+      for (int bit = 0; bit < 32; ++bit)
+        if (const auto q = Qt::InputMethodQuery(asked & (1u << bit)))
+          query->setValue(q, q == Qt::ImEnabled ? QVariant(false) : box_->inputMethodQuery(q));
+      query->accept();
+      return true;
+    }
+    if (box_->isReadOnly()) return false;
+    switch (e->type()) {
+      case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (!key->matches(QKeySequence::Paste)) return false;
+        // Ctrl+Shift+Insert pastes the selection where the desktop has one, as Qt does.
+        const bool selection = key->key() == Qt::Key_Insert && key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier) &&
+                               QGuiApplication::clipboard()->supportsSelection();
+        paste(selection ? QClipboard::Selection : QClipboard::Clipboard);
+        return true;
+      }
+      case QEvent::ContextMenu: {
+        QMenu* menu = box_->createStandardContextMenu();
+        if (QAction* action = pasteAction(menu)) {
+          disconnect(action, &QAction::triggered, box_, nullptr);
+          connect(action, &QAction::triggered, this, [this] { paste(QClipboard::Clipboard); });
+        }
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(static_cast<QContextMenuEvent*>(e)->globalPos());
+        return true;
+      }
+      case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(e)->button() != Qt::MiddleButton || !QGuiApplication::clipboard()->supportsSelection())
+          return false;
+        box_->deselect();
+        paste(QClipboard::Selection);
+        return true;
+      case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(e);
+        // A move inside the box is no new text; the box's own drop handles it.
+        if (forwarding_ || drop->source() == box_ || !drop->mimeData()->hasText()) return false;
+        const QString read = Money::fromPaste(drop->mimeData()->text());
+        const int at = box_->cursorPositionAt(drop->position().toPoint());
+        if (!keepsRule(box_->text().left(at) + read + box_->text().mid(at))) {
+          drop->ignore();
+          refuse();
+          return true;
+        }
+        // The box's own drop puts the reading at the drop point, as it would the text dropped.
+        QMimeData reading;
+        reading.setText(read);
+        QDropEvent again(drop->position(), drop->possibleActions(), &reading, drop->buttons(), drop->modifiers());
+        again.setDropAction(drop->dropAction());
+        forwarding_ = true;
+        QCoreApplication::sendEvent(box_, &again);
+        forwarding_ = false;
+        drop->setDropAction(again.dropAction());
+        drop->setAccepted(again.isAccepted());
+        return true;
+      }
+      default: return false;
+    }
   }
 
  private:
-  static const QRegularExpression& rule() {
-    static const QRegularExpression re(QStringLiteral("^[0-9]*\\.?[0-9]{0,2}$"));
-    return re;
+  void paste(QClipboard::Mode mode) {
+    const QString pasted = QGuiApplication::clipboard()->text(mode);
+    if (pasted.isEmpty()) return;
+    const QString read = Money::fromPaste(pasted);
+    const QString text = box_->text();
+    const int from = box_->hasSelectedText() ? box_->selectionStart() : box_->cursorPosition();
+    const int to = box_->hasSelectedText() ? box_->selectionEnd() : from;
+    if (!keepsRule(text.left(from) + read + text.mid(to))) {
+      refuse();
+      return;
+    }
+    box_->insert(read);
   }
+
+  bool keepsRule(QString whole) const {
+    int pos = 0;
+    return whole.size() <= box_->maxLength() && box_->validator()->validate(whole, pos) != QValidator::Invalid;
+  }
+
+  void refuse() {
+    // Said once the event is over: a drop is still in the middle of the drag.
+    QTimer::singleShot(0, box_, [box = QPointer<QLineEdit>(box_), label = label_] {
+      if (box) MsgBox(label + QStringLiteral("输入不合法！"), Mb::Critical);
+    });
+  }
+
   QLineEdit* box_;
   QString label_;
-  QString shown_;        // the box's text before the edit being judged
-  bool typing_ = false;  // the box is handling a key or a typed character
+  bool forwarding_ = false;  // the drop of the reading is on its way to the box
 };
 }  // namespace
 
-void MakeMoneyBox(QLineEdit* box, const QString& label) { box->setValidator(new MoneyValidator(box, label)); }
+void MakeMoneyBox(QLineEdit* box, const QString& label) {
+  box->setValidator(new QRegularExpressionValidator(moneyRule(), box));
+  new MoneyPaste(box, label);
+}

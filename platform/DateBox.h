@@ -60,6 +60,7 @@ class QLineEdit;
 // Makes a text box accept only what a rate may hold: digits and one ".".
 void MakeAmountBox(QLineEdit* box);
 // Makes a text box accept only what an amount of money may hold: digits, one "." and at most two
-// decimals. A paste drops what groups thousands and reads full-width digits; one that still does not
-// fit is refused with `label` + "输入不合法！".
+// decimals, and no input method. A text pasted or dropped is read alone (full-width digits taken,
+// separators of whole thousands dropped) and put where Qt would put it; when the box's text would then
+// not fit, it is refused with `label` + "输入不合法！" and the box keeps its text.
 void MakeMoneyBox(QLineEdit* box, const QString& label);

@@ -10,7 +10,8 @@
 
 #include <algorithm>
 
-HttpPostResult HttpPostSync(const QString& url, const QByteArray& body, const QByteArray& contentType, int timeoutMs) {
+HttpPostResult HttpPostSync(const QString& url, const QByteArray& body, const QByteArray& contentType, int timeoutMs,
+                            qint64 maxBody) {
   HttpPostResult result;
   if (!QCoreApplication::instance()) {
     result.error = QStringLiteral("没有应用程序对象，不能发送网络请求。");
@@ -39,11 +40,31 @@ HttpPostResult HttpPostSync(const QString& url, const QByteArray& body, const QB
     loop.quit();
   });
   QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+  // A body past the bound is not waited for, whether its length is declared or only seen arriving.
+  bool tooLong = false;
+  auto watchLength = [&] {
+    if (maxBody < 0 || tooLong) return;
+    const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+    if ((declared.isValid() && declared.toLongLong() > maxBody) || reply->bytesAvailable() > maxBody) {
+      tooLong = true;
+      loop.quit();
+    }
+  };
+  QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, watchLength);
+  QObject::connect(reply, &QNetworkReply::readyRead, &loop, watchLength);
   timer.start(std::max(0, timeoutMs));
   if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
   timer.stop();
+  watchLength();
 
-  if (timedOut && !reply->isFinished()) {
+  if (tooLong) {
+    QObject::disconnect(reply, nullptr, &loop, nullptr);
+    result.outcome = HttpPostResult::Outcome::TooLong;
+    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.contentType = reply->rawHeader("Content-Type");
+    reply->abort();
+    result.error = QStringLiteral("服务器的应答超过 %1 字节，没有读完。").arg(maxBody);
+  } else if (timedOut && !reply->isFinished()) {
     QObject::disconnect(reply, nullptr, &loop, nullptr);
     reply->abort();
     result.outcome = HttpPostResult::Outcome::TimedOut;

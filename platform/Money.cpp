@@ -106,8 +106,9 @@ QString fromPaste(const QString& pasted) {
       t += c;
   }
   t = t.trimmed();
-  // One separator throughout, every group after the first of exactly three digits.
-  static const QRegularExpression grouped(QStringLiteral("^[0-9]{1,3}([,， ])[0-9]{3}(\\1[0-9]{3})*(\\.[0-9]*)?$"));
+  // One separator throughout, every group after the first of exactly three digits, and a first group
+  // that starts with no 0 ("0,500" groups nothing).
+  static const QRegularExpression grouped(QStringLiteral("^[1-9][0-9]{0,2}([,， ])[0-9]{3}(\\1[0-9]{3})*(\\.[0-9]*)?$"));
   if (const QRegularExpressionMatch m = grouped.match(t); m.hasMatch()) t.remove(m.captured(1));
   return t;
 }

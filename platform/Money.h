@@ -34,7 +34,7 @@ bool isStrictNumber(const QString& text);
 bool parse(const QString& text, double* out);
 // What a paste into a money box reads as: full-width digits and "．" as their ASCII forms, spaces at
 // its ends dropped, and ",", "，" or a space dropped where they group whole thousands ("1,000.00",
-// "60 000"; not "1,5"). Anything else is left as pasted, for the box's rule to judge.
+// "60 000"; not "1,5" nor "0,500"). Anything else is left as pasted, for the box's rule to judge.
 QString fromPaste(const QString& pasted);
 // The value of a box for calculation: the strict number, or 0 when the text is not one.
 double valueOf(const QString& text);

@@ -28,6 +28,8 @@ constexpr int kErrTimedOut = -2147012894;  // 0x80072EE2
 constexpr int kErrCannotConnect = -2147012867;  // 0x80072EFD
 
 const QString kFormContentType = QStringLiteral("application/x-www-form-urlencoded");
+// A gateway answers in a line; more than this is a page of something else, not worth waiting for.
+constexpr qint64 kMaxReplyBytes = 64 * 1024;
 
 // The answer of one post, before HttpPostForm turns it into its text.
 struct RawAnswer {
@@ -39,7 +41,7 @@ RawAnswer postForm(const QString& address, const QString& body) {
   RawAnswer a;
   a.address = address.trimmed();
   // The body is plain ASCII once encoded; GBK keeps a body built some other way as the gateway reads it.
-  a.post = HttpPostSync(a.address, Gbk::encode(body.trimmed()), kFormContentType.toLatin1(), gSmsTimeoutMs);
+  a.post = HttpPostSync(a.address, Gbk::encode(body.trimmed()), kFormContentType.toLatin1(), gSmsTimeoutMs, kMaxReplyBytes);
   return a;
 }
 
@@ -214,6 +216,11 @@ QString BuildAccountCheckBody(const QString& account, const QString& password) {
 
 QString HttpPostForm(const QString& address, const QString& body, const QString& charset) {
   const RawAnswer a = postForm(address, body);
+  if (a.post.outcome == HttpPostResult::Outcome::TooLong) {
+    if (a.post.status != 200) return QStringLiteral("sms error");
+    ReportRuntimeError(QString(), nullptr, AppError(Err::InvalidCall, a.post.error));
+    return {};
+  }
   if (a.post.outcome != HttpPostResult::Outcome::Answered) {
     ReportRuntimeError(QString(), nullptr, transportError(a));
     return {};
@@ -266,7 +273,8 @@ SmsReply PostToSmsGateway(const QString& body) {
       r.outcome = O::Unreachable;
       r.detail = a.post.error;
       return r;
-    case HttpPostResult::Outcome::Answered: break;
+    case HttpPostResult::Outcome::Answered:
+    case HttpPostResult::Outcome::TooLong: break;
   }
   r.httpStatus = a.post.status;
   if (a.post.status != 200) {
@@ -274,14 +282,24 @@ SmsReply PostToSmsGateway(const QString& body) {
     r.text = QStringLiteral("sms error");
     return r;
   }
+  // What the gateway said cannot be told: the message may or may not have gone.
+  auto unreadable = [&r, &a](const QString& why) {
+    r.outcome = O::Undecodable;
+    r.text.clear();
+    r.raw = a.post.body;
+    r.detail = why;
+    return r;
+  };
+  if (a.post.outcome == HttpPostResult::Outcome::TooLong) return unreadable(a.post.error);
   try {
     r.text = decodeReply(a.post.body, a.post.contentType);
   } catch (const AppError& e) {
-    r.outcome = O::Undecodable;
-    r.raw = a.post.body;
-    r.detail = e.description;
-    return r;
+    return unreadable(e.description);
   }
+  // A page (a proxy's error page, a maintenance notice) is no gateway's answer, whatever it says.
+  QStringView start(r.text);
+  if (start.startsWith(QChar(0xFEFF))) start = start.mid(1);
+  if (start.trimmed().startsWith(QLatin1Char('<'))) return unreadable(QStringLiteral("回复是一个网页。"));
   const QString answer = r.text.trimmed();
   if (answer.isEmpty())
     r.outcome = O::EmptyAnswer;

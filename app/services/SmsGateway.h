@@ -18,7 +18,7 @@ QString BuildAccountCheckBody(const QString& account, const QString& password);
 // HTTP status 200: the answer decoded in `charset`, or with "" by the charset the answer declares
 // (UTF-8 strictly; a GB charset, none or another: valid UTF-8 holding a multi-byte sequence as UTF-8,
 // else GBK; with non-ASCII bytes, the reading that holds "密码错误" if either does; bytes none reads
-// are reported and give ""); another status: "sms error";
+// are reported and give "", as is an answer past 64 KB); another status: "sms error";
 // no answer at all (refused, unreachable, time-out): reported through ReportRuntimeError and "".
 QString HttpPostForm(const QString& address, const QString& body, const QString& charset = QString());
 // Percent-encodes the text's GBK bytes: letters, digits and "-", "_", ".", "~" stay, a blank becomes
@@ -44,7 +44,8 @@ struct SmsReply {
     Refused,       // the gateway answered "-1"
     WrongAccount,  // the answer contains "密码错误"
     EmptyAnswer,   // status 200 with nothing in it
-    Undecodable,   // status 200 with bytes that are no GBK text: whether it was sent is unknown
+    Undecodable,   // status 200 with bytes that are no GBK text, a page ("<" first, after a byte-order
+                   // mark and blanks) or more than 64 KB: whether it was sent is unknown
     HttpError,     // a status other than 200 (HttpPostForm's "sms error")
     TimedOut,      // no answer within gSmsTimeoutMs
     Unreachable,   // refused connection, unknown host, bad address, broken connection

@@ -407,6 +407,32 @@ TEST_F(Registration, AnAttachmentRemovedInAnEditLosesItsFileOnlyWithTheSaveThatD
   }
 }
 
+// Enter on a question that would throw away what the clerk typed answers No: the real box keeps the
+// window open with the amount typed; only Yes closes it.
+TEST_F(Registration, DiscardQuestionEnterKeepsTheWindowAndWhatWasTyped) {
+  const QString saved = record(btn一次性支付本息, terms());
+  for (const bool edit : {false, true}) {
+    SCOPED_TRACE(edit ? "edit" : "new");
+    frmRzdjB w;
+    if (edit) {
+      w.EditDocNo = saved;
+      w.Form_Load();
+      w.txtDkdj[0]->setText(S("80000"));
+    } else {
+      fill(w, "80000");
+      w.pbCDkdj_Click(btn一次性支付本息);
+    }
+    w.show();
+    const QStringList asked = pressOnRealMessageBoxes([&] { w.pbCDkgh_Click(1); }, Qt::Key_Return);
+    EXPECT_EQ(asked, QStringList{edit ? S("单据已修改，是否放弃修改并退出？") : S("有未保存还款计划，是否删除并退出？")});
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.txtDkdj[0]->text(), S("80000"));
+    EXPECT_EQ(count(S("PJ_Cjjl")), 1);
+    EXPECT_EQ(pressOnRealMessageBoxes([&] { w.pbCDkgh_Click(1); }, Qt::Key_Y), asked);
+    EXPECT_FALSE(w.isVisible());
+  }
+}
+
 TEST_F(Registration, AFailureInTheMiddleOfTheSaveLeavesNothing) {
   frmRzdjB w;
   fill(w);

@@ -1,14 +1,21 @@
 // Dunning a late borrower: the notes of the loan, the template filled from the instalment, and the
 // reminder SMS through the gateway (a local test server), with failures neither logged nor noted.
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+
+#include <functional>
 
 #include "LoanRecordsFixture.h"
 #include "app/data/DataAccess.h"
 #include "app/services/SettingsList.h"
 #include "control/pbCommand.h"
 #include "loans/frmDkck.h"
+#include "output/frmMsm.h"
+#include "output/frmMsmFr.h"
+#include "parties/admin/frmXtsz.h"
 #include "platform/Gbk.h"
 #include "platform/Grid.h"
 #include "LocalHttpServer.h"
@@ -138,6 +145,80 @@ TEST_F(DunningSmsTest, AFailedSendIsShownAndNeitherLoggedNorNoted) {
   }
   EXPECT_EQ(server_.requests().size(), asked);
   EXPECT_EQ(count(QStringLiteral("PJ_Dxck")), 0);
+}
+
+// A page in place of the gateway's answer (a proxy's error page or a maintenance notice, status 200),
+// or a reply past 64 KB, tells nothing of the message: every sender says it failed after one request,
+// nothing is logged, no dunning note claims it, the notice stays open and the settings are not saved.
+TEST_F(DunningSmsTest, GatewayPageOrAnOverlongReplyFailsEverySenderAndLogsNothing) {
+  gSystemSettings[9] = QStringLiteral("1");
+  const QString unreadable = QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。");
+  const QString queryFailed = QStringLiteral("短信账号查询失败：短信网关的回复无法识别。");
+  frmMsm centre;
+  centre.txtShouji->setText(QStringLiteral("13800000003"));
+  centre.txtNeirong->setPlainText(QStringLiteral("还款提醒"));
+  auto dunning = open(QStringLiteral("D1"), row_);
+  bool closed = false;  // the notice or the settings window closed as done
+  const struct {
+    const char* what;
+    std::function<void()> send;
+    QString failure;  // the start of the first box
+  } senders[] = {
+      {"短信管理", [&] { centre.eButton1->Click(); }, unreadable},
+      {"催款", [&] { dunning->PbC_Click(); }, unreadable},
+      {"汇款通知",
+       [&] {
+         frmMsmFr notice;
+         notice.Text1->setText(QStringLiteral("13800138000"));
+         notice.txtText1->setPlainText(QStringLiteral("汇款通知"));
+         notice.PbCZ->Click();
+         closed = notice.result() == QDialog::Accepted;
+       },
+       unreadable},
+      {"查询余额", [&] { centre.eButton2->Click(); }, queryFailed},
+      {"系统设置",
+       [&] {
+         frmXtsz settings(nullptr);
+         settings.Check5->setChecked(true);
+         for (int i = 3; i <= 7; ++i) settings.txt[static_cast<size_t>(i)]->setText(QStringLiteral("短信设置%1").arg(i));
+         settings.eButOK->Click();  // the question whether to save all the same is answered No
+         closed = settings.result() == QDialog::Accepted;
+       },
+       queryFailed},
+  };
+  const struct {
+    const char* what;
+    QByteArray body, contentType;
+  } replies[] = {
+      {"an HTML page", "<html><head><title>502 Bad Gateway</title></head><body><h1>502 Bad Gateway</h1></body></html>", "text/html"},
+      {"an HTML page after a byte-order mark and blanks",
+       QByteArray("\xEF\xBB\xBF \r\n\t") + QStringLiteral("<!DOCTYPE html><html><body>服务暂停，请稍后再试</body></html>").toUtf8(),
+       "text/html; charset=utf-8"},
+      {"a GBK page", Gbk::encode(QStringLiteral("  <html><body>服务暂停</body></html>")), "text/html; charset=gbk"},
+      {"an XML page", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<error><code>503</code></error>", "text/xml"},
+      {"1 MB of text", Gbk::encode(QStringLiteral("提交成功")).repeated(128 * 1024), "text/html; charset=gbk"},
+  };
+  for (const auto& r : replies) {
+    SCOPED_TRACE(r.what);
+    server_.answer(200, r.body, r.contentType);
+    for (const auto& s : senders) {
+      SCOPED_TRACE(s.what);
+      responder_.clear();
+      closed = false;
+      const size_t asked = server_.requests().size();
+      QElapsedTimer clock;
+      clock.start();
+      s.send();
+      EXPECT_LT(clock.elapsed(), 2500) << "answered well within the time-out";
+      EXPECT_EQ(server_.requests().size(), asked + 1) << "one request, not repeated";
+      ASSERT_FALSE(responder_.messages.empty());
+      EXPECT_TRUE(responder_.messages[0].text.startsWith(s.failure)) << responder_.messages[0].text.toStdString();
+      EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
+      EXPECT_FALSE(closed);
+      EXPECT_EQ(count(QStringLiteral("PJ_Duanxin")), 0);
+      EXPECT_EQ(count(QStringLiteral("PJ_Dxck")), 0);
+    }
+  }
 }
 
 }  // namespace

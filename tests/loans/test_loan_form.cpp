@@ -1,15 +1,24 @@
 // The registration window: defaults and presets, borrowers and guarantors, plans of every button,
 // the save with its records and journal rows, edits, bad input and abandoned documents.
+#include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QTabWidget>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -36,6 +45,49 @@ namespace {
 constexpr int kCellMargins = 8;
 const QDate kToday(2026, 12, 8);
 QDate D(const char* iso) { return QDate::fromString(QString::fromLatin1(iso), Qt::ISODate); }
+
+// The ways a text reaches a box from the clipboard or a drag.
+enum class Into { CtrlV, ShiftInsert, Menu, Drop };
+const char* IntoText(Into path) {
+  const char* const names[] = {"Ctrl+V", "Shift+Insert", "context menu", "drop"};
+  return names[static_cast<int>(path)];
+}
+
+// Puts `text` into the box by `path` as the desktop does; a drop lands past the end of the text.
+void PutInto(QLineEdit* box, Into path, const QString& text) {
+  QGuiApplication::clipboard()->setText(text);
+  switch (path) {
+    case Into::CtrlV: QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier); break;
+    case Into::ShiftInsert: QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier); break;
+    case Into::Menu: {
+      const QPoint at(4, box->height() / 2);
+      QContextMenuEvent event(QContextMenuEvent::Mouse, at, box->mapToGlobal(at));
+      QCoreApplication::sendEvent(box, &event);
+      QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr) << "no context menu";
+      // The command that shows the paste key beside it.
+      const QString key = QLatin1Char('\t') + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+      const QList<QAction*> actions = menu->actions();
+      const auto paste = std::find_if(actions.begin(), actions.end(), [&](QAction* a) { return a->text().endsWith(key); });
+      ASSERT_NE(paste, actions.end()) << "no paste in the context menu";
+      EXPECT_TRUE((*paste)->isEnabled());
+      (*paste)->trigger();
+      delete menu;
+      break;
+    }
+    case Into::Drop: {
+      QMimeData mime;
+      mime.setText(text);
+      const QPointF at(box->width() - 2, box->height() / 2);
+      QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(box, &enter);
+      QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(box, &drop);
+      break;
+    }
+  }
+  QCoreApplication::processEvents();
+}
 }  // namespace
 
 TEST_F(LoanFormFixture, NewFormShowsItsNumberAndDefaults) {
@@ -150,13 +202,8 @@ TEST_F(LoanFormFixture, MoneyBoxesTakeAtMostTwoDecimalsAndSaveWhatTheyShow) {
       SCOPED_TRACE(p.clip);
       b.box->setText(QString::fromUtf8(p.before));
       b.box->end(false);
-      QGuiApplication::clipboard()->setText(QString::fromUtf8(p.clip));
       responder_.clear();
-      if ((byKey = !byKey))
-        QTest::keyClick(b.box, Qt::Key_V, Qt::ControlModifier);
-      else
-        b.box->paste();
-      QCoreApplication::processEvents();
+      PutInto(b.box, (byKey = !byKey) ? Into::CtrlV : Into::Menu, QString::fromUtf8(p.clip));
       const char* shown = b.money ? (p.money ? p.money : p.before) : p.rate;
       EXPECT_EQ(b.box->text(), QString::fromUtf8(shown));
       const bool refused = b.money && !p.money;
@@ -198,6 +245,70 @@ TEST_F(LoanFormFixture, MoneyBoxesTakeAtMostTwoDecimalsAndSaveWhatTheyShow) {
     EXPECT_DOUBLE_EQ(sum(QStringLiteral("金额"), QStringLiteral("PJ_Liushui"), doc), -c.amount);
   }
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 3);
+}
+
+// A text pasted or dropped into a money box is read alone, whatever the box held, and put where Qt
+// puts it: over the selection for a paste (the whole text selected first, as a clerk replacing the
+// proposal does), at the cursor without one, at the drop point for a drop. A box takes no input method.
+TEST_F(LoanFormFixture, PasteOverAMoneyBoxReadsThePasteAloneWhateverTheBoxHeld) {
+  frmDkdjB loan;
+  frmRzdjB financing;
+  frmDkgh repayment;
+  frmRzTqzf early;
+  const std::pair<const char*, QLineEdit*> boxes[] = {
+      {"借款金额", loan.txtDkdj[0]},  {"拆借金额", financing.txtDkdj[0]}, {"归还本金", repayment.Text1[0]}, {"归还利息", repayment.Text1[1]},
+      {"逾期手续费", repayment.Text1[2]}, {"支付本金", early.Text1[0]}, {"支付利息", early.Text1[1]},       {"扣除利息", early.Text1[2]},
+  };
+  const char* const held[] = {"", "1", "15", "240.00", "1000.00", "4000", "12000", "100000.00", "30000.00"};
+  struct Row {
+    const char* held;   // nullptr: each of `held`, the whole text selected
+    const char* clip;
+    const char* taken;  // what the box shows, nullptr: refused aloud, the box keeps its text
+  };
+  const Row rows[] = {
+      {nullptr, "4,000.00", "4000.00"},   {nullptr, "12,000.00", "12000.00"}, {nullptr, "1,000.00", "1000.00"},
+      {nullptr, "60 000", "60000"},       {nullptr, "10,000.00", "10000.00"}, {nullptr, "1 5", nullptr},
+      {nullptr, "1,5", nullptr},          {nullptr, "0,500", nullptr},
+      // No selection: at the cursor, the end of the text, as Qt inserts; a drop lands there whatever is selected.
+      {"4000", "1,000", "40001000"},      {"4000", "4,000.00", "40004000.00"}, {"240.00", "1,000", nullptr},
+      {"15", "1 5", nullptr},             {"12", "．５", "12.5"},               {"100000.00", "60 000", nullptr},
+      {"", "0,500", nullptr},             {"", "60 000", "60000"},
+  };
+  for (const auto& [name, box] : boxes) {
+    SCOPED_TRACE(name);
+    box->resize(400, box->sizeHint().height());
+    const QStringList refused{QString::fromUtf8(name) + QStringLiteral("输入不合法！")};
+    for (const Row& r : rows) {
+      const bool over = r.held == nullptr;
+      const std::vector<const char*> befores = over ? std::vector<const char*>(std::begin(held), std::end(held)) : std::vector{r.held};
+      for (const Into path : {Into::CtrlV, Into::ShiftInsert, Into::Menu, Into::Drop}) {
+        for (const char* before : befores) {
+          if (over && path == Into::Drop && *before) continue;  // a drop never replaces the selection
+          box->setText(QString::fromUtf8(before));
+          if (over || path == Into::Drop)
+            QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+          else
+            box->end(false);
+          responder_.clear();
+          PutInto(box, path, QString::fromUtf8(r.clip));
+          const QString trace =
+              QStringLiteral("%1 \"%2\" over \"%3\"").arg(QString::fromUtf8(IntoText(path)), QString::fromUtf8(r.clip), QString::fromUtf8(before));
+          EXPECT_EQ(box->text(), QString::fromUtf8(r.taken ? r.taken : before)) << trace.toStdString();
+          EXPECT_EQ(responder_.texts(), r.taken ? QStringList() : refused) << trace.toStdString();
+        }
+      }
+    }
+    // An input method never reaches the box: "１２。５" from one in its full-width mode changes nothing.
+    box->clear();
+    EXPECT_FALSE(box->testAttribute(Qt::WA_InputMethodEnabled));
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(box, &query);
+    EXPECT_FALSE(query.value(Qt::ImEnabled).toBool());
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("１２。５"));
+    QCoreApplication::sendEvent(box, &commit);
+    EXPECT_EQ(box->text(), QString());
+  }
 }
 
 TEST_F(LoanFormFixture, BorrowersBoundByAnOpenLoanAreRefused) {
@@ -951,6 +1062,41 @@ TEST_F(LoanFormFixture, AbandonedWindowsLeaveEveryTableAndTheAttachmentFolderAsT
   responder_.clear();
   click(w.pbCDkgh->at(1));
   EXPECT_TRUE(responder_.messages.empty());
+}
+
+// Enter on a question that would throw away what the clerk typed answers No: the real box keeps the
+// window open with the amount typed and writes nothing; only Yes closes it.
+TEST_F(LoanFormFixture, DiscardQuestionEnterKeepsTheWindowAndWhatWasTyped) {
+  const QString saved = savedLoan(person(QStringLiteral("丙")), Button::OnceAll);
+  struct Case {
+    const char* question;
+    bool edit;
+  };
+  for (const Case& c : {Case{"有未保存还款计划，是否删除并退出？", false}, Case{"单据已修改，是否放弃修改并退出？", true}}) {
+    SCOPED_TRACE(c.question);
+    const QStringList before = everything();
+    std::unique_ptr<frmDkdjB> w;
+    if (c.edit) {
+      w = std::make_unique<frmDkdjB>();
+      w->EditDocNo = saved;
+      w->Form_Load();
+      w->txtDkdj[0]->setText(QStringLiteral("80000"));
+    } else {
+      w = newLoan(person(QStringLiteral("丁")));
+      w->txtDkdj[0]->setText(QStringLiteral("80000"));
+      click(w->pbCDkdj->at(Button::OnceAll));
+    }
+    w->show();
+    const QStringList asked = pressOnRealMessageBoxes([&] { click(w->pbCDkgh->at(1)); }, Qt::Key_Return);
+    EXPECT_EQ(asked, QStringList{QString::fromUtf8(c.question)});
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->txtDkdj[0]->text(), QStringLiteral("80000"));
+    EXPECT_EQ(everything(), before);
+    // Yes, by its key, does close it.
+    EXPECT_EQ(pressOnRealMessageBoxes([&] { click(w->pbCDkgh->at(1)); }, Qt::Key_Y), asked);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(everything(), before);
+  }
 }
 
 TEST_F(LoanFormFixture, NumbersNeverComeBackAndCountAboveOlderRows) {

@@ -1,10 +1,15 @@
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
+#include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,6 +128,27 @@ void ProgramTest::TearDown() {
 }
 
 QString ProgramTest::appDir() const { return gAppDir; }
+
+QStringList ProgramTest::pressOnRealMessageBoxes(const std::function<void()>& action, int key) {
+  SetMessageHandler({});
+  QStringList shown;
+  QPointer<QMessageBox> pressed;
+  // Looked for while it shows: the box runs an event loop of its own.
+  QTimer watch;
+  watch.setInterval(20);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || box == pressed) return;
+    pressed = box;
+    shown << box->text();
+    QTest::keyClick(box, Qt::Key(key));
+  });
+  watch.start();
+  action();
+  watch.stop();
+  responder_.install();
+  return shown;
+}
 
 void ProgramTest::setNow(const QDateTime& at) { Clock::setFixed(at); }
 

@@ -50,6 +50,9 @@ class ProgramTest : public ::testing::Test {
   void setNow(const QDateTime& at);
   // Logs in the reserved super administrator's state without the login window.
   void loginAsSuperAdmin();
+  // Runs `action` with the real message boxes, pressing `key` on each one as it shows; the texts of
+  // the boxes, in order. The scripted answers are back afterwards.
+  QStringList pressOnRealMessageBoxes(const std::function<void()>& action, int key);
 
   QTemporaryDir dir_;
   ScriptedResponder responder_;

@@ -154,6 +154,9 @@ int closingShots(QWidget* main) {
   SendSmsMessage(QStringLiteral("尊敬的欧阳大户，您的借款已到期。"), QStringLiteral("13800138000"));
   boxShot(QStringLiteral("sms-emoji-refused"));
   SendSmsMessage(QStringLiteral("您好😀，您的借款已到期。"), QStringLiteral("13800138000"));
+  gateway.answer(200, "<html><head><title>502 Bad Gateway</title></head><body><h1>502 Bad Gateway</h1></body></html>", "text/html");
+  boxShot(QStringLiteral("sms-gateway-page"));
+  SendSmsMessage(QStringLiteral("尊敬的欧阳大户，您的借款已到期。"), QStringLiteral("13800138000"));
   return 0;
 }
 }  // namespace
