@@ -57,7 +57,7 @@ DatabaseFile resolve(const QString& name) {
     if (link.st_uid != 0 && (::stat(QFile::encodeName(folder).constData(), &holder) != 0 || holder.st_uid != link.st_uid)) {
       f.link = DatabaseFile::Foreign;
       f.real = name;
-      f.refusal = QStringLiteral("数据库文件是其他系统账户建立的链接，为安全起见没有使用，请让管理员检查：") + QDir::toNativeSeparators(at);
+      f.refusal = QStringLiteral("数据库文件是其他系统账户建立的链接，为安全起见没有使用，请让管理员检查：") + QDir::toNativeSeparators(QDir::cleanPath(at));
       return f;
     }
     if (hop == 40) break;
