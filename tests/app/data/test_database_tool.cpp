@@ -496,6 +496,11 @@ TEST_F(DatabaseToolTest, ADatabaseBehindLinksIsConvertedByItsRealFileOnlyWhenThe
     QDir().mkpath(realFolder);
     WriteOldPageCopy(fresh, file, gDbPassword);
     ASSERT_TRUE(LinkDatabase(file, c.via, real, c.byAnotherAccount));
+    // The file of another account of the business's group, where this test may give it one.
+    const uid_t owner = ::geteuid() == 0 ? 65534 : ::geteuid();
+    const gid_t group = ::geteuid() == 0 ? 65534 : ::getegid();
+    ASSERT_EQ(::chown(QFile::encodeName(real).constData(), owner, group), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
     const QByteArray before = hashOf(real);
     const QStringList links = QStringList{file} + c.via;
     const QStringList lockFiles = {file + QStringLiteral(".lock"), real + QStringLiteral(".lock")};
@@ -525,6 +530,11 @@ TEST_F(DatabaseToolTest, ADatabaseBehindLinksIsConvertedByItsRealFileOnlyWhenThe
       EXPECT_TRUE(r.out.contains(QStringLiteral("rewritten in pages of 4096 bytes (was 1024)"))) << r.out.toStdString();
       EXPECT_EQ(FilePageSize(real, gDbPassword), 4096);
       EXPECT_FALSE(NameTaken(real + QStringLiteral(".convert")));
+      struct stat st {};
+      ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0640u) << "the converted file keeps its bits";
+      EXPECT_EQ(st.st_uid, owner) << "and its owner";
+      EXPECT_EQ(st.st_gid, group) << "and its group";
       for (const QString& lock : lockFiles) EXPECT_TRUE(IsPlainFile(lock)) << lock.toStdString();
       QStringList copies = backups(appDir());
       for (const QString& old : backupsBefore) copies.removeAll(old);
