@@ -9,6 +9,12 @@
 #include "platform/Dialogs.h"
 
 frmMain* Main() {
+  // The database file is resolved once, before anything opens it: a link of another account is not
+  // followed, and the program does not start on it.
+  if (const QString refusal = ResolveLocalDatabase(); !refusal.isEmpty()) {
+    MsgBox(refusal, Mb::Critical);
+    EndProgram();
+  }
   // A failure here must not stop the program from showing its window: each step goes on alone.
   try {
     LoadDatabaseSettings();

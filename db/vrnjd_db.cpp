@@ -15,7 +15,9 @@
 #include <clocale>
 #include <cstdio>
 
+#include "app/data/ConnectionSettings.h"
 #include "app/data/DatabaseBuilder.h"
+#include "app/services/LocalDatabaseLock.h"
 #include "app/services/PBclass.h"
 #include "parties/admin/DatabaseMaintenance.h"
 #include "platform/FileLock.h"
@@ -38,28 +40,33 @@ void tell(const QString& where, const QStringList& added, const QStringList& cor
   for (const QString& c : corrected) std::printf("vrnjd_db: %s: %s\n", where.toUtf8().constData(), c.toUtf8().constData());
 }
 
-// Databackup/ beside the folder of the database file (the program folder's backup folder).
-QString backupCopyOf(const QString& file) {
-  QDir folder = QFileInfo(file).absoluteDir();
+// A copy of the real file of `db` in Databackup/ beside the folder of its name (the program folder's
+// backup folder, never one beside the real file behind a link), byte for byte. Made through a part
+// file as backups are, so a killed run leaves a name the next start removes; a name anything stands
+// at, a link too, is taken, and the copy never replaces a file.
+QString backupCopyOf(const DatabaseFile& db) {
+  QDir folder = QFileInfo(db.name).absoluteDir();
   folder.cdUp();
   const QString dir = folder.absoluteFilePath(QStringLiteral("Databackup"));
   if (!QDir().mkpath(dir)) throw AppError(Err::InvalidCall, QStringLiteral("cannot create %1").arg(dir));
-  // A name anything stands at, a link too, is taken; the copy never replaces a file.
-  const QString name = UniqueBackupFileName(dir, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral("_升级前"));
-  if (!QFile::copy(file, name)) throw AppError(Err::InvalidCall, QStringLiteral("cannot copy %1 to %2").arg(file, name));
-  return name;
+  const QString stem = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral("_升级前");
+  return MakeBackupFile(dir, stem, [&db](const QString& part) {
+    if (const AppError failed = CopyBackupFile(db.real, part, MaskedMode(0666)); failed.number != 0) throw failed;
+  });
 }
 
-// The program holds data.pbb.lock beside its file while it runs. The tool checks a file without it
-// and takes it only once it has something to write, so a running program blocks only a real change.
-void takeProgramLock(const QString& file) {
-  // A lock file another account made and this one cannot open at all may be held: treated as held.
-  const QString lock = file + QStringLiteral(".lock");
-  const FileLockState s = AcquireFileLock(lock);
-  if (s == FileLockState::Busy || s == FileLockState::Inaccessible)
-    throw AppError(Err::InvalidCall, QStringLiteral("程序正在使用数据库，请先退出程序再升级。"));
-  // A link or a FIFO at the lock's name is nobody's lock: nothing is changed beside it.
-  if (s == FileLockState::NotRegular) throw AppError(Err::InvalidCall, NotRegularFileMessage(QStringLiteral("数据库锁文件"), lock));
+// The program holds data.pbb.lock beside its file (and beside the real file, where the name is a
+// link) while it runs. The tool checks a file without them and takes them only once it has
+// something to write, so a running program blocks only a real change.
+void takeProgramLock(const DatabaseFile& db) {
+  for (const QString& lock : DatabaseLockFiles(db)) {
+    // A lock file another account made and this one cannot open at all may be held: treated as held.
+    const FileLockState s = AcquireFileLock(lock);
+    if (s == FileLockState::Busy || s == FileLockState::Inaccessible)
+      throw AppError(Err::InvalidCall, QStringLiteral("程序正在使用数据库，请先退出程序再升级。"));
+    // A link or a FIFO at the lock's name is nobody's lock: nothing is changed beside it.
+    if (s == FileLockState::NotRegular) throw AppError(Err::InvalidCall, NotRegularFileMessage(QStringLiteral("数据库锁文件"), lock));
+  }
 }
 
 // A new file is built whole beside the target and then moved into place, so a failed build leaves
@@ -67,7 +74,7 @@ void takeProgramLock(const QString& file) {
 void createFile(const QString& path, const QString& key, const Schema& schema, const QByteArray& seed) {
   QFileInfo target(path);
   QDir().mkpath(target.absolutePath());
-  takeProgramLock(target.absoluteFilePath());
+  takeProgramLock(ResolvedDatabaseFile(target.absoluteFilePath()));
   const QString tmp = target.absoluteFilePath() + QStringLiteral(".tmp");
   // Made anew, whatever stood at the name: SQLite would follow a link there.
   RemoveName(tmp + QStringLiteral("-journal"));
@@ -87,16 +94,18 @@ void createFile(const QString& path, const QString& key, const Schema& schema, c
 // upgrade's write lock, so nobody changes the file between the copy and the upgrade. A file of
 // earlier versions' 1024-byte pages is then rewritten in this version's pages, from the closed file
 // after that copy; when that fails the file stays as it was (it still opens) and the build goes on.
-void upgradeFile(const QString& path, const QString& key, const Schema& schema, const QByteArray& seed) {
-  Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
+// `db` is opened, copied, converted and replaced by its real file, so a link to it stays a link.
+void upgradeFile(const DatabaseFile& db, const QString& key, const Schema& schema, const QByteArray& seed) {
+  const QString& path = db.name;
+  Connection conn(MakeSqlCipherBackend(db.real, key), SqlDialect{DialectKind::Sqlite});
   conn.ensureOpen();
   const bool oldPages = DatabasePageSize(conn) == kSqlCipherOldPageSize;
   QString copy;
   QStringList corrected;
   auto takeCopy = [&] {
     if (!copy.isEmpty()) return;
-    takeProgramLock(path);
-    copy = backupCopyOf(path);
+    takeProgramLock(db);
+    copy = backupCopyOf(db);
   };
   const QStringList added = UpgradeDatabase(conn, schema, seed, BuildOptions{true}, takeCopy, &corrected);
   conn.close();
@@ -104,7 +113,7 @@ void upgradeFile(const QString& path, const QString& key, const Schema& schema, 
   if (!copy.isEmpty()) std::printf("vrnjd_db: %s: saved a copy as %s\n", path.toUtf8().constData(), copy.toUtf8().constData());
   if (oldPages) {
     QString reason;
-    if (ConvertDatabaseFile(path, key, &reason))
+    if (ConvertDatabaseFile(db.real, key, &reason, db.name))
       corrected << QStringLiteral("rewritten in pages of %1 bytes (was %2)").arg(kSqlCipherPageSize).arg(kSqlCipherOldPageSize);
     else
       std::fprintf(stderr, "vrnjd_db: %s: not rewritten in pages of %d bytes, left as it was (it still opens): %s\n",
@@ -144,7 +153,11 @@ int main(int argc, char** argv) {
     }
     QByteArray seed = seedPath.isEmpty() ? QByteArray("[]") : readFile(seedPath);
     if (!sqlitePath.isEmpty()) {
-      if (QFileInfo::exists(sqlitePath)) upgradeFile(sqlitePath, key, schema, seed);
+      // A name that is a link is resolved once, here, and used by its real file from then on; a link
+      // of another account, or one that leads nowhere, is refused with nothing made or changed.
+      const DatabaseFile db = ResolvedDatabaseFile(QFileInfo(sqlitePath).absoluteFilePath());
+      if (db.link == DatabaseFile::Foreign || db.link == DatabaseFile::Dangling) throw AppError(Err::InvalidCall, db.refusal);
+      if (QFileInfo::exists(db.real)) upgradeFile(db, key, schema, seed);
       else createFile(sqlitePath, key, schema, seed);
       return 0;
     }

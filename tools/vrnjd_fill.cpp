@@ -17,6 +17,7 @@
 #include "app/services/PBclass.h"
 #include "tools/Fill.h"
 #include "parties/admin/DatabaseMaintenance.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 void say(const QString& s) { std::fprintf(stderr, "%s\n", s.toUtf8().constData()); }
@@ -52,7 +53,8 @@ int main(int argc, char** argv) {
     say(QStringLiteral("vrnjd_fill: ") + refusal);
     return 1;
   }
-  if (QFile::exists(target)) {
+  // Whatever stands at the name, a link too, is never overwritten.
+  if (NameTaken(target)) {
     say(QStringLiteral("vrnjd_fill: %1 exists; give an empty folder").arg(target));
     return 1;
   }

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/data/ConnectionSettings.h"
 #include "app/data/Database.h"
 
 namespace {
@@ -135,14 +136,17 @@ class SqlCipherBackend : public DbBackend {
 
   void open() override {
     if (db_) return;
-    if (!create_ && !QFileInfo::exists(path_))
+    // A name that is a link is opened by its real path, once its chain may be followed: SQLite then
+    // meets no link, and its journal lies beside the real file.
+    const QString file = realFile();
+    if (!create_ && !QFileInfo::exists(file))
       throw AppError(Err::Database, QStringLiteral("找不到数据库文件“%1”。").arg(path_));
     // A connection is only ever used by the thread that opened it: no lock around every call.
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create_ ? SQLITE_OPEN_CREATE : 0);
     installOpenWithoutFollowing();
-    named_ = std::make_unique<NamedFile>(path_);
+    named_ = std::make_unique<NamedFile>(file);
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db, flags, nullptr);
+    int rc = sqlite3_open_v2(file.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
       sqlite3_close(db);
       named_.reset();
@@ -316,6 +320,15 @@ class SqlCipherBackend : public DbBackend {
     }
     if (sentence.isEmpty()) throw AppError(code, driverText);
     throw AppError(code, sentence, DbFailure::details(code, driverText));
+  }
+
+  QString realFile() const {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path_).constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return path_;
+    const DatabaseFile f = ResolvedDatabaseFile(path_);
+    if (f.link == DatabaseFile::Foreign || f.link == DatabaseFile::Dangling)
+      throw AppError(Err::Database, f.refusal, QDir::toNativeSeparators(path_));
+    return f.real;
   }
 
   // Every file of the system holds PJ_Sys; one without it (an empty file too) is not the system's.

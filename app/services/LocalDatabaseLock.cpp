@@ -2,11 +2,7 @@
 
 #include <QDir>
 
-#include "app/data/ConnectionSettings.h"
-
-namespace {
-QString lockPath() { return LocalDatabasePath() + QStringLiteral(".lock"); }
-}  // namespace
+#include "app/data/AppError.h"
 
 QString DatabaseInUseMessage() { return QStringLiteral("数据库文件正被另一个程序使用，不能同时打开。"); }
 
@@ -20,6 +16,29 @@ QString LockRefusalMessage(FileLockState s, const QString& lockPath) {
   }
 }
 
-QString LockLocalDatabase() { return LockRefusalMessage(AcquireFileLock(lockPath()), lockPath()); }
+QStringList DatabaseLockFiles(const DatabaseFile& db) {
+  QStringList locks{db.name + QStringLiteral(".lock")};
+  if (db.link == DatabaseFile::Followed) locks << db.real + QStringLiteral(".lock");
+  return locks;
+}
 
-bool HoldsLocalDatabaseLock() { return HoldsFileLock(lockPath()); }
+QString LockDatabaseFile(const DatabaseFile& db, bool missingIsReadOnly) {
+  // Nothing is made beside the target of another account's link, not even a lock file.
+  if (db.link == DatabaseFile::Foreign) return db.refusal;
+  for (const QString& lock : DatabaseLockFiles(db)) {
+    const FileLockState state = AcquireFileLock(lock);
+    if (state == FileLockState::Unavailable && missingIsReadOnly) return DbFailure::readOnly();
+    if (const QString refusal = LockRefusalMessage(state, lock); !refusal.isEmpty()) return refusal;
+  }
+  return {};
+}
+
+QString LockLocalDatabase() { return LockDatabaseFile(ResolvedDatabaseFile(LocalDatabasePath()), false); }
+
+bool HoldsLocalDatabaseLock() {
+  const DatabaseFile db = ResolvedDatabaseFile(LocalDatabasePath());
+  if (db.link == DatabaseFile::Foreign) return false;
+  for (const QString& lock : DatabaseLockFiles(db))
+    if (!HoldsFileLock(lock)) return false;
+  return true;
+}

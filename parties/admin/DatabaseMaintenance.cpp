@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <cerrno>
@@ -94,14 +95,21 @@ void exportInto(Connection& conn, const QString& target, const QString& key, mod
   }
 }
 
-// Syncs a file or folder of ours, giving a file the permission bits `mode` first when that is not -1;
-// a link or a special file at the name is left alone.
-void syncFile(const QString& path, int mode = -1) {
+// Syncs a file or folder of ours, giving a file first the owner, group and permission bits of `like`
+// when given; a link or a special file at the name is left alone.
+void syncFile(const QString& path, const struct stat* like = nullptr) {
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
   struct stat st {};
   if (::fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
-    if (mode >= 0 && S_ISREG(st.st_mode)) ::fchmod(fd, static_cast<mode_t>(mode));
+    if (like && S_ISREG(st.st_mode)) {
+      // Whoever replaces the file (root compacting, another account restoring) leaves it to those
+      // who could write it: its owner and group where the system allows it, else its group alone
+      // (an account in that group); a refusal leaves ours. The bits come after, as a change of
+      // owner may clear some.
+      if (::fchown(fd, like->st_uid, like->st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), like->st_gid);
+      ::fchmod(fd, like->st_mode & 07777);
+    }
     ::fsync(fd);
   }
   ::close(fd);
@@ -110,22 +118,17 @@ void syncFile(const QString& path, int mode = -1) {
 // A database file is replaced only by the process that holds its lock (the program's own, or taken
 // here for another file), never under another program's feet. "" when held; else why not: a lock
 // file that is missing and cannot be made is a read-only folder, not another program.
-QString databaseLockRefusal(const QString& database) {
-  const QString lock = database + QStringLiteral(".lock");
-  const FileLockState state = AcquireFileLock(lock);
-  if (state == FileLockState::Unavailable) return DbFailure::readOnly();
-  return LockRefusalMessage(state, lock);
-}
+QString databaseLockRefusal(const QString& database) { return LockDatabaseFile(ResolvedDatabaseFile(database), true); }
 
-// Moves `from` over the database file `to` in one step, under the lock of `database` (`to` itself
-// when ""); the connections must be closed. A journal left beside the old file would otherwise be
-// played back into the new one. The file keeps the permission bits it had (another user of a shared
-// program folder may need to write it).
+// Moves `from` over the database file `to` (the real file, so a link to it stays a link) in one step,
+// under the locks of `database` (`to` itself when ""); the connections must be closed. A journal left
+// beside the old file would otherwise be played back into the new one. The file keeps the owner,
+// group and permission bits it had (another user of a shared program folder may need to write it).
 void replaceDatabaseFile(const QString& from, const QString& to, const QString& database = {}) {
   if (const QString refused = databaseLockRefusal(database.isEmpty() ? to : database); !refused.isEmpty())
     throw AppError(kPathAccessError, refused);
   struct stat old {};
-  syncFile(from, ::stat(QFile::encodeName(to).constData(), &old) == 0 ? static_cast<int>(old.st_mode & 07777) : -1);
+  syncFile(from, ::stat(QFile::encodeName(to).constData(), &old) == 0 ? &old : nullptr);
   for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveName(to + QLatin1String(suffix));
   if (!RenameReplacing(from, to))
     throw AppError(kPathAccessError, QStringLiteral("无法替换数据库文件“%1”：%2").arg(QDir::toNativeSeparators(to), systemText(errno)));
@@ -212,7 +215,7 @@ bool upgradeStaging(const QString& staging, const QString& key) {
 
 }  // namespace
 
-AppError CopyBackupFile(const QString& source, const QString& target) {
+AppError CopyBackupFile(const QString& source, const QString& target, mode_t mode) {
   const QString shownSource = QDir::toNativeSeparators(source);
   QFile in(source);
   if (!in.open(QIODevice::ReadOnly))
@@ -221,7 +224,7 @@ AppError CopyBackupFile(const QString& source, const QString& target) {
   // (written through the system calls, whose answers say which). The copy is a new file of our own,
   // whatever stood at its name.
   const QByteArray path = QFile::encodeName(target);
-  const int fd = CreateFreshFile(target, 0600);
+  const int fd = CreateFreshFile(target, mode);
   auto cannotWrite = [&](int err, const QString& sentence) {
     if (fd >= 0) {
       ::close(fd);
@@ -327,7 +330,7 @@ void restoreLocal(const QString& path, const ProgressFn& progress) {
   keepWorkstationRow(staging, gDbPassword);
   report(progress, 80);
   ResetConnections();
-  replaceDatabaseFile(staging, LocalDatabasePath());
+  replaceDatabaseFile(staging, LocalDatabaseRealPath(), LocalDatabasePath());
   report(progress, 100);
   MsgBox(QStringLiteral("数据恢复已经完成，请重启本软件！"), Mb::Information, kRestoreTitle);
   gBackupOk = true;
@@ -457,19 +460,35 @@ void restoreServer(const QString& path, const ProgressFn& progress) {
 
 QString DefaultBackupFolder() { return gAppDir + QStringLiteral("Databackup/"); }
 
-QString CompactionWorkFile() { return gAppDir + QStringLiteral("text.bak"); }
+namespace {
+// The folder of the real database file, with its "/": the work files lie there, on its file system
+// and in the folder an account that may write data/ can write.
+QString realDatabaseFolder() { return QFileInfo(LocalDatabaseRealPath()).absolutePath() + QLatin1Char('/'); }
+}  // namespace
 
-QString RestoreStagingFile() { return gAppDir + QStringLiteral("data/restore.tmp"); }
+QString CompactionWorkFile() { return realDatabaseFolder() + QStringLiteral("text.bak"); }
+
+QString RestoreStagingFile() { return realDatabaseFolder() + QStringLiteral("restore.tmp"); }
 
 void RemoveLeftoverWorkFiles() {
-  const QString staging = RestoreStagingFile();
-  const QString convert = QStringLiteral(".convert");
-  for (const QString& work : {CompactionWorkFile() + QStringLiteral("-journal"), LocalDatabasePath() + convert, staging,
-                              staging + convert, staging + QStringLiteral(".lock")})
-    removeWorkFile(work);
+  QStringList names;
+  const QString real = LocalDatabaseRealPath();
+  names << real + QStringLiteral(".convert") << real + QStringLiteral(".convert-journal");
+  for (const char* work : {"restore.tmp", "restore.tmp-journal", "restore.tmp.convert", "restore.tmp.convert-journal", "restore.tmp.lock",
+                           "text.bak", "text.bak-journal"})
+    names << realDatabaseFolder() + QString::fromUtf8(work);
+  // Only the part files of the program's own backups: a user's "手工备份.part" or a download's
+  // "x.pdf.part" in the same folder stays.
+  static const QRegularExpression ownPart(QStringLiteral("^[0-9]{14}(_恢复前|_升级前)?(-[1-9][0-9]*)?\\.bak\\.part(-journal)?$"));
   const QDir backups(DefaultBackupFolder());
-  for (const QString& part : backups.entryList({QStringLiteral("*.part")}, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
-    RemoveName(backups.filePath(part));
+  for (const QString& name : backups.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
+    if (ownPart.match(name).hasMatch()) names << backups.filePath(name);
+  // A file, a link (never what it points to) or a FIFO; never a folder, nor a device or socket.
+  for (const QString& name : names) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(name).constData(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) || S_ISFIFO(st.st_mode)))
+      RemoveName(name);
+  }
 }
 
 QString BackupTimeStamp(const QDateTime& at) { return at.toString(QStringLiteral("yyyyMMddHHmmss")); }
@@ -527,14 +546,21 @@ bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reas
 QString ExportLocalDatabase(const QString& folder, const QString& stem) {
   const QString dir = cleanFolder(folder);
   if (AppError problem = backupFolderProblem(dir); problem.number != 0) throw problem;
+  return MakeBackupFile(dir, stem, [](const QString& part) {
+    exportInto(Db(0), part, gDbPassword, MaskedMode(0666));
+    QString reason;
+    if (!IsSystemDatabaseFile(part, gDbPassword, &reason)) {
+      removeWorkFile(part);
+      throw AppError(Err::Database, QStringLiteral("备份文件检查未通过：%1").arg(reason));
+    }
+  });
+}
+
+QString MakeBackupFile(const QString& folder, const QString& stem, const std::function<void(const QString& part)>& write) {
+  const QString dir = cleanFolder(folder);
   QString target = UniqueBackupFileName(dir, stem);
   const QString part = target + QStringLiteral(".part");
-  exportInto(Db(0), part, gDbPassword, MaskedMode(0666));
-  QString reason;
-  if (!IsSystemDatabaseFile(part, gDbPassword, &reason)) {
-    removeWorkFile(part);
-    throw AppError(Err::Database, QStringLiteral("备份文件检查未通过：%1").arg(reason));
-  }
+  write(part);
   syncFile(part);
   // A backup never replaces a file: a name taken meanwhile gives way to the next.
   while (!RenameNoReplace(part, target)) {
@@ -621,7 +647,8 @@ bool CompactDatabaseFile(const QString& source, const QString& workFile, const Q
     // The program's connection is closed first; the compaction reads the file through its own.
     ResetConnections();
     report(progress, 15);
-    RewriteDatabaseFile(source, workFile, password, QStringLiteral("压缩"));
+    // The real file is rewritten and replaced: a link to it stays a link.
+    RewriteDatabaseFile(ResolvedDatabaseFile(source).real, workFile, password, QStringLiteral("压缩"), source);
     report(progress, 100);
   } catch (const AppError& e) {
     MsgBox(e.description, Mb::OkOnly, QString(), e.details);

@@ -15,6 +15,8 @@
 
 #include <functional>
 
+#include <sys/types.h>
+
 #include "app/data/Database.h"
 
 // Set to false when a backup or restore starts, to true when it has finished.
@@ -30,7 +32,8 @@ using ProgressFn = std::function<void(int percent)>;
 // caller's handler.
 void BackupOrRestoreDatabase(qint16 operation, const QString& path, const ProgressFn& progress = {});
 
-// Compacts the local database file `source` through the work file, keeping `password` as its key.
+// Compacts the local database file `source` (a name, followed to its real file as the program resolved
+// it) through the work file, keeping `password` as its key.
 // Shows the outcome; false when the user kept an existing work file or the compaction failed, in
 // which case `source` is unchanged.
 bool CompactDatabaseFile(const QString& source, const QString& workFile, const QString& password,
@@ -38,29 +41,33 @@ bool CompactDatabaseFile(const QString& source, const QString& workFile, const Q
 
 // The export-check-replace of compaction and conversion: the closed file `source` is copied through
 // SQLCipher into `workFile` (pages of kSqlCipherPageSize bytes), the copy must pass integrity_check,
-// hold the system's tables and every table's row count, and then replaces `source` with its
-// permission bits, only while this process holds the lock of `database` (the database file that
-// `source` is or is about to replace; "" for `source` itself). `what` names the operation in the
+// hold the system's tables and every table's row count, and then replaces `source` with its owner,
+// group and permission bits, only while this process holds the locks of `database` (the name of the
+// database file that `source` is, or is about to replace; "" for `source` itself). `what` names the operation in the
 // messages ("压缩"). Throws AppError; `source` is then left as it was and the work file removed.
 void RewriteDatabaseFile(const QString& source, const QString& workFile, const QString& key, const QString& what,
                          const QString& database = {});
 // The page size the connection reads its main file in.
 int DatabasePageSize(Connection& conn);
-// Rewrites a file of kSqlCipherOldPageSize-byte pages in pages of kSqlCipherPageSize through the
-// work file path + ".convert" (one a killed run left is removed first); a file already in the new
+// Rewrites a file of kSqlCipherOldPageSize-byte pages (`path`: the real file, never a link to it) in
+// pages of kSqlCipherPageSize through the work file path + ".convert" (one a killed run left is
+// removed first); a file already in the new
 // pages is left alone. False, with `reason`, when it could not: the file is then left byte for byte
 // and still opens. `database` as for RewriteDatabaseFile.
 bool ConvertDatabaseFile(const QString& path, const QString& key, QString* reason = nullptr, const QString& database = {});
 
 // gAppDir + "Databackup/".
 QString DefaultBackupFolder();
-// The compaction work file: gAppDir + "text.bak".
+// The compaction work file: "text.bak" beside the real database file (LocalDatabaseRealPath()).
 QString CompactionWorkFile();
-// The restore's staging copy: gAppDir + "data/restore.tmp".
+// The restore's staging copy: "restore.tmp" beside the real database file.
 QString RestoreStagingFile();
-// Removes, by name, the work files a failed or killed compaction, conversion, restore or backup left
-// (journals, staging copies, a backup's ".part" in the default backup folder). Only for a process that
-// holds the database's lock; a name that cannot be removed is left.
+// Removes, by name, the work files a failed or killed compaction, conversion, restore or backup left:
+// beside the real database file its ".convert" and journal, "restore.tmp" with its journal, ".convert",
+// journal and ".lock", "text.bak" and its journal; in the default backup folder the ".part" files (and
+// their journals) of the program's own backups, by their names. Each is unlinked when it is a file, a
+// link or a FIFO, never a folder. Only for a process that holds the database's locks; a name that
+// cannot be removed is left.
 void RemoveLeftoverWorkFiles();
 // "yyyyMMddHHmmss": sorts by time and never gives two moments the same name.
 QString BackupTimeStamp(const QDateTime& at);
@@ -73,14 +80,19 @@ bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reas
 // The tables a database of this system must hold.
 const QStringList& RequiredSystemTables();
 
-// Copies a backup file byte for byte to `target` (a restore's staging copy). Number 0 when it is
-// copied; a backup that cannot be read says so; a target that cannot be written gives the read-only
-// or the full-disk sentence, the system error in the details, and leaves no target behind.
-AppError CopyBackupFile(const QString& source, const QString& target);
+// Copies a backup file byte for byte to `target` (a restore's staging copy, a backup's part file), made
+// new with `mode`. Number 0 when it is copied; a backup that cannot be read says so; a target that
+// cannot be written gives the read-only or the full-disk sentence, the system error in the details,
+// and leaves no target behind.
+AppError CopyBackupFile(const QString& source, const QString& target, mode_t mode = 0600);
 
 // Writes a consistent, keyed copy of the open local database to folder/stem.bak (made unique, never
 // replacing anything) and returns its path. An unwritable folder throws with a message that names it.
 QString ExportLocalDatabase(const QString& folder, const QString& stem);
+// Makes the backup folder/stem.bak (made unique) through its part file folder/stem.bak.part, which
+// `write` makes and fills (throwing AppError when it cannot, the part removed); the part is then
+// synced and renamed to a name nothing stands at, never replacing a file. Returns the path made.
+QString MakeBackupFile(const QString& folder, const QString& stem, const std::function<void(const QString& part)>& write);
 
 // --- SQL Server ------------------------------------------------------------------------------
 

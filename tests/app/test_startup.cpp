@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,6 +25,7 @@
 #include "loans/AttachmentCopies.h"
 #include "parties/admin/DatabaseMaintenance.h"
 #include "platform/Clock.h"
+#include "platform/FileLock.h"
 #include "platform/SafeFiles.h"
 
 using StartupTest = ProgramTest;
@@ -249,27 +251,113 @@ TEST_F(StartupTest, TheNextStartRemovesTheWorkFilesAKilledRunLeft) {
   const QString data = QFileInfo(LocalDatabasePath()).absolutePath() + QLatin1Char('/');
   const QString backups = DefaultBackupFolder();
   const QStringList leftovers = {
-      appDir() + QStringLiteral("text.bak-journal"), data + QStringLiteral("data.pbb.convert"),
+      data + QStringLiteral("text.bak"), data + QStringLiteral("text.bak-journal"), data + QStringLiteral("data.pbb.convert"),
       data + QStringLiteral("data.pbb.convert-journal"), data + QStringLiteral("restore.tmp"),
       data + QStringLiteral("restore.tmp-journal"), data + QStringLiteral("restore.tmp.convert"),
       data + QStringLiteral("restore.tmp.convert-journal"), data + QStringLiteral("restore.tmp.lock"),
       backups + QStringLiteral("20261208093000.bak.part"), backups + QStringLiteral("20261208093000_恢复前-2.bak.part"),
+      backups + QStringLiteral("20261208093000.bak.part-journal"), backups + QStringLiteral("20261208093000-12.bak.part"),
+      backups + QStringLiteral("20261208093000_升级前.bak.part"), backups + QStringLiteral("20261208093000_升级前-3.bak.part-journal"),
+      backups + QStringLiteral("20261208093000_恢复前.bak.part-journal"),
   };
-  const QStringList kept = {appDir() + QStringLiteral("text.bak"), backups + QStringLiteral("20261208093000.bak"),
-                            data + QStringLiteral("restore.tmp.txt"), backups + QStringLiteral("一个目录.part/留着.bak")};
+  // The user's own files, names that only look like the program's, and what an earlier version left in
+  // the program folder.
+  const QStringList kept = {appDir() + QStringLiteral("text.bak"), appDir() + QStringLiteral("text.bak-journal"),
+                            backups + QStringLiteral("20261208093000.bak"), data + QStringLiteral("restore.tmp.txt"),
+                            backups + QStringLiteral("一个目录.part/留着.bak"), backups + QStringLiteral("手工备份.part"),
+                            backups + QStringLiteral("x.pdf.part"), backups + QStringLiteral("客户合同扫描.pdf.part"),
+                            backups + QStringLiteral("20261208093000-0.bak.part"), backups + QStringLiteral("2026120809300.bak.part"),
+                            backups + QStringLiteral("20261208093000_备份.bak.part"), backups + QStringLiteral("20261208093000.bak.part.txt"),
+                            backups + QStringLiteral("20261208093002.bak.part/留着.bak"), data + QStringLiteral("text.bak.txt")};
   QDir().mkpath(backups + QStringLiteral("一个目录.part"));
+  // A folder named like a leftover is never entered nor removed.
+  QDir().mkpath(backups + QStringLiteral("20261208093002.bak.part"));
   for (const QString& name : leftovers + kept) {
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
     f.write("留下的");
   }
   const PlantedName link(Plant::LinkToOthersFile, backups + QStringLiteral("20261208093001.bak.part"), dir_.path());
+  const PlantedName fifo(Plant::Fifo, data + QStringLiteral("text.bak-journal"), dir_.path());
   ClaimLocalDatabase();
   ASSERT_TRUE(HoldsLocalDatabaseLock());
   for (const QString& name : leftovers) EXPECT_FALSE(QFileInfo::exists(name)) << name.toStdString();
   for (const QString& name : kept) EXPECT_TRUE(QFileInfo::exists(name)) << name.toStdString();
   EXPECT_FALSE(link.stillPlanted());
   EXPECT_TRUE(link.othersUntouched());
+  EXPECT_FALSE(fifo.stillPlanted()) << "a FIFO at a leftover's name is removed without being opened";
+}
+
+// The start on a database an administrator put behind links: the folder owner's links are followed
+// once, both locks are taken, the clean-up runs beside the real file and saves land there; a link of
+// another account refuses the start with nothing made or removed beside its target; a chain that ends
+// nowhere is said as such.
+TEST_F(StartupTest, AStartOnADatabaseBehindLinksFollowsOnlyTheLinksOfTheFoldersOwner) {
+  const QString name = LocalDatabasePath();
+  const QString current = appDir() + QStringLiteral("data/current.pbb");
+  struct Case {
+    const char* name;
+    QStringList via;
+    bool byAnotherAccount;  // the last link of the chain
+    bool endsNowhere;       // the real file is gone
+    QString sentence;       // "" when the program starts on the real file
+  };
+  const Case cases[] = {
+      {"a chain of two of the folder's owner", {current}, false, false, {}},
+      {"a link of another account", {}, true, false, QStringLiteral("数据库文件是其他系统账户建立的链接，为安全起见没有使用，请让管理员检查：") + name},
+      {"a chain that ends nowhere", {current}, false, true, QStringLiteral("数据库文件“%1”是指向不存在文件的链接。").arg(name)},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.byAnotherAccount && ::geteuid() != 0) {
+      std::printf("skipped \"%s\": only root can give a link to another account\n", c.name);
+      continue;
+    }
+    ResetConnections();
+    const QString realFolder = dir_.path() + QStringLiteral("/另一磁盘%1/").arg(++n);
+    const QString real = realFolder + QStringLiteral("real-2026.pbb");
+    ASSERT_TRUE(LinkDatabase(name, c.via, real, c.byAnotherAccount));
+    if (c.endsNowhere) ASSERT_TRUE(QFile::rename(real, dir_.path() + QStringLiteral("/moved.pbb")));
+    // What a killed run left beside the real file.
+    const QStringList leftovers = {real + QStringLiteral(".convert"), realFolder + QStringLiteral("restore.tmp"), realFolder + QStringLiteral("text.bak")};
+    for (const QString& l : leftovers) {
+      QFile f(l);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QStringList targetBefore = FolderState(realFolder);
+    responder_.clear();
+    ended_.calls = 0;
+    if (c.sentence.isEmpty()) {
+      std::unique_ptr<frmMain> w(Main());
+      ASSERT_NE(w, nullptr);
+      EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join(" | ").toStdString();
+      EXPECT_TRUE(HoldsFileLock(name + QStringLiteral(".lock")));
+      EXPECT_TRUE(HoldsFileLock(QFileInfo(real).canonicalFilePath() + QStringLiteral(".lock")));
+      for (const QString& l : leftovers) EXPECT_FALSE(NameTaken(l)) << l.toStdString();
+      Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("链接客户")});
+      ResetConnections();
+      Connection direct(MakeSqlCipherBackend(real, gDbPassword), SqlDialect{DialectKind::Sqlite});
+      EXPECT_EQ(direct.scalar(QStringLiteral("select count(*) from PJ_Kehu where 姓名=?"), {QStringLiteral("链接客户")}).toLongLong(), 1);
+      direct.close();
+    } else if (!c.endsNowhere) {
+      EXPECT_THROW(Main(), ProgramEnded);
+      EXPECT_EQ(responder_.texts(), QStringList{c.sentence});
+      EXPECT_EQ(ended_.calls, 1);
+      EXPECT_FALSE(HoldsLocalDatabaseLock());
+      EXPECT_EQ(FolderState(realFolder), targetBefore) << "no lock, no clean-up, no file opened beside the target";
+    } else {
+      LoadDatabaseSettings();
+      ASSERT_EQ(responder_.messages.size(), 1u);
+      EXPECT_TRUE(responder_.messages[0].text.contains(c.sentence)) << responder_.messages[0].text.toStdString();
+      EXPECT_EQ(FolderState(realFolder), targetBefore);
+    }
+    for (const QString& l : QStringList{name} + c.via) EXPECT_TRUE(IsLink(l)) << l.toStdString();
+    ResetConnections();
+    for (const QString& l : QStringList{name} + c.via) ASSERT_TRUE(RemoveName(l));
+    ASSERT_TRUE(QFile::rename(c.endsNowhere ? dir_.path() + QStringLiteral("/moved.pbb") : real, name));
+    ASSERT_EQ(ResolveLocalDatabase(), QString());
+  }
 }
 
 TEST(DateTextTest, DatesAndTimesReadTheProgramsFormatsWhateverTheLocale) {

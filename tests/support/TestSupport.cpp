@@ -185,9 +185,7 @@ const char* PlantText(Plant kind) {
   return "";
 }
 
-namespace {
-// Every entry of a folder with what it holds, its mode and owner.
-QStringList folderState(const QString& folder) {
+QStringList FolderState(const QString& folder) {
   QStringList out;
   const QDir d(folder);
   for (const QString& name : d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
@@ -200,7 +198,24 @@ QStringList folderState(const QString& folder) {
   }
   return out;
 }
-}  // namespace
+
+bool LinkDatabase(const QString& name, const QStringList& via, const QString& real, bool lastByAnotherAccount) {
+  if (!QDir().mkpath(QFileInfo(real).absolutePath()) || !QFile::rename(name, real)) return false;
+  const QStringList links = QStringList{name} + via;
+  for (int i = 0; i < links.size(); ++i) {
+    QDir().mkpath(QFileInfo(links[i]).absolutePath());
+    const QString target = i + 1 < links.size() ? links[i + 1] : real;
+    const QByteArray at = QFile::encodeName(links[i]);
+    if (::symlink(QFile::encodeName(target).constData(), at.constData()) != 0) return false;
+    if (lastByAnotherAccount && i + 1 == links.size() && ::lchown(at.constData(), 65534, 65534) != 0) return false;
+  }
+  return true;
+}
+
+bool IsLink(const QString& path) {
+  struct stat st {};
+  return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 
 PlantedName::PlantedName(Plant k, const QString& p, const QString& elsewhere) : kind(k), path(p) {
   static int planted = 0;
@@ -227,11 +242,11 @@ PlantedName::PlantedName(Plant k, const QString& p, const QString& elsewhere) : 
     }
     EXPECT_EQ(::symlink(QFile::encodeName(target).constData(), name.constData()), 0) << path.toStdString();
   }
-  snapshot_ = folderState(folder_);
+  snapshot_ = FolderState(folder_);
 }
 
 ::testing::AssertionResult PlantedName::othersUntouched() const {
-  const QStringList now = folderState(folder_);
+  const QStringList now = FolderState(folder_);
   if (now == snapshot_) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "the other account's folder changed, was\n  " << snapshot_.join(QStringLiteral("\n  ")).toStdString()
                                        << "\nnow\n  " << now.join(QStringLiteral("\n  ")).toStdString();

@@ -72,6 +72,16 @@ int FilePageSize(const QString& path, const QString& key);
 // finish within 30 seconds.
 QString ToolOutput(const QString& program, const QStringList& args);
 
+// Every entry of a folder (not below it) with what it holds, its mode, owner and size.
+QStringList FolderState(const QString& folder);
+// Moves the database file `name` to `real` and makes `name` a link to it, through the links `via`
+// in turn (name -> via[0] -> ... -> real), as an administrator keeping the data elsewhere does. With
+// `lastByAnotherAccount` the last link of the chain is given to uid 65534 (root only). False when
+// any step fails.
+bool LinkDatabase(const QString& name, const QStringList& via, const QString& real, bool lastByAnotherAccount = false);
+// Whether a symbolic link stands at `path`.
+bool IsLink(const QString& path);
+
 // What another system account may plant at a name in a folder it shares with the program.
 enum class Plant {
   LinkToOthersFile,  // a link to that account's private file (0600, owned by uid 65534 when run as root)

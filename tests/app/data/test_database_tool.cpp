@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QProcess>
 
+#include <cstdio>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "TestSupport.h"
 #include "app/data/ConnectionSettings.h"
@@ -452,5 +455,103 @@ TEST(IndexDdl, CarriedColumnsStayOutOfTheServerKey) {
     ASSERT_EQ(s.tables.size(), 1u);
     EXPECT_EQ(TableDdl(s.tables[0], SqlDialect{DialectKind::Sqlite}).value(1), c.sqlite) << c.line;
     EXPECT_EQ(TableDdl(s.tables[0], SqlDialect{DialectKind::SqlServer}).value(1), c.server) << c.line;
+  }
+}
+
+// The database behind a link, or a chain of two, of the folder's owner: the tool converts the real
+// file of 1024-byte pages in place and the links stay links; its copy lands in the program folder's
+// Databackup/; a program holding either lock keeps it out. A link of another account is refused and
+// nothing is made or removed beside its target.
+TEST_F(DatabaseToolTest, ADatabaseBehindLinksIsConvertedByItsRealFileOnlyWhenTheLinksMayBeFollowed) {
+  addCustomerAndLoan(Db());
+  const QStringList rows = userRows(Db());
+  ResetConnections();
+  const QString file = LocalDatabasePath();
+  const QString fresh = dir_.path() + QStringLiteral("/fresh.pbb");
+  ASSERT_TRUE(QFile::copy(file, fresh));
+  ASSERT_TRUE(QFile::remove(file));
+  struct Case {
+    const char* name;
+    QStringList via;
+    bool byAnotherAccount;  // the last link of the chain
+    QString refusal;        // "" when the tool converts
+  };
+  const QString current = appDir() + QStringLiteral("data/current.pbb");
+  const QString foreign = QStringLiteral("数据库文件是其他系统账户建立的链接，为安全起见没有使用，请让管理员检查：");
+  const Case cases[] = {
+      {"one link", {}, false, {}},
+      {"a chain of two", {current}, false, {}},
+      {"a link of another account", {}, true, foreign + file},
+      {"a chain whose second link is another account's", {current}, true, foreign + current},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.byAnotherAccount && ::geteuid() != 0) {
+      std::printf("skipped \"%s\": only root can give a link to another account\n", c.name);
+      continue;
+    }
+    const QString realFolder = dir_.path() + QStringLiteral("/别处/另一磁盘%1").arg(++n);
+    const QString real = realFolder + QStringLiteral("/real-2026.pbb");
+    QDir().mkpath(realFolder);
+    WriteOldPageCopy(fresh, file, gDbPassword);
+    ASSERT_TRUE(LinkDatabase(file, c.via, real, c.byAnotherAccount));
+    // The file of another account of the business's group, where this test may give it one.
+    const uid_t owner = ::geteuid() == 0 ? 65534 : ::geteuid();
+    const gid_t group = ::geteuid() == 0 ? 65534 : ::getegid();
+    ASSERT_EQ(::chown(QFile::encodeName(real).constData(), owner, group), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    const QByteArray before = hashOf(real);
+    const QStringList links = QStringList{file} + c.via;
+    const QStringList lockFiles = {file + QStringLiteral(".lock"), real + QStringLiteral(".lock")};
+    if (c.refusal.isEmpty()) {
+      // A program holding either lock keeps the tool out: an earlier version's beside the name too.
+      for (const QString& lock : lockFiles) {
+        ASSERT_EQ(AcquireFileLock(lock), FileLockState::Held);
+        const ToolRun held = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
+        EXPECT_NE(held.exitCode, 0);
+        EXPECT_TRUE(held.out.contains(QStringLiteral("程序正在使用数据库，请先退出程序再升级。"))) << held.out.toStdString();
+        EXPECT_EQ(hashOf(real), before);
+        ReleaseFileLock(lock);
+      }
+    }
+    // Beside the target: what a killed run could have left there, and what the tool must not make.
+    {
+      QFile leftover(real + QStringLiteral(".convert"));
+      ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+      leftover.write("half a file");
+    }
+    const QStringList targetBefore = FolderState(realFolder);
+    const QStringList backupsBefore = backups(appDir());
+    const ToolRun r = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
+    for (const QString& l : links) EXPECT_TRUE(IsLink(l)) << l.toStdString();
+    if (c.refusal.isEmpty()) {
+      ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
+      EXPECT_TRUE(r.out.contains(QStringLiteral("rewritten in pages of 4096 bytes (was 1024)"))) << r.out.toStdString();
+      EXPECT_EQ(FilePageSize(real, gDbPassword), 4096);
+      EXPECT_FALSE(NameTaken(real + QStringLiteral(".convert")));
+      struct stat st {};
+      ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0640u) << "the converted file keeps its bits";
+      EXPECT_EQ(st.st_uid, owner) << "and its owner";
+      EXPECT_EQ(st.st_gid, group) << "and its group";
+      for (const QString& lock : lockFiles) EXPECT_TRUE(IsPlainFile(lock)) << lock.toStdString();
+      QStringList copies = backups(appDir());
+      for (const QString& old : backupsBefore) copies.removeAll(old);
+      ASSERT_EQ(copies.size(), 1);
+      const QString copy = copies.first();
+      EXPECT_TRUE(copy.endsWith(QStringLiteral("_升级前.bak"))) << copy.toStdString();
+      EXPECT_EQ(hashOf(appDir() + QStringLiteral("Databackup/") + copy), before) << "the copy is the old real file byte for byte";
+      EXPECT_FALSE(QDir(dir_.path() + QStringLiteral("/别处/Databackup")).exists()) << "no backup folder found from the real path";
+      ASSERT_EQ(ResolveLocalDatabase(), QString()) << "as a start resolves it";
+      EXPECT_EQ(userRows(Db()), rows) << "the program reads the converted file through the links";
+      ResetConnections();
+    } else {
+      EXPECT_NE(r.exitCode, 0);
+      EXPECT_TRUE(r.out.contains(c.refusal)) << r.out.toStdString();
+      EXPECT_EQ(FolderState(realFolder), targetBefore) << "nothing made or removed beside the target, no lock there";
+      EXPECT_EQ(backups(appDir()), backupsBefore);
+    }
+    for (const QString& l : links) ::unlink(QFile::encodeName(l).constData());
   }
 }

@@ -13,8 +13,13 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "TestSupport.h"
 #include "app/data/BuiltInSchema.h"
@@ -1015,4 +1020,147 @@ TEST_F(BackupTest, WhatIsPlantedAtTheNamesOfARestoreOrABackupIsNeverFollowed) {
     EXPECT_TRUE(IsPlainFile(stem + QStringLiteral("-3.bak")));
     EXPECT_TRUE(IsSystemDatabaseFile(stem + QStringLiteral("-3.bak"), gDbPassword));
   }
+}
+
+// An administrator keeps the data on another disk and makes data/data.pbb a link to it, or a chain of
+// two: saves, backups, compaction and restore work on the real file, which stays current, and the
+// links stay links; backups stay in the program folder's backup folder, and a replaced file keeps
+// its owner, group and permission bits.
+TEST_F(BackupTest, ADatabaseBehindLinksStaysBehindThemThroughBackupCompactionAndRestore) {
+  struct Case {
+    const char* name;
+    QStringList via;  // the links between data.pbb and the real file
+  };
+  const Case cases[] = {
+      {"one link", {}},
+      {"a chain of two", {gAppDir + QStringLiteral("data/current.pbb")}},
+  };
+  // Another account's file where the system allows this test to give it one.
+  const uid_t owner = ::geteuid() == 0 ? 65534 : ::geteuid();
+  const gid_t group = ::geteuid() == 0 ? 65534 : ::getegid();
+  auto ownedAsBefore = [&](const QString& file) {
+    struct stat st {};
+    EXPECT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, owner);
+    EXPECT_EQ(st.st_gid, group);
+  };
+  auto customersIn = [](const QString& file) { return dumpFile(file, gDbPassword).value(QStringLiteral("PJ_Kehu")).join(QLatin1Char('\n')); };
+  int minute = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetConnections();
+    const QString real = dir_.path() + QStringLiteral("/别处/另一磁盘%1/real-2026.pbb").arg(minute);
+    ASSERT_TRUE(LinkDatabase(LocalDatabasePath(), c.via, real));
+    ASSERT_EQ(::chown(QFile::encodeName(real).constData(), owner, group), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    ASSERT_EQ(ResolveLocalDatabase(), QString());
+    const QString canonical = QFileInfo(real).canonicalFilePath();
+    const QString realFolder = QFileInfo(canonical).absolutePath() + QLatin1Char('/');
+    EXPECT_EQ(LocalDatabaseRealPath(), canonical);
+    EXPECT_EQ(CompactionWorkFile(), realFolder + QStringLiteral("text.bak"));
+    EXPECT_EQ(RestoreStagingFile(), realFolder + QStringLiteral("restore.tmp"));
+    const QStringList links = QStringList{LocalDatabasePath()} + c.via;
+    QStringList dataFiles = QStringList{QStringLiteral("data.pbb"), QStringLiteral("data.pbb.lock")} +
+                            (c.via.isEmpty() ? QStringList() : QStringList{QStringLiteral("current.pbb")});
+    dataFiles.sort();
+    const QStringList realFiles = {QStringLiteral("real-2026.pbb"), QStringLiteral("real-2026.pbb.lock")};
+    auto linksStay = [&] {
+      for (const QString& l : links) EXPECT_TRUE(IsLink(l)) << l.toStdString();
+      EXPECT_EQ(filesIn(realFolder), realFiles) << "no work file or journal left beside the real file";
+      EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), dataFiles);
+    };
+
+    addCustomer(QStringLiteral("链接后"));
+    const QString backup = backupNow(QDateTime(QDate(2026, 12, 9), QTime(10, ++minute, 0)));
+    EXPECT_TRUE(customersIn(backup).contains(QStringLiteral("链接后")));
+    addCustomer(QStringLiteral("压缩前"));
+    ResetConnections();
+    EXPECT_TRUE(customersIn(real).contains(QStringLiteral("压缩前"))) << "the save went to the real file";
+
+    responder_.clear();
+    EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("数据压缩成功！")});
+    linksStay();
+    ownedAsBefore(real);
+    EXPECT_TRUE(customersIn(real).contains(QStringLiteral("压缩前")));
+
+    addCustomer(QStringLiteral("恢复前"));
+    responder_.clear();
+    responder_.answer(Mb::Yes);
+    BackupOrRestoreDatabase(1, backup);
+    ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+    ResetConnections();
+    linksStay();
+    ownedAsBefore(real);
+    EXPECT_TRUE(customersIn(real).contains(QStringLiteral("链接后")));
+    EXPECT_FALSE(customersIn(real).contains(QStringLiteral("压缩前")));
+    const QStringList before = QDir(DefaultBackupFolder()).entryList({QStringLiteral("*_恢复前.bak")}, QDir::Files);
+    ASSERT_EQ(before.size(), 1) << "the copy made before the restore is in the program folder's backup folder";
+    EXPECT_TRUE(customersIn(DefaultBackupFolder() + before[0]).contains(QStringLiteral("恢复前")));
+    EXPECT_FALSE(QDir(realFolder + QStringLiteral("../Databackup")).exists());
+    QFile::remove(DefaultBackupFolder() + before[0]);
+
+    // The next case starts on a plain file again.
+    ResetConnections();
+    for (const QString& l : links) ASSERT_TRUE(RemoveName(l));
+    ASSERT_TRUE(QFile::rename(real, LocalDatabasePath()));
+  }
+}
+
+// Where only data/ may be written (the program folder read-only, as other accounts find it), and where
+// data/ is another file system, compaction makes its work file beside the database and replaces it
+// there; a text.bak an earlier version left in the program folder stays.
+TEST_F(BackupTest, CompactionNeedsOnlyTheDatabasesFolderAndItsFileSystem) {
+  addCustomer(QStringLiteral("压缩客户"));
+  ResetConnections();
+  const QString data = gAppDir + QStringLiteral("data");
+  const QByteArray bytes = [&] {
+    QFile f(LocalDatabasePath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+  {
+    QFile old(gAppDir + QStringLiteral("text.bak"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("旧版本留下的");
+  }
+  enum { Compacted = 0, NoNamespace = 77, NoReadOnlyFolder, NoTmpfs, NotAsArranged, Failed, Said, Lost, Replaced };
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // Mounts made in a namespace of the child's own vanish with it.
+    ::alarm(60);
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) ::_exit(NoNamespace);
+    const QByteArray app = QFile::encodeName(gAppDir);
+    if (::mount(app.constData(), app.constData(), nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount(nullptr, app.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+      ::_exit(NoReadOnlyFolder);
+    if (::mount("tmpfs", QFile::encodeName(data).constData(), "tmpfs", 0, "size=64m") != 0) ::_exit(NoTmpfs);
+    const int fd = ::open(QFile::encodeName(LocalDatabasePath()).constData(), O_WRONLY | O_CREAT | O_EXCL, 0640);
+    if (fd < 0 || ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size() || ::close(fd) != 0) ::_exit(NotAsArranged);
+    struct stat folder {}, database {};
+    const bool readOnly = ::mkdir(QFile::encodeName(gAppDir + QStringLiteral("试写")).constData(), 0700) != 0 && errno == EROFS;
+    if (!readOnly || ::stat(app.constData(), &folder) != 0 || ::stat(QFile::encodeName(data).constData(), &database) != 0 ||
+        folder.st_dev == database.st_dev)
+      ::_exit(NotAsArranged);
+    if (!CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword)) ::_exit(Failed);
+    if (responder_.texts() != QStringList{QStringLiteral("数据压缩成功！")}) ::_exit(Said);
+    if (customers(QStringLiteral("压缩客户")) != 1) ::_exit(Lost);
+    ResetConnections();
+    struct stat after {};
+    if (::stat(QFile::encodeName(LocalDatabasePath()).constData(), &after) != 0 || (after.st_mode & 07777) != 0640 || after.st_dev != database.st_dev ||
+        filesIn(data) != kDataFolderFiles)
+      ::_exit(Replaced);
+    ::_exit(Compacted);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child was killed (a compaction that hung)";
+  const int outcome = WEXITSTATUS(status);
+  if (outcome == NoNamespace || outcome == NoReadOnlyFolder || outcome == NoTmpfs)
+    GTEST_SKIP() << "this machine gives the test no mount namespace, read-only bind mount or tmpfs (" << outcome
+                 << "): run as root where mounts are allowed";
+  EXPECT_EQ(outcome, Compacted) << "see the enum: which step of the child failed";
+  QFile old(gAppDir + QStringLiteral("text.bak"));
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), QByteArray("旧版本留下的"));
 }
