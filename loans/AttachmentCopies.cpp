@@ -104,7 +104,8 @@ QString changeList(Change change, QString* details = nullptr) {
     // The new text first, cut to its length after: a program killed in between leaves every name of
     // the new list, perhaps followed by the tail of the old text (read as any line is).
     const QByteArray out = names.isEmpty() ? QByteArray() : names.join(QLatin1Char('\n')).toUtf8() + '\n';
-    if (!writeAll(fd, out) || ::ftruncate(fd, out.size()) != 0 || ::fdatasync(fd) != 0) failure = failed(QStringLiteral("无法写入附件清单“%1”。").arg(shown));
+    if (!writeAll(fd, out) || ::ftruncate(fd, out.size()) != 0 || ::fdatasync(fd) != 0)
+      failure = failed(QStringLiteral("无法写入附件清单“%1”。").arg(shown));
   }
   if (oldList && failure.isEmpty()) RemoveName(oldListPath());
   ::close(fd);

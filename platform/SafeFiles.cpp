@@ -159,7 +159,9 @@ mode_t MaskedMode(mode_t mode) {
 int OpenTemplateFile(const QString& path, KeptFileState* state) {
   const int fd = openNoFollow(nameOf(path), O_RDONLY);
   if (fd < 0) {
-    *state = notRegularErrno(errno) ? KeptFileState::NotRegular : errno == ENOENT ? KeptFileState::Missing : KeptFileState::Inaccessible;
+    *state = notRegularErrno(errno) ? KeptFileState::NotRegular
+             : errno == ENOENT      ? KeptFileState::Missing
+                                    : KeptFileState::Inaccessible;
     return -1;
   }
   struct stat st {};
