@@ -361,33 +361,6 @@ TEST_F(AttachmentFiles, OnSqlServerOnlyThisWorkstationsDroppedRowsLoseTheirFiles
 }
 
 namespace {
-// Another process holding the pending list's flock: until it is killed, or for `seconds`.
-struct ListHolder {
-  pid_t pid = -1;
-  explicit ListHolder(int seconds = -1) {
-    int ready[2];
-    if (pipe(ready) != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      // Read-only is enough: flock works on any descriptor of the 0666 list.
-      const int fd = ::open(QFile::encodeName(LoanStore::PendingCopiesPath()).constData(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
-      (void)!::write(ready[1], "h", 1);
-      if (seconds >= 0) ::_exit((::sleep(unsigned(seconds)), 0));
-      for (;;) ::pause();
-    }
-    char c = 0;
-    if (::read(ready[0], &c, 1) != 1) pid = -1;
-    ::close(ready[0]);
-    ::close(ready[1]);
-  }
-  ~ListHolder() {
-    if (pid <= 0) return;
-    ::kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-  }
-};
-
 QByteArray listBytes() {
   QFile f(LoanStore::PendingCopiesPath());
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
@@ -428,7 +401,7 @@ TEST_F(AttachmentFiles, AListAnotherProgramHoldsIsWaitedForThreeSecondsAtMost) {
       {"a window closed without saving removes its copy", [&] { click(open->pbCDkgh->at(1)); }, {}},
   };
   {
-    const ListHolder holder;
+    const FlockHolder holder(LoanStore::PendingCopiesPath());
     ASSERT_GT(holder.pid, 0);
     ::alarm(120);  // a step that waits on the lock for ever fails the test
     for (const Step& s : steps) {
@@ -449,7 +422,7 @@ TEST_F(AttachmentFiles, AListAnotherProgramHoldsIsWaitedForThreeSecondsAtMost) {
 
   // A lock held for a moment is waited for: the copy is made.
   {
-    const ListHolder briefly(1);
+    const FlockHolder briefly(LoanStore::PendingCopiesPath(), 1);
     ASSERT_GT(briefly.pid, 0);
     auto w = newLoan(person(QStringLiteral("片刻")));
     responder_.clear();
