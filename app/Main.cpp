@@ -46,7 +46,8 @@ void ClaimLocalDatabase() {
   if (HoldsLocalDatabaseLock()) {
     RemoveLeftoverWorkFiles();
     try {
-      if (const QString failure = LoanStore::RemoveListedCopies(); !failure.isEmpty()) MsgBox(failure, Mb::Exclamation);
+      QString details;
+      if (const QString failure = LoanStore::RemoveListedCopies(&details); !failure.isEmpty()) MsgBox(failure, Mb::Exclamation, QString(), details);
     } catch (const AppError&) {
     }
   }

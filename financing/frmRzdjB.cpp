@@ -547,7 +547,9 @@ void frmRzdjB::reject() {
 void frmRzdjB::添加附件(const QString& path) {
   Guarded(QString(), this, [this, &path] {
     if (path.isEmpty()) return;
-    if (const QString failure = LoanStore::AddAttachmentCopy(path, &Attachments); !failure.isEmpty()) MsgBox(failure, Mb::Critical);
+    QString details;
+    if (const QString failure = LoanStore::AddAttachmentCopy(path, &Attachments, &details); !failure.isEmpty())
+      MsgBox(failure, Mb::Critical, QString(), details);
     刷新附件();
   });
 }

@@ -19,20 +19,38 @@ namespace LoanStore {
 namespace {
 QString systemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-// The copy names a list holds: any other line (a path, a template's name) is no copy of ours.
-QStringList readNames(int fd) {
+PendingListFaults& faults() {
+  static PendingListFaults f;
+  return f;
+}
+
+// The copy names a list holds: any other line (a path, a template's name, the tail of an older text
+// a rewrite left) is no copy of ours. False when the list cannot be read whole.
+bool readNames(int fd, QStringList* names) {
   QByteArray text;
   char buffer[4096];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const ssize_t n = faults().read ? faults().read(fd, buffer, sizeof buffer) : ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0) return false;
+    if (n == 0) break;
     text.append(buffer, n);
   }
-  QStringList names;
   for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n')))
-    if (IsCopyName(line.trimmed()) && !names.contains(line.trimmed())) names << line.trimmed();
-  return names;
+    if (IsCopyName(line.trimmed()) && !names->contains(line.trimmed())) *names << line.trimmed();
+  return true;
+}
+
+bool writeAll(int fd, const QByteArray& out) {
+  for (qsizetype done = 0; done < out.size();) {
+    const char* from = out.constData() + done;
+    const size_t size = size_t(out.size() - done);
+    const ssize_t n = faults().write ? faults().write(fd, from, size, done) : ::pwrite(fd, from, size, done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += n;
+  }
+  return true;
 }
 
 // Earlier versions kept the list beside template/, in the program folder: read once into the list,
@@ -42,20 +60,37 @@ QStringList readOldList() {
   KeptFileState state;
   const int fd = OpenKeptFile(oldListPath(), KeptFileOpen::ReadWriteElseRead, 0, &state);
   if (fd < 0) return {};
-  const QStringList names = readNames(fd);
+  QStringList names;
+  readNames(fd, &names);
   ::close(fd);
   return names;
 }
 
-// The list, read and rewritten under its flock; `change` edits the names in between.
+QString listBusy() { return QStringLiteral("附件清单正被其他程序使用，请稍后重试。"); }
+
+// The list, read and rewritten under its flock; `change` edits the names in between. "" when done,
+// else why not, with the system's text in `*details`; nothing is written then.
 template <typename Change>
-QString changeList(Change change) {
+QString changeList(Change change, QString* details = nullptr) {
   const QString path = PendingCopiesPath();
+  const QString shown = QDir::toNativeSeparators(path);
+  const auto failed = [&](const QString& sentence) {
+    if (details) *details = shown + QStringLiteral("：") + systemReason();
+    return sentence;
+  };
   KeptFileState state;
   const int fd = OpenSharedFileLocked(path, &state);
   if (fd < 0 && state == KeptFileState::NotRegular) return NotRegularFileMessage(QStringLiteral("附件清单"), path);
-  if (fd < 0) return QStringLiteral("无法写入附件清单“%1”：%2").arg(QDir::toNativeSeparators(path), systemReason());
-  QStringList names = readNames(fd);
+  if (fd < 0 && state == KeptFileState::Opened && errno == EWOULDBLOCK) return listBusy();
+  if (fd < 0 && state == KeptFileState::Inaccessible)
+    return failed(QStringLiteral("附件清单“%1”不能被当前系统账户打开，请让管理员把它的权限改为所有人可读写。").arg(shown));
+  if (fd < 0) return failed(QStringLiteral("无法写入附件清单“%1”。").arg(shown));
+  QStringList names;
+  if (!readNames(fd, &names)) {
+    const QString failure = failed(QStringLiteral("无法读取附件清单“%1”。").arg(shown));
+    ::close(fd);
+    return failure;
+  }
   const bool oldList = NameTaken(oldListPath());
   const qsizetype listed = names.size();
   if (oldList)
@@ -66,10 +101,11 @@ QString changeList(Change change) {
   change(names);
   QString failure;
   if (merged || names != before) {
+    // The new text first, cut to its length after: a program killed in between leaves every name of
+    // the new list, perhaps followed by the tail of the old text (read as any line is).
     const QByteArray out = names.isEmpty() ? QByteArray() : names.join(QLatin1Char('\n')).toUtf8() + '\n';
-    if (::lseek(fd, 0, SEEK_SET) != 0 || ::ftruncate(fd, 0) != 0 ||
-        (!out.isEmpty() && ::write(fd, out.constData(), static_cast<size_t>(out.size())) != out.size()) || ::fdatasync(fd) != 0)
-      failure = QStringLiteral("无法写入附件清单“%1”：%2").arg(QDir::toNativeSeparators(path), systemReason());
+    if (!writeAll(fd, out) || ::ftruncate(fd, out.size()) != 0 || ::fdatasync(fd) != 0)
+      failure = failed(QStringLiteral("无法写入附件清单“%1”。").arg(shown));
   }
   if (oldList && failure.isEmpty()) RemoveName(oldListPath());
   ::close(fd);
@@ -105,10 +141,12 @@ bool IsCopyName(const QString& name) {
   return pattern.match(name).hasMatch();
 }
 
-QString NotePendingCopy(const QString& name) {
-  return changeList([&name](QStringList& names) {
-    if (!names.contains(name)) names << name;
-  });
+QString NotePendingCopy(const QString& name, QString* details) {
+  return changeList(
+      [&name](QStringList& names) {
+        if (!names.contains(name)) names << name;
+      },
+      details);
 }
 
 void ForgetPendingCopies(const QStringList& gone) {
@@ -128,16 +166,22 @@ QStringList PendingCopies() {
 
 bool NamedByAnyRow(const QString& name) { return namedIn(allStoredPaths(), name); }
 
-QString RemoveListedCopies() {
+QString RemoveListedCopies(QString* details) {
   if (!NameTaken(PendingCopiesPath()) && !NameTaken(oldListPath())) return {};
   // Read before the list is touched: a failing read leaves the list for the next start.
   const QStringList stored = allStoredPaths();
-  return changeList([&](QStringList& names) {
-    for (const QString& name : names)
-      if (!namedIn(stored, name)) RemoveName(AttachmentFolder() + name);
-    names.clear();
-  });
+  const QString failure = changeList(
+      [&](QStringList& names) {
+        for (const QString& name : names)
+          if (!namedIn(stored, name)) RemoveName(AttachmentFolder() + name);
+        names.clear();
+      },
+      details);
+  // A list another program holds is left to a later start: the start goes on.
+  return failure == listBusy() ? QString() : failure;
 }
+
+void SetPendingListFaults(PendingListFaults f) { faults() = std::move(f); }
 
 void SettleSavedAttachments(const QList<Attachment>& saved, const QStringList& dropped) {
   QStringList recorded;

@@ -8,6 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+#include <sys/types.h>
+
 #include "loans/LoanStore.h"
 
 namespace LoanStore {
@@ -17,8 +21,9 @@ QString PendingCopiesPath();
 // Whether `name` has the shape of a copy the windows make ("yyyyMMddHHmmss", an optional "_n" and
 // an extension): templates and anything with a folder in it never do.
 bool IsCopyName(const QString& name);
-// Notes a copy before it is made; "" when noted, else why not (the copy must then not be made).
-QString NotePendingCopy(const QString& name);
+// Notes a copy before it is made; "" when noted, else why not (the copy must then not be made), the
+// system's text in `*details`. The list is waited for 3 seconds at most (FileLock.h).
+QString NotePendingCopy(const QString& name, QString* details = nullptr);
 // Takes names off the list (their save committed, or their files are gone).
 void ForgetPendingCopies(const QStringList& names);
 // The names listed now.
@@ -28,11 +33,19 @@ bool NamedByAnyRow(const QString& name);
 
 // At start, on the local file and holding its lock: removes each listed copy that lies in the
 // attachment folder and that no row names, then empties the list. Returns "" or why the list
-// could not be used (nothing then removed).
-QString RemoveListedCopies();
+// could not be used (nothing then removed), the system's text in `*details`. A list another program
+// holds is left for a later start, and "" returned.
+QString RemoveListedCopies(QString* details = nullptr);
 // After a save has committed: its copies leave the list, and the files of the attachment rows it
 // dropped (`dropped`, as SaveAttachmentRows returned them) are removed where they are copies in the
 // attachment folder that no row names any more.
 void SettleSavedAttachments(const QList<Attachment>& saved, const QStringList& dropped);
+
+// Tests: faults put into the list's rewrite, standing for read(2) and pwrite(2) on the list.
+struct PendingListFaults {
+  std::function<ssize_t(int fd, void* buffer, size_t size)> read;
+  std::function<ssize_t(int fd, const void* buffer, size_t size, off_t offset)> write;
+};
+void SetPendingListFaults(PendingListFaults faults);
 
 }  // namespace LoanStore

@@ -442,7 +442,7 @@ bool writeCopy(QFile& source, int fd) {
 }
 }  // namespace
 
-QString CopyAttachment(const QString& path, Attachment* copied) {
+QString CopyAttachment(const QString& path, Attachment* copied, QString* details) {
   if (path.isEmpty()) return {};
   const QString failed = QStringLiteral("附件复制失败：");
   const QString name = StripPath(path);
@@ -458,7 +458,7 @@ QString CopyAttachment(const QString& path, Attachment* copied) {
     // Whatever stands at a name (a file, a link, a FIFO) is never written through: the next name.
     if (NameTaken(target)) continue;
     // Noted first: a program killed after the copy still leaves a name the next start can act on.
-    if (const QString why = NotePendingCopy(copyName); !why.isEmpty()) return failed + why;
+    if (const QString why = NotePendingCopy(copyName, details); !why.isEmpty()) return failed + why;
     const int fd = CreateNewFile(target, st.st_mode & 0777);
     if (fd < 0) {
       const bool taken = errno == EEXIST;
@@ -476,9 +476,9 @@ QString CopyAttachment(const QString& path, Attachment* copied) {
   }
 }
 
-QString AddAttachmentCopy(const QString& path, QList<Attachment>* list) {
+QString AddAttachmentCopy(const QString& path, QList<Attachment>* list, QString* details) {
   Attachment copied;
-  const QString failure = CopyAttachment(path, &copied);
+  const QString failure = CopyAttachment(path, &copied, details);
   if (failure.isEmpty() && !path.isEmpty()) *list << copied;
   return failure;
 }

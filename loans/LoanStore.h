@@ -143,11 +143,11 @@ QString StripPath(const QString& path);
 // Copies the file into the attachment folder under a name of its own (the time "yyyyMMddHHmmss",
 // a counter when that name is taken, and the file's extension in lower case) for the save to
 // record. The name goes on the pending list first (AttachmentCopies.h). Returns "" on success,
-// else the message to show, "附件复制失败：" + why (nothing copied).
-QString CopyAttachment(const QString& path, Attachment* copied);
+// else the message to show, "附件复制失败：" + why (nothing copied), the system's text in `*details`.
+QString CopyAttachment(const QString& path, Attachment* copied, QString* details = nullptr);
 // The registration windows' 添加: the copy joins `list` (what the window holds until its save);
 // returns the failure to show, "" when copied.
-QString AddAttachmentCopy(const QString& path, QList<Attachment>* list);
+QString AddAttachmentCopy(const QString& path, QList<Attachment>* list, QString* details = nullptr);
 // The stored attachment rows of a document.
 QList<Attachment> StoredAttachments(const QString& docNo);
 // The stored copy of an attachment, "" when the row is gone.

@@ -493,7 +493,9 @@ void frmDkdjB::刷新附件() {
 
 void frmDkdjB::添加附件(const QString& path) {
   if (path.isEmpty()) return;
-  if (const QString failure = LoanStore::AddAttachmentCopy(path, &Attachments); !failure.isEmpty()) MsgBox(failure, Mb::Critical);
+  QString details;
+  if (const QString failure = LoanStore::AddAttachmentCopy(path, &Attachments, &details); !failure.isEmpty())
+    MsgBox(failure, Mb::Critical, QString(), details);
   刷新附件();
 }
 

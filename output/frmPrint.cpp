@@ -27,10 +27,12 @@ frmPrint::frmPrint(QWidget* parent) : QPrintPreviewDialog(parent) {
   resize(960, 720);
   connect(this, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { VSPrint_Paint(p); });
   // The list's document as a PDF file, as the document previews offer it.
-  AddPdfExport(this, [this](QPrinter* p) {
-    VSPrint.preparePrinter(p);
-    return VSPrint.print(p);
-  });
+  AddPdfExport(this, [this](QPrinter* p) { return paintPdf(p); });
+}
+
+bool frmPrint::paintPdf(QPrinter* pdf) {
+  VSPrint.preparePrinter(pdf);
+  return VSPrint.print(pdf);
 }
 
 frmPrint::~frmPrint() = default;
@@ -40,11 +42,7 @@ void frmPrint::VSPrint_Paint(QPrinter* printer) {
 }
 
 bool frmPrint::PrintToPdf(const QString& path) {
-  QPrinter pdf(QPrinter::HighResolution);
-  pdf.setOutputFormat(QPrinter::PdfFormat);
-  pdf.setOutputFileName(path);
-  VSPrint.preparePrinter(&pdf);
-  if (VSPrint.print(&pdf)) return true;
+  if (ExportPdf(path, [this](QPrinter* p) { return paintPdf(p); })) return true;
   ReportPrinterFailure();
   return false;
 }

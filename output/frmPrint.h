@@ -26,6 +26,8 @@ class frmPrint : public QPrintPreviewDialog {
  private:
   // Paints the document for the preview or for the printer the user chose.
   void VSPrint_Paint(QPrinter* printer);
+  // Paints the document on a PDF printer (the export and PrintToPdf).
+  bool paintPdf(QPrinter* pdf);
 
   PrintDocument VSPrint;
 };

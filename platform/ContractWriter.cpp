@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 namespace {
 const QString kWordNs = QStringLiteral("http://schemas.openxmlformats.org/wordprocessingml/2006/main");
 
@@ -161,11 +163,10 @@ QByteArray FillContractXml(const QByteArray& xml, const ContractValues& values, 
   return out.toUtf8();
 }
 
-std::vector<std::pair<QString, QByteArray>> ReadDocxParts(const QString& path) {
+namespace {
+// The XML parts of an opened archive, which is closed here.
+std::vector<std::pair<QString, QByteArray>> readParts(zip_t* z) {
   std::vector<std::pair<QString, QByteArray>> parts;
-  int error = 0;
-  zip_t* z = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
-  if (!z) return parts;
   const zip_int64_t n = zip_get_num_entries(z, 0);
   for (zip_int64_t i = 0; i < n; ++i) {
     zip_stat_t st;
@@ -187,6 +188,14 @@ std::vector<std::pair<QString, QByteArray>> ReadDocxParts(const QString& path) {
   }
   zip_discard(z);
   return parts;
+}
+}  // namespace
+
+std::vector<std::pair<QString, QByteArray>> ReadDocxParts(const QString& path) {
+  int error = 0;
+  zip_t* z = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+  if (!z) return {};
+  return readParts(z);
 }
 
 bool WriteDocxParts(const QString& path, const std::vector<std::pair<QString, QByteArray>>& parts) {
@@ -217,8 +226,17 @@ bool WriteDocxParts(const QString& path, const std::vector<std::pair<QString, QB
 }
 
 QString WriteContract(const QString& templatePath, const QString& resultPath, const ContractValues& values) {
-  if (!QFileInfo(templatePath).isFile()) return QStringLiteral("找不到合同模板：") + templatePath;
-  std::vector<std::pair<QString, QByteArray>> parts = ReadDocxParts(templatePath);
+  // Read through a descriptor of a plain file only: another account that may write template/
+  // could plant a link or a FIFO at the name.
+  KeptFileState state;
+  const int fd = OpenTemplateFile(templatePath, &state);
+  if (fd < 0 && state == KeptFileState::NotRegular) return NotRegularTemplateMessage(templatePath);
+  if (fd < 0 && state == KeptFileState::Missing) return QStringLiteral("找不到合同模板：") + templatePath;
+  int error = 0;
+  zip_t* z = fd < 0 ? nullptr : zip_fdopen(fd, ZIP_RDONLY, &error);  // takes the descriptor over when it opens
+  if (!z && fd >= 0) ::close(fd);
+  std::vector<std::pair<QString, QByteArray>> parts;
+  if (z) parts = readParts(z);
   const bool hasDocument = std::any_of(parts.begin(), parts.end(), [](const auto& p) { return p.first == QLatin1String("word/document.xml"); });
   if (!hasDocument) return QStringLiteral("合同模板不是有效的 Word 文档：") + templatePath;
   try {

@@ -20,7 +20,7 @@ struct ContractError {
 };
 
 // Writes `resultPath` from `templatePath`; returns "" or the reason it failed ("找不到合同模板：" + path,
-// a damaged template, a file that cannot be written). A placeholder the template lacks is skipped.
+// a template that is no plain file (SafeFiles.h), a damaged template, a file that cannot be written). A placeholder the template lacks is skipped.
 QString WriteContract(const QString& templatePath, const QString& resultPath, const ContractValues& values);
 
 // The XML parts of a .docx (the names of its entries ending in ".xml" or ".rels") and their text,

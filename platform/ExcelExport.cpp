@@ -9,16 +9,11 @@
 #include "platform/Grid.h"
 #include "platform/SafeFiles.h"
 
-QString SaveGridAsWorkbook(const Grid& grid, const QString& path) {
-  // The library writes the file by its name: a new regular file of ours stands there first, whatever
-  // stood at the name before (a link would be followed).
-  if (!MakeFreshFile(path, MaskedMode(0666))) return QStringLiteral("无法创建文件：") + path;
-  const QByteArray file = QFile::encodeName(path);
-  lxw_workbook* book = workbook_new(file.constData());
-  if (!book) {
-    RemoveName(path);
-    return QStringLiteral("无法创建文件：") + path;
-  }
+namespace {
+// The workbook written to `file`; "" or what went wrong, naming `path`, the name the user chose.
+QString writeWorkbook(const Grid& grid, const QString& file, const QString& path) {
+  lxw_workbook* book = workbook_new(QFile::encodeName(file).constData());
+  if (!book) return QStringLiteral("无法创建文件：") + path;
   lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
 
   // Every cell is stored as text ("@"), as the lists show it.
@@ -73,9 +68,19 @@ QString SaveGridAsWorkbook(const Grid& grid, const QString& path) {
   }
   lxw_error closed = workbook_close(book);
   if (error == LXW_NO_ERROR) error = closed;
-  if (error != LXW_NO_ERROR) {
-    RemoveName(path);
-    return QString::fromUtf8(lxw_strerror(error)) + QStringLiteral("：") + path;
-  }
+  if (error != LXW_NO_ERROR) return QString::fromUtf8(lxw_strerror(error)) + QStringLiteral("：") + path;
   return {};
+}
+}  // namespace
+
+QString SaveGridAsWorkbook(const Grid& grid, const QString& path) {
+  // The library opens the file by its name only when the workbook is closed: it writes a fresh
+  // name of our own, and the name chosen gets the workbook only when it is whole.
+  QString failure;
+  const bool saved = WriteBesideAndRename(path, MaskedMode(0666), [&](int, const QString& temp) {
+    failure = writeWorkbook(grid, temp, path);
+    return failure.isEmpty();
+  });
+  if (!saved && failure.isEmpty()) failure = QStringLiteral("无法创建文件：") + path;
+  return failure;
 }

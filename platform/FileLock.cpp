@@ -1,5 +1,6 @@
 #include "platform/FileLock.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -76,10 +77,13 @@ int OpenSharedFileLocked(const QString& path, KeptFileState* state) {
   const int fd = OpenKeptFile(path, KeptFileOpen::ReadWrite, 0666, &s);
   if (state) *state = s;
   if (fd < 0) return -1;
+  // Any account may open the list (0666) and so hold its flock as long as it likes: never wait on
+  // it for more than a moment, or the program shows no window for as long.
+  QElapsedTimer waited;
+  waited.start();
   int r;
-  do {
-    r = ::flock(fd, LOCK_EX);
-  } while (r != 0 && errno == EINTR);
+  while ((r = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && (errno == EINTR || (errno == EWOULDBLOCK && waited.elapsed() < kSharedFileLockWaitMs)))
+    ::usleep(20000);
   if (r != 0) {
     const int e = errno;
     ::close(fd);

@@ -26,5 +26,7 @@ bool FileLockedElsewhere(const QString& path);
 void ReleaseFileLock(const QString& path);
 // Opens the kept file `path` read-write for a short exclusive change under flock, creating it 0666
 // whatever the umask. Returns the descriptor (locked; closing it unlocks), or -1 with errno set and
-// `*state` saying why.
+// `*state` saying why; a lock another process holds for kSharedFileLockWaitMs gives -1 with errno
+// EWOULDBLOCK (and the state Opened: the file itself is sound).
+inline constexpr int kSharedFileLockWaitMs = 3000;
 int OpenSharedFileLocked(const QString& path, KeptFileState* state = nullptr);

@@ -16,6 +16,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Money.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 // Chinese faces the documents name, with the face every installation here has as the fallback.
@@ -322,10 +323,18 @@ QAction* AddPdfExport(QPrintPreviewDialog* preview, std::function<bool(QPrinter*
     QString path = ChooseSaveFile(preview, QStringLiteral("导出PDF"), QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty()) return;
     if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setOutputFileName(path);
-    if (!paint(&pdf) || !QFileInfo(path).isFile()) MsgBox(QStringLiteral("无法写入文件：") + path, Mb::Exclamation);
+    if (!ExportPdf(path, paint)) MsgBox(QStringLiteral("无法写入文件：") + path, Mb::Exclamation);
   });
   return a;
+}
+
+bool ExportPdf(const QString& path, const std::function<bool(QPrinter*)>& paint) {
+  // The PDF engine opens the file by its name: it writes a fresh name of our own, and the name
+  // chosen gets the document only when it is whole.
+  return WriteBesideAndRename(path, MaskedMode(0666), [&paint](int, const QString& temp) {
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(temp);
+    return paint(&pdf) && QFileInfo(temp).size() > 0;
+  });
 }

@@ -21,6 +21,9 @@ class QPrinter;
 // missing) and `paint` draws the document on a PDF printer; false from it, or a file that could not
 // be written, says "无法写入文件：" and the path.
 QAction* AddPdfExport(QPrintPreviewDialog* preview, std::function<bool(QPrinter*)> paint);
+// Writes the PDF file `path` with `paint` drawing on a PDF printer, under a temporary name renamed
+// to `path` when whole (SafeFiles.h); false when it could not be written.
+bool ExportPdf(const QString& path, const std::function<bool(QPrinter*)>& paint);
 
 class PrintDocument {
  public:

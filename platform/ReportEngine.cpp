@@ -13,7 +13,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -32,6 +31,11 @@
 #include "platform/Dialogs.h"
 #include "platform/Grid.h"
 #include "platform/Money.h"
+#include "platform/SafeFiles.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 std::function<QString(double)>& capitals() {
@@ -265,7 +269,8 @@ class ReportPreview : public QPrintPreviewDialog {
 // The designer: the template text, the fields that can be put in, and a preview of the result.
 class ReportDesigner : public QDialog {
  public:
-  ReportDesigner(const ReportEngine& engine, const QString& path, QWidget* parent) : QDialog(parent), engine_(engine), path_(path) {
+  ReportDesigner(const ReportEngine& engine, const QString& path, const QString& text, QWidget* parent)
+      : QDialog(parent), engine_(engine), path_(path), savedText_(text) {
     setObjectName(QStringLiteral("ReportDesigner"));
     setWindowTitle(QStringLiteral("报表设计 - ") + QFileInfo(path).fileName());
     resize(1100, 720);
@@ -285,11 +290,6 @@ class ReportDesigner : public QDialog {
     preview_->setObjectName(QStringLiteral("txtPreview"));
     split->setStretchFactor(1, 3);
     split->setStretchFactor(2, 3);
-    try {
-      savedText_ = ReportEngine::readTemplate(path);
-    } catch (const ReportTemplateError&) {
-      // A template that does not exist yet is started empty and written on save.
-    }
     editor_->setPlainText(savedText_);
     connect(fields_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* it) { editor_->insertPlainText(it->text()); });
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { refresh(); });
@@ -313,8 +313,22 @@ class ReportDesigner : public QDialog {
     }
   }
   bool save() {
-    QSaveFile f(path_);
-    if (!f.open(QIODevice::WriteOnly) || f.write(editor_->toPlainText().toUtf8()) < 0 || !f.commit()) {
+    // A fresh file beside the template, with the template's permission bits, renamed over it: a
+    // link at the name is replaced, never written through, and a second hard link of the old
+    // template (a snapshot of the folder) keeps the old text.
+    struct stat st {};
+    const bool plain = ::lstat(QFile::encodeName(path_).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    const QByteArray text = editor_->toPlainText().toUtf8();
+    const bool saved = WriteBesideAndRename(path_, plain ? st.st_mode & 0777 : MaskedMode(0666), [&text](int fd, const QString&) {
+      for (qsizetype done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += n;
+      }
+      return ::fsync(fd) == 0;
+    });
+    if (!saved) {
       MsgBox(QStringLiteral("无法保存报表模板：") + path_, Mb::Exclamation);
       return false;
     }
@@ -396,9 +410,16 @@ QString ReportEngine::render(const QString& templateText) const {
 }
 
 QString ReportEngine::readTemplate(const QString& path) {
-  QFile f(path);
-  if (!f.exists()) throw ReportTemplateError(QStringLiteral("找不到报表模板：") + path);
-  if (!f.open(QIODevice::ReadOnly)) throw ReportTemplateError(QStringLiteral("无法读取报表模板：") + path);
+  // Another account that may write template/ could plant a link or a FIFO at the name.
+  KeptFileState state;
+  const int fd = OpenTemplateFile(path, &state);
+  if (fd < 0 && state == KeptFileState::Missing) throw ReportTemplateError(QStringLiteral("找不到报表模板：") + path);
+  if (fd < 0 && state == KeptFileState::NotRegular) throw ReportTemplateError(NotRegularTemplateMessage(path));
+  QFile f;
+  if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (fd >= 0) ::close(fd);
+    throw ReportTemplateError(QStringLiteral("无法读取报表模板：") + path);
+  }
   return QString::fromUtf8(f.readAll());
 }
 
@@ -420,16 +441,17 @@ bool ReportEngine::paintHtml(const QString& html, QPrinter* printer) {
 
 bool ReportEngine::printToPdf(const QString& templatePath, const QString& pdfPath) const {
   const QString html = render(readTemplate(templatePath));
-  QPrinter pdf(QPrinter::HighResolution);
-  pdf.setOutputFormat(QPrinter::PdfFormat);
-  pdf.setOutputFileName(pdfPath);
-  return paintHtml(html, &pdf) && QFileInfo(pdfPath).size() > 0;
+  return ExportPdf(pdfPath, [&html](QPrinter* pdf) { return paintHtml(html, pdf); });
 }
 
 bool ReportEngine::MPrintReport(int mode, const QString& templatePath, const QString& printer, QWidget* parent) {
   if (mode == 2) {
+    // A template that does not exist yet is started empty and written on save; one that is there
+    // but cannot be read, or is no plain file, is refused.
+    QString text;
+    if (NameTaken(templatePath)) text = readTemplate(templatePath);
     if (showHandler()) return showHandler()(*this, mode, templatePath);
-    ReportDesigner d(*this, templatePath, parent);
+    ReportDesigner d(*this, templatePath, text, parent);
     RunModal(&d);
     return true;
   }

@@ -69,9 +69,11 @@ class ReportEngine {
 
   // The filled HTML of a template text; throws ReportTemplateError.
   QString render(const QString& templateText) const;
-  // Reads a template file (UTF-8); throws ReportTemplateError when it is missing or unreadable.
+  // Reads a template file (UTF-8); throws ReportTemplateError when it is missing, unreadable or no
+  // plain file (a link, a FIFO: SafeFiles.h).
   static QString readTemplate(const QString& path);
-  // Renders the template into a PDF file; false when the file cannot be written.
+  // Renders the template into a PDF file (written as exports are: PrintPreview.h); false when the
+  // file cannot be written.
   bool printToPdf(const QString& templatePath, const QString& pdfPath) const;
   // Paints rendered HTML on a printer (A4, the program's Chinese font).
   static bool paintHtml(const QString& html, QPrinter* printer);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,4 +154,47 @@ mode_t MaskedMode(mode_t mode) {
   const mode_t mask = ::umask(022);
   ::umask(mask);
   return mode & ~mask;
+}
+
+int OpenTemplateFile(const QString& path, KeptFileState* state) {
+  const int fd = openNoFollow(nameOf(path), O_RDONLY);
+  if (fd < 0) {
+    *state = notRegularErrno(errno) ? KeptFileState::NotRegular
+             : errno == ENOENT      ? KeptFileState::Missing
+                                    : KeptFileState::Inaccessible;
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    *state = KeptFileState::NotRegular;
+    errno = EINVAL;
+    return -1;
+  }
+  clearNonBlocking(fd);
+  *state = KeptFileState::Opened;
+  return fd;
+}
+
+QString NotRegularTemplateMessage(const QString& path) {
+  return QStringLiteral("模板文件不是普通文件，为安全起见没有使用，请删除它并放回正确的模板后重试：") + QDir::toNativeSeparators(path);
+}
+
+bool WriteBesideAndRename(const QString& path, mode_t mode, const std::function<bool(int fd, const QString& name)>& write) {
+  QByteArray name = nameOf(path) + ".XXXXXX";
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  const QString temp = QFile::decodeName(name);
+  bool whole = ::fchmod(fd, mode) == 0;
+  int e = errno;
+  if (whole) {
+    whole = write(fd, temp);
+    e = errno;
+  }
+  ::close(fd);
+  if (whole && RenameReplacing(temp, path)) return true;
+  if (whole) e = errno;
+  RemoveName(temp);
+  errno = e;
+  return false;
 }

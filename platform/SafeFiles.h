@@ -5,6 +5,8 @@
 // keeps or makes there by a fixed or guessable name goes through these calls.
 #include <QString>
 
+#include <functional>
+
 #include <sys/types.h>
 
 enum class KeptFileOpen {
@@ -55,3 +57,18 @@ bool IsPlainFile(const QString& path);
 // The bits a file created with `mode` gets under this process's umask, as open() would give them: for
 // files the user saves (exports, contracts, backups), whose mode is then set by fchmod.
 mode_t MaskedMode(mode_t mode);
+
+// Opens a template the program only reads (a report or contract template) without following a link
+// and without blocking on a FIFO; the descriptor's fstat must find a regular file, of any number of
+// links (a snapshot of the folder made with hard links still prints: templates are replaced by
+// rename, never written in place). Returns a read-only descriptor, or -1 with `*state` saying why.
+int OpenTemplateFile(const QString& path, KeptFileState* state);
+// "模板文件不是普通文件，为安全起见没有使用，请删除它并放回正确的模板后重试：<path>"
+QString NotRegularTemplateMessage(const QString& path);
+
+// Writes a file that a library opens by name long after it was begun (an export): `write` gets a
+// new file made with O_EXCL under a fresh name of random characters beside `path` (its descriptor,
+// closed after, and its name), mode `mode`; when `write` says the file is whole, it is renamed over
+// `path` (a link there is replaced, never followed). Otherwise, or when the rename fails, the
+// temporary name is removed. False with errno set when the file could not be made or renamed.
+bool WriteBesideAndRename(const QString& path, mode_t mode, const std::function<bool(int fd, const QString& name)>& write);

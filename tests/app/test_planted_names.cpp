@@ -14,6 +14,8 @@
 #include "app/data/DataAccess.h"
 #include "loans/AttachmentCopies.h"
 #include "loans/LoanStore.h"
+#include "platform/ContractWriter.h"
+#include "platform/ReportEngine.h"
 #include "platform/SafeFiles.h"
 
 using PlantedNamesTest = ProgramTest;
@@ -44,6 +46,21 @@ TEST_F(PlantedNamesTest, WhatIsPlantedAtANameTheProgramUsesNeverReachesAnotherFi
   QList<LoanStore::Attachment> added;
   const auto addCopy = [&] { return LoanStore::AddAttachmentCopy(userFile, &added); };
   const QString listRefused = QStringLiteral("附件清单不是普通文件，为安全起见没有使用，请删除它后重试：") + list;
+  // Templates are only read: the preview and the designer of a report, the filling of a contract.
+  const QString report = folder + QStringLiteral("借据.FR3"), contract = folder + QStringLiteral("gr.docx");
+  const QString contractMade = gAppDir + QStringLiteral("合同/D001.docx");
+  const auto reportIn = [&report](int mode) {
+    return [&report, mode] {
+      try {
+        ReportEngine engine;
+        engine.MPrintReport(mode, report, QString());
+        return QString();
+      } catch (const ReportTemplateError& e) {
+        return e.message;
+      }
+    };
+  };
+  const QString templateRefused = QStringLiteral("模板文件不是普通文件，为安全起见没有使用，请删除它并放回正确的模板后重试：");
   struct Case {
     const char* name;
     QString at;
@@ -68,6 +85,11 @@ TEST_F(PlantedNamesTest, WhatIsPlantedAtANameTheProgramUsesNeverReachesAnotherFi
          LoanStore::DiscardCopies(added);
          added.clear();
        }},
+      {"a report template, at its preview", report, reportIn(0), templateRefused + report, {}},
+      {"a report template, in the designer", report, reportIn(2), templateRefused + report,
+       [&] { EXPECT_TRUE(modal_.shown.empty()) << "the designer is not opened"; }},
+      {"a contract template", contract, [&] { return WriteContract(contract, contractMade, {}); }, templateRefused + contract,
+       [&] { EXPECT_FALSE(NameTaken(contractMade)); }},
       {"the database's journal", LocalDatabasePath() + QStringLiteral("-journal"), save, QStringLiteral("数据库文件是只读的，不能保存。"), {}},
   };
   ::alarm(120);  // a step that waits on a FIFO fails the test

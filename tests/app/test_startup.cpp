@@ -102,29 +102,7 @@ int asAnotherAccount(const std::function<int()>& body) {
 }
 
 // Another process holding the lock file until it is killed.
-struct LockHolder {
-  pid_t pid = -1;
-  explicit LockHolder(const QString& lockFile) {
-    int ready[2];
-    if (pipe(ready) != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      const int fd = ::open(QFile::encodeName(lockFile).constData(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
-      (void)!::write(ready[1], "h", 1);
-      for (;;) ::pause();
-    }
-    char c = 0;
-    if (::read(ready[0], &c, 1) != 1) pid = -1;
-    ::close(ready[0]);
-    ::close(ready[1]);
-  }
-  ~LockHolder() {
-    if (pid <= 0) return;
-    ::kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-  }
-};
+using LockHolder = FlockHolder;
 }  // namespace
 
 TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {

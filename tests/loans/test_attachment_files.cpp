@@ -3,11 +3,15 @@
 // an attachment removed in an edit loses its file only after the save that drops its row commits.
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -354,4 +358,206 @@ TEST_F(AttachmentFiles, OnSqlServerOnlyThisWorkstationsDroppedRowsLoseTheirFiles
     EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_DkFj where 单号=?"), {s.docNo}).toInt(), 0);
     EXPECT_EQ(QFileInfo::exists(s.copy), c.fileKept);
   }
+}
+
+namespace {
+QByteArray listBytes() {
+  QFile f(LoanStore::PendingCopiesPath());
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+}  // namespace
+
+// Any account may open the list and hold its flock as long as it likes: the program waits for it 3
+// seconds at most, then goes on without it, and a later start does what this one left.
+TEST_F(AttachmentFiles, AListAnotherProgramHoldsIsWaitedForThreeSecondsAtMost) {
+  auto open = newLoan(person(QStringLiteral("已复制")));
+  open->添加附件(userFile(QStringLiteral("一.pdf")));
+  ASSERT_EQ(open->Attachments.size(), 1);
+  const QString copy = LoanStore::StripPath(open->Attachments[0].path);
+  const QString orphan = QStringLiteral("20261208093001.pdf");  // a killed window's copy
+  {
+    QFile f(LoanStore::AttachmentFolder() + orphan);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  ASSERT_EQ(LoanStore::NotePendingCopy(orphan), QString());
+  const QStringList listed = {copy, orphan};
+  ASSERT_EQ(LoanStore::PendingCopies(), listed);
+  const QStringList filesBefore = folderFiles();
+
+  struct Step {
+    const char* name;
+    std::function<void()> run;
+    QStringList says;
+  };
+  const std::vector<Step> steps = {
+      {"the start goes on without its clean-up", [this] { start(); }, {}},
+      {"an attachment makes no copy",
+       [this] {
+         auto w = newLoan(person(QStringLiteral("等待")));
+         w->添加附件(userFile(QStringLiteral("二.pdf")));
+         EXPECT_TRUE(w->Attachments.isEmpty());
+       },
+       {QStringLiteral("附件复制失败：附件清单正被其他程序使用，请稍后重试。")}},
+      {"a window closed without saving removes its copy", [&] { click(open->pbCDkgh->at(1)); }, {}},
+  };
+  {
+    const FlockHolder holder(LoanStore::PendingCopiesPath());
+    ASSERT_GT(holder.pid, 0);
+    ::alarm(120);  // a step that waits on the lock for ever fails the test
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.name);
+      responder_.clear();
+      QElapsedTimer took;
+      took.start();
+      s.run();
+      EXPECT_LT(took.elapsed(), kSharedFileLockWaitMs + 2000);
+      EXPECT_EQ(responder_.texts(), s.says);
+    }
+    ::alarm(0);
+  }
+  QStringList expected = filesBefore;
+  expected.removeAll(copy);
+  EXPECT_EQ(folderFiles(), expected) << "the closed window's copy is gone, the killed window's kept";
+  EXPECT_EQ(LoanStore::PendingCopies(), listed) << "both names stay listed";
+
+  // A lock held for a moment is waited for: the copy is made.
+  {
+    const FlockHolder briefly(LoanStore::PendingCopiesPath(), 1);
+    ASSERT_GT(briefly.pid, 0);
+    auto w = newLoan(person(QStringLiteral("片刻")));
+    responder_.clear();
+    w->添加附件(userFile(QStringLiteral("三.pdf")));
+    EXPECT_EQ(w->Attachments.size(), 1);
+    EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join(QLatin1Char(' ')).toStdString();
+    click(w->pbCDkgh->at(1));
+  }
+  // The next start free of the lock does the clean-up.
+  start();
+  expected.removeAll(orphan);
+  EXPECT_EQ(folderFiles(), expected);
+  EXPECT_TRUE(LoanStore::PendingCopies().isEmpty());
+}
+
+// The list is rewritten new text first, truncated after: a program killed in between keeps every
+// name of the new list. A read of the list that fails stops the change with nothing written.
+TEST_F(AttachmentFiles, AFaultInTheListsRewriteNeverLosesANameNorWritesAfterAReadError) {
+  const QStringList old = {QStringLiteral("20261208093000.pdf"), QStringLiteral("20261208093001.pdf"), QStringLiteral("20261208093002.pdf")};
+  const QString added = QStringLiteral("20261208093003_12.pdf");
+  const QString path = QDir::toNativeSeparators(LoanStore::PendingCopiesPath());
+  int interrupted = 0;
+  const auto failingRead = [](int e, int* times) {
+    return [e, times](int fd, void* buffer, size_t size) -> ssize_t {
+      if (*times != 0) {
+        --*times;
+        errno = e;
+        return -1;
+      }
+      return ::read(fd, buffer, size);
+    };
+  };
+  int always = -1;
+  struct Case {
+    const char* name;
+    LoanStore::PendingListFaults faults;
+    std::function<QString(QString*)> change;
+    bool killed;      // the fault kills the program
+    QStringList listed;  // the names listed after
+    QString says;
+  };
+  const auto note = [&added](QString* details) { return LoanStore::NotePendingCopy(added, details); };
+  // The program killed as it writes the new text, before or after the write itself.
+  const auto dieAtWrite = [](bool written) {
+    return [written](int fd, const void* buffer, size_t size, off_t offset) {
+      const ssize_t n = written ? ::pwrite(fd, buffer, size, offset) : 0;
+      ::kill(::getpid(), SIGKILL);
+      return n;
+    };
+  };
+  const std::vector<Case> cases = {
+      {"a name added, killed before the truncation", {{}, dieAtWrite(true)}, note, true, old + QStringList{added}, {}},
+      {"a name taken off, killed before the truncation", {{}, dieAtWrite(true)},
+       [&old](QString*) {
+         LoanStore::ForgetPendingCopies({old[0]});
+         return QString();
+       },
+       true, old.mid(1), {}},
+      {"a name added, killed before its write", {{}, dieAtWrite(false)}, note, true, old, {}},
+      {"a read interrupted by a signal is read again", {failingRead(EINTR, &interrupted), {}}, note, false, old + QStringList{added}, {}},
+      {"a read error", {failingRead(EIO, &always), {}}, note, false, old,
+       QStringLiteral("无法读取附件清单“%1”。").arg(path)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeList(old);
+    const QByteArray before = listBytes();
+    interrupted = 1;
+    QString details;
+    if (c.killed) {
+      killedChild([&] {
+        LoanStore::SetPendingListFaults(c.faults);
+        c.change(nullptr);
+        ::_exit(3);  // never reached the fault: the parent sees a normal exit and fails
+      });
+    } else {
+      LoanStore::SetPendingListFaults(c.faults);
+      EXPECT_EQ(c.change(&details), c.says);
+      LoanStore::SetPendingListFaults({});
+    }
+    EXPECT_EQ(LoanStore::PendingCopies(), c.listed) << listBytes().toStdString();
+    if (!c.says.isEmpty()) {
+      EXPECT_EQ(listBytes(), before) << "nothing written";
+      EXPECT_TRUE(details.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << details.toStdString();
+    }
+  }
+}
+
+// A list this account cannot open (another account's, made before the list was 0666) is said as
+// such, with the system's words in the details; nothing is copied.
+TEST_F(AttachmentFiles, AListThisAccountCannotOpenIsSaidAndNoCopyMade) {
+  writeList({QStringLiteral("20261208093000.pdf")});
+  const QByteArray before = listBytes();
+  const QString list = LoanStore::PendingCopiesPath();
+  ASSERT_EQ(::chmod(QFile::encodeName(list).constData(), 0), 0);
+  // The other account (nobody, when the tests run as root) reaches the program folder from inside it.
+  const QString source = appDir() + QStringLiteral("源.pdf");
+  {
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("源");
+  }
+  for (const QString& p : {appDir(), LoanStore::AttachmentFolder()}) ASSERT_EQ(::chmod(QFile::encodeName(p).constData(), 0755), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 0644), 0);
+  const QStringList filesBefore = folderFiles();
+  int said[2];
+  ASSERT_EQ(pipe(said), 0);
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    ::alarm(60);
+    if (::chdir(QFile::encodeName(appDir()).constData()) != 0) ::_exit(90);
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(91);
+    gAppDir = QStringLiteral("./");
+    QString details;
+    QList<LoanStore::Attachment> copies;
+    const QString failure = LoanStore::AddAttachmentCopy(QStringLiteral("./源.pdf"), &copies, &details);
+    const QByteArray out = (failure + QLatin1Char('\n') + details).toUtf8();
+    (void)!::write(said[1], out.constData(), size_t(out.size()));
+    ::_exit(copies.isEmpty() ? 0 : 1);
+  }
+  ::close(said[1]);
+  QByteArray out;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(said[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+  ::close(said[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "no copy made";
+  const QStringList lines = QString::fromUtf8(out).split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2) << out.toStdString();
+  EXPECT_EQ(lines[0], QStringLiteral("附件复制失败：附件清单“./template/.pending”不能被当前系统账户打开，请让管理员把它的权限改为所有人可读写。"));
+  EXPECT_TRUE(lines[1].contains(QString::fromLocal8Bit(std::strerror(EACCES)))) << lines[1].toStdString();
+  ::chmod(QFile::encodeName(list).constData(), 0666);
+  EXPECT_EQ(listBytes(), before);
+  EXPECT_EQ(folderFiles(), filesBefore);
 }

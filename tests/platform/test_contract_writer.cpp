@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QXmlStreamReader>
 
+#include <unistd.h>
+
 #include "TestSupport.h"
 #include "platform/ContractWriter.h"
 #include "platform/SafeFiles.h"
@@ -89,6 +91,8 @@ class ContractFileTest : public ProgramTest {};
 TEST_F(ContractFileTest, WritesAWellFormedDocxAndNothingOnFailure) {
   const QString templ = dir_.filePath(QStringLiteral("gr.docx"));
   ASSERT_TRUE(WriteDocxParts(templ, minimalDocx(doc(QStringLiteral("<w:p><w:r><w:t>{甲</w:t></w:r><w:r><w:t>方}</w:t></w:r></w:p>")))));
+  // A template with a second hard link (a snapshot of the folder made with cp -al) is used.
+  ASSERT_EQ(::link(QFile::encodeName(templ).constData(), QFile::encodeName(dir_.filePath(QStringLiteral("快照.docx"))).constData()), 0);
   const QString result = dir_.filePath(QStringLiteral("合同/D001.docx"));
   const ContractValues values = {{QStringLiteral("{甲方}"), QStringLiteral("张三")}, {QStringLiteral("{公司}"), QStringLiteral("某公司")}};
   EXPECT_EQ(WriteContract(templ, result, values), QString());

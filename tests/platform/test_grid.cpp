@@ -194,7 +194,16 @@ TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
     EXPECT_TRUE(IsPlainFile(planted.path));
     EXPECT_TRUE(unzipMember(planted.path, QStringLiteral("xl/sharedStrings.xml")).contains(QStringLiteral("客户0")));
     EXPECT_TRUE(planted.othersUntouched());
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("报表"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("表.xlsx")})
+        << "written under a name of its own, renamed when whole";
   }
+  // A name that cannot take the workbook (a folder stands there): said, and no file left beside it.
+  ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("报表/目录.xlsx"))));
+  EXPECT_EQ(SaveGridAsWorkbook(g, dir.filePath(QStringLiteral("报表/目录.xlsx"))),
+            QStringLiteral("无法创建文件：") + dir.filePath(QStringLiteral("报表/目录.xlsx")));
+  EXPECT_EQ(QDir(dir.filePath(QStringLiteral("报表"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            (QStringList{QStringLiteral("目录.xlsx"), QStringLiteral("表.xlsx")}));
 }
 
 TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {

@@ -11,8 +11,12 @@
 
 #include "control/pbCommand.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "TestSupport.h"
 #include "platform/ReportEngine.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 ReportDataset plan(int rows) {
@@ -126,12 +130,35 @@ TEST_F(ReportEngineTest, PdfHoldsTheFilledDocument) {
       "<html><body><h1>{{抬头}}借据</h1><p>金额：{{贷款信息.本金|Currency}} {{贷款信息.本金|大写}}</p>"
       "<table border=1>{{#还贷计划}}<tr><td>第{{还贷计划.期次}}期</td><td>{{还贷计划.应还本金|Currency}}</td></tr>{{/还贷计划}}</table>"
       "<p>备注：{{贷款信息.备注}}</p></body></html>"));
+  // A template with a second hard link (a snapshot of the folder made with cp -al) still prints.
+  ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir_.filePath(QStringLiteral("快照.FR3"))).constData()), 0);
   const QString pdf = dir_.filePath(QStringLiteral("out.pdf"));
+  const auto holdsTheDocument = [](const QString& file) {
+    const QString text = ToolOutput(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+    for (const QString& s : {QStringLiteral("示范公司<&>借据"), QStringLiteral("1,234,567.90"), QStringLiteral("大写1234567.90"),
+                             QStringLiteral("第1期"), QStringLiteral("第3期"), QStringLiteral("3,001.50"), QStringLiteral("a<b & {c}")})
+      EXPECT_TRUE(text.contains(s)) << s.toStdString() << " not in:\n" << text.toStdString();
+  };
   ASSERT_TRUE(e_.printToPdf(path, pdf));
-  const QString text = ToolOutput(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-  for (const QString& s : {QStringLiteral("示范公司<&>借据"), QStringLiteral("1,234,567.90"), QStringLiteral("大写1234567.90"),
-                           QStringLiteral("第1期"), QStringLiteral("第3期"), QStringLiteral("3,001.50"), QStringLiteral("a<b & {c}")})
-    EXPECT_TRUE(text.contains(s)) << s.toStdString() << " not in:\n" << text.toStdString();
+  holdsTheDocument(pdf);
+
+  // Another account that may write the chosen folder planted something at the name: the PDF, written
+  // under a name of its own and renamed, is a whole file there, written nowhere else.
+  const QString folder = dir_.filePath(QStringLiteral("报表"));
+  for (Plant kind : kEveryPlant) {
+    SCOPED_TRACE(PlantText(kind));
+    const PlantedName planted(kind, folder + QStringLiteral("/借据.pdf"), dir_.path());
+    ASSERT_TRUE(e_.printToPdf(path, planted.path));
+    EXPECT_TRUE(IsPlainFile(planted.path));
+    holdsTheDocument(planted.path);
+    EXPECT_TRUE(planted.othersUntouched());
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{QStringLiteral("借据.pdf")});
+  }
+  // A name that cannot take the file (a folder stands there): a failure, and no file left beside it.
+  ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/目录.pdf")));
+  EXPECT_FALSE(e_.printToPdf(path, folder + QStringLiteral("/目录.pdf")));
+  EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            (QStringList{QStringLiteral("借据.pdf"), QStringLiteral("目录.pdf")}));
 }
 
 TEST_F(ReportEngineTest, PreviewAndDesignerGetTheBoundData) {
@@ -160,6 +187,12 @@ TEST_F(ReportEngineTest, PreviewAndDesignerGetTheBoundData) {
 
 TEST_F(ReportEngineTest, DesignerEditsPreviewsAndSavesTheTemplate) {
   const QString path = writeTemplate(QStringLiteral("<p>{{贷款信息.单号}}</p>"));
+  // The save replaces the template whole, with its permission bits: a second hard link of it (a
+  // snapshot) keeps the old text.
+  ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+  const QString snapshot = dir_.filePath(QStringLiteral("快照.FR3"));
+  ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(snapshot).constData()), 0);
+  const QStringList filesBefore = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
   modal_.handlers.push_back([&](QDialog* d) {
     auto* editor = d->findChild<QPlainTextEdit*>(QStringLiteral("txtTemplate"));
     auto* preview = d->findChild<QTextBrowser*>(QStringLiteral("txtPreview"));
@@ -187,6 +220,13 @@ TEST_F(ReportEngineTest, DesignerEditsPreviewsAndSavesTheTemplate) {
   });
   EXPECT_TRUE(e_.MPrintReport(2, path, QString()));
   EXPECT_EQ(ReportEngine::readTemplate(path), QStringLiteral("<p>{{抬头}}</p>"));
+  EXPECT_EQ(ReportEngine::readTemplate(snapshot), QStringLiteral("<p>{{贷款信息.单号}}</p>"));
+  struct stat st {};
+  ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_nlink, 1u);
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), filesBefore) << "no file left beside it";
   EXPECT_EQ(responder_.texts(), (QStringList{QStringLiteral("报表模板已修改，是否保存？"), QStringLiteral("报表模板已修改，是否保存？")}));
 }
 

@@ -11,7 +11,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/data/ConnectionSettings.h"
@@ -258,3 +262,26 @@ bool PlantedName::stillPlanted() const {
   return kind == Plant::Fifo ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode);
 }
 
+
+FlockHolder::FlockHolder(const QString& path, int seconds) {
+  int ready[2];
+  if (pipe(ready) != 0) return;
+  pid = fork();
+  if (pid == 0) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+    (void)!::write(ready[1], "h", 1);
+    if (seconds >= 0) ::_exit((::sleep(unsigned(seconds)), 0));
+    for (;;) ::pause();
+  }
+  char c = 0;
+  if (::read(ready[0], &c, 1) != 1) pid = -1;
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+FlockHolder::~FlockHolder() {
+  if (pid <= 0) return;
+  ::kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QTemporaryDir>
 
+#include <sys/types.h>
+
 #include <deque>
 #include <functional>
 #include <vector>
@@ -111,3 +113,14 @@ class PlantedName {
   QStringList snapshot_;
 };
 
+
+// Another process holding an exclusive flock on `path` (opened read-only, as any account can open a
+// 0666 file): until this is destroyed, or for `seconds` when that is not negative. `pid` is -1 when
+// the lock could not be taken.
+struct FlockHolder {
+  explicit FlockHolder(const QString& path, int seconds = -1);
+  ~FlockHolder();
+  FlockHolder(const FlockHolder&) = delete;
+  FlockHolder& operator=(const FlockHolder&) = delete;
+  pid_t pid = -1;
+};
