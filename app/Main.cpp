@@ -2,6 +2,7 @@
 
 #include "app/data/AppError.h"
 #include "app/data/ConnectionSettings.h"
+#include "app/data/Database.h"
 #include "app/frmMain.h"
 #include "app/services/LocalDatabaseLock.h"
 #include "loans/AttachmentCopies.h"
@@ -9,6 +10,7 @@
 #include "platform/Dialogs.h"
 
 frmMain* Main() {
+  RefuseUnsafeSideFiles();
   // A failure here must not stop the program from showing its window: each step goes on alone.
   try {
     LoadDatabaseSettings();
@@ -21,6 +23,15 @@ frmMain* Main() {
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->Form_Load();
   return w;
+}
+
+void RefuseUnsafeSideFiles() {
+  // The local file is read for the settings in either mode: before SQLite opens it, a journal it
+  // would roll back from, or a -wal it would take up, must be a file of its own.
+  if (const QString refusal = UnsafeSideFileMessage(LocalDatabasePath()); !refusal.isEmpty()) {
+    MsgBox(refusal, Mb::Critical);
+    EndProgram();
+  }
 }
 
 void ClaimLocalDatabase() {

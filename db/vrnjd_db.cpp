@@ -14,8 +14,10 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 
 #include "app/data/DatabaseBuilder.h"
+#include "app/services/LocalDatabaseLock.h"
 #include "app/services/PBclass.h"
 #include "parties/admin/DatabaseMaintenance.h"
 #include "platform/FileLock.h"
@@ -58,8 +60,9 @@ void takeProgramLock(const QString& file) {
   const FileLockState s = AcquireFileLock(lock);
   if (s == FileLockState::Busy || s == FileLockState::Inaccessible)
     throw AppError(Err::InvalidCall, QStringLiteral("程序正在使用数据库，请先退出程序再升级。"));
-  // A link or a FIFO at the lock's name is nobody's lock: nothing is changed beside it.
-  if (s == FileLockState::NotRegular) throw AppError(Err::InvalidCall, NotRegularFileMessage(QStringLiteral("数据库锁文件"), lock));
+  // A link or a FIFO at the lock's name is nobody's lock, and a second name of it may be anybody's:
+  // nothing is changed beside it.
+  if (s == FileLockState::NotRegular || s == FileLockState::MultipleLinks) throw AppError(Err::InvalidCall, LockRefusalMessage(s, lock));
 }
 
 // A new file is built whole beside the target and then moved into place, so a failed build leaves
@@ -78,8 +81,9 @@ void createFile(const QString& path, const QString& key, const Schema& schema, c
     conn.close();
   }
   if (!RenameNoReplace(tmp, target.absoluteFilePath())) {
+    const int err = errno;
     RemoveName(tmp);
-    throw AppError(Err::InvalidCall, QStringLiteral("cannot write %1").arg(path));
+    throw AppError(Err::InvalidCall, QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
   }
 }
 
@@ -144,6 +148,8 @@ int main(int argc, char** argv) {
     }
     QByteArray seed = seedPath.isEmpty() ? QByteArray("[]") : readFile(seedPath);
     if (!sqlitePath.isEmpty()) {
+      // What SQLite would roll back from or write through beside the file is judged before it opens.
+      if (const QString refusal = UnsafeSideFileMessage(sqlitePath); !refusal.isEmpty()) throw AppError(Err::InvalidCall, refusal);
       if (QFileInfo::exists(sqlitePath)) upgradeFile(sqlitePath, key, schema, seed);
       else createFile(sqlitePath, key, schema, seed);
       return 0;
