@@ -353,11 +353,12 @@ class SqlCipherBackend : public DbBackend {
   // code and the driver's text go into the details.
   [[noreturn]] void raise(int code, const QString& driverText, bool writing = false) {
     const QString file = QDir::toNativeSeparators(path_);
-    QString sentence, details = DbFailure::details(code, driverText);
+    QString sentence;
     // sqlcipher_export hands an attached file's failure on as a plain error with the code's own text.
     if (code == SQLITE_ERROR)
       for (int inner : {SQLITE_FULL, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY, SQLITE_CANTOPEN, SQLITE_IOERR})
         if (driverText == QLatin1String(sqlite3_errstr(inner))) code = inner;
+    QString details = DbFailure::details(code, driverText);
     const int primary = code & 0xff;
     // A side file that cannot be opened or is refused is named by what stands at its name.
     if (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR) sentence = sideFileProblem(path_, &details);
