@@ -9,7 +9,8 @@
 QString DatabaseInUseMessage();
 // Why a lock in state `s` on the lock file `lockPath` refuses to go on: held by another program, a
 // lock file this account cannot open (its holder cannot be known), anything but a plain file at its
-// name, or a plain file with a second hard link. "" for a lock held, or missing and impossible to create (a read-only folder).
+// name, or a plain file with a second hard link. "" for a lock held, or missing and impossible to
+// create (a read-only folder).
 QString LockRefusalMessage(FileLockState s, const QString& lockPath);
 // Takes the lock beside LocalDatabasePath(). "" when taken, or when the lock file is missing and
 // cannot be created (a read-only folder: the caller goes on without it); else LockRefusalMessage.
