@@ -2,6 +2,7 @@
 
 #include "app/data/AppError.h"
 #include "app/data/ConnectionSettings.h"
+#include "app/data/Database.h"
 #include "app/frmMain.h"
 #include "app/services/LocalDatabaseLock.h"
 #include "loans/AttachmentCopies.h"
@@ -15,6 +16,7 @@ frmMain* Main() {
     MsgBox(refusal, Mb::Critical);
     EndProgram();
   }
+  RefuseUnsafeSideFiles();
   // A failure here must not stop the program from showing its window: each step goes on alone.
   try {
     LoadDatabaseSettings();
@@ -27,6 +29,16 @@ frmMain* Main() {
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->Form_Load();
   return w;
+}
+
+void RefuseUnsafeSideFiles() {
+  // The local file is read for the settings in either mode: before SQLite opens it, a journal it
+  // would roll back from, or a -wal it would take up, must be a file of its own. They lie beside the
+  // real file where the database is reached through links.
+  if (const QString refusal = UnsafeSideFileMessage(LocalDatabaseRealPath()); !refusal.isEmpty()) {
+    MsgBox(refusal, Mb::Critical);
+    EndProgram();
+  }
 }
 
 void ClaimLocalDatabase() {

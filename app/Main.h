@@ -3,6 +3,10 @@ class frmMain;
 // Program start: reads the connection settings and shows the main window. Returns the main window.
 frmMain* Main();
 
+// Before the first connection: a -journal, -wal or -shm beside the local file that is no regular file
+// with one link is told (DbFailure::unsafeSideFile) and ends the program, nothing opened.
+void RefuseUnsafeSideFiles();
+
 // The start on the local file (storage mode 0; nothing on SQL Server): takes its lock, or says
 // "数据库文件正被另一个程序使用，不能同时打开。" and ends the program; holding it, removes the attachment
 // copies that windows of a killed program listed and no row names.

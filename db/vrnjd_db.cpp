@@ -14,6 +14,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DatabaseBuilder.h"
@@ -64,8 +65,9 @@ void takeProgramLock(const DatabaseFile& db) {
     const FileLockState s = AcquireFileLock(lock);
     if (s == FileLockState::Busy || s == FileLockState::Inaccessible)
       throw AppError(Err::InvalidCall, QStringLiteral("程序正在使用数据库，请先退出程序再升级。"));
-    // A link or a FIFO at the lock's name is nobody's lock: nothing is changed beside it.
-    if (s == FileLockState::NotRegular) throw AppError(Err::InvalidCall, NotRegularFileMessage(QStringLiteral("数据库锁文件"), lock));
+    // A link or a FIFO at the lock's name is nobody's lock, and a second name of it may be anybody's:
+    // nothing is changed beside it.
+    if (s == FileLockState::NotRegular || s == FileLockState::MultipleLinks) throw AppError(Err::InvalidCall, LockRefusalMessage(s, lock));
   }
 }
 
@@ -85,8 +87,9 @@ void createFile(const QString& path, const QString& key, const Schema& schema, c
     conn.close();
   }
   if (!RenameNoReplace(tmp, target.absoluteFilePath())) {
+    const int err = errno;
     RemoveName(tmp);
-    throw AppError(Err::InvalidCall, QStringLiteral("cannot write %1").arg(path));
+    throw AppError(Err::InvalidCall, QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
   }
 }
 
@@ -157,6 +160,8 @@ int main(int argc, char** argv) {
       // of another account, or one that leads nowhere, is refused with nothing made or changed.
       const DatabaseFile db = ResolvedDatabaseFile(QFileInfo(sqlitePath).absoluteFilePath());
       if (db.link == DatabaseFile::Foreign || db.link == DatabaseFile::Dangling) throw AppError(Err::InvalidCall, db.refusal);
+      // What SQLite would roll back from or write through beside the file is judged before it opens.
+      if (const QString refusal = UnsafeSideFileMessage(db.real); !refusal.isEmpty()) throw AppError(Err::InvalidCall, refusal);
       if (QFileInfo::exists(db.real)) upgradeFile(db, key, schema, seed);
       else createFile(sqlitePath, key, schema, seed);
       return 0;

@@ -18,10 +18,11 @@ std::map<QString, int>& heldLocks() {
 }
 QString keyOf(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
 
-FileLockState stateOf(KeptFileState s) {
+// `err`: the errno OpenKeptFile left.
+FileLockState stateOf(KeptFileState s, int err) {
   switch (s) {
     case KeptFileState::Missing: return FileLockState::Unavailable;
-    case KeptFileState::NotRegular: return FileLockState::NotRegular;
+    case KeptFileState::NotRegular: return err == EMLINK ? FileLockState::MultipleLinks : FileLockState::NotRegular;
     default: return FileLockState::Inaccessible;
   }
 }
@@ -35,7 +36,7 @@ FileLockState AcquireFileLock(const QString& path) {
   // (flock works on either). Made 0666, or the umask would keep other accounts from writing it.
   KeptFileState state;
   const int fd = OpenKeptFile(key, KeptFileOpen::ReadWriteElseRead, 0666, &state);
-  if (fd < 0) return stateOf(state);
+  if (fd < 0) return stateOf(state, errno);
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const bool busy = errno == EWOULDBLOCK;
     ::close(fd);

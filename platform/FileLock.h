@@ -13,6 +13,7 @@ enum class FileLockState {
   Unavailable,   // the lock file is missing and cannot be created (a read-only folder)
   Inaccessible,  // the lock file exists but this process cannot open it at all
   NotRegular,    // a link, a FIFO or anything else but a plain file stands at its name: not used
+  MultipleLinks, // a plain file with a second hard link (a snapshot may hold it): not used
 };
 
 // Takes the lock on `path` without waiting. A process that holds it already gets Held again. An

@@ -45,9 +45,11 @@ int OpenKeptFile(const QString& path, KeptFileOpen access, mode_t createMode, Ke
     }
     if (fd >= 0) {
       if (!plainFileDescriptor(fd)) {
+        struct stat st {};
+        const bool secondName = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
         ::close(fd);
         *state = KeptFileState::NotRegular;
-        errno = EINVAL;
+        errno = secondName ? EMLINK : EINVAL;
         return -1;
       }
       clearNonBlocking(fd);
@@ -116,14 +118,37 @@ bool RemoveName(const QString& path) {
   return false;
 }
 
+namespace {
+int gRefusedRename = 0, gRefusedLink = 0;
+}  // namespace
+
+void RefuseNoReplaceCallsForTests(int renameErrno, int linkErrno) {
+  gRefusedRename = renameErrno;
+  gRefusedLink = linkErrno;
+}
+
 bool RenameNoReplace(const QString& from, const QString& to) {
   const QByteArray a = nameOf(from), b = nameOf(to);
-  if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0) return true;
+  const auto refused = [](int e) {
+    errno = e;
+    return -1;
+  };
+  if ((gRefusedRename ? refused(gRefusedRename) : ::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE)) == 0)
+    return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // A file system without the flag: a hard link is never made over an existing name either.
-  if (::link(a.constData(), b.constData()) != 0) return false;
-  ::unlink(a.constData());
-  return true;
+  if ((gRefusedLink ? refused(gRefusedLink) : ::link(a.constData(), b.constData())) == 0) {
+    ::unlink(a.constData());
+    return true;
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return false;
+  // Neither (a FUSE or network share): the final name is looked at first. An account planting a
+  // name at that very moment is outside what the program can keep off such a share.
+  if (NameTaken(to)) {
+    errno = EEXIST;
+    return false;
+  }
+  return std::rename(a.constData(), b.constData()) == 0;
 }
 
 bool RenameReplacing(const QString& from, const QString& to) {
@@ -138,6 +163,11 @@ bool NameTaken(const QString& path) {
 bool IsPlainFile(const QString& path) {
   struct stat st {};
   return ::lstat(nameOf(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsSingleLinkFile(const QString& path) {
+  struct stat st {};
+  return ::lstat(nameOf(path).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1;
 }
 
 mode_t MaskedMode(mode_t mode) {

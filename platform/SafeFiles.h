@@ -17,7 +17,7 @@ enum class KeptFileOpen {
 enum class KeptFileState {
   Opened,
   Missing,       // not there, and not created (or cannot be: a read-only folder)
-  NotRegular,    // a link, a FIFO, a device, a folder, or a file with a second hard link
+  NotRegular,    // a link, a FIFO, a device, a folder, or a file with a second hard link (errno EMLINK)
   Inaccessible,  // there, but this account may not open it (errno tells)
 };
 
@@ -44,8 +44,12 @@ bool MakeFreshFile(const QString& path, mode_t mode);
 // Removes a name with unlink: never follows a link, never touches a folder. A missing name counts
 // as removed.
 bool RemoveName(const QString& path);
-// Renames `from` to `to` only when nothing stands at `to` (EEXIST otherwise).
+// Renames `from` to `to` only when nothing stands at `to` (EEXIST otherwise). Where the file system
+// takes neither the no-replace flag nor a hard link (a FUSE or network share), the final name is
+// looked at and then renamed to. False with errno set.
 bool RenameNoReplace(const QString& from, const QString& to);
+// Tests: renameat2 with RENAME_NOREPLACE and link fail with these errors (0: the real calls).
+void RefuseNoReplaceCallsForTests(int renameErrno, int linkErrno);
 // Renames `from` over `to`; a link standing at `to` is replaced, never followed.
 bool RenameReplacing(const QString& from, const QString& to);
 
@@ -53,6 +57,9 @@ bool RenameReplacing(const QString& from, const QString& to);
 bool NameTaken(const QString& path);
 // Whether a regular file (not a link to one) stands at `path`.
 bool IsPlainFile(const QString& path);
+// Whether a regular file with one link stands at `path`: a second name could stand for a file
+// elsewhere.
+bool IsSingleLinkFile(const QString& path);
 
 // The bits a file created with `mode` gets under this process's umask, as open() would give them: for
 // files the user saves (exports, contracts, backups), whose mode is then set by fchmod.

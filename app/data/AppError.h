@@ -24,6 +24,20 @@ inline QString unreadable(const QString& file) { return QStringLiteral("数据�
 inline QString noSystemTables(const QString& file) { return QStringLiteral("数据库文件中没有本系统的数据表：") + file; }
 inline QString diskFull() { return QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"); }
 inline QString readOnly() { return QStringLiteral("数据库文件是只读的，不能保存。"); }
+// A journal, -wal or -shm beside the database that is no regular file with one link: it may hold what
+// an unfinished save needs to be rolled back, so it is neither used nor to be deleted.
+inline QString unsafeSideFile(const QString& file) {
+  return QStringLiteral("数据库附属文件有多个硬链接或不是普通文件，为安全起见没有使用。它可能含有未完成保存的恢复数据，请勿删除，请让管理员处理：") + file;
+}
+inline QString sideFileInaccessible(const QString& file) {
+  return QStringLiteral("数据库附属文件“") + file + QStringLiteral("”不能被当前系统账户打开，请让管理员处理。");
+}
+inline QString readWriteError(bool saving) {
+  return saving ? QStringLiteral("读写数据库文件时出错，本次操作没有保存任何数据。") : QStringLiteral("读写数据库文件时出错。");
+}
+inline QString folderNotEntered(const QString& folder) {
+  return QStringLiteral("无法进入数据文件夹“") + folder + QStringLiteral("”，请检查该文件夹的权限。");
+}
 // What two workstations on one server meet.
 inline QString otherWorkstation() { return QStringLiteral("其他工作站正在使用这些数据，本次操作没有保存任何数据，请稍后重试。"); }
 inline QString addedElsewhere() { return QStringLiteral("该记录已被其他工作站添加，请刷新后重试。"); }

@@ -100,10 +100,10 @@ void OpenConnectionAndRecordset(Recordset& rs, const QString& sql, int mode, con
     // A file found damaged or not the system's is let go: the next query opens whatever file is
     // there by then (the user may have put a backup in its place).
     if (!e.details.isEmpty()) conn->close();
-    // A failure the system words itself is the question's description line; the number and the
-    // driver's words stay in the details.
-    const QString cause = e.details.isEmpty() ? QStringLiteral("%1\r\n%2").arg(e.number).arg(e.description) : e.description;
-    int answer = MsgBox(QStringLiteral("连接数据库出现错误！\r\n%1\r\n现在退出程序吗？").arg(cause), Mb::YesNo + Mb::Question, QString(), e.details);
+    // The description is the question's description line; the number (and the driver's words) stay
+    // in the details.
+    const QString details = e.details.isEmpty() ? DbFailure::details(e.number, e.description) : e.details;
+    int answer = MsgBox(QStringLiteral("连接数据库出现错误！\r\n%1\r\n现在退出程序吗？").arg(e.description), Mb::YesNo + Mb::Question, QString(), details);
     if (answer == Mb::Yes) EndProgram();
   }
 }

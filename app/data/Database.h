@@ -80,6 +80,12 @@ class DbBackend {
 extern const int kSqlCipherPageSize;
 extern const int kSqlCipherOldPageSize;
 std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QString& key, bool create = false);
+// Before the first connection to the local file `database`: the sentence that stops the start (or
+// the tool) when a -journal, -wal or -shm beside it is other than a regular file with one link; "".
+QString UnsafeSideFileMessage(const QString& database);
+// Whether a failure of the local file is about reaching or writing files (a side file, a read-only
+// folder, a full disk, an I/O error) rather than about what the file holds.
+bool IsFileAccessFailure(const AppError& e);
 class Connection;
 // Attaches the file `path` to the SQLCipher connection `conn` as `alias`, keyed with `key`, for a
 // sqlcipher_export into it: the copy is written in pages of kSqlCipherPageSize bytes whatever the

@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 
 #include "app/data/ConnectionSettings.h"
 #include "app/data/Database.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 
@@ -56,18 +58,51 @@ ssize_t readLinkOfNamedOnly(const char* name, char* buffer, size_t size) {
   return -1;
 }
 
+// The last file other than a named one that SQLite could not open on this thread, or that was
+// refused: its name, not SQLite's code, tells the user what is wrong.
+thread_local std::string tFailedSideFile;
+
+// A side file is used only as a regular file with one link: a second name could be another account's
+// file elsewhere (two names at -wal and -shm would even pass for a WAL), and a FIFO or device blocks
+// or reads as anything. Nothing is written, truncated or re-moded before the descriptor is judged.
+// The folder SQLite opens read-only to sync it, and /dev/null, are opened as they are.
 int openWithoutFollowing(const char* name, int flags, int mode) {
   if (isNamed(name)) return ::open(name, flags, mode);
-  const int fd = ::open(name, flags | O_NOFOLLOW | O_NONBLOCK, mode);
-  if (fd < 0) return fd;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) {
-    ::close(fd);
-    errno = ENXIO;
+  const int fd = ::open(name, (flags & ~O_TRUNC) | O_NOFOLLOW | O_NONBLOCK, mode);
+  const auto refuse = [&](int err) {
+    if (fd >= 0) ::close(fd);
+    tFailedSideFile = name;
+    errno = err;
     return -1;
-  }
+  };
+  if (fd < 0) return refuse(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return refuse(errno);
+  const bool syncedFolder = S_ISDIR(st.st_mode) && (flags & O_ACCMODE) == O_RDONLY;
+  const bool nullDevice = std::strcmp(name, "/dev/null") == 0 && S_ISCHR(st.st_mode);
+  if (!(S_ISREG(st.st_mode) && st.st_nlink == 1) && !syncedFolder && !nullDevice) return refuse(S_ISREG(st.st_mode) ? EMLINK : ENXIO);
+  if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0) return refuse(errno);
   if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
+}
+
+// Why a side file beside `database`, or the one SQLite last failed to open, stops a step; "" when
+// none of them does. `details` gets the system's text where it tells more than SQLite's.
+QString sideFileProblem(const QString& database, QString* details) {
+  const QString failed = QFile::decodeName(QByteArray::fromStdString(tFailedSideFile));
+  if (!failed.isEmpty() && NameTaken(failed) && !IsSingleLinkFile(failed)) return DbFailure::unsafeSideFile(QDir::toNativeSeparators(failed));
+  if (const QString beside = UnsafeSideFileMessage(database); !beside.isEmpty()) return beside;
+  if (failed.isEmpty() || failed == QLatin1String("/dev/null")) return {};
+  if (!NameTaken(failed)) return DbFailure::readOnly();
+  const int fd = ::open(QFile::encodeName(failed).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return {};
+  }
+  if (errno != EACCES && errno != EPERM) return {};
+  const int err = errno;
+  *details = DbFailure::details(err, QDir::toNativeSeparators(failed) + QStringLiteral("：") + QString::fromLocal8Bit(std::strerror(err)));
+  return DbFailure::sideFileInaccessible(QDir::toNativeSeparators(failed));
 }
 
 // Before the first connection: every unix VFS of SQLite opens through this.
@@ -139,8 +174,16 @@ class SqlCipherBackend : public DbBackend {
     // A name that is a link is opened by its real path, once its chain may be followed: SQLite then
     // meets no link, and its journal lies beside the real file.
     const QString file = realFile();
-    if (!create_ && !QFileInfo::exists(file))
-      throw AppError(Err::Database, QStringLiteral("找不到数据库文件“%1”。").arg(path_));
+    real_ = file;
+    struct stat st {};
+    if (!create_ && ::stat(QFile::encodeName(file).constData(), &st) != 0) {
+      const int err = errno;
+      const QString details = DbFailure::details(Err::Database, QDir::toNativeSeparators(file) + QStringLiteral("：") + QString::fromLocal8Bit(std::strerror(err)));
+      // A folder this account may not enter hides whether the file is there.
+      if (err == EACCES)
+        throw AppError(Err::Database, DbFailure::folderNotEntered(QDir::toNativeSeparators(QFileInfo(file).absolutePath())), details);
+      throw AppError(Err::Database, QStringLiteral("找不到数据库文件“%1”。").arg(path_), details);
+    }
     // A connection is only ever used by the thread that opened it: no lock around every call.
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create_ ? SQLITE_OPEN_CREATE : 0);
     installOpenWithoutFollowing();
@@ -148,9 +191,10 @@ class SqlCipherBackend : public DbBackend {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(file.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
+      const QString driverText = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
       sqlite3_close(db);
       named_.reset();
-      throw AppError(rc, QStringLiteral("无法打开数据库文件“%1”，请检查文件是否存在、是否有读写权限。").arg(path_));
+      throw AppError(rc, QStringLiteral("无法打开数据库文件“%1”，请检查文件是否存在、是否有读写权限。").arg(path_), DbFailure::details(rc, driverText));
     }
     db_ = db;
     try {
@@ -230,13 +274,25 @@ class SqlCipherBackend : public DbBackend {
     int rc;
     while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
     }
-    if (rc != SQLITE_DONE) fail(rc);
+    if (rc != SQLITE_DONE) fail(rc, true);
     return sqlite3_changes(db_);
   }
 
-  void begin() override { execRaw(QStringLiteral("BEGIN IMMEDIATE")); }
-  void commit() override { execRaw(QStringLiteral("COMMIT")); }
+  void begin() override {
+    saving_ = true;
+    try {
+      execRaw(QStringLiteral("BEGIN IMMEDIATE"));
+    } catch (...) {
+      saving_ = false;
+      throw;
+    }
+  }
+  void commit() override {
+    execRaw(QStringLiteral("COMMIT"));
+    saving_ = false;
+  }
   void rollback() override {
+    saving_ = false;
     if (db_ && !sqlite3_get_autocommit(db_)) execRaw(QStringLiteral("ROLLBACK"));
   }
 
@@ -245,6 +301,7 @@ class SqlCipherBackend : public DbBackend {
     sqlite3_stmt* s = nullptr;
     Stmt(SqlCipherBackend* b, const QString& sql, const QVariantList& params) {
       if (!b->db_) throw AppError(Err::ObjectNotSet, QStringLiteral("数据库连接未打开。"));
+      tFailedSideFile.clear();
       QByteArray text = sql.toUtf8();
       const char* tail = nullptr;
       int rc = sqlite3_prepare_v2(b->db_, text.constData(), static_cast<int>(text.size()), &s, &tail);
@@ -281,6 +338,7 @@ class SqlCipherBackend : public DbBackend {
   };
 
   void execRaw(const QString& sql) {
+    tFailedSideFile.clear();
     char* err = nullptr;
     int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err);
     if (rc != SQLITE_OK) {
@@ -290,21 +348,27 @@ class SqlCipherBackend : public DbBackend {
     }
   }
 
-  [[noreturn]] void fail(int rc) {
+  // `writing`: the statement writes (a change outside a transaction counts as a save too).
+  [[noreturn]] void fail(int rc, bool writing = false) {
     QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
-    raise(db_ ? sqlite3_extended_errcode(db_) : rc, msg);
+    raise(db_ ? sqlite3_extended_errcode(db_) : rc, msg, writing);
   }
 
   // The failures a user can act on are told in the system's words, by SQLite's result code; the
   // code and the driver's text go into the details.
-  [[noreturn]] void raise(int code, const QString& driverText) {
+  [[noreturn]] void raise(int code, const QString& driverText, bool writing = false) {
     const QString file = QDir::toNativeSeparators(path_);
     QString sentence;
     // sqlcipher_export hands an attached file's failure on as a plain error with the code's own text.
     if (code == SQLITE_ERROR)
-      for (int inner : {SQLITE_FULL, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY, SQLITE_CANTOPEN})
+      for (int inner : {SQLITE_FULL, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY, SQLITE_CANTOPEN, SQLITE_IOERR})
         if (driverText == QLatin1String(sqlite3_errstr(inner))) code = inner;
-    switch (code & 0xff) {
+    QString details = DbFailure::details(code, driverText);
+    const int primary = code & 0xff;
+    // A side file that cannot be opened or is refused is named by what stands at its name.
+    if (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR) sentence = sideFileProblem(real_.isEmpty() ? path_ : real_, &details);
+    if (!sentence.isEmpty()) throw AppError(code, sentence, details);
+    switch (primary) {
       case SQLITE_CORRUPT: sentence = DbFailure::damaged(file); break;
       case SQLITE_NOTADB: sentence = DbFailure::unreadable(file); break;
       case SQLITE_FULL: sentence = DbFailure::diskFull(); break;
@@ -312,6 +376,7 @@ class SqlCipherBackend : public DbBackend {
       // something planted at its name that is not followed.
       case SQLITE_READONLY:
       case SQLITE_CANTOPEN: sentence = DbFailure::readOnly(); break;
+      case SQLITE_IOERR: sentence = DbFailure::readWriteError(writing || saving_); break;
       case SQLITE_ERROR:
         // SQLite has no code of its own for a missing table.
         if (driverText.startsWith(QLatin1String("no such table")) && !hasSettingsTable()) sentence = DbFailure::noSystemTables(file);
@@ -319,7 +384,7 @@ class SqlCipherBackend : public DbBackend {
       default: break;
     }
     if (sentence.isEmpty()) throw AppError(code, driverText);
-    throw AppError(code, sentence, DbFailure::details(code, driverText));
+    throw AppError(code, sentence, details);
   }
 
   QString realFile() const {
@@ -345,9 +410,11 @@ class SqlCipherBackend : public DbBackend {
   }
 
   QString path_;
+  QString real_;  // the file SQLite was given: path_, or the end of its chain of links
   QString key_;
   bool create_;
   sqlite3* db_ = nullptr;
+  bool saving_ = false;  // inside a transaction begun here
   std::unique_ptr<NamedFile> named_;
 };
 
@@ -358,6 +425,20 @@ const int kSqlCipherOldPageSize = kOldPageSize;
 
 std::unique_ptr<DbBackend> MakeSqlCipherBackend(const QString& path, const QString& key, bool create) {
   return std::make_unique<SqlCipherBackend>(path, key, create);
+}
+
+QString UnsafeSideFileMessage(const QString& database) {
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    const QString name = database + QLatin1String(suffix);
+    if (NameTaken(name) && !IsSingleLinkFile(name)) return DbFailure::unsafeSideFile(QDir::toNativeSeparators(name));
+  }
+  return {};
+}
+
+bool IsFileAccessFailure(const AppError& e) {
+  if (e.details.isEmpty()) return false;
+  const int primary = e.number & 0xff;
+  return e.number > 0 && (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR || primary == SQLITE_FULL);
 }
 
 void AttachExportTarget(Connection& conn, const QString& path, const QString& alias, const QString& key) {

@@ -12,6 +12,10 @@ QString LockRefusalMessage(FileLockState s, const QString& lockPath) {
     case FileLockState::Inaccessible:
       return QStringLiteral("数据库锁文件“%1”不能被当前系统账户打开，请让管理员把它的权限改为所有人可读写。").arg(QDir::toNativeSeparators(lockPath));
     case FileLockState::NotRegular: return NotRegularFileMessage(QStringLiteral("数据库锁文件"), lockPath);
+    // A second name (a `cp -al` snapshot): the lock may still matter to a program using the other one.
+    case FileLockState::MultipleLinks:
+      return QStringLiteral("数据库锁文件有多个硬链接，为安全起见没有使用。请先退出所有使用该数据库的程序，再删除它后重试：") +
+             QDir::toNativeSeparators(lockPath);
     default: return {};
   }
 }

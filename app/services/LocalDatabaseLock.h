@@ -10,8 +10,9 @@
 // "数据库文件正被另一个程序使用，不能同时打开。"
 QString DatabaseInUseMessage();
 // Why a lock in state `s` on the lock file `lockPath` refuses to go on: held by another program, a
-// lock file this account cannot open (its holder cannot be known), or anything but a plain file at
-// its name. "" for a lock held, or missing and impossible to create (a read-only folder).
+// lock file this account cannot open (its holder cannot be known), anything but a plain file at its
+// name, or a plain file with a second hard link. "" for a lock held, or missing and impossible to
+// create (a read-only folder).
 QString LockRefusalMessage(FileLockState s, const QString& lockPath);
 // The lock files of a database: beside its name, and beside its real file where the name is a link
 // (so a program of an earlier version, which locks beside the name, still keeps others out, and two

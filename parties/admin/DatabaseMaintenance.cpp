@@ -525,6 +525,9 @@ bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reas
     try {
       conn.ensureOpen();
     } catch (const AppError& e) {
+      // A side file planted beside the copy, a read-only folder: said as what they are, never as a
+      // file that is not the system's.
+      if (IsFileAccessFailure(e)) throw;
       // The driver's own words ("file is not a database") mean nothing to the user.
       return fail(QStringLiteral("文件不能用本系统的密码打开，或者不是数据库文件。"));
     }
@@ -537,7 +540,8 @@ bool IsSystemDatabaseFile(const QString& path, const QString& key, QString* reas
     for (const QString& t : RequiredSystemTables())
       if (!present.contains(t)) missing << t;
     if (!missing.isEmpty()) return fail(QStringLiteral("文件中缺少本系统的 %1 张数据表。").arg(missing.size()));
-  } catch (const AppError&) {
+  } catch (const AppError& e) {
+    if (IsFileAccessFailure(e)) throw;
     return fail(QStringLiteral("数据库文件已损坏。"));
   }
   return true;
@@ -565,8 +569,10 @@ QString MakeBackupFile(const QString& folder, const QString& stem, const std::fu
   // A backup never replaces a file: a name taken meanwhile gives way to the next.
   while (!RenameNoReplace(part, target)) {
     if (errno != EEXIST) {
+      const int err = errno;
       removeWorkFile(part);
-      throw AppError(kPathAccessError, QStringLiteral("无法写入备份文件“%1”。").arg(QDir::toNativeSeparators(target)));
+      const QString shown = QDir::toNativeSeparators(target);
+      throw AppError(kPathAccessError, QStringLiteral("无法写入备份文件“%1”。").arg(shown), DbFailure::details(err, shown + QStringLiteral("：") + systemText(err)));
     }
     target = UniqueBackupFileName(dir, stem);
   }

@@ -110,6 +110,7 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
   const QString lock = LocalDatabasePath() + QStringLiteral(".lock");
   const QString cannotOpen = QStringLiteral("数据库锁文件“%1”不能被当前系统账户打开，请让管理员把它的权限改为所有人可读写。").arg(lock);
   const QString notPlain = QStringLiteral("数据库锁文件不是普通文件，为安全起见没有使用，请删除它后重试：") + lock;
+  const QString secondName = QStringLiteral("数据库锁文件有多个硬链接，为安全起见没有使用。请先退出所有使用该数据库的程序，再删除它后重试：") + lock;
   struct Case {
     const char* name;
     int lockMode;          // -1: no lock file
@@ -130,6 +131,7 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
       {"a link to a private file of the account starting", -1, Plant::LinkToOthersFile, false, false, Refused, notPlain},
       {"a dangling link", -1, Plant::DanglingLink, false, false, Refused, notPlain},
       {"a FIFO", -1, Plant::Fifo, false, false, Refused, notPlain},
+      {"a second name of a file (a snapshot made with cp -al)", -1, Plant::HardLink, false, false, Refused, secondName},
   };
   const QString dataDir = QFileInfo(LocalDatabasePath()).absolutePath();
   const QString folder = LoanStore::AttachmentFolder();
@@ -216,11 +218,67 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
     }
     if (c.plant) {
       EXPECT_TRUE(planted->othersUntouched());
-      EXPECT_TRUE(NameTaken(lock) && !IsPlainFile(lock)) << "what was planted stays";
+      EXPECT_TRUE(planted->stillPlanted()) << "what was planted stays";
     }
     LoanStore::ForgetPendingCopies({copy});
   }
   ::umask(oldMask);
+}
+
+// What stands in the way of another account's start is named in the start-up question, the number
+// and the system's words in its details only.
+TEST_F(StartupTest, WhatKeepsAnotherAccountFromTheFileIsNamedAtTheStart) {
+  const QString database = LocalDatabasePath();
+  const QString dataDir = QFileInfo(database).absolutePath();
+  const QString journal = database + QStringLiteral("-journal");
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    QString cause;
+    std::function<void()> tidy;
+  };
+  const Case cases[] = {
+      {"a data folder it may not enter", [&] { ::chmod(QFile::encodeName(dataDir).constData(), 0700); },
+       QStringLiteral("无法进入数据文件夹“%1”，请检查该文件夹的权限。").arg(dataDir),
+       [&] { ::chmod(QFile::encodeName(dataDir).constData(), 0777); }},
+      {"a journal (left by a save of this account) it may not open",
+       [&] {
+         QFile f(journal);
+         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         f.write("journal of an unfinished save");
+         f.close();
+         ::chmod(QFile::encodeName(journal).constData(), 0600);
+       },
+       QStringLiteral("数据库附属文件“%1”不能被当前系统账户打开，请让管理员处理。").arg(journal),
+       [&] { ::unlink(QFile::encodeName(journal).constData()); }},
+  };
+  letOthersThrough(dataDir);
+  ::chmod(QFile::encodeName(dataDir).constData(), 0777);
+  ::chmod(QFile::encodeName(database).constData(), 0666);
+  ResetConnections();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.prepare();
+    if (::geteuid() != 0) {
+      // The same account: only the mode bits can shut it out.
+      ::chmod(QFile::encodeName(dataDir).constData(), c.cause.startsWith(QStringLiteral("无法进入")) ? 0 : 0777);
+      ::chmod(QFile::encodeName(journal).constData(), 0);
+    }
+    responder_.clear();
+    const int status = asAnotherAccount([this, &c] {
+      Recordset rs;
+      OpenConnectionAndRecordset(rs, QStringLiteral("select * from PJ_Sys where 编号=1"), 0);
+      if (responder_.messages.size() != 1) return 11;
+      const MessageRequest& m = responder_.messages.front();
+      if (m.text != QStringLiteral("连接数据库出现错误！\r\n%1\r\n现在退出程序吗？").arg(c.cause)) return 12;
+      return m.details.startsWith(QStringLiteral("代码：")) && m.details.contains(QStringLiteral("Permission denied")) ? 0 : 13;
+    });
+    c.tidy();
+    ::chmod(QFile::encodeName(dataDir).constData(), 0777);
+    if (status == 90) GTEST_SKIP() << "no second account to start as";
+    EXPECT_EQ(status, 0) << "11: not one question, 12: another question, 13: details without the number and the system's words";
+  }
+  EXPECT_EQ(Db(0).scalar(QStringLiteral("select count(*) from PJ_Sys")).toInt(), 1) << "the file itself untouched";
 }
 
 // What a killed or failed compaction, conversion, restore or backup left is removed by the next start

@@ -185,6 +185,7 @@ const char* PlantText(Plant kind) {
     case Plant::LinkToOthersFile: return "a link to another account's file";
     case Plant::DanglingLink: return "a link to where nothing is yet";
     case Plant::Fifo: return "a FIFO";
+    case Plant::HardLink: return "a hard link to another account's file";
   }
   return "";
 }
@@ -234,7 +235,7 @@ PlantedName::PlantedName(Plant k, const QString& p, const QString& elsewhere) : 
     ::chmod(name.constData(), 0444);
   } else {
     const QString target = folder_ + (kind == Plant::DanglingLink ? QStringLiteral("/not-yet") : QStringLiteral("/private.txt"));
-    if (kind == Plant::LinkToOthersFile) {
+    if (kind != Plant::DanglingLink) {
       QFile f(target);
       EXPECT_TRUE(f.open(QIODevice::WriteOnly));
       // Its first line could pass for an attachment copy's name: a list read through a link would take it.
@@ -244,7 +245,10 @@ PlantedName::PlantedName(Plant k, const QString& p, const QString& elsewhere) : 
       ::chmod(t.constData(), 0600);
       if (::geteuid() == 0) EXPECT_EQ(::chown(t.constData(), 65534, 65534), 0);
     }
-    EXPECT_EQ(::symlink(QFile::encodeName(target).constData(), name.constData()), 0) << path.toStdString();
+    if (kind == Plant::HardLink)
+      EXPECT_EQ(::link(QFile::encodeName(target).constData(), name.constData()), 0) << path.toStdString();
+    else
+      EXPECT_EQ(::symlink(QFile::encodeName(target).constData(), name.constData()), 0) << path.toStdString();
   }
   snapshot_ = FolderState(folder_);
 }
@@ -259,6 +263,7 @@ PlantedName::PlantedName(Plant k, const QString& p, const QString& elsewhere) : 
 bool PlantedName::stillPlanted() const {
   struct stat st {};
   if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return false;
+  if (kind == Plant::HardLink) return S_ISREG(st.st_mode) && st.st_nlink > 1;
   return kind == Plant::Fifo ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode);
 }
 

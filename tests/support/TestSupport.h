@@ -89,11 +89,13 @@ enum class Plant {
   LinkToOthersFile,  // a link to that account's private file (0600, owned by uid 65534 when run as root)
   DanglingLink,      // a link to a name in that account's folder where nothing is yet
   Fifo,              // a named pipe of mode 0444: whoever opens it waits for the other end
+  HardLink,          // a second name of that account's private file: a plain file to lstat
 };
-inline constexpr Plant kEveryPlant[] = {Plant::LinkToOthersFile, Plant::DanglingLink, Plant::Fifo};
+inline constexpr Plant kEveryPlant[] = {Plant::LinkToOthersFile, Plant::DanglingLink, Plant::Fifo, Plant::HardLink};
 const char* PlantText(Plant kind);
 
-// Plants `kind` at `path`; a link points into a folder of its own under `elsewhere`.
+// Plants `kind` at `path`; a link (or the file a hard link names) lies in a folder of its own under
+// `elsewhere`.
 class PlantedName {
  public:
   PlantedName(Plant kind, const QString& path, const QString& elsewhere);

@@ -2,6 +2,11 @@
 #include <QDateEdit>
 #include <QFile>
 
+#include <sqlcipher/sqlite3.h>
+
+#include <cerrno>
+#include <functional>
+
 #include "TestSupport.h"
 #include "app/Main.h"
 #include "app/data/ConnectionSettings.h"
@@ -171,7 +176,9 @@ TEST_F(DataAccessTest, AMissingDatabaseAsksAndNoLeavesTheRecordsetClosed) {
   const MessageRequest& q = responder_.messages[0];
   EXPECT_TRUE(q.text.startsWith(QStringLiteral("连接数据库出现错误！\r\n")));
   EXPECT_TRUE(q.text.endsWith(QStringLiteral("\r\n现在退出程序吗？")));
-  EXPECT_EQ(q.text.count(QStringLiteral("\r\n")), 3);
+  // The sentence alone: the error number stays in the details.
+  EXPECT_EQ(q.text, QStringLiteral("连接数据库出现错误！\r\n找不到数据库文件“%1”。\r\n现在退出程序吗？").arg(LocalDatabasePath()));
+  EXPECT_EQ(q.details, DbFailure::details(Err::Database, LocalDatabasePath() + QStringLiteral("：No such file or directory")));
   EXPECT_EQ(q.style, Mb::YesNo + Mb::Question);
   EXPECT_EQ(ended_.calls, 0);
   EXPECT_TRUE(gMainRecordset.isNothing());
@@ -384,27 +391,58 @@ TEST_F(DataAccessTest, ASaveOnAFullDiskOrAReadOnlyFileIsToldInTheSystemsWordsAnd
     QString pragma;  // how the file refuses the save
     QString sentence;
     int code;
+    std::function<void(bool on)> fault = {};  // or how the system fails the file's reads and writes
+    QString readSentence = {};                 // what a read (not a save) says under that fault
+  };
+  // The system calls SQLite reads and writes files with, failing with EIO while on.
+  const auto failingIo = [](bool on) {
+    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
+    using Read = ssize_t (*)(int, void*, size_t, off_t);
+    using Write = ssize_t (*)(int, const void*, size_t, off_t);
+    const Read failRead = [](int, void*, size_t, off_t) -> ssize_t { return errno = EIO, -1; };
+    const Write failWrite = [](int, const void*, size_t, off_t) -> ssize_t { return errno = EIO, -1; };
+    for (const char* call : {"pread", "pread64"}) vfs->xSetSystemCall(vfs, call, on ? reinterpret_cast<sqlite3_syscall_ptr>(failRead) : nullptr);
+    for (const char* call : {"pwrite", "pwrite64"}) vfs->xSetSystemCall(vfs, call, on ? reinterpret_cast<sqlite3_syscall_ptr>(failWrite) : nullptr);
+    // A build without pread reads and writes after a seek.
+    const auto failPlainRead = [](int, void*, size_t) -> ssize_t { return errno = EIO, -1; };
+    const auto failPlainWrite = [](int, const void*, size_t) -> ssize_t { return errno = EIO, -1; };
+    vfs->xSetSystemCall(vfs, "read", on ? reinterpret_cast<sqlite3_syscall_ptr>(+failPlainRead) : nullptr);
+    vfs->xSetSystemCall(vfs, "write", on ? reinterpret_cast<sqlite3_syscall_ptr>(+failPlainWrite) : nullptr);
   };
   const Case cases[] = {
       // SQLite's own answer to a full disk: the file may not grow by one page.
       {"full disk", QStringLiteral("PRAGMA max_page_count = %1"), QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。"), 13},
       // A read-only file (root ignores permission bits, so the connection refuses writes instead).
       {"read-only", QStringLiteral("PRAGMA query_only = 1"), QStringLiteral("数据库文件是只读的，不能保存。"), 8},
+      // The disk fails under the file: the driver's "disk I/O error" only in the details.
+      {"a failing disk", QString(), QStringLiteral("读写数据库文件时出错，本次操作没有保存任何数据。"), 266, failingIo,
+       QStringLiteral("读写数据库文件时出错。")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetConnections();
     responder_.clear();
     const qint64 pages = Db().scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
-    Db().query(QString(c.pragma).replace(QStringLiteral("%1"), QString::number(pages)));
+    if (!c.pragma.isEmpty()) Db().query(QString(c.pragma).replace(QStringLiteral("%1"), QString::number(pages)));
     const int before = Db().scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt();
+    if (c.fault) c.fault(true);
     const bool ok = Guarded(QStringLiteral("保存客户"), nullptr, [] {
       Transaction t;
       // An address long enough to need new pages.
       Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名,家庭住址) values (?,?)"), {QStringLiteral("满盘"), QString(200000, QLatin1Char('x'))});
       t.Commit();
     });
+    QString read;
+    if (!c.readSentence.isEmpty()) {
+      try {
+        Db().scalar(QStringLiteral("select count(*) from PJ_Kehu"));
+      } catch (const AppError& e) {
+        read = e.description;
+      }
+    }
+    if (c.fault) c.fault(false);
     EXPECT_FALSE(ok);
+    EXPECT_EQ(read, c.readSentence);
     ASSERT_EQ(responder_.messages.size(), 1u);
     const MessageRequest& m = responder_.messages[0];
     EXPECT_EQ(m.text, c.sentence) << "the sentence alone, with no procedure name before it";

@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include <cstdio>
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,8 +35,12 @@ struct ToolRun {
   QString out;
 };
 
-ToolRun runTool(const QStringList& args) {
+// `env`: NAME=value settings added to the tool's environment.
+ToolRun runTool(const QStringList& args, const QStringList& env = {}) {
   QProcess p;
+  QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+  for (const QString& setting : env) e.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+  p.setProcessEnvironment(e);
   p.start(QStringLiteral(VRN_DB_TOOL), args);
   ToolRun r;
   if (!p.waitForFinished(60000)) return r;
@@ -112,14 +117,18 @@ TEST_F(DatabaseToolTest, TheBuildsCommandLeavesAnExistingDatabaseAsItIs) {
   EXPECT_TRUE(backups(appDir()).isEmpty()) << "nothing added, nothing to back up";
   EXPECT_EQ(userRows(Db()), rows);
 
-  // Where there is no database, the build makes the shipped one.
-  ResetConnections();
-  ASSERT_TRUE(QFile::remove(LocalDatabasePath()));
-  const ToolRun made = runTool(buildArgs() << QStringLiteral("--sqlite") << LocalDatabasePath());
-  ASSERT_EQ(made.exitCode, 0) << made.out.toStdString();
-  EXPECT_EQ(Db().scalar(QStringLiteral("select 登录账号 from PJ_Admin")).toString(), QStringLiteral("超级管理员"));
-  EXPECT_TRUE(userRows(Db()).isEmpty());
-  EXPECT_FALSE(QFile::exists(LocalDatabasePath() + QStringLiteral(".tmp")));
+  // Where there is no database, the build makes the shipped one, on a share without rename flags or
+  // hard links too.
+  for (const QStringList& env : {QStringList(), QStringList{QStringLiteral("LD_PRELOAD=" VRN_NO_NOREPLACE_SHARE)}}) {
+    SCOPED_TRACE(env.join(QLatin1Char(' ')).toStdString());
+    ResetConnections();
+    ASSERT_TRUE(QFile::remove(LocalDatabasePath()));
+    const ToolRun made = runTool(buildArgs() << QStringLiteral("--sqlite") << LocalDatabasePath(), env);
+    ASSERT_EQ(made.exitCode, 0) << made.out.toStdString();
+    EXPECT_EQ(Db().scalar(QStringLiteral("select 登录账号 from PJ_Admin")).toString(), QStringLiteral("超级管理员"));
+    EXPECT_TRUE(userRows(Db()).isEmpty());
+    EXPECT_FALSE(QFile::exists(LocalDatabasePath() + QStringLiteral(".tmp")));
+  }
 }
 
 TEST_F(DatabaseToolTest, AFileTheProgramHoldsIsCheckedButNeverChanged) {
@@ -334,7 +343,8 @@ TEST_F(DatabaseToolTest, AFileOfEarlierVersionsPagesOpensAndTheUpgradeRewritesIt
 
 // Another account that may write data/ plants something at the conversion's work file and its
 // journal: the conversion makes its own files there and the database stays a regular file. At the
-// lock's name it is nobody's lock: the tool refuses and changes nothing.
+// lock's name it is nobody's lock, and at the database's side files nothing SQLite may use: the tool
+// refuses and changes nothing.
 TEST_F(DatabaseToolTest, WhatIsPlantedAtTheConversionsWorkFileIsNeverFollowed) {
   addCustomerAndLoan(Db());
   const QStringList rows = userRows(Db());
@@ -343,12 +353,25 @@ TEST_F(DatabaseToolTest, WhatIsPlantedAtTheConversionsWorkFileIsNeverFollowed) {
   const QString fresh = file + QStringLiteral(".new");
   ASSERT_TRUE(QFile::copy(file, fresh));
   struct Case {
-    QStringList names;  // planted beside the database
-    QString refusal;    // "" when the conversion goes through
+    QStringList names;                     // planted beside the database
+    std::function<QString(Plant)> refusal;  // "" when the conversion goes through
+  };
+  const QString lock = file + QStringLiteral(".lock");
+  const auto unsafe = [&](const char* side) {
+    return [side, &file](Plant) { return DbFailure::unsafeSideFile(file + QLatin1String(side)); };
   };
   const Case cases[] = {
-      {{QStringLiteral(".convert"), QStringLiteral(".convert-journal")}, {}},
-      {{QStringLiteral(".lock")}, QStringLiteral("数据库锁文件不是普通文件，为安全起见没有使用，请删除它后重试：") + file + QStringLiteral(".lock")},
+      {{QStringLiteral(".convert"), QStringLiteral(".convert-journal")}, [](Plant) { return QString(); }},
+      {{QStringLiteral(".lock")},
+       [&](Plant kind) {
+         return kind == Plant::HardLink
+                    ? QStringLiteral("数据库锁文件有多个硬链接，为安全起见没有使用。请先退出所有使用该数据库的程序，再删除它后重试：") + lock
+                    : QStringLiteral("数据库锁文件不是普通文件，为安全起见没有使用，请删除它后重试：") + lock;
+       }},
+      // Judged before SQLite opens the file: nothing is rolled back from, or written through, them.
+      {{QStringLiteral("-journal")}, unsafe("-journal")},
+      {{QStringLiteral("-wal"), QStringLiteral("-shm")}, unsafe("-wal")},
+      {{QStringLiteral("-shm")}, unsafe("-shm")},
   };
   for (const Case& c : cases)
     for (Plant kind : kEveryPlant) {
@@ -359,19 +382,23 @@ TEST_F(DatabaseToolTest, WhatIsPlantedAtTheConversionsWorkFileIsNeverFollowed) {
       std::vector<PlantedName> planted;
       for (const QString& name : c.names) planted.emplace_back(kind, file + name, dir_.path());
       const ToolRun r = runTool(buildArgs() << QStringLiteral("--sqlite") << file);
-      if (c.refusal.isEmpty()) {
+      const QString refusal = c.refusal(kind);
+      if (refusal.isEmpty()) {
         ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
         EXPECT_TRUE(r.out.contains(QStringLiteral("rewritten in pages of 4096 bytes (was 1024)"))) << r.out.toStdString();
       } else {
         EXPECT_NE(r.exitCode, 0);
-        EXPECT_TRUE(r.out.contains(c.refusal)) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains(refusal)) << r.out.toStdString();
         EXPECT_EQ(hashOf(file), before);
       }
-      for (const PlantedName& p : planted) EXPECT_TRUE(p.othersUntouched());
-      EXPECT_TRUE(IsPlainFile(file));
-      EXPECT_EQ(FilePageSize(file, gDbPassword), c.refusal.isEmpty() ? 4096 : 1024);
-      EXPECT_EQ(userRows(Db()), rows);
+      for (const PlantedName& p : planted) {
+        EXPECT_TRUE(p.othersUntouched());
+        if (!refusal.isEmpty()) EXPECT_TRUE(p.stillPlanted()) << p.path.toStdString();
+      }
       for (const QString& name : c.names) ::unlink(QFile::encodeName(file + name).constData());
+      EXPECT_TRUE(IsPlainFile(file));
+      EXPECT_EQ(FilePageSize(file, gDbPassword), refusal.isEmpty() ? 4096 : 1024);
+      EXPECT_EQ(userRows(Db()), rows);
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <unistd.h>
+
 #include "TestSupport.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
@@ -88,6 +90,26 @@ TEST_F(OdbcTest, ABadStatementCarriesTheDriversMessage) {
     EXPECT_NE(e.number, 0);
     EXPECT_TRUE(e.description.contains(QStringLiteral("不存在的表"))) << e.description.toStdString();
   }
+}
+
+// The stand-in's driver runs on the program's SQLite, so the files it opens beside its database are
+// held to the local file's rule: nothing planted at its journal's name is used or written.
+TEST_F(OdbcTest, TheStandInsSideFilesAreHeldToTheLocalFilesRule) {
+  // The program reads its settings from the local file first: the rule is in force from then on.
+  Db(0).scalar(QStringLiteral("select count(*) from PJ_Sys"));
+  const QString journal = file_ + QStringLiteral("-journal");
+  const QVariantList row = {QStringLiteral("不该写入")};
+  for (Plant kind : kEveryPlant) {
+    SCOPED_TRACE(PlantText(kind));
+    const PlantedName planted(kind, journal, dir_.path());
+    EXPECT_THROW(conn_->Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), row), AppError);
+    EXPECT_TRUE(planted.stillPlanted());
+    EXPECT_TRUE(planted.othersUntouched());
+    ::unlink(QFile::encodeName(journal).constData());
+    EXPECT_EQ(conn_->scalar(QStringLiteral("select count(*) from PJ_Kehu where 姓名=?"), row).toInt(), 0);
+  }
+  conn_->Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("之后写入")});
+  EXPECT_EQ(conn_->scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt(), 1);
 }
 
 TEST(OdbcConnect, AFailedConnectionSaysWhatToCheckBeforeTheDriversWords) {

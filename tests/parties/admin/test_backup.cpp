@@ -11,6 +11,8 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <atomic>
+#include <cerrno>
+#include <functional>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -1163,4 +1165,124 @@ TEST_F(BackupTest, CompactionNeedsOnlyTheDatabasesFolderAndItsFileSystem) {
   QFile old(gAppDir + QStringLiteral("text.bak"));
   ASSERT_TRUE(old.open(QIODevice::ReadOnly));
   EXPECT_EQ(old.readAll(), QByteArray("旧版本留下的"));
+}
+
+// A folder at the name of a journal SQLite keeps beside a file (a name nobody may remove) is named for
+// what it is in every step that meets it: never "disk I/O error", the read-only file or a backup that
+// is not the system's.
+TEST_F(BackupTest, AFolderAtAJournalsNameIsNamedInEveryStepThatMeetsIt) {
+  addCustomer(QStringLiteral("旧备份客户"));
+  const QDateTime at(QDate(2026, 12, 8), QTime(9, 5, 3));
+  const QString backup = backupNow(at);
+  const QDateTime later(QDate(2026, 12, 8), QTime(9, 6, 0));
+  const auto said = [this](const std::function<void()>& step) {
+    responder_.clear();
+    try {
+      step();
+    } catch (const AppError& e) {
+      return e.description;
+    }
+    return responder_.texts().join(QLatin1Char('|'));
+  };
+  struct Case {
+    const char* name;
+    QString workFile;  // "" for the database itself; a folder is made at its journal's name
+    std::function<void()> step;
+  };
+  const Case cases[] = {
+      {"a save", QString(), [] { addCustomer(QStringLiteral("保存")); }},
+      {"a backup's part file", DefaultBackupFolder() + BackupTimeStamp(later) + QStringLiteral(".bak.part"),
+       [&] {
+         setNow(later);
+         BackupOrRestoreDatabase(0, DefaultBackupFolder());
+       }},
+      {"the restore's staging copy", RestoreStagingFile(),
+       [&] {
+         responder_.answer(Mb::Yes);
+         BackupOrRestoreDatabase(1, backup);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QByteArray before = liveHash();
+    const QString folder = (c.workFile.isEmpty() ? LocalDatabasePath() : c.workFile) + QStringLiteral("-journal");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    gBackupOk = false;
+    EXPECT_EQ(said(c.step), DbFailure::unsafeSideFile(folder));
+    responder_.answers.clear();
+    EXPECT_FALSE(gBackupOk);
+    ResetConnections();
+    ASSERT_TRUE(QDir().rmdir(folder));
+    EXPECT_EQ(liveHash(), before) << "nothing saved, restored or replaced";
+    if (!c.workFile.isEmpty()) EXPECT_FALSE(NameTaken(c.workFile)) << "no part file or staging copy left";
+  }
+}
+
+// A share that takes neither the no-replace flag nor a hard link (a FUSE or network mount) still takes
+// backups, by a rename once the final name is seen free; a name taken is never replaced, and a refusal
+// of any other kind carries the system's words.
+TEST_F(BackupTest, ABackupIsMadeOnAShareWithoutNoReplaceRenamesOrHardLinks) {
+  struct Case {
+    const char* name;
+    int renameErrno, linkErrno;
+    bool made;
+  };
+  const Case cases[] = {
+      {"neither the flag nor links (EINVAL, EPERM)", EINVAL, EPERM, true},
+      {"no such call, links not supported (ENOSYS, EOPNOTSUPP)", ENOSYS, EOPNOTSUPP, true},
+      {"no links at all (EINVAL, ENOSYS)", EINVAL, ENOSYS, true},
+      {"a link refused for want of room (EINVAL, ENOSPC)", EINVAL, ENOSPC, false},
+      {"the rename itself refused (EACCES)", EACCES, 0, false},
+  };
+  int minute = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QDateTime at(QDate(2026, 12, 9), QTime(10, ++minute, 0));
+    const QString stem = DefaultBackupFolder() + BackupTimeStamp(at);
+    // Another file at the final name: the backup takes the next one.
+    QDir().mkpath(DefaultBackupFolder());
+    {
+      QFile taken(stem + QStringLiteral(".bak"));
+      ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+      taken.write("用户自己的文件");
+    }
+    responder_.clear();
+    setNow(at);
+    RefuseNoReplaceCallsForTests(c.renameErrno, c.linkErrno);
+    QString failure, details;
+    try {
+      BackupOrRestoreDatabase(0, DefaultBackupFolder());
+    } catch (const AppError& e) {
+      failure = e.description;
+      details = e.details;
+    }
+    RefuseNoReplaceCallsForTests(0, 0);
+    EXPECT_EQ(gBackupOk, c.made);
+    EXPECT_EQ(fileHash(stem + QStringLiteral(".bak")), QCryptographicHash::hash(QByteArray("用户自己的文件"), QCryptographicHash::Sha256));
+    EXPECT_FALSE(NameTaken(stem + QStringLiteral("-2.bak.part")));
+    if (c.made) {
+      EXPECT_EQ(failure, QString());
+      EXPECT_TRUE(IsSystemDatabaseFile(stem + QStringLiteral("-2.bak"), gDbPassword));
+    } else {
+      const int err = c.linkErrno ? c.linkErrno : c.renameErrno;
+      EXPECT_EQ(failure, QStringLiteral("无法写入备份文件“%1-2.bak”。").arg(stem));
+      EXPECT_TRUE(details.endsWith(QString::fromLocal8Bit(std::strerror(err)))) << details.toStdString();
+      EXPECT_FALSE(NameTaken(stem + QStringLiteral("-2.bak")));
+    }
+  }
+  // The fallback itself: a name taken is never replaced, whatever stands there.
+  const QString from = dir_.path() + QStringLiteral("/新文件"), to = dir_.path() + QStringLiteral("/已有");
+  for (Plant kind : kEveryPlant) {
+    SCOPED_TRACE(PlantText(kind));
+    const PlantedName planted(kind, to, dir_.path());
+    ASSERT_TRUE(MakeFreshFile(from, 0600));
+    RefuseNoReplaceCallsForTests(EINVAL, EPERM);
+    EXPECT_FALSE(RenameNoReplace(from, to));
+    EXPECT_EQ(errno, EEXIST);
+    RefuseNoReplaceCallsForTests(0, 0);
+    EXPECT_TRUE(planted.stillPlanted());
+    EXPECT_TRUE(planted.othersUntouched());
+    EXPECT_TRUE(IsPlainFile(from));
+    ::unlink(QFile::encodeName(to).constData());
+  }
 }
