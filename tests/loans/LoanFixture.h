@@ -133,6 +133,22 @@ class LoanFormFixture : public LoanFixture {
     w->dtpDjrq[2]->setDateValue(Clock::today().addDays(30));
     return w;
   }
+
+  // A window with something to lose on closing: the saved loan `docNo` opened with its amount changed,
+  // or (docNo empty) a new loan of `borrower` with its amount typed and a plan built.
+  std::unique_ptr<frmDkdjB> loanToClose(const QString& docNo, qint32 borrower) {
+    std::unique_ptr<frmDkdjB> w;
+    if (!docNo.isEmpty()) {
+      w = std::make_unique<frmDkdjB>();
+      w->EditDocNo = docNo;
+      w->Form_Load();
+    } else {
+      w = newLoan(borrower);
+    }
+    w->txtDkdj[0]->setText(QStringLiteral("80000"));
+    if (docNo.isEmpty()) click(w->pbCDkdj->at(LoanCalc::OnceAll));
+    return w;
+  }
   static void setTerms(frmDkdjB& w, const QString& amount, const QString& rate, bool monthly, const QDate& start,
                        const QDate& end) {
     w.txtDkdj[0]->setText(amount);

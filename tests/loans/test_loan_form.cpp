@@ -1037,16 +1037,8 @@ TEST_F(LoanFormFixture, AbandonedWindowsLeaveEveryTableAndTheAttachmentFolderAsT
   for (const Case& c : {Case{"new", false, "有未保存还款计划，是否删除并退出？"}, Case{"edit", true, "单据已修改，是否放弃修改并退出？"}}) {
     SCOPED_TRACE(c.name);
     const QStringList before = everything();
-    std::unique_ptr<frmDkdjB> w;
-    if (c.edit) {
-      w = std::make_unique<frmDkdjB>();
-      w->EditDocNo = saved;
-      w->Form_Load();
-      w->txtDkdj[0]->setText(QStringLiteral("80000"));
-    } else {
-      w = newLoan(person(QStringLiteral("丁")));
-    }
-    click(w->pbCDkdj->at(Button::OnceAll));
+    const auto w = loanToClose(c.edit ? saved : QString(), person(QStringLiteral("丁")));
+    if (c.edit) click(w->pbCDkdj->at(Button::OnceAll));
     w->添加附件(src);
     ASSERT_EQ(w->Attachments.size(), 1);
     responder_.clear();
@@ -1075,17 +1067,7 @@ TEST_F(LoanFormFixture, DiscardQuestionEnterKeepsTheWindowAndWhatWasTyped) {
   for (const Case& c : {Case{"有未保存还款计划，是否删除并退出？", false}, Case{"单据已修改，是否放弃修改并退出？", true}}) {
     SCOPED_TRACE(c.question);
     const QStringList before = everything();
-    std::unique_ptr<frmDkdjB> w;
-    if (c.edit) {
-      w = std::make_unique<frmDkdjB>();
-      w->EditDocNo = saved;
-      w->Form_Load();
-      w->txtDkdj[0]->setText(QStringLiteral("80000"));
-    } else {
-      w = newLoan(person(QStringLiteral("丁")));
-      w->txtDkdj[0]->setText(QStringLiteral("80000"));
-      click(w->pbCDkdj->at(Button::OnceAll));
-    }
+    const auto w = loanToClose(c.edit ? saved : QString(), person(QStringLiteral("丁")));
     w->show();
     const QStringList asked = pressOnRealMessageBoxes([&] { click(w->pbCDkgh->at(1)); }, Qt::Key_Return);
     EXPECT_EQ(asked, QStringList{QString::fromUtf8(c.question)});

@@ -81,6 +81,9 @@ QStringList FolderState(const QString& folder);
 // `lastByAnotherAccount` the last link of the chain is given to uid 65534 (root only). False when
 // any step fails.
 bool LinkDatabase(const QString& name, const QStringList& via, const QString& real, bool lastByAnotherAccount = false);
+// Whether a row that needs a link of another account cannot run here (only root can give one); it
+// then says so, naming the row.
+bool CannotLinkAsAnotherAccount(const char* row);
 // Whether a symbolic link stands at `path`.
 bool IsLink(const QString& path);
 
