@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "TestSupport.h"
-#include "app/Main.h"
+#include "shell/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/BookStart.h"
