@@ -19,11 +19,11 @@
 #include <functional>
 #include <vector>
 
-#include "app/BusinessReminder.h"
+#include "shell/BusinessReminder.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/services/LocalDatabaseLock.h"
 #include "app/data/DataAccess.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "app/services/GridHelpers.h"
 #include "app/services/Ledger.h"
 #include "app/services/LoginState.h"

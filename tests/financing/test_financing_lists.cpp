@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "FinancingFixture.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "output/OutputLinks.h"
 #include "output/frmPrintFr3.h"
 #include "app/services/ChineseAmount.h"

@@ -31,7 +31,7 @@ std::vector<Call> reportCalls(const fs::path& root) {
       R"(\b(Guarded|ReportRuntimeError|reportFailures)\(\s*(QString\(\)|QStringLiteral\(\"([^\"]*)\"\)|([A-Za-z_]\w*)))"
       R"((\s*,\s*([A-Za-z_]\w*))?)");
   std::vector<Call> out;
-  for (const char* top : {"app", "platform", "parties", "loans", "financing", "output"}) {
+  for (const char* top : {"shell", "tools", "app", "platform", "parties", "loans", "financing", "output"}) {
     if (!fs::exists(root / top)) continue;
     for (const auto& entry : fs::recursive_directory_iterator(root / top)) {
       const std::string ext = entry.path().extension().string();
@@ -57,13 +57,13 @@ std::vector<Call> reportCalls(const fs::path& root) {
 TEST(ErrorContexts, EveryReportPassesTheContextAndWindowOfTheTable) {
   // file, context, window: "this" for the window itself, "none" for no window.
   const std::set<std::tuple<std::string, std::string, std::string>> table = {
-      {"app/frmLogin.cpp", "eButOK_Click", "this"},
+      {"shell/frmLogin.cpp", "eButOK_Click", "this"},
       {"parties/frmYg.cpp", "关闭基础输出", "none"},
       {"parties/frmAEDyg.cpp", "Form_Load ", "this"},
       {"parties/frmAEDyg.cpp", "增加初始项 ", "this"},
       {"app/services/GridHelpers.cpp", "匹配下拉框 ", "none"},
       {"app/services/Pinyin.cpp", "获取拼音简写", "none"},
-      {"app/Startup.cpp", "初置数据库", "none"},
+      {"shell/Startup.cpp", "初置数据库", "none"},
       {"app/data/DataAccess.cpp", "关闭数据合集", "none"},
       {"app/data/DataAccess.cpp", "关闭数据对象", "none"},
       {"app/data/DataAccess.cpp", "函数sqlDate", "none"},

@@ -19,9 +19,9 @@
 #include <unistd.h>
 
 #include "LoanFixture.h"
-#include "app/Main.h"
+#include "shell/Main.h"
 #include "app/data/ConnectionSettings.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "loans/AttachmentCopies.h"
 #include "loans/LoanStore.h"
 #include "parties/admin/DatabaseMaintenance.h"

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "LoanRecordsFixture.h"
-#include "app/BusinessReminder.h"
+#include "shell/BusinessReminder.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ChineseAmount.h"
 #include "financing/frmRzZfrc.h"

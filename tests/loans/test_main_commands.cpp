@@ -1,6 +1,6 @@
 // The main window's loan commands and toolbar buttons: each opens its window after its right check.
 #include "LoanRecordsFixture.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "app/services/LoginState.h"
 #include "app/data/DataAccess.h"
 #include "loans/LoanRecords.h"

@@ -14,7 +14,7 @@
 #include "app/data/DataAccess.h"
 #include "app/services/BankInfo.h"
 #include "app/services/SettingsList.h"
-#include "app/BusinessReminder.h"
+#include "shell/BusinessReminder.h"
 #include "loans/CollectionSchedule.h"
 #include "loans/LoanListQuery.h"
 #include "loans/LoanRecords.h"

@@ -8,7 +8,7 @@
 #include <QPlainTextEdit>
 
 #include "OutputFixture.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "financing/frmRzLxzf.h"
 #include "financing/frmRzZfmx.h"
 #include "financing/frmRzjl.h"

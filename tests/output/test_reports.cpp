@@ -4,7 +4,7 @@
 #include <QLineEdit>
 
 #include "OutputFixture.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "app/services/GridHelpers.h"
 #include "control/pbCommand.h"
 #include "output/OutputLinks.h"

@@ -3,7 +3,7 @@
 // own hand-back; and the main window's menu opens each list.
 #include "PartyFixture.h"
 #include "app/services/LoginState.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "parties/frmKhgr.h"
 #include "parties/frmKhgs.h"
 #include "parties/frmTzr.h"

@@ -19,16 +19,16 @@
 #include <clocale>
 #include <cstdio>
 
-#include "app/BusinessReminder.h"
-#include "app/Main.h"
+#include "shell/BusinessReminder.h"
+#include "shell/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/services/LoginState.h"
 #include "app/services/PBclass.h"
 #include "app/services/SettingsList.h"
-#include "app/frmAbout.h"
-#include "app/frmLogin.h"
-#include "app/frmMain.h"
-#include "app/frmPass.h"
+#include "shell/frmAbout.h"
+#include "shell/frmLogin.h"
+#include "shell/frmMain.h"
+#include "shell/frmPass.h"
 #include "app/data/DataAccess.h"
 #include "parties/admin/frmDrExcel.h"
 #include "parties/admin/frmKhdgl.h"

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "TestSupport.h"
-#include "app/Main.h"
+#include "shell/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/BookStart.h"

@@ -28,7 +28,7 @@
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/data/RuntimeError.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "control/pbCommand.h"
 #include "parties/admin/DatabaseMaintenance.h"
 #include "parties/admin/frmSjys.h"

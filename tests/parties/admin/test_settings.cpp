@@ -13,7 +13,7 @@
 #include "app/services/Installation.h"
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "control/pbCommand.h"
 #include "parties/admin/frmXtsz.h"
 #include "platform/Gbk.h"

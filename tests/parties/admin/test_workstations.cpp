@@ -9,7 +9,7 @@
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/SettingsList.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "parties/admin/frmKhdgl.h"
 #include "platform/Grid.h"
 

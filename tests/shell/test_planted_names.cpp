@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
-#include "app/Main.h"
+#include "shell/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "loans/AttachmentCopies.h"

@@ -1,4 +1,4 @@
-#include "app/AppPictures.h"
+#include "shell/AppPictures.h"
 
 #include <QFont>
 #include <QPainter>

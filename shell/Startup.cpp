@@ -1,4 +1,4 @@
-#include "app/Main.h"
+#include "shell/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"

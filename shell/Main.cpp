@@ -1,9 +1,9 @@
-#include "app/Main.h"
+#include "shell/Main.h"
 
 #include "app/data/AppError.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/Database.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "app/services/LocalDatabaseLock.h"
 #include "loans/AttachmentCopies.h"
 #include "parties/admin/DatabaseMaintenance.h"

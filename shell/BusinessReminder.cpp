@@ -1,4 +1,4 @@
-#include "app/BusinessReminder.h"
+#include "shell/BusinessReminder.h"
 
 #include "app/data/DataAccess.h"
 #include "app/services/SettingsList.h"

@@ -1,4 +1,4 @@
-#include "app/frmPass.h"
+#include "shell/frmPass.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

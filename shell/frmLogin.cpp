@@ -1,4 +1,4 @@
-#include "app/frmLogin.h"
+#include "shell/frmLogin.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,15 +10,15 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "app/AppPictures.h"
-#include "app/Main.h"
+#include "shell/AppPictures.h"
+#include "shell/Main.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/data/DataAccess.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/LoginState.h"
 #include "app/services/PBclass.h"
 #include "app/services/SettingsList.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 #include "platform/Clock.h"

@@ -1,13 +1,13 @@
-#include "app/frmAbout.h"
+#include "shell/frmAbout.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/AppPictures.h"
+#include "shell/AppPictures.h"
 #include "app/services/Installation.h"
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 #include "control/pbCommand.h"
 #include "platform/Buttons.h"
 #include "platform/Dialogs.h"

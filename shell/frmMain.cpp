@@ -1,4 +1,4 @@
-#include "app/frmMain.h"
+#include "shell/frmMain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,16 +14,16 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/BusinessReminder.h"
+#include "shell/BusinessReminder.h"
 #include "app/data/ConnectionSettings.h"
 #include "app/services/BookStart.h"
 #include "app/services/ErrorReport.h"
 #include "app/services/Installation.h"
 #include "app/services/LoginState.h"
 #include "app/services/SettingsList.h"
-#include "app/frmAbout.h"
-#include "app/frmLogin.h"
-#include "app/frmPass.h"
+#include "shell/frmAbout.h"
+#include "shell/frmLogin.h"
+#include "shell/frmPass.h"
 #include "control/pbCommand.h"
 #include "financing/frmRzLxzf.h"
 #include "loans/LoanLinks.h"

@@ -2,7 +2,7 @@
 #include <QFont>
 
 #include "app/data/ConnectionSettings.h"
-#include "app/Main.h"
+#include "shell/Main.h"
 #include "platform/ChineseDesktop.h"
 #include "platform/Dialogs.h"
 
