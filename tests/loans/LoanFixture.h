@@ -52,7 +52,10 @@ class LoanFixture : public ProgramTest {
 };
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
+
+#include <functional>
 
 #include "control/pbCommand.h"
 #include "loans/frmDkJh.h"
@@ -137,14 +140,7 @@ class LoanFormFixture : public LoanFixture {
   // A window with something to lose on closing: the saved loan `docNo` opened with its amount changed,
   // or (docNo empty) a new loan of `borrower` with its amount typed and a plan built.
   std::unique_ptr<frmDkdjB> loanToClose(const QString& docNo, qint32 borrower) {
-    std::unique_ptr<frmDkdjB> w;
-    if (!docNo.isEmpty()) {
-      w = std::make_unique<frmDkdjB>();
-      w->EditDocNo = docNo;
-      w->Form_Load();
-    } else {
-      w = newLoan(borrower);
-    }
+    auto w = docNo.isEmpty() ? newLoan(borrower) : opened(docNo);
     w->txtDkdj[0]->setText(QStringLiteral("80000"));
     if (docNo.isEmpty()) click(w->pbCDkdj->at(LoanCalc::OnceAll));
     return w;
@@ -160,9 +156,26 @@ class LoanFormFixture : public LoanFixture {
     w.dtpDjrq[1]->setDateValue(start);
     w.dtpDjrq[2]->setDateValue(end);
   }
-  // A loan of borrower `id` saved through a new window with the plan of `button`; its number.
-  QString savedLoan(qint32 id, int button) {
+  // The saved loan `docNo` opened in a window.
+  static std::unique_ptr<frmDkdjB> opened(const QString& docNo) {
+    auto w = std::make_unique<frmDkdjB>();
+    w->EditDocNo = docNo;
+    w->Form_Load();
+    return w;
+  }
+  // A file the user picks, outside the program folder; it holds its own name.
+  QString userFile(const QString& name) {
+    const QString path = dir_.path() + QStringLiteral("/") + name;
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(name.toUtf8());
+    return path;
+  }
+  // A loan of borrower `id` saved through a new window with the plan of `button`, built after
+  // `prepare`; its number.
+  QString savedLoan(qint32 id, int button, const std::function<void(frmDkdjB&)>& prepare = {}) {
     auto w = newLoan(id);
+    if (prepare) prepare(*w);
     click(w->pbCDkdj->at(button));
     save(*w);
     return w->单号;

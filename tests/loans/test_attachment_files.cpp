@@ -33,15 +33,12 @@ namespace {
 
 class AttachmentFiles : public LoanFormFixture {
  protected:
-  // A file the user picks, outside the program folder.
-  QString userFile(const QString& name) {
-    const QString path = dir_.path() + QStringLiteral("/") + name;
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(name.toUtf8());
-    return path;
-  }
   static QStringList folderFiles() { return QDir(LoanStore::AttachmentFolder()).entryList(QDir::Files, QDir::Name); }
+  static void touch(const QString& path, const QByteArray& bytes = {}) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(bytes);
+  }
 
   // A loan saved through its window with one attachment; its number and the copy's path.
   struct Saved {
@@ -70,6 +67,10 @@ class AttachmentFiles : public LoanFormFixture {
     QFile f(LoanStore::PendingCopiesPath());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(names.join(QLatin1Char('\n')).toUtf8() + '\n');
+  }
+  static QByteArray listBytes() {
+    QFile f(LoanStore::PendingCopiesPath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
   }
 
   // Runs `drive` in a child that dies by SIGKILL at the end of it (or when `killWhen` holds).
@@ -132,11 +133,7 @@ void killAfterCommit(qint32 borrower, const QString& source, const std::function
 }  // namespace
 
 TEST_F(AttachmentFiles, AStartRemovesOnlyListedCopiesThatNoRowNames) {
-  // A template lives in the same folder and has no copy's name.
-  {
-    QFile t(LoanStore::AttachmentFolder() + QStringLiteral("gr.docx"));
-    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
-  }
+  touch(LoanStore::AttachmentFolder() + QStringLiteral("gr.docx"));  // a template: no copy's name
   struct Case {
     const char* name;
     // Sets the folder, the list and the database up; returns the copies the start must remove.
@@ -176,8 +173,8 @@ TEST_F(AttachmentFiles, AStartRemovesOnlyListedCopiesThatNoRowNames) {
       {"a list an earlier version kept beside template/",
        [&] {
          const QString copy = QStringLiteral("20261208093002.pdf");
-         QFile f(LoanStore::AttachmentFolder() + copy), old(gAppDir + QStringLiteral("template.pending"));
-         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+         touch(LoanStore::AttachmentFolder() + copy);
+         QFile old(gAppDir + QStringLiteral("template.pending"));
          EXPECT_TRUE(old.open(QIODevice::WriteOnly));
          old.write("../data/data.pbb\n" + copy.toUtf8() + "\n");
          return QStringList{copy};
@@ -211,18 +208,16 @@ TEST_F(AttachmentFiles, AStartRemovesOnlyListedCopiesThatNoRowNames) {
        },
        [&] {
          ASSERT_TRUE(QFileInfo::exists(savedCopy));
-         QStringList opened;
-         SetOpenFileHandler([&opened](const QString& p) {
-           opened << p;
+         QStringList shown;
+         SetOpenFileHandler([&shown](const QString& p) {
+           shown << p;
            return true;
          });
-         frmDkdjB w;
-         w.EditDocNo = savedAfterKill;
-         w.Form_Load();
-         w.Fg1->setRow(w.Fg1->fixedRows());
+         const auto w = opened(savedAfterKill);
+         w->Fg1->setRow(w->Fg1->fixedRows());
          responder_.clear();
-         click(w.pbCJkzl->at(3));  // 查 看
-         EXPECT_EQ(opened, QStringList{savedCopy});
+         click(w->pbCJkzl->at(3));  // 查 看
+         EXPECT_EQ(shown, QStringList{savedCopy});
          EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join(QLatin1Char(' ')).toStdString();
        }},
   };
@@ -239,10 +234,7 @@ TEST_F(AttachmentFiles, AStartRemovesOnlyListedCopiesThatNoRowNames) {
   }
   // On SQL Server the start removes nothing, and leaves the list for the local file's next start.
   const QString orphan = LoanStore::AttachmentFolder() + QStringLiteral("20261208093001.pdf");
-  {
-    QFile f(orphan);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  }
+  touch(orphan);
   writeList({QStringLiteral("20261208093001.pdf")});
   Db().Execute(QStringLiteral("update PJ_Sys set 数据库类型=1 where 编号=1"));
   SetConnectionOverride(1, DbPtr(0));
@@ -302,31 +294,29 @@ TEST_F(AttachmentFiles, AnAttachmentRemovedInAnEditLosesItsFileOnlyAfterTheSaveC
     ASSERT_TRUE(QFileInfo::exists(s.copy));
     if (c.namedElsewhere)
       Db().Execute(QStringLiteral("insert into PJ_DkFj (单号,附件名称,路径) values (?,'x.pdf',?)"), {QStringLiteral("D-其他"), s.copy});
-    frmDkdjB w;
-    w.EditDocNo = s.docNo;
-    w.Form_Load();
-    w.Fg1->setRow(w.Fg1->fixedRows());
-    click(w.pbCJkzl->at(4));  // 删 除
-    ASSERT_TRUE(w.Attachments.isEmpty());
+    const auto w = opened(s.docNo);
+    w->Fg1->setRow(w->Fg1->fixedRows());
+    click(w->pbCJkzl->at(4));  // 删 除
+    ASSERT_TRUE(w->Attachments.isEmpty());
     EXPECT_TRUE(QFileInfo::exists(s.copy)) << "the file waits for the save";
     std::unique_ptr<Connection> reader;
     switch (c.end) {
       case End::Close:
         responder_.answer(Mb::Yes);
-        click(w.pbCDkgh->at(1));
+        click(w->pbCDkgh->at(1));
         break;
       case End::SaveRefusedAtCommit:
         Db().query(QStringLiteral("PRAGMA busy_timeout = 100"));
         reader = std::make_unique<Connection>(MakeSqlCipherBackend(LocalDatabasePath(), gDbPassword), SqlDialect{});
         reader->Execute(QStringLiteral("BEGIN"));
         reader->scalar(QStringLiteral("select count(*) from PJ_DkFj"));
-        save(w);
-        EXPECT_FALSE(w.Saved);
+        save(*w);
+        EXPECT_FALSE(w->Saved);
         reader->Execute(QStringLiteral("COMMIT"));
         break;
       case End::Save:
-        save(w);
-        EXPECT_TRUE(w.Saved);
+        save(*w);
+        EXPECT_TRUE(w->Saved);
         break;
     }
     EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_DkFj where 单号=?"), {s.docNo}).toInt(), c.rowKept ? 1 : 0);
@@ -360,13 +350,6 @@ TEST_F(AttachmentFiles, OnSqlServerOnlyThisWorkstationsDroppedRowsLoseTheirFiles
   }
 }
 
-namespace {
-QByteArray listBytes() {
-  QFile f(LoanStore::PendingCopiesPath());
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-}  // namespace
-
 // Any account may open the list and hold its flock as long as it likes: the program waits for it 3
 // seconds at most, then goes on without it, and a later start does what this one left.
 TEST_F(AttachmentFiles, AListAnotherProgramHoldsIsWaitedForThreeSecondsAtMost) {
@@ -375,10 +358,7 @@ TEST_F(AttachmentFiles, AListAnotherProgramHoldsIsWaitedForThreeSecondsAtMost) {
   ASSERT_EQ(open->Attachments.size(), 1);
   const QString copy = LoanStore::StripPath(open->Attachments[0].path);
   const QString orphan = QStringLiteral("20261208093001.pdf");  // a killed window's copy
-  {
-    QFile f(LoanStore::AttachmentFolder() + orphan);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  }
+  touch(LoanStore::AttachmentFolder() + orphan);
   ASSERT_EQ(LoanStore::NotePendingCopy(orphan), QString());
   const QStringList listed = {copy, orphan};
   ASSERT_EQ(LoanStore::PendingCopies(), listed);
@@ -520,11 +500,7 @@ TEST_F(AttachmentFiles, AListThisAccountCannotOpenIsSaidAndNoCopyMade) {
   ASSERT_EQ(::chmod(QFile::encodeName(list).constData(), 0), 0);
   // The other account (nobody, when the tests run as root) reaches the program folder from inside it.
   const QString source = appDir() + QStringLiteral("源.pdf");
-  {
-    QFile f(source);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("源");
-  }
+  touch(source, "源");
   for (const QString& p : {appDir(), LoanStore::AttachmentFolder()}) ASSERT_EQ(::chmod(QFile::encodeName(p).constData(), 0755), 0);
   ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 0644), 0);
   const QStringList filesBefore = folderFiles();

@@ -88,6 +88,16 @@ void PutInto(QLineEdit* box, Into path, const QString& text) {
   }
   QCoreApplication::processEvents();
 }
+
+// The account picker answers OK; `shown` gets the counterparty's account it offered.
+std::function<int(QDialog*)> AcceptAccounts(QString* shown = nullptr) {
+  return [shown](QDialog* d) {
+    auto* p = qobject_cast<frmXjyh*>(d);
+    if (shown) *shown = p->cmbJz[5]->currentText();
+    QTest::mouseClick(p->eButOK, Qt::LeftButton);
+    return p->result();
+  };
+}
 }  // namespace
 
 TEST_F(LoanFormFixture, NewFormShowsItsNumberAndDefaults) {
@@ -576,13 +586,10 @@ TEST_F(LoanFormFixture, AccountPickerComesBeforeTheSaveAndClosingItSavesNothing)
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
   EXPECT_FALSE(w->Saved);
 
-  modal_.handlers.push_back([](QDialog* d) {
-    auto* p = qobject_cast<frmXjyh*>(d);
-    EXPECT_EQ(p->cmbJz[5]->currentText(), QStringLiteral("6214-5555"));
-    QTest::mouseClick(p->eButOK, Qt::LeftButton);
-    return p->result();
-  });
+  QString offered;
+  modal_.handlers.push_back(AcceptAccounts(&offered));
   save(*w);
+  EXPECT_EQ(offered, QStringLiteral("6214-5555"));
   EXPECT_TRUE(w->Saved);
   EXPECT_EQ(gBankInfo[50].toInt(), 1);
   const QueryResult j = Db().query(QStringLiteral("select 我方开户行,我方账号,对方账号 from PJ_Liushui where 单号=?"), {w->单号});
@@ -593,70 +600,47 @@ TEST_F(LoanFormFixture, AccountPickerComesBeforeTheSaveAndClosingItSavesNothing)
 
   // An edit of the remark keeps the accounts without asking; a new amount asks, from the row's accounts.
   Db().Execute(QStringLiteral("update PJ_Liushui set 对方账号=? where 单号=?"), {QStringLiteral("旧账号"), w->单号});
-  struct Case {
-    const char* amount;
-    bool asks;
-  };
-  for (const Case& c : {Case{nullptr, false}, Case{"60000", true}}) {
-    SCOPED_TRACE(c.asks);
-    frmDkdjB e;
-    e.EditDocNo = w->单号;
-    e.Form_Load();
-    e.txtDkdj[7]->setText(QStringLiteral("改"));
-    if (c.amount) {
-      e.txtDkdj[0]->setText(QString::fromLatin1(c.amount));
-      click(e.pbCDkdj->at(Button::OnceAll));
+  for (const auto& [amount, asks] : {std::pair{"", false}, std::pair{"60000", true}}) {
+    SCOPED_TRACE(asks);
+    const auto e = opened(w->单号);
+    e->txtDkdj[7]->setText(QStringLiteral("改"));
+    if (asks) {
+      e->txtDkdj[0]->setText(QString::fromLatin1(amount));
+      click(e->pbCDkdj->at(Button::OnceAll));
     }
     modal_.shown.clear();
     QString shownAccount;
-    modal_.handlers.push_back([&shownAccount](QDialog* d) {
-      auto* p = qobject_cast<frmXjyh*>(d);
-      shownAccount = p->cmbJz[5]->currentText();
-      QTest::mouseClick(p->eButOK, Qt::LeftButton);
-      return p->result();
-    });
-    save(e);
-    ASSERT_TRUE(e.Saved);
-    EXPECT_EQ(!modal_.shown.empty(), c.asks);
-    if (c.asks) EXPECT_EQ(shownAccount, QStringLiteral("旧账号"));
-    if (!c.asks) modal_.handlers.clear();
+    modal_.handlers.push_back(AcceptAccounts(&shownAccount));
+    save(*e);
+    ASSERT_TRUE(e->Saved);
+    EXPECT_EQ(!modal_.shown.empty(), asks);
+    if (asks) EXPECT_EQ(shownAccount, QStringLiteral("旧账号"));
+    if (!asks) modal_.handlers.clear();
   }
 }
 
 TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
-  const qint32 id = person(QStringLiteral("王五"));
-  QString doc;
-  {
-    auto w = newLoan(id);
-    setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), true, D("2026-12-08"), D("2027-06-08"));
-    w->Check1->click();
+  const QString doc = savedLoan(person(QStringLiteral("王五")), Button::EqualPrincipalAhead, [this](frmDkdjB& w) {
+    setTerms(w, QStringLiteral("50000"), QStringLiteral("1"), true, D("2026-12-08"), D("2027-06-08"));
+    w.Check1->click();
     answerPlan(3, true, D("2027-01-08"));
     responder_.answer(Mb::Yes);  // a first date of the clerk's own
-    click(w->pbCDkdj->at(Button::EqualPrincipalAhead));
-    save(*w);
-    doc = w->单号;
-  }
+  });
   // A later loan's journal rows follow; their balances must stay right after the edits.
-  {
-    auto other = newLoan(person(QStringLiteral("赵六")));
-    click(other->pbCDkdj->at(Button::OnceAll));
-    save(*other);
-  }
+  savedLoan(person(QStringLiteral("赵六")), Button::OnceAll);
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
-    frmDkdjB w;
-    w.EditDocNo = doc;
-    w.Form_Load();
+    const auto w = opened(doc);
     EXPECT_TRUE(responder_.messages.empty() || responder_.messages.back().text == QStringLiteral("保存成功！"));
-    EXPECT_EQ(w.txtJkkh[0]->text(), QStringLiteral("王五"));
-    EXPECT_EQ(w.txtDkdj[1]->text(), QStringLiteral("1.0000"));
-    EXPECT_EQ(w.comJkzl[1]->currentText(), QStringLiteral("月"));
+    EXPECT_EQ(w->txtJkkh[0]->text(), QStringLiteral("王五"));
+    EXPECT_EQ(w->txtDkdj[1]->text(), QStringLiteral("1.0000"));
+    EXPECT_EQ(w->comJkzl[1]->currentText(), QStringLiteral("月"));
     // Loading sets 首尾计息 and the rate type without moving the stored end date.
-    EXPECT_TRUE(w.Check1->isChecked());
-    EXPECT_EQ(w.dtpDjrq[2]->date(), D("2027-05-08"));
-    w.txtDkdj[7]->setText(QStringLiteral("第%1次修改").arg(round + 1));
-    save(w);
-    EXPECT_TRUE(w.Saved);
+    EXPECT_TRUE(w->Check1->isChecked());
+    EXPECT_EQ(w->dtpDjrq[2]->date(), D("2027-05-08"));
+    w->txtDkdj[7]->setText(QStringLiteral("第%1次修改").arg(round + 1));
+    save(*w);
+    EXPECT_TRUE(w->Saved);
   }
   EXPECT_EQ(count(QStringLiteral("PJ_Dkjl"), QStringLiteral("单号=?"), {doc}), 1);
   EXPECT_EQ(count(QStringLiteral("PJ_Hkjl"), QStringLiteral("单号=?"), {doc}), 1);
@@ -675,28 +659,24 @@ TEST_F(LoanFormFixture, EditingAnUnpaidLoanKeepsOneSetOfRegistrationRows) {
 }
 
 TEST_F(LoanFormFixture, ALoanWithRepaymentsCannotBeEditedOrReplanned) {
-  auto w = newLoan(person(QStringLiteral("钱七")));
-  answerPlan(2, false, D("2026-12-09"));
-  responder_.answer(Mb::Yes);  // a first date of the clerk's own
-  click(w->pbCDkdj->at(Button::InterestArrears));
-  save(*w);
-  const QString doc = w->单号;
+  const QString doc = savedLoan(person(QStringLiteral("钱七")), Button::InterestArrears, [this](frmDkdjB&) {
+    answerPlan(2, false, D("2026-12-09"));
+    responder_.answer(Mb::Yes);  // a first date of the clerk's own
+  });
   // A repayment of the first instalment.
   Db().Execute(QStringLiteral("update PJ_Hdjh set 已还利息=应还利息,归还状态=?,归还日期='2026-12-10' where 单号=? and 还贷期次=1"), {QStringLiteral("已还"), doc});
   Db().Execute(QStringLiteral("insert into PJ_Hkjl (单号,期次,本金,利息,还款状态) values (?,1,0,50,?)"), {doc, QStringLiteral("已还")});
   const qint64 rows = count(QStringLiteral("PJ_Hdjh"));
   const qint64 journal = count(QStringLiteral("PJ_Liushui"));
 
-  frmDkdjB e;
-  e.EditDocNo = doc;
-  e.Form_Load();
+  const auto e = opened(doc);
   responder_.clear();
-  click(e.pbCDkdj->at(Button::OnceAll));
+  click(e->pbCDkdj->at(Button::OnceAll));
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("该单据已有还款记录，不能重新生成计划！")});
   responder_.clear();
-  save(e);
+  save(*e);
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("该单据已有还款记录，不能修改！")});
-  EXPECT_FALSE(e.Saved);
+  EXPECT_FALSE(e->Saved);
   EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), rows);
   EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), journal);
   EXPECT_EQ(count(QStringLiteral("PJ_Hkjl"), QStringLiteral("单号=?"), {doc}), 1);
@@ -705,41 +685,37 @@ TEST_F(LoanFormFixture, ALoanWithRepaymentsCannotBeEditedOrReplanned) {
 TEST_F(LoanFormFixture, BadInputIsSaidMarkedAndWritesNothing) {
   struct Case {
     const char* what;
-    std::function<void(frmDkdjB&)> change;
+    std::function<QWidget*(frmDkdjB&)> change;  // returns the box that must be marked
     int button;
     const char* message;
-    std::function<QWidget*(frmDkdjB&)> box;
   };
   const std::vector<Case> cases = {
-      {"empty amount", [](frmDkdjB& w) { w.txtDkdj[0]->clear(); }, Button::OnceAll, "借款金额输入不合法！",
-       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[0]; }},
-      {"amount 0", [](frmDkdjB& w) { w.txtDkdj[0]->setText(QStringLiteral("0")); }, Button::OnceAll, "借款金额必须大于0！",
-       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[0]; }},
-      {"rate not a number", [](frmDkdjB& w) { w.txtDkdj[1]->setText(QStringLiteral("1.2.3")); }, Button::OncePrepaid, "利率输入不合法！",
-       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[1]; }},
-      {"empty overdue rate", [](frmDkdjB& w) { w.txtDkdj[2]->clear(); }, Button::EqualInstalment, "逾期利率输入不合法！",
-       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[2]; }},
-      {"no handler", [](frmDkdjB& w) { w.txtDkdj[6]->clear(); }, Button::InterestAhead, "业务经办不能为空！",
-       [](frmDkdjB& w) -> QWidget* { return w.txtDkdj[6]; }},
-      {"no borrower", [](frmDkdjB& w) { w.cmbJkkh[0]->setCurrentIndex(1); w.cmbJkkh_Click(0); }, Button::OnceAll, "请先选择借款客户！",
-       [](frmDkdjB& w) -> QWidget* { return w.txtJkkh[0]; }},
-      {"end before start", [](frmDkdjB& w) { w.dtpDjrq[2]->setDateValue(w.dtpDjrq[1]->date().addDays(-1)); }, Button::OnceAll,
-       "止息日期必须晚于起息日期！", [](frmDkdjB& w) -> QWidget* { return w.dtpDjrq[2]; }},
+      {"empty amount", [](frmDkdjB& w) { w.txtDkdj[0]->clear(); return w.txtDkdj[0]; }, Button::OnceAll, "借款金额输入不合法！"},
+      {"amount 0", [](frmDkdjB& w) { w.txtDkdj[0]->setText(QStringLiteral("0")); return w.txtDkdj[0]; }, Button::OnceAll, "借款金额必须大于0！"},
+      {"rate not a number", [](frmDkdjB& w) { w.txtDkdj[1]->setText(QStringLiteral("1.2.3")); return w.txtDkdj[1]; }, Button::OncePrepaid,
+       "利率输入不合法！"},
+      {"empty overdue rate", [](frmDkdjB& w) { w.txtDkdj[2]->clear(); return w.txtDkdj[2]; }, Button::EqualInstalment, "逾期利率输入不合法！"},
+      {"no handler", [](frmDkdjB& w) { w.txtDkdj[6]->clear(); return w.txtDkdj[6]; }, Button::InterestAhead, "业务经办不能为空！"},
+      {"no borrower", [](frmDkdjB& w) { w.cmbJkkh[0]->setCurrentIndex(1); w.cmbJkkh_Click(0); return w.txtJkkh[0]; }, Button::OnceAll,
+       "请先选择借款客户！"},
+      {"end before start", [](frmDkdjB& w) -> QWidget* { w.dtpDjrq[2]->setDateValue(w.dtpDjrq[1]->date().addDays(-1)); return w.dtpDjrq[2]; },
+       Button::OnceAll, "止息日期必须晚于起息日期！"},
       {"a monthly plan of 0 months",
-       [](frmDkdjB& w) {
+       [](frmDkdjB& w) -> QWidget* {
          w.comJkzl[1]->setCurrentIndex(1);
          w.dtpDjrq[2]->setDateValue(w.dtpDjrq[1]->date().addDays(20));
+         return w.dtpDjrq[2];
        },
-       Button::OncePrepaid, "按月计息的期限不足一个月，请调整止息日期！", [](frmDkdjB& w) -> QWidget* { return w.dtpDjrq[2]; }},
+       Button::OncePrepaid, "按月计息的期限不足一个月，请调整止息日期！"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     auto w = newLoan(person(QStringLiteral("客户")));
-    c.change(*w);
+    QWidget* const box = c.change(*w);
     responder_.clear();
     click(w->pbCDkdj->at(c.button));
     EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.message)});
-    EXPECT_TRUE(marked(c.box(*w)));
+    EXPECT_TRUE(marked(box));
     EXPECT_TRUE(modal_.shown.empty() || modal_.shown.back() != QStringLiteral("frmDkJh"));
     EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
     modal_.shown.clear();
@@ -837,12 +813,7 @@ TEST_F(LoanFormFixture, ThePlanDialogStartsAtTheRateTypeAndAsksBeforeChangingIt)
 }
 
 TEST_F(LoanFormFixture, AttachmentsAreCopiedUnderNamesOfTheirOwn) {
-  const QString src = dir_.path() + QStringLiteral("/合同.PDF");
-  {
-    QFile f(src);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("pdf");
-  }
+  const QString src = userFile(QStringLiteral("合同.PDF"));
   setNow(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)));
   frmDkdjB w;
   w.Form_Load();
@@ -882,11 +853,7 @@ TEST_F(LoanFormFixture, AttachmentsAreCopiedUnderNamesOfTheirOwn) {
 }
 
 TEST_F(LoanFormFixture, AnAbandonedNewLoanLeavesNothing) {
-  const QString src = dir_.path() + QStringLiteral("/a.txt");
-  {
-    QFile f(src);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  }
+  const QString src = userFile(QStringLiteral("a.txt"));
   auto w = newLoan(person(QStringLiteral("吴十")));
   click(w->pbCDkdj->at(Button::OnceAll));
   w->添加附件(src);
@@ -1016,43 +983,27 @@ TEST_F(LoanFormFixture, TwoWindowsOpenAtOnceSaveTwoLoansEachWithItsPlan) {
 }
 
 TEST_F(LoanFormFixture, AbandonedWindowsLeaveEveryTableAndTheAttachmentFolderAsTheyWere) {
-  const QString src = dir_.path() + QStringLiteral("/借据.jpg");
-  {
-    QFile f(src);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  }
-  QString saved;
-  {
-    auto w = newLoan(person(QStringLiteral("丙")));
-    setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(10));
-    click(w->pbCDkdj->at(Button::OncePrepaid));
-    save(*w);
-    saved = w->单号;
-  }
-  struct Case {
-    const char* name;
-    bool edit;
-    const char* question;
-  };
-  for (const Case& c : {Case{"new", false, "有未保存还款计划，是否删除并退出？"}, Case{"edit", true, "单据已修改，是否放弃修改并退出？"}}) {
-    SCOPED_TRACE(c.name);
+  const QString src = userFile(QStringLiteral("借据.jpg"));
+  const QString saved = savedLoan(person(QStringLiteral("丙")), Button::OncePrepaid, [](frmDkdjB& w) {
+    setTerms(w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(10));
+  });
+  for (const auto& [edit, question] : {std::pair{false, "有未保存还款计划，是否删除并退出？"}, std::pair{true, "单据已修改，是否放弃修改并退出？"}}) {
+    SCOPED_TRACE(edit ? "edit" : "new");
     const QStringList before = everything();
-    const auto w = loanToClose(c.edit ? saved : QString(), person(QStringLiteral("丁")));
-    if (c.edit) click(w->pbCDkdj->at(Button::OnceAll));
+    const auto w = loanToClose(edit ? saved : QString(), person(QStringLiteral("丁")));
+    if (edit) click(w->pbCDkdj->at(Button::OnceAll));
     w->添加附件(src);
     ASSERT_EQ(w->Attachments.size(), 1);
     responder_.clear();
     responder_.answer(Mb::Yes);
     click(w->pbCDkgh->at(1));
-    EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.question)});
+    EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(question)});
     EXPECT_EQ(everything(), before);
   }
   // An edit left untouched closes without a question.
-  frmDkdjB w;
-  w.EditDocNo = saved;
-  w.Form_Load();
+  const auto w = opened(saved);
   responder_.clear();
-  click(w.pbCDkgh->at(1));
+  click(w->pbCDkgh->at(1));
   EXPECT_TRUE(responder_.messages.empty());
 }
 
@@ -1060,17 +1011,13 @@ TEST_F(LoanFormFixture, AbandonedWindowsLeaveEveryTableAndTheAttachmentFolderAsT
 // window open with the amount typed and writes nothing; only Yes closes it.
 TEST_F(LoanFormFixture, DiscardQuestionEnterKeepsTheWindowAndWhatWasTyped) {
   const QString saved = savedLoan(person(QStringLiteral("丙")), Button::OnceAll);
-  struct Case {
-    const char* question;
-    bool edit;
-  };
-  for (const Case& c : {Case{"有未保存还款计划，是否删除并退出？", false}, Case{"单据已修改，是否放弃修改并退出？", true}}) {
-    SCOPED_TRACE(c.question);
+  for (const auto& [question, edit] : {std::pair{"有未保存还款计划，是否删除并退出？", false}, std::pair{"单据已修改，是否放弃修改并退出？", true}}) {
+    SCOPED_TRACE(question);
     const QStringList before = everything();
-    const auto w = loanToClose(c.edit ? saved : QString(), person(QStringLiteral("丁")));
+    const auto w = loanToClose(edit ? saved : QString(), person(QStringLiteral("丁")));
     w->show();
     const QStringList asked = pressOnRealMessageBoxes([&] { click(w->pbCDkgh->at(1)); }, Qt::Key_Return);
-    EXPECT_EQ(asked, QStringList{QString::fromUtf8(c.question)});
+    EXPECT_EQ(asked, QStringList{QString::fromUtf8(question)});
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->txtDkdj[0]->text(), QStringLiteral("80000"));
     EXPECT_EQ(everything(), before);
@@ -1082,12 +1029,7 @@ TEST_F(LoanFormFixture, DiscardQuestionEnterKeepsTheWindowAndWhatWasTyped) {
 }
 
 TEST_F(LoanFormFixture, NumbersNeverComeBackAndCountAboveOlderRows) {
-  auto saveOne = [this] {
-    auto w = newLoan(person(QStringLiteral("戊")));
-    click(w->pbCDkdj->at(Button::OnceAll));
-    save(*w);
-    return w->单号;
-  };
+  auto saveOne = [this] { return savedLoan(person(QStringLiteral("戊")), Button::OnceAll); };
   const QString first = saveOne();
   Db().Execute(QStringLiteral("delete from PJ_Dkjl where 单号=?"), {first});
   Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {first});
@@ -1107,19 +1049,10 @@ TEST_F(LoanFormFixture, NumbersNeverComeBackAndCountAboveOlderRows) {
 }
 
 TEST_F(LoanFormFixture, EditsKeepTheJournalRowsWhereTheyAreUnlessThePlanChanges) {
-  QString doc;
-  {
-    auto w = newLoan(person(QStringLiteral("己")));
-    setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
-    click(w->pbCDkdj->at(Button::OncePrepaid));
-    save(*w);
-    doc = w->单号;
-  }
-  {
-    auto later = newLoan(person(QStringLiteral("庚")));
-    click(later->pbCDkdj->at(Button::OnceAll));
-    save(*later);
-  }
+  const QString doc = savedLoan(person(QStringLiteral("己")), Button::OncePrepaid, [](frmDkdjB& w) {
+    setTerms(w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+  });
+  savedLoan(person(QStringLiteral("庚")), Button::OnceAll);
   Db().Execute(QStringLiteral("update PJ_Liushui set 时间='2026-12-01 09:00:00', 我方账号=? where 单号=?"), {QStringLiteral("现金"), doc});
   const auto journal = [] {
     return Db().query(QStringLiteral("select 编号,单号,时间,金额,余额,我方账号,对方账号 from PJ_Liushui order by 编号")).rows;
@@ -1133,28 +1066,22 @@ TEST_F(LoanFormFixture, EditsKeepTheJournalRowsWhereTheyAreUnlessThePlanChanges)
   const auto before = journal();
   const auto [planBefore, relatedBefore, rowBefore] = prepaidLinks();
   ASSERT_EQ(relatedBefore, rowBefore);
-  struct Case {
-    const char* name;
-    bool newPlan;
-  };
-  for (const Case& c : {Case{"remark", false}, Case{"new plan", true}}) {
-    SCOPED_TRACE(c.name);
-    frmDkdjB w;
-    w.EditDocNo = doc;
-    w.Form_Load();
-    w.txtDkdj[7]->setText(QString::fromUtf8(c.name));
-    if (c.newPlan) click(w.pbCDkdj->at(Button::OncePrepaid));
-    save(w);
-    ASSERT_TRUE(w.Saved);
+  for (const auto& [name, newPlan] : {std::pair{"remark", false}, std::pair{"new plan", true}}) {
+    SCOPED_TRACE(name);
+    const auto w = opened(doc);
+    w->txtDkdj[7]->setText(QString::fromUtf8(name));
+    if (newPlan) click(w->pbCDkdj->at(Button::OncePrepaid));
+    save(*w);
+    ASSERT_TRUE(w->Saved);
     EXPECT_EQ(journal(), before);  // same 编号, 时间, accounts and balances; the same amounts
     const auto [plan, related, row] = prepaidLinks();
     EXPECT_EQ(plan, row);
     EXPECT_EQ(related, row);
-    if (c.newPlan)
+    if (newPlan)
       EXPECT_NE(row, rowBefore);
     else
       EXPECT_EQ(row, rowBefore);
-    if (!c.newPlan) EXPECT_EQ(plan, planBefore);
+    if (!newPlan) EXPECT_EQ(plan, planBefore);
   }
 }
 
@@ -1177,24 +1104,20 @@ TEST_F(LoanFormFixture, AStaleEditIsRefusedAndWritesNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const QString doc = savedLoan(person(QString::fromUtf8(c.what)), Button::OnceAll);
-    frmDkdjB first, second;
-    for (frmDkdjB* w : {&first, &second}) {
-      w->EditDocNo = doc;
-      w->Form_Load();
-    }
-    second.txtDkdj[7]->setText(QStringLiteral("后"));
+    const auto first = opened(doc), second = opened(doc);
+    second->txtDkdj[7]->setText(QStringLiteral("后"));
     if (c.first) {
-      c.first(first);
-      save(first);
-      ASSERT_TRUE(first.Saved);
+      c.first(*first);
+      save(*first);
+      ASSERT_TRUE(first->Saved);
     } else {
       Db().Execute(QStringLiteral("delete from PJ_Dkjl where 单号=?"), {doc});
       Db().Execute(QStringLiteral("delete from PJ_Hdjh where 单号=?"), {doc});
     }
     const QStringList before = everything();
     responder_.clear();
-    save(second);
-    EXPECT_FALSE(second.Saved);
+    save(*second);
+    EXPECT_FALSE(second->Saved);
     EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
     EXPECT_EQ(everything(), before);
   }
@@ -1210,29 +1133,23 @@ TEST_F(LoanFormFixture, AStoredRemarkLongerThanItsColumnSurvivesAnEditOfAnotherB
   const QString remark = QStringLiteral("长").repeated(300);
   Db().Execute(QStringLiteral("update PJ_Dkjl set 备注=? where 单号=?"), {remark, doc});
 
-  struct Case {
-    const char* name;
-    bool editRemark;
-  };
-  for (const Case& c : {Case{"other box", false}, Case{"remark shortened", true}}) {
-    SCOPED_TRACE(c.name);
+  for (const bool editRemark : {false, true}) {
+    SCOPED_TRACE(editRemark ? "remark shortened" : "other box");
     responder_.clear();
-    frmDkdjB e;
-    e.EditDocNo = doc;
-    e.Form_Load();
-    ASSERT_EQ(e.txtDkdj[7]->text(), remark);
-    e.txtDkdj[5]->setFocus();
-    QTest::keyClicks(e.txtDkdj[5], QStringLiteral("house"));
-    if (c.editRemark) {
-      e.txtDkdj[7]->end(false);
-      QTest::keyClick(e.txtDkdj[7], Qt::Key_Backspace);
+    const auto e = opened(doc);
+    ASSERT_EQ(e->txtDkdj[7]->text(), remark);
+    e->txtDkdj[5]->setFocus();
+    QTest::keyClicks(e->txtDkdj[5], QStringLiteral("house"));
+    if (editRemark) {
+      e->txtDkdj[7]->end(false);
+      QTest::keyClick(e->txtDkdj[7], Qt::Key_Backspace);
     }
-    save(e);
-    EXPECT_EQ(e.Saved, !c.editRemark);
+    save(*e);
+    EXPECT_EQ(e->Saved, !editRemark);
     EXPECT_EQ(field(QStringLiteral("备注"), QStringLiteral("PJ_Dkjl"), doc).toString(), remark);
-    if (c.editRemark) {
+    if (editRemark) {
       EXPECT_TRUE(responder_.saw(QStringLiteral("备注不能超过255个字！")));
-      EXPECT_TRUE(marked(e.txtDkdj[7]));
+      EXPECT_TRUE(marked(e->txtDkdj[7]));
     } else {
       EXPECT_EQ(field(QStringLiteral("抵押资产"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("house"));
     }
@@ -1282,11 +1199,7 @@ TEST_F(LoanFormFixture, PartiesGoneOrFrozenSinceThePickRefuseTheSaveAndWriteNoth
     const QStringList before = everything();
     responder_.clear();
     modal_.shown.clear();
-    modal_.handlers.push_back([](QDialog* d) {
-      auto* p = qobject_cast<frmXjyh*>(d);
-      QTest::mouseClick(p->eButOK, Qt::LeftButton);
-      return p->result();
-    });
+    modal_.handlers.push_back(AcceptAccounts());
     save(*w);
     EXPECT_FALSE(w->Saved);
     EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.message)});
@@ -1321,14 +1234,12 @@ TEST_F(LoanFormFixture, ABorrowerIsNeverHisOwnGuarantor) {
   // A loan stored with its borrower among its guarantors is refused at the save, with nothing written.
   const QString doc = savedLoan(id, Button::OnceAll);
   Db().Execute(QStringLiteral("update PJ_Dkjl set 保证人=? where 单号=?"), {QString::number(id), doc});
-  frmDkdjB e;
-  e.EditDocNo = doc;
-  e.Form_Load();
-  e.txtDkdj[7]->setText(QStringLiteral("改"));
+  const auto e = opened(doc);
+  e->txtDkdj[7]->setText(QStringLiteral("改"));
   const QStringList before = everything();
   responder_.clear();
-  save(e);
-  EXPECT_FALSE(e.Saved);
+  save(*e);
+  EXPECT_FALSE(e->Saved);
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("借款人不能作为本笔借款的保证人！")});
   EXPECT_EQ(everything(), before);
 }
@@ -1352,33 +1263,31 @@ TEST_F(LoanFormFixture, AnEditListsAGuarantorDeletedSinceAndSavesOnceItIsRemoved
   }
   Db().Execute(QStringLiteral("delete from PJ_Kehu where 编号=?"), {gone});
   Db().Execute(QStringLiteral("delete from PJ_Kehu_Gs where 编号=?"), {firm});
-  frmDkdjB e;
-  e.EditDocNo = doc;
-  e.Form_Load();
+  const auto e = opened(doc);
   const auto rowOf = [](Grid* g, qint32 id) {
     for (int r = g->fixedRows(); r < g->rows(); ++r)
       if (g->textMatrix(r, 0) == QString::number(id)) return r;
     return -1;
   };
-  ASSERT_EQ(e.Fg2->dataRowCount(), 2);
-  ASSERT_GE(rowOf(e.Fg2, gone), 0);
-  EXPECT_EQ(e.Fg2->textMatrix(rowOf(e.Fg2, gone), 1), QStringLiteral("（已删除）"));
-  EXPECT_EQ(e.Fg2->textMatrix(rowOf(e.Fg2, kept), 1), QStringLiteral("留下"));
-  ASSERT_EQ(e.Fg3->dataRowCount(), 1);
-  EXPECT_EQ(e.Fg3->textMatrix(1, 1), QStringLiteral("（已删除）"));
+  ASSERT_EQ(e->Fg2->dataRowCount(), 2);
+  ASSERT_GE(rowOf(e->Fg2, gone), 0);
+  EXPECT_EQ(e->Fg2->textMatrix(rowOf(e->Fg2, gone), 1), QStringLiteral("（已删除）"));
+  EXPECT_EQ(e->Fg2->textMatrix(rowOf(e->Fg2, kept), 1), QStringLiteral("留下"));
+  ASSERT_EQ(e->Fg3->dataRowCount(), 1);
+  EXPECT_EQ(e->Fg3->textMatrix(1, 1), QStringLiteral("（已删除）"));
 
   // Saved as it stands, the deleted guarantor is named as the window lists it.
   responder_.clear();
-  save(e);
-  EXPECT_FALSE(e.Saved);
+  save(*e);
+  EXPECT_FALSE(e->Saved);
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("保证人“（已删除）”已被删除，请重新选择！")});
 
-  e.Fg2->setRow(rowOf(e.Fg2, gone));
-  click(e.pbCJkzl->at(2));
-  e.Fg3->setRow(1);
-  click(e.pbCJkzl->at(7));
-  save(e);
-  ASSERT_TRUE(e.Saved);
+  e->Fg2->setRow(rowOf(e->Fg2, gone));
+  click(e->pbCJkzl->at(2));
+  e->Fg3->setRow(1);
+  click(e->pbCJkzl->at(7));
+  save(*e);
+  ASSERT_TRUE(e->Saved);
   EXPECT_EQ(field(QStringLiteral("保证人"), QStringLiteral("PJ_Dkjl"), doc).toString(), QString::number(kept));
   EXPECT_EQ(field(QStringLiteral("担保企业"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("0"));
 }
@@ -1387,25 +1296,18 @@ TEST_F(LoanFormFixture, AKeptPlanKeepsTheInterestItsRowsTookWhateverItsNameSays)
   // Rows of an older version can carry a plan name that does not say the interest was taken.
   for (const char* name : {"一次性归还本息", "等额本金"}) {
     SCOPED_TRACE(name);
-    QString doc;
-    {
-      auto w = newLoan(person(QStringLiteral("借款人")));
-      setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
-      click(w->pbCDkdj->at(Button::OncePrepaid));
-      save(*w);
-      doc = w->单号;
-    }
+    const QString doc = savedLoan(person(QStringLiteral("借款人")), Button::OncePrepaid, [](frmDkdjB& w) {
+      setTerms(w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+    });
     Db().Execute(QStringLiteral("update PJ_Dkjl set 还款计划=? where 单号=?"), {QString::fromUtf8(name), doc});
     const double prepaid = sum(QStringLiteral("利息"), QStringLiteral("PJ_Hkjl"), doc);
     ASSERT_GT(prepaid, 0);
     const auto journal = [&doc] { return Db().query(QStringLiteral("select 编号,摘要,金额,余额 from PJ_Liushui where 单号=? order by 编号"), {doc}).rows; };
     const auto rowsBefore = journal();
-    frmDkdjB e;
-    e.EditDocNo = doc;
-    e.Form_Load();
-    e.txtDkdj[7]->setText(QStringLiteral("只改备注"));
-    save(e);
-    ASSERT_TRUE(e.Saved);
+    const auto e = opened(doc);
+    e->txtDkdj[7]->setText(QStringLiteral("只改备注"));
+    save(*e);
+    ASSERT_TRUE(e->Saved);
     EXPECT_DOUBLE_EQ(field(QStringLiteral("已还利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), prepaid);
     EXPECT_DOUBLE_EQ(sum(QStringLiteral("利息"), QStringLiteral("PJ_Hkjl"), doc), prepaid);
     EXPECT_EQ(journal(), rowsBefore);
@@ -1417,19 +1319,15 @@ TEST_F(LoanFormFixture, AnEditKeepsItsJournalAccountsUnlessTheUserChangesThem) {
   ExpectEditsKeepJournalAccounts(
       modal_, {[&] {
                  Db().Execute(QStringLiteral("update PJ_Dkjl set 结算状态=?"), {QStringLiteral("已完结")});  // frees the borrower for the next loan
-                 auto w = newLoan(borrower);
-                 setTerms(*w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
-                 click(w->pbCDkdj->at(Button::OncePrepaid));
-                 save(*w);
-                 return w->单号;
+                 return savedLoan(borrower, Button::OncePrepaid, [](frmDkdjB& w) {
+                   setTerms(w, QStringLiteral("50000"), QStringLiteral("1"), false, kToday, kToday.addDays(20));
+                 });
                },
                [](const QString& doc) {
-                 frmDkdjB e;
-                 e.EditDocNo = doc;
-                 e.Form_Load();
-                 e.txtDkdj[0]->setText(QStringLiteral("60000"));
-                 click(e.pbCDkdj->at(Button::OncePrepaid));
-                 save(e);
-                 return e.Saved && field(QStringLiteral("本金"), QStringLiteral("PJ_Dkjl"), doc).toDouble() == 60000;
+                 const auto e = opened(doc);
+                 e->txtDkdj[0]->setText(QStringLiteral("60000"));
+                 click(e->pbCDkdj->at(Button::OncePrepaid));
+                 save(*e);
+                 return e->Saved && field(QStringLiteral("本金"), QStringLiteral("PJ_Dkjl"), doc).toDouble() == 60000;
                }});
 }
