@@ -115,22 +115,14 @@ TEST_F(DunningSmsTest, AnAcceptedMessageIsLoggedAndNoted) {
 
 TEST_F(DunningSmsTest, AFailedSendIsShownAndNeitherLoggedNorNoted) {
   gSystemSettings[9] = QStringLiteral("1");
-  struct Case {
-    int status;
-    QByteArray body, contentType;
-  };
-  const QByteArray gbk = "text/html; charset=gbk";
-  const Case cases[] = {{200, "-1", gbk},
-                        {200, "", gbk},
-                        {500, "error", gbk},
-                        {200, QStringLiteral("密码错误").toUtf8(), gbk},
-                        {200, Gbk::encode(QStringLiteral("密码错误")), gbk}};
-  for (const Case& c : cases) {
+  const std::pair<int, QByteArray> cases[] = {
+      {200, "-1"}, {200, ""}, {500, "error"}, {200, QStringLiteral("密码错误").toUtf8()}, {200, Gbk::encode(QStringLiteral("密码错误"))}};
+  for (const auto& [status, body] : cases) {
     responder_.clear();
-    server_.answer(c.status, c.body, c.contentType);
+    server_.answer(status, body, "text/html; charset=gbk");
     auto w = open(QStringLiteral("D1"), row_);
     w->PbC_Click();
-    EXPECT_FALSE(responder_.messages.empty()) << "a failure is shown: " << c.body.constData();
+    EXPECT_FALSE(responder_.messages.empty()) << "a failure is shown: " << body.constData();
     EXPECT_EQ(count(QStringLiteral("PJ_Duanxin")), 0);
     EXPECT_EQ(count(QStringLiteral("PJ_Dxck")), 0);
   }

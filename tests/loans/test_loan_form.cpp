@@ -16,6 +16,7 @@
 #include <QTabWidget>
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -124,28 +125,22 @@ TEST_F(LoanFormFixture, NewFormShowsItsNumberAndDefaults) {
 TEST_F(LoanFormFixture, PresetsFillTheBoxesThatCount) {
   frmDkdjB w;
   w.Form_Load();
-  struct RateCase {
-    const char* preset;
-    const char* rate;
-    const char* overdue;
+  const auto pick = [&w](int box, int index) {
+    w.comJkzl[box]->setCurrentIndex(index);
+    w.comJkzl_Click(box);
   };
-  for (const RateCase& c : {RateCase{"九厘", "0.9000", "1.3500"}, RateCase{"一分", "1.0000", "1.5000"},
-                            RateCase{"二分", "2.0000", "3.0000"}, RateCase{"一角", "10.0000", "15.0000"}}) {
-    w.comJkzl[0]->setCurrentIndex(w.comJkzl[0]->findText(QString::fromUtf8(c.preset)));
-    w.comJkzl_Click(0);
-    EXPECT_EQ(w.txtDkdj[1]->text(), QString::fromLatin1(c.rate)) << c.preset;
-    EXPECT_EQ(w.txtDkdj[2]->text(), QString::fromLatin1(c.overdue)) << c.preset;
+  for (const auto& [preset, rate, overdue] : {std::array{"九厘", "0.9000", "1.3500"}, std::array{"一分", "1.0000", "1.5000"},
+                                              std::array{"二分", "2.0000", "3.0000"}, std::array{"一角", "10.0000", "15.0000"}}) {
+    pick(0, w.comJkzl[0]->findText(QString::fromUtf8(preset)));
+    EXPECT_EQ(w.txtDkdj[1]->text(), QString::fromLatin1(rate)) << preset;
+    EXPECT_EQ(w.txtDkdj[2]->text(), QString::fromLatin1(overdue)) << preset;
   }
-  w.comJkzl[3]->setCurrentIndex(6);
-  w.comJkzl_Click(3);
+  pick(3, 6);
   EXPECT_EQ(w.txtDkdj[0]->text(), QStringLiteral("150000"));
-
-  w.comJkzl[1]->setCurrentIndex(1);
-  w.comJkzl_Click(1);
+  pick(1, 1);
   EXPECT_EQ(w.comJkzl[2]->count(), 12);
   w.dtpDjrq[1]->setDateValue(D("2024-01-31"));
-  w.comJkzl[2]->setCurrentIndex(2);
-  w.comJkzl_Click(2);
+  pick(2, 2);
   EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-04-30"));
   w.Check1->click();
   EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-04-29"));
@@ -181,11 +176,8 @@ TEST_F(LoanFormFixture, MoneyBoxesTakeAtMostTwoDecimalsAndSaveWhatTheyShow) {
     const char* money;  // what a money box shows
     const char* rate;   // what a rate box shows
   };
-  const Typed typed[] = {{"0.001", "0.00", "0.001"},
-                         {"0.004", "0.00", "0.004"},
-                         {"100.999", "100.99", "100.999"},
-                         {"12.345.6", "12.34", "12.3456"},
-                         {"999999999.99", "999999999.99", "999999999.99"}};
+  const Typed typed[] = {{"0.001", "0.00", "0.001"},       {"0.004", "0.00", "0.004"},   {"100.999", "100.99", "100.999"},
+                         {"12.345.6", "12.34", "12.3456"}, {"999999999.99", "999999999.99", "999999999.99"}};
   struct Pasted {
     const char* before;
     const char* clip;
@@ -227,11 +219,8 @@ TEST_F(LoanFormFixture, MoneyBoxesTakeAtMostTwoDecimalsAndSaveWhatTheyShow) {
     const char* message;  // the refusal, or nullptr for a save of `amount`
     double amount;
   };
-  const Saved saves[] = {{"0.001", "借款金额必须大于0！", 0},
-                         {"0.004", "借款金额必须大于0！", 0},
-                         {"100.999", nullptr, 100.99},
-                         {"12.345.6", nullptr, 12.34},
-                         {"999999999.99", nullptr, 999999999.99}};
+  const Saved saves[] = {{"0.001", "借款金额必须大于0！", 0}, {"0.004", "借款金额必须大于0！", 0}, {"100.999", nullptr, 100.99},
+                         {"12.345.6", nullptr, 12.34},           {"999999999.99", nullptr, 999999999.99}};
   int n = 0;
   for (const Saved& c : saves) {
     SCOPED_TRACE(c.keys);
@@ -533,13 +522,10 @@ TEST_F(LoanFormFixture, PrepaidLoanWritesItsRecordAndJournalInOrder) {
   click(w->pbCDkdj->at(Button::OncePrepaid));
   save(*w);
   const QString doc = w->单号;
-  EXPECT_EQ(field(QStringLiteral("业务状态"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("未审核"));
-  EXPECT_EQ(field(QStringLiteral("结算状态"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("未还"));
-  EXPECT_EQ(field(QStringLiteral("放弃标记"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("正常"));
-  EXPECT_EQ(field(QStringLiteral("贷款用途"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("进货 'A' 100%_款"));
-  EXPECT_EQ(field(QStringLiteral("备注"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("备注'%_"));
-  EXPECT_EQ(field(QStringLiteral("部门"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("业务一部"));
-  EXPECT_EQ(field(QStringLiteral("操作员"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("管理员"));
+  for (const auto& [column, text] : {std::pair{"业务状态", "未审核"}, std::pair{"结算状态", "未还"}, std::pair{"放弃标记", "正常"},
+                                     std::pair{"贷款用途", "进货 'A' 100%_款"}, std::pair{"备注", "备注'%_"}, std::pair{"部门", "业务一部"},
+                                     std::pair{"操作员", "管理员"}})
+    EXPECT_EQ(field(QString::fromUtf8(column), QStringLiteral("PJ_Dkjl"), doc).toString(), QString::fromUtf8(text)) << column;
   EXPECT_NEAR(field(QStringLiteral("已还利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), 6000, 1e-9);
   EXPECT_EQ(field(QStringLiteral("利率系数"), QStringLiteral("PJ_Dkjl"), doc).toInt(), 3);
   EXPECT_NEAR(field(QStringLiteral("日利率"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), 0.002, 1e-9);
@@ -765,10 +751,7 @@ TEST_F(LoanFormFixture, AFailingJournalInsertLeavesNothingOfTheSave) {
   // The save passes no context: the report starts with what happened, no procedure name before it.
   EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("程序出现异常！"))) << responder_.messages[0].text.toStdString();
   EXPECT_FALSE(w->Saved);
-  EXPECT_EQ(count(QStringLiteral("PJ_Dkjl")), 0);
-  EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 0);
-  EXPECT_EQ(count(QStringLiteral("PJ_Liushui")), 0);
-  EXPECT_EQ(count(QStringLiteral("PJ_Hdjh")), 0);
+  for (const char* table : {"PJ_Dkjl", "PJ_Hkjl", "PJ_Liushui", "PJ_Hdjh"}) EXPECT_EQ(count(QString::fromLatin1(table)), 0) << table;
   EXPECT_EQ(w->Plan.rows.size(), 2u);  // the window keeps the plan for another try
 }
 
@@ -920,13 +903,12 @@ TEST_F(LoanFormFixture, ACompanyBorrowerAndAPickedHandler) {
   click(w->pbCDkdj->at(Button::OnceAll));
   save(*w);
   const QString doc = w->单号;
-  EXPECT_EQ(field(QStringLiteral("客户性质"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("企业"));
   EXPECT_EQ(field(QStringLiteral("客户ID"), QStringLiteral("PJ_Dkjl"), doc).toInt(), firm);
-  EXPECT_EQ(field(QStringLiteral("部门"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("业务二部"));
-  EXPECT_EQ(field(QStringLiteral("经办人"), QStringLiteral("PJ_Hdjh"), doc).toString(), QStringLiteral("赵经理"));
-  EXPECT_EQ(field(QStringLiteral("客户名称"), QStringLiteral("PJ_Hdjh"), doc).toString(), QStringLiteral("宏达贸易有限公司"));
-  EXPECT_EQ(field(QStringLiteral("对方开户行"), QStringLiteral("PJ_Liushui"), doc).toString(), QStringLiteral("浦发银行"));
-  EXPECT_EQ(field(QStringLiteral("对方账号"), QStringLiteral("PJ_Liushui"), doc).toString(), QStringLiteral("7788"));
+  for (const auto& [table, column, text] :
+       {std::array{"PJ_Dkjl", "客户性质", "企业"}, std::array{"PJ_Dkjl", "部门", "业务二部"}, std::array{"PJ_Hdjh", "经办人", "赵经理"},
+        std::array{"PJ_Hdjh", "客户名称", "宏达贸易有限公司"}, std::array{"PJ_Liushui", "对方开户行", "浦发银行"},
+        std::array{"PJ_Liushui", "对方账号", "7788"}})
+    EXPECT_EQ(field(QString::fromUtf8(column), QString::fromUtf8(table), doc).toString(), QString::fromUtf8(text)) << table << column;
 }
 
 TEST_F(LoanFormFixture, AFailedRebuildKeepsThePlanThatWasThere) {

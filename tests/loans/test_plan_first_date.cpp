@@ -15,22 +15,19 @@ QString unitText(bool monthly) { return monthly ? QStringLiteral("月") : QStrin
 
 // The controls the two plan dialogs share by name.
 struct PlanDialog {
-  QDialog* dialog;
   QComboBox* count;
   QComboBox* unit;
   DateBox* first;
   pbCommand* ok;
-  // Whether OK took the choice (else the dialog stays).
-  bool took() const {
-    if (auto* l = qobject_cast<frmDkJh*>(dialog)) return l->Chosen.has_value() && l->result() == QDialog::Accepted;
-    auto* f = qobject_cast<frmrzZfjh*>(dialog);
-    return f->Chosen.has_value() && f->result() == QDialog::Accepted;
-  }
+  std::function<bool()> took;  // whether OK took the choice (else the dialog stays)
 };
+template <class Dialog>
+PlanDialog controls(Dialog* d) {
+  return {d->Combo2, d->Combo1, d->DTPicker1, d->pbCommand1, [d] { return d->Chosen.has_value() && d->result() == QDialog::Accepted; }};
+}
 PlanDialog controls(QDialog* d) {
-  if (auto* l = qobject_cast<frmDkJh*>(d)) return {d, l->Combo2, l->Combo1, l->DTPicker1, l->pbCommand1};
-  auto* f = qobject_cast<frmrzZfjh*>(d);
-  return {d, f->Combo2, f->Combo1, f->DTPicker1, f->pbCommand1};
+  if (auto* l = qobject_cast<frmDkJh*>(d)) return controls(l);
+  return controls(qobject_cast<frmrzZfjh*>(d));
 }
 
 // A loan or a financing registration, driven through its plan buttons.
@@ -38,17 +35,17 @@ struct Registration {
   std::unique_ptr<frmDkdjB> loan;
   std::unique_ptr<frmRzdjB> financing;
 
+  // Runs `f` on whichever window this is.
+  template <class F>
+  auto with(F f) const { return loan ? f(*loan) : f(*financing); }
   void setRateType(bool monthly) {
-    if (loan) {
-      loan->comJkzl[1]->setCurrentIndex(monthly ? 1 : 0);
-      loan->comJkzl_Click(1);
-    } else {
-      financing->comJkzl[1]->setCurrentIndex(monthly ? 1 : 0);
-      financing->comJkzl_Click(1);
-    }
+    with([monthly](auto& w) {
+      w.comJkzl[1]->setCurrentIndex(monthly ? 1 : 0);
+      w.comJkzl_Click(1);
+    });
   }
-  void click(int button) { QTest::mouseClick((loan ? loan->pbCDkdj : financing->pbCDkdj)->at(button), Qt::LeftButton); }
-  QString rateType() const { return (loan ? loan->comJkzl[1] : financing->comJkzl[1])->currentText(); }
+  void click(int button) { with([button](auto& w) { QTest::mouseClick(w.pbCDkdj->at(button), Qt::LeftButton); }); }
+  QString rateType() const { return with([](auto& w) { return w.comJkzl[1]->currentText(); }); }
   // (开始日期, due date) of each plan row.
   std::vector<std::pair<QDate, QDate>> plan() const {
     std::vector<std::pair<QDate, QDate>> rows;
