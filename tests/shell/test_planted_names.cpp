@@ -25,11 +25,9 @@ TEST_F(PlantedNamesTest, WhatIsPlantedAtANameTheProgramUsesNeverReachesAnotherFi
   const QString folder = LoanStore::AttachmentFolder();
   const QString list = folder + QStringLiteral(".pending");
   const QString userFile = dir_.path() + QStringLiteral("/借据.pdf");
-  {
-    QFile f(userFile);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("%PDF-1.4 借据");
-  }
+  QFile user(userFile);
+  ASSERT_TRUE(user.open(QIODevice::WriteOnly) && user.write("%PDF-1.4 借据") > 0);
+  user.close();
   // Each save writes a value of its own: one that was refused is nowhere in the file.
   int saves = 0;
   const auto saved = [] { return Db().scalar(QStringLiteral("select SqlIP from PJ_Sys where 编号=1")).toString(); };
@@ -70,8 +68,7 @@ TEST_F(PlantedNamesTest, WhatIsPlantedAtANameTheProgramUsesNeverReachesAnotherFi
   const auto reportIn = [&report](int mode) {
     return [&report, mode] {
       try {
-        ReportEngine engine;
-        engine.MPrintReport(mode, report, QString());
+        ReportEngine().MPrintReport(mode, report, QString());
         return QString();
       } catch (const ReportTemplateError& e) {
         return e.message;
@@ -135,18 +132,17 @@ TEST_F(PlantedNamesTest, WhatIsPlantedAtANameTheProgramUsesNeverReachesAnotherFi
       if (!c.alsoAt.isEmpty()) ASSERT_EQ(::link(QFile::encodeName(c.at).constData(), QFile::encodeName(c.alsoAt).constData()), 0);
       const QString refusal = c.onlyWithContent && (how == Plant::DanglingLink || how == Plant::Fifo) ? QString() : c.refusal;
       EXPECT_EQ(c.step(), refusal);
+      const auto unplant = [&c] { for (const QString& name : {c.at, c.alsoAt}) ::unlink(QFile::encodeName(name).constData()); };
       if (!refusal.isEmpty()) {
         EXPECT_TRUE(planted.stillPlanted()) << "what was planted stays";
         ResetConnections();
-        ::unlink(QFile::encodeName(c.at).constData());
-        ::unlink(QFile::encodeName(c.alsoAt).constData());
+        unplant();
         EXPECT_EQ(saved(), before) << "nothing of a refused step written";
       }
       if (c.after) c.after();
       EXPECT_TRUE(planted.othersUntouched());
       EXPECT_TRUE(IsPlainFile(LocalDatabasePath()));
-      ::unlink(QFile::encodeName(c.at).constData());
-      ::unlink(QFile::encodeName(c.alsoAt).constData());
+      unplant();
       EXPECT_EQ(save(), QString()) << "the database saves again once the name is free";
       EXPECT_EQ(saved(), QStringLiteral("第%1次保存").arg(saves));
     }

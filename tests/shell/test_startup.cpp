@@ -4,14 +4,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,7 +47,6 @@ TEST_F(StartupTest, ASecondProgramOnTheSameFileIsRefusedAtStart) {
   // Started again in the same process (as tests do), it does not lock itself out.
   std::unique_ptr<frmMain> again(Main());
   EXPECT_TRUE(responder_.messages.empty()) << responder_.texts().join(" | ").toStdString();
-
   QProcess child;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QString::fromLatin1(kHeldFolder), appDir());
@@ -74,6 +69,18 @@ TEST_F(StartupChild, StartOnAFileAnotherProgramHolds) {
 }
 
 namespace {
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int chmodAt(const QString& path, int mode) { return ::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(mode)); }
+
 // Lets an account other than this one reach `path` (search permission on the folders of this test
 // process's own profile above it), as on a program folder that two accounts share.
 void letOthersThrough(const QString& path) {
@@ -100,9 +107,6 @@ int asAnotherAccount(const std::function<int()>& body) {
   if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
-
-// Another process holding the lock file until it is killed.
-using LockHolder = FlockHolder;
 }  // namespace
 
 TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
@@ -137,9 +141,9 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
   const QString folder = LoanStore::AttachmentFolder();
   const QString copy = QStringLiteral("20261208093000.pdf");
   letOthersThrough(folder);
-  ::chmod(QFile::encodeName(folder).constData(), 0777);
+  chmodAt(folder, 0777);
   // The folders of a program shared by two accounts: the one that starts first makes the lock file.
-  ::chmod(QFile::encodeName(dataDir).constData(), 0777);
+  chmodAt(dataDir, 0777);
   // The child starts on the connection this process has open, as the program would have one.
   Db(0).scalar(QStringLiteral("select count(*) from PJ_Sys"));
   const mode_t oldMask = ::umask(022);
@@ -147,29 +151,15 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
     SCOPED_TRACE(c.name);
     ::unlink(QFile::encodeName(lock).constData());
     std::optional<PlantedName> planted;
-    if (c.plant) {
-      planted.emplace(*c.plant, lock, dir_.path() + QStringLiteral("/另一账户"));
-      letOthersThrough(planted->folder());
-    }
-    if (c.lockMode >= 0) {
-      QFile f(lock);
-      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-      f.close();
-      ASSERT_EQ(::chmod(QFile::encodeName(lock).constData(), static_cast<mode_t>(c.lockMode)), 0);
-    }
+    if (c.plant) letOthersThrough(planted.emplace(*c.plant, lock, dir_.path() + QStringLiteral("/另一账户")).folder());
+    if (c.lockMode >= 0) ASSERT_TRUE(writeFile(lock, {}) && chmodAt(lock, c.lockMode) == 0);
     // A copy a killed window listed: only a start that holds the lock may remove it.
-    {
-      QFile f(folder + copy);
-      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    ASSERT_TRUE(writeFile(folder + copy, {}));
     ASSERT_TRUE(LoanStore::NotePendingCopy(copy).isEmpty());
     const QStringList filesBefore = QDir(folder).entryList(QDir::Files);
-    if (c.dataReadOnly) ::chmod(QFile::encodeName(dataDir).constData(), 0555);
-    std::unique_ptr<LockHolder> holder;
-    if (c.held) {
-      holder = std::make_unique<LockHolder>(lock);
-      ASSERT_GT(holder->pid, 0);
-    }
+    if (c.dataReadOnly) chmodAt(dataDir, 0555);
+    std::optional<FlockHolder> holder;  // another process holding the lock file until it is killed
+    if (c.held) ASSERT_GT(holder.emplace(lock).pid, 0);
     responder_.clear();
     // The child runs the start up to the main window (a forked child must not paint: Qt's painting
     // threads do not come along).
@@ -189,10 +179,8 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
     });
     if (c.held) {
       // Neither does this process replace the file under the holder's feet.
-      const QByteArray bytes = [&] {
-        QFile f(LocalDatabasePath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-      }();
+      const QByteArray bytes = readAll(LocalDatabasePath());
+      ASSERT_FALSE(bytes.isEmpty());
       const QString backup = ExportLocalDatabase(DefaultBackupFolder(), QStringLiteral("恢复用"));
       responder_.clear();
       EXPECT_FALSE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
@@ -201,12 +189,10 @@ TEST_F(StartupTest, TheLockFileDecidesWhetherTheProgramStartsAndCleansUp) {
       EXPECT_FALSE(gBackupOk);
       EXPECT_EQ(responder_.texts(), (QStringList{DatabaseInUseMessage(), DatabaseInUseMessage()}));
       responder_.answers.clear();
-      QFile f(LocalDatabasePath());
-      ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-      EXPECT_EQ(f.readAll(), bytes);
+      EXPECT_EQ(readAll(LocalDatabasePath()), bytes);
     }
     holder.reset();
-    ::chmod(QFile::encodeName(dataDir).constData(), 0777);
+    chmodAt(dataDir, 0777);
     EXPECT_EQ(status, c.outcome);
     QStringList expected = filesBefore;
     if (c.outcome == StartedWithLock) expected.removeAll(copy);
@@ -238,31 +224,24 @@ TEST_F(StartupTest, WhatKeepsAnotherAccountFromTheFileIsNamedAtTheStart) {
     std::function<void()> tidy;
   };
   const Case cases[] = {
-      {"a data folder it may not enter", [&] { ::chmod(QFile::encodeName(dataDir).constData(), 0700); },
-       QStringLiteral("无法进入数据文件夹“%1”，请检查该文件夹的权限。").arg(dataDir),
-       [&] { ::chmod(QFile::encodeName(dataDir).constData(), 0777); }},
+      {"a data folder it may not enter", [&] { chmodAt(dataDir, 0700); },
+       QStringLiteral("无法进入数据文件夹“%1”，请检查该文件夹的权限。").arg(dataDir), [&] { chmodAt(dataDir, 0777); }},
       {"a journal (left by a save of this account) it may not open",
-       [&] {
-         QFile f(journal);
-         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-         f.write("journal of an unfinished save");
-         f.close();
-         ::chmod(QFile::encodeName(journal).constData(), 0600);
-       },
+       [&] { ASSERT_TRUE(writeFile(journal, "journal of an unfinished save")); chmodAt(journal, 0600); },
        QStringLiteral("数据库附属文件“%1”不能被当前系统账户打开，请让管理员处理。").arg(journal),
        [&] { ::unlink(QFile::encodeName(journal).constData()); }},
   };
   letOthersThrough(dataDir);
-  ::chmod(QFile::encodeName(dataDir).constData(), 0777);
-  ::chmod(QFile::encodeName(database).constData(), 0666);
+  chmodAt(dataDir, 0777);
+  chmodAt(database, 0666);
   ResetConnections();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.prepare();
     if (::geteuid() != 0) {
       // The same account: only the mode bits can shut it out.
-      ::chmod(QFile::encodeName(dataDir).constData(), c.cause.startsWith(QStringLiteral("无法进入")) ? 0 : 0777);
-      ::chmod(QFile::encodeName(journal).constData(), 0);
+      chmodAt(dataDir, c.cause.startsWith(QStringLiteral("无法进入")) ? 0 : 0777);
+      chmodAt(journal, 0);
     }
     responder_.clear();
     const int status = asAnotherAccount([this, &c] {
@@ -274,7 +253,7 @@ TEST_F(StartupTest, WhatKeepsAnotherAccountFromTheFileIsNamedAtTheStart) {
       return m.details.startsWith(QStringLiteral("代码：")) && m.details.contains(QStringLiteral("Permission denied")) ? 0 : 13;
     });
     c.tidy();
-    ::chmod(QFile::encodeName(dataDir).constData(), 0777);
+    chmodAt(dataDir, 0777);
     if (status == 90) GTEST_SKIP() << "no second account to start as";
     EXPECT_EQ(status, 0) << "11: not one question, 12: another question, 13: details without the number and the system's words";
   }
@@ -286,33 +265,25 @@ TEST_F(StartupTest, WhatKeepsAnotherAccountFromTheFileIsNamedAtTheStart) {
 TEST_F(StartupTest, TheNextStartRemovesTheWorkFilesAKilledRunLeft) {
   const QString data = QFileInfo(LocalDatabasePath()).absolutePath() + QLatin1Char('/');
   const QString backups = DefaultBackupFolder();
-  const QStringList leftovers = {
-      data + QStringLiteral("text.bak"), data + QStringLiteral("text.bak-journal"), data + QStringLiteral("data.pbb.convert"),
-      data + QStringLiteral("data.pbb.convert-journal"), data + QStringLiteral("restore.tmp"),
-      data + QStringLiteral("restore.tmp-journal"), data + QStringLiteral("restore.tmp.convert"),
-      data + QStringLiteral("restore.tmp.convert-journal"), data + QStringLiteral("restore.tmp.lock"),
-      backups + QStringLiteral("20261208093000.bak.part"), backups + QStringLiteral("20261208093000_恢复前-2.bak.part"),
-      backups + QStringLiteral("20261208093000.bak.part-journal"), backups + QStringLiteral("20261208093000-12.bak.part"),
-      backups + QStringLiteral("20261208093000_升级前.bak.part"), backups + QStringLiteral("20261208093000_升级前-3.bak.part-journal"),
-      backups + QStringLiteral("20261208093000_恢复前.bak.part-journal"),
+  const auto in = [](const QString& folder, QStringList names) {
+    for (QString& n : names) n.prepend(folder);
+    return names;
   };
+  const QStringList leftovers =
+      in(data, {"text.bak", "text.bak-journal", "data.pbb.convert", "data.pbb.convert-journal", "restore.tmp", "restore.tmp-journal",
+                "restore.tmp.convert", "restore.tmp.convert-journal", "restore.tmp.lock"}) +
+      in(backups, {"20261208093000.bak.part", "20261208093000_恢复前-2.bak.part", "20261208093000.bak.part-journal", "20261208093000-12.bak.part",
+                   "20261208093000_升级前.bak.part", "20261208093000_升级前-3.bak.part-journal", "20261208093000_恢复前.bak.part-journal"});
   // The user's own files, names that only look like the program's, and what an earlier version left in
   // the program folder.
-  const QStringList kept = {appDir() + QStringLiteral("text.bak"), appDir() + QStringLiteral("text.bak-journal"),
-                            backups + QStringLiteral("20261208093000.bak"), data + QStringLiteral("restore.tmp.txt"),
-                            backups + QStringLiteral("一个目录.part/留着.bak"), backups + QStringLiteral("手工备份.part"),
-                            backups + QStringLiteral("x.pdf.part"), backups + QStringLiteral("客户合同扫描.pdf.part"),
-                            backups + QStringLiteral("20261208093000-0.bak.part"), backups + QStringLiteral("2026120809300.bak.part"),
-                            backups + QStringLiteral("20261208093000_备份.bak.part"), backups + QStringLiteral("20261208093000.bak.part.txt"),
-                            backups + QStringLiteral("20261208093002.bak.part/留着.bak"), data + QStringLiteral("text.bak.txt")};
+  const QStringList kept =
+      in(appDir(), {"text.bak", "text.bak-journal"}) + in(data, {"restore.tmp.txt", "text.bak.txt"}) +
+      in(backups, {"20261208093000.bak", "一个目录.part/留着.bak", "手工备份.part", "x.pdf.part", "客户合同扫描.pdf.part", "20261208093000-0.bak.part",
+                   "2026120809300.bak.part", "20261208093000_备份.bak.part", "20261208093000.bak.part.txt", "20261208093002.bak.part/留着.bak"});
   QDir().mkpath(backups + QStringLiteral("一个目录.part"));
   // A folder named like a leftover is never entered nor removed.
   QDir().mkpath(backups + QStringLiteral("20261208093002.bak.part"));
-  for (const QString& name : leftovers + kept) {
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
-    f.write("留下的");
-  }
+  for (const QString& name : leftovers + kept) ASSERT_TRUE(writeFile(name, "留下的")) << name.toStdString();
   const PlantedName link(Plant::LinkToOthersFile, backups + QStringLiteral("20261208093001.bak.part"), dir_.path());
   const PlantedName fifo(Plant::Fifo, data + QStringLiteral("text.bak-journal"), dir_.path());
   ClaimLocalDatabase();
@@ -354,10 +325,7 @@ TEST_F(StartupTest, AStartOnADatabaseBehindLinksFollowsOnlyTheLinksOfTheFoldersO
     if (c.endsNowhere) ASSERT_TRUE(QFile::rename(real, dir_.path() + QStringLiteral("/moved.pbb")));
     // What a killed run left beside the real file.
     const QStringList leftovers = {real + QStringLiteral(".convert"), realFolder + QStringLiteral("restore.tmp"), realFolder + QStringLiteral("text.bak")};
-    for (const QString& l : leftovers) {
-      QFile f(l);
-      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    for (const QString& l : leftovers) ASSERT_TRUE(writeFile(l, {})) << l.toStdString();
     const QStringList targetBefore = FolderState(realFolder);
     responder_.clear();
     ended_.calls = 0;

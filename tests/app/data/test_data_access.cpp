@@ -20,17 +20,21 @@
 
 using DataAccessTest = ProgramTest;
 
+namespace {
+// Saves customers of these names as one document.
+void saveCustomers(const QStringList& names) {
+  Transaction t;
+  for (const QString& name : names) Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {name});
+  t.Commit();
+}
+}  // namespace
+
 TEST_F(DataAccessTest, ShippedFileIsEncryptedAndOpensOnlyWithTheKey) {
   QFile f(LocalDatabasePath());
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_FALSE(f.read(16).startsWith("SQLite format 3")) << "the file must not be plain SQLite";
-  f.close();
-
-  auto noKey = MakeSqlCipherBackend(LocalDatabasePath(), QString());
-  EXPECT_THROW(noKey->open(), AppError);
-  auto wrongKey = MakeSqlCipherBackend(LocalDatabasePath(), QStringLiteral("kt83025716493"));
-  EXPECT_THROW(wrongKey->open(), AppError);
-
+  for (const QString& key : {QString(), QStringLiteral("kt83025716493")})
+    EXPECT_THROW(MakeSqlCipherBackend(LocalDatabasePath(), key)->open(), AppError) << "key " << key.toStdString();
   Connection good(MakeSqlCipherBackend(LocalDatabasePath(), PBclass().mySys(1).toString()), SqlDialect{});
   EXPECT_EQ(good.scalar(QStringLiteral("select 登录账号 from PJ_Admin where 账号属性=3")).toString(), QStringLiteral("超级管理员"));
 }
@@ -42,7 +46,6 @@ TEST_F(DataAccessTest, ShippedFileHoldsEveryTableAndTheSeedRows) {
   for (const QString& t : tables)
     EXPECT_EQ(Db(0).scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name=?"), {t}).toInt(), 1) << t.toStdString();
   EXPECT_EQ(Db(0).scalar(QStringLiteral("select count(*) from sqlite_master where name='PJ_Sqltemp'")).toInt(), 0);
-
   OpenMainQuery(QStringLiteral("select * from PJ_Admin where 登录账号=?"), {QStringLiteral("超级管理员")});
   ASSERT_FALSE(gMainRecordset.Eof());
   EXPECT_EQ(gMainRecordset.text("姓名"), QStringLiteral("管理员"));
@@ -50,14 +53,12 @@ TEST_F(DataAccessTest, ShippedFileHoldsEveryTableAndTheSeedRows) {
   EXPECT_EQ(gMainRecordset.integer("账号属性"), 3);
   EXPECT_EQ(gMainRecordset.text("模块权限").split(',').size(), 26);
   CloseRecordset(gMainRecordset);
-
   OpenMainQuery(QStringLiteral("select 名称 from PJ_Zaxiang where 类别=5 order by 排序"));
   EXPECT_EQ(gMainRecordset.RecordCount(), 26);
   EXPECT_EQ(gMainRecordset.text(0), QStringLiteral("系统设置"));
   gMainRecordset.MoveLast();
   EXPECT_EQ(gMainRecordset.text(0), QStringLiteral("数据恢复"));
   CloseRecordset(gMainRecordset);
-
   OpenMainQuery(QStringLiteral("select * from PJ_Jq where 机器ID=1"));
   EXPECT_EQ(gMainRecordset.text("建账日期"), QStringLiteral("No"));
   EXPECT_EQ(gMainRecordset.text("参数").split(',').size(), 94);
@@ -80,7 +81,6 @@ TEST_F(DataAccessTest, RecordsetAddsChangesAndDeletesByKeyWithChineseNamesAndQuo
   const qint64 second = gMainRecordset.integer("编号");
   EXPECT_EQ(second, first + 1);
   CloseRecordset(gMainRecordset);
-
   // Found literally: "%" and "_" in the search text match only themselves.
   const SqlDialect& d = CurrentDialect();
   OpenMainQuery(QStringLiteral("select * from PJ_Kehu where 姓名 like ?") + d.likeEscape(), {d.likeContains(QStringLiteral("100%_"))});
@@ -91,7 +91,6 @@ TEST_F(DataAccessTest, RecordsetAddsChangesAndDeletesByKeyWithChineseNamesAndQuo
   OpenMainQuery(QStringLiteral("select * from PJ_Kehu where 姓名 like ?") + d.likeEscape(), {d.likeContains(QStringLiteral("%"))});
   EXPECT_EQ(gMainRecordset.RecordCount(), 1) << "a bare % must not match every row";
   CloseRecordset(gMainRecordset);
-
   // Changing a row writes that row only.
   auto key = BuildSelectByKeySql(QStringLiteral("PJ_Kehu"), second);
   OpenMainQuery(key.sql, key.params);
@@ -100,7 +99,6 @@ TEST_F(DataAccessTest, RecordsetAddsChangesAndDeletesByKeyWithChineseNamesAndQuo
   CloseRecordset(gMainRecordset);
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Kehu where 手机='13800000000'")).toInt(), 1);
   EXPECT_EQ(Db().scalar(QStringLiteral("select 手机 from PJ_Kehu where 编号=?"), {second}).toString(), QStringLiteral("13800000000"));
-
   OpenMainQuery(QStringLiteral("select * from PJ_Kehu order by 编号"));
   gMainRecordset.Delete();
   EXPECT_EQ(gMainRecordset.integer("编号"), second) << "after a delete the recordset stands on the next row";
@@ -113,11 +111,9 @@ TEST_F(DataAccessTest, RecordsetRefusesWhatItCannotDo) {
   EXPECT_FALSE(gMainRecordset.editable());
   EXPECT_THROW(gMainRecordset.AddNew(), AppError);
   CloseRecordset(gMainRecordset);
-
   OpenMainQuery(QStringLiteral("select a.姓名, a.编号 from PJ_Kehu a, PJ_Gd b where a.编号=b.编号"));
   EXPECT_FALSE(gMainRecordset.editable());
   CloseRecordset(gMainRecordset);
-
   OpenMainQuery(QStringLiteral("select * from PJ_Kehu"));
   ASSERT_TRUE(gMainRecordset.Eof());
   try {
@@ -158,12 +154,7 @@ TEST_F(DataAccessTest, AFailedSaveLeavesNothingWritten) {
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Liushui")).toInt(), before);
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt(), 0);
   EXPECT_FALSE(Db().inTransaction());
-
-  {
-    Transaction t;
-    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("整单")});
-    t.Commit();
-  }
+  saveCustomers({QStringLiteral("整单")});
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Kehu")).toInt(), 1);
 }
 
@@ -183,7 +174,6 @@ TEST_F(DataAccessTest, AMissingDatabaseAsksAndNoLeavesTheRecordsetClosed) {
   EXPECT_EQ(ended_.calls, 0);
   EXPECT_TRUE(gMainRecordset.isNothing());
   EXPECT_THROW(gMainRecordset.Eof(), AppError);
-
   responder_.answer(Mb::Yes);
   EXPECT_THROW(OpenMainQuery(QStringLiteral("select * from PJ_Admin")), ProgramEnded);
   EXPECT_EQ(ended_.calls, 1);
@@ -220,7 +210,6 @@ TEST_F(DataAccessTest, SumColumnSqlPerModeAndItsValues) {
   gDatabaseType = 1;
   EXPECT_EQ(SumColumnSql("金额", "合计"), QStringLiteral(" isnull(round(sum(金额),2),0) as 合计 "));
   gDatabaseType = 0;
-
   auto sum = [] {
     OpenMainQuery(QStringLiteral("select") + SumColumnSql("金额", "合计") + QStringLiteral("from PJ_Liushui"));
     double v = gMainRecordset.number("合计");
@@ -236,15 +225,11 @@ TEST_F(DataAccessTest, SumColumnSqlPerModeAndItsValues) {
 }
 
 TEST_F(DataAccessTest, BuildSelectByKeySqlForms) {
-  auto all = BuildSelectByKeySql("PJ_Admin", 0);
-  EXPECT_EQ(all.sql, QStringLiteral("select * from PJ_Admin"));
-  EXPECT_TRUE(all.params.isEmpty());
-  auto byKey = BuildSelectByKeySql("PJ_Admin", 5);
-  EXPECT_EQ(byKey.sql, QStringLiteral("select * from PJ_Admin where 编号=?"));
-  EXPECT_EQ(byKey.params, QVariantList{5});
-  auto quoted = BuildSelectByKeySql("PJ_Dkjl", QStringLiteral("D'1"), "单号", 1);
-  EXPECT_EQ(quoted.sql, QStringLiteral("select * from PJ_Dkjl where 单号=?"));
-  EXPECT_EQ(quoted.params, QVariantList{QStringLiteral("D'1")});
+  const auto form = [](const auto& select) { return std::pair(select.sql, select.params); };
+  EXPECT_EQ(form(BuildSelectByKeySql("PJ_Admin", 0)), std::pair(QStringLiteral("select * from PJ_Admin"), QVariantList()));
+  EXPECT_EQ(form(BuildSelectByKeySql("PJ_Admin", 5)), std::pair(QStringLiteral("select * from PJ_Admin where 编号=?"), QVariantList{5}));
+  EXPECT_EQ(form(BuildSelectByKeySql("PJ_Dkjl", QStringLiteral("D'1"), "单号", 1)),
+            std::pair(QStringLiteral("select * from PJ_Dkjl where 单号=?"), QVariantList{QStringLiteral("D'1")}));
 }
 
 TEST_F(DataAccessTest, SqlContQuotesEachValueAndGivesZeroForNoRows) {
@@ -357,28 +342,15 @@ TEST_F(DataAccessTest, ACommitRefusedByALockRollsBackAndIsReported) {
   };
   other.Execute(QStringLiteral("BEGIN"));
   countOf(other, QString());
-
-  bool ok = Guarded(QString(), nullptr, [] {
-    Transaction t;
-    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("锁住时")});
-    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("锁住时")});
-    t.Commit();
-  });
-  EXPECT_FALSE(ok);
+  EXPECT_FALSE(Guarded(QString(), nullptr, [] { saveCustomers({QStringLiteral("锁住时"), QStringLiteral("锁住时")}); }));
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("程序出现异常！"))) << responder_.messages[0].text.toStdString();
   EXPECT_FALSE(Db().inTransaction());
   other.Execute(QStringLiteral("COMMIT"));
-
   // The count and the database agree: nothing of the refused save is there or arrives later, and
   // the next multi-row save and a single statement both reach the file.
   EXPECT_EQ(countOf(Db(), QStringLiteral("锁住时")), 0);
-  {
-    Transaction t;
-    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("之后整单")});
-    Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("之后整单")});
-    t.Commit();
-  }
+  saveCustomers({QStringLiteral("之后整单"), QStringLiteral("之后整单")});
   Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名) values (?)"), {QStringLiteral("单条")});
   EXPECT_EQ(countOf(other, QStringLiteral("之后整单")), 2) << "visible to another connection: committed";
   EXPECT_EQ(countOf(other, QStringLiteral("单条")), 1);
@@ -397,17 +369,12 @@ TEST_F(DataAccessTest, ASaveOnAFullDiskOrAReadOnlyFileIsToldInTheSystemsWordsAnd
   // The system calls SQLite reads and writes files with, failing with EIO while on.
   const auto failingIo = [](bool on) {
     sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
-    using Read = ssize_t (*)(int, void*, size_t, off_t);
-    using Write = ssize_t (*)(int, const void*, size_t, off_t);
-    const Read failRead = [](int, void*, size_t, off_t) -> ssize_t { return errno = EIO, -1; };
-    const Write failWrite = [](int, const void*, size_t, off_t) -> ssize_t { return errno = EIO, -1; };
-    for (const char* call : {"pread", "pread64"}) vfs->xSetSystemCall(vfs, call, on ? reinterpret_cast<sqlite3_syscall_ptr>(failRead) : nullptr);
-    for (const char* call : {"pwrite", "pwrite64"}) vfs->xSetSystemCall(vfs, call, on ? reinterpret_cast<sqlite3_syscall_ptr>(failWrite) : nullptr);
+    const auto set = [vfs, on](const char* call, auto fail) { vfs->xSetSystemCall(vfs, call, on ? reinterpret_cast<sqlite3_syscall_ptr>(fail) : nullptr); };
+    for (const char* call : {"pread", "pread64"}) set(call, +[](int, void*, size_t, off_t) -> ssize_t { return errno = EIO, -1; });
+    for (const char* call : {"pwrite", "pwrite64"}) set(call, +[](int, const void*, size_t, off_t) -> ssize_t { return errno = EIO, -1; });
     // A build without pread reads and writes after a seek.
-    const auto failPlainRead = [](int, void*, size_t) -> ssize_t { return errno = EIO, -1; };
-    const auto failPlainWrite = [](int, const void*, size_t) -> ssize_t { return errno = EIO, -1; };
-    vfs->xSetSystemCall(vfs, "read", on ? reinterpret_cast<sqlite3_syscall_ptr>(+failPlainRead) : nullptr);
-    vfs->xSetSystemCall(vfs, "write", on ? reinterpret_cast<sqlite3_syscall_ptr>(+failPlainWrite) : nullptr);
+    set("read", +[](int, void*, size_t) -> ssize_t { return errno = EIO, -1; });
+    set("write", +[](int, const void*, size_t) -> ssize_t { return errno = EIO, -1; });
   };
   const Case cases[] = {
       // SQLite's own answer to a full disk: the file may not grow by one page.
