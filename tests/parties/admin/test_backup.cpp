@@ -112,10 +112,6 @@ void makeOlder(const QString& backup, const QString& key) {
   old.close();
 }
 
-QStringList columnsOf(const QString& table) {
-  return Db().query(QStringLiteral("select * from %1 where 0").arg(table)).columns;
-}
-
 // A file layer over the default one whose writes to files whose name holds `target` fail with
 // SQLITE_FULL once `budget` bytes have been written to them: a disk that fills up during the copy.
 class FillingDisk {
@@ -182,12 +178,23 @@ class BackupTest : public ProgramTest {
     ResetConnections();
     return fileHash(LocalDatabasePath());
   }
-  // A restore from `file` as the user confirms it; whether it went through.
-  bool restoreConfirmed(const QString& file) {
+  // A backup (0, 2) or restore (1, 3) with only its own messages recorded; whether it went through.
+  bool ran(int kind, const QString& path) {
     responder_.clear();
-    responder_.answer(Mb::Yes);
-    BackupOrRestoreDatabase(1, file);
+    BackupOrRestoreDatabase(kind, path);
     return gBackupOk;
+  }
+  // A restore from `file` as the user confirms it.
+  bool restoreConfirmed(const QString& file) {
+    responder_.answer(Mb::Yes);
+    return ran(1, file);
+  }
+  // Every message shown so far as one line of its title, text and style, to compare whole.
+  static QString message(const QString& title, const QString& text, int style) { return QStringLiteral("%1|%2|%3").arg(title, text).arg(style); }
+  QStringList shown() const {
+    QStringList out;
+    for (const MessageRequest& m : responder_.messages) out << message(m.title, m.text, m.style);
+    return out;
   }
   std::string said() const { return responder_.texts().join(QLatin1Char('|')).toStdString(); }
 };
@@ -202,14 +209,12 @@ TEST_F(BackupTest, BackupNamesAreZeroPaddedUniqueAndNeverOverwritten) {
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_EQ(responder_.messages[0].text, QStringLiteral("恭喜，数据已成功备份为‘") + QDir::toNativeSeparators(first) + QStringLiteral("’!"));
   EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
-
   // A second backup in the same second gets its own name; the first stays as it was.
   const QByteArray firstHash = fileHash(first);
   addCustomer(QStringLiteral("第二次"));
   BackupOrRestoreDatabase(0, DefaultBackupFolder());
   ASSERT_TRUE(gBackupOk);
   EXPECT_EQ(fileHash(first), firstHash);
-
   // 11 January at the same time no longer gives the name of 1 November.
   setNow(QDateTime(QDate(2026, 1, 11), QTime(10, 5, 3)));
   BackupOrRestoreDatabase(0, DefaultBackupFolder());
@@ -237,7 +242,6 @@ TEST_F(BackupTest, RestoreBringsBackExactlyTheBackedUpRowsAndKeepsThisWorkstatio
   const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
   ResetConnections();
   const auto backedUp = dumpFile(backup, false);
-
   // Work goes on after the backup, and this workstation's connection settings change.
   addCustomer(QStringLiteral("备份后"));
   Db().Execute(QStringLiteral("delete from PJ_Kehu where 姓名=?"), {QStringLiteral("备份前")});
@@ -260,7 +264,6 @@ TEST_F(BackupTest, RestoreBringsBackExactlyTheBackedUpRowsAndKeepsThisWorkstatio
   EXPECT_FALSE(isPlainSqlite(LocalDatabasePath()));
   EXPECT_EQ(customers(QStringLiteral("备份前")), 1) << "the program reads the restored file";
   EXPECT_EQ(customers(QStringLiteral("备份后")), 0);
-
   // The data replaced by the restore was saved first.
   const QString safety = DefaultBackupFolder() + QStringLiteral("20261209080000_恢复前.bak");
   ASSERT_TRUE(QFile::exists(safety));
@@ -295,7 +298,6 @@ TEST_F(BackupTest, ARestoreFileThatIsNotOurDatabaseIsRefusedAndChangesNothing) {
     other.Execute(QStringLiteral("create table 货物 (编号 integer primary key, 名称 text)"));
     other.close();
   }
-
   const QByteArray before = liveHash();
   const QStringList backupsBefore = filesIn(DefaultBackupFolder());
   for (const QString& name : {QStringLiteral("文本.bak"), QStringLiteral("空.bak"), QStringLiteral("别的密码.bak"), QStringLiteral("未加密.bak"),
@@ -322,24 +324,17 @@ TEST_F(BackupTest, ARestoreNotConfirmedOrWithoutAFileChangesNothing) {
   const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
   addCustomer(QStringLiteral("之后"));
   const QByteArray before = liveHash();
-
-  responder_.clear();  // the question is answered No
-  BackupOrRestoreDatabase(1, backup);
-  EXPECT_FALSE(gBackupOk);
+  EXPECT_FALSE(ran(1, backup));  // the question is answered No
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("确定要恢复吗？")));
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(filesIn(DefaultBackupFolder()).size(), 1);
-
   for (const QString& empty : {QString(), QStringLiteral("   ")}) {
-    responder_.clear();
-    BackupOrRestoreDatabase(1, empty);
-    EXPECT_FALSE(gBackupOk);
+    EXPECT_FALSE(ran(1, empty));
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
     EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
   }
-  responder_.clear();
-  BackupOrRestoreDatabase(1, gAppDir + QStringLiteral("没有这个文件.bak"));
+  ran(1, gAppDir + QStringLiteral("没有这个文件.bak"));
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("找不到备份文件“") + QDir::toNativeSeparators(gAppDir + QStringLiteral("没有这个文件.bak")) + QStringLiteral("”！")});
   EXPECT_EQ(liveHash(), before);
 }
@@ -360,17 +355,14 @@ TEST_F(BackupTest, ABackupFolderThatCannotBeWrittenGivesAClearMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder.toStdString());
-    responder_.clear();
-    BackupOrRestoreDatabase(0, c.folder);
-    EXPECT_FALSE(gBackupOk);
+    EXPECT_FALSE(ran(0, c.folder));
     ASSERT_EQ(responder_.messages.size(), 1u);
     EXPECT_EQ(responder_.messages[0].text, c.expected);
     EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
     EXPECT_EQ(responder_.messages[0].details.contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}"))), c.systemText)
         << responder_.messages[0].details.toStdString();
   }
-  responder_.clear();
-  BackupOrRestoreDatabase(0, QStringLiteral("  "));
+  ran(0, QStringLiteral("  "));
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
   EXPECT_TRUE(filesIn(DefaultBackupFolder()).isEmpty());
 }
@@ -387,13 +379,8 @@ TEST_F(BackupTest, CompactionKeepsEveryRowTheSequencesAndTheKey) {
   ResetConnections();
   const auto before = dumpFile(LocalDatabasePath());
   const qint64 sizeBefore = QFileInfo(LocalDatabasePath()).size();
-
   EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
-  ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("数据压缩成功！"));
-  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("数据压缩"));
-  EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
-
+  EXPECT_EQ(shown(), QStringList{message(QStringLiteral("数据压缩"), QStringLiteral("数据压缩成功！"), Mb::Information)});
   EXPECT_LT(QFileInfo(LocalDatabasePath()).size(), sizeBefore / 4);
   EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
   EXPECT_FALSE(isPlainSqlite(LocalDatabasePath()));
@@ -409,13 +396,9 @@ TEST_F(BackupTest, CompactionAsksBeforeReplacingAWorkFileAndFailsWithoutHarm) {
   ASSERT_TRUE(writeFile(CompactionWorkFile(), "留着"));
   const QByteArray before = liveHash();
   EXPECT_FALSE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
-  ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("此压缩文件已存在是否将其覆盖？"));
-  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("压缩工程数据文件"));
-  EXPECT_EQ(responder_.messages[0].style, int(Mb::YesNo + Mb::Question));
+  EXPECT_EQ(shown(), QStringList{message(QStringLiteral("压缩工程数据文件"), QStringLiteral("此压缩文件已存在是否将其覆盖？"), Mb::YesNo + Mb::Question)});
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(fileHash(CompactionWorkFile()), QCryptographicHash::hash("留着", QCryptographicHash::Sha256));
-
   // A failure (here the wrong key) is shown as it is and leaves the database as it was.
   responder_.clear();
   responder_.answer(Mb::Yes);
@@ -533,9 +516,7 @@ TEST_F(ServerMaintenanceTest, BackupRunsOneStatementOnMaster) {
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("恭喜，数据已成功备份为‘D:\\备份\\O'Neil\\20261208090503.bak’!")});
 
   ran_.clear();
-  responder_.clear();
-  BackupOrRestoreDatabase(2, QString());
-  EXPECT_FALSE(gBackupOk);
+  EXPECT_FALSE(ran(2, QString()));
   EXPECT_TRUE(ran_.isEmpty());
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
 }
@@ -575,13 +556,10 @@ TEST_F(ServerMaintenanceTest, RestoreVerifiesSavesAndRestoresInSingleUse) {
   // The restored database was brought up to date before the program ends.
   ResetConnections();
   EXPECT_EQ(dumpFile(server_).count(QStringLiteral("PJ_Djxh")), 1);
-
   // Not confirmed, or no file: the program's database is never touched.
   for (const QString& path : {QStringLiteral("D:\\bk\\a.bak"), QString()}) {
     ran_.clear();
-    responder_.clear();
-    BackupOrRestoreDatabase(3, path);
-    EXPECT_FALSE(gBackupOk);
+    EXPECT_FALSE(ran(3, path));
     EXPECT_FALSE(touchedTheDatabase()) << ran_.join("\n").toStdString();
   }
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
@@ -640,11 +618,8 @@ TEST_F(ServerMaintenanceTest, ABackupOfAnythingElseIsRefusedBeforeAnythingIsRepl
     responder_.answer(Mb::Yes);  // would confirm, if it were ever asked
     BackupOrRestoreDatabase(3, file);
     EXPECT_FALSE(gBackupOk);
-    ASSERT_EQ(responder_.messages.size(), 1u) << said();
-    EXPECT_EQ(responder_.messages[0].text.toStdString(),
-              (QStringLiteral("“") + file + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！\r\n") + c.reason).toStdString());
-    EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
-    EXPECT_EQ(responder_.messages[0].title, QStringLiteral("数据库恢复情况"));
+    const QString refusal = QStringLiteral("“") + file + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！\r\n") + c.reason;
+    EXPECT_EQ(shown(), QStringList{message(QStringLiteral("数据库恢复情况"), refusal, Mb::Critical)});
     EXPECT_FALSE(touchedTheDatabase()) << ran_.join("\n").toStdString();
     if (c.scratchRestored)
       EXPECT_TRUE(ran_.endsWith(drop) || undo_ == QStringList{drop}) << "the scratch copy is dropped again";
@@ -659,10 +634,7 @@ TEST_F(ServerMaintenanceTest, CompactionIsLeftToTheServerTools) {
   frmSjys w(nullptr);
   QTest::mouseClick(w.cmdYs, Qt::LeftButton);
   EXPECT_EQ(w.result(), int(QDialog::Accepted));
-  ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("请联系管理员，使用MSSql自带的企业管理器进行维护。"));
-  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("提示"));
-  EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
+  EXPECT_EQ(shown(), QStringList{message(QStringLiteral("提示"), QStringLiteral("请联系管理员，使用MSSql自带的企业管理器进行维护。"), Mb::Information)});
   EXPECT_TRUE(ran_.isEmpty());
   EXPECT_EQ(liveHash(), before);
 }
@@ -677,7 +649,6 @@ TEST_F(BackupTest, TheBackupWindowBacksUpIntoTheChosenFolderAndCloses) {
   EXPECT_EQ(w.cmbDk->at(1)->Caption(), QStringLiteral("退出"));
   EXPECT_EQ(w.txtPath->text(), QDir::toNativeSeparators(gAppDir + QStringLiteral("Databackup/")));
   EXPECT_FALSE(w.lblServer->isVisibleTo(&w));
-
   // A chosen folder (not there yet) is where the file goes.
   const QString chosen = gAppDir + QStringLiteral("我的备份");
   SetChooserHandler([chosen](ChooserKind kind, const QString&) { return kind == ChooserKind::Folder ? chosen : QString(); });
@@ -697,7 +668,6 @@ TEST_F(BackupTest, TheRestoreWindowEndsTheProgramOnlyAfterARestore) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("恢复数据库"));
   EXPECT_EQ(w.cmbDk->at(0)->Caption(), QStringLiteral("恢复数据库"));
   EXPECT_TRUE(w.txtPath->text().isEmpty());
-
   // A cancelled file dialog leaves the path empty.
   QTest::mouseClick(w.cmdPath, Qt::LeftButton);
   QTest::mouseClick(w.cmbDk->at(0), Qt::LeftButton);
@@ -780,16 +750,14 @@ TEST_F(BackupTest, ARestoredOlderBackupIsBroughtUpToDateBeforeItReplacesTheDatab
   ResetConnections();
   makeOlder(backup, gDbPassword);
   addCustomer(QStringLiteral("恢复前"));
-
   ASSERT_TRUE(restoreConfirmed(backup)) << said();
   ResetConnections();
   EXPECT_EQ(customers(QStringLiteral("旧版客户")), 1);
   EXPECT_EQ(customers(QStringLiteral("恢复前")), 0);
   for (const char* table : {"PJ_Djxh", "PJ_Duanxin"})
     EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name=?"), {QString::fromUtf8(table)}).toInt(), 1) << table;
-  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Dkjl")).contains(QStringLiteral("版本")));
-  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Cjjl")).contains(QStringLiteral("版本")));
-  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Kehu")).contains(QStringLiteral("资产描述")));
+  for (const auto& [table, column] : {std::pair{"PJ_Dkjl", "版本"}, std::pair{"PJ_Cjjl", "版本"}, std::pair{"PJ_Kehu", "资产描述"}})
+    EXPECT_TRUE(Db().query(QStringLiteral("select * from %1 where 0").arg(table)).columns.contains(QString::fromUtf8(column))) << table;
   // The number sequence works on the restored file (its unique index came with the table).
   Db().Execute(QStringLiteral("insert into PJ_Djxh (前缀,序号) values ('D',1)"));
   EXPECT_THROW(Db().Execute(QStringLiteral("insert into PJ_Djxh (前缀,序号) values ('D',2)")), AppError);
@@ -867,7 +835,6 @@ TEST_F(BackupTest, AStagingCopyThatCannotBeWrittenIsToldAsAReadOnlyFolderOrAFull
   }
   EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/copy2.tmp")));
   EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/full.tmp"))) << "no part of a copy is left";
-
   // Through the restore: a database folder where the staging copy cannot be made.
   addCustomer(QStringLiteral("留下"));
   const QByteArray before = liveHash();
@@ -922,7 +889,6 @@ TEST_F(BackupTest, ABackupOfEarlierVersionsPagesRestoresConvertedAndKeepsTheFile
   addCustomer(QStringLiteral("恢复前"));
   ResetConnections();
   ASSERT_EQ(::chmod(QFile::encodeName(LocalDatabasePath()).constData(), 0660), 0);
-
   ASSERT_TRUE(restoreConfirmed(old)) << said();
   ResetConnections();
   EXPECT_EQ(dumpFile(LocalDatabasePath(), false), backedUp);
@@ -959,7 +925,6 @@ TEST_F(BackupTest, WhatIsPlantedAtTheNamesOfARestoreOrABackupIsNeverFollowed) {
     ResetConnections();
     EXPECT_EQ(dumpFile(LocalDatabasePath(), false), backedUp);
     EXPECT_EQ(dataFolderFiles(), kDataFolderFiles);
-
     // A backup takes the next name where anything stands at the name or its part file.
     const QDateTime at(QDate(2026, 12, 9), QTime(9, ++minute, 0));
     const QString stem = DefaultBackupFolder() + BackupTimeStamp(at);
@@ -1017,9 +982,7 @@ TEST_F(BackupTest, ADatabaseBehindLinksStaysBehindThemThroughBackupCompactionAnd
     EXPECT_EQ(CompactionWorkFile(), realFolder + QStringLiteral("text.bak"));
     EXPECT_EQ(RestoreStagingFile(), realFolder + QStringLiteral("restore.tmp"));
     const QStringList links = QStringList{LocalDatabasePath()} + c.via;
-    QStringList dataFiles = QStringList{QStringLiteral("data.pbb"), QStringLiteral("data.pbb.lock")} +
-                            (c.via.isEmpty() ? QStringList() : QStringList{QStringLiteral("current.pbb")});
-    dataFiles.sort();
+    const QStringList dataFiles = (c.via.isEmpty() ? QStringList() : QStringList{QStringLiteral("current.pbb")}) + kDataFolderFiles;
     const QStringList realFiles = {QStringLiteral("real-2026.pbb"), QStringLiteral("real-2026.pbb.lock")};
     auto linksStay = [&] {
       for (const QString& l : links) EXPECT_TRUE(IsLink(l)) << l.toStdString();
@@ -1053,7 +1016,6 @@ TEST_F(BackupTest, ADatabaseBehindLinksStaysBehindThemThroughBackupCompactionAnd
     EXPECT_TRUE(customersIn(DefaultBackupFolder() + before[0]).contains(QStringLiteral("恢复前")));
     EXPECT_FALSE(QDir(realFolder + QStringLiteral("../Databackup")).exists());
     QFile::remove(DefaultBackupFolder() + before[0]);
-
     // The next case starts on a plain file again.
     ResetConnections();
     for (const QString& l : links) ASSERT_TRUE(RemoveName(l));
