@@ -87,6 +87,8 @@ qint64 customers(const QString& name) {
   return Db().scalar(QStringLiteral("select count(*) from PJ_Kehu where 姓名=?"), {name}).toLongLong();
 }
 
+// The columns this version added to tables an older version had.
+const std::pair<const char*, const char*> kColumnsAddedSince[] = {{"PJ_Dkjl", "版本"}, {"PJ_Cjjl", "版本"}, {"PJ_Kehu", "资产描述"}};
 // A backup as an older version left it: two tables and three columns fewer.
 void makeOlder(const QString& backup, const QString& key) {
   Connection old(MakeSqlCipherBackend(backup, key), SqlDialect{DialectKind::Sqlite});
@@ -105,9 +107,8 @@ void makeOlder(const QString& backup, const QString& key) {
     old.Execute(QStringLiteral("insert into %1 (%2) select %2 from kept").arg(table, names.join(',')));
     old.Execute(QStringLiteral("drop table kept"));
   };
-  dropColumn(QStringLiteral("PJ_Dkjl"), QStringLiteral("版本"));
-  dropColumn(QStringLiteral("PJ_Cjjl"), QStringLiteral("版本"));
-  dropColumn(QStringLiteral("PJ_Kehu"), QStringLiteral("资产描述"));
+  for (const auto& [table, column] : kColumnsAddedSince)
+    dropColumn(QString::fromUtf8(table), QString::fromUtf8(column));
   ASSERT_FALSE(old.query(QStringLiteral("select * from PJ_Kehu where 0")).columns.contains(QStringLiteral("资产描述")));
   old.close();
 }
@@ -116,12 +117,35 @@ void makeOlder(const QString& backup, const QString& key) {
 // SQLITE_FULL once `budget` bytes have been written to them: a disk that fills up during the copy.
 class FillingDisk {
  public:
-  FillingDisk(const char* target, sqlite3_int64 budget) : target_(target), budget_(budget) {
+  FillingDisk(const char* target, sqlite3_int64 budget) {
     self() = this;
+    target_ = target;
+    budget_ = budget;
     real_ = sqlite3_vfs_find(nullptr);
     vfs_ = *real_;
     vfs_.zName = "filling-disk";
+    vfs_.szOsFile = static_cast<int>(sizeof(File)) + real_->szOsFile;
     vfs_.xOpen = &FillingDisk::open;
+    std::memset(&methods_, 0, sizeof methods_);
+    methods_.iVersion = 1;
+    methods_.xClose = [](sqlite3_file* f) { return real(f)->pMethods ? real(f)->pMethods->xClose(real(f)) : SQLITE_OK; };
+    methods_.xRead = [](sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return real(f)->pMethods->xRead(real(f), b, n, o); };
+    methods_.xWrite = [](sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+      if (reinterpret_cast<File*>(f)->watched) {
+        if (self()->written_ + n > self()->budget_) return SQLITE_FULL;
+        self()->written_ += n;
+      }
+      return real(f)->pMethods->xWrite(real(f), b, n, o);
+    };
+    methods_.xTruncate = [](sqlite3_file* f, sqlite3_int64 s) { return real(f)->pMethods->xTruncate(real(f), s); };
+    methods_.xSync = [](sqlite3_file* f, int fl) { return real(f)->pMethods->xSync(real(f), fl); };
+    methods_.xFileSize = [](sqlite3_file* f, sqlite3_int64* s) { return real(f)->pMethods->xFileSize(real(f), s); };
+    methods_.xLock = [](sqlite3_file* f, int l) { return real(f)->pMethods->xLock(real(f), l); };
+    methods_.xUnlock = [](sqlite3_file* f, int l) { return real(f)->pMethods->xUnlock(real(f), l); };
+    methods_.xCheckReservedLock = [](sqlite3_file* f, int* r) { return real(f)->pMethods->xCheckReservedLock(real(f), r); };
+    methods_.xFileControl = [](sqlite3_file* f, int op, void* a) { return real(f)->pMethods->xFileControl(real(f), op, a); };
+    methods_.xSectorSize = [](sqlite3_file* f) { return real(f)->pMethods->xSectorSize(real(f)); };
+    methods_.xDeviceCharacteristics = [](sqlite3_file* f) { return real(f)->pMethods->xDeviceCharacteristics(real(f)); };
     sqlite3_vfs_register(&vfs_, 1);
   }
   ~FillingDisk() {
@@ -132,29 +156,27 @@ class FillingDisk {
   sqlite3_int64 written() const { return written_; }
 
  private:
+  struct File {
+    sqlite3_file base;
+    bool watched;
+  };
   static FillingDisk*& self() {
     static FillingDisk* d = nullptr;
     return d;
   }
-  // A watched file keeps the default layer's methods but for its writes, which count against the budget.
+  static sqlite3_file* real(sqlite3_file* f) { return reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(f) + sizeof(File)); }
   static int open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
     FillingDisk* d = self();
-    const int rc = d->real_->xOpen(d->real_, name, f, flags, outFlags);
-    if (rc != SQLITE_OK || !f->pMethods || !name || !std::strstr(name, d->target_)) return rc;
-    d->realMethods_ = f->pMethods;
-    d->methods_ = *f->pMethods;
-    d->methods_.xWrite = [](sqlite3_file* file, const void* b, int n, sqlite3_int64 o) {
-      if (self()->written_ + n > self()->budget_) return SQLITE_FULL;
-      self()->written_ += n;
-      return self()->realMethods_->xWrite(file, b, n, o);
-    };
-    f->pMethods = &d->methods_;
+    auto* file = reinterpret_cast<File*>(f);
+    file->base.pMethods = nullptr;
+    file->watched = name && std::strstr(name, d->target_);
+    const int rc = d->real_->xOpen(d->real_, name, real(f), flags, outFlags);
+    if (rc == SQLITE_OK) file->base.pMethods = &d->methods_;
     return rc;
   }
   sqlite3_vfs* real_;
   sqlite3_vfs vfs_;
-  const sqlite3_io_methods* realMethods_ = nullptr;
-  sqlite3_io_methods methods_{};
+  sqlite3_io_methods methods_;
   const char* target_;
   sqlite3_int64 budget_;
   sqlite3_int64 written_ = 0;
@@ -189,13 +211,16 @@ class BackupTest : public ProgramTest {
     responder_.answer(Mb::Yes);
     return ran(1, file);
   }
-  // Every message shown so far as one line of its title, text and style, to compare whole.
-  static QString message(const QString& title, const QString& text, int style) { return QStringLiteral("%1|%2|%3").arg(title, text).arg(style); }
-  QStringList shown() const {
-    QStringList out;
-    for (const MessageRequest& m : responder_.messages) out << message(m.title, m.text, m.style);
+  // A message as one line of its title, text and style, and every message shown so far so: compared whole.
+  static std::string message(const QString& title, const QString& text, int style) {
+    return QStringLiteral("%1|%2|%3").arg(title, text).arg(style).toStdString();
+  }
+  std::vector<std::string> shown() const {
+    std::vector<std::string> out;
+    for (const MessageRequest& m : responder_.messages) out.push_back(message(m.title, m.text, m.style));
     return out;
   }
+  // The texts shown, for a failure to tell.
   std::string said() const { return responder_.texts().join(QLatin1Char('|')).toStdString(); }
 };
 
@@ -203,8 +228,7 @@ class BackupTest : public ProgramTest {
 
 TEST_F(BackupTest, BackupNamesAreZeroPaddedUniqueAndNeverOverwritten) {
   setNow(QDateTime(QDate(2026, 11, 1), QTime(10, 5, 3)));
-  BackupOrRestoreDatabase(0, DefaultBackupFolder());
-  ASSERT_TRUE(gBackupOk);
+  ASSERT_TRUE(ran(0, DefaultBackupFolder()));
   const QString first = DefaultBackupFolder() + QStringLiteral("20261101100503.bak");
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_EQ(responder_.messages[0].text, QStringLiteral("恭喜，数据已成功备份为‘") + QDir::toNativeSeparators(first) + QStringLiteral("’!"));
@@ -212,8 +236,7 @@ TEST_F(BackupTest, BackupNamesAreZeroPaddedUniqueAndNeverOverwritten) {
   // A second backup in the same second gets its own name; the first stays as it was.
   const QByteArray firstHash = fileHash(first);
   addCustomer(QStringLiteral("第二次"));
-  BackupOrRestoreDatabase(0, DefaultBackupFolder());
-  ASSERT_TRUE(gBackupOk);
+  ASSERT_TRUE(ran(0, DefaultBackupFolder()));
   EXPECT_EQ(fileHash(first), firstHash);
   // 11 January at the same time no longer gives the name of 1 November.
   setNow(QDateTime(QDate(2026, 1, 11), QTime(10, 5, 3)));
@@ -250,14 +273,12 @@ TEST_F(BackupTest, RestoreBringsBackExactlyTheBackedUpRowsAndKeepsThisWorkstatio
   const QStringList sysRow = dumpFile(LocalDatabasePath())[QStringLiteral("PJ_Sys")];
   ResetConnections();
   const auto beforeRestore = dumpFile(LocalDatabasePath(), false);
-
   setNow(QDateTime(QDate(2026, 12, 9), QTime(8, 0, 0)));
   ASSERT_TRUE(restoreConfirmed(backup)) << said();
   ASSERT_EQ(responder_.messages.size(), 2u);
   EXPECT_EQ(responder_.messages[0].style, int(Mb::YesNo + Mb::Question));
   EXPECT_EQ(responder_.messages[1].text, QStringLiteral("数据恢复已经完成，请重启本软件！"));
   EXPECT_EQ(responder_.messages[1].title, QStringLiteral("数据库恢复情况"));
-
   ResetConnections();
   EXPECT_EQ(dumpFile(LocalDatabasePath(), false), backedUp);
   EXPECT_EQ(dumpFile(LocalDatabasePath())[QStringLiteral("PJ_Sys")], sysRow);
@@ -380,7 +401,7 @@ TEST_F(BackupTest, CompactionKeepsEveryRowTheSequencesAndTheKey) {
   const auto before = dumpFile(LocalDatabasePath());
   const qint64 sizeBefore = QFileInfo(LocalDatabasePath()).size();
   EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
-  EXPECT_EQ(shown(), QStringList{message(QStringLiteral("数据压缩"), QStringLiteral("数据压缩成功！"), Mb::Information)});
+  EXPECT_EQ(shown(), std::vector{message(QStringLiteral("数据压缩"), QStringLiteral("数据压缩成功！"), Mb::Information)});
   EXPECT_LT(QFileInfo(LocalDatabasePath()).size(), sizeBefore / 4);
   EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
   EXPECT_FALSE(isPlainSqlite(LocalDatabasePath()));
@@ -396,7 +417,7 @@ TEST_F(BackupTest, CompactionAsksBeforeReplacingAWorkFileAndFailsWithoutHarm) {
   ASSERT_TRUE(writeFile(CompactionWorkFile(), "留着"));
   const QByteArray before = liveHash();
   EXPECT_FALSE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
-  EXPECT_EQ(shown(), QStringList{message(QStringLiteral("压缩工程数据文件"), QStringLiteral("此压缩文件已存在是否将其覆盖？"), Mb::YesNo + Mb::Question)});
+  EXPECT_EQ(shown(), std::vector{message(QStringLiteral("压缩工程数据文件"), QStringLiteral("此压缩文件已存在是否将其覆盖？"), Mb::YesNo + Mb::Question)});
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(fileHash(CompactionWorkFile()), QCryptographicHash::hash("留着", QCryptographicHash::Sha256));
   // A failure (here the wrong key) is shown as it is and leaves the database as it was.
@@ -409,7 +430,6 @@ TEST_F(BackupTest, CompactionAsksBeforeReplacingAWorkFileAndFailsWithoutHarm) {
   EXPECT_FALSE(responder_.messages[1].text.isEmpty());
   EXPECT_EQ(liveHash(), before);
   EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
-
   responder_.clear();
   EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("数据压缩成功！")}) << "no work file left to ask about";
@@ -514,7 +534,6 @@ TEST_F(ServerMaintenanceTest, BackupRunsOneStatementOnMaster) {
   ASSERT_TRUE(gBackupOk);
   EXPECT_EQ(ran_, QStringList{QStringLiteral("BACKUP DATABASE [借贷]]库] TO DISK = N'D:\\备份\\O''Neil\\20261208090503.bak'")});
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("恭喜，数据已成功备份为‘D:\\备份\\O'Neil\\20261208090503.bak’!")});
-
   ran_.clear();
   EXPECT_FALSE(ran(2, QString()));
   EXPECT_TRUE(ran_.isEmpty());
@@ -597,10 +616,7 @@ TEST_F(ServerMaintenanceTest, ABackupOfAnythingElseIsRefusedBeforeAnythingIsRepl
       {"a differential backup", [this] { header_.rows[0][1] = 5; }, QStringLiteral("这不是完整的数据库备份。"), false},
       {"another database", [this] { header_.rows[0][2] = QStringLiteral("进销存"); },
        QStringLiteral("备份的是数据库“进销存”，不是本系统的数据库“借贷]库”。"), false},
-      {"without the system's tables",
-       [this] {
-         tables_.rows = {{QStringLiteral("PJ_Jq")}, {QStringLiteral("货物")}};
-       },
+      {"without the system's tables", [this] { tables_.rows = {{QStringLiteral("PJ_Jq")}, {QStringLiteral("货物")}}; },
        QStringLiteral("备份中缺少本系统的数据表：PJ_Admin、PJ_Zxlb、PJ_Zaxiang、PJ_Kehu、PJ_Kehu_Gs、PJ_Gd、PJ_Yhzh、PJ_Dkjl、PJ_Hdjh、PJ_Hkjl、PJ_Cjjl、PJ_Cjzfjh、PJ_Cjzfjl、PJ_Liushui。"),
        true},
       {"a scratch restore the server refuses",
@@ -619,7 +635,7 @@ TEST_F(ServerMaintenanceTest, ABackupOfAnythingElseIsRefusedBeforeAnythingIsRepl
     BackupOrRestoreDatabase(3, file);
     EXPECT_FALSE(gBackupOk);
     const QString refusal = QStringLiteral("“") + file + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！\r\n") + c.reason;
-    EXPECT_EQ(shown(), QStringList{message(QStringLiteral("数据库恢复情况"), refusal, Mb::Critical)});
+    EXPECT_EQ(shown(), std::vector{message(QStringLiteral("数据库恢复情况"), refusal, Mb::Critical)});
     EXPECT_FALSE(touchedTheDatabase()) << ran_.join("\n").toStdString();
     if (c.scratchRestored)
       EXPECT_TRUE(ran_.endsWith(drop) || undo_ == QStringList{drop}) << "the scratch copy is dropped again";
@@ -634,7 +650,7 @@ TEST_F(ServerMaintenanceTest, CompactionIsLeftToTheServerTools) {
   frmSjys w(nullptr);
   QTest::mouseClick(w.cmdYs, Qt::LeftButton);
   EXPECT_EQ(w.result(), int(QDialog::Accepted));
-  EXPECT_EQ(shown(), QStringList{message(QStringLiteral("提示"), QStringLiteral("请联系管理员，使用MSSql自带的企业管理器进行维护。"), Mb::Information)});
+  EXPECT_EQ(shown(), std::vector{message(QStringLiteral("提示"), QStringLiteral("请联系管理员，使用MSSql自带的企业管理器进行维护。"), Mb::Information)});
   EXPECT_TRUE(ran_.isEmpty());
   EXPECT_EQ(liveHash(), before);
 }
@@ -673,7 +689,6 @@ TEST_F(BackupTest, TheRestoreWindowEndsTheProgramOnlyAfterARestore) {
   QTest::mouseClick(w.cmbDk->at(0), Qt::LeftButton);
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
   EXPECT_EQ(ended_.calls, 0);
-
   SetChooserHandler([backup](ChooserKind kind, const QString&) { return kind == ChooserKind::OpenFile ? backup : QString(); });
   QTest::mouseClick(w.cmdPath, Qt::LeftButton);
   EXPECT_EQ(w.txtPath->text(), QDir::toNativeSeparators(backup));
@@ -756,7 +771,7 @@ TEST_F(BackupTest, ARestoredOlderBackupIsBroughtUpToDateBeforeItReplacesTheDatab
   EXPECT_EQ(customers(QStringLiteral("恢复前")), 0);
   for (const char* table : {"PJ_Djxh", "PJ_Duanxin"})
     EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name=?"), {QString::fromUtf8(table)}).toInt(), 1) << table;
-  for (const auto& [table, column] : {std::pair{"PJ_Dkjl", "版本"}, std::pair{"PJ_Cjjl", "版本"}, std::pair{"PJ_Kehu", "资产描述"}})
+  for (const auto& [table, column] : kColumnsAddedSince)
     EXPECT_TRUE(Db().query(QStringLiteral("select * from %1 where 0").arg(table)).columns.contains(QString::fromUtf8(column))) << table;
   // The number sequence works on the restored file (its unique index came with the table).
   Db().Execute(QStringLiteral("insert into PJ_Djxh (前缀,序号) values ('D',1)"));
@@ -989,21 +1004,18 @@ TEST_F(BackupTest, ADatabaseBehindLinksStaysBehindThemThroughBackupCompactionAnd
       EXPECT_EQ(filesIn(realFolder), realFiles) << "no work file or journal left beside the real file";
       EXPECT_EQ(dataFolderFiles(), dataFiles);
     };
-
     addCustomer(QStringLiteral("链接后"));
     const QString backup = backupNow(QDateTime(QDate(2026, 12, 9), QTime(10, ++minute, 0)));
     EXPECT_TRUE(customersIn(backup).contains(QStringLiteral("链接后")));
     addCustomer(QStringLiteral("压缩前"));
     ResetConnections();
     EXPECT_TRUE(customersIn(real).contains(QStringLiteral("压缩前"))) << "the save went to the real file";
-
     responder_.clear();
     EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("数据压缩成功！")});
     linksStay();
     ownedAsBefore(real);
     EXPECT_TRUE(customersIn(real).contains(QStringLiteral("压缩前")));
-
     addCustomer(QStringLiteral("恢复前"));
     ASSERT_TRUE(restoreConfirmed(backup)) << said();
     ResetConnections();
@@ -1096,15 +1108,8 @@ TEST_F(BackupTest, AFolderAtAJournalsNameIsNamedInEveryStepThatMeetsIt) {
   const Case cases[] = {
       {"a save", QString(), [] { addCustomer(QStringLiteral("保存")); }},
       {"a backup's part file", DefaultBackupFolder() + BackupTimeStamp(later) + QStringLiteral(".bak.part"),
-       [&] {
-         setNow(later);
-         BackupOrRestoreDatabase(0, DefaultBackupFolder());
-       }},
-      {"the restore's staging copy", RestoreStagingFile(),
-       [&] {
-         responder_.answer(Mb::Yes);
-         BackupOrRestoreDatabase(1, backup);
-       }},
+       [&] { setNow(later); BackupOrRestoreDatabase(0, DefaultBackupFolder()); }},
+      {"the restore's staging copy", RestoreStagingFile(), [&] { responder_.answer(Mb::Yes); BackupOrRestoreDatabase(1, backup); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -63,7 +63,8 @@ void expectRow(const QString& table, const QString& nameField, const QString& na
     const qsizetype at = r.columns.indexOf(it.key());
     ASSERT_GE(at, 0) << it.key().toStdString();
     const QVariant v = r.rows.front().value(at);
-    EXPECT_EQ(v.isNull() ? QStringLiteral("<null>") : VariantText(v), it.value()) << name.toStdString() << " " << it.key().toStdString();
+    EXPECT_EQ((v.isNull() ? QStringLiteral("<null>") : VariantText(v)).toStdString(), it.value().toStdString())
+        << name.toStdString() << " " << it.key().toStdString();
   }
 }
 
@@ -231,7 +232,6 @@ TEST_F(ImportTest, IndividualCustomersGetMnemonicsAndNothingCarriesOver) {
   ASSERT_FALSE(steps.empty());
   EXPECT_EQ(steps.back(), std::make_pair(4, 4));
   for (size_t i = 1; i < steps.size(); ++i) EXPECT_EQ(steps[i].first, steps[i - 1].first + 1);
-
   expectRow("PJ_Kehu", "姓名", "张三",
             {{"助记符", "ZS"}, {"手机", "13800138000"}, {"座机", "010-62345678"}, {"身份证号", "110101199003071234"},
              {"银行帐号", "6222020200112233445"}, {"生日", "1990-03-07"}, {"年收入", "150000"}, {"建档人", "管理员"}});
@@ -249,7 +249,6 @@ TEST_F(ImportTest, CorporateCustomersAndInvestors) {
             {{"营业执照注册号", "110108012345678"}, {"手机", "13511112222"}, {"银行帐号", "0200001234567890123"}, {"助记符", "BJHXMYYXGS"}});
   expectRow("PJ_Kehu_Gs", "公司名称", "上海浦江实业有限公司", {{"营业执照注册号", "91310000MA1FL12345"}, {"手机", ""}});
   expectRow("PJ_Kehu_Gs", "公司名称", "深圳鹏城科技有限公司", {{"法人姓名", ""}, {"不良贷款记录", ""}, {"手机", "18912345678"}});
-
   EXPECT_EQ(importAll("investors.xls", 6), 3);
   expectRow("PJ_Gd", "姓名", "孙丽", {{"手机", "18628001234"}, {"银行账号", "6228480012345678901"}, {"助记符", "SL"}});
   expectRow("PJ_Gd", "姓名", "周伟", {{"家庭住址", ""}, {"备注", ""}});
@@ -384,7 +383,6 @@ TEST_F(ImportTest, WindowOffersTheTargetsFieldsAndKeepsBindingsUnique) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("数据导入"));
   EXPECT_EQ(w.Combo1->count(), 8);
   EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("公司名称"));
-
   w.Text1->setText("1");
   w.eButton2_Click();
   ASSERT_EQ(w.Bindings().size(), 1u);
@@ -394,7 +392,6 @@ TEST_F(ImportTest, WindowOffersTheTargetsFieldsAndKeepsBindingsUnique) {
   w.eButton2_Click();
   EXPECT_TRUE(responder_.saw(QStringLiteral("不能重复！")));
   EXPECT_EQ(w.Bindings().size(), 1u);
-
   w.Combo1->setCurrentIndex(1);
   for (const char* bad : {"abc", "0", "2.5", ""}) {
     responder_.clear();
@@ -449,14 +446,12 @@ TEST_F(ImportTest, WindowRefusalsLeaveItOpenAndTheDataUntouched) {
   load(w, 4);
   w.eButton3_Click();
   EXPECT_TRUE(responder_.saw(QStringLiteral("请先打开要导入的Excel文件。")));
-
   responder_.clear();
   choose(w, fixture("no-sheet1.xls"));
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_TRUE(responder_.messages[0].text.contains("Sheet1"));
   EXPECT_EQ(responder_.messages[0].style & 0x70, Mb::Critical);
   EXPECT_TRUE(w.WorkbookPath().isEmpty());
-
   choose(w, fixture("garbage.xls"));
   ASSERT_EQ(w.WorkbookPath(), fixture("garbage.xls"));
   w.Text1->setText("1");
