@@ -1,8 +1,9 @@
 #pragma once
 // What the tests of the party lists share: a logged-in administrator, rows put straight into the
-// tables, and the grid and option moves a user makes.
+// tables, the grid and option moves a user makes, and files written and read whole.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -15,6 +16,17 @@
 #include "parties/PartyListBase.h"
 #include "platform/Buttons.h"
 #include "platform/Grid.h"
+
+// Whether `bytes` were written whole to the file at `path`, in place of what it held.
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+// What the file at `path` holds; empty when it cannot be read.
+inline QByteArray readFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 class PartyFixture : public ProgramTest {
  protected:

@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../PartyFixture.h"
 #include "TestSupport.h"
 #include "app/data/BuiltInSchema.h"
 #include "app/data/ConnectionSettings.h"
@@ -40,8 +41,8 @@ namespace {
 
 // Every row of every table of a keyed file, in key order, as text: two files hold the same data
 // exactly when their dumps are equal.
-QMap<QString, QStringList> dumpFile(const QString& path, const QString& key, bool withSys = true) {
-  Connection conn(MakeSqlCipherBackend(path, key), SqlDialect{DialectKind::Sqlite});
+QMap<QString, QStringList> dumpFile(const QString& path, bool withSys = true) {
+  Connection conn(MakeSqlCipherBackend(path, gDbPassword), SqlDialect{DialectKind::Sqlite});
   conn.ensureOpen();
   QMap<QString, QStringList> out;
   for (const auto& t : conn.query(QStringLiteral("select name from sqlite_master where type='table' order by name")).rows) {
@@ -57,6 +58,7 @@ QMap<QString, QStringList> dumpFile(const QString& path, const QString& key, boo
   }
   return out;
 }
+
 
 QByteArray fileHash(const QString& path) {
   QFile f(path);
@@ -75,6 +77,7 @@ const QStringList kDataFolderFiles = {QStringLiteral("data.pbb"), QStringLiteral
 QStringList filesIn(const QString& folder) {
   return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
+QStringList dataFolderFiles() { return filesIn(gAppDir + QStringLiteral("data")); }
 
 void addCustomer(const QString& name) {
   Db().Execute(QStringLiteral("insert into PJ_Kehu (姓名,手机,家庭住址) values (?,?,?)"), {name, QStringLiteral("13900000000"), QStringLiteral("某市某路1号")});
@@ -84,8 +87,8 @@ qint64 customers(const QString& name) {
   return Db().scalar(QStringLiteral("select count(*) from PJ_Kehu where 姓名=?"), {name}).toLongLong();
 }
 
-// A file layer over the default one whose writes to files whose name holds `target` fail with
-// SQLITE_FULL once `budget` bytes have been written to them: a disk that fills up during the copy.
+// The columns this version added to tables an older version had.
+const std::pair<const char*, const char*> kColumnsAddedSince[] = {{"PJ_Dkjl", "版本"}, {"PJ_Cjjl", "版本"}, {"PJ_Kehu", "资产描述"}};
 // A backup as an older version left it: two tables and three columns fewer.
 void makeOlder(const QString& backup, const QString& key) {
   Connection old(MakeSqlCipherBackend(backup, key), SqlDialect{DialectKind::Sqlite});
@@ -104,17 +107,14 @@ void makeOlder(const QString& backup, const QString& key) {
     old.Execute(QStringLiteral("insert into %1 (%2) select %2 from kept").arg(table, names.join(',')));
     old.Execute(QStringLiteral("drop table kept"));
   };
-  dropColumn(QStringLiteral("PJ_Dkjl"), QStringLiteral("版本"));
-  dropColumn(QStringLiteral("PJ_Cjjl"), QStringLiteral("版本"));
-  dropColumn(QStringLiteral("PJ_Kehu"), QStringLiteral("资产描述"));
+  for (const auto& [table, column] : kColumnsAddedSince)
+    dropColumn(QString::fromUtf8(table), QString::fromUtf8(column));
   ASSERT_FALSE(old.query(QStringLiteral("select * from PJ_Kehu where 0")).columns.contains(QStringLiteral("资产描述")));
   old.close();
 }
 
-QStringList columnsOf(const QString& table) {
-  return Db().query(QStringLiteral("select * from %1 where 0").arg(table)).columns;
-}
-
+// A file layer over the default one whose writes to files whose name holds `target` fail with
+// SQLITE_FULL once `budget` bytes have been written to them: a disk that fills up during the copy.
 class FillingDisk {
  public:
   FillingDisk(const char* target, sqlite3_int64 budget) {
@@ -128,10 +128,7 @@ class FillingDisk {
     vfs_.xOpen = &FillingDisk::open;
     std::memset(&methods_, 0, sizeof methods_);
     methods_.iVersion = 1;
-    methods_.xClose = [](sqlite3_file* f) {
-      const int rc = real(f)->pMethods ? real(f)->pMethods->xClose(real(f)) : SQLITE_OK;
-      return rc;
-    };
+    methods_.xClose = [](sqlite3_file* f) { return real(f)->pMethods ? real(f)->pMethods->xClose(real(f)) : SQLITE_OK; };
     methods_.xRead = [](sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return real(f)->pMethods->xRead(real(f), b, n, o); };
     methods_.xWrite = [](sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
       if (reinterpret_cast<File*>(f)->watched) {
@@ -157,7 +154,6 @@ class FillingDisk {
     self() = nullptr;
   }
   sqlite3_int64 written() const { return written_; }
-  int refused = 0;
 
  private:
   struct File {
@@ -204,34 +200,52 @@ class BackupTest : public ProgramTest {
     ResetConnections();
     return fileHash(LocalDatabasePath());
   }
+  // A backup (0, 2) or restore (1, 3) with only its own messages recorded; whether it went through.
+  bool ran(int kind, const QString& path) {
+    responder_.clear();
+    BackupOrRestoreDatabase(kind, path);
+    return gBackupOk;
+  }
+  // A restore from `file` as the user confirms it.
+  bool restoreConfirmed(const QString& file) {
+    responder_.answer(Mb::Yes);
+    return ran(1, file);
+  }
+  // A message as one line of its title, text and style, and every message shown so far so: compared whole.
+  static std::string message(const QString& title, const QString& text, int style) {
+    return QStringLiteral("%1|%2|%3").arg(title, text).arg(style).toStdString();
+  }
+  std::vector<std::string> shown() const {
+    std::vector<std::string> out;
+    for (const MessageRequest& m : responder_.messages) out.push_back(message(m.title, m.text, m.style));
+    return out;
+  }
+  // The texts shown, for a failure to tell.
+  std::string said() const { return responder_.texts().join(QLatin1Char('|')).toStdString(); }
 };
 
 }  // namespace
 
 TEST_F(BackupTest, BackupNamesAreZeroPaddedUniqueAndNeverOverwritten) {
   setNow(QDateTime(QDate(2026, 11, 1), QTime(10, 5, 3)));
-  BackupOrRestoreDatabase(0, DefaultBackupFolder());
-  ASSERT_TRUE(gBackupOk);
+  ASSERT_TRUE(ran(0, DefaultBackupFolder()));
   const QString first = DefaultBackupFolder() + QStringLiteral("20261101100503.bak");
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_EQ(responder_.messages[0].text, QStringLiteral("恭喜，数据已成功备份为‘") + QDir::toNativeSeparators(first) + QStringLiteral("’!"));
   EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
-
   // A second backup in the same second gets its own name; the first stays as it was.
   const QByteArray firstHash = fileHash(first);
   addCustomer(QStringLiteral("第二次"));
-  BackupOrRestoreDatabase(0, DefaultBackupFolder());
-  ASSERT_TRUE(gBackupOk);
+  ASSERT_TRUE(ran(0, DefaultBackupFolder()));
   EXPECT_EQ(fileHash(first), firstHash);
-
   // 11 January at the same time no longer gives the name of 1 November.
   setNow(QDateTime(QDate(2026, 1, 11), QTime(10, 5, 3)));
   BackupOrRestoreDatabase(0, DefaultBackupFolder());
   EXPECT_EQ(filesIn(DefaultBackupFolder()),
             (QStringList{QStringLiteral("20260111100503.bak"), QStringLiteral("20261101100503-2.bak"), QStringLiteral("20261101100503.bak")}))
       << "no probe or part files are left behind either";
-  EXPECT_EQ(dumpFile(DefaultBackupFolder() + QStringLiteral("20261101100503-2.bak"), gDbPassword)[QStringLiteral("PJ_Kehu")].size(),
-            dumpFile(first, gDbPassword)[QStringLiteral("PJ_Kehu")].size() + 1);
+  EXPECT_EQ(dumpFile(DefaultBackupFolder() + QStringLiteral("20261101100503-2.bak"))[QStringLiteral("PJ_Kehu")].size(),
+            dumpFile(first)[QStringLiteral("PJ_Kehu")].size() + 1);
 }
 
 TEST_F(BackupTest, ABackupIsAnEncryptedCopyOfEveryRow) {
@@ -243,75 +257,61 @@ TEST_F(BackupTest, ABackupIsAnEncryptedCopyOfEveryRow) {
   EXPECT_FALSE(IsSystemDatabaseFile(file, QStringLiteral("别的密码"), &reason));
   EXPECT_TRUE(reason.contains(QStringLiteral("不能用本系统的密码打开"))) << reason.toStdString();
   ResetConnections();
-  EXPECT_EQ(dumpFile(file, gDbPassword), dumpFile(LocalDatabasePath(), gDbPassword));
+  EXPECT_EQ(dumpFile(file), dumpFile(LocalDatabasePath()));
 }
 
 TEST_F(BackupTest, RestoreBringsBackExactlyTheBackedUpRowsAndKeepsThisWorkstation) {
   addCustomer(QStringLiteral("备份前"));
   const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
   ResetConnections();
-  const auto backedUp = dumpFile(backup, gDbPassword, false);
-
+  const auto backedUp = dumpFile(backup, false);
   // Work goes on after the backup, and this workstation's connection settings change.
   addCustomer(QStringLiteral("备份后"));
   Db().Execute(QStringLiteral("delete from PJ_Kehu where 姓名=?"), {QStringLiteral("备份前")});
   Db().Execute(QStringLiteral("update PJ_Jq set 单位名称=? where 机器ID=1"), {QStringLiteral("改过的公司")});
   Db().Execute(QStringLiteral("update PJ_Sys set SqlIP=?, SqlName=?, 机器ID=? where 编号=1"), {QStringLiteral("10.0.0.9"), QStringLiteral("贷款库"), 3});
-  const QStringList sysRow = dumpFile(LocalDatabasePath(), gDbPassword)[QStringLiteral("PJ_Sys")];
+  const QStringList sysRow = dumpFile(LocalDatabasePath())[QStringLiteral("PJ_Sys")];
   ResetConnections();
-  const auto beforeRestore = dumpFile(LocalDatabasePath(), gDbPassword, false);
-
-  responder_.clear();
-  responder_.answer(Mb::Yes);
+  const auto beforeRestore = dumpFile(LocalDatabasePath(), false);
   setNow(QDateTime(QDate(2026, 12, 9), QTime(8, 0, 0)));
-  BackupOrRestoreDatabase(1, backup);
-  ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+  ASSERT_TRUE(restoreConfirmed(backup)) << said();
   ASSERT_EQ(responder_.messages.size(), 2u);
   EXPECT_EQ(responder_.messages[0].style, int(Mb::YesNo + Mb::Question));
   EXPECT_EQ(responder_.messages[1].text, QStringLiteral("数据恢复已经完成，请重启本软件！"));
   EXPECT_EQ(responder_.messages[1].title, QStringLiteral("数据库恢复情况"));
-
   ResetConnections();
-  EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword, false), backedUp);
-  EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword)[QStringLiteral("PJ_Sys")], sysRow);
+  EXPECT_EQ(dumpFile(LocalDatabasePath(), false), backedUp);
+  EXPECT_EQ(dumpFile(LocalDatabasePath())[QStringLiteral("PJ_Sys")], sysRow);
   EXPECT_FALSE(isPlainSqlite(LocalDatabasePath()));
   EXPECT_EQ(customers(QStringLiteral("备份前")), 1) << "the program reads the restored file";
   EXPECT_EQ(customers(QStringLiteral("备份后")), 0);
-
   // The data replaced by the restore was saved first.
   const QString safety = DefaultBackupFolder() + QStringLiteral("20261209080000_恢复前.bak");
   ASSERT_TRUE(QFile::exists(safety));
   ResetConnections();
-  EXPECT_EQ(dumpFile(safety, gDbPassword, false), beforeRestore);
-  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles);
+  EXPECT_EQ(dumpFile(safety, false), beforeRestore);
+  EXPECT_EQ(dataFolderFiles(), kDataFolderFiles);
 }
 
 TEST_F(BackupTest, ARestoreFileThatIsNotOurDatabaseIsRefusedAndChangesNothing) {
   const QString dir = gAppDir + QStringLiteral("外来文件/");
   QDir().mkpath(dir);
   const QString good = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
-  auto writeFile = [](const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-  };
   // The whole system's data, keyed otherwise (another key, and no key at all).
-  auto exportWithKey = [&writeFile](const QString& path, const QString& key) {
-    writeFile(path, QByteArray());  // the program's connection opens files but creates none
+  auto exportWithKey = [](const QString& path, const QString& key) {
+    ASSERT_TRUE(writeFile(path, QByteArray()));  // the program's connection opens files but creates none
     Db(0).Execute(QStringLiteral("ATTACH DATABASE ? AS x KEY ?"), {path, key});
     Db(0).query(QStringLiteral("SELECT sqlcipher_export('x')"));
     Db(0).Execute(QStringLiteral("DETACH DATABASE x"));
   };
-  writeFile(dir + QStringLiteral("文本.bak"), "这不是数据库，只是一段文字。");
-  writeFile(dir + QStringLiteral("空.bak"), QByteArray());
+  ASSERT_TRUE(writeFile(dir + QStringLiteral("文本.bak"), "这不是数据库，只是一段文字。"));
+  ASSERT_TRUE(writeFile(dir + QStringLiteral("空.bak"), QByteArray()));
   exportWithKey(dir + QStringLiteral("别的密码.bak"), QStringLiteral("另一个密码"));
   exportWithKey(dir + QStringLiteral("未加密.bak"), QString());
   ASSERT_TRUE(isPlainSqlite(dir + QStringLiteral("未加密.bak")));
-  {
-    QFile in(good);
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    writeFile(dir + QStringLiteral("截断.bak"), in.read(in.size() / 2));
-  }
+  const QByteArray goodBytes = readFile(good);
+  ASSERT_FALSE(goodBytes.isEmpty());
+  ASSERT_TRUE(writeFile(dir + QStringLiteral("截断.bak"), goodBytes.left(goodBytes.size() / 2)));
   {
     Connection other(MakeSqlCipherBackend(dir + QStringLiteral("别的系统.bak"), gDbPassword, true), SqlDialect{DialectKind::Sqlite});
     other.ensureOpen();
@@ -319,17 +319,13 @@ TEST_F(BackupTest, ARestoreFileThatIsNotOurDatabaseIsRefusedAndChangesNothing) {
     other.Execute(QStringLiteral("create table 货物 (编号 integer primary key, 名称 text)"));
     other.close();
   }
-
   const QByteArray before = liveHash();
   const QStringList backupsBefore = filesIn(DefaultBackupFolder());
   for (const QString& name : {QStringLiteral("文本.bak"), QStringLiteral("空.bak"), QStringLiteral("别的密码.bak"), QStringLiteral("未加密.bak"),
                               QStringLiteral("截断.bak"), QStringLiteral("别的系统.bak")}) {
     SCOPED_TRACE(name.toStdString());
-    responder_.clear();
-    responder_.answer(Mb::Yes);  // would confirm, if it were ever asked
-    BackupOrRestoreDatabase(1, dir + name);
-    EXPECT_FALSE(gBackupOk);
-    ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
+    EXPECT_FALSE(restoreConfirmed(dir + name));  // confirmed, if it were ever asked
+    ASSERT_EQ(responder_.messages.size(), 1u) << said();
     EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("“") + QDir::toNativeSeparators(dir + name) + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！")))
         << responder_.messages[0].text.toStdString();
     // Why, in the user's words: no driver text, no table names.
@@ -340,7 +336,7 @@ TEST_F(BackupTest, ARestoreFileThatIsNotOurDatabaseIsRefusedAndChangesNothing) {
     responder_.answers.clear();
     EXPECT_EQ(liveHash(), before);
     EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore) << "nothing was saved for a restore that never happened";
-    EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles);
+    EXPECT_EQ(dataFolderFiles(), kDataFolderFiles);
   }
   EXPECT_EQ(ended_.calls, 0);
 }
@@ -349,32 +345,23 @@ TEST_F(BackupTest, ARestoreNotConfirmedOrWithoutAFileChangesNothing) {
   const QString backup = backupNow(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 3)));
   addCustomer(QStringLiteral("之后"));
   const QByteArray before = liveHash();
-
-  responder_.clear();  // the question is answered No
-  BackupOrRestoreDatabase(1, backup);
-  EXPECT_FALSE(gBackupOk);
+  EXPECT_FALSE(ran(1, backup));  // the question is answered No
   ASSERT_EQ(responder_.messages.size(), 1u);
   EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("确定要恢复吗？")));
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(filesIn(DefaultBackupFolder()).size(), 1);
-
   for (const QString& empty : {QString(), QStringLiteral("   ")}) {
-    responder_.clear();
-    BackupOrRestoreDatabase(1, empty);
-    EXPECT_FALSE(gBackupOk);
+    EXPECT_FALSE(ran(1, empty));
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
     EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
   }
-  responder_.clear();
-  BackupOrRestoreDatabase(1, gAppDir + QStringLiteral("没有这个文件.bak"));
+  ran(1, gAppDir + QStringLiteral("没有这个文件.bak"));
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("找不到备份文件“") + QDir::toNativeSeparators(gAppDir + QStringLiteral("没有这个文件.bak")) + QStringLiteral("”！")});
   EXPECT_EQ(liveHash(), before);
 }
 
 TEST_F(BackupTest, ABackupFolderThatCannotBeWrittenGivesAClearMessage) {
-  QFile blocker(gAppDir + QStringLiteral("一个文件"));
-  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-  blocker.close();
+  ASSERT_TRUE(writeFile(gAppDir + QStringLiteral("一个文件"), QByteArray()));
   struct Case {
     QString folder;
     QString expected;
@@ -389,17 +376,14 @@ TEST_F(BackupTest, ABackupFolderThatCannotBeWrittenGivesAClearMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder.toStdString());
-    responder_.clear();
-    BackupOrRestoreDatabase(0, c.folder);
-    EXPECT_FALSE(gBackupOk);
+    EXPECT_FALSE(ran(0, c.folder));
     ASSERT_EQ(responder_.messages.size(), 1u);
     EXPECT_EQ(responder_.messages[0].text, c.expected);
     EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
     EXPECT_EQ(responder_.messages[0].details.contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}"))), c.systemText)
         << responder_.messages[0].details.toStdString();
   }
-  responder_.clear();
-  BackupOrRestoreDatabase(0, QStringLiteral("  "));
+  ran(0, QStringLiteral("  "));
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
   EXPECT_TRUE(filesIn(DefaultBackupFolder()).isEmpty());
 }
@@ -414,20 +398,15 @@ TEST_F(BackupTest, CompactionKeepsEveryRowTheSequencesAndTheKey) {
   const qint64 lastKey = Db().scalar(QStringLiteral("select seq from sqlite_sequence where name='PJ_Kehu'")).toLongLong();
   ASSERT_GT(lastKey, Db().scalar(QStringLiteral("select max(编号) from PJ_Kehu")).toLongLong());
   ResetConnections();
-  const auto before = dumpFile(LocalDatabasePath(), gDbPassword);
+  const auto before = dumpFile(LocalDatabasePath());
   const qint64 sizeBefore = QFileInfo(LocalDatabasePath()).size();
-
   EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
-  ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("数据压缩成功！"));
-  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("数据压缩"));
-  EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
-
+  EXPECT_EQ(shown(), std::vector{message(QStringLiteral("数据压缩"), QStringLiteral("数据压缩成功！"), Mb::Information)});
   EXPECT_LT(QFileInfo(LocalDatabasePath()).size(), sizeBefore / 4);
   EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
   EXPECT_FALSE(isPlainSqlite(LocalDatabasePath()));
   EXPECT_FALSE(IsSystemDatabaseFile(LocalDatabasePath(), QStringLiteral("别的密码")));
-  EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword), before);
+  EXPECT_EQ(dumpFile(LocalDatabasePath()), before);
   // The program goes on with the compacted file, and new keys continue after the highest ever given
   // (the last rows were deleted, so the highest left is lower).
   addCustomer(QStringLiteral("压缩后"));
@@ -435,20 +414,12 @@ TEST_F(BackupTest, CompactionKeepsEveryRowTheSequencesAndTheKey) {
 }
 
 TEST_F(BackupTest, CompactionAsksBeforeReplacingAWorkFileAndFailsWithoutHarm) {
-  {
-    QFile work(CompactionWorkFile());
-    ASSERT_TRUE(work.open(QIODevice::WriteOnly));
-    work.write("留着");
-  }
+  ASSERT_TRUE(writeFile(CompactionWorkFile(), "留着"));
   const QByteArray before = liveHash();
   EXPECT_FALSE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
-  ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("此压缩文件已存在是否将其覆盖？"));
-  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("压缩工程数据文件"));
-  EXPECT_EQ(responder_.messages[0].style, int(Mb::YesNo + Mb::Question));
+  EXPECT_EQ(shown(), std::vector{message(QStringLiteral("压缩工程数据文件"), QStringLiteral("此压缩文件已存在是否将其覆盖？"), Mb::YesNo + Mb::Question)});
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(fileHash(CompactionWorkFile()), QCryptographicHash::hash("留着", QCryptographicHash::Sha256));
-
   // A failure (here the wrong key) is shown as it is and leaves the database as it was.
   responder_.clear();
   responder_.answer(Mb::Yes);
@@ -459,7 +430,6 @@ TEST_F(BackupTest, CompactionAsksBeforeReplacingAWorkFileAndFailsWithoutHarm) {
   EXPECT_FALSE(responder_.messages[1].text.isEmpty());
   EXPECT_EQ(liveHash(), before);
   EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
-
   responder_.clear();
   EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("数据压缩成功！")}) << "no work file left to ask about";
@@ -564,11 +534,8 @@ TEST_F(ServerMaintenanceTest, BackupRunsOneStatementOnMaster) {
   ASSERT_TRUE(gBackupOk);
   EXPECT_EQ(ran_, QStringList{QStringLiteral("BACKUP DATABASE [借贷]]库] TO DISK = N'D:\\备份\\O''Neil\\20261208090503.bak'")});
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("恭喜，数据已成功备份为‘D:\\备份\\O'Neil\\20261208090503.bak’!")});
-
   ran_.clear();
-  responder_.clear();
-  BackupOrRestoreDatabase(2, QString());
-  EXPECT_FALSE(gBackupOk);
+  EXPECT_FALSE(ran(2, QString()));
   EXPECT_TRUE(ran_.isEmpty());
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
 }
@@ -600,21 +567,18 @@ TEST_F(ServerMaintenanceTest, RestoreVerifiesSavesAndRestoresInSingleUse) {
                           file + QStringLiteral(" WITH REPLACE;\nALTER DATABASE [借贷]]库] SET MULTI_USER"),
                   }));
   EXPECT_EQ(undo_, QStringList{QStringLiteral("ALTER DATABASE [借贷]]库] SET MULTI_USER")});
-  ASSERT_EQ(responder_.messages.size(), 2u) << responder_.texts().join("|").toStdString();
+  ASSERT_EQ(responder_.messages.size(), 2u) << said();
   // Every workstation loses the database at once: the question says so before its last sentence.
   EXPECT_TRUE(responder_.messages[0].text.endsWith(QStringLiteral("请重新启动。其他工作站将被断开，确定要恢复吗？"))) << responder_.messages[0].text.toStdString();
   EXPECT_EQ(responder_.messages[1].text, QStringLiteral("数据恢复已经完成，请重启本软件！"));
   EXPECT_EQ(responder_.messages[1].title, QStringLiteral("数据库恢复情况"));
   // The restored database was brought up to date before the program ends.
   ResetConnections();
-  EXPECT_EQ(dumpFile(server_, gDbPassword).count(QStringLiteral("PJ_Djxh")), 1);
-
+  EXPECT_EQ(dumpFile(server_).count(QStringLiteral("PJ_Djxh")), 1);
   // Not confirmed, or no file: the program's database is never touched.
   for (const QString& path : {QStringLiteral("D:\\bk\\a.bak"), QString()}) {
     ran_.clear();
-    responder_.clear();
-    BackupOrRestoreDatabase(3, path);
-    EXPECT_FALSE(gBackupOk);
+    EXPECT_FALSE(ran(3, path));
     EXPECT_FALSE(touchedTheDatabase()) << ran_.join("\n").toStdString();
   }
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
@@ -652,10 +616,7 @@ TEST_F(ServerMaintenanceTest, ABackupOfAnythingElseIsRefusedBeforeAnythingIsRepl
       {"a differential backup", [this] { header_.rows[0][1] = 5; }, QStringLiteral("这不是完整的数据库备份。"), false},
       {"another database", [this] { header_.rows[0][2] = QStringLiteral("进销存"); },
        QStringLiteral("备份的是数据库“进销存”，不是本系统的数据库“借贷]库”。"), false},
-      {"without the system's tables",
-       [this] {
-         tables_.rows = {{QStringLiteral("PJ_Jq")}, {QStringLiteral("货物")}};
-       },
+      {"without the system's tables", [this] { tables_.rows = {{QStringLiteral("PJ_Jq")}, {QStringLiteral("货物")}}; },
        QStringLiteral("备份中缺少本系统的数据表：PJ_Admin、PJ_Zxlb、PJ_Zaxiang、PJ_Kehu、PJ_Kehu_Gs、PJ_Gd、PJ_Yhzh、PJ_Dkjl、PJ_Hdjh、PJ_Hkjl、PJ_Cjjl、PJ_Cjzfjh、PJ_Cjzfjl、PJ_Liushui。"),
        true},
       {"a scratch restore the server refuses",
@@ -673,11 +634,8 @@ TEST_F(ServerMaintenanceTest, ABackupOfAnythingElseIsRefusedBeforeAnythingIsRepl
     responder_.answer(Mb::Yes);  // would confirm, if it were ever asked
     BackupOrRestoreDatabase(3, file);
     EXPECT_FALSE(gBackupOk);
-    ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
-    EXPECT_EQ(responder_.messages[0].text.toStdString(),
-              (QStringLiteral("“") + file + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！\r\n") + c.reason).toStdString());
-    EXPECT_EQ(responder_.messages[0].style, int(Mb::Critical));
-    EXPECT_EQ(responder_.messages[0].title, QStringLiteral("数据库恢复情况"));
+    const QString refusal = QStringLiteral("“") + file + QStringLiteral("”不是本系统的数据库备份文件，不能恢复！\r\n") + c.reason;
+    EXPECT_EQ(shown(), std::vector{message(QStringLiteral("数据库恢复情况"), refusal, Mb::Critical)});
     EXPECT_FALSE(touchedTheDatabase()) << ran_.join("\n").toStdString();
     if (c.scratchRestored)
       EXPECT_TRUE(ran_.endsWith(drop) || undo_ == QStringList{drop}) << "the scratch copy is dropped again";
@@ -692,10 +650,7 @@ TEST_F(ServerMaintenanceTest, CompactionIsLeftToTheServerTools) {
   frmSjys w(nullptr);
   QTest::mouseClick(w.cmdYs, Qt::LeftButton);
   EXPECT_EQ(w.result(), int(QDialog::Accepted));
-  ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_EQ(responder_.messages[0].text, QStringLiteral("请联系管理员，使用MSSql自带的企业管理器进行维护。"));
-  EXPECT_EQ(responder_.messages[0].title, QStringLiteral("提示"));
-  EXPECT_EQ(responder_.messages[0].style, int(Mb::Information));
+  EXPECT_EQ(shown(), std::vector{message(QStringLiteral("提示"), QStringLiteral("请联系管理员，使用MSSql自带的企业管理器进行维护。"), Mb::Information)});
   EXPECT_TRUE(ran_.isEmpty());
   EXPECT_EQ(liveHash(), before);
 }
@@ -710,7 +665,6 @@ TEST_F(BackupTest, TheBackupWindowBacksUpIntoTheChosenFolderAndCloses) {
   EXPECT_EQ(w.cmbDk->at(1)->Caption(), QStringLiteral("退出"));
   EXPECT_EQ(w.txtPath->text(), QDir::toNativeSeparators(gAppDir + QStringLiteral("Databackup/")));
   EXPECT_FALSE(w.lblServer->isVisibleTo(&w));
-
   // A chosen folder (not there yet) is where the file goes.
   const QString chosen = gAppDir + QStringLiteral("我的备份");
   SetChooserHandler([chosen](ChooserKind kind, const QString&) { return kind == ChooserKind::Folder ? chosen : QString(); });
@@ -730,20 +684,18 @@ TEST_F(BackupTest, TheRestoreWindowEndsTheProgramOnlyAfterARestore) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("恢复数据库"));
   EXPECT_EQ(w.cmbDk->at(0)->Caption(), QStringLiteral("恢复数据库"));
   EXPECT_TRUE(w.txtPath->text().isEmpty());
-
   // A cancelled file dialog leaves the path empty.
   QTest::mouseClick(w.cmdPath, Qt::LeftButton);
   QTest::mouseClick(w.cmbDk->at(0), Qt::LeftButton);
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("备份目录不能为空!")});
   EXPECT_EQ(ended_.calls, 0);
-
   SetChooserHandler([backup](ChooserKind kind, const QString&) { return kind == ChooserKind::OpenFile ? backup : QString(); });
   QTest::mouseClick(w.cmdPath, Qt::LeftButton);
   EXPECT_EQ(w.txtPath->text(), QDir::toNativeSeparators(backup));
   responder_.clear();
   responder_.answer(Mb::Yes);
   QTest::mouseClick(w.cmbDk->at(0), Qt::LeftButton);
-  EXPECT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+  EXPECT_TRUE(gBackupOk) << said();
   EXPECT_EQ(ended_.calls, 1);
 }
 
@@ -759,7 +711,7 @@ TEST_F(BackupTest, TheMainWindowOpensTheMaintenanceWindows) {
       return int(QDialog::Rejected);
     });
   for (const char* command : {"mnu_sjbf", "mnu_sjhf", "mnu_sjys", "mnu_xtsz"}) main.RunCommand(QString::fromUtf8(command));
-  ASSERT_EQ(seen.size(), 4u) << responder_.texts().join("|").toStdString();
+  ASSERT_EQ(seen.size(), 4u) << said();
   EXPECT_EQ(seen[0].title, QStringLiteral("备份数据库"));
   EXPECT_EQ(seen[1].title, QStringLiteral("恢复数据库"));
   EXPECT_EQ(seen[2].name, QStringLiteral("frmSjys"));
@@ -770,7 +722,7 @@ TEST_F(BackupTest, TheMainWindowOpensTheMaintenanceWindows) {
 TEST_F(BackupTest, AFullDiskDuringABackupOrACompactionIsToldInTheSystemsWordsAndLosesNothing) {
   addCustomer(QStringLiteral("满盘前"));
   ResetConnections();
-  const auto before = dumpFile(LocalDatabasePath(), gDbPassword);
+  const auto before = dumpFile(LocalDatabasePath());
   const QStringList backupsBefore = filesIn(DefaultBackupFolder());
   const QString full = QStringLiteral("磁盘空间不足，本次操作没有保存任何数据。");
   struct Case {
@@ -795,11 +747,11 @@ TEST_F(BackupTest, AFullDiskDuringABackupOrACompactionIsToldInTheSystemsWordsAnd
       ResetConnections();
     }
     EXPECT_FALSE(gBackupOk);
-    ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
+    ASSERT_EQ(responder_.messages.size(), 1u) << said();
     EXPECT_TRUE(responder_.messages[0].text.endsWith(full)) << responder_.messages[0].text.toStdString();
     EXPECT_FALSE(responder_.messages[0].text.contains(QStringLiteral("database or disk is full")));
     EXPECT_TRUE(responder_.messages[0].details.startsWith(QStringLiteral("代码：13"))) << responder_.messages[0].details.toStdString();
-    EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword), before);
+    EXPECT_EQ(dumpFile(LocalDatabasePath()), before);
     EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore) << "no half backup left";
     EXPECT_FALSE(QFile::exists(CompactionWorkFile()));
     EXPECT_FALSE(QFile::exists(CompactionWorkFile() + QStringLiteral("-journal")));
@@ -813,19 +765,14 @@ TEST_F(BackupTest, ARestoredOlderBackupIsBroughtUpToDateBeforeItReplacesTheDatab
   ResetConnections();
   makeOlder(backup, gDbPassword);
   addCustomer(QStringLiteral("恢复前"));
-
-  responder_.clear();
-  responder_.answer(Mb::Yes);
-  BackupOrRestoreDatabase(1, backup);
-  ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+  ASSERT_TRUE(restoreConfirmed(backup)) << said();
   ResetConnections();
   EXPECT_EQ(customers(QStringLiteral("旧版客户")), 1);
   EXPECT_EQ(customers(QStringLiteral("恢复前")), 0);
   for (const char* table : {"PJ_Djxh", "PJ_Duanxin"})
     EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name=?"), {QString::fromUtf8(table)}).toInt(), 1) << table;
-  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Dkjl")).contains(QStringLiteral("版本")));
-  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Cjjl")).contains(QStringLiteral("版本")));
-  EXPECT_TRUE(columnsOf(QStringLiteral("PJ_Kehu")).contains(QStringLiteral("资产描述")));
+  for (const auto& [table, column] : kColumnsAddedSince)
+    EXPECT_TRUE(Db().query(QStringLiteral("select * from %1 where 0").arg(table)).columns.contains(QString::fromUtf8(column))) << table;
   // The number sequence works on the restored file (its unique index came with the table).
   Db().Execute(QStringLiteral("insert into PJ_Djxh (前缀,序号) values ('D',1)"));
   EXPECT_THROW(Db().Execute(QStringLiteral("insert into PJ_Djxh (前缀,序号) values ('D',2)")), AppError);
@@ -844,11 +791,8 @@ TEST_F(BackupTest, ABackupThatCannotBeUpgradedReplacesNothing) {
   addCustomer(QStringLiteral("留下"));
   const QByteArray before = liveHash();
   const QStringList backupsBefore = filesIn(DefaultBackupFolder());
-  responder_.clear();
-  responder_.answer(Mb::Yes);
-  BackupOrRestoreDatabase(1, backup);
-  EXPECT_FALSE(gBackupOk);
-  ASSERT_EQ(responder_.messages.size(), 1u) << "refused before the question: " << responder_.texts().join("|").toStdString();
+  EXPECT_FALSE(restoreConfirmed(backup));
+  ASSERT_EQ(responder_.messages.size(), 1u) << "refused before the question: " << said();
   // The reason in the system's words; the driver's number and text only behind the details button.
   EXPECT_EQ(responder_.messages[0].text, QStringLiteral("备份文件无法升级到当前版本，没有恢复：数据表结构与当前版本冲突，无法自动升级。"));
   EXPECT_TRUE(responder_.messages[0].details.startsWith(QStringLiteral("代码："))) << responder_.messages[0].details.toStdString();
@@ -856,7 +800,7 @@ TEST_F(BackupTest, ABackupThatCannotBeUpgradedReplacesNothing) {
       << "the driver's own text: " << responder_.messages[0].details.toStdString();
   EXPECT_EQ(liveHash(), before);
   EXPECT_EQ(filesIn(DefaultBackupFolder()), backupsBefore);
-  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles);
+  EXPECT_EQ(dataFolderFiles(), kDataFolderFiles);
   EXPECT_EQ(customers(QStringLiteral("留下")), 1);
 }
 
@@ -896,9 +840,8 @@ TEST_F(BackupTest, AStagingCopyThatCannotBeWrittenIsToldAsAReadOnlyFolderOrAFull
     if (full) ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
     if (c.starts.isEmpty()) {
       EXPECT_EQ(e.number, 0) << e.description.toStdString();
-      QFile a(c.source), b(c.target);
-      ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-      EXPECT_EQ(a.readAll(), b.readAll());
+      ASSERT_TRUE(QFile::exists(c.source) && QFile::exists(c.target));
+      EXPECT_EQ(readFile(c.source), readFile(c.target));
       continue;
     }
     EXPECT_NE(e.number, 0);
@@ -907,7 +850,6 @@ TEST_F(BackupTest, AStagingCopyThatCannotBeWrittenIsToldAsAReadOnlyFolderOrAFull
   }
   EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/copy2.tmp")));
   EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/full.tmp"))) << "no part of a copy is left";
-
   // Through the restore: a database folder where the staging copy cannot be made.
   addCustomer(QStringLiteral("留下"));
   const QByteArray before = liveHash();
@@ -917,7 +859,7 @@ TEST_F(BackupTest, AStagingCopyThatCannotBeWrittenIsToldAsAReadOnlyFolderOrAFull
   responder_.clear();
   Guarded(QStringLiteral("备份恢复数据库"), nullptr, [&] { BackupOrRestoreDatabase(1, backup); });
   EXPECT_FALSE(gBackupOk);
-  ASSERT_EQ(responder_.messages.size(), 1u) << responder_.texts().join("|").toStdString();
+  ASSERT_EQ(responder_.messages.size(), 1u) << said();
   EXPECT_EQ(responder_.messages[0].text, QStringLiteral("数据库文件是只读的，不能保存。"));
   EXPECT_FALSE(responder_.messages[0].details.isEmpty());
   QDir(staging).removeRecursively();
@@ -958,17 +900,13 @@ TEST_F(BackupTest, ABackupOfEarlierVersionsPagesRestoresConvertedAndKeepsTheFile
   ResetConnections();
   const QString old = DefaultBackupFolder() + QStringLiteral("旧版本.bak");
   WriteOldPageCopy(backup, old, gDbPassword);
-  const auto backedUp = dumpFile(old, gDbPassword, false);
+  const auto backedUp = dumpFile(old, false);
   addCustomer(QStringLiteral("恢复前"));
   ResetConnections();
   ASSERT_EQ(::chmod(QFile::encodeName(LocalDatabasePath()).constData(), 0660), 0);
-
-  responder_.clear();
-  responder_.answer(Mb::Yes);
-  BackupOrRestoreDatabase(1, old);
-  ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+  ASSERT_TRUE(restoreConfirmed(old)) << said();
   ResetConnections();
-  EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword, false), backedUp);
+  EXPECT_EQ(dumpFile(LocalDatabasePath(), false), backedUp);
   EXPECT_EQ(customers(QStringLiteral("旧备份客户")), 1);
   EXPECT_EQ(customers(QStringLiteral("恢复前")), 0);
   ResetConnections();
@@ -976,7 +914,7 @@ TEST_F(BackupTest, ABackupOfEarlierVersionsPagesRestoresConvertedAndKeepsTheFile
   struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(LocalDatabasePath()).constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0660u) << "data.pbb keeps its permission bits";
-  EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles) << "no staging copy, work file or lock of them left";
+  EXPECT_EQ(dataFolderFiles(), kDataFolderFiles) << "no staging copy, work file or lock of them left";
 }
 
 // Another account that may write data/ and Databackup/ plants something at the names a restore and a
@@ -987,7 +925,7 @@ TEST_F(BackupTest, WhatIsPlantedAtTheNamesOfARestoreOrABackupIsNeverFollowed) {
   ResetConnections();
   const QString old = gAppDir + QStringLiteral("旧版本.bak");
   WriteOldPageCopy(backup, old, gDbPassword);
-  const auto backedUp = dumpFile(old, gDbPassword, false);
+  const auto backedUp = dumpFile(old, false);
   const QString staging = gAppDir + QStringLiteral("data/restore.tmp");
   int minute = 0;
   for (Plant kind : kEveryPlant) {
@@ -996,16 +934,12 @@ TEST_F(BackupTest, WhatIsPlantedAtTheNamesOfARestoreOrABackupIsNeverFollowed) {
     for (const char* suffix : {"", "-journal", ".convert", ".convert-journal"})
       planted.emplace_back(kind, staging + QString::fromUtf8(suffix), dir_.path());
     addCustomer(QStringLiteral("恢复前"));
-    responder_.clear();
-    responder_.answer(Mb::Yes);
-    BackupOrRestoreDatabase(1, old);
-    ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+    ASSERT_TRUE(restoreConfirmed(old)) << said();
     for (const PlantedName& p : planted) EXPECT_TRUE(p.othersUntouched()) << p.path.toStdString();
     EXPECT_TRUE(IsPlainFile(LocalDatabasePath()));
     ResetConnections();
-    EXPECT_EQ(dumpFile(LocalDatabasePath(), gDbPassword, false), backedUp);
-    EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), kDataFolderFiles);
-
+    EXPECT_EQ(dumpFile(LocalDatabasePath(), false), backedUp);
+    EXPECT_EQ(dataFolderFiles(), kDataFolderFiles);
     // A backup takes the next name where anything stands at the name or its part file.
     const QDateTime at(QDate(2026, 12, 9), QTime(9, ++minute, 0));
     const QString stem = DefaultBackupFolder() + BackupTimeStamp(at);
@@ -1014,7 +948,7 @@ TEST_F(BackupTest, WhatIsPlantedAtTheNamesOfARestoreOrABackupIsNeverFollowed) {
     responder_.clear();
     setNow(at);
     BackupOrRestoreDatabase(0, DefaultBackupFolder());
-    ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+    ASSERT_TRUE(gBackupOk) << said();
     for (const PlantedName* p : {&taken, &part}) {
       EXPECT_TRUE(p->stillPlanted()) << p->path.toStdString();
       EXPECT_TRUE(p->othersUntouched()) << p->path.toStdString();
@@ -1047,7 +981,7 @@ TEST_F(BackupTest, ADatabaseBehindLinksStaysBehindThemThroughBackupCompactionAnd
     EXPECT_EQ(st.st_uid, owner);
     EXPECT_EQ(st.st_gid, group);
   };
-  auto customersIn = [](const QString& file) { return dumpFile(file, gDbPassword).value(QStringLiteral("PJ_Kehu")).join(QLatin1Char('\n')); };
+  auto customersIn = [](const QString& file) { return dumpFile(file).value(QStringLiteral("PJ_Kehu")).join(QLatin1Char('\n')); };
   int minute = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1063,35 +997,27 @@ TEST_F(BackupTest, ADatabaseBehindLinksStaysBehindThemThroughBackupCompactionAnd
     EXPECT_EQ(CompactionWorkFile(), realFolder + QStringLiteral("text.bak"));
     EXPECT_EQ(RestoreStagingFile(), realFolder + QStringLiteral("restore.tmp"));
     const QStringList links = QStringList{LocalDatabasePath()} + c.via;
-    QStringList dataFiles = QStringList{QStringLiteral("data.pbb"), QStringLiteral("data.pbb.lock")} +
-                            (c.via.isEmpty() ? QStringList() : QStringList{QStringLiteral("current.pbb")});
-    dataFiles.sort();
+    const QStringList dataFiles = (c.via.isEmpty() ? QStringList() : QStringList{QStringLiteral("current.pbb")}) + kDataFolderFiles;
     const QStringList realFiles = {QStringLiteral("real-2026.pbb"), QStringLiteral("real-2026.pbb.lock")};
     auto linksStay = [&] {
       for (const QString& l : links) EXPECT_TRUE(IsLink(l)) << l.toStdString();
       EXPECT_EQ(filesIn(realFolder), realFiles) << "no work file or journal left beside the real file";
-      EXPECT_EQ(filesIn(gAppDir + QStringLiteral("data")), dataFiles);
+      EXPECT_EQ(dataFolderFiles(), dataFiles);
     };
-
     addCustomer(QStringLiteral("链接后"));
     const QString backup = backupNow(QDateTime(QDate(2026, 12, 9), QTime(10, ++minute, 0)));
     EXPECT_TRUE(customersIn(backup).contains(QStringLiteral("链接后")));
     addCustomer(QStringLiteral("压缩前"));
     ResetConnections();
     EXPECT_TRUE(customersIn(real).contains(QStringLiteral("压缩前"))) << "the save went to the real file";
-
     responder_.clear();
     EXPECT_TRUE(CompactDatabaseFile(LocalDatabasePath(), CompactionWorkFile(), gDbPassword));
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("数据压缩成功！")});
     linksStay();
     ownedAsBefore(real);
     EXPECT_TRUE(customersIn(real).contains(QStringLiteral("压缩前")));
-
     addCustomer(QStringLiteral("恢复前"));
-    responder_.clear();
-    responder_.answer(Mb::Yes);
-    BackupOrRestoreDatabase(1, backup);
-    ASSERT_TRUE(gBackupOk) << responder_.texts().join("|").toStdString();
+    ASSERT_TRUE(restoreConfirmed(backup)) << said();
     ResetConnections();
     linksStay();
     ownedAsBefore(real);
@@ -1102,7 +1028,6 @@ TEST_F(BackupTest, ADatabaseBehindLinksStaysBehindThemThroughBackupCompactionAnd
     EXPECT_TRUE(customersIn(DefaultBackupFolder() + before[0]).contains(QStringLiteral("恢复前")));
     EXPECT_FALSE(QDir(realFolder + QStringLiteral("../Databackup")).exists());
     QFile::remove(DefaultBackupFolder() + before[0]);
-
     // The next case starts on a plain file again.
     ResetConnections();
     for (const QString& l : links) ASSERT_TRUE(RemoveName(l));
@@ -1117,15 +1042,8 @@ TEST_F(BackupTest, CompactionNeedsOnlyTheDatabasesFolderAndItsFileSystem) {
   addCustomer(QStringLiteral("压缩客户"));
   ResetConnections();
   const QString data = gAppDir + QStringLiteral("data");
-  const QByteArray bytes = [&] {
-    QFile f(LocalDatabasePath());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }();
-  {
-    QFile old(gAppDir + QStringLiteral("text.bak"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("旧版本留下的");
-  }
+  const QByteArray bytes = readFile(LocalDatabasePath());
+  ASSERT_TRUE(writeFile(gAppDir + QStringLiteral("text.bak"), "旧版本留下的"));
   enum { Compacted = 0, NoNamespace = 77, NoReadOnlyFolder, NoTmpfs, NotAsArranged, Failed, Said, Lost, Replaced };
   const pid_t child = ::fork();
   if (child == 0) {
@@ -1162,9 +1080,7 @@ TEST_F(BackupTest, CompactionNeedsOnlyTheDatabasesFolderAndItsFileSystem) {
     GTEST_SKIP() << "this machine gives the test no mount namespace, read-only bind mount or tmpfs (" << outcome
                  << "): run as root where mounts are allowed";
   EXPECT_EQ(outcome, Compacted) << "see the enum: which step of the child failed";
-  QFile old(gAppDir + QStringLiteral("text.bak"));
-  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-  EXPECT_EQ(old.readAll(), QByteArray("旧版本留下的"));
+  EXPECT_EQ(readFile(gAppDir + QStringLiteral("text.bak")), QByteArray("旧版本留下的"));
 }
 
 // A folder at the name of a journal SQLite keeps beside a file (a name nobody may remove) is named for
@@ -1192,15 +1108,8 @@ TEST_F(BackupTest, AFolderAtAJournalsNameIsNamedInEveryStepThatMeetsIt) {
   const Case cases[] = {
       {"a save", QString(), [] { addCustomer(QStringLiteral("保存")); }},
       {"a backup's part file", DefaultBackupFolder() + BackupTimeStamp(later) + QStringLiteral(".bak.part"),
-       [&] {
-         setNow(later);
-         BackupOrRestoreDatabase(0, DefaultBackupFolder());
-       }},
-      {"the restore's staging copy", RestoreStagingFile(),
-       [&] {
-         responder_.answer(Mb::Yes);
-         BackupOrRestoreDatabase(1, backup);
-       }},
+       [&] { setNow(later); BackupOrRestoreDatabase(0, DefaultBackupFolder()); }},
+      {"the restore's staging copy", RestoreStagingFile(), [&] { responder_.answer(Mb::Yes); BackupOrRestoreDatabase(1, backup); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1241,11 +1150,7 @@ TEST_F(BackupTest, ABackupIsMadeOnAShareWithoutNoReplaceRenamesOrHardLinks) {
     const QString stem = DefaultBackupFolder() + BackupTimeStamp(at);
     // Another file at the final name: the backup takes the next one.
     QDir().mkpath(DefaultBackupFolder());
-    {
-      QFile taken(stem + QStringLiteral(".bak"));
-      ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
-      taken.write("用户自己的文件");
-    }
+    ASSERT_TRUE(writeFile(stem + QStringLiteral(".bak"), "用户自己的文件"));
     responder_.clear();
     setNow(at);
     RefuseNoReplaceCallsForTests(c.renameErrno, c.linkErrno);
