@@ -30,6 +30,30 @@ class Registration : public FinancingFixture {
     w.txtDkdj[0]->setText(S(amount));
     w.dtpDjrq[2]->setDateValue(D(end));
   }
+  static void openEdit(frmRzdjB& w, const QString& doc) {
+    w.EditDocNo = doc;
+    w.Form_Load();
+  }
+  static QString recordText(const char* column, const QString& doc) {
+    return text(S("select %1 from PJ_Cjjl where 单号=?").arg(S(column)), {doc});
+  }
+  static double recordNumber(const char* column, const QString& doc) {
+    return number(S("select %1 from PJ_Cjjl where 单号=?").arg(S(column)), {doc});
+  }
+  static void expectEmpty(std::initializer_list<const char*> tables) {
+    for (const char* t : tables) EXPECT_EQ(count(S(t)), 0) << t;
+  }
+  // Every row of `tables`, to compare before and after a refused save.
+  static QStringList everything(std::initializer_list<const char*> tables) {
+    QStringList out;
+    for (const char* table : tables)
+      for (const auto& row : Db().query(S("select * from ") + S(table) + S(" order by 编号")).rows) {
+        QStringList cells;
+        for (const QVariant& v : row) cells << v.toString();
+        out << cells.join(QLatin1Char('|'));
+      }
+    return out;
+  }
   // The plan dialog answered with count, unit index and first date.
   void answerDialog(int count, int unitIndex, const char* first) {
     modal_.handlers.push_back([=](QDialog* d) {
@@ -54,8 +78,7 @@ TEST_F(Registration, AnEarlierDocumentMovesTheBookStartBack) {
   int told = 0;
   SetBookStartListener([&told] { ++told; });
   struct Case {
-    const char* registered;
-    const char* start;
+    const char *registered, *start;
     const char* book;  // afterwards, on the workstation and in the program
     int told;          // status bar refreshes so far
   };
@@ -91,16 +114,13 @@ TEST_F(Registration, NewDocumentWithPrepaidInterestEndToEnd) {
   EXPECT_TRUE(responder_.saw(S("保存成功！")));
   EXPECT_EQ(w.result(), QDialog::Accepted);
   const QString doc = w.DocNo;
-  EXPECT_EQ(text(S("select 支付计划 from PJ_Cjjl where 单号=?"), {doc}), S("一次性先付利息"));
-  EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), 3000);
-  EXPECT_DOUBLE_EQ(number(S("select 利息 from PJ_Cjjl where 单号=?"), {doc}), 3000);
-  EXPECT_EQ(text(S("select 业务状态 from PJ_Cjjl where 单号=?"), {doc}), S("已审核"));
-  EXPECT_EQ(text(S("select 结算状态 from PJ_Cjjl where 单号=?"), {doc}), S("未付"));
+  EXPECT_EQ(recordText("支付计划", doc), S("一次性先付利息"));
+  EXPECT_DOUBLE_EQ(recordNumber("已付利息", doc), 3000);
+  EXPECT_DOUBLE_EQ(recordNumber("利息", doc), 3000);
+  EXPECT_EQ(recordText("业务状态", doc), S("已审核"));
+  EXPECT_EQ(recordText("结算状态", doc), S("未付"));
   EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=? and 备注=? and 利息=3000 and 本金=0"), {doc, S("提前支取利息")}), 1);
-  const auto j = journal(doc);
-  ASSERT_EQ(j.size(), 2u);
-  EXPECT_EQ(j[0], std::make_pair(S("拆借本金收入"), 100000.0));
-  EXPECT_EQ(j[1], std::make_pair(S("拆借利息支出"), -3000.0));
+  EXPECT_EQ(journal(doc), (std::vector<std::pair<QString, double>>{{S("拆借本金收入"), 100000}, {S("拆借利息支出"), -3000}}));
   // Without the account picker the counterparty is the investor, our side empty.
   EXPECT_EQ(text(S("select 对方账号 from PJ_Liushui where 单号=? and 摘要=?"), {doc, S("拆借利息支出")}), S("6222000011112222"));
   EXPECT_EQ(text(S("select coalesce(我方账号,'') from PJ_Liushui where 单号=? and 摘要=?"), {doc, S("拆借利息支出")}), QString());
@@ -143,18 +163,16 @@ TEST_F(Registration, ApprovalSettingDecidesTheNewStatus) {
   for (const char* slot : {"0", "1"}) {
     gSystemSettings[4] = S(slot);
     const QString doc = record(btn一次性支付本息, terms());
-    EXPECT_EQ(text(S("select 业务状态 from PJ_Cjjl where 单号=?"), {doc}), S(slot) == S("0") ? S("已审核") : S("未审核"));
+    EXPECT_EQ(recordText("业务状态", doc), S(slot) == S("0") ? S("已审核") : S("未审核"));
   }
 }
 
 TEST_F(Registration, EditSavedManyTimesKeepsOneSetOfRows) {
-  FinancingTerms t = terms();
-  const QString doc = record(btn一次性先付利息, t);
+  const QString doc = record(btn一次性先付利息, terms());
   const QString other = record(btn一次性支付本息, terms(5000));  // a later journal row of another record
   for (int i = 0; i < 3; ++i) {
     frmRzdjB w;
-    w.EditDocNo = doc;
-    w.Form_Load();
+    openEdit(w, doc);
     EXPECT_EQ(w.InvestorId, investor_);
     EXPECT_EQ(w.txtDkdj[1]->text(), S("0.1000"));
     w.txtDkdj[5]->setText(S("第%1次修改").arg(i + 1));
@@ -165,9 +183,9 @@ TEST_F(Registration, EditSavedManyTimesKeepsOneSetOfRows) {
   EXPECT_EQ(count(S("PJ_Cjjl where 单号=?"), {doc}), 1);
   EXPECT_EQ(count(S("PJ_Cjzfjl where 单号=?"), {doc}), 1);
   EXPECT_EQ(journal(doc).size(), 2u);
-  EXPECT_EQ(text(S("select 备注 from PJ_Cjjl where 单号=?"), {doc}), S("第3次修改"));
-  EXPECT_EQ(text(S("select 支付计划 from PJ_Cjjl where 单号=?"), {doc}), S("一次性先付利息"));
-  EXPECT_DOUBLE_EQ(number(S("select 已付利息 from PJ_Cjjl where 单号=?"), {doc}), 3000);
+  EXPECT_EQ(recordText("备注", doc), S("第3次修改"));
+  EXPECT_EQ(recordText("支付计划", doc), S("一次性先付利息"));
+  EXPECT_DOUBLE_EQ(recordNumber("已付利息", doc), 3000);
   EXPECT_EQ(journal(other).size(), 1u);
   expectBalancesRun();
 }
@@ -197,8 +215,8 @@ TEST_F(Registration, InstalmentPlanThroughTheDialog) {
   w.pbCDkgh_Click(0);
   EXPECT_TRUE(responder_.saw(S("保存成功！")));
   EXPECT_DOUBLE_EQ(number(S("select sum(应付利息) from PJ_Cjzfjh where 单号=?"), {w.DocNo}), 180);
-  EXPECT_DOUBLE_EQ(number(S("select 本金 from PJ_Cjjl where 单号=?"), {w.DocNo}), 90000);
-  EXPECT_EQ(text(S("select 利率类别 from PJ_Cjjl where 单号=?"), {w.DocNo}), S("月"));
+  EXPECT_DOUBLE_EQ(recordNumber("本金", w.DocNo), 90000);
+  EXPECT_EQ(recordText("利率类别", w.DocNo), S("月"));
 }
 
 TEST_F(Registration, BadInputSaysWhyAndWritesNothing) {
@@ -225,15 +243,10 @@ TEST_F(Registration, BadInputSaysWhyAndWritesNothing) {
     frmRzdjB w;
     fill(w);
     c.change(w);
-    if (c.save)
-      w.pbCDkgh_Click(0);
-    else
-      w.pbCDkdj_Click(btn一次性支付本息);
+    c.save ? w.pbCDkgh_Click(0) : w.pbCDkdj_Click(btn一次性支付本息);
     ASSERT_FALSE(responder_.messages.empty());
     EXPECT_EQ(responder_.messages.front().text, S(c.message));
-    EXPECT_EQ(count(S("PJ_Cjzfjh")), 0);
-    EXPECT_EQ(count(S("PJ_Cjjl")), 0);
-    EXPECT_EQ(count(S("PJ_Liushui")), 0);
+    expectEmpty({"PJ_Cjzfjh", "PJ_Cjjl", "PJ_Liushui"});
   }
   // A changed amount after the plan needs a new plan.
   responder_.clear();
@@ -272,8 +285,7 @@ TEST_F(Registration, ADateTypedWrongNamesItsBox) {
 // The amount box takes at most two decimals as typed; the checks and the save read what it shows.
 TEST_F(Registration, TheTypedAmountIsTheAmountSaved) {
   struct Case {
-    const char* keys;
-    const char* shown;
+    const char *keys, *shown;
     const char* message;  // the refusal, or nullptr for a save of the shown amount
   };
   const Case cases[] = {{"0.001", "0.00", "借款金额输入不合法！"},
@@ -298,7 +310,7 @@ TEST_F(Registration, TheTypedAmountIsTheAmountSaved) {
     w.pbCDkgh_Click(0);
     ASSERT_TRUE(responder_.saw(S("保存成功！"))) << responder_.texts().join('|').toStdString();
     const double amount = Money::valueOf(S(c.shown));
-    EXPECT_DOUBLE_EQ(number(S("select 本金 from PJ_Cjjl where 单号=?"), {w.DocNo}), amount);
+    EXPECT_DOUBLE_EQ(recordNumber("本金", w.DocNo), amount);
     EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {w.DocNo}), amount);
     EXPECT_EQ(journal(w.DocNo).front(), std::make_pair(S("拆借本金收入"), amount));
   }
@@ -308,27 +320,26 @@ TEST_F(Registration, TheTypedAmountIsTheAmountSaved) {
 TEST_F(Registration, PresetsAndBothEnds) {
   frmRzdjB w;
   w.Form_Load();
+  const auto choose = [&w](int box, int index) {
+    w.comJkzl[box]->setCurrentIndex(index);
+    w.comJkzl_Click(box);
+  };
   struct Preset {
     int index;
-    const char* rate;
-    const char* early;
+    const char *rate, *early;
   };
   for (const Preset& p : {Preset{8, "0.9000", "0.6750"}, Preset{9, "1.0000", "0.7500"}, Preset{10, "2.0000", "2.0000"},
                           Preset{18, "10.0000", "10.0000"}}) {
-    w.comJkzl[0]->setCurrentIndex(p.index);
-    w.comJkzl_Click(0);
+    choose(0, p.index);
     EXPECT_EQ(w.txtDkdj[1]->text(), S(p.rate));
     EXPECT_EQ(w.txtDkdj[6]->text(), S(p.early));
   }
-  w.comJkzl[3]->setCurrentIndex(12);
-  w.comJkzl_Click(3);
+  choose(3, 12);
   EXPECT_EQ(w.txtDkdj[0]->text(), S("5000000"));
-  w.comJkzl[1]->setCurrentIndex(1);
-  w.comJkzl_Click(1);
+  choose(1, 1);
   EXPECT_EQ(w.comJkzl[2]->count(), 12);
   EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-04-01")) << "the first term, one month";
-  w.comJkzl[2]->setCurrentIndex(2);
-  w.comJkzl_Click(2);
+  choose(2, 2);
   EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-06-01"));
   w.Check1->click();
   EXPECT_EQ(w.dtpDjrq[2]->date(), D("2024-05-31"));
@@ -338,11 +349,10 @@ TEST_F(Registration, PresetsAndBothEnds) {
 
 TEST_F(Registration, ClosingAnUnsavedDocumentLeavesNothing) {
   const QString file = appDir() + S("合同.txt");
-  {
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("x");
-  }
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write("x"), 1);
+  f.close();
   frmRzdjB w;
   fill(w);
   w.pbCDkdj_Click(btn一次性支付本息);
@@ -362,8 +372,7 @@ TEST_F(Registration, ClosingAnUnsavedDocumentLeavesNothing) {
   // Yes: nothing was written, and the copy goes.
   responder_.answer(Mb::Yes);
   w.reject();
-  EXPECT_EQ(count(S("PJ_Cjzfjh")), 0);
-  EXPECT_EQ(count(S("PJ_DkFj")), 0);
+  expectEmpty({"PJ_Cjzfjh", "PJ_DkFj"});
   EXPECT_FALSE(QFileInfo::exists(stored));
   EXPECT_TRUE(QFileInfo::exists(file));
   // The next document's number is not one a row of an older version could still hold.
@@ -387,8 +396,7 @@ TEST_F(Registration, AnAttachmentRemovedInAnEditLosesItsFileOnlyWithTheSaveThatD
   for (const bool saved : {false, true}) {
     SCOPED_TRACE(saved ? "saved" : "closed without saving");
     frmRzdjB w;
-    w.EditDocNo = doc;
-    w.Form_Load();
+    openEdit(w, doc);
     w.Fg1->setRow(w.Fg1->fixedRows());
     w.pbCJkzl_Click(2);
     ASSERT_TRUE(w.Attachments.isEmpty());
@@ -415,8 +423,7 @@ TEST_F(Registration, DiscardQuestionEnterKeepsTheWindowAndWhatWasTyped) {
     SCOPED_TRACE(edit ? "edit" : "new");
     frmRzdjB w;
     if (edit) {
-      w.EditDocNo = saved;
-      w.Form_Load();
+      openEdit(w, saved);
       w.txtDkdj[0]->setText(S("80000"));
     } else {
       fill(w, "80000");
@@ -442,9 +449,7 @@ TEST_F(Registration, AFailureInTheMiddleOfTheSaveLeavesNothing) {
   Db().Execute(S("alter table PJ_Liushui_away rename to PJ_Liushui"));
   EXPECT_FALSE(responder_.saw(S("保存成功！")));
   EXPECT_TRUE(responder_.texts().join(QString()).contains(S("程序出现异常！")));
-  EXPECT_EQ(count(S("PJ_Cjjl")), 0);
-  EXPECT_EQ(count(S("PJ_Cjzfjl")), 0);
-  EXPECT_EQ(count(S("PJ_Cjzfjh")), 0);
+  expectEmpty({"PJ_Cjjl", "PJ_Cjzfjl", "PJ_Cjzfjh"});
   EXPECT_EQ(w.Plan.rows.size(), 2u) << "the window keeps the plan for the next try";
   w.pbCDkgh_Click(0);
   EXPECT_TRUE(responder_.saw(S("保存成功！")));
@@ -461,36 +466,24 @@ TEST_F(Registration, TwoWindowsSaveTwoRecordsAndAStaleEditWritesNothing) {
   b.pbCDkgh_Click(0);
   ASSERT_NE(a.DocNo, b.DocNo);
   EXPECT_EQ(responder_.messages.back().text, S("保存成功！单号：") + b.DocNo);
-  EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {a.DocNo}), 50000);
-  EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {b.DocNo}), 90000);
-
+  for (const frmRzdjB* w : {&a, &b})
+    EXPECT_DOUBLE_EQ(number(S("select sum(应付本金) from PJ_Cjzfjh where 单号=?"), {w->DocNo}), w == &a ? 50000 : 90000);
   // Two edits of one record: the second is refused; an edit of the remark keeps the journal as it was.
-  const auto everything = [] {
-    QStringList out;
-    for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui"})
-      for (const auto& row : Db().query(S("select * from ") + S(table) + S(" order by 编号")).rows) {
-        QStringList cells;
-        for (const QVariant& v : row) cells << v.toString();
-        out << cells.join(QLatin1Char('|'));
-      }
-    return out;
-  };
-  const auto journalBefore = Db().query(S("select 编号,时间,金额,余额,对应ID from PJ_Liushui order by 编号")).rows;
+  const auto journalNow = [] { return Db().query(S("select 编号,时间,金额,余额,对应ID from PJ_Liushui order by 编号")).rows; };
+  const auto journalBefore = journalNow();
   frmRzdjB first, second;
-  for (frmRzdjB* w : {&first, &second}) {
-    w->EditDocNo = a.DocNo;
-    w->Form_Load();
-  }
+  openEdit(first, a.DocNo);
+  openEdit(second, a.DocNo);
   first.txtDkdj[5]->setText(S("先"));
   second.txtDkdj[5]->setText(S("后"));
   first.pbCDkgh_Click(0);
-  EXPECT_EQ(text(S("select 备注 from PJ_Cjjl where 单号=?"), {a.DocNo}), S("先"));
-  EXPECT_EQ(Db().query(S("select 编号,时间,金额,余额,对应ID from PJ_Liushui order by 编号")).rows, journalBefore);
-  const QStringList before = everything();
+  EXPECT_EQ(recordText("备注", a.DocNo), S("先"));
+  EXPECT_EQ(journalNow(), journalBefore);
+  const QStringList before = everything({"PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui"});
   responder_.clear();
   second.pbCDkgh_Click(0);
   EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
-  EXPECT_EQ(everything(), before);
+  EXPECT_EQ(everything({"PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui"}), before);
   // Leaving the changed window asks first.
   responder_.answer(Mb::Yes);
   second.reject();
@@ -498,16 +491,7 @@ TEST_F(Registration, TwoWindowsSaveTwoRecordsAndAStaleEditWritesNothing) {
 }
 
 TEST_F(Registration, AnInvestorDeletedSinceThePickOrARecordChangedSinceTheOpenRefusesTheSaveFirst) {
-  const auto everything = [] {
-    QStringList out;
-    for (const char* table : {"PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui", "PJ_Djxh"})
-      for (const auto& row : Db().query(S("select * from ") + S(table) + S(" order by 编号")).rows) {
-        QStringList cells;
-        for (const QVariant& v : row) cells << v.toString();
-        out << cells.join(QLatin1Char('|'));
-      }
-    return out;
-  };
+  const auto all = [] { return everything({"PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui", "PJ_Djxh"}); };
   const QString stored = record(btn一次性支付本息, terms());
   struct Case {
     const char* what;
@@ -527,8 +511,7 @@ TEST_F(Registration, AnInvestorDeletedSinceThePickOrARecordChangedSinceTheOpenRe
     SCOPED_TRACE(c.what);
     frmRzdjB w;
     if (c.edit) {
-      w.EditDocNo = stored;
-      w.Form_Load();
+      openEdit(w, stored);
       w.txtDkdj[5]->setText(S("改"));
     } else {
       fill(w);
@@ -536,11 +519,11 @@ TEST_F(Registration, AnInvestorDeletedSinceThePickOrARecordChangedSinceTheOpenRe
     }
     if (c.amount) w.txtDkdj[0]->setText(S(c.amount));
     Db().Execute(S(c.meanwhile));
-    const QStringList before = everything();
+    const QStringList before = all();
     responder_.clear();
     w.pbCDkgh_Click(0);
     EXPECT_EQ(responder_.texts(), QStringList{c.message});
-    EXPECT_EQ(everything(), before);
+    EXPECT_EQ(all(), before);
   }
 }
 
@@ -548,14 +531,13 @@ TEST_F(Registration, AnEditKeepsItsJournalAccountsUnlessTheUserChangesThem) {
   ExpectEditsKeepJournalAccounts(modal_, {[this] { return record(btn一次性先付利息, terms()); },
                                           [this](const QString& doc) {
                                             frmRzdjB e;
-                                            e.EditDocNo = doc;
-                                            e.Form_Load();
+                                            openEdit(e, doc);
                                             e.txtDkdj[0]->setText(S("60000"));
                                             e.pbCDkdj_Click(btn一次性先付利息);
                                             responder_.clear();
                                             e.pbCDkgh_Click(0);
                                             return responder_.saw(S("保存成功！")) &&
-                                                   number(S("select 本金 from PJ_Cjjl where 单号=?"), {doc}) == 60000;
+                                                   recordNumber("本金", doc) == 60000;
                                           }});
   expectBalancesRun();
 }

@@ -28,6 +28,8 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace {
 
+QString S(const char* s) { return QString::fromUtf8(s); }
+
 enum class Backend { SqlCipher, Odbc };
 
 class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInterface<Backend> {
@@ -35,16 +37,11 @@ class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInter
   void SetUp() override {
     LoanRecordsFixture::SetUp();
     if (GetParam() == Backend::Odbc) {
-      const QString file = appDir() + QStringLiteral("data/odbc.db");
-      for (int i = 0; i < 2; ++i) {
-        conns_[i] = std::make_shared<Connection>(MakeOdbcBackend(QStringLiteral("DRIVER=SQLite3;Database=") + file, false),
-                                                 SqlDialect{DialectKind::Sqlite});
-        if (i == 0) {
-          QFile seed(QStringLiteral(VRN_SOURCE_DIR "/db/seed.json"));
-          ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
-          BuildDatabase(*conns_[0], LoadSchemaFile(QStringLiteral(VRN_SOURCE_DIR "/db/schema.txt")), seed.readAll(), BuildOptions{false});
-        }
-      }
+      conns_[0] = serverConnection();
+      QFile seed(S(VRN_SOURCE_DIR "/db/seed.json"));
+      ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
+      BuildDatabase(*conns_[0], LoadSchemaFile(S(VRN_SOURCE_DIR "/db/schema.txt")), seed.readAll(), BuildOptions{false});
+      conns_[1] = serverConnection();
       gDatabaseType = 1;
     }
     SetUpDocuments();
@@ -53,27 +50,26 @@ class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInter
   void SetUpDocuments() {
     window(0);
     for (const char* t : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui", "PJ_Gd"})
-      Db().Execute(QStringLiteral("delete from ") + QString::fromLatin1(t));
+      Db().Execute(S("delete from ") + S(t));
     // A daily loan in two rows and a financing record in two rows, both approved; a loan and a
     // financing record waiting for approval.
-    addLoan({.docNo = QStringLiteral("D1")});
-    loanRows_[0] = addPlanRow(QStringLiteral("D1"), 1, 10000, 4000, 150, QDate(2024, 1, 1), QDate(2024, 2, 1));
-    loanRows_[1] = addPlanRow(QStringLiteral("D1"), 2, 6000, 6000, 150, QDate(2024, 2, 1), QDate(2024, 3, 1));
-    addLoan({.docNo = QStringLiteral("D2"), .borrower = QStringLiteral("赵六"), .registered = QDate(2024, 3, 1), .approval = QStringLiteral("未审核")});
-    Db().Execute(QStringLiteral("insert into PJ_Gd (姓名,开户行,开户名,银行账号) values (?,?,?,'6222000011112222')"), {QStringLiteral("王投资"), QStringLiteral("工商银行"), QStringLiteral("王投资")});
+    addLoan({.docNo = S("D1")});
+    loanRows_[0] = addPlanRow(S("D1"), 1, 10000, 4000, 150, QDate(2024, 1, 1), QDate(2024, 2, 1));
+    loanRows_[1] = addPlanRow(S("D1"), 2, 6000, 6000, 150, QDate(2024, 2, 1), QDate(2024, 3, 1));
+    addLoan({.docNo = S("D2"), .borrower = S("赵六"), .registered = QDate(2024, 3, 1), .approval = S("未审核")});
+    Db().Execute(S("insert into PJ_Gd (姓名,开户行,开户名,银行账号) values (?,?,?,'6222000011112222')"), {S("王投资"), S("工商银行"), S("王投资")});
     const qint64 investor = Db().lastInsertId();
     for (const char* doc : {"C1", "C2"})
-      Db().Execute(QStringLiteral("insert into PJ_Cjjl (单号,登记日期,客户ID,客户名称,拆借类别,本金,利率类别,利率,利率系数,日利率,提前支取利率,"
-                                  "提前支取日利率,利息,起息日期,止息日期,支付计划,业务经办,部门,结算状态,业务状态,提成比例) values (?,'2024-01-01',?,"
-                                  "?,?,10000,?,0.1,1,0.001,0.05,0.0005,300,'2024-01-01','2024-03-01',?,?,?,?,?,0)"),
-                   {QString::fromLatin1(doc), investor, QStringLiteral("王投资"), QStringLiteral("外拆"), QStringLiteral("日"),
-                    QStringLiteral("等额本金"), QStringLiteral("李经办"), QStringLiteral("综合部"), QStringLiteral("未付"),
-                    QString::fromLatin1(doc) == QLatin1String("C1") ? QStringLiteral("已审核") : QStringLiteral("未审核")});
+      Db().Execute(S("insert into PJ_Cjjl (单号,登记日期,客户ID,客户名称,拆借类别,本金,利率类别,利率,利率系数,日利率,提前支取利率,"
+                     "提前支取日利率,利息,起息日期,止息日期,支付计划,业务经办,部门,结算状态,业务状态,提成比例) values (?,'2024-01-01',?,"
+                     "?,?,10000,?,0.1,1,0.001,0.05,0.0005,300,'2024-01-01','2024-03-01',?,?,?,?,?,0)"),
+                   {S(doc), investor, S("王投资"), S("外拆"), S("日"), S("等额本金"), S("李经办"), S("综合部"), S("未付"),
+                    S(doc) == S("C1") ? S("已审核") : S("未审核")});
     for (int i = 0; i < 2; ++i) {
-      Db().Execute(QStringLiteral("insert into PJ_Cjzfjh (单号,支付期次,拆借本金,应付本金,应付利息,结算状态,开始日期,约定支付日期,计息天数,"
-                                  "客户名称,经办人) values ('C1',?,?,5000,150,?,?,?,30,?,?)"),
-                   {i + 1, 10000 - 5000 * i, QStringLiteral("未付"), i ? QStringLiteral("2024-02-01") : QStringLiteral("2024-01-01"),
-                    i ? QStringLiteral("2024-03-01") : QStringLiteral("2024-02-01"), QStringLiteral("王投资"), QStringLiteral("李经办")});
+      Db().Execute(S("insert into PJ_Cjzfjh (单号,支付期次,拆借本金,应付本金,应付利息,结算状态,开始日期,约定支付日期,计息天数,"
+                     "客户名称,经办人) values ('C1',?,?,5000,150,?,?,?,30,?,?)"),
+                   {i + 1, 10000 - 5000 * i, S("未付"), S(i ? "2024-02-01" : "2024-01-01"), S(i ? "2024-03-01" : "2024-02-01"),
+                    S("王投资"), S("李经办")});
       financingRows_[i] = static_cast<qint32>(Db().lastInsertId());
     }
   }
@@ -84,23 +80,43 @@ class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInter
 
   // The database the next window reads and writes through: on the server each window is its own
   // workstation; the local file has one connection for the program.
+  std::unique_ptr<DbBackend> serverBackend() { return MakeOdbcBackend(S("DRIVER=SQLite3;Database=") + appDir() + S("data/odbc.db"), false); }
+  ConnectionPtr serverConnection(std::unique_ptr<DbBackend> backend = {}) {
+    return std::make_shared<Connection>(backend ? std::move(backend) : serverBackend(), SqlDialect{DialectKind::Sqlite});
+  }
   void window(int i) {
     if (GetParam() == Backend::Odbc) SetConnectionOverride(1, conns_[i]);
   }
+  void at(const char* iso) { setNow(QDateTime(QDate::fromString(S(iso), Qt::ISODate), QTime(9, 0))); }
   // Every row a payment, approval or voiding could write.
   static QString snapshot() {
     QString out;
     for (const char* t : {"PJ_Dkjl", "PJ_Hdjh", "PJ_Hkjl", "PJ_Cjjl", "PJ_Cjzfjh", "PJ_Cjzfjl", "PJ_Liushui"})
-      for (const QVariantList& r : Db().query(QStringLiteral("select * from ") + QString::fromLatin1(t) + QStringLiteral(" order by 编号")).rows) {
+      for (const QVariantList& r : Db().query(S("select * from ") + S(t) + S(" order by 编号")).rows) {
         QStringList cells;
         for (const QVariant& v : r) cells << VariantText(v);
-        out += QString::fromLatin1(t) + QLatin1Char(':') + cells.join(QLatin1Char('|')) + QLatin1Char('\n');
+        out += S(t) + QLatin1Char(':') + cells.join(QLatin1Char('|')) + QLatin1Char('\n');
       }
     return out;
   }
+  static QString field(const QString& column, const QString& table, const QString& doc) {
+    return VariantText(Db().scalar(S("select %1 from %2 where 单号=?").arg(column, table), {doc}));
+  }
+  // The other workstation saves an edit of `doc`, claiming it as a window's save does.
+  void editElsewhere(const QString& table, const QString& doc, const char* column, const QVariant& value) {
+    window(1);
+    Transaction t;
+    ClaimDocument(table, doc, DocumentVersion(table, doc));
+    Db().Execute(S("update %1 set %2=? where 单号=?").arg(table, S(column)), {value, doc});
+    t.Commit();
+  }
   void confirm(const std::function<void()>& click) {
+    responder_.clear();
     responder_.answer(Mb::Yes);
     click();
+  }
+  void expectPaymentSaved() {
+    EXPECT_TRUE(responder_.saw(S("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】"))) << responder_.texts().join('|').toStdString();
   }
 
  public:
@@ -108,6 +124,24 @@ class StaleWindows : public LoanRecordsFixture, public ::testing::WithParamInter
   qint32 loanRows_[2] = {};
   qint32 financingRows_[2] = {};
 };
+
+// A window opened on a plan row; the returned click saves its proposal with `button`.
+template <class W, class Base>
+std::function<void()> OpenPayment(qint32 Base::*plan, qint32 id, int button) {
+  auto w = std::make_shared<W>();
+  (*w).*plan = id;
+  w->Form_Load();
+  return [w, button] { w->pbCDkgh_Click(button); };
+}
+// A registration window opened on `doc` with its remark (box `box`) changed; the returned click saves it.
+template <class W>
+std::function<void()> OpenEdit(const char* doc, int box, const char* remark) {
+  auto w = std::make_shared<W>();
+  w->EditDocNo = S(doc);
+  w->Form_Load();
+  w->txtDkdj[box]->setText(S(remark));
+  return [w] { w->pbCDkgh_Click(0); };
+}
 
 // A window that shows its proposal when opened and saves it with 确认 and Yes.
 struct PaymentCase {
@@ -119,61 +153,29 @@ struct PaymentCase {
 
 // The four payment windows, each on a row it can pay on `today`.
 std::vector<PaymentCase> PaymentWindows() {
-  std::vector<PaymentCase> windows = {
-      {"回款确认", "2024-02-01",
-       [](StaleWindows& t) -> std::function<void()> {
-         auto w = std::make_shared<frmDkgh>();
-         w->PlanId = t.loanRows_[0];
-         w->Form_Load();
-         return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
-       },
-       "D1"},
-      {"提前还贷", "2024-02-10",
-       [](StaleWindows& t) -> std::function<void()> {
-         auto w = std::make_shared<frmDktqhd>();
-         w->PlanId = t.loanRows_[1];
-         w->Form_Load();
-         return [w] { w->pbCDkgh_Click(RepaymentWindow::cmdConfirm); };
-       },
-       "D1"},
-      {"支付确认", "2024-02-01",
-       [](StaleWindows& t) -> std::function<void()> {
-         auto w = std::make_shared<frmRzzfqr>();
-         w->PlanRowId = t.financingRows_[0];
-         w->Form_Load();
-         return [w] { w->pbCDkgh_Click(0); };
-       },
-       "C1"},
-      {"提前支取", "2024-02-10",
-       [](StaleWindows& t) -> std::function<void()> {
-         auto w = std::make_shared<frmRzTqzf>();
-         w->PlanRowId = t.financingRows_[1];
-         w->Form_Load();
-         return [w] { w->pbCDkgh_Click(0); };
-       },
-       "C1"},
+  return {
+      {"回款确认", "2024-02-01", [](StaleWindows& t) { return OpenPayment<frmDkgh>(&frmDkgh::PlanId, t.loanRows_[0], RepaymentWindow::cmdConfirm); }, "D1"},
+      {"提前还贷", "2024-02-10", [](StaleWindows& t) { return OpenPayment<frmDktqhd>(&frmDktqhd::PlanId, t.loanRows_[1], RepaymentWindow::cmdConfirm); }, "D1"},
+      {"支付确认", "2024-02-01", [](StaleWindows& t) { return OpenPayment<frmRzzfqr>(&frmRzzfqr::PlanRowId, t.financingRows_[0], 0); }, "C1"},
+      {"提前支取", "2024-02-10", [](StaleWindows& t) { return OpenPayment<frmRzTqzf>(&frmRzTqzf::PlanRowId, t.financingRows_[1], 0); }, "C1"},
   };
-  return windows;
 }
 
 TEST_P(StaleWindows, TheSecondPaymentWindowOnOneRowIsRefusedAndWritesNothing) {
-  const std::vector<PaymentCase> cases = PaymentWindows();
-  for (const PaymentCase& c : cases) {
+  for (const PaymentCase& c : PaymentWindows()) {
     SCOPED_TRACE(c.name);
-    setNow(QDateTime(QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate), QTime(9, 0)));
+    at(c.today);
     window(0);
     const auto first = c.open(*this);
     window(1);
     const auto second = c.open(*this);
     window(0);
     const QString before = snapshot();
-    responder_.clear();
     confirm(first);
-    EXPECT_TRUE(responder_.saw(QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】"))) << responder_.texts().join('|').toStdString();
+    expectPaymentSaved();
     const QString saved = snapshot();
     EXPECT_NE(saved, before);
     window(1);
-    responder_.clear();
     confirm(second);
     EXPECT_EQ(responder_.texts().last(), DocumentChangedMessage());
     EXPECT_EQ(snapshot(), saved);
@@ -184,11 +186,6 @@ TEST_P(StaleWindows, TheSecondPaymentWindowOnOneRowIsRefusedAndWritesNothing) {
 // workstation while the question is open wins, and the command writes nothing.
 TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
   setNow(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
-  struct Case {
-    const char* table;
-    const char* doc;
-    std::function<void()> command;
-  };
   frmDkjl loans;
   frmRzjl financing;
   window(0);
@@ -197,10 +194,9 @@ TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
   financing.comJd[0]->setCurrentIndex(2);
   financing.comJd[4]->setCurrentIndex(2);
   financing.comJd[5]->setCurrentIndex(0);
-  auto pick = [](Grid* g, const char* doc) {
-    for (int r = g->fixedRows(); r < g->rows(); ++r)
-      if (g->textMatrix(r, 0) == QString::fromLatin1(doc)) return g->setRow(r), true;
-    return false;
+  struct Case {
+    const char *table, *doc;
+    std::function<void()> command;
   };
   const Case cases[] = {
       {"PJ_Dkjl", "D2", [&] { loans.pbCJd_Click(frmDkjl::cmdApprove); }},
@@ -209,24 +205,18 @@ TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.doc);
-    const QString table = QString::fromLatin1(c.table), doc = QString::fromLatin1(c.doc);
+    const QString table = S(c.table), doc = S(c.doc);
+    Grid* grid = table == QLatin1String("PJ_Dkjl") ? loans.Fg : financing.Fg;
     window(0);
     loans.刷新();
     financing.刷新();
-    ASSERT_TRUE(pick(table == QLatin1String("PJ_Dkjl") ? loans.Fg : financing.Fg, c.doc));
-    const QString state = VariantText(Db().scalar(QStringLiteral("select 业务状态 from ") + table + QStringLiteral(" where 单号=?"), {doc}));
+    ASSERT_TRUE(selectRow(grid, 0, doc));
+    const QString state = field(S("业务状态"), table, doc);
     QStringList shown;
     SetMessageHandler([&](const MessageRequest& m) {
       shown << m.text;
-      if (!m.text.startsWith(QStringLiteral("您确认要"))) return int(Mb::Ok);
-      // The other workstation saves an edit of the same document while this question is open.
-      window(1);
-      {
-        Transaction t;
-        ClaimDocument(table, doc, DocumentVersion(table, doc));
-        Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 备注=? where 单号=?"), {QStringLiteral("改"), doc});
-        t.Commit();
-      }
+      if (!m.text.startsWith(S("您确认要"))) return int(Mb::Ok);
+      editElsewhere(table, doc, "备注", S("改"));  // while this question is open
       window(0);
       return int(Mb::Yes);
     });
@@ -234,13 +224,13 @@ TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
     responder_.install();
     ASSERT_EQ(shown.size(), 2) << shown.join('|').toStdString();
     EXPECT_EQ(shown.last(), DocumentChangedMessage());
-    EXPECT_EQ(VariantText(Db().scalar(QStringLiteral("select 业务状态 from ") + table + QStringLiteral(" where 单号=?"), {doc})), state);
-    EXPECT_EQ(VariantText(Db().scalar(QStringLiteral("select 备注 from ") + table + QStringLiteral(" where 单号=?"), {doc})), QStringLiteral("改"));
+    EXPECT_EQ(field(S("业务状态"), table, doc), state);
+    EXPECT_EQ(field(S("备注"), table, doc), S("改"));
     // Unchanged since, the same command goes through.
     responder_.answer(Mb::Yes);
-    ASSERT_TRUE(pick(table == QLatin1String("PJ_Dkjl") ? loans.Fg : financing.Fg, c.doc));
+    ASSERT_TRUE(selectRow(grid, 0, doc));
     c.command();
-    EXPECT_NE(VariantText(Db().scalar(QStringLiteral("select 业务状态 from ") + table + QStringLiteral(" where 单号=?"), {doc})), state);
+    EXPECT_NE(field(S("业务状态"), table, doc), state);
   }
 }
 
@@ -248,46 +238,28 @@ TEST_P(StaleWindows, ApprovalAndVoidingAgainstAnEditSavedMeanwhileAreRefused) {
 // of the document: 确认 or 保存 says the document changed, and nothing else, and writes nothing.
 TEST_P(StaleWindows, WindowsOnADocumentDeletedMeanwhileSaySoAndWriteNothing) {
   std::vector<PaymentCase> cases = PaymentWindows();
-  cases.push_back({"贷款登记 修改", "2024-02-01",
-                   [](StaleWindows&) -> std::function<void()> {
-                     auto w = std::make_shared<frmDkdjB>();
-                     w->EditDocNo = QStringLiteral("D1");
-                     w->Form_Load();
-                     w->txtDkdj[7]->setText(QStringLiteral("改"));
-                     return [w] { w->pbCDkgh_Click(0); };
-                   },
-                   "D1"});
-  cases.push_back({"融资登记 修改", "2024-02-01",
-                   [](StaleWindows&) -> std::function<void()> {
-                     auto w = std::make_shared<frmRzdjB>();
-                     w->EditDocNo = QStringLiteral("C1");
-                     w->Form_Load();
-                     w->txtDkdj[5]->setText(QStringLiteral("改"));
-                     return [w] { w->pbCDkgh_Click(0); };
-                   },
-                   "C1"});
+  cases.push_back({"贷款登记 修改", "2024-02-01", [](StaleWindows&) { return OpenEdit<frmDkdjB>("D1", 7, "改"); }, "D1"});
+  cases.push_back({"融资登记 修改", "2024-02-01", [](StaleWindows&) { return OpenEdit<frmRzdjB>("C1", 5, "改"); }, "C1"});
   for (const PaymentCase& c : cases) {
     SCOPED_TRACE(c.name);
-    setNow(QDateTime(QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate), QTime(9, 0)));
+    at(c.today);
     window(0);
     const auto confirmOnStaleWindow = c.open(*this);
     // The other workstation deletes the document with its rows.
     window(1);
-    const bool loan = QString::fromLatin1(c.doc).startsWith(QLatin1Char('D'));
     {
       Transaction t;
-      for (const QString& table : loan ? QStringList{QStringLiteral("PJ_Dkjl"), QStringLiteral("PJ_Hdjh")}
-                                       : QStringList{QStringLiteral("PJ_Cjjl"), QStringLiteral("PJ_Cjzfjh")})
-        Db().Execute(QStringLiteral("delete from ") + table + QStringLiteral(" where 单号=?"), {QString::fromLatin1(c.doc)});
+      const bool loan = *c.doc == 'D';
+      for (const char* table : {loan ? "PJ_Dkjl" : "PJ_Cjjl", loan ? "PJ_Hdjh" : "PJ_Cjzfjh"})
+        Db().Execute(S("delete from ") + S(table) + S(" where 单号=?"), {S(c.doc)});
       t.Commit();
     }
     window(0);
     const QString before = snapshot();
-    responder_.clear();
     confirm(confirmOnStaleWindow);
     ASSERT_FALSE(responder_.texts().isEmpty());
     EXPECT_EQ(responder_.texts().last(), DocumentChangedMessage());
-    for (const QString& shown : responder_.texts()) EXPECT_FALSE(shown.contains(QStringLiteral("程序出现异常"))) << shown.toStdString();
+    for (const QString& shown : responder_.texts()) EXPECT_FALSE(shown.contains(S("程序出现异常"))) << shown.toStdString();
     EXPECT_EQ(snapshot(), before);
     SetUpDocuments();
   }
@@ -298,16 +270,15 @@ TEST_P(StaleWindows, WindowsOnADocumentDeletedMeanwhileSaySoAndWriteNothing) {
 TEST_P(StaleWindows, PaymentsWhosePartyIsGoneSaveWithThatSidesBankDataEmpty) {
   for (const PaymentCase& c : PaymentWindows()) {
     SCOPED_TRACE(c.name);
-    setNow(QDateTime(QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate), QTime(9, 0)));
+    at(c.today);
     window(0);
-    Db().Execute(QStringLiteral("delete from PJ_Kehu"));
-    Db().Execute(QStringLiteral("delete from PJ_Gd"));
-    const QVariant lastBefore = Db().scalar(QStringLiteral("select coalesce(max(编号),0) from PJ_Liushui"));
+    Db().Execute(S("delete from PJ_Kehu"));
+    Db().Execute(S("delete from PJ_Gd"));
+    const QVariant lastBefore = Db().scalar(S("select coalesce(max(编号),0) from PJ_Liushui"));
     const auto save = c.open(*this);
-    responder_.clear();
     confirm(save);
-    EXPECT_TRUE(responder_.saw(QStringLiteral("保存成功！\r\n【请到“回款”窗口-“回款记录”里面打印回款收据】"))) << responder_.texts().join('|').toStdString();
-    const QueryResult added = Db().query(QStringLiteral("select 对方开户行,对方开户名,对方账号 from PJ_Liushui where 编号>?"), {lastBefore});
+    expectPaymentSaved();
+    const QueryResult added = Db().query(S("select 对方开户行,对方开户名,对方账号 from PJ_Liushui where 编号>?"), {lastBefore});
     ASSERT_FALSE(added.rows.empty());
     for (const QVariantList& r : added.rows) EXPECT_EQ(VariantText(r[0]) + VariantText(r[1]) + VariantText(r[2]), QString());
     SetUpDocuments();
@@ -352,44 +323,22 @@ class HookedBackend : public DbBackend {
 class RacedEdit : public StaleWindows {};
 TEST_P(RacedEdit, AnEditSavedRightAfterTheWindowReadTheDocumentMakesItsSaveStale) {
   struct Case {
-    const char* table;
-    const char* doc;
+    const char *table, *doc;
     std::function<std::function<void()>()> open;
   };
   const Case cases[] = {
-      {"PJ_Dkjl", "D1",
-       []() -> std::function<void()> {
-         auto w = std::make_shared<frmDkdjB>();
-         w->EditDocNo = QStringLiteral("D1");
-         w->Form_Load();
-         w->txtDkdj[7]->setText(QStringLiteral("只改备注"));
-         return [w] { w->pbCDkgh_Click(0); };
-       }},
-      {"PJ_Cjjl", "C1",
-       []() -> std::function<void()> {
-         auto w = std::make_shared<frmRzdjB>();
-         w->EditDocNo = QStringLiteral("C1");
-         w->Form_Load();
-         w->txtDkdj[5]->setText(QStringLiteral("只改备注"));
-         return [w] { w->pbCDkgh_Click(0); };
-       }},
+      {"PJ_Dkjl", "D1", [] { return OpenEdit<frmDkdjB>("D1", 7, "只改备注"); }},
+      {"PJ_Cjjl", "C1", [] { return OpenEdit<frmRzdjB>("C1", 5, "只改备注"); }},
   };
   setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.doc);
-    const QString table = QString::fromLatin1(c.table), doc = QString::fromLatin1(c.doc);
-    auto backend = std::make_unique<HookedBackend>(
-        MakeOdbcBackend(QStringLiteral("DRIVER=SQLite3;Database=") + appDir() + QStringLiteral("data/odbc.db"), false));
+    const QString table = S(c.table), doc = S(c.doc);
+    auto backend = std::make_unique<HookedBackend>(serverBackend());
     HookedBackend* hooked = backend.get();
-    auto connection = std::make_shared<Connection>(std::move(backend), SqlDialect{DialectKind::Sqlite});
-    hooked->after(QStringLiteral("select * from ") + table + QStringLiteral(" where 单号=?"), [this, weak = std::weak_ptr<Connection>(connection), table, doc] {
-      window(1);
-      {
-        Transaction t;
-        ClaimDocument(table, doc, DocumentVersion(table, doc));
-        Db().Execute(QStringLiteral("update ") + table + QStringLiteral(" set 利率=0.2 where 单号=?"), {doc});
-        t.Commit();
-      }
+    auto connection = serverConnection(std::move(backend));
+    hooked->after(S("select * from ") + table + S(" where 单号=?"), [this, weak = std::weak_ptr<Connection>(connection), table, doc] {
+      editElsewhere(table, doc, "利率", 0.2);
       SetConnectionOverride(1, weak.lock());
     });
     SetConnectionOverride(1, connection);
@@ -398,9 +347,8 @@ TEST_P(RacedEdit, AnEditSavedRightAfterTheWindowReadTheDocumentMakesItsSaveStale
     save();
     window(0);
     EXPECT_EQ(responder_.texts(), QStringList{DocumentChangedMessage()});
-    EXPECT_DOUBLE_EQ(VariantNumber(Db().scalar(QStringLiteral("select 利率 from ") + table + QStringLiteral(" where 单号=?"), {doc})), 0.2);
-    EXPECT_NE(VariantText(Db().scalar(QStringLiteral("select 备注 from ") + table + QStringLiteral(" where 单号=?"), {doc})),
-              QStringLiteral("只改备注"));
+    EXPECT_DOUBLE_EQ(VariantNumber(field(S("利率"), table, doc)), 0.2);
+    EXPECT_NE(field(S("备注"), table, doc), S("只改备注"));
   }
 }
 INSTANTIATE_TEST_SUITE_P(Server, RacedEdit, ::testing::Values(Backend::Odbc), [](const auto&) { return "Odbc"; });
@@ -414,10 +362,10 @@ TEST_F(DocumentClaimSql, TheServerGetsTheClaimingStatementAndNothingAfterARefusa
   SetConnectionOverride(1, server);
   gDatabaseType = 1;
   for (const char* table : {"PJ_Dkjl", "PJ_Cjjl"}) {
-    const QString t = QString::fromLatin1(table);
+    const QString t = S(table);
     gCurrentSql.clear();
-    EXPECT_THROW(SetDocumentState(t, QStringLiteral("X1"), 0, QStringLiteral("已审核")), DocumentChanged);
-    EXPECT_EQ(gCurrentSql, QStringLiteral("update %1 set 版本=版本+1 where 单号=? and 版本=?").arg(t));
+    EXPECT_THROW(SetDocumentState(t, S("X1"), 0, S("已审核")), DocumentChanged);
+    EXPECT_EQ(gCurrentSql, S("update %1 set 版本=版本+1 where 单号=? and 版本=?").arg(t));
     EXPECT_FALSE(server->inTransaction());
   }
   gDatabaseType = 0;
