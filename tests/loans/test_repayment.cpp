@@ -576,12 +576,9 @@ TEST_F(RepaymentTest, TheViewHasTheFormsPageButtonsDisabledAndItsQuickFillLists)
   for (const auto& [doc, firstTerm, terms] : loans) {
     SCOPED_TRACE(doc);
     auto view = viewOf(QString::fromUtf8(doc));
-    EXPECT_EQ(view->comJkzl[3]->currentText(), QStringLiteral("五万"));
-    EXPECT_EQ(view->comJkzl[3]->count(), 13);
-    EXPECT_EQ(view->comJkzl[0]->currentText(), QStringLiteral("一厘"));
-    EXPECT_EQ(view->comJkzl[0]->count(), 19);
-    EXPECT_EQ(view->comJkzl[2]->currentText(), QString::fromUtf8(firstTerm));
-    EXPECT_EQ(view->comJkzl[2]->count(), terms);
+    QStringList fills;  // each list's current item and its number of items
+    for (int i : {3, 0, 2}) fills << QStringLiteral("%1 %2").arg(view->comJkzl[i]->currentText()).arg(view->comJkzl[i]->count());
+    EXPECT_EQ(fills, (QStringList{"五万 13", "一厘 19", QStringLiteral("%1 %2").arg(QString::fromUtf8(firstTerm)).arg(terms)}));
     for (const auto& [index, caption, page, tabs] : buttons) {
       SCOPED_TRACE(index);
       pbCommand* b = view->pbCJkzl->at(index);
@@ -639,20 +636,14 @@ TEST_F(RepaymentTest, TheViewShowsTheStartOfEveryLongText) {
 TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment) {
   at(2024, 2, 1);
   auto view = viewOf(QStringLiteral("D1"));
-  EXPECT_EQ(view->lblJkdj->text(), QStringLiteral("借贷单号：D1"));
-  EXPECT_EQ(view->txtJkkh[0]->text(), QStringLiteral("张三"));
-  EXPECT_EQ(view->txtJkkh[2]->text(), QStringLiteral("13912345678"));
-  EXPECT_EQ(view->txtDkdj[6]->text(), QStringLiteral("李经办"));
+  EXPECT_EQ((QStringList{view->lblJkdj->text(), view->txtJkkh[0]->text(), view->txtJkkh[2]->text(), view->txtDkdj[6]->text()}),
+            (QStringList{"借贷单号：D1", "张三", "13912345678", "李经办"}));
   EXPECT_EQ(view->Fg2->dataRowCount(), 0) << "no guarantors";
   ASSERT_EQ(column(view->Fg, frmDkhk::colPlanId), (QStringList{QString::number(row1_), QString::number(row2_)}));
 
   struct Case { qint32 row; int command; QString refusal /* empty: the window opens */; };
-  const Case cases[] = {
-      {row1_, frmDkhk::cmdRepay, QString()},
-      {row1_, frmDkhk::cmdEarly, QStringLiteral("请使用【回款确认】进行回款操作！")},
-      {row2_, frmDkhk::cmdRepay, QStringLiteral("请使用【提前还贷】进行回款操作！")},
-      {row2_, frmDkhk::cmdEarly, QString()},
-  };
+  const Case cases[] = {{row1_, frmDkhk::cmdRepay, ""}, {row1_, frmDkhk::cmdEarly, "请使用【回款确认】进行回款操作！"},
+                        {row2_, frmDkhk::cmdRepay, "请使用【提前还贷】进行回款操作！"}, {row2_, frmDkhk::cmdEarly, ""}};
   for (const Case& c : cases) {
     responder_.clear();
     modal_.shown.clear();
