@@ -60,10 +60,7 @@ class RepaymentTest : public LoanRecordsFixture {
   static std::unique_ptr<frmDkgh> repayWindow(qint32 planId) { return window<frmDkgh>(planId, QStringLiteral("李经办")); }
   static std::unique_ptr<frmDktqhd> earlyWindow(qint32 planId) { return window<frmDktqhd>(planId); }
   // Confirms with Yes.
-  void confirm(RepaymentWindow& w) {
-    responder_.answer(Mb::Yes);
-    w.pbCDkgh_Click(RepaymentWindow::cmdConfirm);
-  }
+  void confirm(RepaymentWindow& w) { responder_.answer(Mb::Yes), w.pbCDkgh_Click(RepaymentWindow::cmdConfirm); }
   // The values of a query's rows joined by spaces, numbers as %g, NULL as "".
   static QStringList lines(const QString& sql, const QVariantList& params = {}) {
     QStringList out;
@@ -86,9 +83,7 @@ class RepaymentTest : public LoanRecordsFixture {
   // The texts of 回款确认's amount boxes (principal, interest, overdue fee).
   static QStringList amounts(const frmDkgh& w) { return {w.Text1.at(0)->text(), w.Text1.at(1)->text(), w.Text1.at(2)->text()}; }
   // Types into the amount boxes in turn, from the principal on.
-  static void type(frmDkgh& w, const QStringList& texts) {
-    for (int i = 0; i < texts.size(); ++i) w.Text1.at(i)->setText(texts[i]);
-  }
+  static void type(frmDkgh& w, const QStringList& texts) { for (int i = 0; i < texts.size(); ++i) w.Text1.at(i)->setText(texts[i]); }
   // The loan view of a loan, loaded.
   static std::unique_ptr<frmDkhk> viewOf(const QString& docNo) {
     auto view = std::make_unique<frmDkhk>();
@@ -97,10 +92,7 @@ class RepaymentTest : public LoanRecordsFixture {
     return view;
   }
   // Picks a status as the user does.
-  static void pick(frmDkgh& w, int index) {
-    w.Combo1->setCurrentIndex(index);
-    w.Combo1_Click(index);
-  }
+  static void pick(frmDkgh& w, int index) { w.Combo1->setCurrentIndex(index), w.Combo1_Click(index); }
   void at(int y, int m, int d) { setNow(QDateTime(QDate(y, m, d), QTime(9, 0))); }
 
   qint32 row1_ = 0, row2_ = 0;
@@ -171,12 +163,7 @@ TEST_F(RepaymentTest, BadInputAndAPaidRowWriteNothing) {
   at(2024, 2, 1);
   auto w = repayWindow(row1_);
   struct Case { QString principal, message; };
-  const Case cases[] = {
-      {QStringLiteral("abc"), QStringLiteral("归还本金输入不合法！")},
-      {QString(), QStringLiteral("归还本金不能为空！")},
-      {QStringLiteral("-5"), QStringLiteral("归还本金输入不合法！")},
-      {QStringLiteral("1,000"), QStringLiteral("归还本金输入不合法！")},
-  };
+  const Case cases[] = {{"abc", "归还本金输入不合法！"}, {QString(), "归还本金不能为空！"}, {"-5", "归还本金输入不合法！"}, {"1,000", "归还本金输入不合法！"}};
   for (const Case& c : cases) {
     responder_.clear();
     w->Text1[0]->setText(c.principal);
@@ -281,13 +268,9 @@ TEST_F(RepaymentTest, RefusalsComeBeforeTheQuestionAndWriteNothing) {
   // Row 1 owes 4000 + 150 on 2024-02-01; row 2 is due 2024-03-01.
   at(2024, 2, 1);
   struct Case { bool early; const char *principal, *interest; QDate date; const char* message; };
-  const Case cases[] = {
-      {false, "4000.01", "150", QDate(2024, 2, 1), "归还本金不能大于未还本金！"},
-      {false, "25000", "0", QDate(2024, 2, 1), "归还本金不能大于未还本金！"},
-      {false, "4000", "150.01", QDate(2024, 2, 1), "归还利息不能大于未还利息！"},
-      {false, "0", "0", QDate(2024, 2, 1), "归还总额必须大于0！"},
-      {true, "", "", QDate(2024, 3, 2), "提前还贷日期不能晚于约定归还日期！"},
-  };
+  const Case cases[] = {{false, "4000.01", "150", QDate(2024, 2, 1), "归还本金不能大于未还本金！"}, {false, "25000", "0", QDate(2024, 2, 1), "归还本金不能大于未还本金！"},
+                        {false, "4000", "150.01", QDate(2024, 2, 1), "归还利息不能大于未还利息！"}, {false, "0", "0", QDate(2024, 2, 1), "归还总额必须大于0！"},
+                        {true, "", "", QDate(2024, 3, 2), "提前还贷日期不能晚于约定归还日期！"}};
   for (const Case& c : cases) {
     responder_.clear();
     responder_.answer(Mb::Yes);
