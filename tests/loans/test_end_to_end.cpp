@@ -74,9 +74,8 @@ TEST_F(LoanFormFixture, RegisteredApprovedRepaidOnTimeLateAndEarly) {
   EXPECT_EQ(plan.rows[2][4].toString(), QStringLiteral("2027-03-08"));
   const double interest = plan.rows[0][3].toDouble() + plan.rows[1][3].toDouble() + earlyInterest;
   EXPECT_EQ(field(QStringLiteral("结算状态"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("已完结"));
-  EXPECT_NEAR(field(QStringLiteral("已还本金"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), 12000, 1e-9);
-  EXPECT_NEAR(field(QStringLiteral("已还利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), interest, 1e-9);
-  EXPECT_NEAR(field(QStringLiteral("逾期利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), lateFee, 1e-9);
+  for (const auto& [column, paid] : {std::pair{"已还本金", 12000.0}, {"已还利息", interest}, {"逾期利息", lateFee}})
+    EXPECT_NEAR(field(QString::fromUtf8(column), QStringLiteral("PJ_Dkjl"), doc).toDouble(), paid, 1e-9) << column;
   EXPECT_GT(lateFee, 0);
   // The journal: the principal out, everything received back in, and its running balance.
   EXPECT_NEAR(sum(QStringLiteral("金额"), QStringLiteral("PJ_Liushui"), doc), interest + lateFee, 1e-9);
