@@ -3,6 +3,7 @@
 // journal.
 #include "LoanFixture.h"
 #include "loans/RepaymentCalc.h"
+#include "platform/Grid.h"
 #include "platform/Money.h"
 #include "loans/frmDkgh.h"
 #include "loans/frmDkhk.h"
@@ -12,6 +13,13 @@
 namespace {
 
 QDate D(const char* iso) { return QDate::fromString(QString::fromLatin1(iso), Qt::ISODate); }
+
+// Makes the data row whose column `col` reads `text` current; false when there is none.
+bool selectText(Grid* g, int col, const QString& text) {
+  for (int r = g->fixedRows(); r < g->rows(); ++r)
+    if (!g->isTotalsRow(r) && g->textMatrix(r, col) == text) return g->setRow(r), true;
+  return false;
+}
 
 TEST_F(LoanFormFixture, RegisteredApprovedRepaidOnTimeLateAndEarly) {
   gSystemSettings[3] = QStringLiteral("1");  // loans need approval
@@ -28,26 +36,17 @@ TEST_F(LoanFormFixture, RegisteredApprovedRepaidOnTimeLateAndEarly) {
 
   frmDkjl list;
   list.Form_Load();
-  auto select = [&list, &doc] {
-    for (int r = list.Fg->fixedRows(); r < list.Fg->rows(); ++r)
-      if (!list.Fg->isTotalsRow(r) && list.Fg->textMatrix(r, 0) == doc) {
-        list.Fg->setRow(r);
-        return true;
-      }
-    return false;
-  };
-  ASSERT_TRUE(select());
+  ASSERT_TRUE(selectText(list.Fg, 0, doc));
   responder_.answer(Mb::Yes);
   list.pbCJd_Click(frmDkjl::cmdApprove);
-  ASSERT_TRUE(select());
+  ASSERT_TRUE(selectText(list.Fg, 0, doc));
 
   // The loan view, opened from the list, takes three payments: the first on its due date, the
   // second ten days late, the last early.
   modal_.shown.clear();
   auto pay = [this](frmDkhk* view, qint64 planId, int command, const QDate& day) {
     setNow(QDateTime(day, QTime(10, 0)));
-    for (int r = view->Fg->fixedRows(); r < view->Fg->rows(); ++r)
-      if (view->Fg->textMatrix(r, 0) == QString::number(planId)) view->Fg->setRow(r);
+    EXPECT_TRUE(selectText(view->Fg, 0, QString::number(planId)));
     modal_.handlers.push_back([this](QDialog* d) {
       auto* w = static_cast<RepaymentWindow*>(d);
       w->Form_Load();
@@ -75,9 +74,8 @@ TEST_F(LoanFormFixture, RegisteredApprovedRepaidOnTimeLateAndEarly) {
   EXPECT_EQ(plan.rows[2][4].toString(), QStringLiteral("2027-03-08"));
   const double interest = plan.rows[0][3].toDouble() + plan.rows[1][3].toDouble() + earlyInterest;
   EXPECT_EQ(field(QStringLiteral("结算状态"), QStringLiteral("PJ_Dkjl"), doc).toString(), QStringLiteral("已完结"));
-  EXPECT_NEAR(field(QStringLiteral("已还本金"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), 12000, 1e-9);
-  EXPECT_NEAR(field(QStringLiteral("已还利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), interest, 1e-9);
-  EXPECT_NEAR(field(QStringLiteral("逾期利息"), QStringLiteral("PJ_Dkjl"), doc).toDouble(), lateFee, 1e-9);
+  for (const auto& [column, paid] : {std::pair{"已还本金", 12000.0}, {"已还利息", interest}, {"逾期利息", lateFee}})
+    EXPECT_NEAR(field(QString::fromUtf8(column), QStringLiteral("PJ_Dkjl"), doc).toDouble(), paid, 1e-9) << column;
   EXPECT_GT(lateFee, 0);
   // The journal: the principal out, everything received back in, and its running balance.
   EXPECT_NEAR(sum(QStringLiteral("金额"), QStringLiteral("PJ_Liushui"), doc), interest + lateFee, 1e-9);
@@ -86,7 +84,7 @@ TEST_F(LoanFormFixture, RegisteredApprovedRepaidOnTimeLateAndEarly) {
   // And the list says the same.
   list.comJd[5]->setCurrentText(QStringLiteral("已完结"));
   list.刷新();
-  ASSERT_TRUE(select());
+  ASSERT_TRUE(selectText(list.Fg, 0, doc));
   EXPECT_DOUBLE_EQ(list.Fg->number(list.Fg->row(), 9), 0) << "待还本金";
   EXPECT_DOUBLE_EQ(list.Fg->number(list.Fg->row(), 8), 12000 + interest) << "已还金额";
 }

@@ -15,6 +15,13 @@
 
 namespace {
 
+// Saves a repayment of a plan row as the repayment window does, against the row as read now.
+RepaymentSaved repay(qint32 planId, double principal, double interest, double fee, const QString& status, const QDate& date) {
+  RepaymentEntry e{.planId = planId, .principal = principal, .interest = interest, .fee = fee, .status = status, .date = date};
+  e.seen = ReadInstalmentRow(e.planId);
+  return SaveRepayment(e);
+}
+
 class RecordsTest : public LoanRecordsFixture {
  protected:
   void SetUp() override {
@@ -29,14 +36,7 @@ class RecordsTest : public LoanRecordsFixture {
     pay(b, 5000, 100.5, QStringLiteral("已还"), QStringLiteral("2024-03-18 15:30:00"));
   }
   void pay(qint32 planId, double principal, double interest, const QString& status, const QString& stamp) {
-    RepaymentEntry e;
-    e.planId = planId;
-    e.principal = principal;
-    e.interest = interest;
-    e.status = status;
-    e.date = QDate(2024, 3, 1);
-    e.seen = ReadInstalmentRow(e.planId);
-    ASSERT_EQ(SaveRepayment(e), RepaymentSaved::Saved);
+    ASSERT_EQ(repay(planId, principal, interest, 0, status, QDate(2024, 3, 1)), RepaymentSaved::Saved);
     Db().Execute(QStringLiteral("update PJ_Hkjl set 日期=? where 编号=(select max(编号) from PJ_Hkjl)"), {stamp});
   }
   static QStringList docs(const frmDkhkjl& w) { return column(w.Fg, 2); }
@@ -55,20 +55,10 @@ TEST_F(RecordsTest, FiltersAndTotal) {
   EXPECT_DOUBLE_EQ(w.Fg->number(t, 9), 11300.5) << "only 合计 is totalled";
   EXPECT_TRUE(w.Fg->textMatrix(t, 7).isEmpty());
 
-  struct Case {
-    int period;
-    QString customer, staff, status;
-    QStringList expected;
-  };
-  const Case cases[] = {
-      {4, {}, {}, QStringLiteral("忽略"), {"D2", "D1", "D1"}},
-      {4, QStringLiteral("张三"), {}, QStringLiteral("忽略"), {"D1", "D1"}},  // an exact name
-      {4, QStringLiteral("张"), {}, QStringLiteral("忽略"), {}},
-      {4, {}, QStringLiteral("王经办"), QStringLiteral("忽略"), {"D2"}},
-      {4, {}, {}, QStringLiteral("归还部分"), {"D1"}},
-      {4, QStringLiteral("O'Brien"), {}, QStringLiteral("忽略"), {}},
-      {0, {}, {}, QStringLiteral("忽略"), {}},
-  };
+  struct Case { int period; QString customer, staff, status; QStringList expected; };
+  const Case cases[] = {{4, {}, {}, "忽略", {"D2", "D1", "D1"}}, {4, "张三", {}, "忽略", {"D1", "D1"}} /* an exact name */,
+                        {4, "张", {}, "忽略", {}}, {4, {}, "王经办", "忽略", {"D2"}}, {4, {}, {}, "归还部分", {"D1"}},
+                        {4, "O'Brien", {}, "忽略", {}}, {0, {}, {}, "忽略", {}}};
   for (const Case& c : cases) {
     w.comJd[0]->setCurrentIndex(c.period);
     w.comJd_Click(0);
@@ -127,11 +117,7 @@ TEST_F(RecordsTest, TheCustomerPickerFillsTheFilter) {
   EXPECT_EQ(w.txtHk[0]->text(), QStringLiteral("张三丰"));
 }
 
-}  // namespace
-
-namespace {
 class OlderRowsTest : public LoanRecordsFixture {};
-}  // namespace
 
 // Rows an older version left with empty paid columns are repaid like any other: NULL counts as 0
 // in the check that the row is still as read, and in the sums.
@@ -140,23 +126,17 @@ TEST_F(OlderRowsTest, ARowWithEmptyPaidColumnsIsRepaid) {
   const qint32 row = addPlanRow(QStringLiteral("D7"), 1, 10000, 10000, 300, QDate(2024, 1, 1), QDate(2024, 2, 1));
   Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=null, 已还利息=null, 逾期手续费=null where 编号=?"), {row});
   Db().Execute(QStringLiteral("update PJ_Dkjl set 已还本金=null, 已还利息=null, 逾期利息=null where 单号=?"), {QStringLiteral("D7")});
-  RepaymentEntry e;
-  e.planId = row;
-  e.principal = 10000;
-  e.interest = 300;
-  e.fee = 12.5;
-  e.status = QStringLiteral("已还");
-  e.date = QDate(2024, 2, 1);
-  e.seen = ReadInstalmentRow(e.planId);
-  ASSERT_EQ(SaveRepayment(e), RepaymentSaved::Saved);
-  const QVariantList plan = Db().query(QStringLiteral("select 已还本金, 已还利息, 逾期手续费, 归还状态 from PJ_Hdjh where 编号=?"), {row}).rows.at(0);
-  EXPECT_DOUBLE_EQ(plan[0].toDouble(), 10000);
-  EXPECT_DOUBLE_EQ(plan[1].toDouble(), 300);
-  EXPECT_DOUBLE_EQ(plan[2].toDouble(), 12.5);
-  EXPECT_EQ(plan[3].toString(), QStringLiteral("已还"));
-  const QVariantList loan = Db().query(QStringLiteral("select 已还本金, 已还利息, 逾期利息, 结算状态 from PJ_Dkjl where 单号=?"), {QStringLiteral("D7")}).rows.at(0);
-  EXPECT_DOUBLE_EQ(loan[0].toDouble(), 10000);
-  EXPECT_DOUBLE_EQ(loan[1].toDouble(), 300);
-  EXPECT_DOUBLE_EQ(loan[2].toDouble(), 12.5);
-  EXPECT_EQ(loan[3].toString(), QStringLiteral("已完结"));
+  ASSERT_EQ(repay(row, 10000, 300, 12.5, QStringLiteral("已还"), QDate(2024, 2, 1)), RepaymentSaved::Saved);
+  // Paid principal, interest and fee, then the status: of the plan row, then of the loan.
+  const std::pair<QVariantList, const char*> read[] = {
+      {Db().query(QStringLiteral("select 已还本金, 已还利息, 逾期手续费, 归还状态 from PJ_Hdjh where 编号=?"), {row}).rows.at(0), "已还"},
+      {Db().query(QStringLiteral("select 已还本金, 已还利息, 逾期利息, 结算状态 from PJ_Dkjl where 单号=?"), {QStringLiteral("D7")}).rows.at(0), "已完结"}};
+  const double paid[] = {10000, 300, 12.5};
+  for (const auto& [values, status] : read) {
+    SCOPED_TRACE(status);
+    for (int i : {0, 1, 2}) EXPECT_DOUBLE_EQ(values[i].toDouble(), paid[i]);
+    EXPECT_EQ(values[3].toString(), QString::fromUtf8(status));
+  }
 }
+
+}  // namespace

@@ -48,57 +48,63 @@ class RepaymentTest : public LoanRecordsFixture {
     row2_ = addPlanRow(QStringLiteral("D1"), 2, 6000, 6000, 150, QDate(2024, 2, 1), QDate(2024, 3, 1));
   }
 
-  // Opens the repayment window on a row with today's date on the clock.
-  std::unique_ptr<frmDkgh> repayWindow(qint32 planId) {
-    auto w = std::make_unique<frmDkgh>();
+  // Opens a repayment window of type W on a plan row with today's date on the clock.
+  template <class W>
+  static std::unique_ptr<W> window(qint32 planId, const QString& handler = QString()) {
+    auto w = std::make_unique<W>();
     w->PlanId = planId;
-    w->Handler = QStringLiteral("李经办");
+    w->Handler = handler;
     w->Form_Load();
     return w;
   }
+  static std::unique_ptr<frmDkgh> repayWindow(qint32 planId) { return window<frmDkgh>(planId, QStringLiteral("李经办")); }
+  static std::unique_ptr<frmDktqhd> earlyWindow(qint32 planId) { return window<frmDktqhd>(planId); }
   // Confirms with Yes.
-  void confirm(RepaymentWindow& w) {
-    responder_.answer(Mb::Yes);
-    w.pbCDkgh_Click(RepaymentWindow::cmdConfirm);
-  }
-  QString rowText(qint32 planId) {
-    const QueryResult r = Db().query(QStringLiteral("select 已还本金,已还利息,逾期手续费,归还状态,归还日期,备注 from PJ_Hdjh where 编号=?"), {planId});
-    return QStringLiteral("%1 %2 %3 %4 %5 %6")
-        .arg(r.rows[0][0].toDouble())
-        .arg(r.rows[0][1].toDouble())
-        .arg(r.rows[0][2].toDouble())
-        .arg(r.rows[0][3].toString(), r.rows[0][4].toString(), r.rows[0][5].toString());
-  }
-  QString loanText() {
-    const QueryResult r = Db().query(QStringLiteral("select 已还本金,已还利息,逾期利息,结算状态 from PJ_Dkjl where 单号='D1'"));
-    return QStringLiteral("%1 %2 %3 %4").arg(r.rows[0][0].toDouble()).arg(r.rows[0][1].toDouble()).arg(r.rows[0][2].toDouble()).arg(r.rows[0][3].toString());
-  }
-  QStringList records() {
+  void confirm(RepaymentWindow& w) { responder_.answer(Mb::Yes), w.pbCDkgh_Click(RepaymentWindow::cmdConfirm); }
+  // The same, with only this save's messages kept.
+  void confirmAfresh(RepaymentWindow& w) { responder_.clear(), confirm(w); }
+  // The values of a query's rows joined by spaces, numbers as %g, NULL as "".
+  static QStringList lines(const QString& sql, const QVariantList& params = {}) {
     QStringList out;
-    const QueryResult r = Db().query(QStringLiteral("select 期次,本金,利息,手续费,还款状态,计划ID,操作员,备注 from PJ_Hkjl order by 编号"));
-    for (const QVariantList& row : r.rows)
-      out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
-                 .arg(row[0].toInt())
-                 .arg(row[1].toDouble())
-                 .arg(row[2].toDouble())
-                 .arg(row[3].toDouble())
-                 .arg(row[4].toString())
-                 .arg(row[5].toInt())
-                 .arg(row[6].toString(), row[7].toString());
+    for (const QVariantList& row : Db().query(sql, params).rows) {
+      QStringList parts;
+      for (const QVariant& v : row) parts << (v.isNull() || v.typeId() == QMetaType::QString ? v.toString() : QString::number(v.toDouble()));
+      out << parts.join(QLatin1Char(' '));
+    }
     return out;
   }
+  QString rowText(qint32 planId) { return lines(QStringLiteral("select 已还本金,已还利息,逾期手续费,归还状态,归还日期,备注 from PJ_Hdjh where 编号=?"), {planId}).value(0); }
+  QString loanText() { return lines(QStringLiteral("select 已还本金,已还利息,逾期利息,结算状态 from PJ_Dkjl where 单号='D1'")).value(0); }
+  QStringList records() { return lines(QStringLiteral("select 期次,本金,利息,手续费,还款状态,计划ID,操作员,备注 from PJ_Hkjl order by 编号")); }
+  // The texts of the window's labels at these indexes.
+  static QStringList labels(const RepaymentWindow& w, std::initializer_list<int> at) {
+    QStringList out;
+    for (int i : at) out << w.lbltqhdr.at(i)->text();
+    return out;
+  }
+  // The texts of 回款确认's amount boxes (principal, interest, overdue fee).
+  static QStringList amounts(const frmDkgh& w) { return {w.Text1.at(0)->text(), w.Text1.at(1)->text(), w.Text1.at(2)->text()}; }
+  // Types into the amount boxes in turn, from the principal on.
+  static void type(frmDkgh& w, const QStringList& texts) { for (int i = 0; i < texts.size(); ++i) w.Text1.at(i)->setText(texts[i]); }
+  // The loan view of a loan, loaded.
+  static std::unique_ptr<frmDkhk> viewOf(const QString& docNo) {
+    auto view = std::make_unique<frmDkhk>();
+    view->DocNo = docNo;
+    view->Form_Load();
+    return view;
+  }
+  // Picks a status as the user does.
+  static void pick(frmDkgh& w, int index) { w.Combo1->setCurrentIndex(index), w.Combo1_Click(index); }
+  void at(int y, int m, int d) { setNow(QDateTime(QDate(y, m, d), QTime(9, 0))); }
 
   qint32 row1_ = 0, row2_ = 0;
 };
 
 TEST_F(RepaymentTest, OnTimeThenOverdueSettlesTheLoanWithItsJournal) {
-  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  at(2024, 2, 1);
   auto w = repayWindow(row1_);
   EXPECT_EQ(w->windowTitle(), QStringLiteral("贷款归还"));
-  EXPECT_EQ(w->lbltqhdr[0]->text(), QStringLiteral("D1"));
-  EXPECT_EQ(w->lbltqhdr[2]->text(), QStringLiteral("2024年02月01日"));
-  EXPECT_EQ(w->lbltqhdr[7]->text(), QStringLiteral("0")) << "due today: not overdue";
-  EXPECT_EQ(w->lbltqhdr[10]->text(), QStringLiteral("4150.00"));
+  EXPECT_EQ(labels(*w, {0, 2, 7, 10}), (QStringList{"D1", "2024年02月01日", "0", "4150.00"})) << "due today: not overdue";
   EXPECT_EQ(w->Text1[0]->text(), QStringLiteral("4000.00"));
   EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
   EXPECT_EQ(w->lblze->text(), QStringLiteral("归还总额：4150.00"));
@@ -111,15 +117,11 @@ TEST_F(RepaymentTest, OnTimeThenOverdueSettlesTheLoanWithItsJournal) {
   EXPECT_EQ(loanText(), QStringLiteral("4000 150 0 未还")) << "row 2 is still open";
 
   // Ten days late on row 2: overdue interest on its 6000 at 0.15% a day.
-  setNow(QDateTime(QDate(2024, 3, 11), QTime(9, 0)));
+  at(2024, 3, 11);
   w = repayWindow(row2_);
-  EXPECT_EQ(w->lbltqhdr[7]->text(), QStringLiteral("10"));
-  EXPECT_EQ(w->lbltqhdr[8]->text(), QStringLiteral("0.1500%"));
-  EXPECT_EQ(w->lbltqhdr[9]->text(), QStringLiteral("90.00"));
+  EXPECT_EQ(labels(*w, {7, 8, 9, 10}), (QStringList{"10", "0.1500%", "90.00", "6240.00"}));
   EXPECT_EQ(w->Text1[2]->text(), QStringLiteral("90.00"));
-  EXPECT_EQ(w->lbltqhdr[10]->text(), QStringLiteral("6240.00"));
-  responder_.clear();
-  confirm(*w);
+  confirmAfresh(*w);
   EXPECT_EQ(responder_.messages.back().text, kSaved);
   EXPECT_EQ(rowText(row2_), QStringLiteral("6000 150 90 已还 2024-03-11 "));
   EXPECT_EQ(loanText(), QStringLiteral("10000 300 90 已完结"));
@@ -132,11 +134,10 @@ TEST_F(RepaymentTest, OnTimeThenOverdueSettlesTheLoanWithItsJournal) {
 }
 
 TEST_F(RepaymentTest, PartThenFullCountsOverdueFromTheLastPaymentAndKeepsCents) {
-  setNow(QDateTime(QDate(2024, 2, 11), QTime(9, 0)));
+  at(2024, 2, 11);
   auto w = repayWindow(row1_);
   EXPECT_EQ(w->Text1[2]->text(), QStringLiteral("150.00")) << "10 days x 10000 x 0.15%";
-  w->Text1[0]->setText(QStringLiteral("1000.55"));
-  w->Text1[1]->setText(QStringLiteral("150"));
+  type(*w, {"1000.55", "150"});
   EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("归还部分"));
   EXPECT_EQ(w->lblze->text(), QStringLiteral("归还总额：1300.55"));
   confirm(*w);
@@ -144,12 +145,10 @@ TEST_F(RepaymentTest, PartThenFullCountsOverdueFromTheLastPaymentAndKeepsCents) 
   EXPECT_EQ(loanText(), QStringLiteral("1000.55 150 150 未还"));
 
   // Five days on, the rest: overdue counts from the last payment, not from the due date again.
-  setNow(QDateTime(QDate(2024, 2, 16), QTime(9, 0)));
+  at(2024, 2, 16);
   w = repayWindow(row1_);
   EXPECT_EQ(w->lbltqhdr[7]->text(), QStringLiteral("5"));
-  EXPECT_EQ(w->Text1[0]->text(), QStringLiteral("2999.45"));
-  EXPECT_EQ(w->Text1[1]->text(), QStringLiteral("0.00"));
-  EXPECT_EQ(w->Text1[2]->text(), QStringLiteral("75.00"));
+  EXPECT_EQ(amounts(*w), (QStringList{"2999.45", "0.00", "75.00"}));
   // One cent short is partial; the full proposal covers it.
   w->Text1[0]->setText(QStringLiteral("2999.44"));
   EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("归还部分"));
@@ -162,18 +161,10 @@ TEST_F(RepaymentTest, PartThenFullCountsOverdueFromTheLastPaymentAndKeepsCents) 
 }
 
 TEST_F(RepaymentTest, BadInputAndAPaidRowWriteNothing) {
-  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  at(2024, 2, 1);
   auto w = repayWindow(row1_);
-  struct Case {
-    QString principal;
-    QString message;
-  };
-  const Case cases[] = {
-      {QStringLiteral("abc"), QStringLiteral("归还本金输入不合法！")},
-      {QString(), QStringLiteral("归还本金不能为空！")},
-      {QStringLiteral("-5"), QStringLiteral("归还本金输入不合法！")},
-      {QStringLiteral("1,000"), QStringLiteral("归还本金输入不合法！")},
-  };
+  struct Case { QString principal, message; };
+  const Case cases[] = {{"abc", "归还本金输入不合法！"}, {QString(), "归还本金不能为空！"}, {"-5", "归还本金输入不合法！"}, {"1,000", "归还本金输入不合法！"}};
   for (const Case& c : cases) {
     responder_.clear();
     w->Text1[0]->setText(c.principal);
@@ -181,7 +172,7 @@ TEST_F(RepaymentTest, BadInputAndAPaidRowWriteNothing) {
     EXPECT_EQ(responder_.texts(), QStringList{c.message}) << c.principal.toStdString();
   }
   responder_.clear();
-  for (int i = 0; i < 3; ++i) w->Text1[i]->setText(QStringLiteral("0"));
+  type(*w, {"0", "0", "0"});
   w->pbCDkgh_Click(RepaymentWindow::cmdConfirm);
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("归还总额必须大于0！")});
   // Answering No to the question writes nothing either.
@@ -195,24 +186,21 @@ TEST_F(RepaymentTest, BadInputAndAPaidRowWriteNothing) {
   auto stale = repayWindow(row1_);
   w = repayWindow(row1_);
   confirm(*w);
-  responder_.clear();
-  confirm(*stale);
+  confirmAfresh(*stale);
   EXPECT_EQ(responder_.texts().last(), QStringLiteral("该单据已被其他用户修改，请关闭窗口后重新打开！"));
   // Opened after that save, it sees the row paid.
   stale = repayWindow(row1_);
-  responder_.clear();
-  confirm(*stale);
+  confirmAfresh(*stale);
   EXPECT_EQ(responder_.texts().last(), QStringLiteral("该期次借款已还清！"));
   EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 1);
   EXPECT_EQ(rowText(row1_), QStringLiteral("4000 150 0 已还 2024-02-01 "));
 }
 
 TEST_F(RepaymentTest, TwoPartPaymentsOneAfterTheOtherAddUp) {
-  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  at(2024, 2, 1);
   for (int i = 0; i < 2; ++i) {
     auto w = repayWindow(row1_);
-    w->Text1[0]->setText(QStringLiteral("1500.10"));
-    w->Text1[1]->setText(QStringLiteral("0"));
+    type(*w, {"1500.10", "0"});
     confirm(*w);
   }
   EXPECT_EQ(rowText(row1_), QStringLiteral("3000.2 0 0 归还部分 2024-02-01 "));
@@ -222,25 +210,20 @@ TEST_F(RepaymentTest, TwoPartPaymentsOneAfterTheOtherAddUp) {
 
 TEST_F(RepaymentTest, EarlyRepaymentOfDailyAndMonthlyRows) {
   // Daily loan, row 2 repaid on 2024-02-21: 20 days x 6000 x 0.1%.
-  setNow(QDateTime(QDate(2024, 2, 21), QTime(9, 0)));
-  frmDktqhd w;
-  w.PlanId = row2_;
-  w.Handler = QStringLiteral("李经办");
-  w.Form_Load();
-  EXPECT_EQ(w.windowTitle(), QStringLiteral("提前还贷"));
-  EXPECT_EQ(w.lbltqhdr[3]->text(), QStringLiteral("20"));
-  EXPECT_EQ(w.lbltqhdr[4]->text(), QStringLiteral("0.1000%"));
-  EXPECT_EQ(w.lbltqhdr[6]->text(), QStringLiteral("120.00"));
-  EXPECT_EQ(w.Text1->text(), QStringLiteral("6120.00"));
-  EXPECT_TRUE(w.Text1->isReadOnly());
+  at(2024, 2, 21);
+  auto w = window<frmDktqhd>(row2_, QStringLiteral("李经办"));
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("提前还贷"));
+  EXPECT_EQ(labels(*w, {3, 4, 6}), (QStringList{"20", "0.1000%", "120.00"}));
+  EXPECT_EQ(w->Text1->text(), QStringLiteral("6120.00"));
+  EXPECT_TRUE(w->Text1->isReadOnly());
   // A date before the row's start: no interest, no interest journal row.
-  w.DTPicker1->setDateValue(QDate(2024, 1, 20));
-  w.计算利息();
-  EXPECT_EQ(w.lbltqhdr[3]->text(), QStringLiteral("0"));
-  EXPECT_EQ(w.Text1->text(), QStringLiteral("6000.00"));
+  w->DTPicker1->setDateValue(QDate(2024, 1, 20));
+  w->计算利息();
+  EXPECT_EQ(w->lbltqhdr[3]->text(), QStringLiteral("0"));
+  EXPECT_EQ(w->Text1->text(), QStringLiteral("6000.00"));
   // The date in the box is what is paid, even when it changed without a new proposal.
-  w.DTPicker1->setDateValue(QDate(2024, 2, 11));
-  confirm(w);
+  w->DTPicker1->setDateValue(QDate(2024, 2, 11));
+  confirm(*w);
   EXPECT_EQ(rowText(row2_), QStringLiteral("6000 60 0 已还 2024-02-11 提前还贷"));
   EXPECT_EQ(records(), QStringList{QStringLiteral("2 6000 60 0 已还 %1 管理员 提前还贷").arg(row2_)});
   EXPECT_EQ(journal().mid(1), (QStringList{"D1 回款本金收入 收入 6000.00 -4000.00", "D1 贷款利息收入 收入 60.00 -3940.00"}));
@@ -253,35 +236,27 @@ TEST_F(RepaymentTest, EarlyRepaymentOfDailyAndMonthlyRows) {
   addLoan({.docNo = QStringLiteral("D2"), .rateType = QStringLiteral("月"), .rate = 1.5});
   Db().Execute(QStringLiteral("update PJ_Dkjl set 日利率=0.0015 where 单号='D2'"));
   const qint32 m = addPlanRow(QStringLiteral("D2"), 1, 10000, 10000, 450, QDate(2024, 1, 1), QDate(2024, 4, 1));
-  frmDktqhd e;
-  e.PlanId = m;
-  e.Form_Load();
-  EXPECT_EQ(e.lbltqhdr[3]->text(), QStringLiteral("51"));
-  EXPECT_EQ(e.lbltqhdr[4]->text(), QStringLiteral("0.0500%"));
-  EXPECT_EQ(e.lbltqhdr[6]->text(), QStringLiteral("255.00"));
-  confirm(e);
+  auto e = earlyWindow(m);
+  EXPECT_EQ(labels(*e, {3, 4, 6}), (QStringList{"51", "0.0500%", "255.00"}));
+  confirm(*e);
   EXPECT_EQ(value(QStringLiteral("select 结算状态 from PJ_Dkjl where 单号='D2'")).toString(), QStringLiteral("已完结"));
   EXPECT_EQ(value(QStringLiteral("select 已还利息 from PJ_Dkjl where 单号='D2'")).toDouble(), 255.0);
 }
 
 TEST_F(RepaymentTest, EarlyRepaymentOfPrepaidAndPartlyPaidRows) {
-  setNow(QDateTime(QDate(2024, 2, 21), QTime(9, 0)));
+  at(2024, 2, 21);
   addLoan({.docNo = QStringLiteral("D3")});
   // Interest taken in advance: the principal row accrues nothing more.
   const qint32 prepaid = addPlanRow(QStringLiteral("D3"), 2, 10000, 10000, 0, QDate(2024, 1, 1), QDate(2024, 4, 1));
   const qint32 partly = addPlanRow(QStringLiteral("D3"), 3, 10000, 10000, 300, QDate(2024, 2, 1), QDate(2024, 4, 1),
                                    QStringLiteral("归还部分"), 4000, 10);
-  frmDktqhd a;
-  a.PlanId = prepaid;
-  a.Form_Load();
-  EXPECT_EQ(a.lbltqhdr[6]->text(), QStringLiteral("0.00"));
-  confirm(a);
-  frmDktqhd b;
-  b.PlanId = partly;
-  b.Form_Load();
-  EXPECT_EQ(b.lbltqhdr[5]->text(), QStringLiteral("6000.00")) << "what is still open of the principal";
-  EXPECT_EQ(b.lbltqhdr[6]->text(), QStringLiteral("190.00")) << "20 days x 10000 x 0.1% less 10 paid";
-  confirm(b);
+  auto a = earlyWindow(prepaid);
+  EXPECT_EQ(a->lbltqhdr[6]->text(), QStringLiteral("0.00"));
+  confirm(*a);
+  auto b = earlyWindow(partly);
+  EXPECT_EQ(b->lbltqhdr[5]->text(), QStringLiteral("6000.00")) << "what is still open of the principal";
+  EXPECT_EQ(b->lbltqhdr[6]->text(), QStringLiteral("190.00")) << "20 days x 10000 x 0.1% less 10 paid";
+  confirm(*b);
   EXPECT_EQ(rowText(partly), QStringLiteral("10000 200 0 已还 2024-02-21 提前还贷"));
   EXPECT_EQ(value(QStringLiteral("select 结算状态 from PJ_Dkjl where 单号='D3'")).toString(), QStringLiteral("已完结"));
   EXPECT_EQ(value(QStringLiteral("select 已还本金 from PJ_Dkjl where 单号='D3'")).toDouble(), 16000.0);
@@ -290,35 +265,21 @@ TEST_F(RepaymentTest, EarlyRepaymentOfPrepaidAndPartlyPaidRows) {
 
 TEST_F(RepaymentTest, RefusalsComeBeforeTheQuestionAndWriteNothing) {
   // Row 1 owes 4000 + 150 on 2024-02-01; row 2 is due 2024-03-01.
-  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
-  struct Case {
-    bool early;
-    const char* principal;
-    const char* interest;
-    QDate date;
-    const char* message;
-  };
-  const Case cases[] = {
-      {false, "4000.01", "150", QDate(2024, 2, 1), "归还本金不能大于未还本金！"},
-      {false, "25000", "0", QDate(2024, 2, 1), "归还本金不能大于未还本金！"},
-      {false, "4000", "150.01", QDate(2024, 2, 1), "归还利息不能大于未还利息！"},
-      {false, "0", "0", QDate(2024, 2, 1), "归还总额必须大于0！"},
-      {true, "", "", QDate(2024, 3, 2), "提前还贷日期不能晚于约定归还日期！"},
-  };
+  at(2024, 2, 1);
+  struct Case { bool early; const char *principal, *interest; QDate date; const char* message; };
+  const Case cases[] = {{false, "4000.01", "150", QDate(2024, 2, 1), "归还本金不能大于未还本金！"}, {false, "25000", "0", QDate(2024, 2, 1), "归还本金不能大于未还本金！"},
+                        {false, "4000", "150.01", QDate(2024, 2, 1), "归还利息不能大于未还利息！"}, {false, "0", "0", QDate(2024, 2, 1), "归还总额必须大于0！"},
+                        {true, "", "", QDate(2024, 3, 2), "提前还贷日期不能晚于约定归还日期！"}};
   for (const Case& c : cases) {
     responder_.clear();
     responder_.answer(Mb::Yes);
     if (c.early) {
-      frmDktqhd w;
-      w.PlanId = row2_;
-      w.Form_Load();
-      w.DTPicker1->setDateValue(c.date);
-      w.pbCDkgh_Click(RepaymentWindow::cmdConfirm);
+      auto w = earlyWindow(row2_);
+      w->DTPicker1->setDateValue(c.date);
+      w->pbCDkgh_Click(RepaymentWindow::cmdConfirm);
     } else {
       auto w = repayWindow(row1_);
-      w->Text1[0]->setText(QString::fromUtf8(c.principal));
-      w->Text1[1]->setText(QString::fromUtf8(c.interest));
-      w->Text1[2]->setText(QStringLiteral("0"));
+      type(*w, {c.principal, c.interest, "0"});
       w->pbCDkgh_Click(RepaymentWindow::cmdConfirm);
     }
     EXPECT_EQ(responder_.texts(), QStringList{QString::fromUtf8(c.message)}) << c.message;
@@ -331,56 +292,39 @@ TEST_F(RepaymentTest, RefusalsComeBeforeTheQuestionAndWriteNothing) {
 // Neither repayment window takes a 归还日期 after today; today and yesterday are taken.
 TEST_F(RepaymentTest, ARepaymentDatedAfterTodayIsRefusedInBothWindows) {
   // Today is 2024-02-10: a row due 2024-02-01 goes to 回款确认, one due 2024-03-01 to 提前还贷.
-  setNow(QDateTime(QDate(2024, 2, 10), QTime(9, 0)));
-  struct Case {
-    bool early;
-    int offset;  // days from today
-    bool saved;
-  };
+  at(2024, 2, 10);
+  struct Case { bool early; int offset /* days from today */; bool saved; };
   const Case cases[] = {{false, 1, false}, {false, 0, true}, {false, -1, true}, {true, 1, false}, {true, 0, true}, {true, -1, true}};
   int n = 0;
   for (const Case& c : cases) {
     const QString doc = QStringLiteral("T%1").arg(++n);
     addLoan({.docNo = doc, .borrower = QStringLiteral("借款人%1").arg(n)});
-    const qint32 row = c.early ? addPlanRow(doc, 1, 10000, 10000, 300, QDate(2024, 2, 1), QDate(2024, 3, 1))
-                               : addPlanRow(doc, 1, 10000, 10000, 300, QDate(2024, 1, 1), QDate(2024, 2, 1));
+    const qint32 row = addPlanRow(doc, 1, 10000, 10000, 300, QDate(2024, c.early ? 2 : 1, 1), QDate(2024, c.early ? 3 : 2, 1));
     const QDate day = QDate(2024, 2, 10).addDays(c.offset);
     SCOPED_TRACE((c.early ? "提前还贷 " : "回款确认 ") + DateText(day).toStdString());
-    std::unique_ptr<RepaymentWindow> w;
-    if (c.early) w = std::make_unique<frmDktqhd>();
-    else w = std::make_unique<frmDkgh>();
-    w->PlanId = row;
-    w->Form_Load();
+    std::unique_ptr<RepaymentWindow> w = c.early ? std::unique_ptr<RepaymentWindow>(window<frmDktqhd>(row)) : window<frmDkgh>(row);
     w->DTPicker1->setDateValue(day);
     emit w->DTPicker1->editingFinished();
-    responder_.clear();
-    confirm(*w);
-    const qint64 records = count(QStringLiteral("PJ_Hkjl"), QStringLiteral("单号=?"), {doc});
-    if (!c.saved) {
+    confirmAfresh(*w);
+    EXPECT_EQ(count(QStringLiteral("PJ_Hkjl"), QStringLiteral("单号=?"), {doc}), c.saved ? 1 : 0);
+    EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {row}).toString(), c.saved ? QStringLiteral("已还") : QStringLiteral("未还"));
+    if (c.saved) {
+      EXPECT_EQ(responder_.texts().back(), kSaved);
+      EXPECT_EQ(value(QStringLiteral("select 归还日期 from PJ_Hdjh where 编号=?"), {row}).toString(), DateText(day));
+    } else {
       EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("归还日期不能晚于今天！")}) << "refused before the question";
-      EXPECT_EQ(records, 0);
       EXPECT_EQ(count(QStringLiteral("PJ_Liushui"), QStringLiteral("单号=?"), {doc}), 0);
-      EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {row}).toString(), QStringLiteral("未还"));
-      continue;
     }
-    EXPECT_EQ(responder_.texts().back(), kSaved);
-    EXPECT_EQ(records, 1);
-    EXPECT_EQ(value(QStringLiteral("select 归还日期 from PJ_Hdjh where 编号=?"), {row}).toString(), DateText(day));
-    EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {row}).toString(), QStringLiteral("已还"));
   }
 }
 
 // A row saved before future dates were refused may hold a 归还日期 ahead: its overdue days count from
 // the day its latest repayment record was saved, not from that date.
 TEST_F(RepaymentTest, AStoredFutureRepaymentDateCountsFromItsRecordsDay) {
-  setNow(QDateTime(QDate(2024, 2, 21), QTime(9, 0)));
+  at(2024, 2, 21);
   Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=1000,归还状态=?,归还日期='2027-12-09' where 编号=?"),
                {QStringLiteral("归还部分"), row1_});
-  struct Case {
-    const char* recordDays;  // the 日期 of the row's records, "" for none
-    const char* overdueDays;
-    const char* fee;
-  };
+  struct Case { const char *recordDays /* the 日期 of the row's records, "" for none */, *overdueDays, *fee; };
   const Case cases[] = {
       {"2024-02-11 15:20:00", "10", "150.00"},                       // from the record's day, not 0 until 2027
       {"2024-02-05 08:00:00|2024-02-16 10:00:00", "5", "75.00"},    // the latest record counts
@@ -401,13 +345,12 @@ TEST_F(RepaymentTest, AStoredFutureRepaymentDateCountsFromItsRecordsDay) {
 // The overdue fee is an amount like the others: above the ceiling, or with a third decimal, it is
 // refused before the question and nothing is written.
 TEST_F(RepaymentTest, TheOverdueFeeHasTheAmountCeiling) {
-  setNow(QDateTime(QDate(2024, 2, 11), QTime(9, 0)));
+  at(2024, 2, 11);
   for (const char* fee : {"99999999999999", "1000000000", "150.001"}) {
     SCOPED_TRACE(fee);
     auto w = repayWindow(row1_);
     w->Text1[2]->setText(QString::fromUtf8(fee));
-    responder_.clear();
-    confirm(*w);
+    confirmAfresh(*w);
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("逾期手续费输入不合法！")});
     EXPECT_EQ(count(QStringLiteral("PJ_Hkjl")), 0);
     EXPECT_EQ(journal().size(), 1);
@@ -415,23 +358,21 @@ TEST_F(RepaymentTest, TheOverdueFeeHasTheAmountCeiling) {
   // The largest fee is taken.
   auto w = repayWindow(row1_);
   w->Text1[2]->setText(QStringLiteral("999999999.99"));
-  responder_.clear();
-  confirm(*w);
+  confirmAfresh(*w);
   EXPECT_EQ(responder_.texts().back(), kSaved);
   EXPECT_DOUBLE_EQ(value(QStringLiteral("select 逾期手续费 from PJ_Hdjh where 编号=?"), {row1_}).toDouble(), 999999999.99);
   EXPECT_DOUBLE_EQ(value(QStringLiteral("select 手续费 from PJ_Hkjl")).toDouble(), 999999999.99);
 }
 
 TEST_F(RepaymentTest, TheStatusIsTheOneTheAmountsGive) {
-  setNow(QDateTime(QDate(2024, 2, 11), QTime(9, 0)));
+  at(2024, 2, 11);
   auto w = repayWindow(row1_);
   // The overdue fee covers the shortfall of the total, yet principal stays open.
   w->Text1[0]->setText(QStringLiteral("3000"));
   w->Text1[2]->setText(QStringLiteral("2000"));
   EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("归还部分"));
   // Picking 已还 with principal open asks nothing and takes nothing.
-  w->Combo1->setCurrentIndex(0);
-  w->Combo1_Click(0);
+  pick(*w, 0);
   EXPECT_TRUE(responder_.messages.empty());
   EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("归还部分"));
   confirm(*w);
@@ -440,18 +381,14 @@ TEST_F(RepaymentTest, TheStatusIsTheOneTheAmountsGive) {
   // Everything open paid: 归还部分 is not taken either.
   w = repayWindow(row1_);
   EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
-  w->Combo1->setCurrentIndex(1);
-  w->Combo1_Click(1);
+  pick(*w, 1);
   EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
 }
 
 TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansInterest) {
   // The note and its separator leave 243 of the remark's 255 characters.
   const QString fits = QStringLiteral("长").repeated(243);
-  struct Case {
-    QString remark;
-    QString recorded;  // "": the remark leaves no room for the note, nothing is written
-  };
+  struct Case { QString remark, recorded /* "": the remark leaves no room for the note, nothing is written */; };
   const Case cases[] = {{QString(), QStringLiteral("减免利息100.00元")},
                         {QStringLiteral("客户困难"), QStringLiteral("客户困难；减免利息100.00元")},
                         {fits, fits + QStringLiteral("；减免利息100.00元")},
@@ -461,7 +398,7 @@ TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansIntere
     Db().Execute(QStringLiteral("update PJ_Hdjh set 应还利息=150,已还本金=0,已还利息=0,归还状态=? where 编号=?"), {QStringLiteral("未还"), row1_});
     Db().Execute(QStringLiteral("update PJ_Dkjl set 利息=300,已还本金=0,已还利息=0,结算状态=?"), {QStringLiteral("未还")});
     Db().Execute(QStringLiteral("delete from PJ_Hkjl"));
-    setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+    at(2024, 2, 1);
     auto w = repayWindow(row1_);
     w->Text1[1]->setText(QStringLiteral("50"));
     w->Text1[3]->setText(c.remark);
@@ -469,8 +406,7 @@ TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansIntere
     // No keeps the row open; Yes takes 已还.
     for (int answer : {int(Mb::No), int(Mb::Yes)}) {
       responder_.answer(answer);
-      w->Combo1->setCurrentIndex(0);
-      w->Combo1_Click(0);
+      pick(*w, 0);
       EXPECT_EQ(w->Combo1->currentText(), answer == Mb::Yes ? QStringLiteral("已还") : QStringLiteral("归还部分"));
     }
     EXPECT_EQ(responder_.texts(), QStringList(2, QStringLiteral("本期尚有未还利息100.00元，确认减免并结清该期吗？")));
@@ -492,21 +428,17 @@ TEST_F(RepaymentTest, WaivingTheOpenInterestSettlesTheRowAndLowersTheLoansIntere
 
 TEST_F(RepaymentTest, ARowWithNothingProposedIsSettledWithARecordOfZero) {
   // Row 1 paid in full but left 归还部分; a row of no principal after the amount was used up.
-  setNow(QDateTime(QDate(2024, 2, 10), QTime(9, 0)));
+  at(2024, 2, 10);
   Db().Execute(QStringLiteral("update PJ_Hdjh set 已还本金=4000,已还利息=150,归还状态=?,归还日期='2024-02-01' where 编号=?"), {QStringLiteral("归还部分"), row1_});
   const qint32 empty = addPlanRow(QStringLiteral("D1"), 3, 0, 0, 0, QDate(2024, 3, 1), QDate(2024, 4, 1));
   for (qint32 id : {row1_, empty}) {
-    responder_.clear();
     if (id == row1_) {
       auto w = repayWindow(id);
       EXPECT_EQ(w->Combo1->currentText(), QStringLiteral("已还"));
       w->Text1[2]->setText(QStringLiteral("0"));
-      confirm(*w);
+      confirmAfresh(*w);
     } else {
-      frmDktqhd w;
-      w.PlanId = id;
-      w.Form_Load();
-      confirm(w);
+      confirmAfresh(*earlyWindow(id));
     }
     EXPECT_EQ(responder_.texts().last(), kSaved);
     EXPECT_EQ(value(QStringLiteral("select 归还状态 from PJ_Hdjh where 编号=?"), {id}).toString(), QStringLiteral("已还"));
@@ -521,30 +453,21 @@ TEST_F(RepaymentTest, EveryOpenFigureIsWhatThePlanRowsAndTheJournalLeaveOpen) {
   addLoan({.docNo = QStringLiteral("D2"), .principal = 20000, .lastDue = QDate(2024, 4, 1), .interest = 600});
   const qint32 e1 = addPlanRow(QStringLiteral("D2"), 1, 10000, 10000, 300, QDate(2024, 2, 1), QDate(2024, 3, 1));
   const qint32 e2 = addPlanRow(QStringLiteral("D2"), 2, 10000, 10000, 300, QDate(2024, 3, 1), QDate(2024, 4, 1));
-  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  at(2024, 2, 1);
   auto w = repayWindow(row1_);
   w->Text1[1]->setText(QStringLiteral("100"));
   responder_.answer(Mb::Yes);
-  w->Combo1->setCurrentIndex(0);
-  w->Combo1_Click(0);
+  pick(*w, 0);
   confirm(*w);
-  setNow(QDateTime(QDate(2024, 2, 20), QTime(9, 0)));
-  for (qint32 id : {e1, e2}) {
-    frmDktqhd e;
-    e.PlanId = id;
-    e.Form_Load();
-    confirm(e);
-  }
-  setNow(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
+  at(2024, 2, 20);
+  for (qint32 id : {e1, e2}) confirm(*earlyWindow(id));
+  at(2024, 3, 1);
   w = repayWindow(row2_);
-  w->Text1[0]->setText(QStringLiteral("1000"));
-  w->Text1[1]->setText(QStringLiteral("50"));
+  type(*w, {"1000", "50"});
   confirm(*w);
 
   // What the plan rows leave open, and what the journal says came in, per loan.
-  struct Open {
-    double principal = 0, interest = 0, interestIn = 0;
-  };
+  struct Open { double principal = 0, interest = 0, interestIn = 0; };
   std::map<QString, Open> open;
   for (const QVariantList& r : Db().query(QStringLiteral("select 单号,应还本金-已还本金,应还利息-已还利息 from PJ_Hdjh")).rows) {
     open[r[0].toString()].principal += r[1].toDouble();
@@ -559,11 +482,7 @@ TEST_F(RepaymentTest, EveryOpenFigureIsWhatThePlanRowsAndTheJournalLeaveOpen) {
       << "a settled loan's interest is what came in";
 
   // The list, with every status.
-  LoanListFilter f;
-  f.dateField = 2;
-  f.status = QStringLiteral("忽略");
-  f.today = QDate(2024, 3, 1);
-  const SqlWithParams list = BuildLoanListSql(f);
+  const SqlWithParams list = BuildLoanListSql({.dateField = 2, .status = QStringLiteral("忽略"), .today = QDate(2024, 3, 1)});
   std::map<QString, std::pair<double, double>> listed;  // 待还利息, 应归还
   for (const QVariantList& r : Db().query(QStringLiteral("select 单号,待还利息,应归还 from (") + list.sql + QStringLiteral(") q"), list.params).rows)
     listed[r[0].toString()] = {r[1].toDouble(), r[2].toDouble()};
@@ -597,17 +516,10 @@ TEST_F(RepaymentTest, EveryOpenFigureIsWhatThePlanRowsAndTheJournalLeaveOpen) {
 TEST_F(RepaymentTest, TypedAmountsStayUntilTheDateChanges) {
   // The date box reports the end of an edit also when it only loses the focus; only a new date
   // is a new proposal, so what the user typed is what the save reads.
-  struct Case {
-    QDate date;             // put into the date box before it reports
-    QString principal;      // 归还本金 afterwards
-    QString overdueDays;
-  };
-  const Case cases[] = {
-      {QDate(2024, 2, 11), QStringLiteral("1000.00"), QStringLiteral("10")},
-      {QDate(2024, 2, 21), QStringLiteral("4000.00"), QStringLiteral("20")},
-  };
+  struct Case { QDate date /* put into the date box before it reports */; QString principal /* 归还本金 afterwards */, overdueDays; };
+  const Case cases[] = {{QDate(2024, 2, 11), "1000.00", "10"}, {QDate(2024, 2, 21), "4000.00", "20"}};
   for (const Case& c : cases) {
-    setNow(QDateTime(QDate(2024, 2, 11), QTime(9, 0)));
+    at(2024, 2, 11);
     auto w = repayWindow(row1_);
     w->Text1[0]->setText(QStringLiteral("1000.00"));
     w->DTPicker1->setDateValue(c.date);
@@ -635,27 +547,21 @@ TEST_F(RepaymentTest, TheViewHasTheFormsPageButtonsDisabledAndItsQuickFillLists)
   const std::tuple<const char*, const char*, int> loans[] = {{"D1", "1天", 100}, {"D7", "1个月", 12}};
   for (const auto& [doc, firstTerm, terms] : loans) {
     SCOPED_TRACE(doc);
-    frmDkhk view;
-    view.DocNo = QString::fromUtf8(doc);
-    view.Form_Load();
-    EXPECT_EQ(view.comJkzl[3]->currentText(), QStringLiteral("五万"));
-    EXPECT_EQ(view.comJkzl[3]->count(), 13);
-    EXPECT_EQ(view.comJkzl[0]->currentText(), QStringLiteral("一厘"));
-    EXPECT_EQ(view.comJkzl[0]->count(), 19);
-    EXPECT_EQ(view.comJkzl[2]->currentText(), QString::fromUtf8(firstTerm));
-    EXPECT_EQ(view.comJkzl[2]->count(), terms);
+    auto view = viewOf(QString::fromUtf8(doc));
+    QStringList fills;  // each list's current item and its number of items
+    for (int i : {3, 0, 2}) fills << QStringLiteral("%1 %2").arg(view->comJkzl[i]->currentText()).arg(view->comJkzl[i]->count());
+    EXPECT_EQ(fills, (QStringList{"五万 13", "一厘 19", QStringLiteral("%1 %2").arg(QString::fromUtf8(firstTerm)).arg(terms)}));
     for (const auto& [index, caption, page, tabs] : buttons) {
       SCOPED_TRACE(index);
-      pbCommand* b = view.pbCJkzl->at(index);
+      pbCommand* b = view->pbCJkzl->at(index);
       ASSERT_NE(b, nullptr);
       EXPECT_EQ(b->Caption(), QString::fromUtf8(caption));
       EXPECT_FALSE(b->isEnabled());
-      QTabWidget* tab = tabs == 1 ? view.SSTab1 : view.SSTab2;
-      int on = -1;
+      QTabWidget* tab = tabs == 1 ? view->SSTab1 : view->SSTab2;
+      QStringList on;  // the pages holding the button
       for (int t = 0; t < tab->count(); ++t)
-        if (tab->widget(t)->isAncestorOf(b)) on = t;
-      ASSERT_GE(on, 0);
-      EXPECT_EQ(tab->tabText(on), QString::fromUtf8(page));
+        if (tab->widget(t)->isAncestorOf(b)) on << tab->tabText(t);
+      EXPECT_EQ(on, QStringList{QString::fromUtf8(page)});
     }
   }
 }
@@ -670,15 +576,13 @@ TEST_F(RepaymentTest, TheViewShowsTheStartOfEveryLongText) {
   Db().Execute(QStringLiteral("update PJ_Dkjl set 备注=?, 客户名称=? where 单号='D1'"),
                {QStringLiteral("借款人以其名下位于北京市东城区的房产作为抵押，另有两名保证人承担连带责任，按月付息到期还本"),
                 QStringLiteral("欧阳诸葛慕容上官司马东方皇甫尉迟公羊")});
-  frmDkhk view;
-  view.DocNo = QStringLiteral("D1");
-  view.Form_Load();
-  view.resize(700, 600);  // narrower than the texts
-  view.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  auto view = viewOf(QStringLiteral("D1"));
+  view->resize(700, 600);  // narrower than the texts
+  view->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
   const std::pair<QLineEdit*, const char*> boxes[] = {
-      {view.txtJkkh[1], "110101198005060011"}, {view.txtJkkh[0], "欧阳诸葛慕容上官司马东方皇甫尉迟公羊"},
-      {view.txtJkkh[3], "北京市东城区"}, {view.txtDkdj[7], "借款人以其名下"}};
+      {view->txtJkkh[1], "110101198005060011"}, {view->txtJkkh[0], "欧阳诸葛慕容上官司马东方皇甫尉迟公羊"},
+      {view->txtJkkh[3], "北京市东城区"}, {view->txtDkdj[7], "借款人以其名下"}};
   int cut = 0;
   for (const auto& [box, start] : boxes) {
     SCOPED_TRACE(start);
@@ -692,7 +596,7 @@ TEST_F(RepaymentTest, TheViewShowsTheStartOfEveryLongText) {
   EXPECT_GE(cut, 2) << "the test needs boxes narrower than their texts";
 
   // The identity number is never among them: with the caret at its end the text has not scrolled.
-  QLineEdit* id = view.txtJkkh[1];
+  QLineEdit* id = view->txtJkkh[1];
   const int start = id->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
   id->setModified(true);  // a caret the user moved stays where it is
   id->end(false);
@@ -701,78 +605,66 @@ TEST_F(RepaymentTest, TheViewShowsTheStartOfEveryLongText) {
 }
 
 TEST_F(RepaymentTest, TheViewSendsDueRowsToRepaymentAndLaterRowsToEarlyRepayment) {
-  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
-  frmDkhk view;
-  view.DocNo = QStringLiteral("D1");
-  view.Form_Load();
-  EXPECT_EQ(view.lblJkdj->text(), QStringLiteral("借贷单号：D1"));
-  EXPECT_EQ(view.txtJkkh[0]->text(), QStringLiteral("张三"));
-  EXPECT_EQ(view.txtJkkh[2]->text(), QStringLiteral("13912345678"));
-  EXPECT_EQ(view.txtDkdj[6]->text(), QStringLiteral("李经办"));
-  EXPECT_EQ(view.Fg2->dataRowCount(), 0) << "no guarantors";
-  ASSERT_EQ(column(view.Fg, frmDkhk::colPlanId), (QStringList{QString::number(row1_), QString::number(row2_)}));
+  at(2024, 2, 1);
+  auto view = viewOf(QStringLiteral("D1"));
+  EXPECT_EQ((QStringList{view->lblJkdj->text(), view->txtJkkh[0]->text(), view->txtJkkh[2]->text(), view->txtDkdj[6]->text()}),
+            (QStringList{"借贷单号：D1", "张三", "13912345678", "李经办"}));
+  EXPECT_EQ(view->Fg2->dataRowCount(), 0) << "no guarantors";
+  ASSERT_EQ(column(view->Fg, frmDkhk::colPlanId), (QStringList{QString::number(row1_), QString::number(row2_)}));
 
-  struct Case {
-    qint32 row;
-    int command;
-    QString refusal;  // empty: the window opens
-  };
-  const Case cases[] = {
-      {row1_, frmDkhk::cmdRepay, QString()},
-      {row1_, frmDkhk::cmdEarly, QStringLiteral("请使用【回款确认】进行回款操作！")},
-      {row2_, frmDkhk::cmdRepay, QStringLiteral("请使用【提前还贷】进行回款操作！")},
-      {row2_, frmDkhk::cmdEarly, QString()},
-  };
+  struct Case { qint32 row; int command; QString refusal /* empty: the window opens */; };
+  const Case cases[] = {{row1_, frmDkhk::cmdRepay, ""}, {row1_, frmDkhk::cmdEarly, "请使用【回款确认】进行回款操作！"},
+                        {row2_, frmDkhk::cmdRepay, "请使用【提前还贷】进行回款操作！"}, {row2_, frmDkhk::cmdEarly, ""}};
   for (const Case& c : cases) {
     responder_.clear();
     modal_.shown.clear();
-    ASSERT_TRUE(selectRow(view.Fg, frmDkhk::colPlanId, QString::number(c.row)));
-    view.pbCJkzl_Click(c.command);
+    ASSERT_TRUE(selectRow(view->Fg, frmDkhk::colPlanId, QString::number(c.row)));
+    view->pbCJkzl_Click(c.command);
     if (c.refusal.isEmpty()) {
       EXPECT_EQ(modal_.shown, std::vector<QString>{c.command == frmDkhk::cmdRepay ? QStringLiteral("frmDkgh") : QStringLiteral("frmDktqhd")});
-      EXPECT_EQ(view.PlanId, c.row);
+      EXPECT_EQ(view->PlanId, c.row);
     } else {
       EXPECT_EQ(responder_.texts(), QStringList{c.refusal});
       EXPECT_TRUE(modal_.shown.empty());
     }
   }
   // The totals row and the buttons without a command do nothing.
-  view.Fg->setRow(view.Fg->rows() - 1);
+  view->Fg->setRow(view->Fg->rows() - 1);
   responder_.clear();
   modal_.shown.clear();
-  for (int i : {int(frmDkhk::cmdRepay), int(frmDkhk::cmdEarly), int(frmDkhk::cmdDun), 0, 2, 5, 8, 13}) view.pbCJkzl_Click(i);
+  for (int i : {int(frmDkhk::cmdRepay), int(frmDkhk::cmdEarly), int(frmDkhk::cmdDun), 0, 2, 5, 8, 13}) view->pbCJkzl_Click(i);
   EXPECT_TRUE(responder_.messages.empty());
   EXPECT_TRUE(modal_.shown.empty());
 
   // A repayment made from the view refreshes it and turns to the records.
-  selectRow(view.Fg, frmDkhk::colPlanId, QString::number(row1_));
+  selectRow(view->Fg, frmDkhk::colPlanId, QString::number(row1_));
   modal_.handlers.push_back([this](QDialog* d) {
     auto* w = static_cast<frmDkgh*>(d);
     w->Form_Load();
     confirm(*w);
     return w->result();
   });
-  view.pbCJkzl_Click(frmDkhk::cmdRepay);
-  EXPECT_EQ(view.SSTab2->currentIndex(), 1);
-  EXPECT_EQ(view.Fg3->dataRowCount(), 1);
+  view->pbCJkzl_Click(frmDkhk::cmdRepay);
+  EXPECT_EQ(view->SSTab2->currentIndex(), 1);
+  EXPECT_EQ(view->Fg3->dataRowCount(), 1);
   // The record's amounts are readable whole in their columns (本金, 利息, 手续费).
-  const QFontMetrics fm(view.Fg3->font());
-  const int r = view.Fg3->fixedRows();
+  const QFontMetrics fm(view->Fg3->font());
+  const int r = view->Fg3->fixedRows();
   for (int c : {4, 5, 6})
-    EXPECT_GE(view.Fg3->colWidth(c) / kTwipsPerPixel, fm.horizontalAdvance(Money::format(view.Fg3->number(r, c))) + kCellMargins) << "column " << c;
-  ASSERT_TRUE(selectRow(view.Fg, frmDkhk::colPlanId, QString::number(row1_)));
-  EXPECT_EQ(view.Fg->textMatrix(view.Fg->row(), frmDkhk::colStatus), QStringLiteral("已还"));
+    EXPECT_GE(view->Fg3->colWidth(c) / kTwipsPerPixel, fm.horizontalAdvance(Money::format(view->Fg3->number(r, c))) + kCellMargins) << "column " << c;
+  ASSERT_TRUE(selectRow(view->Fg, frmDkhk::colPlanId, QString::number(row1_)));
+  EXPECT_EQ(view->Fg->textMatrix(view->Fg->row(), frmDkhk::colStatus), QStringLiteral("已还"));
   // Money in cents, the overdue fee (none) as the interest beside it.
-  EXPECT_EQ(view.Fg->displayText(view.Fg->row(), 9), QStringLiteral("0.00")) << "延期利息";
-  EXPECT_EQ(view.Fg->displayText(view.Fg->row(), 10), QStringLiteral("0.00")) << "逾期手续费";
+  EXPECT_EQ(view->Fg->displayText(view->Fg->row(), 9), QStringLiteral("0.00")) << "延期利息";
+  EXPECT_EQ(view->Fg->displayText(view->Fg->row(), 10), QStringLiteral("0.00")) << "逾期手续费";
   responder_.clear();
-  for (int i : {frmDkhk::cmdRepay, frmDkhk::cmdEarly}) view.pbCJkzl_Click(i);
-  view.pbCJkzl_Click(frmDkhk::cmdDun);
+  for (int i : {frmDkhk::cmdRepay, frmDkhk::cmdEarly}) view->pbCJkzl_Click(i);
+  view->pbCJkzl_Click(frmDkhk::cmdDun);
   EXPECT_EQ(responder_.texts(), (QStringList{"该期次借款已还清！", "该期次借款已还清！", "改期借款已归还！"}));
 }
 
 TEST_F(RepaymentTest, TheAccountPickerSettingLoadsTheBorrowersBankData) {
-  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  at(2024, 2, 1);
   gBankInfo[0] = QStringLiteral("上一笔的银行");
   auto w = repayWindow(row1_);
   confirm(*w);
@@ -782,7 +674,7 @@ TEST_F(RepaymentTest, TheAccountPickerSettingLoadsTheBorrowersBankData) {
 }
 
 TEST_F(RepaymentTest, WithTheAccountPickerTheSaveWaitsForItsChoice) {
-  setNow(QDateTime(QDate(2024, 2, 1), QTime(9, 0)));
+  at(2024, 2, 1);
   gSystemSettings[5] = QStringLiteral("1");
   Db().Execute(QStringLiteral("insert into PJ_Yhzh (开户行,开户名,账号,类别) values (?,?,'6228-001',0)"), {QStringLiteral("农业银行"), QStringLiteral("示范公司")});
   auto w = repayWindow(row1_);
@@ -808,16 +700,14 @@ TEST_F(RepaymentTest, WithTheAccountPickerTheSaveWaitsForItsChoice) {
             QStringLiteral("6228-001/6222000011112222"));
 
   // Early repayment passes its own caller code.
-  setNow(QDateTime(QDate(2024, 2, 20), QTime(9, 0)));
-  frmDktqhd e;
-  e.PlanId = row2_;
-  e.Form_Load();
+  at(2024, 2, 20);
+  auto e = earlyWindow(row2_);
   modal_.handlers.push_back([](QDialog* d) {
     auto* p = qobject_cast<frmXjyh*>(d);
     QTest::mouseClick(p->eButOK, Qt::LeftButton);
     return p->result();
   });
-  confirm(e);
+  confirm(*e);
   EXPECT_EQ(gBankInfo[50].toInt(), frmXjyh::EarlyRepayment);
   EXPECT_EQ(value(QStringLiteral("select 结算状态 from PJ_Dkjl where 单号='D1'")).toString(), QStringLiteral("已完结"));
 }
