@@ -1,28 +1,26 @@
 // The SMS window and the single notice against a local gateway: numbers, bodies, replies, logging.
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QRadioButton>
-
-#include "LocalHttpServer.h"
-#include "OutputFixture.h"
-#include "app/services/SmsGateway.h"
-#include "control/pbCommand.h"
-#include "output/frmMsm.h"
-#include "output/frmMsmFr.h"
-#include "app/services/Installation.h"
-#include "platform/DateBox.h"
-#include "platform/Grid.h"
-
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
 
+#include "LocalHttpServer.h"
+#include "OutputFixture.h"
+#include "app/services/Installation.h"
+#include "app/services/SmsGateway.h"
+#include "control/pbCommand.h"
+#include "output/frmMsm.h"
+#include "output/frmMsmFr.h"
+#include "platform/DateBox.h"
 #include "platform/Gbk.h"
+#include "platform/Grid.h"
 
 namespace {
 class SmsTest : public OutputFixture {
@@ -55,20 +53,19 @@ TEST_F(SmsTest, NoticesArePreparedForLoansAndPayments) {
                      {QStringLiteral("C1"), 1, QStringLiteral("2024-02-03 10:00:00"), principal, interest, deduction, QStringLiteral("已付")});
   };
   const qint64 r1 = record(0, 300, 0), r2 = record(10000, 200, 50);
+  const auto notice = [](const char* name, const char* date, const char* amount) {
+    return QStringLiteral("尊敬的%1.示范公司已于%2给您汇去一笔汇款%3请注意查收.").arg(QString::fromUtf8(name), QString::fromUtf8(date), QString::fromUtf8(amount));
+  };
   struct Case {
     int kind;
     QString doc;
     qint64 id;
     QString name, mobile, text;
   } cases[] = {
-      {1, QStringLiteral("D1"), 0, QStringLiteral("张三"), QStringLiteral("13800138000"),
-       QStringLiteral("尊敬的张三.示范公司已于2024年01月01日给您汇去一笔汇款9500.00请注意查收.")},
-      {1, QStringLiteral("D2"), 0, QStringLiteral("某公司"), QStringLiteral("13900139000"),
-       QStringLiteral("尊敬的某公司.示范公司已于2024年01月01日给您汇去一笔汇款2000.50请注意查收.")},
-      {2, QString(), r1, QStringLiteral("赵六"), QStringLiteral("13700137000"),
-       QStringLiteral("尊敬的赵六.示范公司已于2024年02月03日给您汇去一笔汇款300.00请注意查收.")},
-      {2, QString(), r2, QStringLiteral("赵六"), QStringLiteral("13700137000"),
-       QStringLiteral("尊敬的赵六.示范公司已于2024年02月03日给您汇去一笔汇款10150.00请注意查收.")},
+      {1, QStringLiteral("D1"), 0, QStringLiteral("张三"), QStringLiteral("13800138000"), notice("张三", "2024年01月01日", "9500.00")},
+      {1, QStringLiteral("D2"), 0, QStringLiteral("某公司"), QStringLiteral("13900139000"), notice("某公司", "2024年01月01日", "2000.50")},
+      {2, QString(), r1, QStringLiteral("赵六"), QStringLiteral("13700137000"), notice("赵六", "2024年02月03日", "300.00")},
+      {2, QString(), r2, QStringLiteral("赵六"), QStringLiteral("13700137000"), notice("赵六", "2024年02月03日", "10150.00")},
   };
   for (const Case& k : cases) {
     frmMsmFr w;
@@ -100,7 +97,6 @@ TEST_F(SmsTest, NoticeSendsOnlyGoodInputAndLogsOnlyWhatWasAccepted) {
   w.PbCZ->Click();
   EXPECT_EQ(responder_.texts().last(), QStringLiteral("短信内容不能为空！"));
   EXPECT_TRUE(server_.requests().empty());
-
   w.txtText1->setPlainText(QStringLiteral("汇款通知 & 100%"));
   server_.answer(200, "-1");
   w.PbCZ->Click();
@@ -126,7 +122,6 @@ TEST_F(SmsTest, AnUnreadableReplyKeepsTheNoticeOpenAndAReplyIsShownAsItCame) {
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。")});
   EXPECT_NE(w.result(), QDialog::Accepted);
   EXPECT_EQ(smsCount(), 0);
-
   // The real box, not the scripted one: the gateway's markup stays text.
   SetMessageHandler({});
   QString shown;
@@ -172,7 +167,6 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
   w.Fg->setRow(w.Fg->fixedRows());
   w.eButton4->Click();
   EXPECT_EQ(w.txtShouji->text(), QStringLiteral("13800000003,13800000001"));
-
   // A list with one bad number sends nothing.
   w.txtNeirong->setPlainText(QStringLiteral("通知"));
   w.txtShouji->setText(QStringLiteral("13800000003,12345"));
@@ -201,15 +195,12 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
   EXPECT_EQ(w.Fg2->textMatrix(w.Fg2->fixedRows(), 2), QStringLiteral("13800000003,13800000001"));
   EXPECT_TRUE(w.Fg2->isTotalsRow(w.Fg2->rows() - 1));
   // Searching by sender with a text that matches nothing, then by a part of the number.
-  w.Combo2->setCurrentIndex(1);
-  w.Text1->setText(QStringLiteral("%"));
-  w.eButton6->Click();
-  EXPECT_EQ(w.Fg2->dataRowCount(), 0);
-  w.Combo2->setCurrentIndex(0);
-  w.Text1->setText(QStringLiteral("0003,1"));
-  w.eButton6->Click();
-  EXPECT_EQ(w.Fg2->dataRowCount(), 2);
-
+  for (const auto& [by, text, rows] : {std::tuple{1, "%", 0}, {0, "0003,1", 2}}) {
+    w.Combo2->setCurrentIndex(by);
+    w.Text1->setText(QString::fromUtf8(text));
+    w.eButton6->Click();
+    EXPECT_EQ(w.Fg2->dataRowCount(), rows) << text;
+  }
   server_.answer(200, "balance=88");
   w.eButton2->Click();
   EXPECT_EQ(responder_.texts().last(), QStringLiteral("balance=88"));
@@ -229,19 +220,8 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
   frmMsm sms;
   sms.txtShouji->setText(QStringLiteral("13800000003"));
   const Sender senders[] = {
-      {"短信管理",
-       [&](const QString& t) {
-         sms.txtNeirong->setPlainText(t);
-         sms.eButton1->Click();
-       },
-       appTitle},
-      {"短信发送",
-       [&](const QString& t) {
-         frmMsmFr notice;
-         notice.Text1->setText(QStringLiteral("13800138000"));
-         notice.txtText1->setPlainText(t);
-         notice.PbCZ->Click();
-       },
+      {"短信管理", [&](const QString& t) { sms.txtNeirong->setPlainText(t); sms.eButton1->Click(); }, appTitle},
+      {"短信发送", [&](const QString& t) { frmMsmFr n; n.Text1->setText(QStringLiteral("13800138000")); n.txtText1->setPlainText(t); n.PbCZ->Click(); },
        QStringLiteral("提醒")},
   };
   qint64 logged = 0;
@@ -281,7 +261,6 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
     EXPECT_EQ(smsCount(), logged);
   }
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin where 内容=?"), {QStringLiteral("还款提醒")}).toLongLong(), logged);
-
   // 查询余额: a balance is shown as it reads, whatever the declared charset; "密码错误" is a failure.
   const QString wrongAccount = QStringLiteral("短信账号查询失败：短信账号或密码错误");
   const struct {

@@ -23,17 +23,24 @@ void fillGroupedGrid(Grid& g, int dataRows) {
   std::vector<QVariantList> rows;
   for (int i = 0; i < dataRows; ++i) rows.push_back({QStringLiteral("客户%1").arg(i), QStringLiteral("D%1").arg(i), 100.5 * (i + 1), i});
   g.loadData({QStringLiteral("客户名称"), QStringLiteral("单号"), QStringLiteral("应还本金"), QStringLiteral("应还利息")}, rows);
-  g.setTextMatrix(0, 2, QStringLiteral("应还"));
-  g.setTextMatrix(0, 3, QStringLiteral("应还"));
-  g.setMergeRow(0, true);
-  g.setMergeRow(1, true);
-  g.setMergeCol(0, true);
-  g.setMergeCol(1, true);
+  for (int i : {0, 1}) {
+    g.setTextMatrix(0, 2 + i, QStringLiteral("应还"));
+    g.setMergeRow(i, true);
+    g.setMergeCol(i, true);
+  }
 }
 
-// The named member of an unzipped workbook.
 QString unzipMember(const QString& xlsx, const QString& member) {
   return ToolOutput(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, member});
+}
+
+// Every name in a folder, hidden ones too: what a write left there.
+QStringList entries(const QString& folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+
+void print(PrintDocument& doc, const Grid& g) {
+  doc.startDoc();
+  doc.renderGrid(g);
+  doc.endDoc();
 }
 }  // namespace
 
@@ -45,19 +52,13 @@ TEST(GridTest, ColoursAreReadBlueGreenRed) {
 }
 
 TEST(GridTest, LeadingNumbersAndColumnFormats) {
-  EXPECT_EQ(LeadingNumber(QStringLiteral("10.5")), 10.5);
-  EXPECT_EQ(LeadingNumber(QStringLiteral(" 12.5元")), 12.5);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("-3.")), -3);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("abc")), 0);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("1,234.5")), 1);
-  EXPECT_EQ(LeadingNumber(QString()), 0);
-
-  EXPECT_EQ(FormatNumber(1234567.5, QStringLiteral("Currency")), QStringLiteral("1,234,567.50"));
-  EXPECT_EQ(FormatNumber(-1234.005, QStringLiteral("Currency")), QStringLiteral("-1,234.01"));
-  EXPECT_EQ(FormatNumber(999, QStringLiteral("Currency")), QStringLiteral("999.00"));
-  EXPECT_EQ(FormatNumber(2, QStringLiteral("0.00")), QStringLiteral("2.00"));
-  EXPECT_EQ(FormatNumber(0.12345, QStringLiteral("0.0000")), QStringLiteral("0.1235"));
-  EXPECT_EQ(FormatNumber(1234.5, QStringLiteral("#,##0.0")), QStringLiteral("1,234.5"));
+  const std::pair<QString, double> leading[] = {{QStringLiteral("10.5"), 10.5}, {QStringLiteral(" 12.5元"), 12.5}, {QStringLiteral("-3."), -3},
+                                                 {QStringLiteral("abc"), 0}, {QStringLiteral("1,234.5"), 1}, {QString(), 0}};
+  for (const auto& [text, n] : leading) EXPECT_EQ(LeadingNumber(text), n) << text.toStdString();
+  const std::tuple<double, const char*, const char*> formats[] = {{1234567.5, "Currency", "1,234,567.50"}, {-1234.005, "Currency", "-1,234.01"},
+                                                                  {999, "Currency", "999.00"}, {2, "0.00", "2.00"}, {0.12345, "0.0000", "0.1235"},
+                                                                  {1234.5, "#,##0.0", "1,234.5"}};
+  for (const auto& [v, format, shown] : formats) EXPECT_EQ(FormatNumber(v, QString::fromLatin1(format)), QString::fromLatin1(shown)) << v << " " << format;
 }
 
 TEST(GridTest, FormatsChangeWhatIsShownButNotTheValue) {
@@ -194,16 +195,13 @@ TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
     EXPECT_TRUE(IsPlainFile(planted.path));
     EXPECT_TRUE(unzipMember(planted.path, QStringLiteral("xl/sharedStrings.xml")).contains(QStringLiteral("客户0")));
     EXPECT_TRUE(planted.othersUntouched());
-    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("报表"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{QStringLiteral("表.xlsx")})
-        << "written under a name of its own, renamed when whole";
+    EXPECT_EQ(entries(dir.filePath(QStringLiteral("报表"))), QStringList{QStringLiteral("表.xlsx")}) << "written under a name of its own, renamed when whole";
   }
   // A name that cannot take the workbook (a folder stands there): said, and no file left beside it.
   ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("报表/目录.xlsx"))));
   EXPECT_EQ(SaveGridAsWorkbook(g, dir.filePath(QStringLiteral("报表/目录.xlsx"))),
             QStringLiteral("无法创建文件：") + dir.filePath(QStringLiteral("报表/目录.xlsx")));
-  EXPECT_EQ(QDir(dir.filePath(QStringLiteral("报表"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            (QStringList{QStringLiteral("目录.xlsx"), QStringLiteral("表.xlsx")}));
+  EXPECT_EQ(entries(dir.filePath(QStringLiteral("报表"))), (QStringList{QStringLiteral("目录.xlsx"), QStringLiteral("表.xlsx")}));
 }
 
 TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
@@ -212,9 +210,7 @@ TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
   for (int c = 0; c < g.cols(); ++c) g.setColWidth(c, 1500);
   PrintDocument doc;
   doc.setMargins(2000, 1400, 2000, 1000);
-  doc.startDoc();
-  doc.renderGrid(g);
-  doc.endDoc();
+  print(doc, g);
   // 16838 - 1400 - 1000 twips, less two header rows of 300, hold 46 rows of 300.
   ASSERT_EQ(doc.pageCount(), 3);
   EXPECT_EQ(doc.rowsOnPage(1).size(), 46u);
@@ -225,9 +221,7 @@ TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
   EXPECT_EQ(doc.gridLeft(), 2000);
 
   doc.setLandscape(true);
-  doc.startDoc();
-  doc.renderGrid(g);
-  doc.endDoc();
+  print(doc, g);
   EXPECT_EQ(doc.pageWidth(), PrintDocument::kA4Height);
   EXPECT_EQ(doc.rowsOnPage(1).size(), 29u) << "(11906 - 2400 - 600) / 300";
 }
@@ -255,11 +249,9 @@ TEST(GridTest, PrintDocumentShrinksAWideGridAndContinuesItsColumnsOnMorePages) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Grid g;
-    g.table()->setFont([] {
-      QFont f = QApplication::font();
-      f.setPointSizeF(9);
-      return f;
-    }());
+    QFont font = QApplication::font();
+    font.setPointSizeF(9);
+    g.table()->setFont(font);
     g.setCols(int(c.widths.size()));
     int natural = 0;
     for (int col = 0; col < g.cols(); ++col) {
@@ -270,9 +262,7 @@ TEST(GridTest, PrintDocumentShrinksAWideGridAndContinuesItsColumnsOnMorePages) {
     PrintDocument doc;
     const int side = (doc.pageWidth() - natural) / 2;
     doc.setMargins(side, 1400, side, 1000);
-    doc.startDoc();
-    doc.renderGrid(g);
-    doc.endDoc();
+    print(doc, g);
     if (c.scale > 0) EXPECT_DOUBLE_EQ(doc.gridScale(), c.scale);
     EXPECT_LT(doc.gridScale(), 1.0);
     EXPECT_GE(doc.gridLeft(), PrintDocument::kMinSideMargin);
