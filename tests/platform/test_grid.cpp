@@ -111,12 +111,10 @@ TEST(GridTest, RowsCountHeaderRowsAndKeepTheirMarksWhenRowsMove) {
   g.setCols(2);
   EXPECT_EQ(g.rows(), 2);
   EXPECT_EQ(g.row(), -1);
-  int a = g.addRow({QStringLiteral("甲"), QStringLiteral("1")});
-  int b = g.addRow({QStringLiteral("乙"), QStringLiteral("2")});
-  int t = g.addRow({QStringLiteral("合计"), QStringLiteral("3")});
+  const int a = g.addRow({QStringLiteral("甲"), QStringLiteral("1")});
   EXPECT_EQ(a, 2);
-  EXPECT_EQ(b, 3);
-  g.setTotalsRow(t, true);
+  EXPECT_EQ(g.addRow({QStringLiteral("乙"), QStringLiteral("2")}), 3);
+  g.setTotalsRow(g.addRow({QStringLiteral("合计"), QStringLiteral("3")}), true);
   g.removeRow(a);
   EXPECT_EQ(g.textMatrix(3, 0), QStringLiteral("合计"));
   EXPECT_TRUE(g.isTotalsRow(3)) << "the mark moves with its row";
@@ -124,11 +122,9 @@ TEST(GridTest, RowsCountHeaderRowsAndKeepTheirMarksWhenRowsMove) {
   EXPECT_FALSE(g.isTotalsRow(0)) << "a header row is never a totals row";
   EXPECT_THROW(g.setTotalsRow(1, true), std::out_of_range);
   EXPECT_THROW(g.textMatrix(9, 0), std::out_of_range);
-
   g.setCurrentCell(3, 1);
   EXPECT_EQ(g.row(), 3);
   EXPECT_EQ(g.col(), 1);
-
   // Fewer header rows turn the last header row back into a data row, with its texts.
   g.setTextMatrix(1, 0, QStringLiteral("姓名"));
   g.setFixedRows(1);
@@ -146,7 +142,6 @@ TEST(GridTest, HeaderCaptionsMergeAcrossGroupsAndDownSingleColumns) {
   EXPECT_EQ(g.mergedRange(0, 0), (Grid::CellRange{0, 0, 1, 0})) << "a column outside groups shows one caption over both rows";
   EXPECT_EQ(g.mergedRange(1, 1), (Grid::CellRange{0, 1, 1, 1}));
   EXPECT_EQ(g.mergedRange(2, 0), (Grid::CellRange{2, 0, 2, 0}));
-
   // Equal neighbours of a data row merge only when the row asks for it.
   int t = g.addRow({QStringLiteral("合计"), QStringLiteral("合计"), QStringLiteral("1")});
   EXPECT_EQ(g.mergedRange(t, 1), (Grid::CellRange{t, 1, t, 1}));
@@ -168,7 +163,6 @@ TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
   g.setTextMatrix(1, 4, QStringLiteral("编号"));
   g.setTextMatrix(2, 4, QStringLiteral("隐藏的值"));
   g.setColHidden(4, true);
-
   const QString path = dir.filePath(QStringLiteral("表.xlsx"));
   ASSERT_EQ(SaveGridAsWorkbook(g, path), QString());
   const QString strings = unzipMember(path, QStringLiteral("xl/sharedStrings.xml"));
@@ -183,9 +177,7 @@ TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
   EXPECT_TRUE(sheet.contains(QStringLiteral("t=\"s\"")));
   EXPECT_FALSE(sheet.contains(numberCell)) << "no cell is written as a number";
   EXPECT_FALSE(sheet.contains(QStringLiteral("E1"))) << "the hidden column leaves no gap";
-
   EXPECT_NE(SaveGridAsWorkbook(g, dir.filePath(QStringLiteral("没有的文件夹/表.xlsx"))), QString());
-
   // Another account that may write 报表/ planted something at the name: the workbook is a file of
   // its own there, written nowhere else.
   for (Plant kind : kEveryPlant) {
@@ -219,7 +211,6 @@ TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
   EXPECT_EQ(doc.rowsOnPage(1).size() + doc.rowsOnPage(2).size() + doc.rowsOnPage(3).size(), 100u);
   EXPECT_EQ(doc.gridScale(), 1.0);
   EXPECT_EQ(doc.gridLeft(), 2000);
-
   doc.setLandscape(true);
   print(doc, g);
   EXPECT_EQ(doc.pageWidth(), PrintDocument::kA4Height);
@@ -325,24 +316,15 @@ TEST(GridTest, TheViewShowsEachCellFromItsValueFormatAndLooks) {
     int row, col, role;
     QVariant expected;
   };
+  const int right = Qt::AlignRight | Qt::AlignVCenter, left = Qt::AlignLeft | Qt::AlignVCenter;
   const Case cases[] = {
-      {1, 0, Qt::DisplayRole, QStringLiteral("甲")},
-      {1, 1, Qt::DisplayRole, QStringLiteral("1,234.50")},
-      {1, 2, Qt::DisplayRole, QStringLiteral("7.0")},
-      {2, 1, Qt::DisplayRole, QString()},
-      {2, 2, Qt::DisplayRole, QStringLiteral("3.0")},
-      {1, 1, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignRight | Qt::AlignVCenter)},
-      {1, 2, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignRight | Qt::AlignVCenter)},
-      {1, 0, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter)},
-      {1, 0, Qt::BackgroundRole, g.fixedBackColor()},
-      {2, 1, Qt::BackgroundRole, QColor(Qt::yellow)},
-      {2, 2, Qt::BackgroundRole, QVariant()},
-      {1, 2, Qt::ForegroundRole, QColor(Qt::red)},
-      {2, 2, Qt::ForegroundRole, QVariant()},
-      {1, 2, Qt::FontRole, bold},
-      {1, 1, Qt::FontRole, QVariant()},
-      {2, 2, Qt::ToolTipRole, QStringLiteral("整段文字")},
-      {1, 2, Qt::ToolTipRole, QVariant()},
+      {1, 0, Qt::DisplayRole, QStringLiteral("甲")}, {1, 1, Qt::DisplayRole, QStringLiteral("1,234.50")}, {1, 2, Qt::DisplayRole, QStringLiteral("7.0")},
+      {2, 1, Qt::DisplayRole, QString()}, {2, 2, Qt::DisplayRole, QStringLiteral("3.0")},
+      {1, 1, Qt::TextAlignmentRole, right}, {1, 2, Qt::TextAlignmentRole, right}, {1, 0, Qt::TextAlignmentRole, left},
+      {1, 0, Qt::BackgroundRole, g.fixedBackColor()}, {2, 1, Qt::BackgroundRole, QColor(Qt::yellow)}, {2, 2, Qt::BackgroundRole, QVariant()},
+      {1, 2, Qt::ForegroundRole, QColor(Qt::red)}, {2, 2, Qt::ForegroundRole, QVariant()},
+      {1, 2, Qt::FontRole, bold}, {1, 1, Qt::FontRole, QVariant()},
+      {2, 2, Qt::ToolTipRole, QStringLiteral("整段文字")}, {1, 2, Qt::ToolTipRole, QVariant()},
   };
   for (const Case& c : cases) EXPECT_EQ(at(c.row, c.col, c.role), c.expected) << c.row << "," << c.col << " role " << c.role;
   EXPECT_THROW(g.setCellFont(0, 0, bold), std::out_of_range) << "a header row has no cell font";
@@ -471,23 +453,18 @@ TEST(GridTest, CellsPaintTheirFillAndTextWhereTheirLooksSay) {
   QTableView* t = g.table();
   const QImage shot = t->viewport()->grab().toImage();
   const auto rect = [&](int row, int col) { return t->visualRect(t->model()->index(row, col)).adjusted(1, 1, -2, -2); };
-  // The share of a rectangle's pixels of one colour, and whether any pixel is close to another.
-  const auto share = [&](const QRect& r, const QColor& c) {
+  // How many of a rectangle's pixels are of a kind; the share of them of one colour, and whether any is ink.
+  const auto count = [&](const QRect& r, const std::function<bool(const QColor&)>& kind) {
     int n = 0;
     for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x) n += shot.pixelColor(x, y) == c;
-    return double(n) / (r.width() * r.height());
+      for (int x = r.left(); x <= r.right(); ++x) n += kind(shot.pixelColor(x, y));
+    return n;
   };
-  const auto inks = [&](const QRect& r, const std::function<bool(const QColor&)>& ink) {
-    for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x)
-        if (ink(shot.pixelColor(x, y))) return true;
-    return false;
-  };
+  const auto share = [&](const QRect& r, const QColor& c) { return double(count(r, [&](const QColor& p) { return p == c; })) / (r.width() * r.height()); };
+  const auto inks = [&](const QRect& r, const std::function<bool(const QColor&)>& ink) { return count(r, ink) > 0; };
   const auto dark = [](const QColor& c) { return c.lightness() < 100; };
   const auto red = [](const QColor& c) { return c.red() > 180 && c.green() < 120 && c.blue() < 120; };
   const auto half = [](const QRect& r, bool left) { return left ? r.adjusted(0, 0, -r.width() / 2, 0) : r.adjusted(r.width() / 2, 0, 0, 0); };
-
   EXPECT_GT(share(rect(0, 1), QColor(0x42, 0xA2, 0x87)), 0.5) << "the selected row";
   EXPECT_GT(share(rect(1, 0), QColor(0xF7, 0xF4, 0xEA)), 0.5) << "a fixed column";
   EXPECT_GT(share(rect(1, 2), QColor(255, 255, 0)), 0.5) << "a cell's own fill";

@@ -1,20 +1,19 @@
 // The report engine: fields, variables, repeats with none and many rows, formats, capitals and
 // escaping, read back from the PDF it prints; the designer's field list; bad templates.
+#include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QAction>
 #include <QListWidget>
-#include <QPrintPreviewWidget>
 #include <QPlainTextEdit>
+#include <QPrintPreviewWidget>
 #include <QTextBrowser>
-
-#include "control/pbCommand.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "TestSupport.h"
+#include "control/pbCommand.h"
 #include "platform/ReportEngine.h"
 #include "platform/SafeFiles.h"
 
@@ -79,9 +78,7 @@ TEST_F(ReportEngineTest, RepeatsShowEveryRowOrTheEmptyPart) {
     QString expected = QStringLiteral("[");
     for (int i = 1; i <= rows; ++i) expected += QStringLiteral("%1:%1=%2;").arg(i).arg(1000.5 * i, 0, 'f', 2);
     if (rows == 0) expected += QStringLiteral("无");
-    double sum = 0;
-    for (int i = 1; i <= rows; ++i) sum += 1000.5 * i;
-    expected += QStringLiteral("|%1]").arg(sum, 0, 'f', 2);
+    expected += QStringLiteral("|%1]").arg(1000.5 * rows * (rows + 1) / 2, 0, 'f', 2);
     EXPECT_EQ(e_.render(templ), expected) << rows << " rows";
   }
   // Outside a repeat a field reads the first row; a bound dataset is a copy, taken when bound.
@@ -141,10 +138,10 @@ TEST_F(ReportEngineTest, PdfHoldsTheFilledDocument) {
   };
   ASSERT_TRUE(e_.printToPdf(path, pdf));
   holdsTheDocument(pdf);
-
   // Another account that may write the chosen folder planted something at the name: the PDF, written
   // under a name of its own and renamed, is a whole file there, written nowhere else.
   const QString folder = dir_.filePath(QStringLiteral("报表"));
+  const auto entries = [&] { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); };
   for (Plant kind : kEveryPlant) {
     SCOPED_TRACE(PlantText(kind));
     const PlantedName planted(kind, folder + QStringLiteral("/借据.pdf"), dir_.path());
@@ -152,13 +149,12 @@ TEST_F(ReportEngineTest, PdfHoldsTheFilledDocument) {
     EXPECT_TRUE(IsPlainFile(planted.path));
     holdsTheDocument(planted.path);
     EXPECT_TRUE(planted.othersUntouched());
-    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{QStringLiteral("借据.pdf")});
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("借据.pdf")});
   }
   // A name that cannot take the file (a folder stands there): a failure, and no file left beside it.
   ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/目录.pdf")));
   EXPECT_FALSE(e_.printToPdf(path, folder + QStringLiteral("/目录.pdf")));
-  EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            (QStringList{QStringLiteral("借据.pdf"), QStringLiteral("目录.pdf")}));
+  EXPECT_EQ(entries(), (QStringList{QStringLiteral("借据.pdf"), QStringLiteral("目录.pdf")}));
 }
 
 TEST_F(ReportEngineTest, PreviewAndDesignerGetTheBoundData) {
@@ -210,12 +206,11 @@ TEST_F(ReportEngineTest, DesignerEditsPreviewsAndSavesTheTemplate) {
     int closed = 0;
     QObject::connect(d, &QDialog::finished, [&closed] { ++closed; });
     editor->setPlainText(QStringLiteral("<p>丢弃</p>"));
-    responder_.answer(Mb::Cancel);
-    d->findChild<pbCommand*>(QStringLiteral("cmdClose"))->Click();
-    EXPECT_EQ(closed, 0);
-    responder_.answer(Mb::No);
-    d->findChild<pbCommand*>(QStringLiteral("cmdClose"))->Click();
-    EXPECT_EQ(closed, 1);
+    for (const int answer : {Mb::Cancel, Mb::No}) {
+      responder_.answer(answer);
+      d->findChild<pbCommand*>(QStringLiteral("cmdClose"))->Click();
+      EXPECT_EQ(closed, answer == Mb::No ? 1 : 0);
+    }
     return 0;
   });
   EXPECT_TRUE(e_.MPrintReport(2, path, QString()));
