@@ -53,19 +53,16 @@ TEST_F(SmsTest, NoticesArePreparedForLoansAndPayments) {
                      {QStringLiteral("C1"), 1, QStringLiteral("2024-02-03 10:00:00"), principal, interest, deduction, QStringLiteral("已付")});
   };
   const qint64 r1 = record(0, 300, 0), r2 = record(10000, 200, 50);
-  const auto notice = [](const char* name, const char* date, const char* amount) {
-    return QStringLiteral("尊敬的%1.示范公司已于%2给您汇去一笔汇款%3请注意查收.").arg(QString::fromUtf8(name), QString::fromUtf8(date), QString::fromUtf8(amount));
-  };
   struct Case {
     int kind;
     QString doc;
     qint64 id;
-    QString name, mobile, text;
+    QString name, mobile, date, amount;  // the text names the date and the amount sent
   } cases[] = {
-      {1, QStringLiteral("D1"), 0, QStringLiteral("张三"), QStringLiteral("13800138000"), notice("张三", "2024年01月01日", "9500.00")},
-      {1, QStringLiteral("D2"), 0, QStringLiteral("某公司"), QStringLiteral("13900139000"), notice("某公司", "2024年01月01日", "2000.50")},
-      {2, QString(), r1, QStringLiteral("赵六"), QStringLiteral("13700137000"), notice("赵六", "2024年02月03日", "300.00")},
-      {2, QString(), r2, QStringLiteral("赵六"), QStringLiteral("13700137000"), notice("赵六", "2024年02月03日", "10150.00")},
+      {1, QStringLiteral("D1"), 0, QStringLiteral("张三"), QStringLiteral("13800138000"), QStringLiteral("2024年01月01日"), QStringLiteral("9500.00")},
+      {1, QStringLiteral("D2"), 0, QStringLiteral("某公司"), QStringLiteral("13900139000"), QStringLiteral("2024年01月01日"), QStringLiteral("2000.50")},
+      {2, QString(), r1, QStringLiteral("赵六"), QStringLiteral("13700137000"), QStringLiteral("2024年02月03日"), QStringLiteral("300.00")},
+      {2, QString(), r2, QStringLiteral("赵六"), QStringLiteral("13700137000"), QStringLiteral("2024年02月03日"), QStringLiteral("10150.00")},
   };
   for (const Case& k : cases) {
     frmMsmFr w;
@@ -75,12 +72,11 @@ TEST_F(SmsTest, NoticesArePreparedForLoansAndPayments) {
     w.Form_Load();
     EXPECT_EQ(w.lbl[1]->text(), k.name);
     EXPECT_EQ(w.Text1->text(), k.mobile);
-    EXPECT_EQ(w.txtText1->toPlainText(), k.text);
+    EXPECT_EQ(w.txtText1->toPlainText(), QStringLiteral("尊敬的%1.示范公司已于%2给您汇去一笔汇款%3请注意查收.").arg(k.name, k.date, k.amount));
   }
   EXPECT_FALSE(PrepareSmsNotice(1, QStringLiteral("D404"), 0).found);
   EXPECT_FALSE(PrepareSmsNotice(3, QStringLiteral("D1"), 0).found);
-  EXPECT_EQ(FillRemittanceText(QStringLiteral("[客户名称][客户名称] 无占位"), QStringLiteral("甲"), QString(), 1),
-            QStringLiteral("甲甲 无占位"));
+  EXPECT_EQ(FillRemittanceText(QStringLiteral("[客户名称][客户名称] 无占位"), QStringLiteral("甲"), QString(), 1), QStringLiteral("甲甲 无占位"));
   EXPECT_TRUE(responder_.messages.empty());
 }
 

@@ -277,15 +277,13 @@ TEST(GridTest, RowHeightsOfARangeAtOnce) {
   };
   for (const Case c : {Case{5, 1, 3}, Case{5, 1, 5}, Case{200, 1, 199}, Case{200, 0, 200}, Case{200, 50, 120}}) {
     Grid g;
-    std::vector<QVariantList> data(static_cast<size_t>(c.bodyRows), QVariantList{QStringLiteral("x"), 1});
-    g.loadData({QStringLiteral("a"), QStringLiteral("b")}, data);
+    g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::vector<QVariantList>(static_cast<size_t>(c.bodyRows), QVariantList{QStringLiteral("x"), 1}));
     const int last = g.rows() - 1;
     g.setRowHeight(last, 600);  // a row of its own height, like a totals row
     const int header = g.rowHeight(0);
     g.setRowHeights(c.first, c.last, 450);
     for (int r = 0; r < g.rows(); ++r) {
-      const bool inRange = r >= c.first && r <= c.last;
-      const int expected = inRange ? 450 : (r == 0 ? header : (r == last ? 600 : kDefaultRowHeightTwips));
+      const int expected = r >= c.first && r <= c.last ? 450 : (r == 0 ? header : (r == last ? 600 : kDefaultRowHeightTwips));
       EXPECT_EQ(g.rowHeight(r), expected) << c.bodyRows << " rows, " << c.first << "-" << c.last << ", row " << r;
     }
     // A new load starts again from the default height.

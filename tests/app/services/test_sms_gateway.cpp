@@ -328,8 +328,7 @@ TEST_F(SmsTest, TheAccountCheckPostsItsBodyAndReturnsTheAnswer) {
 
 TEST_F(SmsTest, HttpPostFormDecodesTheAnswerInTheGivenCharacterSet) {
   server_.answer(200, Gbk::encode(QStringLiteral("成功")));
-  EXPECT_EQ(HttpPostForm(QStringLiteral("  ") + SmsGatewayAddress() + QStringLiteral(" "), QStringLiteral("  a=1  "), QString()),
-            QStringLiteral("成功"));
+  EXPECT_EQ(HttpPostForm(QStringLiteral("  ") + SmsGatewayAddress() + QStringLiteral(" "), QStringLiteral("  a=1  "), QString()), QStringLiteral("成功"));
   EXPECT_EQ(server_.requests().back().body, QByteArray("a=1")) << "blanks around the body are removed";
   server_.answer(200, QStringLiteral("成功").toUtf8());
   EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("a=1"), QStringLiteral("UTF-8")), QStringLiteral("成功"));
