@@ -170,15 +170,12 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
   EXPECT_TRUE(responder_.texts().last().startsWith(QStringLiteral("手机号码填写有误")));
   EXPECT_TRUE(server_.requests().empty());
   // An unreachable gateway is said and nothing is logged.
-  {
-    LocalHttpServer dead;
-    gSmsGatewayServer = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::refusingPort());
-    w.txtShouji->setText(QStringLiteral("13800000003"));
-    w.eButton1->Click();
-    EXPECT_TRUE(responder_.texts().last().startsWith(QStringLiteral("短信发送失败"))) << responder_.texts().last().toStdString();
-    EXPECT_EQ(smsCount(), 0);
-    gSmsGatewayServer = server_.baseUrl();
-  }
+  gSmsGatewayServer = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::refusingPort());
+  w.txtShouji->setText(QStringLiteral("13800000003"));
+  w.eButton1->Click();
+  EXPECT_TRUE(responder_.texts().last().startsWith(QStringLiteral("短信发送失败"))) << responder_.texts().last().toStdString();
+  EXPECT_EQ(smsCount(), 0);
+  gSmsGatewayServer = server_.baseUrl();
   server_.answer(200, "100");
   w.txtShouji->setText(QStringLiteral("13800000003,13800000001"));
   w.eButton1->Click();
@@ -208,6 +205,7 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
 // the gateway cannot carry is refused before anything is posted.
 TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatWasSent) {
   const QString appTitle = QStringLiteral("Varnel民间借贷管理");
+  const QString ok = QStringLiteral("提交成功"), wrong = QStringLiteral("密码错误"), sendWrong = QStringLiteral("短信发送失败：短信账号或密码错误");
   struct Sender {
     const char* what;
     std::function<void(const QString&)> send;  // sends a text from the window
@@ -228,13 +226,10 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
       QString shown;  // the box's text, or its start for a failure
       bool sent;
     } replies[] = {
-        {QStringLiteral("提交成功").toUtf8(), "text/html", QStringLiteral("提交成功"), true},
-        {QStringLiteral("提交成功").toUtf8(), "text/html; charset=utf-8", QStringLiteral("提交成功"), true},
-        {Gbk::encode(QStringLiteral("提交成功")), "text/html; charset=ISO-8859-1", QStringLiteral("提交成功"), true},
-        {QStringLiteral("密码错误").toUtf8(), "", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
-        {Gbk::encode(QStringLiteral("提交成功")), "text/html; charset=utf-8", QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"), false},
-        {QStringLiteral("密码错误").toUtf8(), "text/html; charset=gbk", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
-        {Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=gbk", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
+        {ok.toUtf8(), "text/html", ok, true}, {ok.toUtf8(), "text/html; charset=utf-8", ok, true},
+        {Gbk::encode(ok), "text/html; charset=ISO-8859-1", ok, true}, {wrong.toUtf8(), "", sendWrong, false},
+        {Gbk::encode(ok), "text/html; charset=utf-8", QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"), false},
+        {wrong.toUtf8(), "text/html; charset=gbk", sendWrong, false}, {Gbk::encode(wrong), "text/html; charset=gbk", sendWrong, false},
         {"100", "text/html; charset=gbk", QStringLiteral("100"), true},
     };
     for (const auto& r : replies) {
@@ -258,17 +253,13 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
   }
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin where 内容=?"), {QStringLiteral("还款提醒")}).toLongLong(), logged);
   // 查询余额: a balance is shown as it reads, whatever the declared charset; "密码错误" is a failure.
-  const QString wrongAccount = QStringLiteral("短信账号查询失败：短信账号或密码错误");
+  const QString wrongAccount = QStringLiteral("短信账号查询失败：短信账号或密码错误"), balance = QStringLiteral("余额：88条");
   const struct {
     QByteArray body, contentType;
     QString shown;  // the box's text, or its start for a failure
   } balances[] = {
-      {QStringLiteral("余额：88条").toUtf8(), "text/plain", QStringLiteral("余额：88条")},
-      {QStringLiteral("余额：88条").toUtf8(), "text/html; charset=gbk", QStringLiteral("余额：88条")},
-      {"100", "text/html; charset=gbk", QStringLiteral("100")},
-      {QStringLiteral("密码错误").toUtf8(), "text/plain", wrongAccount},
-      {QStringLiteral("密码错误").toUtf8(), "text/html; charset=gbk", wrongAccount},
-      {Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=gbk", wrongAccount},
+      {balance.toUtf8(), "text/plain", balance}, {balance.toUtf8(), "text/html; charset=gbk", balance}, {"100", "text/html; charset=gbk", QStringLiteral("100")},
+      {wrong.toUtf8(), "text/plain", wrongAccount}, {wrong.toUtf8(), "text/html; charset=gbk", wrongAccount}, {Gbk::encode(wrong), "text/html; charset=gbk", wrongAccount},
   };
   for (const auto& b : balances) {
     SCOPED_TRACE(b.shown.toStdString());

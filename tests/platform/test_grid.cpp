@@ -36,11 +36,7 @@ QString unzipMember(const QString& xlsx, const QString& member) {
 
 QStringList entries(const QString& folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
 
-void print(PrintDocument& doc, const Grid& g) {
-  doc.startDoc();
-  doc.renderGrid(g);
-  doc.endDoc();
-}
+void print(PrintDocument& doc, const Grid& g) { doc.startDoc(); doc.renderGrid(g); doc.endDoc(); }
 }  // namespace
 
 TEST(GridTest, ColoursAreReadBlueGreenRed) {
