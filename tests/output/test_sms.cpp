@@ -144,9 +144,8 @@ TEST_F(SmsTest, AnUnreadableReplyKeepsTheNoticeOpenAndAReplyIsShownAsItCame) {
 }
 
 TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
-  person(QStringLiteral("甲"), QStringLiteral("13800000001"));
-  person(QStringLiteral("乙"), QString());
-  person(QStringLiteral("丙"), QStringLiteral("13800000003"));
+  for (const auto& [name, mobile] : {std::pair{"甲", "13800000001"}, {"乙", nullptr}, {"丙", "13800000003"}})
+    person(QString::fromUtf8(name), QString::fromLatin1(mobile));  // 乙 has no number
   frmMsm w;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("短信管理"));
   EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("本周"));

@@ -153,12 +153,10 @@ TEST_F(ReportEngineTest, PreviewAndDesignerGetTheBoundData) {
     EXPECT_EQ(e.render(QStringLiteral("{{抬头}}")), QStringLiteral("示范公司&lt;&amp;&gt;"));
     return true;
   });
-  EXPECT_TRUE(e_.MPrintReport(0, path, QString()));
-  EXPECT_TRUE(e_.MPrintReport(2, path, QString()));
+  for (int mode : {0, 2}) EXPECT_TRUE(e_.MPrintReport(mode, path, QString())) << mode;
   ReportEngine::setShowHandler({});
   EXPECT_EQ(modes, (std::vector<int>{0, 2}));
-  EXPECT_TRUE(e_.fieldList().contains(QStringLiteral("{{贷款信息.本金}}")));
-  EXPECT_TRUE(e_.fieldList().contains(QStringLiteral("{{抬头}}")));
+  for (const QString& field : {QStringLiteral("{{贷款信息.本金}}"), QStringLiteral("{{抬头}}")}) EXPECT_TRUE(e_.fieldList().contains(field)) << field.toStdString();
   // A printer that does not exist is a failure the caller reports, not a crash.
   EXPECT_FALSE(e_.MPrintReport(1, path, QStringLiteral("没有这台打印机")));
   // A template with an error is refused before anything is shown or printed.

@@ -109,10 +109,8 @@ TEST_F(SmsTest, TheGatewaysRefusalIsAFailureShownAndNotLogged) {
 // and HttpPostForm reports the failure and answers "".
 TEST_F(SmsTest, AnAnswerThatIsNoGbkTextIsAFailureAndNothingIsLogged) {
   const std::pair<const char*, QByteArray> replies[] = {
-      {"a byte no GBK character starts with", QByteArray("\xFF\xFE" "1", 3)},
-      {"a lead byte cut off at the end", QByteArray("OK\xD6")},
-      {"a lead byte with a blank after it", QByteArray("\x81 ok")},
-      {"a single high byte", QByteArray("\x80")},
+      {"a byte no GBK character starts with", QByteArray("\xFF\xFE" "1", 3)}, {"a lead byte cut off at the end", QByteArray("OK\xD6")},
+      {"a lead byte with a blank after it", QByteArray("\x81 ok")}, {"a single high byte", QByteArray("\x80")},
   };
   for (const auto& [what, bytes] : replies) {
     SCOPED_TRACE(what);
@@ -153,10 +151,8 @@ TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
   const Case cases[] = {
       {"GBK declared gb2312", gbkOk, "text/html; charset=gb2312", O::Accepted, ok, {}},
       {"GBK declared GBK in quotes", gbkOk, "text/plain; charset=\"GBK\"", O::Accepted, ok, {}},
-      {"UTF-8 declared utf-8", utf8Ok, "text/html; charset=UTF-8", O::Accepted, ok, {}},
-      {"UTF-8 without a charset", utf8Ok, "text/html", O::Accepted, ok, {}},
-      {"UTF-8 without a content type", utf8Ok, "", O::Accepted, ok, {}},
-      {"GBK without a content type", gbkOk, "", O::Accepted, ok, {}},
+      {"UTF-8 declared utf-8", utf8Ok, "text/html; charset=UTF-8", O::Accepted, ok, {}}, {"UTF-8 without a charset", utf8Ok, "text/html", O::Accepted, ok, {}},
+      {"UTF-8 without a content type", utf8Ok, "", O::Accepted, ok, {}}, {"GBK without a content type", gbkOk, "", O::Accepted, ok, {}},
       {"GBK declared ISO-8859-1", gbkOk, "text/html; charset=ISO-8859-1", O::Accepted, ok, {}},
       {"UTF-8 wrong password without a charset", utf8Wrong, "text/html", O::WrongAccount, wrong, sendWrongSaid},
       {"UTF-8 wrong password declared utf-8", utf8Wrong, "text/html; charset=utf-8", O::WrongAccount, wrong, sendWrong},
