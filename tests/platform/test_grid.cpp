@@ -357,8 +357,7 @@ TEST(GridTest, ALoadKeepsColumnWidthsAndHiddenColumnsAndReportsTheCurrentRow) {
   g.setCurrentCell(2, 0);
   std::vector<std::pair<int, int>> current;
   QObject::connect(&g, &Grid::currentCellChanged, [&](int r, int c) { current.emplace_back(r, c); });
-  std::vector<QVariantList> rows(1000, QVariantList{QStringLiteral("x"), 2.5});
-  g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::move(rows));
+  g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::vector<QVariantList>(1000, QVariantList{QStringLiteral("x"), 2.5}));
   EXPECT_EQ(g.dataRowCount(), 1000);
   EXPECT_EQ(g.colWidth(0), 1500);
   EXPECT_TRUE(g.colHidden(1));
