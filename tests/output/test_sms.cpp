@@ -205,26 +205,34 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
 TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatWasSent) {
   const QString appTitle = QStringLiteral("Varnel民间借贷管理");
   const QString ok = QStringLiteral("提交成功"), wrong = QStringLiteral("密码错误"), sendWrong = QStringLiteral("短信发送失败：短信账号或密码错误");
-  struct Sender {
-    const char* what;
-    std::function<void(const QString&)> send;  // sends a text from the window
-    QString title;
+  struct Reply {
+    QByteArray body, contentType;
+    QString shown;  // the box's text, or its start for a failure
+    bool ok;        // sent, or a balance read: an information box
+  };
+  // Answers with `r`, does `act` and checks the one box it shows: its text, its title (`title` when ok) and its icon.
+  const auto oneBox = [&](const Reply& r, const std::function<void()>& act, const QString& title) {
+    SCOPED_TRACE(r.shown.toStdString());
+    server_.answer(200, r.body, r.contentType);
+    responder_.clear();
+    act();
+    ASSERT_EQ(responder_.messages.size(), 1u);
+    EXPECT_TRUE(responder_.messages[0].text.startsWith(r.shown)) << responder_.messages[0].text.toStdString();
+    EXPECT_EQ(responder_.messages[0].title, r.ok ? title : appTitle);
+    EXPECT_EQ(responder_.messages[0].style & 0xF0, r.ok ? int(Mb::Information) : int(Mb::Critical));
   };
   frmMsm sms;
   sms.txtShouji->setText(QStringLiteral("13800000003"));
-  const Sender senders[] = {
+  // Each window, how it sends a text, and the title of its reply box.
+  const std::tuple<const char*, std::function<void(const QString&)>, QString> senders[] = {
       {"短信管理", [&](const QString& t) { sms.txtNeirong->setPlainText(t); sms.eButton1->Click(); }, appTitle},
       {"短信发送", [&](const QString& t) { frmMsmFr n; n.Text1->setText(QStringLiteral("13800138000")); n.txtText1->setPlainText(t); n.PbCZ->Click(); },
        QStringLiteral("提醒")},
   };
   qint64 logged = 0;
-  for (const Sender& s : senders) {
-    SCOPED_TRACE(s.what);
-    const struct {
-      QByteArray body, contentType;
-      QString shown;  // the box's text, or its start for a failure
-      bool sent;
-    } replies[] = {
+  for (const auto& [what, send, title] : senders) {
+    SCOPED_TRACE(what);
+    const Reply replies[] = {
         {ok.toUtf8(), "text/html", ok, true}, {ok.toUtf8(), "text/html; charset=utf-8", ok, true},
         {Gbk::encode(ok), "text/html; charset=ISO-8859-1", ok, true}, {wrong.toUtf8(), "", sendWrong, false},
         {Gbk::encode(ok), "text/html; charset=utf-8", QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"), false},
@@ -232,20 +240,13 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
         {"100", "text/html; charset=gbk", QStringLiteral("100"), true},
     };
     for (const auto& r : replies) {
-      SCOPED_TRACE(r.shown.toStdString());
-      server_.answer(200, r.body, r.contentType);
-      responder_.clear();
-      s.send(QStringLiteral("还款提醒"));
-      ASSERT_EQ(responder_.messages.size(), 1u);
-      EXPECT_TRUE(responder_.messages[0].text.startsWith(r.shown)) << responder_.messages[0].text.toStdString();
-      EXPECT_EQ(responder_.messages[0].title, r.sent ? s.title : appTitle);
-      EXPECT_EQ(responder_.messages[0].style & 0xF0, r.sent ? int(Mb::Information) : int(Mb::Critical));
-      logged += r.sent ? 1 : 0;
+      oneBox(r, [&] { send(QStringLiteral("还款提醒")); }, title);
+      logged += r.ok ? 1 : 0;
       EXPECT_EQ(smsCount(), logged);
     }
     const size_t requests = server_.requests().size();
     responder_.clear();
-    s.send(QStringLiteral("还款提醒😀"));
+    send(QStringLiteral("还款提醒😀"));
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信内容中的“😀”无法发送，请修改后再发送。")});
     EXPECT_EQ(server_.requests().size(), requests) << "nothing was posted";
     EXPECT_EQ(smsCount(), logged);
@@ -253,21 +254,10 @@ TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatW
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin where 内容=?"), {QStringLiteral("还款提醒")}).toLongLong(), logged);
   // 查询余额: a balance is shown as it reads, whatever the declared charset; "密码错误" is a failure.
   const QString wrongAccount = QStringLiteral("短信账号查询失败：短信账号或密码错误"), balance = QStringLiteral("余额：88条");
-  const struct {
-    QByteArray body, contentType;
-    QString shown;  // the box's text, or its start for a failure
-  } balances[] = {
-      {balance.toUtf8(), "text/plain", balance}, {balance.toUtf8(), "text/html; charset=gbk", balance}, {"100", "text/html; charset=gbk", QStringLiteral("100")},
-      {wrong.toUtf8(), "text/plain", wrongAccount}, {wrong.toUtf8(), "text/html; charset=gbk", wrongAccount}, {Gbk::encode(wrong), "text/html; charset=gbk", wrongAccount},
+  const Reply balances[] = {
+      {balance.toUtf8(), "text/plain", balance, true}, {balance.toUtf8(), "text/html; charset=gbk", balance, true}, {"100", "text/html; charset=gbk", QStringLiteral("100"), true},
+      {wrong.toUtf8(), "text/plain", wrongAccount, false}, {wrong.toUtf8(), "text/html; charset=gbk", wrongAccount, false},
+      {Gbk::encode(wrong), "text/html; charset=gbk", wrongAccount, false},
   };
-  for (const auto& b : balances) {
-    SCOPED_TRACE(b.shown.toStdString());
-    server_.answer(200, b.body, b.contentType);
-    responder_.clear();
-    sms.eButton2->Click();
-    ASSERT_EQ(responder_.messages.size(), 1u);
-    EXPECT_TRUE(responder_.messages[0].text.startsWith(b.shown)) << responder_.messages[0].text.toStdString();
-    EXPECT_EQ(responder_.messages[0].style & 0xF0, b.shown == wrongAccount ? int(Mb::Critical) : int(Mb::Information));
-    EXPECT_EQ(responder_.messages[0].title, appTitle);
-  }
+  for (const Reply& b : balances) oneBox(b, [&] { sms.eButton2->Click(); }, appTitle);
 }
