@@ -374,8 +374,7 @@ TEST(GridTest, FittingColumnsAgainFollowsEveryChangeOfTheTexts) {
   Grid g;
   g.loadData({QStringLiteral("a"), QStringLiteral("b")}, {{QStringLiteral("x"), 1.5}, {QStringLiteral("yy"), 2}});
   g.autoSizeColumns();
-  const int narrow = g.colWidth(0);
-  const int amount = g.colWidth(1);
+  const int narrow = g.colWidth(0), amount = g.colWidth(1);
   struct Step {
     const char* what;
     std::function<void()> change;

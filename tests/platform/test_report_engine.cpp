@@ -50,18 +50,14 @@ class ReportEngineTest : public ProgramTest {
 }  // namespace
 
 TEST_F(ReportEngineTest, FieldsFormatsAndVariablesRender) {
-  struct Case {
-    const char* templ;
-    const char* expected;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"{{贷款信息.单号}}", "D001"}, {"{{ 贷款信息.本金 | 0.00 }}", "1234567.90"}, {"{{贷款信息.本金|Currency}}", "1,234,567.90"},
       {"{{贷款信息.本金|0}}", "1234568"}, {"{{贷款信息.本金|大写}}", "大写1234567.90"}, {"{{贷款信息.登记日期|yyyy年MM月dd日}}", "2024年03月01日"},
       {"{{today|yyyy-MM-dd}}", "2024-03-05"}, {"{{抬头}}", "示范公司&lt;&amp;&gt;"}, {"{{贷款信息.备注}}", "a&lt;b &amp; {c}"},
       {"<b>{{count:贷款信息}}</b>", "<b>1</b>"},
       {"{{贷款信息.登记日期|0.00}}", "2024-03-01"},  // a text that is no number stays as it is
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(e_.render(QString::fromUtf8(c.templ)), QString::fromUtf8(c.expected)) << c.templ;
+  for (const auto& [templ, expected] : cases) EXPECT_EQ(e_.render(QString::fromUtf8(templ)), QString::fromUtf8(expected)) << templ;
 }
 
 TEST_F(ReportEngineTest, RepeatsShowEveryRowOrTheEmptyPart) {
@@ -83,20 +79,17 @@ TEST_F(ReportEngineTest, RepeatsShowEveryRowOrTheEmptyPart) {
 }
 
 TEST_F(ReportEngineTest, BadTemplatesSayWhatIsWrong) {
-  struct Case {
-    const char* templ;
-    const char* says;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {  // a template, and what its error says
       {"abc {{贷款信息.单号", "没有对应"}, {"{{#贷款信息}}x", "没有结束标记"}, {"{{#贷款信息}}x{{/还贷计划}}", "不对应"},
       {"{{/贷款信息}}", "多余的结束标记"}, {"{{没有的变量}}", "没有名为 没有的变量 的变量"}, {"{{无此数据集.x}}", "没有名为 无此数据集 的数据集"},
       {"{{贷款信息.无此字段}}", "没有字段 无此字段"}, {"{{贷款信息.本金|###}}", "未知的格式"}, {"{{rownum}}", "重复区"}, {"line1\n{{}}", "第2行"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [templ, says] : cases) {
     try {
-      e_.render(QString::fromUtf8(c.templ));
-      ADD_FAILURE() << "no error for " << c.templ;
+      e_.render(QString::fromUtf8(templ));
+      ADD_FAILURE() << "no error for " << templ;
     } catch (const ReportTemplateError& err) {
-      EXPECT_TRUE(err.message.contains(QString::fromUtf8(c.says))) << c.templ << " -> " << err.message.toStdString();
+      EXPECT_TRUE(err.message.contains(QString::fromUtf8(says))) << templ << " -> " << err.message.toStdString();
     }
   }
   try {
