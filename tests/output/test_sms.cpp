@@ -1,28 +1,26 @@
 // The SMS window and the single notice against a local gateway: numbers, bodies, replies, logging.
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QRadioButton>
-
-#include "LocalHttpServer.h"
-#include "OutputFixture.h"
-#include "app/services/SmsGateway.h"
-#include "control/pbCommand.h"
-#include "output/frmMsm.h"
-#include "output/frmMsmFr.h"
-#include "app/services/Installation.h"
-#include "platform/DateBox.h"
-#include "platform/Grid.h"
-
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
 
+#include "LocalHttpServer.h"
+#include "OutputFixture.h"
+#include "app/services/Installation.h"
+#include "app/services/SmsGateway.h"
+#include "control/pbCommand.h"
+#include "output/frmMsm.h"
+#include "output/frmMsmFr.h"
+#include "platform/DateBox.h"
 #include "platform/Gbk.h"
+#include "platform/Grid.h"
 
 namespace {
 class SmsTest : public OutputFixture {
@@ -59,16 +57,12 @@ TEST_F(SmsTest, NoticesArePreparedForLoansAndPayments) {
     int kind;
     QString doc;
     qint64 id;
-    QString name, mobile, text;
+    QString name, mobile, date, amount;  // the text names the date and the amount sent
   } cases[] = {
-      {1, QStringLiteral("D1"), 0, QStringLiteral("张三"), QStringLiteral("13800138000"),
-       QStringLiteral("尊敬的张三.示范公司已于2024年01月01日给您汇去一笔汇款9500.00请注意查收.")},
-      {1, QStringLiteral("D2"), 0, QStringLiteral("某公司"), QStringLiteral("13900139000"),
-       QStringLiteral("尊敬的某公司.示范公司已于2024年01月01日给您汇去一笔汇款2000.50请注意查收.")},
-      {2, QString(), r1, QStringLiteral("赵六"), QStringLiteral("13700137000"),
-       QStringLiteral("尊敬的赵六.示范公司已于2024年02月03日给您汇去一笔汇款300.00请注意查收.")},
-      {2, QString(), r2, QStringLiteral("赵六"), QStringLiteral("13700137000"),
-       QStringLiteral("尊敬的赵六.示范公司已于2024年02月03日给您汇去一笔汇款10150.00请注意查收.")},
+      {1, QStringLiteral("D1"), 0, QStringLiteral("张三"), QStringLiteral("13800138000"), QStringLiteral("2024年01月01日"), QStringLiteral("9500.00")},
+      {1, QStringLiteral("D2"), 0, QStringLiteral("某公司"), QStringLiteral("13900139000"), QStringLiteral("2024年01月01日"), QStringLiteral("2000.50")},
+      {2, QString(), r1, QStringLiteral("赵六"), QStringLiteral("13700137000"), QStringLiteral("2024年02月03日"), QStringLiteral("300.00")},
+      {2, QString(), r2, QStringLiteral("赵六"), QStringLiteral("13700137000"), QStringLiteral("2024年02月03日"), QStringLiteral("10150.00")},
   };
   for (const Case& k : cases) {
     frmMsmFr w;
@@ -78,12 +72,11 @@ TEST_F(SmsTest, NoticesArePreparedForLoansAndPayments) {
     w.Form_Load();
     EXPECT_EQ(w.lbl[1]->text(), k.name);
     EXPECT_EQ(w.Text1->text(), k.mobile);
-    EXPECT_EQ(w.txtText1->toPlainText(), k.text);
+    EXPECT_EQ(w.txtText1->toPlainText(), QStringLiteral("尊敬的%1.示范公司已于%2给您汇去一笔汇款%3请注意查收.").arg(k.name, k.date, k.amount));
   }
   EXPECT_FALSE(PrepareSmsNotice(1, QStringLiteral("D404"), 0).found);
   EXPECT_FALSE(PrepareSmsNotice(3, QStringLiteral("D1"), 0).found);
-  EXPECT_EQ(FillRemittanceText(QStringLiteral("[客户名称][客户名称] 无占位"), QStringLiteral("甲"), QString(), 1),
-            QStringLiteral("甲甲 无占位"));
+  EXPECT_EQ(FillRemittanceText(QStringLiteral("[客户名称][客户名称] 无占位"), QStringLiteral("甲"), QString(), 1), QStringLiteral("甲甲 无占位"));
   EXPECT_TRUE(responder_.messages.empty());
 }
 
@@ -100,7 +93,6 @@ TEST_F(SmsTest, NoticeSendsOnlyGoodInputAndLogsOnlyWhatWasAccepted) {
   w.PbCZ->Click();
   EXPECT_EQ(responder_.texts().last(), QStringLiteral("短信内容不能为空！"));
   EXPECT_TRUE(server_.requests().empty());
-
   w.txtText1->setPlainText(QStringLiteral("汇款通知 & 100%"));
   server_.answer(200, "-1");
   w.PbCZ->Click();
@@ -126,7 +118,6 @@ TEST_F(SmsTest, AnUnreadableReplyKeepsTheNoticeOpenAndAReplyIsShownAsItCame) {
   EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。")});
   EXPECT_NE(w.result(), QDialog::Accepted);
   EXPECT_EQ(smsCount(), 0);
-
   // The real box, not the scripted one: the gateway's markup stays text.
   SetMessageHandler({});
   QString shown;
@@ -153,9 +144,8 @@ TEST_F(SmsTest, AnUnreadableReplyKeepsTheNoticeOpenAndAReplyIsShownAsItCame) {
 }
 
 TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
-  person(QStringLiteral("甲"), QStringLiteral("13800000001"));
-  person(QStringLiteral("乙"), QString());
-  person(QStringLiteral("丙"), QStringLiteral("13800000003"));
+  for (const auto& [name, mobile] : {std::pair{"甲", "13800000001"}, {"乙", nullptr}, {"丙", "13800000003"}})
+    person(QString::fromUtf8(name), QString::fromLatin1(mobile));  // 乙 has no number
   frmMsm w;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("短信管理"));
   EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("本周"));
@@ -172,7 +162,6 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
   w.Fg->setRow(w.Fg->fixedRows());
   w.eButton4->Click();
   EXPECT_EQ(w.txtShouji->text(), QStringLiteral("13800000003,13800000001"));
-
   // A list with one bad number sends nothing.
   w.txtNeirong->setPlainText(QStringLiteral("通知"));
   w.txtShouji->setText(QStringLiteral("13800000003,12345"));
@@ -180,15 +169,12 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
   EXPECT_TRUE(responder_.texts().last().startsWith(QStringLiteral("手机号码填写有误")));
   EXPECT_TRUE(server_.requests().empty());
   // An unreachable gateway is said and nothing is logged.
-  {
-    LocalHttpServer dead;
-    gSmsGatewayServer = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::refusingPort());
-    w.txtShouji->setText(QStringLiteral("13800000003"));
-    w.eButton1->Click();
-    EXPECT_TRUE(responder_.texts().last().startsWith(QStringLiteral("短信发送失败"))) << responder_.texts().last().toStdString();
-    EXPECT_EQ(smsCount(), 0);
-    gSmsGatewayServer = server_.baseUrl();
-  }
+  gSmsGatewayServer = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::refusingPort());
+  w.txtShouji->setText(QStringLiteral("13800000003"));
+  w.eButton1->Click();
+  EXPECT_TRUE(responder_.texts().last().startsWith(QStringLiteral("短信发送失败"))) << responder_.texts().last().toStdString();
+  EXPECT_EQ(smsCount(), 0);
+  gSmsGatewayServer = server_.baseUrl();
   server_.answer(200, "100");
   w.txtShouji->setText(QStringLiteral("13800000003,13800000001"));
   w.eButton1->Click();
@@ -201,15 +187,12 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
   EXPECT_EQ(w.Fg2->textMatrix(w.Fg2->fixedRows(), 2), QStringLiteral("13800000003,13800000001"));
   EXPECT_TRUE(w.Fg2->isTotalsRow(w.Fg2->rows() - 1));
   // Searching by sender with a text that matches nothing, then by a part of the number.
-  w.Combo2->setCurrentIndex(1);
-  w.Text1->setText(QStringLiteral("%"));
-  w.eButton6->Click();
-  EXPECT_EQ(w.Fg2->dataRowCount(), 0);
-  w.Combo2->setCurrentIndex(0);
-  w.Text1->setText(QStringLiteral("0003,1"));
-  w.eButton6->Click();
-  EXPECT_EQ(w.Fg2->dataRowCount(), 2);
-
+  for (const auto& [by, text, rows] : {std::tuple{1, "%", 0}, {0, "0003,1", 2}}) {
+    w.Combo2->setCurrentIndex(by);
+    w.Text1->setText(QString::fromUtf8(text));
+    w.eButton6->Click();
+    EXPECT_EQ(w.Fg2->dataRowCount(), rows) << text;
+  }
   server_.answer(200, "balance=88");
   w.eButton2->Click();
   EXPECT_EQ(responder_.texts().last(), QStringLiteral("balance=88"));
@@ -221,88 +204,60 @@ TEST_F(SmsTest, SmsWindowCollectsNumbersSendsAndShowsTheHistory) {
 // the gateway cannot carry is refused before anything is posted.
 TEST_F(SmsTest, WindowsShowRepliesInEitherCharsetUnderTheirTitlesAndLogOnlyWhatWasSent) {
   const QString appTitle = QStringLiteral("Varnel民间借贷管理");
-  struct Sender {
-    const char* what;
-    std::function<void(const QString&)> send;  // sends a text from the window
-    QString title;
+  const QString ok = QStringLiteral("提交成功"), wrong = QStringLiteral("密码错误"), sendWrong = QStringLiteral("短信发送失败：短信账号或密码错误");
+  struct Reply {
+    QByteArray body, contentType;
+    QString shown;  // the box's text, or its start for a failure
+    bool ok;        // sent, or a balance read: an information box
+  };
+  // Answers with `r`, does `act` and checks the one box it shows: its text, its title (`title` when ok) and its icon.
+  const auto oneBox = [&](const Reply& r, const std::function<void()>& act, const QString& title) {
+    SCOPED_TRACE(r.shown.toStdString());
+    server_.answer(200, r.body, r.contentType);
+    responder_.clear();
+    act();
+    ASSERT_EQ(responder_.messages.size(), 1u);
+    EXPECT_TRUE(responder_.messages[0].text.startsWith(r.shown)) << responder_.messages[0].text.toStdString();
+    EXPECT_EQ(responder_.messages[0].title, r.ok ? title : appTitle);
+    EXPECT_EQ(responder_.messages[0].style & 0xF0, r.ok ? int(Mb::Information) : int(Mb::Critical));
   };
   frmMsm sms;
   sms.txtShouji->setText(QStringLiteral("13800000003"));
-  const Sender senders[] = {
-      {"短信管理",
-       [&](const QString& t) {
-         sms.txtNeirong->setPlainText(t);
-         sms.eButton1->Click();
-       },
-       appTitle},
-      {"短信发送",
-       [&](const QString& t) {
-         frmMsmFr notice;
-         notice.Text1->setText(QStringLiteral("13800138000"));
-         notice.txtText1->setPlainText(t);
-         notice.PbCZ->Click();
-       },
+  // Each window, how it sends a text, and the title of its reply box.
+  const std::tuple<const char*, std::function<void(const QString&)>, QString> senders[] = {
+      {"短信管理", [&](const QString& t) { sms.txtNeirong->setPlainText(t); sms.eButton1->Click(); }, appTitle},
+      {"短信发送", [&](const QString& t) { frmMsmFr n; n.Text1->setText(QStringLiteral("13800138000")); n.txtText1->setPlainText(t); n.PbCZ->Click(); },
        QStringLiteral("提醒")},
   };
   qint64 logged = 0;
-  for (const Sender& s : senders) {
-    SCOPED_TRACE(s.what);
-    const struct {
-      QByteArray body, contentType;
-      QString shown;  // the box's text, or its start for a failure
-      bool sent;
-    } replies[] = {
-        {QStringLiteral("提交成功").toUtf8(), "text/html", QStringLiteral("提交成功"), true},
-        {QStringLiteral("提交成功").toUtf8(), "text/html; charset=utf-8", QStringLiteral("提交成功"), true},
-        {Gbk::encode(QStringLiteral("提交成功")), "text/html; charset=ISO-8859-1", QStringLiteral("提交成功"), true},
-        {QStringLiteral("密码错误").toUtf8(), "", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
-        {Gbk::encode(QStringLiteral("提交成功")), "text/html; charset=utf-8", QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"), false},
-        {QStringLiteral("密码错误").toUtf8(), "text/html; charset=gbk", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
-        {Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=gbk", QStringLiteral("短信发送失败：短信账号或密码错误"), false},
+  for (const auto& [what, send, title] : senders) {
+    SCOPED_TRACE(what);
+    const Reply replies[] = {
+        {ok.toUtf8(), "text/html", ok, true}, {ok.toUtf8(), "text/html; charset=utf-8", ok, true},
+        {Gbk::encode(ok), "text/html; charset=ISO-8859-1", ok, true}, {wrong.toUtf8(), "", sendWrong, false},
+        {Gbk::encode(ok), "text/html; charset=utf-8", QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"), false},
+        {wrong.toUtf8(), "text/html; charset=gbk", sendWrong, false}, {Gbk::encode(wrong), "text/html; charset=gbk", sendWrong, false},
         {"100", "text/html; charset=gbk", QStringLiteral("100"), true},
     };
     for (const auto& r : replies) {
-      SCOPED_TRACE(r.shown.toStdString());
-      server_.answer(200, r.body, r.contentType);
-      responder_.clear();
-      s.send(QStringLiteral("还款提醒"));
-      ASSERT_EQ(responder_.messages.size(), 1u);
-      EXPECT_TRUE(responder_.messages[0].text.startsWith(r.shown)) << responder_.messages[0].text.toStdString();
-      EXPECT_EQ(responder_.messages[0].title, r.sent ? s.title : appTitle);
-      EXPECT_EQ(responder_.messages[0].style & 0xF0, r.sent ? int(Mb::Information) : int(Mb::Critical));
-      logged += r.sent ? 1 : 0;
+      oneBox(r, [&] { send(QStringLiteral("还款提醒")); }, title);
+      logged += r.ok ? 1 : 0;
       EXPECT_EQ(smsCount(), logged);
     }
     const size_t requests = server_.requests().size();
     responder_.clear();
-    s.send(QStringLiteral("还款提醒😀"));
+    send(QStringLiteral("还款提醒😀"));
     EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信内容中的“😀”无法发送，请修改后再发送。")});
     EXPECT_EQ(server_.requests().size(), requests) << "nothing was posted";
     EXPECT_EQ(smsCount(), logged);
   }
   EXPECT_EQ(Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin where 内容=?"), {QStringLiteral("还款提醒")}).toLongLong(), logged);
-
   // 查询余额: a balance is shown as it reads, whatever the declared charset; "密码错误" is a failure.
-  const QString wrongAccount = QStringLiteral("短信账号查询失败：短信账号或密码错误");
-  const struct {
-    QByteArray body, contentType;
-    QString shown;  // the box's text, or its start for a failure
-  } balances[] = {
-      {QStringLiteral("余额：88条").toUtf8(), "text/plain", QStringLiteral("余额：88条")},
-      {QStringLiteral("余额：88条").toUtf8(), "text/html; charset=gbk", QStringLiteral("余额：88条")},
-      {"100", "text/html; charset=gbk", QStringLiteral("100")},
-      {QStringLiteral("密码错误").toUtf8(), "text/plain", wrongAccount},
-      {QStringLiteral("密码错误").toUtf8(), "text/html; charset=gbk", wrongAccount},
-      {Gbk::encode(QStringLiteral("密码错误")), "text/html; charset=gbk", wrongAccount},
+  const QString wrongAccount = QStringLiteral("短信账号查询失败：短信账号或密码错误"), balance = QStringLiteral("余额：88条");
+  const Reply balances[] = {
+      {balance.toUtf8(), "text/plain", balance, true}, {balance.toUtf8(), "text/html; charset=gbk", balance, true}, {"100", "text/html; charset=gbk", QStringLiteral("100"), true},
+      {wrong.toUtf8(), "text/plain", wrongAccount, false}, {wrong.toUtf8(), "text/html; charset=gbk", wrongAccount, false},
+      {Gbk::encode(wrong), "text/html; charset=gbk", wrongAccount, false},
   };
-  for (const auto& b : balances) {
-    SCOPED_TRACE(b.shown.toStdString());
-    server_.answer(200, b.body, b.contentType);
-    responder_.clear();
-    sms.eButton2->Click();
-    ASSERT_EQ(responder_.messages.size(), 1u);
-    EXPECT_TRUE(responder_.messages[0].text.startsWith(b.shown)) << responder_.messages[0].text.toStdString();
-    EXPECT_EQ(responder_.messages[0].style & 0xF0, b.shown == wrongAccount ? int(Mb::Critical) : int(Mb::Information));
-    EXPECT_EQ(responder_.messages[0].title, appTitle);
-  }
+  for (const Reply& b : balances) oneBox(b, [&] { sms.eButton2->Click(); }, appTitle);
 }

@@ -23,18 +23,20 @@ void fillGroupedGrid(Grid& g, int dataRows) {
   std::vector<QVariantList> rows;
   for (int i = 0; i < dataRows; ++i) rows.push_back({QStringLiteral("客户%1").arg(i), QStringLiteral("D%1").arg(i), 100.5 * (i + 1), i});
   g.loadData({QStringLiteral("客户名称"), QStringLiteral("单号"), QStringLiteral("应还本金"), QStringLiteral("应还利息")}, rows);
-  g.setTextMatrix(0, 2, QStringLiteral("应还"));
-  g.setTextMatrix(0, 3, QStringLiteral("应还"));
-  g.setMergeRow(0, true);
-  g.setMergeRow(1, true);
-  g.setMergeCol(0, true);
-  g.setMergeCol(1, true);
+  for (int i : {0, 1}) {
+    g.setTextMatrix(0, 2 + i, QStringLiteral("应还"));
+    g.setMergeRow(i, true);
+    g.setMergeCol(i, true);
+  }
 }
 
-// The named member of an unzipped workbook.
 QString unzipMember(const QString& xlsx, const QString& member) {
   return ToolOutput(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, member});
 }
+
+QStringList entries(const QString& folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+
+void print(PrintDocument& doc, const Grid& g) { doc.startDoc(); doc.renderGrid(g); doc.endDoc(); }
 }  // namespace
 
 TEST(GridTest, ColoursAreReadBlueGreenRed) {
@@ -45,19 +47,13 @@ TEST(GridTest, ColoursAreReadBlueGreenRed) {
 }
 
 TEST(GridTest, LeadingNumbersAndColumnFormats) {
-  EXPECT_EQ(LeadingNumber(QStringLiteral("10.5")), 10.5);
-  EXPECT_EQ(LeadingNumber(QStringLiteral(" 12.5元")), 12.5);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("-3.")), -3);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("abc")), 0);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("1,234.5")), 1);
-  EXPECT_EQ(LeadingNumber(QString()), 0);
-
-  EXPECT_EQ(FormatNumber(1234567.5, QStringLiteral("Currency")), QStringLiteral("1,234,567.50"));
-  EXPECT_EQ(FormatNumber(-1234.005, QStringLiteral("Currency")), QStringLiteral("-1,234.01"));
-  EXPECT_EQ(FormatNumber(999, QStringLiteral("Currency")), QStringLiteral("999.00"));
-  EXPECT_EQ(FormatNumber(2, QStringLiteral("0.00")), QStringLiteral("2.00"));
-  EXPECT_EQ(FormatNumber(0.12345, QStringLiteral("0.0000")), QStringLiteral("0.1235"));
-  EXPECT_EQ(FormatNumber(1234.5, QStringLiteral("#,##0.0")), QStringLiteral("1,234.5"));
+  const std::pair<QString, double> leading[] = {{QStringLiteral("10.5"), 10.5}, {QStringLiteral(" 12.5元"), 12.5}, {QStringLiteral("-3."), -3},
+                                                 {QStringLiteral("abc"), 0}, {QStringLiteral("1,234.5"), 1}, {QString(), 0}};
+  for (const auto& [text, n] : leading) EXPECT_EQ(LeadingNumber(text), n) << text.toStdString();
+  const std::tuple<double, const char*, const char*> formats[] = {{1234567.5, "Currency", "1,234,567.50"}, {-1234.005, "Currency", "-1,234.01"},
+                                                                  {999, "Currency", "999.00"}, {2, "0.00", "2.00"}, {0.12345, "0.0000", "0.1235"},
+                                                                  {1234.5, "#,##0.0", "1,234.5"}};
+  for (const auto& [v, format, shown] : formats) EXPECT_EQ(FormatNumber(v, QString::fromLatin1(format)), QString::fromLatin1(shown)) << v << " " << format;
 }
 
 TEST(GridTest, FormatsChangeWhatIsShownButNotTheValue) {
@@ -110,12 +106,10 @@ TEST(GridTest, RowsCountHeaderRowsAndKeepTheirMarksWhenRowsMove) {
   g.setCols(2);
   EXPECT_EQ(g.rows(), 2);
   EXPECT_EQ(g.row(), -1);
-  int a = g.addRow({QStringLiteral("甲"), QStringLiteral("1")});
-  int b = g.addRow({QStringLiteral("乙"), QStringLiteral("2")});
-  int t = g.addRow({QStringLiteral("合计"), QStringLiteral("3")});
+  const int a = g.addRow({QStringLiteral("甲"), QStringLiteral("1")});
   EXPECT_EQ(a, 2);
-  EXPECT_EQ(b, 3);
-  g.setTotalsRow(t, true);
+  EXPECT_EQ(g.addRow({QStringLiteral("乙"), QStringLiteral("2")}), 3);
+  g.setTotalsRow(g.addRow({QStringLiteral("合计"), QStringLiteral("3")}), true);
   g.removeRow(a);
   EXPECT_EQ(g.textMatrix(3, 0), QStringLiteral("合计"));
   EXPECT_TRUE(g.isTotalsRow(3)) << "the mark moves with its row";
@@ -123,11 +117,9 @@ TEST(GridTest, RowsCountHeaderRowsAndKeepTheirMarksWhenRowsMove) {
   EXPECT_FALSE(g.isTotalsRow(0)) << "a header row is never a totals row";
   EXPECT_THROW(g.setTotalsRow(1, true), std::out_of_range);
   EXPECT_THROW(g.textMatrix(9, 0), std::out_of_range);
-
   g.setCurrentCell(3, 1);
   EXPECT_EQ(g.row(), 3);
   EXPECT_EQ(g.col(), 1);
-
   // Fewer header rows turn the last header row back into a data row, with its texts.
   g.setTextMatrix(1, 0, QStringLiteral("姓名"));
   g.setFixedRows(1);
@@ -145,7 +137,6 @@ TEST(GridTest, HeaderCaptionsMergeAcrossGroupsAndDownSingleColumns) {
   EXPECT_EQ(g.mergedRange(0, 0), (Grid::CellRange{0, 0, 1, 0})) << "a column outside groups shows one caption over both rows";
   EXPECT_EQ(g.mergedRange(1, 1), (Grid::CellRange{0, 1, 1, 1}));
   EXPECT_EQ(g.mergedRange(2, 0), (Grid::CellRange{2, 0, 2, 0}));
-
   // Equal neighbours of a data row merge only when the row asks for it.
   int t = g.addRow({QStringLiteral("合计"), QStringLiteral("合计"), QStringLiteral("1")});
   EXPECT_EQ(g.mergedRange(t, 1), (Grid::CellRange{t, 1, t, 1}));
@@ -160,14 +151,12 @@ TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
   Grid g;
   fillGroupedGrid(g, 2);
   g.setColFormat(2, QStringLiteral("0.00"));
-  int t = g.addRow({QStringLiteral("记录：2"), QString(), QStringLiteral("301.5")});
-  g.setTotalsRow(t, true);
+  g.setTotalsRow(g.addRow({QStringLiteral("记录：2"), QString(), QStringLiteral("301.5")}), true);
   g.setCols(5);
   g.setTextMatrix(0, 4, QStringLiteral("编号"));
   g.setTextMatrix(1, 4, QStringLiteral("编号"));
   g.setTextMatrix(2, 4, QStringLiteral("隐藏的值"));
   g.setColHidden(4, true);
-
   const QString path = dir.filePath(QStringLiteral("表.xlsx"));
   ASSERT_EQ(SaveGridAsWorkbook(g, path), QString());
   const QString strings = unzipMember(path, QStringLiteral("xl/sharedStrings.xml"));
@@ -176,15 +165,12 @@ TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
     EXPECT_TRUE(strings.contains(QString::fromUtf8(s))) << s;
   EXPECT_FALSE(strings.contains(QStringLiteral("隐藏的值"))) << "hidden columns are not exported";
   EXPECT_FALSE(strings.contains(QStringLiteral("100.5<"))) << "cells hold the shown text";
-  EXPECT_TRUE(sheet.contains(QStringLiteral("<mergeCell ref=\"C1:D1\"/>"))) << sheet.toStdString();
-  EXPECT_TRUE(sheet.contains(QStringLiteral("<mergeCell ref=\"A1:A2\"/>")));
+  for (const char* s : {"<mergeCell ref=\"C1:D1\"/>", "<mergeCell ref=\"A1:A2\"/>", "t=\"s\""})
+    EXPECT_TRUE(sheet.contains(QString::fromLatin1(s))) << s << " not in " << sheet.toStdString();
   static const QRegularExpression numberCell(QStringLiteral("<c r=\"[A-Z]+[0-9]+\"(?: s=\"[0-9]+\")?><v>"));
-  EXPECT_TRUE(sheet.contains(QStringLiteral("t=\"s\"")));
   EXPECT_FALSE(sheet.contains(numberCell)) << "no cell is written as a number";
   EXPECT_FALSE(sheet.contains(QStringLiteral("E1"))) << "the hidden column leaves no gap";
-
   EXPECT_NE(SaveGridAsWorkbook(g, dir.filePath(QStringLiteral("没有的文件夹/表.xlsx"))), QString());
-
   // Another account that may write 报表/ planted something at the name: the workbook is a file of
   // its own there, written nowhere else.
   for (Plant kind : kEveryPlant) {
@@ -194,16 +180,13 @@ TEST(GridTest, WorkbookHoldsEveryShownCellAsTextWithMergedHeaders) {
     EXPECT_TRUE(IsPlainFile(planted.path));
     EXPECT_TRUE(unzipMember(planted.path, QStringLiteral("xl/sharedStrings.xml")).contains(QStringLiteral("客户0")));
     EXPECT_TRUE(planted.othersUntouched());
-    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("报表"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{QStringLiteral("表.xlsx")})
-        << "written under a name of its own, renamed when whole";
+    EXPECT_EQ(entries(dir.filePath(QStringLiteral("报表"))), QStringList{QStringLiteral("表.xlsx")}) << "written under a name of its own, renamed when whole";
   }
   // A name that cannot take the workbook (a folder stands there): said, and no file left beside it.
   ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("报表/目录.xlsx"))));
   EXPECT_EQ(SaveGridAsWorkbook(g, dir.filePath(QStringLiteral("报表/目录.xlsx"))),
             QStringLiteral("无法创建文件：") + dir.filePath(QStringLiteral("报表/目录.xlsx")));
-  EXPECT_EQ(QDir(dir.filePath(QStringLiteral("报表"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            (QStringList{QStringLiteral("目录.xlsx"), QStringLiteral("表.xlsx")}));
+  EXPECT_EQ(entries(dir.filePath(QStringLiteral("报表"))), (QStringList{QStringLiteral("目录.xlsx"), QStringLiteral("表.xlsx")}));
 }
 
 TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
@@ -212,9 +195,7 @@ TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
   for (int c = 0; c < g.cols(); ++c) g.setColWidth(c, 1500);
   PrintDocument doc;
   doc.setMargins(2000, 1400, 2000, 1000);
-  doc.startDoc();
-  doc.renderGrid(g);
-  doc.endDoc();
+  print(doc, g);
   // 16838 - 1400 - 1000 twips, less two header rows of 300, hold 46 rows of 300.
   ASSERT_EQ(doc.pageCount(), 3);
   EXPECT_EQ(doc.rowsOnPage(1).size(), 46u);
@@ -223,11 +204,8 @@ TEST(GridTest, PrintDocumentBreaksRowsOverPagesUnderRepeatedHeaders) {
   EXPECT_EQ(doc.rowsOnPage(1).size() + doc.rowsOnPage(2).size() + doc.rowsOnPage(3).size(), 100u);
   EXPECT_EQ(doc.gridScale(), 1.0);
   EXPECT_EQ(doc.gridLeft(), 2000);
-
   doc.setLandscape(true);
-  doc.startDoc();
-  doc.renderGrid(g);
-  doc.endDoc();
+  print(doc, g);
   EXPECT_EQ(doc.pageWidth(), PrintDocument::kA4Height);
   EXPECT_EQ(doc.rowsOnPage(1).size(), 29u) << "(11906 - 2400 - 600) / 300";
 }
@@ -255,11 +233,9 @@ TEST(GridTest, PrintDocumentShrinksAWideGridAndContinuesItsColumnsOnMorePages) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Grid g;
-    g.table()->setFont([] {
-      QFont f = QApplication::font();
-      f.setPointSizeF(9);
-      return f;
-    }());
+    QFont font = QApplication::font();
+    font.setPointSizeF(9);
+    g.table()->setFont(font);
     g.setCols(int(c.widths.size()));
     int natural = 0;
     for (int col = 0; col < g.cols(); ++col) {
@@ -270,9 +246,7 @@ TEST(GridTest, PrintDocumentShrinksAWideGridAndContinuesItsColumnsOnMorePages) {
     PrintDocument doc;
     const int side = (doc.pageWidth() - natural) / 2;
     doc.setMargins(side, 1400, side, 1000);
-    doc.startDoc();
-    doc.renderGrid(g);
-    doc.endDoc();
+    print(doc, g);
     if (c.scale > 0) EXPECT_DOUBLE_EQ(doc.gridScale(), c.scale);
     EXPECT_LT(doc.gridScale(), 1.0);
     EXPECT_GE(doc.gridLeft(), PrintDocument::kMinSideMargin);
@@ -299,15 +273,13 @@ TEST(GridTest, RowHeightsOfARangeAtOnce) {
   };
   for (const Case c : {Case{5, 1, 3}, Case{5, 1, 5}, Case{200, 1, 199}, Case{200, 0, 200}, Case{200, 50, 120}}) {
     Grid g;
-    std::vector<QVariantList> data(static_cast<size_t>(c.bodyRows), QVariantList{QStringLiteral("x"), 1});
-    g.loadData({QStringLiteral("a"), QStringLiteral("b")}, data);
+    g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::vector<QVariantList>(static_cast<size_t>(c.bodyRows), QVariantList{QStringLiteral("x"), 1}));
     const int last = g.rows() - 1;
     g.setRowHeight(last, 600);  // a row of its own height, like a totals row
     const int header = g.rowHeight(0);
     g.setRowHeights(c.first, c.last, 450);
     for (int r = 0; r < g.rows(); ++r) {
-      const bool inRange = r >= c.first && r <= c.last;
-      const int expected = inRange ? 450 : (r == 0 ? header : (r == last ? 600 : kDefaultRowHeightTwips));
+      const int expected = r >= c.first && r <= c.last ? 450 : (r == 0 ? header : (r == last ? 600 : kDefaultRowHeightTwips));
       EXPECT_EQ(g.rowHeight(r), expected) << c.bodyRows << " rows, " << c.first << "-" << c.last << ", row " << r;
     }
     // A new load starts again from the default height.
@@ -335,24 +307,15 @@ TEST(GridTest, TheViewShowsEachCellFromItsValueFormatAndLooks) {
     int row, col, role;
     QVariant expected;
   };
+  const int right = Qt::AlignRight | Qt::AlignVCenter, left = Qt::AlignLeft | Qt::AlignVCenter;
   const Case cases[] = {
-      {1, 0, Qt::DisplayRole, QStringLiteral("甲")},
-      {1, 1, Qt::DisplayRole, QStringLiteral("1,234.50")},
-      {1, 2, Qt::DisplayRole, QStringLiteral("7.0")},
-      {2, 1, Qt::DisplayRole, QString()},
-      {2, 2, Qt::DisplayRole, QStringLiteral("3.0")},
-      {1, 1, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignRight | Qt::AlignVCenter)},
-      {1, 2, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignRight | Qt::AlignVCenter)},
-      {1, 0, Qt::TextAlignmentRole, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter)},
-      {1, 0, Qt::BackgroundRole, g.fixedBackColor()},
-      {2, 1, Qt::BackgroundRole, QColor(Qt::yellow)},
-      {2, 2, Qt::BackgroundRole, QVariant()},
-      {1, 2, Qt::ForegroundRole, QColor(Qt::red)},
-      {2, 2, Qt::ForegroundRole, QVariant()},
-      {1, 2, Qt::FontRole, bold},
-      {1, 1, Qt::FontRole, QVariant()},
-      {2, 2, Qt::ToolTipRole, QStringLiteral("整段文字")},
-      {1, 2, Qt::ToolTipRole, QVariant()},
+      {1, 0, Qt::DisplayRole, QStringLiteral("甲")}, {1, 1, Qt::DisplayRole, QStringLiteral("1,234.50")}, {1, 2, Qt::DisplayRole, QStringLiteral("7.0")},
+      {2, 1, Qt::DisplayRole, QString()}, {2, 2, Qt::DisplayRole, QStringLiteral("3.0")},
+      {1, 1, Qt::TextAlignmentRole, right}, {1, 2, Qt::TextAlignmentRole, right}, {1, 0, Qt::TextAlignmentRole, left},
+      {1, 0, Qt::BackgroundRole, g.fixedBackColor()}, {2, 1, Qt::BackgroundRole, QColor(Qt::yellow)}, {2, 2, Qt::BackgroundRole, QVariant()},
+      {1, 2, Qt::ForegroundRole, QColor(Qt::red)}, {2, 2, Qt::ForegroundRole, QVariant()},
+      {1, 2, Qt::FontRole, bold}, {1, 1, Qt::FontRole, QVariant()},
+      {2, 2, Qt::ToolTipRole, QStringLiteral("整段文字")}, {1, 2, Qt::ToolTipRole, QVariant()},
   };
   for (const Case& c : cases) EXPECT_EQ(at(c.row, c.col, c.role), c.expected) << c.row << "," << c.col << " role " << c.role;
   EXPECT_THROW(g.setCellFont(0, 0, bold), std::out_of_range) << "a header row has no cell font";
@@ -373,10 +336,10 @@ TEST(GridTest, CellLooksMoveWithTheirRowsAndGoWithTheirColumns) {
   EXPECT_EQ(g.cellForeColor(3, 0), QColor(Qt::blue));
   EXPECT_EQ(g.cellToolTip(3, 1), QStringLiteral("提示"));
   // A header row made of the first data row and back: the rows below keep their looks.
-  g.setFixedRows(2);
-  EXPECT_EQ(g.cellBackColor(2, 2), QColor(Qt::green));
-  g.setFixedRows(1);
-  EXPECT_EQ(g.cellBackColor(2, 2), QColor(Qt::green));
+  for (int fixedRows : {2, 1}) {
+    g.setFixedRows(fixedRows);
+    EXPECT_EQ(g.cellBackColor(2, 2), QColor(Qt::green)) << fixedRows << " header rows";
+  }
   EXPECT_EQ(g.textMatrix(1, 0), QStringLiteral("r1")) << "the header row came back as the first data row";
   // Columns taken away take their cells along; added again they are empty.
   g.setCols(2);
@@ -394,8 +357,7 @@ TEST(GridTest, ALoadKeepsColumnWidthsAndHiddenColumnsAndReportsTheCurrentRow) {
   g.setCurrentCell(2, 0);
   std::vector<std::pair<int, int>> current;
   QObject::connect(&g, &Grid::currentCellChanged, [&](int r, int c) { current.emplace_back(r, c); });
-  std::vector<QVariantList> rows(1000, QVariantList{QStringLiteral("x"), 2.5});
-  g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::move(rows));
+  g.loadData({QStringLiteral("a"), QStringLiteral("b")}, std::vector<QVariantList>(1000, QVariantList{QStringLiteral("x"), 2.5}));
   EXPECT_EQ(g.dataRowCount(), 1000);
   EXPECT_EQ(g.colWidth(0), 1500);
   EXPECT_TRUE(g.colHidden(1));
@@ -412,8 +374,7 @@ TEST(GridTest, FittingColumnsAgainFollowsEveryChangeOfTheTexts) {
   Grid g;
   g.loadData({QStringLiteral("a"), QStringLiteral("b")}, {{QStringLiteral("x"), 1.5}, {QStringLiteral("yy"), 2}});
   g.autoSizeColumns();
-  const int narrow = g.colWidth(0);
-  const int amount = g.colWidth(1);
+  const int narrow = g.colWidth(0), amount = g.colWidth(1);
   struct Step {
     const char* what;
     std::function<void()> change;
@@ -481,33 +442,27 @@ TEST(GridTest, CellsPaintTheirFillAndTextWhereTheirLooksSay) {
   QTableView* t = g.table();
   const QImage shot = t->viewport()->grab().toImage();
   const auto rect = [&](int row, int col) { return t->visualRect(t->model()->index(row, col)).adjusted(1, 1, -2, -2); };
-  // The share of a rectangle's pixels of one colour, and whether any pixel is close to another.
-  const auto share = [&](const QRect& r, const QColor& c) {
+  // How many of a rectangle's pixels are of a kind; the share of them of one colour, and whether any is ink.
+  using Ink = std::function<bool(const QColor&)>;
+  const auto count = [&](const QRect& r, const Ink& kind) {
     int n = 0;
     for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x) n += shot.pixelColor(x, y) == c;
-    return double(n) / (r.width() * r.height());
+      for (int x = r.left(); x <= r.right(); ++x) n += kind(shot.pixelColor(x, y));
+    return n;
   };
-  const auto inks = [&](const QRect& r, const std::function<bool(const QColor&)>& ink) {
-    for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x)
-        if (ink(shot.pixelColor(x, y))) return true;
-    return false;
-  };
+  const auto share = [&](const QRect& r, const QColor& c) { return double(count(r, [&](const QColor& p) { return p == c; })) / (r.width() * r.height()); };
+  const auto inks = [&](const QRect& r, const Ink& ink) { return count(r, ink) > 0; };
   const auto dark = [](const QColor& c) { return c.lightness() < 100; };
   const auto red = [](const QColor& c) { return c.red() > 180 && c.green() < 120 && c.blue() < 120; };
   const auto half = [](const QRect& r, bool left) { return left ? r.adjusted(0, 0, -r.width() / 2, 0) : r.adjusted(r.width() / 2, 0, 0, 0); };
-
   EXPECT_GT(share(rect(0, 1), QColor(0x42, 0xA2, 0x87)), 0.5) << "the selected row";
   EXPECT_GT(share(rect(1, 0), QColor(0xF7, 0xF4, 0xEA)), 0.5) << "a fixed column";
   EXPECT_GT(share(rect(1, 2), QColor(255, 255, 0)), 0.5) << "a cell's own fill";
   EXPECT_TRUE(inks(rect(1, 1), red)) << "a cell's own text colour";
   EXPECT_FALSE(inks(rect(1, 1), dark));
   // A number stands right, a text left unless its column says otherwise.
-  EXPECT_TRUE(inks(half(rect(1, 1), false), red));
-  EXPECT_FALSE(inks(half(rect(1, 1), true), red));
-  EXPECT_TRUE(inks(half(rect(1, 3), true), dark));
-  EXPECT_FALSE(inks(half(rect(1, 3), false), dark));
-  EXPECT_TRUE(inks(half(rect(1, 2), false), dark));
-  EXPECT_FALSE(inks(half(rect(1, 2), true), dark));
+  for (const auto& [col, ink, left] : {std::tuple<int, Ink, bool>{1, red, false}, {3, dark, true}, {2, dark, false}}) {
+    EXPECT_TRUE(inks(half(rect(1, col), left), ink)) << "column " << col;
+    EXPECT_FALSE(inks(half(rect(1, col), !left), ink)) << "column " << col;
+  }
 }

@@ -1,20 +1,19 @@
 // The report engine: fields, variables, repeats with none and many rows, formats, capitals and
 // escaping, read back from the PDF it prints; the designer's field list; bad templates.
+#include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QAction>
 #include <QListWidget>
-#include <QPrintPreviewWidget>
 #include <QPlainTextEdit>
+#include <QPrintPreviewWidget>
 #include <QTextBrowser>
-
-#include "control/pbCommand.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "TestSupport.h"
+#include "control/pbCommand.h"
 #include "platform/ReportEngine.h"
 #include "platform/SafeFiles.h"
 
@@ -51,24 +50,14 @@ class ReportEngineTest : public ProgramTest {
 }  // namespace
 
 TEST_F(ReportEngineTest, FieldsFormatsAndVariablesRender) {
-  struct Case {
-    const char* templ;
-    const char* expected;
-  } cases[] = {
-      {"{{贷款信息.单号}}", "D001"},
-      {"{{ 贷款信息.本金 | 0.00 }}", "1234567.90"},
-      {"{{贷款信息.本金|Currency}}", "1,234,567.90"},
-      {"{{贷款信息.本金|0}}", "1234568"},
-      {"{{贷款信息.本金|大写}}", "大写1234567.90"},
-      {"{{贷款信息.登记日期|yyyy年MM月dd日}}", "2024年03月01日"},
-      {"{{today|yyyy-MM-dd}}", "2024-03-05"},
-      {"{{抬头}}", "示范公司&lt;&amp;&gt;"},
-      {"{{贷款信息.备注}}", "a&lt;b &amp; {c}"},
+  const std::pair<const char*, const char*> cases[] = {
+      {"{{贷款信息.单号}}", "D001"}, {"{{ 贷款信息.本金 | 0.00 }}", "1234567.90"}, {"{{贷款信息.本金|Currency}}", "1,234,567.90"},
+      {"{{贷款信息.本金|0}}", "1234568"}, {"{{贷款信息.本金|大写}}", "大写1234567.90"}, {"{{贷款信息.登记日期|yyyy年MM月dd日}}", "2024年03月01日"},
+      {"{{today|yyyy-MM-dd}}", "2024-03-05"}, {"{{抬头}}", "示范公司&lt;&amp;&gt;"}, {"{{贷款信息.备注}}", "a&lt;b &amp; {c}"},
       {"<b>{{count:贷款信息}}</b>", "<b>1</b>"},
       {"{{贷款信息.登记日期|0.00}}", "2024-03-01"},  // a text that is no number stays as it is
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(e_.render(QString::fromUtf8(c.templ)), QString::fromUtf8(c.expected)) << c.templ;
+  for (const auto& [templ, expected] : cases) EXPECT_EQ(e_.render(QString::fromUtf8(templ)), QString::fromUtf8(expected)) << templ;
 }
 
 TEST_F(ReportEngineTest, RepeatsShowEveryRowOrTheEmptyPart) {
@@ -79,9 +68,7 @@ TEST_F(ReportEngineTest, RepeatsShowEveryRowOrTheEmptyPart) {
     QString expected = QStringLiteral("[");
     for (int i = 1; i <= rows; ++i) expected += QStringLiteral("%1:%1=%2;").arg(i).arg(1000.5 * i, 0, 'f', 2);
     if (rows == 0) expected += QStringLiteral("无");
-    double sum = 0;
-    for (int i = 1; i <= rows; ++i) sum += 1000.5 * i;
-    expected += QStringLiteral("|%1]").arg(sum, 0, 'f', 2);
+    expected += QStringLiteral("|%1]").arg(1000.5 * rows * (rows + 1) / 2, 0, 'f', 2);
     EXPECT_EQ(e_.render(templ), expected) << rows << " rows";
   }
   // Outside a repeat a field reads the first row; a bound dataset is a copy, taken when bound.
@@ -92,27 +79,17 @@ TEST_F(ReportEngineTest, RepeatsShowEveryRowOrTheEmptyPart) {
 }
 
 TEST_F(ReportEngineTest, BadTemplatesSayWhatIsWrong) {
-  struct Case {
-    const char* templ;
-    const char* says;
-  } cases[] = {
-      {"abc {{贷款信息.单号", "没有对应"},
-      {"{{#贷款信息}}x", "没有结束标记"},
-      {"{{#贷款信息}}x{{/还贷计划}}", "不对应"},
-      {"{{/贷款信息}}", "多余的结束标记"},
-      {"{{没有的变量}}", "没有名为 没有的变量 的变量"},
-      {"{{无此数据集.x}}", "没有名为 无此数据集 的数据集"},
-      {"{{贷款信息.无此字段}}", "没有字段 无此字段"},
-      {"{{贷款信息.本金|###}}", "未知的格式"},
-      {"{{rownum}}", "重复区"},
-      {"line1\n{{}}", "第2行"},
+  const std::pair<const char*, const char*> cases[] = {  // a template, and what its error says
+      {"abc {{贷款信息.单号", "没有对应"}, {"{{#贷款信息}}x", "没有结束标记"}, {"{{#贷款信息}}x{{/还贷计划}}", "不对应"},
+      {"{{/贷款信息}}", "多余的结束标记"}, {"{{没有的变量}}", "没有名为 没有的变量 的变量"}, {"{{无此数据集.x}}", "没有名为 无此数据集 的数据集"},
+      {"{{贷款信息.无此字段}}", "没有字段 无此字段"}, {"{{贷款信息.本金|###}}", "未知的格式"}, {"{{rownum}}", "重复区"}, {"line1\n{{}}", "第2行"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [templ, says] : cases) {
     try {
-      e_.render(QString::fromUtf8(c.templ));
-      ADD_FAILURE() << "no error for " << c.templ;
+      e_.render(QString::fromUtf8(templ));
+      ADD_FAILURE() << "no error for " << templ;
     } catch (const ReportTemplateError& err) {
-      EXPECT_TRUE(err.message.contains(QString::fromUtf8(c.says))) << c.templ << " -> " << err.message.toStdString();
+      EXPECT_TRUE(err.message.contains(QString::fromUtf8(says))) << templ << " -> " << err.message.toStdString();
     }
   }
   try {
@@ -141,10 +118,10 @@ TEST_F(ReportEngineTest, PdfHoldsTheFilledDocument) {
   };
   ASSERT_TRUE(e_.printToPdf(path, pdf));
   holdsTheDocument(pdf);
-
   // Another account that may write the chosen folder planted something at the name: the PDF, written
   // under a name of its own and renamed, is a whole file there, written nowhere else.
   const QString folder = dir_.filePath(QStringLiteral("报表"));
+  const auto entries = [&] { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); };
   for (Plant kind : kEveryPlant) {
     SCOPED_TRACE(PlantText(kind));
     const PlantedName planted(kind, folder + QStringLiteral("/借据.pdf"), dir_.path());
@@ -152,13 +129,12 @@ TEST_F(ReportEngineTest, PdfHoldsTheFilledDocument) {
     EXPECT_TRUE(IsPlainFile(planted.path));
     holdsTheDocument(planted.path);
     EXPECT_TRUE(planted.othersUntouched());
-    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{QStringLiteral("借据.pdf")});
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("借据.pdf")});
   }
   // A name that cannot take the file (a folder stands there): a failure, and no file left beside it.
   ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/目录.pdf")));
   EXPECT_FALSE(e_.printToPdf(path, folder + QStringLiteral("/目录.pdf")));
-  EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            (QStringList{QStringLiteral("借据.pdf"), QStringLiteral("目录.pdf")}));
+  EXPECT_EQ(entries(), (QStringList{QStringLiteral("借据.pdf"), QStringLiteral("目录.pdf")}));
 }
 
 TEST_F(ReportEngineTest, PreviewAndDesignerGetTheBoundData) {
@@ -170,12 +146,10 @@ TEST_F(ReportEngineTest, PreviewAndDesignerGetTheBoundData) {
     EXPECT_EQ(e.render(QStringLiteral("{{抬头}}")), QStringLiteral("示范公司&lt;&amp;&gt;"));
     return true;
   });
-  EXPECT_TRUE(e_.MPrintReport(0, path, QString()));
-  EXPECT_TRUE(e_.MPrintReport(2, path, QString()));
+  for (int mode : {0, 2}) EXPECT_TRUE(e_.MPrintReport(mode, path, QString())) << mode;
   ReportEngine::setShowHandler({});
   EXPECT_EQ(modes, (std::vector<int>{0, 2}));
-  EXPECT_TRUE(e_.fieldList().contains(QStringLiteral("{{贷款信息.本金}}")));
-  EXPECT_TRUE(e_.fieldList().contains(QStringLiteral("{{抬头}}")));
+  for (const QString& field : {QStringLiteral("{{贷款信息.本金}}"), QStringLiteral("{{抬头}}")}) EXPECT_TRUE(e_.fieldList().contains(field)) << field.toStdString();
   // A printer that does not exist is a failure the caller reports, not a crash.
   EXPECT_FALSE(e_.MPrintReport(1, path, QStringLiteral("没有这台打印机")));
   // A template with an error is refused before anything is shown or printed.
@@ -210,12 +184,11 @@ TEST_F(ReportEngineTest, DesignerEditsPreviewsAndSavesTheTemplate) {
     int closed = 0;
     QObject::connect(d, &QDialog::finished, [&closed] { ++closed; });
     editor->setPlainText(QStringLiteral("<p>丢弃</p>"));
-    responder_.answer(Mb::Cancel);
-    d->findChild<pbCommand*>(QStringLiteral("cmdClose"))->Click();
-    EXPECT_EQ(closed, 0);
-    responder_.answer(Mb::No);
-    d->findChild<pbCommand*>(QStringLiteral("cmdClose"))->Click();
-    EXPECT_EQ(closed, 1);
+    for (const int answer : {Mb::Cancel, Mb::No}) {
+      responder_.answer(answer);
+      d->findChild<pbCommand*>(QStringLiteral("cmdClose"))->Click();
+      EXPECT_EQ(closed, answer == Mb::No ? 1 : 0);
+    }
     return 0;
   });
   EXPECT_TRUE(e_.MPrintReport(2, path, QString()));

@@ -13,6 +13,7 @@
 #include "platform/HttpPost.h"
 
 namespace {
+const QString kUnreadable = QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。");
 
 class SmsTest : public ProgramTest {
  protected:
@@ -24,11 +25,11 @@ class SmsTest : public ProgramTest {
     gSystemSettings[8] = QStringLiteral("某某");
   }
   int historyRows() { return Db().scalar(QStringLiteral("select count(*) from PJ_Duanxin")).toInt(); }
-
+  static SmsReply send(const QString& text = QStringLiteral("你好")) { return SendSmsMessage(text, QStringLiteral("13900000000")); }
+  const MessageRequest& box(size_t i = 0) const { return responder_.messages.at(i); }
   LocalHttpServer server_;
   GatewayOnLoopback gateway_{server_};
 };
-
 }  // namespace
 
 TEST(SmsInstallation, TheDefaultsAreOneConstantPlaceWithFifteenSeconds) {
@@ -42,14 +43,10 @@ TEST(SmsInstallation, TheDefaultsAreOneConstantPlaceWithFifteenSeconds) {
 }
 
 TEST_F(SmsTest, UrlEncodingWorksOnGbkBytesAndEncodesEveryReservedByte) {
-  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("中")), QStringLiteral("%D6%D0"));
-  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("【】")), QStringLiteral("%A1%BE%A1%BF"));
-  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("a b")), QStringLiteral("a%20b"));
-  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("&=+%#?/,")), QStringLiteral("%26%3D%2B%25%23%3F%2F%2C"));
-  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("AZaz09-_.~")), QStringLiteral("AZaz09-_.~"));
-  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("第1行\r\n")), QStringLiteral("%B5%DA1%D0%D0%0D%0A"));
-  EXPECT_EQ(UrlEncodeGbk(QStringLiteral("😀")), QStringLiteral("%3F")) << "not in GBK: sent as ?";
-  EXPECT_EQ(UrlEncodeGbk(QString()), QString());
+  const std::pair<const char*, const char*> cases[] = {{"中", "%D6%D0"}, {"【】", "%A1%BE%A1%BF"}, {"a b", "a%20b"}, {"&=+%#?/,", "%26%3D%2B%25%23%3F%2F%2C"},
+                                                       {"AZaz09-_.~", "AZaz09-_.~"}, {"第1行\r\n", "%B5%DA1%D0%D0%0D%0A"}, {nullptr, ""},
+                                                       {"😀", "%3F"}};  // not in GBK: sent as ?
+  for (const auto& [text, encoded] : cases) EXPECT_EQ(UrlEncodeGbk(QString::fromUtf8(text)), QString::fromLatin1(encoded)) << text;
 }
 
 TEST_F(SmsTest, RequestBodiesHoldEveryValueEncoded) {
@@ -81,37 +78,30 @@ TEST_F(SmsTest, AnAcceptedMessageIsPostedAsGbkFormAndLogged) {
   EXPECT_EQ(r.text, QStringLiteral("发送成功，共1条"));
   EXPECT_EQ(r.httpStatus, 200);
   EXPECT_TRUE(responder_.messages.empty()) << "the sender shows the answer with its own title";
-
-  const auto requests = server_.requests();
-  ASSERT_EQ(requests.size(), 1u);
-  const auto& req = requests[0];
+  ASSERT_EQ(server_.requests().size(), 1u);
+  const auto req = server_.requests()[0];
   EXPECT_EQ(req.method, QByteArray("POST"));
   EXPECT_EQ(req.path, QByteArray("/msg.asp"));
   EXPECT_EQ(req.header("content-type"), QByteArray("application/x-www-form-urlencoded"));
-  const QByteArray expected =
-      "user=test&psw=470215938&mob=13900000000%2C13800000000"
-      "&msg=%D7%F0%BE%B4%B5%C4%D5%C5%C8%FD%20%26%20%C0%EE%CB%C4%A1%BE%C4%B3%C4%B3%A1%BF";
+  const QByteArray expected = "user=test&psw=470215938&mob=13900000000%2C13800000000"
+                              "&msg=%D7%F0%BE%B4%B5%C4%D5%C5%C8%FD%20%26%20%C0%EE%CB%C4%A1%BE%C4%B3%C4%B3%A1%BF";
   EXPECT_EQ(req.body, expected);
   EXPECT_EQ(req.header("content-length"), QByteArray::number(expected.size()));
-
   OpenMainQuery(QStringLiteral("select * from PJ_Duanxin"));
   ASSERT_EQ(gMainRecordset.RecordCount(), 1);
-  EXPECT_EQ(gMainRecordset.text("手机"), QStringLiteral("13900000000,13800000000"));
-  EXPECT_EQ(gMainRecordset.text("内容"), QStringLiteral("尊敬的张三 & 李四")) << "without the signature";
-  EXPECT_EQ(gMainRecordset.text("发信人"), QStringLiteral("管理员"));
-  EXPECT_EQ(gMainRecordset.text("部门"), QString());
+  for (const auto& [field, value] : {std::pair{"手机", "13900000000,13800000000"}, {"内容", "尊敬的张三 & 李四"}, {"发信人", "管理员"}, {"部门", ""}})
+    EXPECT_EQ(gMainRecordset.text(field), QString::fromUtf8(value)) << field;
   EXPECT_FALSE(gMainRecordset.text("时间").isEmpty());
   CloseRecordset(gMainRecordset);
 }
 
 TEST_F(SmsTest, TheGatewaysRefusalIsAFailureShownAndNotLogged) {
   server_.answer(200, "-1");
-  const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
-  EXPECT_EQ(r.outcome, SmsReply::Outcome::Refused);
+  EXPECT_EQ(send().outcome, SmsReply::Outcome::Refused);
   ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("短信发送失败：短信网关拒绝了请求（应答 -1）。")));
-  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("没有记入短信记录")));
-  EXPECT_EQ(responder_.messages[0].style, Mb::Critical);
+  EXPECT_TRUE(box().text.startsWith(QStringLiteral("短信发送失败：短信网关拒绝了请求（应答 -1）。")));
+  EXPECT_TRUE(box().text.contains(QStringLiteral("没有记入短信记录")));
+  EXPECT_EQ(box().style, Mb::Critical);
   EXPECT_EQ(historyRows(), 0);
 }
 
@@ -119,29 +109,27 @@ TEST_F(SmsTest, TheGatewaysRefusalIsAFailureShownAndNotLogged) {
 // and HttpPostForm reports the failure and answers "".
 TEST_F(SmsTest, AnAnswerThatIsNoGbkTextIsAFailureAndNothingIsLogged) {
   const std::pair<const char*, QByteArray> replies[] = {
-      {"a byte no GBK character starts with", QByteArray("\xFF\xFE" "1", 3)},
-      {"a lead byte cut off at the end", QByteArray("OK\xD6")},
-      {"a lead byte with a blank after it", QByteArray("\x81 ok")},
-      {"a single high byte", QByteArray("\x80")},
+      {"a byte no GBK character starts with", QByteArray("\xFF\xFE" "1", 3)}, {"a lead byte cut off at the end", QByteArray("OK\xD6")},
+      {"a lead byte with a blank after it", QByteArray("\x81 ok")}, {"a single high byte", QByteArray("\x80")},
   };
   for (const auto& [what, bytes] : replies) {
     SCOPED_TRACE(what);
     responder_.clear();
     server_.answer(200, bytes);
-    const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+    const SmsReply r = send();
     EXPECT_EQ(r.outcome, SmsReply::Outcome::Undecodable);
     EXPECT_FALSE(r.accepted());
     ASSERT_EQ(responder_.messages.size(), 1u);
-    EXPECT_EQ(responder_.messages[0].text, QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。"));
-    EXPECT_EQ(responder_.messages[0].style, Mb::Critical);
-    EXPECT_TRUE(responder_.messages[0].details.contains(QString::fromLatin1(bytes.left(1).toHex()))) << "the bytes go to the details";
+    EXPECT_EQ(box().text, kUnreadable);
+    EXPECT_EQ(box().style, Mb::Critical);
+    EXPECT_TRUE(box().details.contains(QString::fromLatin1(bytes.left(1).toHex()))) << "the bytes go to the details";
     EXPECT_EQ(historyRows(), 0);
     EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("x=1")), QString());
     EXPECT_EQ(responder_.messages.size(), 2u) << "reported as a run-time error";
   }
   // A GBK answer beside them is read and logged.
   server_.answer(200, Gbk::encode(QStringLiteral("成功<br>")));
-  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).text, QStringLiteral("成功<br>"));
+  EXPECT_EQ(send().text, QStringLiteral("成功<br>"));
   EXPECT_EQ(historyRows(), 1);
 }
 
@@ -150,9 +138,9 @@ TEST_F(SmsTest, AnAnswerThatIsNoGbkTextIsAFailureAndNothingIsLogged) {
 // serves sending and the account query, so a refusal is never logged as a sent message.
 TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
   using O = SmsReply::Outcome;
-  const QByteArray utf8Ok = QStringLiteral("提交成功").toUtf8(), gbkOk = Gbk::encode(QStringLiteral("提交成功"));
-  const QByteArray utf8Wrong = QStringLiteral("密码错误").toUtf8(), gbkWrong = Gbk::encode(QStringLiteral("密码错误"));
-  const QString unreadable = QStringLiteral("短信网关的回复无法识别，短信可能没有发出，没有记入短信记录。");
+  const QString ok = QStringLiteral("提交成功"), wrong = QStringLiteral("密码错误");
+  const QByteArray utf8Ok = ok.toUtf8(), gbkOk = Gbk::encode(ok), utf8Wrong = wrong.toUtf8(), gbkWrong = Gbk::encode(wrong);
+  const QString sendWrong = QStringLiteral("短信发送失败：短信账号或密码错误"), sendWrongSaid = sendWrong + QStringLiteral("（网关应答：密码错误）");
   struct Case {
     const char* what;
     QByteArray body, contentType;
@@ -161,42 +149,33 @@ TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
     QString sendMessage;   // the start of the box the send shows ("" for none)
   };
   const Case cases[] = {
-      {"GBK declared gb2312", gbkOk, "text/html; charset=gb2312", O::Accepted, QStringLiteral("提交成功"), {}},
-      {"GBK declared GBK in quotes", gbkOk, "text/plain; charset=\"GBK\"", O::Accepted, QStringLiteral("提交成功"), {}},
-      {"UTF-8 declared utf-8", utf8Ok, "text/html; charset=UTF-8", O::Accepted, QStringLiteral("提交成功"), {}},
-      {"UTF-8 without a charset", utf8Ok, "text/html", O::Accepted, QStringLiteral("提交成功"), {}},
-      {"UTF-8 without a content type", utf8Ok, "", O::Accepted, QStringLiteral("提交成功"), {}},
-      {"GBK without a content type", gbkOk, "", O::Accepted, QStringLiteral("提交成功"), {}},
-      {"GBK declared ISO-8859-1", gbkOk, "text/html; charset=ISO-8859-1", O::Accepted, QStringLiteral("提交成功"), {}},
-      {"UTF-8 wrong password without a charset", utf8Wrong, "text/html", O::WrongAccount, QStringLiteral("密码错误"),
-       QStringLiteral("短信发送失败：短信账号或密码错误（网关应答：密码错误）")},
-      {"UTF-8 wrong password declared utf-8", utf8Wrong, "text/html; charset=utf-8", O::WrongAccount, QStringLiteral("密码错误"),
-       QStringLiteral("短信发送失败：短信账号或密码错误")},
-      {"GBK wrong password declared ISO-8859-1", gbkWrong, "text/html; charset=ISO-8859-1", O::WrongAccount, QStringLiteral("密码错误"),
-       QStringLiteral("短信发送失败：短信账号或密码错误")},
-      {"UTF-8 declared gbk", utf8Ok, "text/html; charset=gbk", O::Accepted, QStringLiteral("提交成功"), {}},
+      {"GBK declared gb2312", gbkOk, "text/html; charset=gb2312", O::Accepted, ok, {}},
+      {"GBK declared GBK in quotes", gbkOk, "text/plain; charset=\"GBK\"", O::Accepted, ok, {}},
+      {"UTF-8 declared utf-8", utf8Ok, "text/html; charset=UTF-8", O::Accepted, ok, {}}, {"UTF-8 without a charset", utf8Ok, "text/html", O::Accepted, ok, {}},
+      {"UTF-8 without a content type", utf8Ok, "", O::Accepted, ok, {}}, {"GBK without a content type", gbkOk, "", O::Accepted, ok, {}},
+      {"GBK declared ISO-8859-1", gbkOk, "text/html; charset=ISO-8859-1", O::Accepted, ok, {}},
+      {"UTF-8 wrong password without a charset", utf8Wrong, "text/html", O::WrongAccount, wrong, sendWrongSaid},
+      {"UTF-8 wrong password declared utf-8", utf8Wrong, "text/html; charset=utf-8", O::WrongAccount, wrong, sendWrong},
+      {"GBK wrong password declared ISO-8859-1", gbkWrong, "text/html; charset=ISO-8859-1", O::WrongAccount, wrong, sendWrong},
+      {"UTF-8 declared gbk", utf8Ok, "text/html; charset=gbk", O::Accepted, ok, {}},
       {"a number declared gbk", "100", "text/html; charset=gbk", O::Accepted, QStringLiteral("100"), {}},
-      {"UTF-8 wrong password declared gbk", utf8Wrong, "text/html; charset=gbk", O::WrongAccount, QStringLiteral("密码错误"),
-       QStringLiteral("短信发送失败：短信账号或密码错误（网关应答：密码错误）")},
-      {"GBK wrong password declared gbk", gbkWrong, "text/html; charset=gbk", O::WrongAccount, QStringLiteral("密码错误"),
-       QStringLiteral("短信发送失败：短信账号或密码错误")},
-      {"GBK wrong password declared utf-8", gbkWrong, "text/html; charset=utf-8", O::WrongAccount, QStringLiteral("密码错误"),
-       QStringLiteral("短信发送失败：短信账号或密码错误")},
-      {"-1 declared utf-8", "-1", "text/html; charset=utf-8", O::Refused, QStringLiteral("-1"),
-       QStringLiteral("短信发送失败：短信网关拒绝了请求（应答 -1）。")},
-      {"GBK declared utf-8", gbkOk, "text/html; charset=utf-8", O::Undecodable, QString(), unreadable},
-      {"bytes no GB text has, declared gb2312", QByteArray("OK\xFF"), "text/html; charset=gb2312", O::Undecodable, QString(), unreadable},
-      {"bytes neither reads, no charset", QByteArray("\xFF\xFE\xFD"), "", O::Undecodable, QString(), unreadable},
-      {"bytes neither reads, another charset", QByteArray("ok\xFF"), "text/html; charset=ISO-8859-1", O::Undecodable, QString(), unreadable},
+      {"UTF-8 wrong password declared gbk", utf8Wrong, "text/html; charset=gbk", O::WrongAccount, wrong, sendWrongSaid},
+      {"GBK wrong password declared gbk", gbkWrong, "text/html; charset=gbk", O::WrongAccount, wrong, sendWrong},
+      {"GBK wrong password declared utf-8", gbkWrong, "text/html; charset=utf-8", O::WrongAccount, wrong, sendWrong},
+      {"-1 declared utf-8", "-1", "text/html; charset=utf-8", O::Refused, QStringLiteral("-1"), QStringLiteral("短信发送失败：短信网关拒绝了请求（应答 -1）。")},
+      {"GBK declared utf-8", gbkOk, "text/html; charset=utf-8", O::Undecodable, QString(), kUnreadable},
+      {"bytes no GB text has, declared gb2312", QByteArray("OK\xFF"), "text/html; charset=gb2312", O::Undecodable, QString(), kUnreadable},
+      {"bytes neither reads, no charset", QByteArray("\xFF\xFE\xFD"), "", O::Undecodable, QString(), kUnreadable},
+      {"bytes neither reads, another charset", QByteArray("ok\xFF"), "text/html; charset=ISO-8859-1", O::Undecodable, QString(), kUnreadable},
       {"a reply of 64 KB", QByteArray(64 * 1024, '7'), "text/plain", O::Accepted, QString(64 * 1024, QLatin1Char('7')), {}},
-      {"a reply a byte past 64 KB", QByteArray(64 * 1024 + 1, '7'), "text/plain", O::Undecodable, QString(), unreadable},
+      {"a reply a byte past 64 KB", QByteArray(64 * 1024 + 1, '7'), "text/plain", O::Undecodable, QString(), kUnreadable},
   };
   int logged = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     server_.answer(200, c.body, c.contentType);
     responder_.clear();
-    const SmsReply sent = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+    const SmsReply sent = send();
     EXPECT_EQ(sent.outcome, c.outcome);
     EXPECT_EQ(sent.text.trimmed(), c.text);
     if (c.sendMessage.isEmpty()) {
@@ -204,21 +183,19 @@ TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
       ++logged;
     } else {
       ASSERT_EQ(responder_.messages.size(), 1u);
-      EXPECT_TRUE(responder_.messages[0].text.startsWith(c.sendMessage)) << responder_.messages[0].text.toStdString();
-      EXPECT_EQ(responder_.messages[0].style, Mb::Critical);
+      EXPECT_TRUE(box().text.startsWith(c.sendMessage)) << box().text.toStdString();
+      EXPECT_EQ(box().style, Mb::Critical);
     }
     EXPECT_EQ(historyRows(), logged) << "only an accepted message is logged";
-
     // The balance query and the settings form's account check read the reply the same way.
     responder_.clear();
     const SmsReply account = QuerySmsAccount(QStringLiteral("test"), QStringLiteral("470215938"));
     EXPECT_EQ(account.outcome, c.outcome);
     EXPECT_EQ(account.text.trimmed(), c.text);
-    const bool callerShows = c.outcome == O::Accepted || c.outcome == O::WrongAccount;
-    EXPECT_EQ(responder_.messages.size(), callerShows ? 0u : 1u);
+    EXPECT_EQ(responder_.messages.size(), c.outcome == O::Accepted || c.outcome == O::WrongAccount ? 0u : 1u) << "else the caller shows it";
     EXPECT_EQ(account.failure.startsWith(QStringLiteral("短信账号查询失败：短信账号或密码错误")), c.outcome == O::WrongAccount);
     if (c.outcome == O::Undecodable)
-      EXPECT_TRUE(responder_.messages.at(0).text.startsWith(QStringLiteral("短信账号查询失败：短信网关的回复无法识别。")));
+      EXPECT_TRUE(box().text.startsWith(QStringLiteral("短信账号查询失败：短信网关的回复无法识别。")));
     // HttpPostForm with no charset of its own reads the same way; unreadable bytes are reported and give "".
     EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("a=1")).trimmed(), c.text);
     EXPECT_EQ(historyRows(), logged);
@@ -227,25 +204,20 @@ TEST_F(SmsTest, RepliesAreReadByTheirCharsetWhenSendingAndQueryingTheAccount) {
 
 TEST_F(SmsTest, ATextGbkCannotCarryIsRefusedBeforeAnyRequest) {
   server_.answer(200, Gbk::encode(QStringLiteral("提交成功")));
-  const struct {
-    QString text, named;
-  } cases[] = {
-      {QStringLiteral("还款提醒😀请查收😀"), QStringLiteral("😀")},
-      {QStringLiteral("𠀀先生🎉您好"), QStringLiteral("𠀀🎉")},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text.toStdString());
+  for (const auto& [text, named] : {std::pair{QStringLiteral("还款提醒😀请查收😀"), QStringLiteral("😀")},
+                                     {QStringLiteral("𠀀先生🎉您好"), QStringLiteral("𠀀🎉")}}) {
+    SCOPED_TRACE(text.toStdString());
     responder_.clear();
-    const SmsReply r = SendSmsMessage(c.text, QStringLiteral("13900000000"));
+    const SmsReply r = send(text);
     EXPECT_EQ(r.outcome, SmsReply::Outcome::Unsendable);
     EXPECT_FALSE(r.accepted());
-    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信内容中的“") + c.named + QStringLiteral("”无法发送，请修改后再发送。")});
-    EXPECT_EQ(responder_.messages[0].title, QStringLiteral("Varnel民间借贷管理"));
+    EXPECT_EQ(responder_.texts(), QStringList{QStringLiteral("短信内容中的“") + named + QStringLiteral("”无法发送，请修改后再发送。")});
+    EXPECT_EQ(box().title, QStringLiteral("Varnel民间借贷管理"));
   }
   EXPECT_TRUE(server_.requests().empty());
   EXPECT_EQ(historyRows(), 0);
   // Rare characters that GBK has still go.
-  EXPECT_TRUE(SendSmsMessage(QStringLiteral("喆镕先生"), QStringLiteral("13900000000")).accepted());
+  EXPECT_TRUE(send(QStringLiteral("喆镕先生")).accepted());
   EXPECT_EQ(historyRows(), 1);
 }
 
@@ -253,25 +225,23 @@ TEST_F(SmsTest, AnHttpErrorIsAFailureAndHttpPostFormSaysSmsError) {
   server_.answer(500, "<html>Internal error</html>");
   EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QStringLiteral("sms error"));
   EXPECT_TRUE(responder_.messages.empty()) << "an answered request reports nothing";
-
-  const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+  const SmsReply r = send();
   EXPECT_EQ(r.outcome, SmsReply::Outcome::HttpError);
   EXPECT_EQ(r.httpStatus, 500);
   ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("HTTP 状态 500")));
+  EXPECT_TRUE(box().text.contains(QStringLiteral("HTTP 状态 500")));
   EXPECT_EQ(historyRows(), 0);
-
   server_.answer(404, "");
-  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::HttpError);
+  EXPECT_EQ(send().outcome, SmsReply::Outcome::HttpError);
   EXPECT_EQ(historyRows(), 0);
 }
 
 TEST_F(SmsTest, EmptyAndWrongAccountAnswersAreFailures) {
   server_.answer(200, "");
-  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::EmptyAnswer);
+  EXPECT_EQ(send().outcome, SmsReply::Outcome::EmptyAnswer);
   EXPECT_TRUE(responder_.messages.back().text.contains(QStringLiteral("没有返回任何内容")));
   server_.answer(200, Gbk::encode(QStringLiteral("用户名或密码错误")));
-  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::WrongAccount);
+  EXPECT_EQ(send().outcome, SmsReply::Outcome::WrongAccount);
   EXPECT_TRUE(responder_.messages.back().text.contains(QStringLiteral("短信账号或密码错误")));
   EXPECT_EQ(responder_.messages.size(), 2u);
   EXPECT_EQ(historyRows(), 0);
@@ -282,55 +252,51 @@ TEST_F(SmsTest, AHangingGatewayTimesOutWithoutFreezingPastTheTimeOut) {
   gSmsTimeoutMs = 600;
   QElapsedTimer clock;
   clock.start();
-  const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+  const SmsReply r = send();
   const qint64 waited = clock.elapsed();
   EXPECT_EQ(r.outcome, SmsReply::Outcome::TimedOut);
   EXPECT_GE(waited, 550);
   EXPECT_LT(waited, 3000);
   ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("秒内没有应答")));
-  EXPECT_FALSE(responder_.messages[0].text.contains(QStringLiteral("127.0.0.1")));
-  EXPECT_TRUE(responder_.messages[0].details.contains(QStringLiteral("127.0.0.1")));
-  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("没有记入短信记录")));
+  for (const QString& s : {QStringLiteral("秒内没有应答"), QStringLiteral("没有记入短信记录")}) EXPECT_TRUE(box().text.contains(s)) << s.toStdString();
+  EXPECT_FALSE(box().text.contains(QStringLiteral("127.0.0.1")));
+  EXPECT_TRUE(box().details.contains(QStringLiteral("127.0.0.1")));
   EXPECT_EQ(historyRows(), 0);
   EXPECT_EQ(server_.requests().size(), 1u) << "the request did reach the gateway";
-
   // The post reports it as a run-time error and gives "".
   clock.restart();
   EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QString());
   EXPECT_LT(clock.elapsed(), 3000);
   ASSERT_EQ(responder_.messages.size(), 2u);
-  EXPECT_TRUE(responder_.messages[1].text.startsWith(QStringLiteral("程序出现异常！\r\n代码：-2147012894\r\n描述：短信网关")));
+  EXPECT_TRUE(box(1).text.startsWith(QStringLiteral("程序出现异常！\r\n代码：-2147012894\r\n描述：短信网关")));
 }
 
 TEST_F(SmsTest, ARefusedConnectionIsAFailureShownAndNotLogged) {
   gSmsGatewayServer = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::refusingPort());
   QElapsedTimer clock;
   clock.start();
-  const SmsReply r = SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000"));
+  const SmsReply r = send();
   EXPECT_LT(clock.elapsed(), 3000);
   EXPECT_EQ(r.outcome, SmsReply::Outcome::Unreachable);
   ASSERT_EQ(responder_.messages.size(), 1u);
   // The sentence is the system's own; the address and the network's words stay in the details.
-  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("短信发送失败：无法连接短信网关，请检查本机的网络连接")));
-  EXPECT_FALSE(responder_.messages[0].text.contains(QStringLiteral("127.0.0.1")));
-  EXPECT_FALSE(responder_.messages[0].text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}")))) << responder_.messages[0].text.toStdString();
-  EXPECT_TRUE(responder_.messages[0].details.startsWith(QStringLiteral("短信网关地址：http://127.0.0.1:")));
-  EXPECT_TRUE(responder_.messages[0].details.contains(QStringLiteral("\n网络：")));
-  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("没有发出")));
+  EXPECT_TRUE(box().text.startsWith(QStringLiteral("短信发送失败：无法连接短信网关，请检查本机的网络连接")));
+  EXPECT_TRUE(box().text.contains(QStringLiteral("没有发出")));
+  EXPECT_FALSE(box().text.contains(QStringLiteral("127.0.0.1")));
+  EXPECT_FALSE(box().text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}")))) << box().text.toStdString();
+  EXPECT_TRUE(box().details.startsWith(QStringLiteral("短信网关地址：http://127.0.0.1:")));
+  EXPECT_TRUE(box().details.contains(QStringLiteral("\n网络：")));
   EXPECT_EQ(historyRows(), 0);
-
   EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("user=test"), QString()), QString());
   ASSERT_EQ(responder_.messages.size(), 2u);
-  EXPECT_TRUE(responder_.messages[1].text.contains(QStringLiteral("代码：-2147012867")));
-  EXPECT_TRUE(responder_.messages[1].text.contains(QStringLiteral("无法连接短信网关")));
+  for (const QString& s : {QStringLiteral("代码：-2147012867"), QStringLiteral("无法连接短信网关")}) EXPECT_TRUE(box(1).text.contains(s)) << s.toStdString();
 }
 
 TEST_F(SmsTest, AConnectionClosedWithoutAnAnswerOrABadAddressIsAFailure) {
   server_.closeWithoutAnswer();
-  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::Unreachable);
+  EXPECT_EQ(send().outcome, SmsReply::Outcome::Unreachable);
   gSmsGatewayServer = QStringLiteral("not an address");
-  EXPECT_EQ(SendSmsMessage(QStringLiteral("你好"), QStringLiteral("13900000000")).outcome, SmsReply::Outcome::Unreachable);
+  EXPECT_EQ(send().outcome, SmsReply::Outcome::Unreachable);
   EXPECT_EQ(responder_.messages.size(), 2u);
   EXPECT_EQ(historyRows(), 0);
 }
@@ -342,26 +308,23 @@ TEST_F(SmsTest, TheAccountCheckPostsItsBodyAndReturnsTheAnswer) {
   EXPECT_EQ(r.text, QStringLiteral("余额：120条"));
   ASSERT_EQ(server_.requests().size(), 1u);
   EXPECT_EQ(server_.requests()[0].body, QByteArray("ye=ye&user=test&psw=470215938"));
-
   server_.answer(200, Gbk::encode(QStringLiteral("密码错误")));
   r = QuerySmsAccount(QStringLiteral("test"), QStringLiteral("x"));
   EXPECT_EQ(r.outcome, SmsReply::Outcome::WrongAccount);
   EXPECT_EQ(r.text, QStringLiteral("密码错误"));
   EXPECT_TRUE(responder_.messages.empty()) << "the caller acts on a wrong account";
-
   server_.hang();
   gSmsTimeoutMs = 300;
   r = QuerySmsAccount(QStringLiteral("test"), QStringLiteral("470215938"));
   EXPECT_EQ(r.outcome, SmsReply::Outcome::TimedOut);
   ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_TRUE(responder_.messages[0].text.startsWith(QStringLiteral("短信账号查询失败：")));
+  EXPECT_TRUE(box().text.startsWith(QStringLiteral("短信账号查询失败：")));
   EXPECT_EQ(historyRows(), 0) << "an account check is never logged";
 }
 
 TEST_F(SmsTest, HttpPostFormDecodesTheAnswerInTheGivenCharacterSet) {
   server_.answer(200, Gbk::encode(QStringLiteral("成功")));
-  EXPECT_EQ(HttpPostForm(QStringLiteral("  ") + SmsGatewayAddress() + QStringLiteral(" "), QStringLiteral("  a=1  "), QString()),
-            QStringLiteral("成功"));
+  EXPECT_EQ(HttpPostForm(QStringLiteral("  ") + SmsGatewayAddress() + QStringLiteral(" "), QStringLiteral("  a=1  "), QString()), QStringLiteral("成功"));
   EXPECT_EQ(server_.requests().back().body, QByteArray("a=1")) << "blanks around the body are removed";
   server_.answer(200, QStringLiteral("成功").toUtf8());
   EXPECT_EQ(HttpPostForm(SmsGatewayAddress(), QStringLiteral("a=1"), QStringLiteral("UTF-8")), QStringLiteral("成功"));
@@ -376,7 +339,7 @@ TEST_F(SmsTest, BytesToTextReadsGb2312AndOtherSetsAndReportsWhatItCannot) {
   EXPECT_TRUE(responder_.messages.empty());
   EXPECT_EQ(BytesToText(QByteArray("ok"), QStringLiteral("no-such-charset")), QString());
   ASSERT_EQ(responder_.messages.size(), 1u);
-  EXPECT_TRUE(responder_.messages[0].text.contains(QStringLiteral("no-such-charset")));
+  EXPECT_TRUE(box().text.contains(QStringLiteral("no-such-charset")));
   EXPECT_EQ(BytesToText(QByteArray("\xFF\xFE\xFD"), QStringLiteral("UTF-8")), QString());
   EXPECT_EQ(responder_.messages.size(), 2u);
 }
