@@ -319,15 +319,7 @@ class ReportDesigner : public QDialog {
     struct stat st {};
     const bool plain = ::lstat(QFile::encodeName(path_).constData(), &st) == 0 && S_ISREG(st.st_mode);
     const QByteArray text = editor_->toPlainText().toUtf8();
-    const bool saved = WriteBesideAndRename(path_, plain ? st.st_mode & 0777 : MaskedMode(0666), [&text](int fd, const QString&) {
-      for (qsizetype done = 0; done < text.size();) {
-        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += n;
-      }
-      return ::fsync(fd) == 0;
-    });
+    const bool saved = WriteBesideAndRename(path_, plain ? st.st_mode & 0777 : MaskedMode(0666), [&text](int fd, const QString&) { return WriteWhole(fd, text) && ::fsync(fd) == 0; });
     if (!saved) {
       MsgBox(QStringLiteral("无法保存报表模板：") + path_, Mb::Exclamation);
       return false;

@@ -210,6 +210,17 @@ QString NotRegularTemplateMessage(const QString& path) {
   return QStringLiteral("模板文件不是普通文件，为安全起见没有使用，请删除它并放回正确的模板后重试：") + QDir::toNativeSeparators(path);
 }
 
+bool WriteWhole(int fd, const QByteArray& bytes) {
+  for (qsizetype done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;
+    if (n <= 0) return false;
+    done += n;
+  }
+  return true;
+}
+
 bool WriteBesideAndRename(const QString& path, mode_t mode, const std::function<bool(int fd, const QString& name)>& write) {
   QByteArray name = nameOf(path) + ".XXXXXX";
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);

@@ -78,4 +78,7 @@ QString NotRegularTemplateMessage(const QString& path);
 // closed after, and its name), mode `mode`; when `write` says the file is whole, it is renamed over
 // `path` (a link there is replaced, never followed). Otherwise, or when the rename fails, the
 // temporary name is removed. False with errno set when the file could not be made or renamed.
+// Writes all of `bytes` to `fd` from where it stands, again after an interrupted write. False with
+// errno set (ENOSPC where the system took nothing and said nothing).
+bool WriteWhole(int fd, const QByteArray& bytes);
 bool WriteBesideAndRename(const QString& path, mode_t mode, const std::function<bool(int fd, const QString& name)>& write);

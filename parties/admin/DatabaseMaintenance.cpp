@@ -235,14 +235,9 @@ AppError CopyBackupFile(const QString& source, const QString& target, mode_t mod
   };
   if (fd < 0) return cannotWrite(errno, errno == ENOSPC || errno == EDQUOT ? DbFailure::diskFull() : DbFailure::readOnly());
   for (QByteArray chunk; !(chunk = in.read(1 << 20)).isEmpty();) {
-    for (qsizetype done = 0; done < chunk.size();) {
-      const ssize_t n = ::write(fd, chunk.constData() + done, static_cast<size_t>(chunk.size() - done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        const int err = n < 0 ? errno : ENOSPC;
-        return cannotWrite(err, err == EROFS || err == EACCES || err == EPERM ? DbFailure::readOnly() : DbFailure::diskFull());
-      }
-      done += n;
+    if (!WriteWhole(fd, chunk)) {
+      const int err = errno;
+      return cannotWrite(err, err == EROFS || err == EACCES || err == EPERM ? DbFailure::readOnly() : DbFailure::diskFull());
     }
   }
   if (in.error() != QFileDevice::NoError) {
